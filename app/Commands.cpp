@@ -1,0 +1,38 @@
+#include "app/Commands.h"
+
+#include <cstdio>
+
+namespace app {
+
+const std::vector<Command>& Commands() {
+  static const std::vector<Command> commands = {
+      {"modules", "load the plug-in and list the module names it registers",
+       "usage: canhost modules [--plugin PATH]\n"
+       "  Loads the CAN plug-in and prints the registered module names, one per line, sorted.\n"
+       "  --plugin PATH  plug-in library (default: ../lib/libcanplugin.so next to canhost,\n"
+       "                 or $CANHOST_PLUGIN)\n",
+       &RunModules},
+  };
+  return commands;
+}
+
+void PrintUsage(bool toStdout) {
+  std::FILE* out = toStdout ? stdout : stderr;
+  std::fputs(
+      "usage: canhost COMMAND [options]\n"
+      "       canhost --help | help [COMMAND]\n"
+      "\n"
+      "The host application of the CAN plug-in for Linux.\n"
+      "\n"
+      "commands:\n",
+      out);
+  for (const auto& c : Commands()) std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
+  std::fputs("\nRun 'canhost help COMMAND' for the options of a command.\n", out);
+}
+
+int UsageError(const Command& command, const std::string& message) {
+  std::fprintf(stderr, "canhost %s: %s\n%s", command.name, message.c_str(), command.usage);
+  return kExitUsage;
+}
+
+}  // namespace app

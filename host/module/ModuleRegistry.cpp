@@ -1,0 +1,58 @@
+#include "host/module/ModuleRegistry.h"
+
+#include <algorithm>
+
+#include "host/module/CModule.h"
+
+CModuleRegister::CModuleRegister(CRuntimeClass* cls, const wchar_t* name)
+    : m_class(cls), m_name(name) {
+  host::ModuleRegistry::Instance().Add(m_class, m_name);
+}
+
+CModuleRegister::~CModuleRegister() { host::ModuleRegistry::Instance().Remove(m_class, m_name); }
+
+namespace host {
+
+ModuleRegistry& ModuleRegistry::Instance() {
+  static ModuleRegistry registry;
+  return registry;
+}
+
+std::vector<CString> ModuleRegistry::Names() const {
+  std::vector<CString> names;
+  {
+    std::lock_guard lock(m_mutex);
+    for (const auto& e : m_entries) names.push_back(e.name);
+  }
+  std::sort(names.begin(), names.end());
+  names.erase(std::unique(names.begin(), names.end()), names.end());
+  return names;
+}
+
+CRuntimeClass* ModuleRegistry::Find(const CString& name) const {
+  std::lock_guard lock(m_mutex);
+  for (const auto& e : m_entries)
+    if (e.name == name) return e.cls;
+  return nullptr;
+}
+
+std::unique_ptr<CModule> ModuleRegistry::Create(const CString& name) const {
+  CRuntimeClass* cls = Find(name);
+  if (!cls || !cls->IsDerivedFrom(RUNTIME_CLASS(CModule))) return nullptr;
+  CObject* object = cls->CreateObject();
+  return std::unique_ptr<CModule>(static_cast<CModule*>(object));
+}
+
+void ModuleRegistry::Add(CRuntimeClass* cls, const CString& name) {
+  std::lock_guard lock(m_mutex);
+  m_entries.push_back({name, cls});
+}
+
+void ModuleRegistry::Remove(CRuntimeClass* cls, const CString& name) {
+  std::lock_guard lock(m_mutex);
+  auto it = std::find_if(m_entries.begin(), m_entries.end(),
+                         [&](const Entry& e) { return e.cls == cls && e.name == name; });
+  if (it != m_entries.end()) m_entries.erase(it);
+}
+
+}  // namespace host

@@ -1,0 +1,56 @@
+#pragma once
+// The host's module registry: libraries register module classes by name at load time
+// (CModuleRegister), the host creates modules by name.
+//
+//   static CModuleRegister reg(RUNTIME_CLASS(CCanSink), L"CCanSink");
+//   std::unique_ptr<CModule> m = host::ModuleRegistry::Instance().Create(L"CCanSink");
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "host/mfc/CObject.h"
+#include "host/mfc/CString.h"
+
+class CModule;
+
+// A load-time registration record; unregisters when its library is unloaded.
+class CModuleRegister {
+ public:
+  CModuleRegister(CRuntimeClass* cls, const wchar_t* name);
+  ~CModuleRegister();
+  CModuleRegister(const CModuleRegister&) = delete;
+  CModuleRegister& operator=(const CModuleRegister&) = delete;
+
+ private:
+  CRuntimeClass* m_class;
+  CString m_name;
+};
+
+namespace host {
+
+class ModuleRegistry {
+ public:
+  // [any] The process-wide registry.
+  static ModuleRegistry& Instance();
+
+  // [any] Registered names, sorted.
+  std::vector<CString> Names() const;
+  // [any] The class registered under the name, or null.
+  CRuntimeClass* Find(const CString& name) const;
+  // [ui] A new module of the class registered under the name; null when the name is unknown or
+  // the class cannot be created or is not a CModule. The caller owns the module.
+  std::unique_ptr<CModule> Create(const CString& name) const;
+
+  void Add(CRuntimeClass* cls, const CString& name);
+  void Remove(CRuntimeClass* cls, const CString& name);
+
+ private:
+  struct Entry {
+    CString name;
+    CRuntimeClass* cls;
+  };
+  mutable std::mutex m_mutex;
+  std::vector<Entry> m_entries;
+};
+
+}  // namespace host

@@ -1,0 +1,82 @@
+#include "host/services/HostClock.h"
+
+#include <chrono>
+
+namespace host {
+
+namespace {
+std::int64_t SteadyNow() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+std::atomic<Clock*> g_installed{nullptr};
+}  // namespace
+
+SteadyClock::SteadyClock() : m_epoch(SteadyNow()) {}
+
+std::int64_t SteadyClock::now_ns() const noexcept { return SteadyNow() - m_epoch; }
+
+bool SteadyClock::sleep_until(std::int64_t deadline_ns, const std::atomic<bool>& cancel) {
+  const auto deadline = std::chrono::steady_clock::time_point(
+      std::chrono::nanoseconds(deadline_ns + m_epoch));
+  std::unique_lock lock(m_mutex);
+  m_cv.wait_until(lock, deadline, [&] { return cancel.load(); });
+  return now_ns() >= deadline_ns;
+}
+
+void SteadyClock::notify_waiters() {
+  { std::lock_guard lock(m_mutex); }
+  m_cv.notify_all();
+}
+
+bool ManualClock::sleep_until(std::int64_t deadline_ns, const std::atomic<bool>& cancel) {
+  std::unique_lock lock(m_mutex);
+  m_cv.wait(lock, [&] { return now_ns() >= deadline_ns || cancel.load(); });
+  return now_ns() >= deadline_ns;
+}
+
+void ManualClock::notify_waiters() {
+  { std::lock_guard lock(m_mutex); }
+  m_cv.notify_all();
+}
+
+void ManualClock::advance_ns(std::int64_t delta_ns) {
+  if (delta_ns <= 0) return;
+  {
+    std::lock_guard lock(m_mutex);
+    m_now.fetch_add(delta_ns, std::memory_order_acq_rel);
+  }
+  m_cv.notify_all();
+}
+
+void ManualClock::set_ns(std::int64_t t_ns) {
+  {
+    std::lock_guard lock(m_mutex);
+    if (t_ns > m_now.load()) m_now.store(t_ns, std::memory_order_release);
+  }
+  m_cv.notify_all();
+}
+
+Clock& HostClock() noexcept {
+  static SteadyClock steady;
+  Clock* c = g_installed.load(std::memory_order_acquire);
+  return c ? *c : steady;
+}
+
+void SetHostClock(Clock* clock) noexcept { g_installed.store(clock, std::memory_order_release); }
+
+ScopedManualClock::ScopedManualClock(std::int64_t start_ns)
+    : m_clock(std::make_unique<ManualClock>(start_ns)) {
+  SetHostClock(m_clock.get());
+}
+
+ScopedManualClock::~ScopedManualClock() { SetHostClock(nullptr); }
+
+std::uint32_t TickCountMs() noexcept {
+  return static_cast<std::uint32_t>(HostClock().now_ns() / 1'000'000);
+}
+
+std::int64_t UsbTicks() noexcept { return HostClock().now_ns() / 125'000; }
+
+}  // namespace host

@@ -1,0 +1,6 @@
+#include "sink/CCanSink.h"
+
+IMPLEMENT_DYNCREATE(CCanSink, CSlowSinkPlugin)
+
+CCanSink::CCanSink() = default;
+CCanSink::~CCanSink() = default;

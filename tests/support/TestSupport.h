@@ -1,0 +1,37 @@
+#pragma once
+// Helpers shared by the tests: temporary folders, waiting on conditions without sleeping, paths of
+// the source tree and of ../shared.
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace testing_support {
+
+// A fresh folder under the system temp folder, removed with its content on destruction.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const noexcept { return m_path; }
+  std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+
+ private:
+  std::filesystem::path m_path;
+};
+
+// Waits until the condition holds, at most `bound` of real time (generous: it only limits how
+// long a broken test hangs). Returns whether the condition held.
+bool WaitFor(const std::function<bool()>& condition,
+             std::chrono::milliseconds bound = std::chrono::seconds(20));
+
+std::string ReadFile(const std::filesystem::path& path);
+void WriteFile(const std::filesystem::path& path, const std::string& content);
+
+inline std::filesystem::path SourceDir() { return CANHOST_SOURCE_DIR; }
+inline std::filesystem::path SharedDir() { return CANHOST_SHARED_DIR; }
+inline std::filesystem::path BinDir() { return CANHOST_BIN_DIR; }
+
+}  // namespace testing_support

@@ -26,7 +26,8 @@ void PrintUsage(bool toStdout) {
       "\n"
       "commands:\n",
       out);
-  for (const auto& c : Commands()) std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
+  for (const auto& c : Commands())
+    std::fprintf(out, "  %-10s %s\n", c.name, c.summary);
   std::fputs("\nRun 'canhost help COMMAND' for the options of a command.\n", out);
 }
 

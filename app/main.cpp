@@ -41,8 +41,8 @@ int main(int argc, char** argv) {
       }
     return c.run(rest);
   }
-  std::fprintf(stderr, "canhost: unknown %s '%s'\n", first.rfind('-', 0) == 0 ? "option" : "command",
-               first.c_str());
+  std::fprintf(stderr, "canhost: unknown %s '%s'\n",
+               first.rfind('-', 0) == 0 ? "option" : "command", first.c_str());
   app::PrintUsage(false);
   return app::kExitUsage;
 }

@@ -13,13 +13,15 @@ namespace {
 template <std::size_t N>
 std::vector<std::int32_t> Codes(const std::array<can::RateRow, N>& rows) {
   std::vector<std::int32_t> codes;
-  for (const auto& row : rows) codes.push_back(row.code);
+  for (const auto& row : rows)
+    codes.push_back(row.code);
   return codes;
 }
 template <std::size_t N>
 std::map<int, CString> Labels(const std::array<can::RateRow, N>& rows) {
   std::map<int, CString> labels;
-  for (std::size_t i = 0; i < N; ++i) labels.emplace(static_cast<int>(i), rows[i].label);
+  for (std::size_t i = 0; i < N; ++i)
+    labels.emplace(static_cast<int>(i), rows[i].label);
   return labels;
 }
 std::map<int, CString> TypeLabels() {

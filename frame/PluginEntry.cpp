@@ -32,5 +32,7 @@ const CModuleRegister g_sink(RUNTIME_CLASS(CCanSink), L"CCanSink");
 
 namespace can {
 // The extension module record of this library (dialogs pass it to their base class).
-AFX_EXTENSION_MODULE& ExtensionModule() { return g_extension; }
+AFX_EXTENSION_MODULE& ExtensionModule() {
+  return g_extension;
+}
 }  // namespace can

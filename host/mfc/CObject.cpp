@@ -20,7 +20,9 @@ CRuntimeClass CObject::classCObject = {"CObject", static_cast<int>(sizeof(CObjec
                                        nullptr, nullptr};
 static const mfc::ClassInit s_classInitCObject(&CObject::classCObject);
 
-CRuntimeClass* CObject::GetRuntimeClass() const { return &classCObject; }
+CRuntimeClass* CObject::GetRuntimeClass() const {
+  return &classCObject;
+}
 
 bool CObject::IsKindOf(const CRuntimeClass* cls) const noexcept {
   return GetRuntimeClass()->IsDerivedFrom(cls);

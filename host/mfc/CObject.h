@@ -10,11 +10,11 @@
 class CObject;
 
 struct CRuntimeClass {
-  const char* m_lpszClassName;        // class name, ASCII
-  int m_nObjectSize;                  // sizeof the class
-  unsigned int m_wSchema;             // 0xFFFF: never serialised
-  CObject* (*m_pfnCreateObject)();    // null unless the class is dynamically creatable
-  CRuntimeClass* m_pBaseClass;        // null only for CObject
+  const char* m_lpszClassName;      // class name, ASCII
+  int m_nObjectSize;                // sizeof the class
+  unsigned int m_wSchema;           // 0xFFFF: never serialised
+  CObject* (*m_pfnCreateObject)();  // null unless the class is dynamically creatable
+  CRuntimeClass* m_pBaseClass;      // null only for CObject
 
   // [any] A new default-constructed object on the heap (caller owns), or null when the class is
   // not dynamically creatable.
@@ -62,23 +62,27 @@ std::vector<CRuntimeClass*> RegisteredClasses();
 
 #define RUNTIME_CLASS(cls) (&cls::class##cls)
 
-#define DECLARE_DYNAMIC(cls)          \
- public:                              \
-  static CRuntimeClass class##cls;    \
+#define DECLARE_DYNAMIC(cls)       \
+ public:                           \
+  static CRuntimeClass class##cls; \
   CRuntimeClass* GetRuntimeClass() const override;
 
 #define DECLARE_DYNCREATE(cls) \
   DECLARE_DYNAMIC(cls)         \
   static CObject* CreateObject();
 
-#define MFC_IMPLEMENT_RUNTIMECLASS(cls, base, schema, create)                          \
+#define MFC_IMPLEMENT_RUNTIMECLASS(cls, base, schema, create)                           \
   CRuntimeClass cls::class##cls = {#cls, static_cast<int>(sizeof(cls)), schema, create, \
-                                   RUNTIME_CLASS(base)};                               \
-  CRuntimeClass* cls::GetRuntimeClass() const { return RUNTIME_CLASS(cls); }           \
+                                   RUNTIME_CLASS(base)};                                \
+  CRuntimeClass* cls::GetRuntimeClass() const {                                         \
+    return RUNTIME_CLASS(cls);                                                          \
+  }                                                                                     \
   static const mfc::ClassInit s_classInit_##cls(RUNTIME_CLASS(cls));
 
 #define IMPLEMENT_DYNAMIC(cls, base) MFC_IMPLEMENT_RUNTIMECLASS(cls, base, 0xFFFF, nullptr)
 
-#define IMPLEMENT_DYNCREATE(cls, base)                    \
-  CObject* cls::CreateObject() { return new cls; }        \
+#define IMPLEMENT_DYNCREATE(cls, base) \
+  CObject* cls::CreateObject() {       \
+    return new cls;                    \
+  }                                    \
   MFC_IMPLEMENT_RUNTIMECLASS(cls, base, 0xFFFF, cls::CreateObject)

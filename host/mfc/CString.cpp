@@ -46,7 +46,8 @@ std::wstring FormatWide(const wchar_t* format, va_list args) {
     va_copy(copy, args);
     const int n = std::vswprintf(buffer.data(), buffer.size(), fmt.c_str(), copy);
     va_end(copy);
-    if (n >= 0 && static_cast<std::size_t>(n) < buffer.size()) return std::wstring(buffer.data(), n);
+    if (n >= 0 && static_cast<std::size_t>(n) < buffer.size())
+      return std::wstring(buffer.data(), n);
     if (buffer.size() > (1u << 24)) return fmt;  // malformed format: never loop forever
     buffer.resize(buffer.size() * 4);
   }
@@ -182,12 +183,14 @@ CString& CString::Trim() {
 }
 
 CString& CString::MakeUpper() {
-  for (auto& c : m_text) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+  for (auto& c : m_text)
+    c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
   return *this;
 }
 
 CString& CString::MakeLower() {
-  for (auto& c : m_text) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+  for (auto& c : m_text)
+    c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
   return *this;
 }
 
@@ -198,7 +201,9 @@ void CString::Format(const wchar_t* format, ...) {
   va_end(args);
 }
 
-void CString::FormatV(const wchar_t* format, va_list args) { m_text = mfc::FormatWide(format, args); }
+void CString::FormatV(const wchar_t* format, va_list args) {
+  m_text = mfc::FormatWide(format, args);
+}
 
 void CString::AppendFormat(const wchar_t* format, ...) {
   va_list args;
@@ -207,5 +212,9 @@ void CString::AppendFormat(const wchar_t* format, ...) {
   va_end(args);
 }
 
-std::string CString::ToUtf8() const { return mfc::NarrowUtf8(m_text); }
-CString CString::FromUtf8(std::string_view utf8) { return CString(mfc::WidenUtf8(utf8)); }
+std::string CString::ToUtf8() const {
+  return mfc::NarrowUtf8(m_text);
+}
+CString CString::FromUtf8(std::string_view utf8) {
+  return CString(mfc::WidenUtf8(utf8));
+}

@@ -10,7 +10,9 @@ std::mutex g_responderMutex;
 mfc::MessageBoxResponder g_responder;
 }  // namespace
 
-DWORD GetTickCount() { return host::TickCountMs(); }
+DWORD GetTickCount() {
+  return host::TickCountMs();
+}
 
 int AfxMessageBox(const wchar_t* text, UINT type) {
   const CString message(text);

@@ -20,14 +20,16 @@ int CCommandDispatcher::Dispatch(const CString& command, const CString& args) {
     for (const auto& s : m_subscriptions)
       if (s.command == command) matching.push_back(s);
   }
-  for (const auto& s : matching) s.handler(args, s.context);
+  for (const auto& s : matching)
+    s.handler(args, s.context);
   return static_cast<int>(matching.size());
 }
 
 int CCommandDispatcher::ClientCount(const CString& command) const {
   std::lock_guard lock(m_mutex);
   int n = 0;
-  for (const auto& s : m_subscriptions) n += s.command == command ? 1 : 0;
+  for (const auto& s : m_subscriptions)
+    n += s.command == command ? 1 : 0;
   return n;
 }
 

@@ -21,7 +21,9 @@ bool AfxInitExtensionModule(AFX_EXTENSION_MODULE& module, const char* libraryNam
   return true;
 }
 
-void AfxTermExtensionModule(AFX_EXTENSION_MODULE& module) { module.bInitialized = false; }
+void AfxTermExtensionModule(AFX_EXTENSION_MODULE& module) {
+  module.bInitialized = false;
+}
 
 CDynLinkLibrary::CDynLinkLibrary(AFX_EXTENSION_MODULE& module) : m_module(module) {
   auto& libs = TheLibraries();

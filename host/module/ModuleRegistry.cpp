@@ -9,7 +9,9 @@ CModuleRegister::CModuleRegister(CRuntimeClass* cls, const wchar_t* name)
   host::ModuleRegistry::Instance().Add(m_class, m_name);
 }
 
-CModuleRegister::~CModuleRegister() { host::ModuleRegistry::Instance().Remove(m_class, m_name); }
+CModuleRegister::~CModuleRegister() {
+  host::ModuleRegistry::Instance().Remove(m_class, m_name);
+}
 
 namespace host {
 
@@ -22,7 +24,8 @@ std::vector<CString> ModuleRegistry::Names() const {
   std::vector<CString> names;
   {
     std::lock_guard lock(m_mutex);
-    for (const auto& e : m_entries) names.push_back(e.name);
+    for (const auto& e : m_entries)
+      names.push_back(e.name);
   }
   std::sort(names.begin(), names.end());
   names.erase(std::unique(names.begin(), names.end()), names.end());

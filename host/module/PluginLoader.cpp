@@ -35,8 +35,8 @@ bool PluginLoader::Load(const std::string& path) {
     return false;
   }
   const auto namesAfter = ModuleRegistry::Instance().Names();
-  std::set_difference(namesAfter.begin(), namesAfter.end(), namesBefore.begin(),
-                      namesBefore.end(), std::back_inserter(m_modules));
+  std::set_difference(namesAfter.begin(), namesAfter.end(), namesBefore.begin(), namesBefore.end(),
+                      std::back_inserter(m_modules));
   // A library already mapped into the process (linked to the program) registered its modules
   // before; it counts as loaded if it registered an extension module then.
   const bool newlyLoaded = !m_modules.empty() || ExtensionLibraries().size() > libsBefore;
@@ -60,7 +60,8 @@ std::string PluginLoader::DefaultPluginPath() {
   char exe[PATH_MAX] = {};
   const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
   if (n <= 0) return "libcanplugin.so";
-  const std::filesystem::path dir = std::filesystem::path(std::string(exe, static_cast<std::size_t>(n))).parent_path();
+  const std::filesystem::path dir =
+      std::filesystem::path(std::string(exe, static_cast<std::size_t>(n))).parent_path();
   return (dir.parent_path() / "lib" / "libcanplugin.so").string();
 }
 

@@ -15,11 +15,13 @@ std::atomic<Clock*> g_installed{nullptr};
 
 SteadyClock::SteadyClock() : m_epoch(SteadyNow()) {}
 
-std::int64_t SteadyClock::now_ns() const noexcept { return SteadyNow() - m_epoch; }
+std::int64_t SteadyClock::now_ns() const noexcept {
+  return SteadyNow() - m_epoch;
+}
 
 bool SteadyClock::sleep_until(std::int64_t deadline_ns, const std::atomic<bool>& cancel) {
-  const auto deadline = std::chrono::steady_clock::time_point(
-      std::chrono::nanoseconds(deadline_ns + m_epoch));
+  const auto deadline =
+      std::chrono::steady_clock::time_point(std::chrono::nanoseconds(deadline_ns + m_epoch));
   std::unique_lock lock(m_mutex);
   m_cv.wait_until(lock, deadline, [&] { return cancel.load(); });
   return now_ns() >= deadline_ns;
@@ -64,19 +66,25 @@ Clock& HostClock() noexcept {
   return c ? *c : steady;
 }
 
-void SetHostClock(Clock* clock) noexcept { g_installed.store(clock, std::memory_order_release); }
+void SetHostClock(Clock* clock) noexcept {
+  g_installed.store(clock, std::memory_order_release);
+}
 
 ScopedManualClock::ScopedManualClock(std::int64_t start_ns)
     : m_clock(std::make_unique<ManualClock>(start_ns)) {
   SetHostClock(m_clock.get());
 }
 
-ScopedManualClock::~ScopedManualClock() { SetHostClock(nullptr); }
+ScopedManualClock::~ScopedManualClock() {
+  SetHostClock(nullptr);
+}
 
 std::uint32_t TickCountMs() noexcept {
   return static_cast<std::uint32_t>(HostClock().now_ns() / 1'000'000);
 }
 
-std::int64_t UsbTicks() noexcept { return HostClock().now_ns() / 125'000; }
+std::int64_t UsbTicks() noexcept {
+  return HostClock().now_ns() / 125'000;
+}
 
 }  // namespace host

@@ -23,7 +23,8 @@ void Dispatch(const LogLine& line) {
     std::lock_guard lock(log.mutex);
     sinks = log.sinks;
   }
-  for (const auto& sink : sinks) sink->write(line);
+  for (const auto& sink : sinks)
+    sink->write(line);
 }
 }  // namespace
 
@@ -65,8 +66,12 @@ struct CaptureLog::Sink : LogSink {
   }
 };
 
-CaptureLog::CaptureLog() : m_sink(std::make_shared<Sink>()) { AddLogSink(m_sink); }
-CaptureLog::~CaptureLog() { RemoveLogSink(m_sink); }
+CaptureLog::CaptureLog() : m_sink(std::make_shared<Sink>()) {
+  AddLogSink(m_sink);
+}
+CaptureLog::~CaptureLog() {
+  RemoveLogSink(m_sink);
+}
 
 std::vector<LogLine> CaptureLog::lines() const {
   std::lock_guard lock(m_sink->mutex);

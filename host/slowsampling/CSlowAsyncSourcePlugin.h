@@ -44,10 +44,10 @@ class CSlowAsyncSourcePlugin : public CSpecialModeClient {
   CSlowSourceContainer* container() const noexcept { return m_container; }
 
  protected:
-  float m_samplePeriod = 0.0F;         // seconds per slow sample
-  std::uint32_t m_samplesPerFrame = 0; // slow samples per frame
-  std::uint32_t m_activeSources = 0;   // sources with the active flag set
-  int m_dataOffset = 0;                // start of the module's region in the container, floats
+  float m_samplePeriod = 0.0F;          // seconds per slow sample
+  std::uint32_t m_samplesPerFrame = 0;  // slow samples per frame
+  std::uint32_t m_activeSources = 0;    // sources with the active flag set
+  int m_dataOffset = 0;                 // start of the module's region in the container, floats
   CSlowSourceContainer* m_container = nullptr;
-  int m_logLevel = 0;                  // 0 quiet, 1 summaries, 2+ per-frame traces
+  int m_logLevel = 0;  // 0 quiet, 1 summaries, 2+ per-frame traces
 };

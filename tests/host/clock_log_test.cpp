@@ -31,7 +31,8 @@ TEST(HostClock, SleeperWakesWhenManualClockPassesDeadlineOrIsCancelled) {
   sleeper.join();
   EXPECT_EQ(result, 1);
 
-  std::thread cancelled([&] { result = host::HostClock().sleep_until(5'000'000'000, cancel) ? 1 : 0; });
+  std::thread cancelled(
+      [&] { result = host::HostClock().sleep_until(5'000'000'000, cancel) ? 1 : 0; });
   cancel = true;
   host::HostClock().notify_waiters();
   cancelled.join();

@@ -24,7 +24,10 @@ TEST(CStringUtf8, RoundTripsAndReplacesInvalidBytes) {
   const CString wide = CString::FromUtf8(text);
   EXPECT_EQ(wide.GetLength(), 12);
   EXPECT_EQ(wide.ToUtf8(), text);
-  EXPECT_EQ(CString::FromUtf8("a\xFF" "b").str(), L"a\uFFFDb");
+  EXPECT_EQ(CString::FromUtf8("a\xFF"
+                              "b")
+                .str(),
+            L"a\uFFFDb");
   EXPECT_EQ(CString::FromUtf8("\xE2\x82").str(), L"\uFFFD\uFFFD");  // truncated sequence
   EXPECT_EQ(CString::FromUtf8("\xC0\x80").str(), L"\uFFFD\uFFFD");  // overlong NUL
 }
@@ -50,7 +53,8 @@ TEST(CListPositions, WalkAndRemoveKeepOtherPositionsValid) {
   list.AddTail(4);
   list.RemoveAt(three);
   std::vector<int> seen;
-  for (POSITION pos = list.GetHeadPosition(); pos;) seen.push_back(list.GetNext(pos));
+  for (POSITION pos = list.GetHeadPosition(); pos;)
+    seen.push_back(list.GetNext(pos));
   EXPECT_EQ(seen, (std::vector<int>{1, 2, 4}));
   EXPECT_EQ(list.GetCount(), 3u);
 }

@@ -37,10 +37,10 @@ TEST(CommandDispatcher, BroadcastsToSubscribersAndForgetsDestroyedClients) {
   Client a;
   {
     Client b;
-    dispatcher.AddClient(mcStartAudioSources, &a, [&](const CString&, void*) { return ++a.calls; },
-                         L"a", nullptr);
-    dispatcher.AddClient(mcStartAudioSources, &b, [&](const CString&, void*) { return ++b.calls; },
-                         L"b", nullptr);
+    dispatcher.AddClient(
+        mcStartAudioSources, &a, [&](const CString&, void*) { return ++a.calls; }, L"a", nullptr);
+    dispatcher.AddClient(
+        mcStartAudioSources, &b, [&](const CString&, void*) { return ++b.calls; }, L"b", nullptr);
     EXPECT_EQ(dispatcher.Dispatch(mcStartAudioSources), 2);
     EXPECT_EQ(dispatcher.Dispatch(mcStopAudioSources), 0);
     EXPECT_EQ(b.calls, 1);

@@ -22,22 +22,28 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
   const std::string path = (BinDir() / program).string();
 
   std::vector<std::string> envStore;
-  for (char** e = environ; *e; ++e) envStore.emplace_back(*e);
-  for (const auto& e : env) envStore.push_back(e);
+  for (char** e = environ; *e; ++e)
+    envStore.emplace_back(*e);
+  for (const auto& e : env)
+    envStore.push_back(e);
   std::vector<char*> envp;
-  for (auto& e : envStore) envp.push_back(e.data());
+  for (auto& e : envStore)
+    envp.push_back(e.data());
   envp.push_back(nullptr);
   std::vector<std::string> argStore{path};
   argStore.insert(argStore.end(), args.begin(), args.end());
   std::vector<char*> argv;
-  for (auto& a : argStore) argv.push_back(a.data());
+  for (auto& a : argStore)
+    argv.push_back(a.data());
   argv.push_back(nullptr);
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
   pid_t pid = 0;
   ProgramResult result;
   if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {

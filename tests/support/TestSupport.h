@@ -30,8 +30,14 @@ bool WaitFor(const std::function<bool()>& condition,
 std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& content);
 
-inline std::filesystem::path SourceDir() { return CANHOST_SOURCE_DIR; }
-inline std::filesystem::path SharedDir() { return CANHOST_SHARED_DIR; }
-inline std::filesystem::path BinDir() { return CANHOST_BIN_DIR; }
+inline std::filesystem::path SourceDir() {
+  return CANHOST_SOURCE_DIR;
+}
+inline std::filesystem::path SharedDir() {
+  return CANHOST_SHARED_DIR;
+}
+inline std::filesystem::path BinDir() {
+  return CANHOST_BIN_DIR;
+}
 
 }  // namespace testing_support

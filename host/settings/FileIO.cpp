@@ -1,0 +1,86 @@
+#include "host/settings/FileIO.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace FileIO {
+namespace {
+
+std::wstring Describe(const std::filesystem::path& file, const char* what, int err) {
+  return file.wstring() + L": " + mfc::WidenUtf8(what) + L": " + mfc::WidenUtf8(std::strerror(err));
+}
+
+// Writes all bytes, retrying short writes and interruptions.
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+}  // namespace
+
+CString makePathAbsolute(const CString& path, const CString& base) {
+  const std::filesystem::path p(path.str());
+  if (p.is_absolute()) return CString(p.wstring());
+  return CString((std::filesystem::path(base.str()) / p).lexically_normal().wstring());
+}
+
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& file, std::wstring& error) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(file, ec)) {
+    error = file.wstring() + L": is a folder, not a file";
+    return std::nullopt;
+  }
+  std::ifstream in(file, std::ios::binary);
+  if (!in) {
+    error = Describe(file, "cannot open", errno);
+    return std::nullopt;
+  }
+  std::ostringstream out;
+  out << in.rdbuf();
+  if (in.bad()) {
+    error = Describe(file, "cannot read", errno);
+    return std::nullopt;
+  }
+  return std::move(out).str();
+}
+
+bool WriteFileAtomic(const std::filesystem::path& file, std::string_view bytes,
+                     std::wstring& error) {
+  static std::atomic<unsigned> serial{0};
+  std::error_code ec;
+  if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), ec);
+  // Unique per process and call, so two writers never share a temporary file.
+  const std::filesystem::path temp =
+      file.string() + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(serial++);
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    error = Describe(temp, "cannot create", errno);
+    return false;
+  }
+  const bool written = WriteAll(fd, bytes) && ::fsync(fd) == 0;
+  const int writeErr = errno;
+  if (::close(fd) != 0 || !written) {
+    error = Describe(temp, "cannot write", written ? errno : writeErr);
+    ::unlink(temp.c_str());
+    return false;
+  }
+  if (::rename(temp.c_str(), file.c_str()) != 0) {
+    error = Describe(file, "cannot replace", errno);
+    ::unlink(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace FileIO

@@ -1,7 +1,8 @@
 #pragma once
 // Base of an asynchronous source plug-in of the slow-sampling framework. The host drives it:
-// Create, create(container), read_params, then rounds of signal_change, start, update (one per
-// frame, [processing]) and stop; OnSpecialShutdown; destruction. All but update run on [ui].
+// Create, create(container), read_params, then rounds of signal_change, set_data_offset, start,
+// update (one per frame, [processing]) and stop; OnSpecialShutdown; destruction. All but update
+// (and the fill it calls) run on [ui]. SlowSampling::CSourceDriver is the host's frame loop.
 #include <cstdint>
 #include <utility>
 
@@ -17,37 +18,54 @@ class CSlowAsyncSourcePlugin : public CSpecialModeClient {
 
   void BuildContextMenu() override {}
   void ProcessContextMenu(UINT /*id*/) override {}
+  // [ui] The host asks the plug-in to look its settings up again.
   virtual void Lookup() {}
 
-  // [ui] Remembers the container the module writes into (not owned).
+  // [ui] Remembers the container the plug-in writes into (not owned; outlives the plug-in).
   virtual void create(CSlowSourceContainer* container) { m_container = container; }
+  // [ui] Reads / writes the plug-in's settings.
   virtual void read_params() {}
   virtual void write_params() const {}
-  // [ui] Data rate the module needs in the container.
+  // [ui] Data rate the plug-in needs in the container, bytes per second.
   virtual std::uint32_t bytes_per_second() { return 0; }
+  // [ui] New sampling: seconds per slow sample, slow samples per frame, floats per slow sample of
+  // this plug-in's region (0: the plug-in decides from bytes_per_second).
   virtual void signal_change(float samplePeriod, unsigned samplesPerFrame, int floatsPerSample) {
     m_samplePeriod = samplePeriod;
     m_samplesPerFrame = samplesPerFrame;
     (void)floatsPerSample;
   }
+  // [ui] Acquisition starts / stops; false reports a failure (the host goes on).
   virtual bool start() { return true; }
   virtual bool stop() { return true; }
-  // [processing] Once per frame.
+  // [processing] Once per frame: fill the plug-in's region of the container.
   virtual bool update() { return true; }
+  // [ui] Start of the plug-in's region in the container, in floats.
   virtual void set_data_offset(int offset) { m_dataOffset = offset; }
+  // [ui] How the host describes the region's data to the sinks: (channel coding, sample width).
   virtual std::pair<int, int> data_format() { return {0, 0}; }
+  // [ui] Hands the plug-in's log level on to its sources.
   virtual void propagate_log_level() {}
+  // [processing] Writes one frame into region (samples per frame x floatsPerSample floats).
   virtual bool fill(float* /*region*/, unsigned /*floatsPerSample*/) { return true; }
 
+  // [any] Log level: 0 quiet, 1 summaries, 2 and more per-frame traces.
   int log_level() const noexcept { return m_logLevel; }
+  // [ui] Set by the host; propagate_log_level hands it on.
   void set_log_level(int level) { m_logLevel = level; }
+  // [any] The container given to create (not owned), or null before.
   CSlowSourceContainer* container() const noexcept { return m_container; }
+  // [any] The values the host set, see the fields below.
+  float sample_period() const noexcept { return m_samplePeriod; }
+  std::uint32_t samples_per_frame() const noexcept { return m_samplesPerFrame; }
+  std::uint32_t active_sources() const noexcept { return m_activeSources; }
+  std::int32_t data_offset() const noexcept { return m_dataOffset; }
 
  protected:
-  float m_samplePeriod = 0.0F;          // seconds per slow sample
+  float m_samplePeriod = 0.0F;          // seconds per slow sample, > 0 once signal_change ran
   std::uint32_t m_samplesPerFrame = 0;  // slow samples per frame
-  std::uint32_t m_activeSources = 0;    // sources with the active flag set
-  int m_dataOffset = 0;                 // start of the module's region in the container, floats
-  CSlowSourceContainer* m_container = nullptr;
-  int m_logLevel = 0;  // 0 quiet, 1 summaries, 2+ per-frame traces
+  std::uint32_t m_activeSources = 0;    // sources with the active flag set (kept by the plug-in)
+  std::int32_t m_dataOffset = 0;        // start of the plug-in's region in the container, floats
+  CSlowSourceContainer* m_container = nullptr;  // given to create, not owned
+  int m_logLevel = 0;                           // 0 quiet, 1 summaries, 2+ per-frame traces
 };

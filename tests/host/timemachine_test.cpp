@@ -226,6 +226,12 @@ TEST(TimeMachine, TwoDriftingChannelsStayAlignedOverTenMinutes) {
   // by up to two ticks whatever the alignment: each channel's stamp rounding (up to a tick) and
   // offset rounding (half a tick) add up. The alignment itself stays within half a tick once the
   // drift rates are known (about 30 s), so more than a tick apart is rare.
+  RecordProperty("worst_diff_ticks", static_cast<int>(worstDiff));
+  RecordProperty("settled_diffs_over_one", settledDiffsOverOne);
+  RecordProperty("settled_events", settledEvents);
+  RecordProperty("worst_alignment_millitick", static_cast<int>(worstAlignment * 1000));
+  RecordProperty("worst_settled_alignment_millitick",
+                 static_cast<int>(worstSettledAlignment * 1000));
   EXPECT_LE(worstDiff, 2);
   EXPECT_LT(worstAlignment, 2.0);
   EXPECT_LT(worstSettledAlignment, 0.5);

@@ -5,10 +5,25 @@
 // (and the fill it calls) run on [ui]. SlowSampling::CSourceDriver is the host's frame loop.
 #include <cstdint>
 #include <utility>
+#include <vector>
 
 #include "host/module/CSpecialModeClient.h"
 
 class CSlowSourceContainer;
+
+namespace SlowSampling {
+// What became of the data of one source of a plug-in since its start; the host shows these in its
+// measurement summary. Every item a source received is delivered, dropped, discarded or waiting.
+struct SourceStatistics {
+  CString name;                 // the source's name
+  int channel = -1;             // the source's channel (plug-in specific; -1: none)
+  std::uint64_t received = 0;   // items the source took in since start
+  std::uint64_t delivered = 0;  // items written into the container
+  std::uint64_t old = 0;        // items dropped because their time had passed
+  std::uint64_t future = 0;     // items discarded because their time was implausibly far ahead
+  std::uint64_t waiting = 0;    // items not yet delivered (queued or buffered)
+};
+}  // namespace SlowSampling
 
 class CSlowAsyncSourcePlugin : public CSpecialModeClient {
   DECLARE_DYNAMIC(CSlowAsyncSourcePlugin)
@@ -48,6 +63,8 @@ class CSlowAsyncSourcePlugin : public CSpecialModeClient {
   virtual void propagate_log_level() {}
   // [processing] Writes one frame into region (samples per frame x floatsPerSample floats).
   virtual bool fill(float* /*region*/, unsigned /*floatsPerSample*/) { return true; }
+  // [ui] Per-source counters since the last start, in the plug-in's source order (none by default).
+  virtual std::vector<SlowSampling::SourceStatistics> statistics() const { return {}; }
 
   // [any] Log level: 0 quiet, 1 summaries, 2 and more per-frame traces.
   int log_level() const noexcept { return m_logLevel; }

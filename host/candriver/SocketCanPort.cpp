@@ -118,7 +118,13 @@ bool SocketCanPort::DoSend(const CanMessage& message) {
 
 FetchResult SocketCanPort::DoFetch(CanMessage* out, std::size_t capacity) noexcept {
   FetchResult result;
-  if (!onBus()) return result;
+  if (!onBus()) {
+    // Frames that came in before the filter closed would keep the socket readable: drop them.
+    canfd_frame frame;
+    while (read(m_socket, &frame, sizeof frame) > 0) {
+    }
+    return result;
+  }
   const std::int64_t start = host::HostClock().now_ns();
   result.through = std::numeric_limits<std::int64_t>::min();
   std::size_t n = 0;

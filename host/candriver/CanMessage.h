@@ -30,7 +30,7 @@ struct CanMessage {
   // Payload length in bytes: 0..8 for classic CAN; 0..8, 12, 16, 20, 24, 32, 48 or 64 for CAN
   // FD; for a remote request the length it asks for (0..8).
   std::int32_t length = 0;
-  // kCanFlag* bits. The host's own code calls this the word it never touches.
+  // kCanFlag* bits. The plug-in leaves this word alone; the driver and the log reader use it.
   std::uint32_t flags = 0;
   // Channel clock at reception: 125 µs ticks, wraps at 2^32 (about 6.2 days). Each channel counts
   // from its own offset and with its own drift, as a hardware clock does. The DBC decoder wrapper
@@ -45,7 +45,7 @@ static_assert(std::is_trivially_copyable_v<CanMessage> && sizeof(CanMessage) == 
 inline constexpr std::array<std::int32_t, 16> kFdLengths = {0, 1,  2,  3,  4,  5,  6,  7,
                                                             8, 12, 16, 20, 24, 32, 48, 64};
 
-// True for a length a CAN FD frame can carry.
+// [any] True for a length a CAN FD frame can carry.
 constexpr bool IsFdLength(std::int32_t length) noexcept {
   for (const std::int32_t l : kFdLengths)
     if (l == length) return true;
@@ -53,7 +53,7 @@ constexpr bool IsFdLength(std::int32_t length) noexcept {
 }
 static_assert(IsFdLength(12) && !IsFdLength(9) && !IsFdLength(65));
 
-// Checks a message for sending or delivery: identifier range, length and flags that agree.
+// [any] Checks a message for sending or delivery: identifier range, length and flags that agree.
 // An identifier above 0x7FF without kCanFlagExtended, or with bit 31 set (the DBC way of marking
 // an extended identifier), is taken as extended; `message` is corrected in place.
 constexpr bool NormaliseMessage(CanMessage& message) noexcept {

@@ -62,8 +62,8 @@ inline constexpr std::array<RateCode, 4> kFdDataCodes = {{
     {FD_DATA_8M, 8000000},
 }};
 
-// The rate in bit/s of a code of `table`: the table's rate for a predefined code, the value itself
-// when positive, 0 (unsupported) otherwise.
+// [any] The rate in bit/s of a code of `table`: the table's rate for a predefined code, the value
+// itself when positive, 0 (unsupported) otherwise.
 template <std::size_t N>
 constexpr std::int32_t RateOf(const std::array<RateCode, N>& table, std::int32_t code) noexcept {
   if (code > 0) return code;

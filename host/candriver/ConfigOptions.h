@@ -25,6 +25,7 @@ class ConfigOptions {
   // [any] "" when every key is one of `known`, else the reason naming the first other key.
   std::string CheckKnown(std::initializer_list<std::string_view> known) const;
 
+  // [any] The value forms above; false for text of another form.
   static bool ParseDurationNs(std::string_view text, std::int64_t& ns);
   static bool ParseDriftPpb(std::string_view text, std::int64_t& ppb);
   static bool ParseInteger(std::string_view text, std::int64_t& value);

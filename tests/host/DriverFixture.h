@@ -1,6 +1,7 @@
 #pragma once
 // What the CAN driver tests share: a settings folder with a driver configuration, a manual host
-// clock, the driver log captured, and a read monitor that collects messages.
+// clock, the driver log captured, and a read monitor that collects messages. Driver objects are
+// locals of the test body, so they are gone before the fixture's manual clock is.
 #include <gtest/gtest.h>
 
 #include <mutex>

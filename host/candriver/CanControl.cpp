@@ -1,0 +1,132 @@
+#include "host/candriver/CanControl.h"
+
+#include "host/candriver/DriverLog.h"
+
+namespace XeCanDriverKvaser {
+
+CanControl::CanControl(const CString& name, CanIo& io)
+    : m_name(name), m_io(&io), m_monitors(std::make_shared<const std::vector<ReadMonitor>>()) {
+  detail::DeliveryTracker::Get().Add(m_receiver);
+  if (io.m_control) {
+    io.m_control->Attach(nullptr);
+    io.m_control->m_io = nullptr;
+  }
+  io.m_control = this;
+  m_thread = std::thread(&CanControl::Run, this);
+  if (io.m_port) Attach(io.m_port.get());
+}
+
+CanControl::~CanControl() {
+  Attach(nullptr);
+  {
+    std::lock_guard lock(m_mutex);
+    m_quit = true;
+  }
+  m_cv.notify_all();
+  m_thread.join();
+  detail::DeliveryTracker::Get().Remove(m_receiver);
+  if (m_io) m_io->m_control = nullptr;
+}
+
+bool CanControl::Start(bool fd, bitrate_t bitrate, fd_arbitrationrate_t arbitration,
+                       fd_datarate_t data) {
+  if (!m_io) return false;
+  if (m_io->m_port) {
+    const auto params = CanIo::ToBusParams(m_io->channel, fd, bitrate, arbitration, data);
+    if (params && *params == m_io->m_port->params()) return true;
+  }
+  busState = 0;
+  return m_io->Open(fd, bitrate, arbitration, data);
+}
+
+void CanControl::Stop() {
+  GoOffBus();
+  if (m_io) m_io->Close();
+}
+
+bool CanControl::GoOnBus() {
+  if (!m_io || !m_io->GoOnBus()) return false;
+  busState = 1;
+  return true;
+}
+
+bool CanControl::GoOffBus() {
+  busState = 0;
+  return m_io && m_io->GoOffBus();
+}
+
+void CanControl::AddCanReadMonitor(ReadMonitor monitor) {
+  std::lock_guard lock(m_mutex);
+  auto monitors = std::make_shared<std::vector<ReadMonitor>>(*m_monitors);
+  monitors->push_back(std::move(monitor));
+  m_monitors = std::move(monitors);
+}
+
+bool CanControl::Send(const CanMessage& message) {
+  std::lock_guard lock(m_mutex);
+  return m_port && m_port->Send(message);
+}
+
+void CanControl::Attach(detail::CanPort* port) {
+  std::unique_lock lock(m_mutex);
+  if (m_port == port) return;
+  if (m_port) {
+    detail::DeliveryTracker::Get().SetPort(m_receiver, nullptr);
+    m_port->SetReceiving(false);
+    m_port->Interrupt();
+    m_port = nullptr;
+    // From a read monitor the thread cannot be waited for; it checks the port before it waits.
+    if (std::this_thread::get_id() != m_thread.get_id()) m_cv.wait(lock, [&] { return !m_busy; });
+  }
+  if (port) {
+    port->SetReceiving(true);
+    m_port = port;
+    detail::DeliveryTracker::Get().SetPort(m_receiver, port);
+    m_cv.notify_all();
+  }
+}
+
+void CanControl::Deliver(const std::vector<ReadMonitor>& monitors, const CanMessage* messages,
+                         std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    for (const ReadMonitor& monitor : monitors) {
+      bool next = true;
+      try {
+        next = monitor(messages[i]);
+      } catch (...) {
+        detail::Log(L"candriver: a read monitor of '" + m_name.str() + L"' threw an exception");
+      }
+      if (!next) break;
+    }
+  }
+}
+
+// One round: fetch what is due, hand it to the monitors, report the progress, and wait only when
+// the batch did not fill up (a full batch means there may be more right away).
+void CanControl::Run() {
+  std::array<CanMessage, kBatch> batch;
+  std::unique_lock lock(m_mutex);
+  for (;;) {
+    m_cv.wait(lock, [&] { return m_quit || m_port; });
+    if (m_quit) return;
+    detail::CanPort* const port = m_port;
+    const auto monitors = m_monitors;
+    m_busy = true;
+    lock.unlock();
+
+    const detail::FetchResult result = port->Fetch(batch.data(), batch.size());
+    Deliver(*monitors, batch.data(), result.count);
+    detail::DeliveryTracker::Get().Publish(m_receiver, result);
+
+    lock.lock();
+    if (m_port == port && result.count < batch.size()) {
+      lock.unlock();
+      port->Wait();
+      lock.lock();
+    }
+    m_busy = false;
+    m_cv.notify_all();
+  }
+}
+
+}  // namespace XeCanDriverKvaser

@@ -1,0 +1,81 @@
+#pragma once
+// The CAN driver's channel table. A channel number maps to a backend chosen by the driver
+// configuration file "candriver.conf" in the host's settings folder; without the file, channels
+// 0-3 are virtual channels on one virtual bus. The file is read when the first handle opens, and
+// again on ReloadConfiguration(). Errors name the file and line in the driver log and leave the
+// line out. "#" starts a comment; a value in double quotes may hold blanks.
+//
+//   channel <0..255> <backend> [offset=<ticks>] [drift=<ppm>] [<backend option>=<value> ...]
+//   generator <virtual bus> id=<hex,...> period=<duration> [phase= length= data= fd= brs=]
+//
+// offset and drift give the channel's clock (ChannelClock.h); backends: virtual (bus=, default
+// "default"), replay (file=, relative to the settings folder; interface= plays only that log
+// channel), socketcan (interface=). Generator options: TrafficGenerator.h.
+//
+// Lines -> result:
+//   channel 0 virtual                         -> channel 0 on virtual bus "default"
+//   channel 1 virtual bus=body offset=8000 drift=-12.5
+//                                             -> on bus "body"; clock 8000 ticks ahead, 12.5 ppm
+//                                             slow
+//   channel 2 replay file=drive.log interface=can1
+//                                             -> plays the can1 frames of <settings>/drive.log
+//   channel 3 socketcan interface=vcan0       -> Linux CAN interface vcan0
+//   generator body id=123,18FEF100 period=10ms
+//                                             -> every 10 ms on "body": 0x123, then extended
+//                                                0x18FEF100, 8 bytes, a counter
+//   generator body id=200 period=5ms length=64 fd=1 data=ramp
+//                                             -> a 64-byte CAN FD frame every 5 ms
+//   channel 4 serial                          -> error "unknown backend 'serial' (known: virtual,
+//                                                replay, socketcan)"
+//   channel 1 virtual                         -> (again) error "channel 1 is already configured at
+//                                                <file>:<line>"
+//   channel 5 replay                          -> error "a replay channel needs file="
+//   channel 6 virtual speed=2                 -> error "unknown option 'speed' (known: bus)"
+#include <chrono>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "host/candriver/CanPort.h"
+#include "host/candriver/DriverConfig.h"
+#include "host/candriver/VirtualBus.h"
+
+namespace XeCanDriverKvaser {
+
+// [any] Blocks until every message sent so far and every log or generator frame due up to the
+// host clock's current time has been handed to the read monitors of every controller on bus, and
+// they have returned. False when that takes longer than `bound` of real time (a monitor that
+// hangs). Not from a read monitor.
+bool WaitUntilDelivered(std::chrono::milliseconds bound = std::chrono::seconds(30));
+
+// [ui] Reads the driver configuration again (after the settings folder or the file changed).
+// Open handles keep their backends; handles opened afterwards use the new configuration.
+void ReloadConfiguration();
+
+namespace detail {
+
+class CanDriver {
+ public:
+  // [any] The process-wide driver.
+  static CanDriver& Get();
+
+  // [ui] See ReloadConfiguration.
+  void Reload();
+  // [ui, processing] Opens a port on a channel; null after logging why.
+  std::unique_ptr<CanPort> Open(int channel, const BusParams& params);
+  // [ui, processing] The virtual bus of that name, made with its generators when first needed and
+  // kept while a handle uses it.
+  std::shared_ptr<VirtualBus> Bus(const std::string& name);
+
+ private:
+  void LoadLocked();
+
+  std::mutex m_mutex;
+  bool m_loaded = false;
+  DriverConfig m_config;
+  std::map<std::string, std::weak_ptr<VirtualBus>> m_buses;
+};
+
+}  // namespace detail
+}  // namespace XeCanDriverKvaser

@@ -1,0 +1,338 @@
+#include "host/candriver/CanLogReader.h"
+
+#include <charconv>
+
+namespace XeCanDriverKvaser {
+namespace {
+
+void Tokenize(std::string_view line, std::vector<std::string_view>& tokens) {
+  tokens.clear();
+  std::size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+      ++i;
+    const std::size_t start = i;
+    while (i < line.size() && line[i] != ' ' && line[i] != '\t')
+      ++i;
+    if (i > start) tokens.push_back(line.substr(start, i - start));
+  }
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+bool AllDigits(std::string_view text) {
+  if (text.empty()) return false;
+  for (const char c : text)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+// Unsigned number filling the whole token.
+bool ParseNumber(std::string_view text, int base, std::uint32_t& value) {
+  if (text.empty()) return false;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+  return ec == std::errc() && end == text.data() + text.size();
+}
+
+// "seconds[.fraction]" as exact nanoseconds; digits beyond the ninth decimal are dropped.
+bool ParseSeconds(std::string_view text, std::int64_t& ns) {
+  const std::size_t dot = text.find('.');
+  const std::string_view whole = text.substr(0, dot);
+  if (!AllDigits(whole) || whole.size() > 10) return false;
+  std::int64_t seconds = 0;
+  for (const char c : whole)
+    seconds = seconds * 10 + (c - '0');
+  std::int64_t fraction = 0;
+  if (dot != std::string_view::npos) {
+    const std::string_view digits = text.substr(dot + 1);
+    if (!digits.empty() && !AllDigits(digits)) return false;
+    for (std::size_t i = 0; i < 9; ++i)
+      fraction = fraction * 10 + (i < digits.size() ? digits[i] - '0' : 0);
+  }
+  ns = seconds * 1'000'000'000 + fraction;
+  return true;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string Quoted(std::string_view text) {
+  std::string quoted(1, '\'');
+  quoted.append(text).push_back('\'');
+  return quoted;
+}
+
+}  // namespace
+
+bool CanLogReader::Open(const std::filesystem::path& file) {
+  m_in.close();
+  m_in.clear();
+  m_in.open(file, std::ios::binary);
+  m_name = file.string();
+  m_lineNumber = 0;
+  m_ascBase = 16;
+  m_ascRelative = false;
+  m_ascLastNs = 0;
+  m_error.clear();
+  if (!m_in) m_error = m_name + ": cannot open";
+  return m_error.empty();
+}
+
+bool CanLogReader::Next(CanLogEntry& entry) {
+  while (std::getline(m_in, m_line)) {
+    ++m_lineNumber;
+    if (!m_line.empty() && m_line.back() == '\r') m_line.pop_back();
+    if (ReadLine(m_line, entry)) {
+      if (!entry.error.empty()) entry.error.insert(0, m_name + ":");
+      return true;
+    }
+  }
+  return false;
+}
+
+bool CanLogReader::ReadLine(std::string_view line, CanLogEntry& entry) {
+  if (line.data() != m_line.data()) {
+    m_line.assign(line);
+    ++m_lineNumber;
+  }
+  Tokenize(m_line, m_tokens);
+  entry.timeNs = 0;
+  entry.channel.clear();
+  entry.message = CanMessage{};
+  entry.line = m_lineNumber;
+  entry.error.clear();
+  if (m_tokens.empty()) return false;
+  return m_tokens[0].front() == '(' ? ParseCandump(entry) : ParseAsc(entry);
+}
+
+bool CanLogReader::Fail(CanLogEntry& entry, std::string_view reason) {
+  entry.error = std::to_string(m_lineNumber) + ": " + std::string(reason);
+  return true;
+}
+
+bool CanLogReader::ParseCandump(CanLogEntry& entry) {
+  const auto& t = m_tokens;
+  if (t.size() < 3) return Fail(entry, "a candump line needs (time), interface and frame");
+  if (t[0].size() < 3 || t[0].back() != ')' ||
+      !ParseSeconds(t[0].substr(1, t[0].size() - 2), entry.timeNs))
+    return Fail(entry, "bad time " + Quoted(t[0]));
+  if (t.size() > 4 || (t.size() == 4 && t[3] != "T" && t[3] != "R"))
+    return Fail(entry, "unexpected " + Quoted(t.back()) + " after the frame");
+  entry.channel.assign(t[1]);
+  CanMessage& m = entry.message;
+  if (t.size() == 4 && t[3] == "T") m.flags |= kCanFlagTransmitted;
+  const std::string_view frame = t[2];
+  if (frame == "ERROR") {
+    m.flags |= kCanFlagErrorFrame;
+    return true;
+  }
+  const std::size_t hash = frame.find('#');
+  if (hash == std::string_view::npos) return Fail(entry, "no '#' in frame " + Quoted(frame));
+  const std::string_view idText = frame.substr(0, hash);
+  if ((idText.size() != 3 && idText.size() != 8) || !ParseNumber(idText, 16, m.id))
+    return Fail(entry, "identifier " + Quoted(idText) + " needs 3 or 8 hex digits");
+  if (idText.size() == 8) {
+    if (m.id & 0x20000000u) {  // error-frame bit of the socket layer; the rest is error detail
+      m.id = 0;
+      m.flags |= kCanFlagErrorFrame;
+      return true;
+    }
+    if (m.id > kMaxExtendedId) return Fail(entry, "identifier " + Quoted(idText) + " too large");
+    m.flags |= kCanFlagExtended;
+  } else if (m.id > kMaxStandardId) {
+    return Fail(entry, "standard identifier " + Quoted(idText) + " above 7FF");
+  }
+  std::string_view rest = frame.substr(hash + 1);
+  int maxLength = 8;
+  if (!rest.empty() && rest.front() == '#') {
+    if (rest.size() < 2 || HexDigit(rest[1]) < 0)
+      return Fail(entry, "CAN FD frame needs a flags digit after '##'");
+    const int fdFlags = HexDigit(rest[1]);
+    m.flags |= kCanFlagFd | ((fdFlags & 1) ? kCanFlagBrs : 0u) | ((fdFlags & 2) ? kCanFlagEsi : 0u);
+    rest.remove_prefix(2);
+    maxLength = 64;
+  } else if (!rest.empty() && (rest.front() == 'R' || rest.front() == 'r')) {
+    m.flags |= kCanFlagRemote;
+    rest.remove_prefix(1);
+    if (rest.size() > 1 || (rest.size() == 1 && (rest[0] < '0' || rest[0] > '8')))
+      return Fail(entry, "remote frame length " + Quoted(rest) + " is not 0..8");
+    m.length = rest.empty() ? 0 : rest[0] - '0';
+    return true;
+  }
+  // Classic frames may end in "_<dlc>" for a DLC of 9..15 behind 8 bytes: the payload stays 8.
+  if (maxLength == 8 && rest.size() >= 2 && rest[rest.size() - 2] == '_') rest.remove_suffix(2);
+  int length = 0;
+  for (std::size_t i = 0; i < rest.size();) {
+    if (rest[i] == '.') {
+      ++i;
+      continue;
+    }
+    if (i + 1 >= rest.size() || HexDigit(rest[i]) < 0 || HexDigit(rest[i + 1]) < 0)
+      return Fail(entry, "bad data " + Quoted(rest));
+    if (length < 64)
+      m.data[length] = static_cast<std::uint8_t>(HexDigit(rest[i]) * 16 + HexDigit(rest[i + 1]));
+    ++length;
+    i += 2;
+  }
+  if (length > maxLength)
+    return Fail(entry, std::to_string(length) + " data bytes in a " +
+                           (maxLength == 8 ? "classic CAN" : "CAN FD") + " frame");
+  if (maxLength == 64 && !IsFdLength(length))
+    return Fail(entry, std::to_string(length) + " is no CAN FD length");
+  m.length = length;
+  return true;
+}
+
+bool CanLogReader::AscTime(std::string_view token, CanLogEntry& entry) {
+  std::int64_t ns = 0;
+  if (!ParseSeconds(token, ns)) return false;
+  m_ascLastNs = m_ascRelative ? m_ascLastNs + ns : ns;
+  entry.timeNs = m_ascLastNs;
+  return true;
+}
+
+bool CanLogReader::ParseAsc(CanLogEntry& entry) {
+  const auto& t = m_tokens;
+  const std::string_view first = t[0];
+  if (first.starts_with("//") || EqualsNoCase(first, "date") || EqualsNoCase(first, "internal") ||
+      EqualsNoCase(first, "no") || EqualsNoCase(first, "begin") || EqualsNoCase(first, "end"))
+    return false;
+  if (EqualsNoCase(first, "base")) {
+    m_ascLastNs = 0;
+    if (t.size() >= 2) m_ascBase = EqualsNoCase(t[1], "dec") ? 10 : 16;
+    if (t.size() >= 4 && EqualsNoCase(t[2], "timestamps"))
+      m_ascRelative = EqualsNoCase(t[3], "relative");
+    return false;
+  }
+  if (!AscTime(first, entry)) return Fail(entry, "not a log line: " + Quoted(first));
+  if (t.size() < 2) return Fail(entry, "nothing after the time");
+  if (EqualsNoCase(t[1], "CANFD")) return ParseAscFd(entry);
+  // Other events (bus status, start of measurement, LIN, triggers, variables) are no frames.
+  if (!AllDigits(t[1])) return false;
+  entry.channel.assign(t[1]);
+  if (t.size() < 3) return Fail(entry, "nothing after the channel");
+  if (EqualsNoCase(t[2], "ErrorFrame")) {
+    entry.message.flags |= kCanFlagErrorFrame;
+    return true;
+  }
+  if (t[2].back() == ':' || EqualsNoCase(t[2], "J1939TP")) return false;  // statistics, SV:, ...
+  return ParseAscClassic(2, entry);
+}
+
+bool CanLogReader::ParseAscClassic(std::size_t i, CanLogEntry& entry) {
+  const auto& t = m_tokens;
+  CanMessage& m = entry.message;
+  if (t.size() < i + 3) return Fail(entry, "a frame needs identifier, direction and d or r");
+  std::string_view idText = t[i];
+  if (idText.back() == 'x' || idText.back() == 'X') {
+    m.flags |= kCanFlagExtended;
+    idText.remove_suffix(1);
+  }
+  if (!ParseNumber(idText, m_ascBase, m.id) ||
+      m.id > ((m.flags & kCanFlagExtended) ? kMaxExtendedId : kMaxStandardId))
+    return Fail(entry, "bad identifier " + Quoted(t[i]));
+  const std::string_view direction = t[i + 1];
+  if (EqualsNoCase(direction, "TxRq")) return false;  // a request to send, not a bus frame
+  if (direction == "Tx") {
+    m.flags |= kCanFlagTransmitted;
+  } else if (direction != "Rx") {
+    return Fail(entry, "direction " + Quoted(direction) + " is neither Rx nor Tx");
+  }
+  std::uint32_t dlc = 0;
+  if (t[i + 2] == "r") {
+    m.flags |= kCanFlagRemote;
+    if (t.size() > i + 3 && ParseNumber(t[i + 3], m_ascBase, dlc)) {
+      if (dlc > 8) return Fail(entry, "remote frame length " + Quoted(t[i + 3]) + " above 8");
+      m.length = static_cast<std::int32_t>(dlc);
+    }
+    return true;
+  }
+  if (t[i + 2] != "d") return Fail(entry, "expected d or r, found " + Quoted(t[i + 2]));
+  if (t.size() < i + 4 || !ParseNumber(t[i + 3], m_ascBase, dlc) || dlc > 15)
+    return Fail(entry, "bad DLC");
+  m.length = dlc > 8 ? 8 : static_cast<std::int32_t>(dlc);
+  if (t.size() < i + 4 + static_cast<std::size_t>(m.length))
+    return Fail(entry, "DLC " + std::to_string(dlc) + " but fewer data bytes");
+  for (int b = 0; b < m.length; ++b) {
+    std::uint32_t value = 0;
+    const std::string_view byte = t[i + 4 + static_cast<std::size_t>(b)];
+    if (!ParseNumber(byte, m_ascBase, value) || value > 255)
+      return Fail(entry, "bad data byte " + Quoted(byte));
+    m.data[b] = static_cast<std::uint8_t>(value);
+  }
+  return true;
+}
+
+// <time> CANFD <channel> <Rx|Tx> <id>[x] [name] <brs> <esi> <dlc> <data length> <data bytes>
+//   [<duration> <bit count> <flags hex> ...]
+bool CanLogReader::ParseAscFd(CanLogEntry& entry) {
+  const auto& t = m_tokens;
+  CanMessage& m = entry.message;
+  if (t.size() < 5 || !AllDigits(t[2])) return Fail(entry, "a CANFD line needs channel, direction");
+  entry.channel.assign(t[2]);
+  if (t[3] == "Tx") {
+    m.flags |= kCanFlagTransmitted;
+  } else if (t[3] != "Rx") {
+    return Fail(entry, "direction " + Quoted(t[3]) + " is neither Rx nor Tx");
+  }
+  if (EqualsNoCase(t[4], "ErrorFrame")) {
+    m.flags |= kCanFlagErrorFrame;
+    return true;
+  }
+  std::string_view idText = t[4];
+  if (idText.back() == 'x' || idText.back() == 'X') {
+    m.flags |= kCanFlagExtended;
+    idText.remove_suffix(1);
+  }
+  if (!ParseNumber(idText, m_ascBase, m.id) ||
+      m.id > ((m.flags & kCanFlagExtended) ? kMaxExtendedId : kMaxStandardId))
+    return Fail(entry, "bad identifier " + Quoted(t[4]));
+  std::size_t i = 5;
+  if (t.size() > i && t[i] != "0" && t[i] != "1") ++i;  // symbolic name
+  std::uint32_t brs = 0, esi = 0, dlc = 0, dataLength = 0;
+  if (t.size() < i + 4 || !ParseNumber(t[i], 10, brs) || !ParseNumber(t[i + 1], 10, esi) ||
+      !ParseNumber(t[i + 2], 16, dlc) || !ParseNumber(t[i + 3], 10, dataLength) || dlc > 15)
+    return Fail(entry, "bad CANFD fields after the identifier");
+  i += 4;
+  if (dataLength > 64 || t.size() < i + dataLength)
+    return Fail(entry, "data length " + std::to_string(dataLength) + " but fewer data bytes");
+  for (std::uint32_t b = 0; b < dataLength; ++b) {
+    std::uint32_t value = 0;
+    if (!ParseNumber(t[i + b], m_ascBase, value) || value > 255)
+      return Fail(entry, "bad data byte " + Quoted(t[i + b]));
+    m.data[b] = static_cast<std::uint8_t>(value);
+  }
+  i += dataLength;
+  // The flags field (third behind the data) tells a CAN FD frame (0x1000) from a classic frame
+  // written as a CANFD line, and marks a remote request (0x10). Without it the line is CAN FD.
+  std::uint32_t lineFlags = 0x1000;
+  if (t.size() > i + 2 && !ParseNumber(t[i + 2], 16, lineFlags))
+    return Fail(entry, "bad flags " + Quoted(t[i + 2]));
+  const bool fd = (lineFlags & 0x1000) || dataLength > 8 || dlc > 8;
+  if (fd) {
+    if (static_cast<std::int32_t>(dataLength) != kFdLengths[dlc])
+      return Fail(entry, "data length " + std::to_string(dataLength) + " does not match DLC " +
+                             std::to_string(dlc));
+    m.flags |= kCanFlagFd | (brs ? kCanFlagBrs : 0u) | (esi ? kCanFlagEsi : 0u);
+    m.length = static_cast<std::int32_t>(dataLength);
+  } else if (lineFlags & 0x10) {
+    m.flags |= kCanFlagRemote;
+    m.length = static_cast<std::int32_t>(dlc);
+  } else {
+    m.length = static_cast<std::int32_t>(dataLength);
+  }
+  return true;
+}
+
+}  // namespace XeCanDriverKvaser

@@ -1,0 +1,91 @@
+#pragma once
+// Reads CAN traffic logs frame by frame: candump log files (`candump -L`) and Vector ASC files.
+// A line starting with "(" is read as a candump line, any other line as ASC. Lines that are no
+// frame (ASC header, comments, statistics, status and transport-protocol events) are skipped;
+// a line that cannot be read comes back as an entry with `error` set, so the caller reports it
+// and goes on with the next line.
+//
+// candump lines (identifier: 3 hex digits standard, 8 extended):
+//   (1436509052.249713) can0 123#DEADBEEF     -> 1436509052.249713 s, "can0", 0x123, len 4 DE AD BE
+//   EF (0.5) vcan0 00000343#15.05.0E.05          -> extended 0x343, len 4 15 05 0E 05 (1.0) can1
+//   123#R                           -> remote 0x123, len 0 (1.0) can1 123#R7 -> remote 0x123, len 7
+//   (2.0) can0 123##1AABB                      -> CAN FD with bit-rate switch, len 2 AA BB
+//   (2.0) can0 7FF#112233 T                    -> len 3, kCanFlagTransmitted (direction T or R)
+//   (3.0) can0 20000080#0000000000000000       -> error frame (identifier bit 29)
+//   (3.0) can0 ERROR                           -> error frame
+//   (4.0) can0 064#F001FFFFFFFFFFFFFFFF        -> error "10 data bytes in a classic CAN frame"
+//   (4.0) can0 12#00                           -> error "identifier '12' needs 3 or 8 hex digits"
+// ASC lines (numbers in hex after "base hex", the default, decimal after "base dec"; times summed
+// after "timestamps relative"):
+//   3.098426 1  18EBFF00x  Rx d 8 01 A0 0F A6 60 3B D1 40  Length = 273910 -> "1", extended
+//                                                            0x18EBFF00, len 8
+//   2.584921 4 300 Tx r 8                      -> "4", remote 0x300, len 8, transmitted
+//   2.501000 1 ErrorFrame                      -> error frame on "1"
+//   30.005071 CANFD 2 Rx 300 Name 1 0 8 8 01 02 03 04 05 06 07 08 -> "2", CAN FD, bit-rate switch,
+//                                                                    0x300, len 8
+//   1.015991 1 Statistic: D 0 R 0              -> skipped
+//   3.297743 1 J1939TP FEE3p 6 0 0 - Rx d 23 ..  -> skipped (a reassembled message, not a frame)
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/candriver/CanMessage.h"
+
+namespace XeCanDriverKvaser {
+
+// One frame of a log, or one line that could not be read.
+struct CanLogEntry {
+  // Log time in ns as written (candump: usually since 1970; ASC: since the measurement start).
+  std::int64_t timeNs = 0;
+  // The log's interface or channel name ("can0"; ASC: "1").
+  std::string channel;
+  // The frame; its channel and timestamp are 0.
+  CanMessage message;
+  // Line in the file, from 1.
+  int line = 0;
+  // Set for a line that could not be read: "<file>:<line>: <reason>"; nothing else is then set.
+  std::string error;
+
+  double seconds() const noexcept { return static_cast<double>(timeNs) / 1e9; }
+};
+
+class CanLogReader {
+ public:
+  CanLogReader() = default;
+  CanLogReader(const CanLogReader&) = delete;
+  CanLogReader& operator=(const CanLogReader&) = delete;
+
+  // [any] Opens a log from its start; false when it cannot be read (error() says why).
+  bool Open(const std::filesystem::path& file);
+  // [any] The next frame or unreadable line; false at the end of the file.
+  bool Next(CanLogEntry& entry);
+  // [any] Why Open failed ("<file>: cannot open").
+  const std::string& error() const noexcept { return m_error; }
+
+  // [any] Reads one line without a file (tests, tools): true for a frame or an error, false for a
+  // line that is skipped. `entry.error` then holds "<line>: <reason>".
+  bool ReadLine(std::string_view line, CanLogEntry& entry);
+
+ private:
+  bool ParseCandump(CanLogEntry& entry);
+  bool ParseAsc(CanLogEntry& entry);
+  bool ParseAscClassic(std::size_t first, CanLogEntry& entry);
+  bool ParseAscFd(CanLogEntry& entry);
+  bool Fail(CanLogEntry& entry, std::string_view reason);
+  bool AscTime(std::string_view token, CanLogEntry& entry);
+
+  std::ifstream m_in;
+  std::string m_name;  // file name for error texts
+  std::string m_error;
+  std::string m_line;
+  std::vector<std::string_view> m_tokens;
+  int m_lineNumber = 0;
+  int m_ascBase = 16;
+  bool m_ascRelative = false;
+  std::int64_t m_ascLastNs = 0;
+};
+
+}  // namespace XeCanDriverKvaser

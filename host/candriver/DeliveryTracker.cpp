@@ -1,0 +1,88 @@
+#include "host/candriver/DeliveryTracker.h"
+
+#include <algorithm>
+
+#include "host/services/HostClock.h"
+
+namespace XeCanDriverKvaser::detail {
+
+DeliveryTracker& DeliveryTracker::Get() {
+  static DeliveryTracker tracker;
+  return tracker;
+}
+
+void DeliveryTracker::Add(Receiver& receiver) {
+  std::lock_guard lock(m_mutex);
+  m_receivers.push_back(&receiver);
+}
+
+void DeliveryTracker::Remove(Receiver& receiver) {
+  {
+    std::lock_guard lock(m_mutex);
+    m_receivers.erase(std::remove(m_receivers.begin(), m_receivers.end(), &receiver),
+                      m_receivers.end());
+  }
+  m_cv.notify_all();
+}
+
+void DeliveryTracker::SetPort(Receiver& receiver, CanPort* port) {
+  {
+    std::lock_guard lock(m_mutex);
+    receiver.port = port;
+    std::lock_guard progressLock(receiver.mutex);
+    receiver.delivered = FetchResult{};
+    receiver.delivered.epoch = ~std::uint64_t{0};
+  }
+  m_cv.notify_all();
+}
+
+// The progress is stored before the waiter count is read; a waiter counts itself before it reads
+// the progress. So either the waiter sees this progress or this thread sees the waiter.
+void DeliveryTracker::Publish(Receiver& receiver, const FetchResult& result) {
+  {
+    std::lock_guard lock(receiver.mutex);
+    receiver.delivered = result;
+  }
+  if (m_waiters.load() > 0) {
+    { std::lock_guard lock(m_mutex); }
+    m_cv.notify_all();
+  }
+}
+
+bool DeliveryTracker::WaitUntilDelivered(std::chrono::milliseconds bound) {
+  const std::int64_t now = host::HostClock().now_ns();
+  struct Target {
+    Receiver* receiver;
+    CanPort* port;
+    std::uint64_t seq;
+    std::uint64_t epoch;
+  };
+  std::unique_lock lock(m_mutex);
+  std::vector<Target> targets;
+  for (Receiver* r : m_receivers) {
+    if (!r->port || !r->port->onBus()) continue;
+    // The epoch first: a message queued after it was read still counts in the sequence read next.
+    const std::uint64_t epoch = r->port->epoch();
+    targets.push_back({r, r->port, r->port->PendingSeq(), epoch});
+    r->port->Interrupt();
+  }
+  // A receiver that went away, or whose port went off or on bus meanwhile, has nothing left
+  // to wait for.
+  const auto done = [&] {
+    for (const Target& t : targets) {
+      if (std::find(m_receivers.begin(), m_receivers.end(), t.receiver) == m_receivers.end() ||
+          t.receiver->port != t.port || t.port->epoch() != t.epoch)
+        continue;
+      std::lock_guard progressLock(t.receiver->mutex);
+      const FetchResult& d = t.receiver->delivered;
+      if (d.epoch != t.epoch || d.seq < t.seq || d.through < now) return false;
+    }
+    return true;
+  };
+  m_waiters.fetch_add(1);
+  const bool delivered = m_cv.wait_for(lock, bound, done);
+  m_waiters.fetch_sub(1);
+  return delivered;
+}
+
+}  // namespace XeCanDriverKvaser::detail

@@ -1,0 +1,183 @@
+#include "host/candriver/DriverConfig.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "host/candriver/CanBackends.h"
+#include "host/candriver/DriverLog.h"
+#include "host/mfc/CString.h"
+
+namespace XeCanDriverKvaser::detail {
+namespace {
+
+// Splits a line at blanks; "#" outside quotes starts a comment; a value in double quotes may hold
+// blanks and "#" (the quotes are dropped). False for an unclosed quote.
+bool SplitLine(std::string_view line, std::vector<std::string>& tokens) {
+  tokens.clear();
+  std::string token;
+  bool inToken = false, quoted = false;
+  for (const char c : line) {
+    if (quoted) {
+      if (c == '"') {
+        quoted = false;
+      } else {
+        token += c;
+      }
+    } else if (c == '"') {
+      quoted = inToken = true;
+    } else if (c == '#' && !inToken) {
+      break;
+    } else if (c == ' ' || c == '\t' || c == '\r') {
+      if (inToken) tokens.push_back(std::move(token));
+      token.clear();
+      inToken = false;
+    } else {
+      token += c;
+      inToken = true;
+    }
+  }
+  if (quoted) return false;
+  if (inToken) tokens.push_back(std::move(token));
+  return true;
+}
+
+void Report(const std::string& where, const std::string& reason) {
+  Log(mfc::WidenUtf8("candriver: " + where + ": " + reason));
+}
+
+}  // namespace
+
+DriverConfig DriverConfig::Default() {
+  DriverConfig config;
+  for (int channel = 0; channel < 4; ++channel) {
+    ChannelConfig c;
+    c.channel = channel;
+    c.backend = "virtual";
+    c.where = "default";
+    config.m_channels.push_back(std::move(c));
+  }
+  return config;
+}
+
+DriverConfig DriverConfig::Load(const std::filesystem::path& file) {
+  std::error_code ec;
+  if (!std::filesystem::exists(file, ec)) return Default();
+  std::ifstream in(file, std::ios::binary);
+  if (!in) {
+    Report(file.string(), "cannot read the file; no channel is configured");
+    return DriverConfig();
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  return Parse(text.str(), file.string(), file.parent_path());
+}
+
+bool DriverConfig::ParseChannel(const std::vector<std::string>& tokens, ChannelConfig& config,
+                                std::string& error) const {
+  std::int64_t number = -1;
+  if (tokens.size() < 3 || !ConfigOptions::ParseInteger(tokens[1], number) || number < 0 ||
+      number > 255) {
+    error = "expected: channel <0..255> <backend> [key=value ...]";
+    return false;
+  }
+  config.channel = static_cast<int>(number);
+  for (const ChannelConfig& other : m_channels) {
+    if (other.channel == config.channel) {
+      error = "channel " + tokens[1] + " is already configured at " + other.where;
+      return false;
+    }
+  }
+  const Backend* backend = FindBackend(tokens[2]);
+  if (!backend) {
+    error = "unknown backend '" + tokens[2] + "' (known: " + BackendNames() + ")";
+    return false;
+  }
+  config.backend = tokens[2];
+  for (std::size_t i = 3; i < tokens.size(); ++i) {
+    const std::string_view token = tokens[i];
+    if (token.starts_with("offset=")) {
+      if (!ConfigOptions::ParseInteger(token.substr(7), config.clock.offsetTicks)) {
+        error = "offset must be an integer number of 125 us ticks";
+        return false;
+      }
+    } else if (token.starts_with("drift=")) {
+      if (!ConfigOptions::ParseDriftPpb(token.substr(6), config.clock.driftPpb)) {
+        error = "drift must be ppm within -1000..1000, at most 3 decimals";
+        return false;
+      }
+    } else if (!config.options.Add(token, error)) {
+      return false;
+    }
+  }
+  error = backend->check(config);
+  return error.empty();
+}
+
+DriverConfig DriverConfig::Parse(std::string_view text, const std::string& name,
+                                 const std::filesystem::path& folder) {
+  DriverConfig config;
+  std::vector<std::string> tokens;
+  int lineNumber = 0;
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    const std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    ++lineNumber;
+    const std::string where = name + ":" + std::to_string(lineNumber);
+    if (!SplitLine(line, tokens)) {
+      Report(where, "unclosed quote");
+      continue;
+    }
+    if (tokens.empty()) continue;
+    std::string error;
+    if (tokens[0] == "channel") {
+      ChannelConfig channel;
+      channel.folder = folder;
+      channel.where = where;
+      if (config.ParseChannel(tokens, channel, error)) {
+        config.m_channels.push_back(std::move(channel));
+        continue;
+      }
+    } else if (tokens[0] == "generator") {
+      ConfigOptions options;
+      bool ok = tokens.size() >= 2 && tokens[1].find('=') == std::string::npos;
+      if (!ok) error = "expected: generator <bus> key=value ...";
+      for (std::size_t i = 2; ok && i < tokens.size(); ++i)
+        ok = options.Add(tokens[i], error);
+      if (ok) {
+        if (auto generator = TrafficGenerator::Parse(options, error)) {
+          config.m_generators.push_back({tokens[1], std::move(*generator)});
+          continue;
+        }
+      }
+    } else {
+      error = "expected 'channel' or 'generator', found '" + tokens[0] + "'";
+    }
+    Report(where, error);
+  }
+  for (const GeneratorConfig& g : config.m_generators) {
+    bool used = false;
+    for (const ChannelConfig& c : config.m_channels) {
+      const std::string* bus = c.options.Find("bus");
+      used = used || (c.backend == "virtual" &&
+                      (bus ? std::string_view(*bus) : kDefaultVirtualBus) == g.bus);
+    }
+    if (!used) Report(name, "generator for bus '" + g.bus + "', which no virtual channel uses");
+  }
+  return config;
+}
+
+const ChannelConfig* DriverConfig::Find(int channel) const noexcept {
+  for (const ChannelConfig& c : m_channels)
+    if (c.channel == channel) return &c;
+  return nullptr;
+}
+
+std::vector<TrafficGenerator> DriverConfig::GeneratorsOf(std::string_view bus) const {
+  std::vector<TrafficGenerator> result;
+  for (const GeneratorConfig& g : m_generators)
+    if (g.bus == bus) result.push_back(g.generator);
+  return result;
+}
+
+}  // namespace XeCanDriverKvaser::detail

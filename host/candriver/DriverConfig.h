@@ -1,0 +1,63 @@
+#pragma once
+// The driver configuration read from the settings folder (the format is documented in
+// CanDriver.h). Lines that are wrong are logged through the driver log as
+// "candriver: <file>:<line>: <reason>" and left out; the others stay in force.
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/candriver/ChannelClock.h"
+#include "host/candriver/ConfigOptions.h"
+#include "host/candriver/TrafficGenerator.h"
+
+namespace XeCanDriverKvaser::detail {
+
+// The virtual bus of a virtual channel without bus=.
+inline constexpr std::string_view kDefaultVirtualBus = "default";
+
+// One "channel" line.
+struct ChannelConfig {
+  int channel = 0;               // 0..255
+  std::string backend;           // a name of the backend table (CanBackends.h)
+  ConfigOptions options;         // the backend's own options
+  ChannelClock clock;            // from offset= and drift=
+  std::filesystem::path folder;  // folder of the configuration: base of relative file names
+  std::string where;             // "<file>:<line>" for messages; "default" for the built-in lines
+};
+
+// One "generator" line.
+struct GeneratorConfig {
+  std::string bus;
+  TrafficGenerator generator;
+};
+
+class DriverConfig {
+ public:
+  static constexpr const char* kFileName = "candriver.conf";
+
+  // [ui] Reads a configuration file; without one, the default: channels 0-3 virtual on one bus.
+  static DriverConfig Load(const std::filesystem::path& file);
+  // [ui] Reads configuration text; `name` names it in messages, `folder` anchors file names.
+  static DriverConfig Parse(std::string_view text, const std::string& name,
+                            const std::filesystem::path& folder);
+  // [any] The built-in configuration.
+  static DriverConfig Default();
+
+  // [any] The line of a channel; null when the channel is not configured.
+  const ChannelConfig* Find(int channel) const noexcept;
+  // [any] The generators of a virtual bus, in file order.
+  std::vector<TrafficGenerator> GeneratorsOf(std::string_view bus) const;
+
+  const std::vector<ChannelConfig>& channels() const noexcept { return m_channels; }
+  const std::vector<GeneratorConfig>& generators() const noexcept { return m_generators; }
+
+ private:
+  bool ParseChannel(const std::vector<std::string>& tokens, ChannelConfig& config,
+                    std::string& error) const;
+
+  std::vector<ChannelConfig> m_channels;
+  std::vector<GeneratorConfig> m_generators;
+};
+
+}  // namespace XeCanDriverKvaser::detail

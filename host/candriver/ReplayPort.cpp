@@ -1,0 +1,148 @@
+#include "host/candriver/ReplayPort.h"
+
+#include <algorithm>
+
+#include "host/candriver/DriverLog.h"
+#include "host/mfc/CString.h"
+#include "host/services/HostClock.h"
+
+namespace XeCanDriverKvaser::detail {
+namespace {
+std::filesystem::path Resolve(const ChannelConfig& config) {
+  const std::filesystem::path file = *config.options.Find("file");
+  return file.is_absolute() ? file : config.folder / file;
+}
+}  // namespace
+
+std::string ReplayPort::Check(const ChannelConfig& config) {
+  std::string error = config.options.CheckKnown({"file", "interface"});
+  if (error.empty() && (!config.options.Find("file") || config.options.Find("file")->empty()))
+    error = "a replay channel needs file=";
+  return error;
+}
+
+std::unique_ptr<CanPort> ReplayPort::Open(const ChannelConfig& config, const BusParams& params) {
+  const std::filesystem::path file = Resolve(config);
+  CanLogReader probe;
+  if (!probe.Open(file)) {
+    Log(L"candriver: channel " + std::to_wstring(config.channel) + L": " +
+        mfc::WidenUtf8(probe.error()));
+    return nullptr;
+  }
+  const std::string* interface = config.options.Find("interface");
+  return std::make_unique<ReplayPort>(config.channel, params, config.clock, file,
+                                      interface ? *interface : std::string());
+}
+
+ReplayPort::ReplayPort(int channel, const BusParams& params, const ChannelClock& clock,
+                       std::filesystem::path file, std::string interface)
+    : CanPort(channel, params, clock), m_file(std::move(file)), m_interface(std::move(interface)) {}
+
+bool ReplayPort::DoGoOnBus() {
+  std::lock_guard lock(m_mutex);
+  m_active = true;
+  m_onBusNs = host::HostClock().now_ns();
+  ++m_starts;
+  return true;
+}
+
+void ReplayPort::DoGoOffBus() {
+  std::lock_guard lock(m_mutex);
+  m_active = false;
+}
+
+void ReplayPort::Restart() {
+  m_pending = false;
+  m_haveFirst = false;
+  m_skippedFd = 0;
+  m_lastDue = m_startNs;
+  m_done = !m_reader.Open(m_file);
+  if (m_done)
+    Log(L"candriver: channel " + std::to_wstring(channel()) + L": " +
+        mfc::WidenUtf8(m_reader.error()));
+}
+
+void ReplayPort::Finish() {
+  m_done = true;
+  if (m_skippedFd == 0) return;
+  Log(L"candriver: channel " + std::to_wstring(channel()) + L": " +
+      mfc::WidenUtf8(m_file.string()) + L": " + std::to_wstring(m_skippedFd) +
+      L" CAN FD frames skipped: channel opened without CAN FD");
+}
+
+bool ReplayPort::ReadNext() {
+  while (m_reader.Next(m_entry)) {
+    if (!m_entry.error.empty()) {
+      Log(L"candriver: channel " + std::to_wstring(channel()) + L": " +
+          mfc::WidenUtf8(m_entry.error));
+      continue;
+    }
+    if (m_entry.message.flags & kCanFlagErrorFrame) continue;
+    if (!m_interface.empty() && m_entry.channel != m_interface) continue;
+    if ((m_entry.message.flags & kCanFlagFd) && !params().fd) {
+      ++m_skippedFd;
+      continue;
+    }
+    if (!m_haveFirst) {
+      m_haveFirst = true;
+      m_firstLogNs = m_entry.timeNs;
+    }
+    const std::int64_t ticks = ChannelClock::FloorDiv(
+        m_entry.timeNs - m_firstLogNs + ChannelClock::kTickNs / 2, ChannelClock::kTickNs);
+    m_pendingDue = m_startNs + ticks * ChannelClock::kTickNs;
+    m_pending = true;
+    return true;
+  }
+  return false;
+}
+
+FetchResult ReplayPort::DoFetch(CanMessage* out, std::size_t capacity) noexcept {
+  bool active = false;
+  std::uint64_t starts = 0;
+  std::int64_t onBusNs = 0;
+  {
+    std::lock_guard lock(m_mutex);
+    active = m_active;
+    starts = m_starts;
+    onBusNs = m_onBusNs;
+  }
+  FetchResult result;
+  if (!active) {
+    m_done = true;
+    return result;
+  }
+  if (starts != m_startsSeen) {
+    m_startsSeen = starts;
+    m_startNs = onBusNs;
+    Restart();
+  }
+  const std::int64_t now = host::HostClock().now_ns();
+  std::size_t n = 0;
+  while (n < capacity && !m_done) {
+    if (!m_pending && !ReadNext()) {
+      Finish();
+      break;
+    }
+    const std::int64_t due = std::max(m_pendingDue, m_lastDue);
+    if (due > now) break;
+    out[n] = m_entry.message;
+    out[n].channel = channel();
+    out[n].timestamp = clock().TicksAt(m_pendingDue);
+    m_lastDue = due;
+    m_pending = false;
+    ++n;
+  }
+  result.count = n;
+  if (!m_done) result.through = m_pending ? std::max(m_pendingDue, m_lastDue) - 1 : m_lastDue - 1;
+  return result;
+}
+
+void ReplayPort::Wait() {
+  if (m_done) {
+    m_waiter.WaitUntil(kNever);
+  } else if (m_pending) {
+    m_waiter.WaitUntil(std::max(m_pendingDue, m_lastDue));
+  }
+}
+
+}  // namespace XeCanDriverKvaser::detail

@@ -1,0 +1,70 @@
+#pragma once
+// A handle on a replay channel (backend "replay"): it plays a candump or ASC log (CanLogReader)
+// to its controller, every time from the start when it goes on bus. Frame i is due at
+//   on-bus time + round((log time i - log time of the first frame) / 125 µs) ticks
+// so the timestamps keep the log's spacing to the tick; the host clock sets the pace (real time,
+// or as fast as a manual clock is stepped). Frames come in log order; one stamped earlier than
+// its predecessor follows it at once. Unreadable lines are logged with file and line and skipped;
+// error frames are skipped; CAN FD frames on a channel opened without CAN FD are skipped and
+// counted in one log line at the end of the log. A replay channel sends nothing.
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "host/candriver/CanLogReader.h"
+#include "host/candriver/CanPort.h"
+#include "host/candriver/ClockWaiter.h"
+#include "host/candriver/DriverConfig.h"
+
+namespace XeCanDriverKvaser::detail {
+
+class ReplayPort final : public CanPort {
+ public:
+  // [ui] Checks the options of a replay channel line (file=, interface=).
+  static std::string Check(const ChannelConfig& config);
+  // [ui, processing] Opens the log (false, logged, when it cannot be read).
+  static std::unique_ptr<CanPort> Open(const ChannelConfig& config, const BusParams& params);
+
+  ReplayPort(int channel, const BusParams& params, const ChannelClock& clock,
+             std::filesystem::path file, std::string interface);
+
+  void Wait() override;
+  void Interrupt() noexcept override { m_waiter.Wake(); }
+
+ protected:
+  bool DoGoOnBus() override;
+  void DoGoOffBus() override;
+  bool DoSend(const CanMessage&) override { return false; }
+  FetchResult DoFetch(CanMessage* out, std::size_t capacity) noexcept override;
+
+ private:
+  bool ReadNext();
+  void Restart();
+  void Finish();
+
+  const std::filesystem::path m_file;
+  const std::string m_interface;  // log channel to play; empty: all
+  ClockWaiter m_waiter;
+
+  std::mutex m_mutex;  // guards the three below
+  bool m_active = false;
+  std::int64_t m_onBusNs = 0;
+  std::uint64_t m_starts = 0;
+
+  // The reception thread's own.
+  CanLogReader m_reader;
+  CanLogEntry m_entry;
+  std::uint64_t m_startsSeen = 0;
+  std::int64_t m_startNs = 0;  // on-bus time of the current run
+  bool m_pending = false;      // m_entry holds the next frame
+  bool m_done = true;          // log played to its end (or not started)
+  bool m_haveFirst = false;
+  std::int64_t m_firstLogNs = 0;
+  std::int64_t m_pendingDue = 0;  // host time the pending frame is stamped with
+  std::int64_t m_lastDue = 0;     // handed out at or after this (keeps log order)
+  std::uint64_t m_skippedFd = 0;
+};
+
+}  // namespace XeCanDriverKvaser::detail

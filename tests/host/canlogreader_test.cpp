@@ -1,0 +1,165 @@
+#include "host/candriver/CanLogReader.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+using namespace XeCanDriverKvaser;
+
+struct Expected {
+  const char* line;
+  const char* channel;
+  std::int64_t timeNs;
+  std::uint32_t id;
+  std::int32_t length;
+  std::uint32_t flags;
+  std::vector<std::uint8_t> data;
+};
+
+void ExpectFrame(CanLogReader& reader, const Expected& e) {
+  SCOPED_TRACE(e.line);
+  CanLogEntry entry;
+  ASSERT_TRUE(reader.ReadLine(e.line, entry));
+  ASSERT_EQ(entry.error, "");
+  EXPECT_EQ(entry.channel, e.channel);
+  EXPECT_EQ(entry.timeNs, e.timeNs);
+  EXPECT_EQ(entry.message.id, e.id);
+  EXPECT_EQ(entry.message.length, e.length);
+  EXPECT_EQ(entry.message.flags, e.flags);
+  for (std::size_t i = 0; i < 64; ++i)
+    EXPECT_EQ(entry.message.data[i], i < e.data.size() ? e.data[i] : 0) << "byte " << i;
+}
+
+void ExpectError(CanLogReader& reader, const char* line, const std::string& reason) {
+  CanLogEntry entry;
+  ASSERT_TRUE(reader.ReadLine(line, entry)) << line;
+  EXPECT_NE(entry.error.find(reason), std::string::npos) << line << " -> " << entry.error;
+}
+
+TEST(CanLogReader, CandumpExamplesOfTheHeader) {
+  CanLogReader r;
+  ExpectFrame(r, {"(1436509052.249713) can0 123#DEADBEEF",
+                  "can0",
+                  1436509052249713000,
+                  0x123,
+                  4,
+                  0,
+                  {0xDE, 0xAD, 0xBE, 0xEF}});
+  ExpectFrame(r, {"(0.5) vcan0 00000343#15.05.0E.05",
+                  "vcan0",
+                  500000000,
+                  0x343,
+                  4,
+                  kCanFlagExtended,
+                  {0x15, 0x05, 0x0E, 0x05}});
+  ExpectFrame(r, {"(1.0) can1 123#R", "can1", 1000000000, 0x123, 0, kCanFlagRemote, {}});
+  ExpectFrame(r, {"(1.0) can1 123#R7", "can1", 1000000000, 0x123, 7, kCanFlagRemote, {}});
+  ExpectFrame(r, {"(2.0) can0 123##1AABB",
+                  "can0",
+                  2000000000,
+                  0x123,
+                  2,
+                  kCanFlagFd | kCanFlagBrs,
+                  {0xAA, 0xBB}});
+  ExpectFrame(r, {"(2.0) can0 7FF#112233 T",
+                  "can0",
+                  2000000000,
+                  0x7FF,
+                  3,
+                  kCanFlagTransmitted,
+                  {0x11, 0x22, 0x33}});
+  ExpectFrame(
+      r,
+      {"(3.0) can0 20000080#0000000000000000", "can0", 3000000000, 0, 0, kCanFlagErrorFrame, {}});
+  ExpectFrame(r, {"(3.0) can0 ERROR", "can0", 3000000000, 0, 0, kCanFlagErrorFrame, {}});
+  ExpectError(r, "(4.0) can0 064#F001FFFFFFFFFFFFFFFF", "10 data bytes in a classic CAN frame");
+  ExpectError(r, "(4.0) can0 12#00", "identifier '12' needs 3 or 8 hex digits");
+  ExpectError(r, "(4.0) can0 123##0112233445566778899", "9 is no CAN FD length");
+  ExpectError(r, "(x) can0 123#00", "bad time '(x)'");
+  ExpectError(r, "(1.0) can0 800#00", "above 7FF");
+}
+
+TEST(CanLogReader, AscExamplesOfTheHeader) {
+  CanLogReader r;
+  CanLogEntry entry;
+  EXPECT_FALSE(r.ReadLine("base hex  timestamps absolute", entry));
+  ExpectFrame(r, {"3.098426 1  18EBFF00x  Rx d 8 01 A0 0F A6 60 3B D1 40  Length = 273910",
+                  "1",
+                  3098426000,
+                  0x18EBFF00,
+                  8,
+                  kCanFlagExtended,
+                  {0x01, 0xA0, 0x0F, 0xA6, 0x60, 0x3B, 0xD1, 0x40}});
+  ExpectFrame(r, {"2.584921 4 300 Tx r 8",
+                  "4",
+                  2584921000,
+                  0x300,
+                  8,
+                  kCanFlagRemote | kCanFlagTransmitted,
+                  {}});
+  ExpectFrame(r, {"2.501000 1 ErrorFrame", "1", 2501000000, 0, 0, kCanFlagErrorFrame, {}});
+  ExpectFrame(r, {"30.005071 CANFD 2 Rx 300 Name 1 0 8 8 01 02 03 04 05 06 07 08",
+                  "2",
+                  30005071000,
+                  0x300,
+                  8,
+                  kCanFlagFd | kCanFlagBrs,
+                  {1, 2, 3, 4, 5, 6, 7, 8}});
+  EXPECT_FALSE(r.ReadLine("1.015991 1 Statistic: D 0 R 0", entry));
+  EXPECT_FALSE(r.ReadLine("3.297743 1 J1939TP FEE3p 6 0 0 - Rx d 23 A0", entry));
+  ExpectError(r, "4.0 1 123 Rx d 4 01 02", "fewer data bytes");
+  // Decimal numbers and relative times.
+  EXPECT_FALSE(r.ReadLine("base dec  timestamps relative", entry));
+  ExpectFrame(r, {"1.5 2 291 Rx d 1 255", "2", 1500000000, 0x123, 1, 0, {0xFF}});
+  ExpectFrame(r, {"0.25 2 291 Rx d 0", "2", 1750000000, 0x123, 0, 0, {}});
+}
+
+// The real logs: every frame line is read, the lines a tool would reject are reported with file
+// and line, and nothing else.
+TEST(CanLogReader, ReadsTheRealLogsAndReportsTheirBadLines) {
+  struct File {
+    const char* name;
+    int frames;
+    int errorFrames;
+    std::vector<std::string> errors;
+  };
+  const std::vector<File> files = {
+      {"cantools_socialledge.log", 5, 1, {"cantools_socialledge.log:4: 10 data bytes"}},
+      {"cantools_abs.log", 44, 0, {}},
+      {"cantools_misc.log", 44, 0, {}},
+      {"kuksa_tesla_m3_dogmode.log", 12138, 0, {}},
+      {"savvycan_tesla_ms_candump.log", 12974, 0, {}},
+      {"pycan_logfile.asc", 16, 4, {}},
+  };
+  for (const File& file : files) {
+    SCOPED_TRACE(file.name);
+    CanLogReader reader;
+    ASSERT_TRUE(reader.Open(testing_support::SharedDir() / "realdata/traces" / file.name));
+    CanLogEntry entry;
+    int frames = 0, errorFrames = 0;
+    std::vector<std::string> errors;
+    while (reader.Next(entry)) {
+      if (!entry.error.empty()) {
+        errors.push_back(entry.error);
+      } else if (entry.message.flags & kCanFlagErrorFrame) {
+        ++errorFrames;
+      } else {
+        ++frames;
+      }
+    }
+    EXPECT_EQ(frames, file.frames);
+    EXPECT_EQ(errorFrames, file.errorFrames);
+    ASSERT_EQ(errors.size(), file.errors.size()) << (errors.empty() ? "" : errors[0]);
+    for (std::size_t i = 0; i < errors.size(); ++i)
+      EXPECT_NE(errors[i].find(file.errors[i]), std::string::npos) << errors[i];
+  }
+  CanLogReader missing;
+  EXPECT_FALSE(missing.Open("/nonexistent/drive.log"));
+  EXPECT_EQ(missing.error(), "/nonexistent/drive.log: cannot open");
+}
+
+}  // namespace

@@ -78,7 +78,8 @@ bool CanIo::GoOnBus() {
 }
 
 bool CanIo::GoOffBus() {
-  if (!m_port) return false;
+  // A closed handle is off bus already: the host goes off bus before it (re)opens its channels.
+  if (!m_port) return true;
   m_port->GoOffBus();
   state = 1;
   return true;

@@ -40,7 +40,7 @@ class CanIo {
   bool Close();
   // [ui, processing] False when the handle is not open or the backend cannot join the bus.
   bool GoOnBus();
-  // [ui, processing] False when the handle is not open.
+  // [ui, processing] True; a closed handle is off bus already.
   bool GoOffBus();
   // [ui, processing] The channel time in ticks of 125 µs (the clock of the message timestamps),
   // as a signed 32-bit value that wraps; 0 when the handle is not open.

@@ -1,0 +1,99 @@
+#include "sources/CCanSource.h"
+
+#include <mutex>
+
+#include "frame/DriverLogForwarding.h"
+#include "host/services/CThreadControllerRegistry.h"
+#include "host/settings/PrWin.h"
+
+using namespace XeCanDriverKvaser;
+
+CCanSource::CCanSource(CSlowAsyncSourcePlugin* plugin, int type, const CString& name, int channel,
+                       bool fd, bitrate_t bitrate, fd_arbitrationrate_t fdArbitration,
+                       fd_datarate_t fdData)
+    : SlowSampling::CAsyncSource(plugin, name),
+      m_type(type),
+      m_channel(channel),
+      m_fd(fd),
+      m_bitrate(bitrate),
+      m_fdArbitration(fdArbitration),
+      m_fdData(fdData),
+      m_io(channel),
+      m_control(name, m_io) {
+  can::InstallDriverLogForwarding();
+  m_control.Start(m_fd, m_bitrate, m_fdArbitration, m_fdData);
+  CThreadControllerRegistry::Object().Register(m_control.ReceptionThread(), name);
+}
+
+CCanSource::~CCanSource() {
+  shutdown_reception();
+}
+
+void CCanSource::shutdown_reception() {
+  if (m_shutDown) return;
+  m_shutDown = true;
+  const int before = m_control.busState;
+  log_off_bus(before, m_control.GoOffBus());
+  CThreadControllerRegistry::Object().Release(m_control.ReceptionThread());
+  m_control.Stop();
+}
+
+std::size_t CCanSource::queued() {
+  std::lock_guard lock(m_lock);
+  return m_queue.size();
+}
+
+bool CCanSource::start() {
+  if (m_channel < 0) return false;
+  {
+    std::lock_guard lock(m_lock);
+    m_queue.clear();
+  }
+  m_received.store(0, std::memory_order_relaxed);
+  const int before = m_control.busState;
+  const bool onBus = m_control.GoOnBus();
+  if (before != 1 && onBus && log_level() != 0)
+    PrWin::Output(16, L"CCanSource::start(): on bus %d\n", m_channel);
+  return true;
+}
+
+bool CCanSource::stop() {
+  const int before = m_control.busState;
+  log_off_bus(before, m_control.GoOffBus());
+  return true;
+}
+
+void CCanSource::log_off_bus(int stateBefore, bool result) {
+  if (stateBefore != 0 && result && log_level() != 0)
+    PrWin::Output(16, L"CCanSource::stop(): off bus %d, received %u messages\n", m_channel,
+                  received());
+}
+
+bool CCanSource::fetch() {
+  m_batch.clear();
+  std::lock_guard lock(m_lock);
+  m_batch.swap(m_queue);
+  return true;
+}
+
+bool CCanSource::on_message(const CanMessage& message) {
+  if (!active()) return true;
+  enqueue(message);
+  return true;
+}
+
+void CCanSource::enqueue(const CanMessage& message) {
+  std::lock_guard lock(m_lock);
+  enqueue_locked(message);
+}
+
+void CCanSource::enqueue_locked(const CanMessage& message) {
+  m_received.fetch_add(1, std::memory_order_relaxed);
+  m_queue.push_back(CanRecord{message.timestamp, message});
+}
+
+void CCanSource::discard_queue() {
+  std::vector<CanRecord> released;
+  std::lock_guard lock(m_lock);
+  m_queue.swap(released);
+}

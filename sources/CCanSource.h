@@ -1,0 +1,86 @@
+#pragma once
+// One CAN channel of the source module: owns the channel's driver handle and bus controller and
+// queues the messages its reception thread receives until the module fetches them once per frame.
+//
+// Threads: construction, set_running, has_settings, show_settings [ui]; start, stop, fetch
+// [processing] (start/stop also from [ui] through the module); on_message [reception].
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "host/candriver/CanControl.h"
+#include "host/candriver/CanIo.h"
+#include "host/mfc/CCriticalSection.h"
+#include "host/mfc/CString.h"
+#include "host/slowsampling/CAsyncSource.h"
+#include "sources/CanRecord.h"
+
+class CSlowAsyncSourcePlugin;
+
+class CCanSource : public SlowSampling::CAsyncSource {
+ public:
+  using CanMessage = XeCanDriverKvaser::CanMessage;
+
+  CCanSource(CSlowAsyncSourcePlugin* plugin, int type, const CString& name, int channel, bool fd,
+             XeCanDriverKvaser::bitrate_t bitrate,
+             XeCanDriverKvaser::fd_arbitrationrate_t fdArbitration,
+             XeCanDriverKvaser::fd_datarate_t fdData);
+  // Abstract through the destructor: only the three source kinds are built.
+  ~CCanSource() override = 0;
+
+  // [processing] Goes on bus with an empty queue; false (and nothing done) without a channel.
+  virtual bool start();
+  // [processing] Goes off bus.
+  virtual bool stop();
+  // [processing] Moves every queued message into batch(), oldest first.
+  virtual bool fetch();
+  // [ui] Acquisition of the host started / stopped.
+  virtual void set_running(bool running) { m_running = running; }
+  virtual bool has_settings() { return false; }
+  virtual void show_settings() {}
+
+  // [reception] The plain receive handler: queues the message while the source is active.
+  bool on_message(const CanMessage& message);
+
+  // [processing] The records of the last fetch (owned by the source, valid until the next fetch).
+  std::vector<CanRecord>& batch() noexcept { return m_batch; }
+  // [any] Messages queued since the last start.
+  std::uint32_t received() const noexcept { return m_received.load(std::memory_order_relaxed); }
+  // [any] Messages received and not yet fetched.
+  std::size_t queued();
+
+  const int m_type;     // 0 standard, 1 vehicle simulation, 2 sequencer
+  const int m_channel;  // driver channel; negative: the source has no channel
+  const bool m_fd;      // channel opened in CAN FD mode
+  const XeCanDriverKvaser::bitrate_t m_bitrate;
+  const XeCanDriverKvaser::fd_arbitrationrate_t m_fdArbitration;
+  const XeCanDriverKvaser::fd_datarate_t m_fdData;
+  bool m_running = false;  // acquisition running ([ui])
+
+ protected:
+  // [reception] Appends a copy of the message to the queue under the lock and counts it.
+  void enqueue(const CanMessage& message);
+  // [reception] The same, for a caller that holds m_lock.
+  void enqueue_locked(const CanMessage& message);
+  // [processing] Drops every queued message and releases the queue's storage.
+  void discard_queue();
+  // [ui] Goes off bus, releases the reception thread and stops the controller, once. Derived
+  // destructors call it first, so that no read monitor runs while their members are destroyed.
+  void shutdown_reception();
+
+  XeCanDriverKvaser::CanIo m_io;
+  XeCanDriverKvaser::CanControl m_control;
+  // Guards m_queue, and for the standard source its statistics and range table; held only for
+  // container operations, never while calling the host.
+  CCriticalSection m_lock;
+
+ private:
+  void log_off_bus(int stateBefore, bool result);
+
+  // Received, not yet fetched. A vector swapped with the batch in fetch: both keep their capacity,
+  // so the steady state allocates nothing per message.
+  std::vector<CanRecord> m_queue;
+  std::vector<CanRecord> m_batch;
+  std::atomic<std::uint32_t> m_received{0};
+  bool m_shutDown = false;
+};

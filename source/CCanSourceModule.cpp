@@ -1,6 +1,327 @@
+// CCanSourceModule: lifecycle and channels.
 #include "source/CCanSourceModule.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "frame/ConstantTables.h"
+#include "frame/ParameterCodec.h"
+#include "host/module/HostConstants.h"
+#include "host/services/CCentralMessageService.h"
+#include "host/settings/CSeaBase.h"
+#include "host/settings/PrWin.h"
+#include "host/slowsampling/CSourceInfo.h"
+#include "sources/CCanStandardSource.h"
+
+using namespace XeCanDriverKvaser;
 
 IMPLEMENT_DYNCREATE(CCanSourceModule, CSlowAsyncSourcePlugin)
 
-CCanSourceModule::CCanSourceModule() = default;
-CCanSourceModule::~CCanSourceModule() = default;
+CCanSourceModule::CCanSourceModule() : m_timeMachine(kTickSeconds), m_dlg(this) {}
+
+CCanSourceModule::~CCanSourceModule() {
+  if (m_regularCallbackId != 0)
+    CCentralMessageService::UnRegisterRegularCallback(m_regularCallbackId);
+  // The sources still signed in are left to the host's source registry, which disposes of them
+  // after the module (CSourceInfo::dispose).
+}
+
+BOOL CCanSourceModule::Create(const CString& name, CModule* parent) {
+  const BOOL result = CSpecialModeClient::Create(name, parent);
+  CCommandDispatcher& dispatcher = CommandDispatcher();
+  dispatcher.AddClient(
+      mcStartAudioSources, this,
+      [this](const CString& args, void* context) { return on_start_audio_sources(args, context); },
+      m_commandOwner, nullptr);
+  dispatcher.AddClient(
+      mcStopAudioSources, this,
+      [this](const CString& args, void* context) { return on_stop_audio_sources(args, context); },
+      m_commandOwner, nullptr);
+  return result;
+}
+
+int CCanSourceModule::on_start_audio_sources(const CString&, void*) {
+  m_audioSourcesRunning = true;
+  for (auto& [id, source] : m_sources)
+    source->set_running(true);
+  m_dlg.lock_editing(true);
+  return 0;
+}
+
+int CCanSourceModule::on_stop_audio_sources(const CString&, void*) {
+  m_audioSourcesRunning = false;
+  for (auto& [id, source] : m_sources)
+    source->set_running(false);
+  m_dlg.lock_editing(false);
+  return 0;
+}
+
+void CCanSourceModule::create(CSlowSourceContainer* container) {
+  // The host creates the container before it reads the parameters; should a source exist already,
+  // its capsule still follows the USB and frame items.
+  while (m_timeMachine.item_count() > 0)
+    m_timeMachine.remove_item(m_timeMachine.item_count() - 1);
+  m_timeMachine.add_item(m_sync.usb_time_capsule(), true);
+  m_sync.frame_time_capsule()->m_resetCallback = [this] { request_sync(); };
+  m_timeMachine.add_item(m_sync.frame_time_capsule(), false);
+  for (auto& capsule : m_capsules)
+    m_timeMachine.add_item(&capsule, false);
+  CSlowAsyncSourcePlugin::create(container);
+  open_channels();
+  for (auto& io : m_channels)
+    io.GoOnBus();
+  update_sync();
+}
+
+int CCanSourceModule::slot_of(int channel) const noexcept {
+  for (std::size_t k = 0; k < m_channels.size(); ++k)
+    if (m_channels[k].channel == channel) return static_cast<int>(k);
+  return -1;
+}
+
+void CCanSourceModule::rebuild_time_machine_items() {
+  if (m_timeMachine.item_count() < 2) return;  // create(container) adds them behind USB and frame
+  while (m_timeMachine.item_count() > 2)
+    m_timeMachine.remove_item(m_timeMachine.item_count() - 1);
+  for (auto& capsule : m_capsules)
+    m_timeMachine.add_item(&capsule, false);
+}
+
+CCanSource* CCanSourceModule::create(int type, const CString& name, int channel, bool fd,
+                                     bitrate_t bitrate, fd_arbitrationrate_t fdArbitration,
+                                     fd_datarate_t fdData, bool active) {
+  CanIo* reopen = nullptr;
+  if (const int k = slot_of(channel); k >= 0 && m_channels[static_cast<std::size_t>(k)].state > 0) {
+    reopen = &m_channels[static_cast<std::size_t>(k)];
+    reopen->Close();
+  }
+  CCanSource* built = nullptr;
+  if (type == 0)
+    built = new CCanStandardSource(this, type, name, channel, fd, bitrate, fdArbitration, fdData);
+  // Vehicle simulation (1) and sequencer (2) sources come with the host's analysis objects.
+
+  CCanSource* signedIn = nullptr;
+  if (built && SlowSampling::CSourceInfo::SourceInfo().signin(built) != nullptr) signedIn = built;
+  if (!signedIn) {
+    PrWin::Output(L"CCanSourceModule::create(): Couldn't register\n", 1, 3);
+    delete built;
+  } else {
+    const int id = signedIn->id();
+    auto it = m_sources.find(id);
+    if (it == m_sources.end()) {
+      it = m_sources.emplace(id, signedIn).first;
+      const auto k = static_cast<std::size_t>(std::distance(m_sources.begin(), it));
+      m_channels.insert(m_channels.begin() + static_cast<std::ptrdiff_t>(k),
+                        CanIo(signedIn->m_channel));
+      m_counters.insert(m_counters.begin() + static_cast<std::ptrdiff_t>(k), Counters{});
+      CTimeCapsule capsule(24, 0);
+      capsule.m_delay = static_cast<std::int64_t>(m_dlg.m_delay);
+      const int sourceChannel = signedIn->m_channel;
+      // -1 (off bus) stops the capsule; any other channel time counts, also one past 2^31, which
+      // the time machine would take for a stopped clock if it were widened with its sign.
+      capsule.m_rawTime = [this, sourceChannel]() -> std::int64_t {
+        const int k = slot_of(sourceChannel);
+        if (k < 0 || m_channels[static_cast<std::size_t>(k)].state != 2) return -1;
+        return static_cast<std::uint32_t>(channel_time(sourceChannel));
+      };
+      m_capsules.insert(m_capsules.begin() + static_cast<std::ptrdiff_t>(k), std::move(capsule));
+      rebuild_time_machine_items();
+    } else {
+      const auto k = static_cast<std::size_t>(std::distance(m_sources.begin(), it));
+      delete it->second;
+      it->second = signedIn;
+      m_channels[k] = CanIo(channel);
+      // The capsule array did not move, but the handle did: the same items stay valid.
+    }
+    signedIn->set_active(active);
+  }
+  if (reopen) {
+    // The reopened handle is the first one on the channel, which may have moved.
+    if (const int k = slot_of(channel); k >= 0) {
+      CanIo& io = m_channels[static_cast<std::size_t>(k)];
+      io.Open(fd, bitrate, fdArbitration, fdData);
+      io.GoOnBus();
+    }
+  }
+  return signedIn;
+}
+
+void CCanSourceModule::remove_source(CCanSource* source) {
+  if (!source) return;
+  const auto it = m_sources.find(source->id());
+  if (it == m_sources.end() || it->second != source) return;
+  const auto k = static_cast<std::ptrdiff_t>(std::distance(m_sources.begin(), it));
+  source->stop();
+  SlowSampling::CSourceInfo::release(source);
+  m_sources.erase(it);
+  delete source;
+  m_channels[static_cast<std::size_t>(k)].Close();
+  m_channels.erase(m_channels.begin() + k);
+  m_counters.erase(m_counters.begin() + k);
+  m_capsules.erase(m_capsules.begin() + k);
+  rebuild_time_machine_items();
+}
+
+void CCanSourceModule::apply_delay() {
+  if (!m_capsules.empty()) m_timeMachine.get(2)->m_delay = static_cast<std::int64_t>(m_dlg.m_delay);
+  update_sync();
+}
+
+bool CCanSourceModule::open_channels() {
+  bool result = true;
+  std::size_t k = 0;
+  for (const auto& [id, source] : m_sources) {
+    result = m_channels[k++].Open(source->m_fd, source->m_bitrate, source->m_fdArbitration,
+                                  source->m_fdData) &&
+             result;
+  }
+  return result;
+}
+
+bool CCanSourceModule::update_sync() {
+  const bool anyActive = std::any_of(m_sources.begin(), m_sources.end(),
+                                     [](const auto& entry) { return entry.second->active(); });
+  m_syncEnabled = m_sync.enable_sync(anyActive);
+  return m_syncEnabled;
+}
+
+std::int32_t CCanSourceModule::channel_time(int channel) const {
+  const int k = slot_of(channel);
+  if (k < 0 || m_channels[static_cast<std::size_t>(k)].state != 2) return -1;
+  return m_channels[static_cast<std::size_t>(k)].TimeStamp();
+}
+
+void CCanSourceModule::request_sync() {
+  m_timeMachine.sync_request();
+}
+
+std::uint32_t CCanSourceModule::bytes_per_second() {
+  std::uint32_t total = 0;
+  for (const auto& [id, source] : m_sources) {
+    if (!source->active()) continue;
+    const std::int32_t rate = source->m_fd ? can::NominalFdDataRate(source->m_fdData)
+                                           : can::NominalBitrate(source->m_bitrate);
+    total += static_cast<std::uint32_t>(rate) / 8u;
+  }
+  return total;
+}
+
+bool CCanSourceModule::wav_playback_running() const {
+  CResourceEntry* entry = CSeaBase::MessagesSea()->FindEntry(wpWavPlaybackRunning);
+  if (!entry) return false;
+  if (entry->GetValueCount() == 0) {
+    can::WriteEntryValue(*entry, false, 0);
+    return false;
+  }
+  return can::ReadEntryValue<bool>(*entry, 0);
+}
+
+void CCanSourceModule::signal_change(float samplePeriod, unsigned samplesPerFrame,
+                                     int floatsPerSample) {
+  m_samplePeriod = samplePeriod;
+  m_samplesPerFrame = samplesPerFrame;
+  m_activeSources = static_cast<std::uint32_t>(std::count_if(
+      m_sources.begin(), m_sources.end(), [](const auto& e) { return e.second->active(); }));
+  if (floatsPerSample != 0) {
+    m_floatsPerSample = static_cast<unsigned>(floatsPerSample);
+  } else {
+    const float floats = std::ceil(static_cast<float>(bytes_per_second()) * samplePeriod * 0.25F);
+    m_floatsPerSample = static_cast<unsigned>(floats);
+  }
+  m_samplesPerTick = static_cast<float>(kTickSeconds) / samplePeriod;
+  m_tickCarry = 0.0F;
+  m_ticksPerFrame = static_cast<float>(samplesPerFrame) / m_samplesPerTick;
+  for (auto& [id, source] : m_sources)
+    source->set_floats_per_sample(m_floatsPerSample);
+  if (m_syncEnabled && !wav_playback_running()) {
+    CTimeCapsule* usb = m_sync.usb_time_capsule();
+    usb->update();
+    if (usb->time() == m_usbTimeAtStart)
+      PrWin::Output(L"CCanSourceModule::signal_change(): USB-Time not running\n", 1, 1);
+  }
+  m_buffer.clear();
+}
+
+void CCanSourceModule::reset_channel_capsule(CTimeCapsule& capsule) {
+  capsule.reset();
+  capsule.m_base = m_usbTimeAtStart;
+  capsule.m_delay = static_cast<std::int64_t>(m_dlg.m_delay);
+  capsule.m_weight = 0.1;
+}
+
+bool CCanSourceModule::start() {
+  if (wav_playback_running()) return true;
+  m_delivered = 0;
+  std::fill(m_counters.begin(), m_counters.end(), Counters{});
+  bool result = true;
+  if (!m_syncEnabled) update_sync();
+  for (auto& io : m_channels)
+    result = io.GoOffBus() && result;
+  result = open_channels() && result;
+  CTimeCapsule* usb = m_sync.usb_time_capsule();
+  usb->update();
+  m_usbTimeAtStart = m_syncEnabled ? usb->time() : 0;
+  for (auto& io : m_channels)
+    result = io.GoOnBus() && result;
+  for (auto& capsule : m_capsules)
+    reset_channel_capsule(capsule);
+  if (!m_syncEnabled) m_sync.frame_time_capsule()->reset();
+  for (auto& [id, source] : m_sources)
+    if (source->active()) result = source->start() && result;
+  m_regularCallbackId =
+      CCentralMessageService::RegisterRegularCallback([this] { request_sync(); }, 1000, true);
+  return result;
+}
+
+bool CCanSourceModule::stop() {
+  if (wav_playback_running()) return true;
+  CCentralMessageService::UnRegisterRegularCallback(m_regularCallbackId);
+  m_regularCallbackId = 0;
+  bool result = true;
+  for (auto& [id, source] : m_sources)
+    result = source->stop() && result;
+  for (auto& io : m_channels)
+    io.GoOffBus();
+  if (m_logLevel != 0)
+    PrWin::Output(16, L"CCanSourceModule::stop(): %u messages sent\n", m_delivered);
+  return result;
+}
+
+void CCanSourceModule::set_data_offset(int offset) {
+  m_dataOffset = offset;
+  for (auto& [id, source] : m_sources)
+    source->set_data_offset(offset);
+}
+
+void CCanSourceModule::propagate_log_level() {
+  for (auto& [id, source] : m_sources)
+    source->set_log_level(m_logLevel);
+}
+
+BOOL CCanSourceModule::OnSpecialShutdown() {
+  CCentralMessageService::UnRegisterRegularCallback(m_regularCallbackId);
+  m_regularCallbackId = 0;
+  for (auto& io : m_channels)
+    io.Close();
+  return CSlowAsyncSourcePlugin::OnSpecialShutdown();
+}
+
+std::vector<SlowSampling::SourceStatistics> CCanSourceModule::statistics() const {
+  std::vector<SlowSampling::SourceStatistics> rows;
+  std::size_t k = 0;
+  for (const auto& [id, source] : m_sources) {
+    SlowSampling::SourceStatistics row;
+    row.name = source->name();
+    row.channel = source->m_channel;
+    row.received = source->received();
+    row.delivered = m_counters[k].delivered;
+    row.old = m_counters[k].old;
+    row.future = m_counters[k].future;
+    row.waiting = source->queued();
+    for (const auto& record : m_buffer)
+      if (slot_of(record.message.channel) == static_cast<int>(k)) ++row.waiting;
+    rows.push_back(row);
+    ++k;
+  }
+  return rows;
+}

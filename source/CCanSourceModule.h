@@ -1,14 +1,127 @@
 #pragma once
-// The CAN source module: one CAN channel source per configured channel, time alignment of the
-// channels and per-frame delivery of CAN packets into the slow-sampling container.
+// The CAN source module: one CAN channel source per configured channel, one driver handle and one
+// time capsule per source, time alignment of the channels with the host's USB and frame time, and
+// per-frame delivery of every received message into the module's region of the slow-sampling
+// container as a CAN packet whose byte position encodes its time (frame/CanPacket.h).
+//
+// Threads: update and fill run on [processing]; everything else on [ui]. The module takes no lock
+// of its own: the host never runs two of its operations at once.
+#include <cstdint>
+#include <map>
+#include <utility>
+#include <vector>
+
+#include "dialogs/CCanSourceDlg.h"
+#include "host/candriver/CanIo.h"
 #include "host/slowsampling/CSlowAsyncSourcePlugin.h"
+#include "host/timemachine/CQorSyncInterface.h"
+#include "host/timemachine/CTimeCapsule.h"
+#include "host/timemachine/CTimeMachine.h"
+#include "sources/CCanSource.h"
 
 class CCanSourceModule : public CSlowAsyncSourcePlugin {
   DECLARE_DYNCREATE(CCanSourceModule)
  public:
+  // Ticks of the time machine, seconds.
+  static constexpr double kTickSeconds = 0.000125;
+  // A record this many ticks before the frame start is old (also the slack of late placement).
+  static constexpr std::int64_t kOldTolerance = 10;
+  // A record this many ticks after the frame start is implausible: it and all later ones go.
+  static constexpr std::int64_t kFutureLimit = 16000;
+
   CCanSourceModule();
   ~CCanSourceModule() override;
 
-  // Packets carry 8-bit channel codes in 8-bit units; the sink accepts only data described so.
+  // Lifecycle and channels.
+  BOOL Create(const CString& name, CModule* parent) override;
+  void ShowSettingsDialog() override { m_dlg.show(); }
+  BOOL OnSpecialShutdown() override;
+  void create(CSlowSourceContainer* container) override;
+  std::uint32_t bytes_per_second() override;
+  void signal_change(float samplePeriod, unsigned samplesPerFrame, int floatsPerSample) override;
+  bool start() override;
+  bool stop() override;
+  void set_data_offset(int offset) override;
   std::pair<int, int> data_format() override { return {8, 8}; }
+  void propagate_log_level() override;
+  std::vector<SlowSampling::SourceStatistics> statistics() const override;
+
+  // Capture and frame alignment.
+  bool update() override;
+  bool fill(float* region, unsigned floatsPerSample) override;
+
+  // Parameters.
+  void read_params() override;
+  void write_params() const override;
+
+  // [ui] Adds a source of the type (0 standard, 1 vehicle simulation, 2 sequencer) and signs it
+  // in; the signed-in source (owned by the module), or null when it could not be built or signed
+  // in.
+  CCanSource* create(int type, const CString& name, int channel, bool fd,
+                     XeCanDriverKvaser::bitrate_t bitrate,
+                     XeCanDriverKvaser::fd_arbitrationrate_t fdArbitration,
+                     XeCanDriverKvaser::fd_datarate_t fdData, bool active);
+  // [ui] Stops, releases and destroys a signed-in source; other sources are ignored.
+  void remove_source(CCanSource* source);
+  // [ui] The dialog's delay goes to the first channel capsule now (the others at the next start).
+  void apply_delay();
+  bool open_channels();
+  bool update_sync();
+  // [processing] Channel time of the first handle on that channel, or -1 when it is not on bus.
+  std::int32_t channel_time(int channel) const;
+  // [any] Asks the time machine for a re-synchronisation.
+  void request_sync();
+
+  // Host commands.
+  int on_start_audio_sources(const CString& args, void* context);
+  int on_stop_audio_sources(const CString& args, void* context);
+
+  // [ui] Read access for the dialog, the host runner and tests.
+  const std::map<int, CCanSource*>& sources() const noexcept { return m_sources; }
+  const std::vector<XeCanDriverKvaser::CanIo>& channels() const noexcept { return m_channels; }
+  const std::vector<CTimeCapsule>& capsules() const noexcept { return m_capsules; }
+  std::vector<CTimeCapsule>& capsules() noexcept { return m_capsules; }
+  const XeTimeMachine::CTimeMachine& time_machine() const noexcept { return m_timeMachine; }
+  const std::vector<CanRecord>& buffer() const noexcept { return m_buffer; }
+  CCanSourceDlg& dialog() noexcept { return m_dlg; }
+  unsigned floats_per_sample() const noexcept { return m_floatsPerSample; }
+  float samples_per_tick() const noexcept { return m_samplesPerTick; }
+  float ticks_per_frame() const noexcept { return m_ticksPerFrame; }
+  std::uint32_t delivered() const noexcept { return m_delivered; }
+  bool sync_enabled() const noexcept { return m_syncEnabled; }
+
+ private:
+  // What became of the records of one channel slot since start.
+  struct Counters {
+    std::uint64_t delivered = 0;
+    std::uint64_t old = 0;
+    std::uint64_t future = 0;
+  };
+
+  // Position of the first handle on the channel, or -1.
+  int slot_of(int channel) const noexcept;
+  void rebuild_time_machine_items();
+  void reset_channel_capsule(CTimeCapsule& capsule);
+  bool wav_playback_running() const;
+  void merge_batches();
+  void advance_frame_capsule();
+
+  std::map<int, CCanSource*> m_sources;  // by sign-in id; the map order is the channel order
+  CQorSyncInterface m_sync;
+  std::vector<CTimeCapsule> m_capsules;  // one per source, same order
+  XeTimeMachine::CTimeMachine m_timeMachine;
+  bool m_syncEnabled = true;
+  std::uint32_t m_regularCallbackId = 0;
+  unsigned m_floatsPerSample = 0;                    // width of one slow sample, floats
+  float m_samplesPerTick = 0.0F;                     // slow samples per 125 µs tick
+  float m_ticksPerFrame = 0.0F;                      // ticks per frame
+  float m_tickCarry = 0.0F;                          // fractional tick carried between frames
+  std::vector<CanRecord> m_buffer;                   // waiting for delivery, ascending host time
+  std::vector<CanRecord> m_scratch;                  // merge target, swapped with m_buffer
+  std::vector<XeCanDriverKvaser::CanIo> m_channels;  // one handle per source, same order
+  std::vector<Counters> m_counters;                  // one per source, same order
+  CCanSourceDlg m_dlg;
+  bool m_audioSourcesRunning = false;
+  std::uint32_t m_delivered = 0;  // messages delivered since start
+  std::int64_t m_usbTimeAtStart = 0;
 };

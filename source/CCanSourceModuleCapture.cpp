@@ -1,0 +1,148 @@
+// CCanSourceModule: capture and frame alignment, once per frame on the processing thread.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "frame/CanPacket.h"
+#include "host/settings/PrWin.h"
+#include "host/slowsampling/CSlowSourceContainer.h"
+#include "source/CCanSourceModule.h"
+
+bool CCanSourceModule::update() {
+  if (m_sources.empty()) return true;
+  float* region = m_container->data() + m_dataOffset;
+  std::fill_n(region, static_cast<std::size_t>(m_samplesPerFrame) * m_floatsPerSample, 0.0F);
+  m_timeMachine.poll();
+  bool result = true;
+  for (auto& [id, source] : m_sources)
+    result = source->fetch() && result;
+  m_timeMachine.capsule_set();
+  merge_batches();
+  fill(region, m_floatsPerSample);
+  if (!m_syncEnabled) advance_frame_capsule();
+  return result;
+}
+
+// The buffer is ordered by each record's time on the host time line, not by raw stamp: channels
+// of different interfaces count from different clocks, and ordering their raw stamps would put one
+// channel's messages of a frame behind the other's, where fill must drop them as late. The time
+// is taken after capsule_set, with the offsets the frame is filled with. Each batch is already in
+// reception order, so the leftover buffer and the batches are merged in one k-way pass (stable:
+// of equal times the record of the earlier run stays first) into a scratch vector that is swapped
+// in; both vectors keep their capacity, so a steady stream allocates nothing.
+void CCanSourceModule::merge_batches() {
+  std::size_t incoming = 0;
+  struct Run {
+    CanRecord* next;
+    CanRecord* end;
+  };
+  std::vector<Run> runs;
+  runs.reserve(m_sources.size() + 1);
+  runs.push_back({m_buffer.data(), m_buffer.data() + m_buffer.size()});
+  for (auto& [id, source] : m_sources) {
+    auto& batch = source->batch();
+    if (batch.empty()) continue;
+    const int k = slot_of(batch.front().message.channel);
+    const CTimeCapsule* capsule = k >= 0 ? &m_capsules[static_cast<std::size_t>(k)] : nullptr;
+    for (auto& record : batch)
+      record.time = capsule ? capsule->stamp_time(record.stamp) : record.stamp;
+    incoming += batch.size();
+    runs.push_back({batch.data(), batch.data() + batch.size()});
+  }
+  if (incoming == 0) return;
+  if (runs.size() == 2 && m_buffer.empty()) {
+    for (auto& [id, source] : m_sources)
+      if (!source->batch().empty()) m_buffer.swap(source->batch());
+    return;
+  }
+  m_scratch.clear();
+  m_scratch.reserve(m_buffer.size() + incoming);
+  for (;;) {
+    Run* best = nullptr;
+    for (auto& run : runs)
+      if (run.next != run.end && (!best || run.next->time < best->next->time)) best = &run;
+    if (!best) break;
+    m_scratch.push_back(*best->next++);
+  }
+  m_buffer.swap(m_scratch);
+}
+
+void CCanSourceModule::advance_frame_capsule() {
+  auto n = static_cast<std::int64_t>(m_ticksPerFrame);
+  m_tickCarry += m_ticksPerFrame - std::floor(m_ticksPerFrame);
+  if (m_tickCarry > 1.0F) {
+    m_tickCarry -= 1.0F;
+    n += 1;
+  }
+  CTimeCapsule* frame = m_sync.frame_time_capsule();
+  frame->raw_update(frame->m_last + n);
+}
+
+bool CCanSourceModule::fill(float* region, unsigned floatsPerSample) {
+  if (m_buffer.empty()) return true;
+  const std::uint32_t capacity = floatsPerSample * 4u * m_samplesPerFrame;
+  const float bytesPerTick = static_cast<float>(floatsPerSample * 4u) * m_samplesPerTick;
+  const std::int64_t frameStart = m_timeMachine.get(1)->time();
+  auto* bytes = reinterpret_cast<std::uint8_t*>(region);
+  std::uint32_t pos = 0;
+  int old = 0;
+  int processed = 0;
+  int unrouted = 0;
+  std::size_t passed = 0;
+  for (; passed < m_buffer.size(); ++passed) {
+    CanRecord& record = m_buffer[passed];
+    const int k = slot_of(record.message.channel);
+    if (k < 0) {
+      // No handle on the record's channel (its source was removed meanwhile): nothing can place it.
+      ++unrouted;
+      continue;
+    }
+    Counters& counters = m_counters[static_cast<std::size_t>(k)];
+    const std::int64_t t = m_capsules[static_cast<std::size_t>(k)].stamp_time(record.stamp);
+    if (t < frameStart - kOldTolerance) {
+      ++old;
+      ++counters.old;
+      continue;
+    }
+    const std::int64_t tc = std::max(t, frameStart);
+    if (tc > frameStart + kFutureLimit) {
+      const auto rest = m_buffer.size() - passed;
+      if (m_logLevel != 0)
+        PrWin::Output(16, L"fill: drop %d future CAN messages\n", static_cast<int>(rest));
+      for (std::size_t i = passed; i < m_buffer.size(); ++i)
+        if (const int j = slot_of(m_buffer[i].message.channel); j >= 0)
+          ++m_counters[static_cast<std::size_t>(j)].future;
+      m_buffer.resize(passed);
+      break;
+    }
+    const auto dt = static_cast<float>(tc - frameStart);
+    const auto p = static_cast<std::uint32_t>(dt * bytesPerTick) & ~3u;
+    if (p >= pos) pos = p;
+    const auto q =
+        static_cast<std::uint32_t>((dt + static_cast<float>(kOldTolerance)) * bytesPerTick) & ~3u;
+    if (pos > q) {
+      ++old;
+      ++counters.old;
+      continue;
+    }
+    const auto& m = record.message;
+    const std::uint32_t size = static_cast<std::uint32_t>(can::PacketSize(m.length));
+    if (pos + size >= capacity) break;
+    // Bit 31 marks an extended identifier in the packet, as DBC files write it, so that the sink
+    // and the capture can tell a 29-bit identifier below 0x800 from a standard one.
+    const std::uint32_t id =
+        m.id | ((m.flags & XeCanDriverKvaser::kCanFlagExtended) ? 0x80000000u : 0u);
+    can::WritePacket(bytes + pos, m.channel, m.length, id, m.data);
+    pos += size;
+    ++m_delivered;
+    ++processed;
+    ++counters.delivered;
+  }
+  m_buffer.erase(m_buffer.begin(), m_buffer.begin() + static_cast<std::ptrdiff_t>(passed));
+  if (unrouted > 0 && m_logLevel > 0)
+    PrWin::Output(16, L"fill: dropped %d CAN messages of channels without handle\n", unrouted);
+  if (old > 0 && m_logLevel > 0) PrWin::Output(16, L"fill: dropped %d old CAN messages\n", old);
+  if (processed > 0 && m_logLevel > 1)
+    PrWin::Output(16, L"fill: processed %d new CAN messages\n", processed);
+  return true;
+}

@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "tests/source/ModuleRig.h"
+
+namespace plugin_test {
+namespace {
+
+using Capture = ModuleRig;
+
+TEST_F(Capture, PacketLandsAtTheSlowSampleOfItsTime) {
+  Add(0);
+  Attach();
+  CanIo sender = Sender(3);
+  Start();
+  EXPECT_EQ(m_module.floats_per_sample(), 16u);
+  const auto placed = Frame(SendAt(sender, 80, Message(0x123, {1, 2, 3, 4, 5, 6})));
+  ASSERT_EQ(placed.size(), 1u);
+  EXPECT_EQ(placed[0].sample, 10);
+  EXPECT_EQ(placed[0].offset, 640u);
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(m_driver.region(&m_module).data());
+  const std::vector<std::uint8_t> packet(bytes + 640, bytes + 656);
+  EXPECT_EQ(packet, (std::vector<std::uint8_t>{0x55, 0, 6, 0xAA, 0x23, 0x01, 0, 0, 1, 2, 3, 4, 5, 6,
+                                               0, 0}));
+  EXPECT_EQ(m_module.delivered(), 1u);
+  // An extended identifier carries bit 31 in the packet.
+  const auto next = Frame(SendAt(sender, 8, Message(0x18DAF110, {9})));
+  ASSERT_EQ(next.size(), 1u);
+  EXPECT_EQ(next[0].id, 0x98DAF110u);
+  EXPECT_EQ(next[0].sample, 1);
+}
+
+TEST_F(Capture, EqualTimesArePackedBehindEachOtherUntilTheSlackRunsOut) {
+  Add(0);
+  Add(1);
+  Attach();
+  CanIo sender = Sender(3);
+  Start();
+  m_module.set_log_level(1);
+  // Eight messages at the same instant, each heard by both sources: 16 packets of 12 bytes want
+  // the same place; 10 ticks of slack are 160 bytes (two sources: 32 floats a sample).
+  const auto placed = Frame([&](std::int64_t frameStart) {
+    SetTime(frameStart + 400 * kTickNs);
+    for (std::uint8_t i = 0; i < 8; ++i)
+      ASSERT_TRUE(sender.Send(Message(0x200, {i})));
+  });
+  ASSERT_EQ(placed.size(), 14u);
+  for (std::size_t i = 0; i < placed.size(); ++i) {
+    EXPECT_EQ(placed[i].offset, 400u * 16u + 12u * i);  // 16 bytes a tick: p = 6400
+    // Of equal times the records of the earlier source (channel 0) stay first: stable merge.
+    EXPECT_EQ(placed[i].channel, i < 8 ? 0 : 1);
+    EXPECT_EQ(placed[i].data0, i < 8 ? i : i - 8);
+  }
+  EXPECT_EQ(m_log.count(L"fill: dropped 2 old CAN messages\n"), 1u);
+  EXPECT_EQ(m_log.count_containing(L"processed"), 0u);  // log level 1
+}
+
+TEST_F(Capture, DelayedChannelsDropOldRecordsAndPlaceRecentOnesAtTheFrameStart) {
+  Add(0);
+  Attach();
+  CanIo sender = Sender(3);
+  m_module.dialog().m_delay = 20;
+  Start();
+  m_module.set_log_level(1);
+  EXPECT_TRUE(Frame(SendAt(sender, 0, Message(0x1, {1}))).empty());
+  EXPECT_EQ(m_log.count(L"fill: dropped 1 old CAN messages\n"), 1u);
+  m_module.dialog().m_delay = 5;
+  m_module.apply_delay();
+  const auto placed = Frame(SendAt(sender, 0, Message(0x2, {2})));
+  ASSERT_EQ(placed.size(), 1u);
+  EXPECT_EQ(placed[0].offset, 0u);
+}
+
+TEST_F(Capture, FutureRecordDiscardsTheRestOfTheBuffer) {
+  Add(0);
+  Attach();
+  CanIo sender = Sender(3);
+  Start();
+  m_module.set_log_level(2);
+  // The host runs this frame late: messages 2 s after its start are already there.
+  const auto placed = Frame([&](std::int64_t frameStart) {
+    SetTime(frameStart + 10 * kTickNs);
+    sender.Send(Message(0x1, {1}));
+    SetTime(frameStart + 16010 * kTickNs);
+    sender.Send(Message(0x2, {2}));
+    sender.Send(Message(0x3, {3}));
+  });
+  ASSERT_EQ(placed.size(), 1u);
+  EXPECT_EQ(placed[0].id, 0x1u);
+  EXPECT_EQ(m_log.count(L"fill: drop 2 future CAN messages\n"), 1u);
+  EXPECT_EQ(m_log.count(L"fill: processed 1 new CAN messages\n"), 1u);
+  EXPECT_TRUE(m_module.buffer().empty());
+  const auto stats = m_module.statistics();
+  EXPECT_EQ(stats[0].future, 2u);
+  EXPECT_EQ(stats[0].delivered, 1u);
+}
+
+TEST_F(Capture, MessageThatDoesNotFitWaitsForTheNextFrame) {
+  Add(0);
+  Attach();
+  CanIo sender = Sender(3);
+  Start();
+  // 64 bytes a sample: the frame's 6400 bytes end 40 bytes after the place of tick 795.
+  const auto first = Frame([&](std::int64_t frameStart) {
+    SetTime(frameStart + 795 * kTickNs);
+    for (std::uint8_t i = 0; i < 3; ++i)
+      ASSERT_TRUE(sender.Send(Message(0x300, {i, 0, 0, 0, 0})));
+  });
+  ASSERT_EQ(first.size(), 2u);
+  EXPECT_EQ(first[1].offset, 6376u);
+  ASSERT_EQ(m_module.buffer().size(), 1u);
+  // 5 ticks before the next frame's start: placed at its beginning.
+  const auto second = Frame();
+  ASSERT_EQ(second.size(), 1u);
+  EXPECT_EQ(second[0].offset, 0u);
+  EXPECT_EQ(second[0].data0, 2);
+}
+
+// Every message an active source received is delivered, dropped as old, discarded as future or
+// still waiting; nothing else happens to it.
+TEST_F(Capture, AccountingOverManyFramesOfGeneratedTraffic) {
+  testing_support::WriteFile(m_dir / "candriver.conf",
+                             "channel 0 virtual\nchannel 1 virtual\nchannel 2 virtual offset=4000 "
+                             "drift=50\nchannel 3 virtual\n"
+                             "generator default id=100,200,18FEF100 period=1ms length=8\n"
+                             "generator default id=7FF period=3ms length=3\n");
+  ReloadConfiguration();
+  Add(0);
+  Add(1, false);
+  Add(2);
+  Attach();
+  Start();
+  std::uint64_t delivered = 0;
+  for (int frame = 0; frame < 60; ++frame)
+    delivered += Frame().size();
+  m_driver.stop();
+  const auto stats = m_module.statistics();
+  ASSERT_EQ(stats.size(), 3u);
+  std::uint64_t counted = 0;
+  for (const auto& row : stats) {
+    EXPECT_EQ(row.received, row.delivered + row.old + row.future + row.waiting) << row.channel;
+    counted += row.delivered;
+  }
+  EXPECT_EQ(counted, delivered);
+  EXPECT_EQ(stats[1].received, 0u);  // inactive
+  // 6 s of 3 + 1/3 messages a millisecond reach each active channel; all but the last frame's
+  // are delivered.
+  EXPECT_GT(stats[0].delivered, 19900u);
+  EXPECT_GT(stats[2].delivered, 19900u);
+  EXPECT_EQ(stats[0].old + stats[0].future, 0u);
+}
+
+// Two channels whose clocks are seconds apart and drift by +-100 ppm: messages sent at one
+// instant land in the same slow sample (+-1) through ten minutes.
+TEST_F(Capture, DriftingChannelsStayAlignedForTenMinutes) {
+  testing_support::WriteFile(m_dir / "candriver.conf",
+                             "channel 0 virtual offset=24000 drift=100\n"
+                             "channel 1 virtual offset=-40000 drift=-100\n"
+                             "channel 2 virtual\n");
+  ReloadConfiguration();
+  Add(0);
+  Add(1);
+  Attach();
+  CanIo sender = Sender(2);
+  Start();
+  int worst = 0;
+  int pairs = 0;
+  for (int frame = 0; frame < 6000; ++frame) {
+    const auto placed = Frame([&](std::int64_t frameStart) {
+      SetTime(frameStart + (frame % 97 * 8 + 3) * kTickNs);
+      ASSERT_TRUE(sender.Send(Message(static_cast<std::uint32_t>(frame % 2000), {1})));
+    });
+    std::map<int, int> sampleOf;
+    for (const auto& p : placed)
+      sampleOf[p.channel] = p.sample;
+    ASSERT_EQ(sampleOf.size(), 2u) << "frame " << frame;
+    worst = std::max(worst, std::abs(sampleOf[0] - sampleOf[1]));
+    ++pairs;
+  }
+  EXPECT_LE(worst, 1);
+  EXPECT_EQ(pairs, 6000);
+}
+
+}  // namespace
+}  // namespace plugin_test

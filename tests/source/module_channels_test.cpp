@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include "frame/ParameterCodec.h"
+#include "host/module/HostConstants.h"
+#include "host/slowsampling/CSourceInfo.h"
+#include "tests/source/ModuleRig.h"
+
+namespace plugin_test {
+namespace {
+
+using Channels = ModuleRig;
+
+TEST_F(Channels, SourcesHandlesCapsulesAndTimeMachineItemsStayInStep) {
+  Attach();
+  CCanSource* a = Add(0, true, L"a");
+  CCanSource* b = Add(1, true, L"b");
+  CCanSource* c = Add(2, true, L"c");
+  ASSERT_TRUE(a && b && c);
+  ASSERT_EQ(m_module.time_machine().item_count(), 5u);
+  EXPECT_TRUE(m_module.time_machine().is_reference(0));
+  m_module.remove_source(b);
+  ASSERT_EQ(m_module.capsules().size(), 2u);
+  ASSERT_EQ(m_module.time_machine().item_count(), 4u);
+  EXPECT_EQ(m_module.time_machine().get(2), &m_module.capsules()[0]);
+  EXPECT_EQ(m_module.time_machine().get(3), &m_module.capsules()[1]);
+  EXPECT_EQ(m_module.channels()[1].channel, 2);
+  // A source that is not the module's is ignored.
+  m_module.remove_source(nullptr);
+  EXPECT_EQ(m_module.sources().size(), 2u);
+}
+
+TEST_F(Channels, SignInReplacementAndRefusal) {
+  Attach();
+  CCanSource* first = Add(0, true, L"first");
+  SlowSampling::CSourceInfo::SourceInfo().reuse_id_next_signin(first->id());
+  CCanSource* second = Add(1, false, L"second");
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(m_module.sources().size(), 1u);
+  EXPECT_EQ(m_module.sources().begin()->second, second);
+  EXPECT_EQ(m_module.capsules().size(), 1u);
+  EXPECT_EQ(m_module.channels()[0].channel, 1);
+  EXPECT_FALSE(second->active());
+
+  SlowSampling::CSourceInfo::SourceInfo().refuse_next_signin();
+  EXPECT_EQ(Add(2), nullptr);
+  EXPECT_EQ(m_log.count(L"CCanSourceModule::create(): Couldn't register\n"), 1u);
+  EXPECT_EQ(
+      m_module.create(7, L"odd", 3, false, BITRATE_500K, FD_ARBITRATION_500K, FD_DATA_1M, true),
+      nullptr);
+  EXPECT_EQ(m_log.count(L"CCanSourceModule::create(): Couldn't register\n"), 2u);
+  EXPECT_EQ(m_module.sources().size(), 1u);
+}
+
+TEST_F(Channels, CreatingOnAnOpenChannelReopensItWithTheNewRates) {
+  Attach();
+  Add(0);
+  Start();
+  ASSERT_EQ(m_module.channels()[0].state, 2);
+  SlowSampling::CSourceInfo::SourceInfo().refuse_next_signin();
+  EXPECT_EQ(Add(0), nullptr);
+  EXPECT_EQ(m_module.channels()[0].state, 2);  // closed, and opened again although refused
+}
+
+TEST_F(Channels, DataRateAndSamplingFigures) {
+  Attach();
+  Add(0, true);
+  Add(1, false);
+  EXPECT_EQ(m_module.bytes_per_second(), 62500u);
+  m_module.signal_change(0.001F, 100, 0);
+  EXPECT_EQ(m_module.floats_per_sample(), 16u);
+  EXPECT_FLOAT_EQ(m_module.samples_per_tick(), 0.125F);
+  EXPECT_FLOAT_EQ(m_module.ticks_per_frame(), 800.0F);
+  EXPECT_EQ(m_module.active_sources(), 1u);
+  CCanSource* fd = m_module.create(0, L"fd", 2, true, BITRATE_500K, FD_ARBITRATION_1M,
+                                   static_cast<fd_datarate_t>(5000000), true);
+  ASSERT_NE(fd, nullptr);
+  EXPECT_EQ(m_module.bytes_per_second(), 62500u + 625000u);
+  m_module.signal_change(0.001F, 100, 5);
+  EXPECT_EQ(m_module.floats_per_sample(), 5u);
+  for (auto* s : Sources())
+    EXPECT_EQ(s->floats_per_sample(), 5u);
+}
+
+TEST_F(Channels, WavPlaybackMakesStartAndStopNoOps) {
+  Attach();
+  CCanSource* s = Add(0);
+  CResourceEntry* entry = nullptr;
+  CSeaBase::MessagesSea()->LookupEntry(entry, 2, wpWavPlaybackRunning, 0);
+  can::WriteEntryValue(*entry, true, 0);
+  m_module.signal_change(0.001F, 100, 0);
+  s->set_log_level(1);
+  EXPECT_TRUE(m_module.start());
+  EXPECT_EQ(m_log.count_containing(L"on bus"), 0u);
+  can::WriteEntryValue(*entry, false, 0);
+  EXPECT_TRUE(m_module.start());
+  EXPECT_EQ(m_log.count(L"CCanSource::start(): on bus 0\n"), 1u);
+  m_module.set_log_level(1);
+  EXPECT_TRUE(m_module.stop());
+  EXPECT_EQ(m_log.count(L"CCanSourceModule::stop(): 0 messages sent\n"), 1u);
+}
+
+TEST_F(Channels, HostCommandsSwitchSourcesAndLockTheDialog) {
+  Attach();
+  Add(0);
+  CCommandDispatcher::Host().Dispatch(mcStartAudioSources);
+  EXPECT_TRUE(Sources()[0]->m_running);
+  EXPECT_TRUE(m_module.dialog().editing_locked());
+  CCommandDispatcher::Host().Dispatch(mcStopAudioSources);
+  EXPECT_FALSE(Sources()[0]->m_running);
+  EXPECT_FALSE(m_module.dialog().editing_locked());
+}
+
+TEST_F(Channels, StartRegistersTheResynchronisationAndStopRemovesIt) {
+  Attach();
+  Add(0);
+  Start();
+  const std::size_t idle = CCentralMessageService::Pump();
+  m_clock.advance_ms(1000);
+  EXPECT_EQ(CCentralMessageService::Pump(), idle + 1);  // the regular callback ran
+  ASSERT_TRUE(m_driver.stop());
+  m_clock.advance_ms(1000);
+  EXPECT_EQ(CCentralMessageService::Pump(), idle);
+}
+
+}  // namespace
+}  // namespace plugin_test

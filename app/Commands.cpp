@@ -1,5 +1,7 @@
 #include "app/Commands.h"
 
+#include "app/CmdDbc.h"
+
 #include <cstdio>
 
 namespace app {
@@ -12,6 +14,7 @@ const std::vector<Command>& Commands() {
        "  --plugin PATH  plug-in library (default: ../lib/libcanplugin.so next to canhost,\n"
        "                 or $CANHOST_PLUGIN)\n",
        &RunModules},
+      {"dbc", "inspect a DBC file or decode a CAN log with it", kDbcUsage, &RunDbc},
   };
   return commands;
 }

@@ -27,5 +27,6 @@ void PrintUsage(bool toStdout);
 int UsageError(const Command& command, const std::string& message);
 
 int RunModules(const std::vector<std::string>& args);
+int RunDbc(const std::vector<std::string>& args);
 
 }  // namespace app

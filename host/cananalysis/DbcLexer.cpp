@@ -1,5 +1,8 @@
 #include "host/cananalysis/DbcLexer.h"
 
+#include <algorithm>
+#include <array>
+
 namespace XeCanAnalysis {
 namespace {
 
@@ -43,7 +46,51 @@ bool IsValidUtf8(std::string_view s) noexcept {
   return true;
 }
 
+// Every keyword that starts a statement, sorted for binary search.
+constexpr std::array<std::string_view, 35> kKeywords = {
+    "BA_",
+    "BA_DEF_",
+    "BA_DEF_DEF_",
+    "BA_DEF_DEF_REL_",
+    "BA_DEF_REL_",
+    "BA_DEF_SGTYPE_",
+    "BA_REL_",
+    "BA_SGTYPE_",
+    "BO_",
+    "BO_TX_BU_",
+    "BS_",
+    "BU_",
+    "BU_BO_REL_",
+    "BU_EV_REL_",
+    "BU_SG_REL_",
+    "CAT_",
+    "CAT_DEF_",
+    "CM_",
+    "ENVVAR_DATA_",
+    "EV_",
+    "EV_DATA_",
+    "FILTER",
+    "NS_",
+    "NS_DESC_",
+    "SGTYPE_",
+    "SGTYPE_VAL_",
+    "SG_",
+    "SG_MUL_VAL_",
+    "SIGTYPE_VALTYPE_",
+    "SIG_GROUP_",
+    "SIG_TYPE_REF_",
+    "SIG_VALTYPE_",
+    "VAL_",
+    "VAL_TABLE_",
+    "VERSION",
+};
+static_assert(std::is_sorted(kKeywords.begin(), kKeywords.end()));
+
 }  // namespace
+
+bool IsDbcKeyword(std::string_view word) noexcept {
+  return std::binary_search(kKeywords.begin(), kKeywords.end(), word);
+}
 
 std::string DbcText(std::string_view raw) {
   if (IsValidUtf8(raw)) return std::string(raw);
@@ -157,6 +204,16 @@ void DbcLexer::ScanNumberOrName(DbcToken& token) {
   m_pos = p;
 }
 
+bool DbcLexer::StartsStatement(std::size_t pos) const noexcept {
+  std::size_t end = pos;
+  while (end < m_text.size() && IsNameChar(m_text[end]))
+    ++end;
+  const std::string_view word = m_text.substr(pos, end - pos);
+  const char next = At(end);
+  return !word.empty() && word.back() == '_' && IsDbcKeyword(word) &&
+         (next == ' ' || next == '\t' || next == ':');
+}
+
 void DbcLexer::ScanString(DbcToken& token) {
   const std::size_t open = m_pos;
   const int openLine = m_line;
@@ -176,7 +233,20 @@ void DbcLexer::ScanString(DbcToken& token) {
       break;
     }
     if (c == '\n' || c == '\r') {
+      const std::size_t lineEnd = p;
       if (c == '\r' && At(p + 1) == '\n') ++p;
+      if (StartsStatement(p + 1)) {
+        // A line that starts with a statement keyword ends a string that lacks its closing
+        // quote: one missing quote must not swallow the statements after it.
+        m_diagnostics.push_back({DbcSeverity::Error, openLine,
+                                 static_cast<int>(open - openLineStart) + 1,
+                                 "unterminated string"});
+        token.text = m_text.substr(open + 1, lineEnd - open - 1);
+        token.kind = DbcTokenKind::String;
+        token.value = DbcText(value);
+        m_pos = lineEnd;
+        return;
+      }
       ++m_line;
       m_lineStart = p + 1;
       value += '\n';

@@ -11,7 +11,9 @@
 //   "say \"hi\""                        -> string: say "hi"
 //   BO_ 12 4WD_State: 1 X               -> BO_, 12, 4WD_State, ':', 1, X
 //   CM_ "x"; // note                    -> CM_, string x, ';'
-//   "open<end of line>                  -> string open, plus "unterminated string" error
+//   "open<end of file>                  -> string open, plus "unterminated string" error
+//   "open<line end>BO_ 1 ...            -> the same: a statement keyword at the start of a line
+//                                          ends an open string
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +40,9 @@ struct DbcToken {
   }
 };
 
+// [any] True for the keywords that start a statement (BO_, SG_, CM_ ...).
+bool IsDbcKeyword(std::string_view word) noexcept;
+
 // Text of a DBC file as UTF-8: valid UTF-8 is kept, anything else is read as Latin-1.
 std::string DbcText(std::string_view raw);
 
@@ -58,6 +63,7 @@ class DbcLexer {
   void SkipSpaceAndComments();
   void ScanString(DbcToken& token);
   void ScanNumberOrName(DbcToken& token);
+  bool StartsStatement(std::size_t pos) const noexcept;
   char At(std::size_t pos) const noexcept { return pos < m_text.size() ? m_text[pos] : '\0'; }
 
   std::string_view m_text;

@@ -12,46 +12,6 @@
 namespace XeCanAnalysis {
 namespace {
 
-// Every keyword that starts a statement, sorted for binary search.
-constexpr std::array<std::string_view, 35> kKeywords = {
-    "BA_",
-    "BA_DEF_",
-    "BA_DEF_DEF_",
-    "BA_DEF_DEF_REL_",
-    "BA_DEF_REL_",
-    "BA_DEF_SGTYPE_",
-    "BA_REL_",
-    "BA_SGTYPE_",
-    "BO_",
-    "BO_TX_BU_",
-    "BS_",
-    "BU_",
-    "BU_BO_REL_",
-    "BU_EV_REL_",
-    "BU_SG_REL_",
-    "CAT_",
-    "CAT_DEF_",
-    "CM_",
-    "ENVVAR_DATA_",
-    "EV_",
-    "EV_DATA_",
-    "FILTER",
-    "NS_",
-    "NS_DESC_",
-    "SGTYPE_",
-    "SGTYPE_VAL_",
-    "SG_",
-    "SG_MUL_VAL_",
-    "SIGTYPE_VALTYPE_",
-    "SIG_GROUP_",
-    "SIG_TYPE_REF_",
-    "SIG_VALTYPE_",
-    "VAL_",
-    "VAL_TABLE_",
-    "VERSION",
-};
-static_assert(std::is_sorted(kKeywords.begin(), kKeywords.end()));
-
 std::string Quote(std::string_view text) {
   std::string out(1, '\'');
   out.append(text);
@@ -71,10 +31,6 @@ std::string Describe(const DbcToken& token) {
 }
 
 }  // namespace
-
-bool IsDbcKeyword(std::string_view word) noexcept {
-  return std::binary_search(kKeywords.begin(), kKeywords.end(), word);
-}
 
 DbcDatabase DbcParser::Parse(std::string_view text) {
   DbcParser parser(text);
@@ -111,6 +67,10 @@ void DbcParser::Run() {
     const DbcToken& peek = m_lex.Peek();
     if (peek.kind != DbcTokenKind::Identifier || !IsDbcKeyword(peek.text)) {
       Fail(peek, "statement keyword expected, found " + Describe(peek));
+      // Signals below an unreadable line may belong to a message statement it garbled.
+      m_message = -1;
+      m_brokenMessageLine = 0;
+      m_garbageLine = peek.line;
       Recover();
       continue;
     }
@@ -118,6 +78,7 @@ void DbcParser::Run() {
     if (keyword.text != "SG_") {
       m_message = -1;
       m_brokenMessageLine = 0;
+      m_garbageLine = 0;
     }
     if (!Statement(keyword)) Recover();
   }
@@ -251,6 +212,9 @@ bool DbcParser::SignalLine() {
     if (m_brokenMessageLine > 0)
       return Fail(first, "signal dropped: its message statement (line " +
                              std::to_string(m_brokenMessageLine) + ") is invalid");
+    if (m_garbageLine > 0)
+      return Fail(
+          first, "signal dropped: it follows the unreadable line " + std::to_string(m_garbageLine));
     return Fail(first, "signal outside a message (SG_ must follow BO_)");
   }
   DbcSignal s;

@@ -12,7 +12,7 @@
 //   BO_ x A: 8 X / SG_ S : 0|8@1+ (1,0) [0|0] "" X       -> 1:5 error (identifier), 2:2 error (S
 //   dropped) SG_ S : 0|65@1+ (1,0) [0|0] "" X                     -> error: length 65 outside 1..64
 //   SG_ Rpm m : 0|2@1+ (1,0) [0|3] "" X                  -> warning: "m" taken as "M"
-//   BO_ 2000 B: 8 X                                      -> warning: taken as extended 0x7D0
+//   BO_ 4000 B: 8 X                                      -> warning: taken as extended 0xFA0
 //   CM_ SG_ 100 Missing "text";                          -> warning: unknown signal, ignored
 //   BA_ "GenMsgCycleTime" BO_ 100 10                     -> warning: ';' missing, taken
 #include <filesystem>
@@ -76,9 +76,7 @@ class DbcParser {
   DbcDatabase m_db;
   int m_message = -1;           // index in m_st.messages that SG_ lines belong to, or -1
   int m_brokenMessageLine = 0;  // line of a BO_ that failed, while its SG_ lines may follow
+  int m_garbageLine = 0;        // line that started with no keyword, while SG_ lines may follow
 };
-
-// [any] True for the keywords that start a statement (BO_, SG_, CM_ ...).
-bool IsDbcKeyword(std::string_view word) noexcept;
 
 }  // namespace XeCanAnalysis

@@ -1,0 +1,182 @@
+#include "host/cananalysis/CDbcDecoder.h"
+
+#include <filesystem>
+
+#include "host/cananalysis/CDbcSettingsModel.h"
+#include "host/cananalysis/DbcLexer.h"
+#include "host/settings/FileIO.h"
+#include "host/settings/PrWin.h"
+
+namespace XeCanAnalysis {
+
+CDbcDecoder::CDbcDecoder(const CString& name, ValueCallback callback)
+    : m_name(name), m_callback(std::move(callback)), m_state(std::make_shared<State>()) {}
+
+CDbcDecoder::~CDbcDecoder() = default;
+
+bool CDbcDecoder::Create() {
+  bool ok = true;
+  const std::filesystem::path path = DbcDecoderConfig::PathFor(m_name);
+  std::error_code ec;
+  if (std::filesystem::exists(path, ec)) {
+    std::wstring error;
+    const auto text = FileIO::ReadWholeFile(path, error);
+    if (!text) {
+      Log("Create", mfc::NarrowUtf8(error), 3);
+      m_configHadErrors = true;
+      ok = false;
+    } else {
+      std::vector<std::string> errors;
+      m_config = DbcDecoderConfig::Parse(*text, path.string(), errors);
+      for (const auto& e : errors)
+        Log("Create", e, 3);
+      if (!errors.empty()) {
+        m_configHadErrors = true;
+        ok = false;
+      }
+    }
+  }
+  if (!m_config.dbcFile.IsEmpty()) {
+    std::string error;
+    auto file = DbcLoadedFile::Load(m_config.dbcFile, error);
+    if (!file) {
+      Log("Create", error, 3);
+      return false;
+    }
+    for (const auto& d : file->database.diagnostics)
+      Log("Create", FormatDbcDiagnostic(file->path.string(), d),
+          d.severity == DbcSeverity::Error ? 3 : 1);
+    Install(std::move(file), m_config);
+  }
+  return ok;
+}
+
+int CDbcDecoder::DecodeFrame(std::uint32_t canId, const std::uint8_t* data, int length,
+                             std::uint32_t timestamp) noexcept {
+  const std::shared_ptr<const State> state = Current();
+  if (!state->file) return -1;
+  const int frame = static_cast<int>(timestamp);
+  const int* numbers = state->appNumbers.data();
+  return state->file->decoder.Decode(canId, data, length, [&](std::uint32_t flat, double value) {
+    if (m_callback)
+      m_callback(static_cast<int>(flat), numbers[flat], static_cast<float>(value), frame);
+  });
+}
+
+void CDbcDecoder::EnumSignals(const std::function<void(CDbcSignal&)>& callback) const {
+  const std::shared_ptr<const State> state = Current();
+  if (!state->file) return;
+  for (const DbcMessage& m : state->file->database.messages)
+    for (std::size_t i = 0; i < m.signals.size(); ++i) {
+      CDbcSignal s;
+      s.m_name = CString::FromUtf8(m.signals[i].name);
+      s.m_appSignal = state->appNumbers[m.firstSignal + i];
+      s.m_messageName = CString::FromUtf8(m.name);
+      s.m_messageId = m.CanId();
+      s.m_unit = CString::FromUtf8(m.signals[i].unit);
+      s.m_index = static_cast<int>(m.firstSignal + i);
+      callback(s);
+    }
+}
+
+void CDbcDecoder::RegisterOnDecoderModification(std::function<void()> callback) {
+  m_onModified = std::move(callback);
+}
+
+bool CDbcDecoder::SetFileName(const CString& path) {
+  std::string error;
+  auto file = DbcLoadedFile::Load(path, error);
+  if (!file) {
+    Log("SetFileName", error, 3);
+    return false;
+  }
+  for (const auto& d : file->database.diagnostics)
+    Log("SetFileName", FormatDbcDiagnostic(file->path.string(), d),
+        d.severity == DbcSeverity::Error ? 3 : 1);
+  m_config.dbcFile = path;
+  Install(std::move(file), m_config);
+  StoreConfig("SetFileName");
+  if (m_onModified) m_onModified();
+  return true;
+}
+
+bool CDbcDecoder::GetFileName(CString& path) const {
+  const auto state = Current();
+  if (!state->file) return false;
+  path = state->file->fileName;
+  return true;
+}
+
+bool CDbcDecoder::GetDbcXmlContent(CString& content) const {
+  const auto state = Current();
+  if (!state->file) return false;
+  content = CString::FromUtf8(DbcText(state->file->text));
+  return true;
+}
+
+void CDbcDecoder::SetApplicationSignals(const CList<CAppSignal>& signals) {
+  m_appSignals.clear();
+  for (const CAppSignal& s : signals) m_appSignals.push_back(s);
+}
+
+void CDbcDecoder::CallSettingsDialog() {
+  const DbcSettingsResponder responder = CurrentDbcSettingsResponder();
+  if (!responder) {
+    Log("CallSettingsDialog", "no settings dialog in this host, nothing changed", 1);
+    return;
+  }
+  const std::shared_ptr<const State> before = Current();
+  CDbcSettingsModel model(m_name, before->file, m_config, m_appSignals);
+  if (!responder(model)) return;
+  const std::string oldText = m_config.Format(m_name);
+  m_config = model.Config();
+  if (model.File() == before->file && m_config.Format(m_name) == oldText) return;
+  Install(model.File(), m_config);
+  StoreConfig("CallSettingsDialog");
+  if (m_onModified) m_onModified();
+}
+
+std::vector<std::string> CDbcDecoder::Diagnostics() const {
+  const auto state = Current();
+  return state->file ? state->file->Diagnostics() : std::vector<std::string>{};
+}
+
+std::shared_ptr<const CDbcDecoder::State> CDbcDecoder::Current() const {
+  std::lock_guard lock(m_mutex);
+  return m_state;
+}
+
+void CDbcDecoder::Install(std::shared_ptr<const DbcLoadedFile> file, DbcDecoderConfig config) {
+  auto state = std::make_shared<State>();
+  if (file) state->appNumbers = config.ApplicationNumbers(file->database);
+  state->file = std::move(file);
+  std::lock_guard lock(m_mutex);
+  m_state = std::move(state);
+}
+
+bool CDbcDecoder::StoreConfig(const char* operation) {
+  const std::filesystem::path path = DbcDecoderConfig::PathFor(m_name);
+  std::error_code ec;
+  if (m_configHadErrors && std::filesystem::exists(path, ec)) {
+    // The stored file had lines this decoder could not read: keep it for the user to look at.
+    std::filesystem::path aside = path;
+    aside += ".bad";
+    std::filesystem::rename(path, aside, ec);
+    Log(operation, path.string() + " had errors; kept as " + aside.string(), 1);
+  }
+  m_configHadErrors = false;
+  std::wstring error;
+  if (!FileIO::WriteFileAtomic(path, m_config.Format(m_name), error)) {
+    Log(operation, mfc::NarrowUtf8(error), 3);
+    return false;
+  }
+  return true;
+}
+
+void CDbcDecoder::Log(const char* operation, const std::string& text, int style) const {
+  const std::string line =
+      std::string("CDbcDecoder::") + operation + "(): " + m_name.ToUtf8() + ": " + text + "\n";
+  PrWin::Output(mfc::WidenUtf8(line).c_str(), 1, style);
+}
+
+}  // namespace XeCanAnalysis

@@ -1,0 +1,80 @@
+#include "host/cananalysis/CDbcSettingsModel.h"
+
+#include <mutex>
+
+namespace XeCanAnalysis {
+namespace {
+std::mutex g_responderMutex;
+DbcSettingsResponder g_responder;
+}  // namespace
+
+DbcSettingsResponder SetDbcSettingsResponder(DbcSettingsResponder responder) {
+  std::lock_guard lock(g_responderMutex);
+  std::swap(g_responder, responder);
+  return responder;
+}
+
+DbcSettingsResponder CurrentDbcSettingsResponder() {
+  std::lock_guard lock(g_responderMutex);
+  return g_responder;
+}
+
+CDbcSettingsModel::CDbcSettingsModel(const CString& decoderName,
+                                     std::shared_ptr<const DbcLoadedFile> file,
+                                     DbcDecoderConfig config, std::vector<CAppSignal> appSignals)
+    : m_name(decoderName),
+      m_file(std::move(file)),
+      m_config(std::move(config)),
+      m_appSignals(std::move(appSignals)) {
+  BuildRows();
+}
+
+bool CDbcSettingsModel::ChooseFile(const CString& path) {
+  std::string error;
+  auto file = DbcLoadedFile::Load(path, error);
+  if (!file) {
+    m_error = CString::FromUtf8(error);
+    return false;
+  }
+  m_error.Empty();
+  m_file = std::move(file);
+  m_config.dbcFile = path;
+  BuildRows();
+  return true;
+}
+
+std::vector<std::string> CDbcSettingsModel::Diagnostics() const {
+  return m_file ? m_file->Diagnostics() : std::vector<std::string>{};
+}
+
+bool CDbcSettingsModel::Assign(std::size_t row, int appSignal) {
+  if (row >= m_rows.size() || appSignal < -1) return false;
+  if (appSignal >= 0 && !m_appSignals.empty()) {
+    bool known = false;
+    for (const auto& a : m_appSignals)
+      known |= a.m_number == appSignal;
+    if (!known) return false;
+  }
+  m_config.assignments[{m_rows[row].messageId, m_rows[row].signal.ToUtf8()}] = appSignal;
+  BuildRows();
+  return true;
+}
+
+bool CDbcSettingsModel::Assign(std::uint32_t messageId, const CString& signal, int appSignal) {
+  for (std::size_t i = 0; i < m_rows.size(); ++i)
+    if (m_rows[i].messageId == messageId && m_rows[i].signal == signal) return Assign(i, appSignal);
+  return false;
+}
+
+void CDbcSettingsModel::BuildRows() {
+  m_rows.clear();
+  if (!m_file) return;
+  const DbcDatabase& db = m_file->database;
+  const std::vector<int> numbers = m_config.ApplicationNumbers(db);
+  for (const DbcMessage& m : db.messages)
+    for (std::size_t i = 0; i < m.signals.size(); ++i)
+      m_rows.push_back({m.CanId(), CString::FromUtf8(m.name), CString::FromUtf8(m.signals[i].name),
+                        CString::FromUtf8(m.signals[i].unit), numbers[m.firstSignal + i]});
+}
+
+}  // namespace XeCanAnalysis

@@ -1,0 +1,72 @@
+#pragma once
+// What the settings dialog of a DBC decoder shows and edits, without any window: the DBC file and
+// the assignment of its signals to the application signals the decoder was given. Until the host
+// has a UI for people, CDbcDecoder::CallSettingsDialog hands this model to the installed responder
+// (tests act as the user through it) and applies it when the responder answers OK.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/cananalysis/CAppSignal.h"
+#include "host/cananalysis/DbcDecoderConfig.h"
+#include "host/cananalysis/DbcLoadedFile.h"
+
+namespace XeCanAnalysis {
+
+class CDbcSettingsModel {
+ public:
+  struct Row {
+    std::uint32_t messageId;  // bit 31 set for extended
+    CString messageName;
+    CString signal;
+    CString unit;
+    int appSignal;  // in force: assignment, else the DBC attribute, else -1
+  };
+
+  CDbcSettingsModel(const CString& decoderName, std::shared_ptr<const DbcLoadedFile> file,
+                    DbcDecoderConfig config, std::vector<CAppSignal> appSignals);
+
+  const CString& DecoderName() const noexcept { return m_name; }
+  // [ui] The DBC file chosen (empty: none).
+  const CString& FileName() const noexcept { return m_config.dbcFile; }
+  // [ui] Chooses another DBC file: reads it and shows its signals with the assignments that name
+  // them. False when it cannot be read (LastError says why); the model is then unchanged.
+  bool ChooseFile(const CString& path);
+  const CString& LastError() const noexcept { return m_error; }
+  // [ui] Warnings and errors of the chosen file, "FILE:LINE:COLUMN: ...".
+  std::vector<std::string> Diagnostics() const;
+
+  const std::vector<Row>& Signals() const noexcept { return m_rows; }
+  const std::vector<CAppSignal>& ApplicationSignals() const noexcept { return m_appSignals; }
+  // [ui] Assigns a signal (by row, or by message and name) to an application signal (-1: none).
+  // False for an unknown signal, or a number not among the application signals given.
+  bool Assign(std::size_t row, int appSignal);
+  bool Assign(std::uint32_t messageId, const CString& signal, int appSignal);
+
+  // The outcome, read by the decoder after OK.
+  const std::shared_ptr<const DbcLoadedFile>& File() const noexcept { return m_file; }
+  const DbcDecoderConfig& Config() const noexcept { return m_config; }
+
+ private:
+  void BuildRows();
+
+  CString m_name;
+  std::shared_ptr<const DbcLoadedFile> m_file;
+  DbcDecoderConfig m_config;
+  std::vector<CAppSignal> m_appSignals;
+  std::vector<Row> m_rows;
+  CString m_error;
+};
+
+// Plays the user of the settings dialog: edits the model and returns true for OK, false for
+// Cancel. Called on the thread that calls CallSettingsDialog.
+using DbcSettingsResponder = std::function<bool(CDbcSettingsModel&)>;
+// [ui] Installs the responder (empty: none, the dialog then changes nothing); returns the
+// previous one.
+DbcSettingsResponder SetDbcSettingsResponder(DbcSettingsResponder responder);
+// [any] A copy of the installed responder.
+DbcSettingsResponder CurrentDbcSettingsResponder();
+
+}  // namespace XeCanAnalysis

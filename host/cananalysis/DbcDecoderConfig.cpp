@@ -1,0 +1,115 @@
+#include "host/cananalysis/DbcDecoderConfig.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "host/settings/SettingsFolder.h"
+
+namespace XeCanAnalysis {
+namespace {
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+    s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+    s.remove_suffix(1);
+  return s;
+}
+
+bool ParseNumber(std::string_view s, long long& out, int base) {
+  bool minus = false;
+  if (!s.empty() && s[0] == '-') {
+    minus = true;
+    s.remove_prefix(1);
+  }
+  if (base == 16 && s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s.remove_prefix(2);
+  long long v = 0;
+  const auto r = std::from_chars(s.data(), s.data() + s.size(), v, base);
+  if (s.empty() || r.ec != std::errc() || r.ptr != s.data() + s.size()) return false;
+  out = minus ? -v : v;
+  return true;
+}
+
+}  // namespace
+
+std::filesystem::path DbcDecoderConfig::PathFor(const CString& decoderName) {
+  // Decoder names become file names: anything a file name cannot hold becomes '_'.
+  std::string name = decoderName.ToUtf8();
+  for (char& c : name)
+    if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20) c = '_';
+  if (name.empty() || name[0] == '.') name = '_' + name;
+  name += ".txt";
+  return host::SettingsFolder() / "decoders" / name;
+}
+
+DbcDecoderConfig DbcDecoderConfig::Parse(std::string_view text, const std::string& fileName,
+                                         std::vector<std::string>& errors) {
+  DbcDecoderConfig config;
+  int lineNo = 0;
+  while (!text.empty()) {
+    const std::size_t eol = text.find('\n');
+    const std::string_view line = Trim(text.substr(0, eol));
+    text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
+    ++lineNo;
+    const auto error = [&](const std::string& what) {
+      errors.push_back(fileName + ":" + std::to_string(lineNo) + ": " + what);
+    };
+    if (line.empty() || line[0] == '#') continue;
+    const std::size_t eq = line.find('=');
+    const std::string_view key = Trim(line.substr(0, eq));
+    const std::string_view value = eq == std::string_view::npos ? "" : Trim(line.substr(eq + 1));
+    if (key == "file" && eq != std::string_view::npos) {
+      config.dbcFile = CString::FromUtf8(value);
+    } else if (key.substr(0, 7) == "assign " || key == "assign") {
+      // assign ID SIGNAL = NUMBER
+      std::string_view rest = Trim(key.substr(6));
+      const std::size_t space = rest.find_first_of(" \t");
+      long long id = 0, number = 0;
+      const std::string_view signal =
+          space == std::string_view::npos ? "" : Trim(rest.substr(space + 1));
+      if (eq == std::string_view::npos || space == std::string_view::npos || signal.empty() ||
+          signal.find_first_of(" \t") != std::string_view::npos ||
+          !ParseNumber(rest.substr(0, space), id, 16) || id < 0 || id > 0xFFFFFFFFll ||
+          !ParseNumber(value, number, 10) || number < -1 || number > 0x7FFFFFFF) {
+        error("assign MESSAGE-ID SIGNAL = NUMBER expected");
+        continue;
+      }
+      auto canId = static_cast<std::uint32_t>(id);
+      if (!(canId & kCanIdExtended) && canId > 0x7FFu) canId |= kCanIdExtended;
+      config.assignments[{canId, std::string(signal)}] = static_cast<int>(number);
+    } else {
+      error("unknown entry '" + std::string(key) + "'");
+    }
+  }
+  return config;
+}
+
+std::string DbcDecoderConfig::Format(const CString& decoderName) const {
+  std::string out = "# canhost DBC decoder \"" + decoderName.ToUtf8() + "\"\n";
+  if (!dbcFile.IsEmpty()) out += "file = " + dbcFile.ToUtf8() + "\n";
+  for (const auto& [key, number] : assignments) {
+    char id[16];
+    std::snprintf(id, sizeof id, "0x%X", key.canId);
+    out += std::string("assign ") + id + " " + key.signal + " = " + std::to_string(number) + "\n";
+  }
+  return out;
+}
+
+std::vector<int> DbcDecoderConfig::ApplicationNumbers(const DbcDatabase& database) const {
+  std::vector<int> numbers(database.signalCount, -1);
+  for (const DbcMessage& m : database.messages)
+    for (std::size_t i = 0; i < m.signals.size(); ++i) {
+      const DbcSignal& s = m.signals[i];
+      int& number = numbers[m.firstSignal + i];
+      if (const auto it = assignments.find({m.CanId(), s.name}); it != assignments.end()) {
+        number = it->second;
+      } else if (const DbcAttrValue* v = database.SignalAttribute(s, kAppSignalAttribute);
+                 v && !v->isText && v->number >= 0 && v->number <= 2147483647.0) {
+        number = static_cast<int>(std::floor(v->number));
+      }
+    }
+  return numbers;
+}
+
+}  // namespace XeCanAnalysis

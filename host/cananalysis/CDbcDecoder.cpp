@@ -116,7 +116,8 @@ bool CDbcDecoder::GetDbcXmlContent(CString& content) const {
 
 void CDbcDecoder::SetApplicationSignals(const CList<CAppSignal>& signals) {
   m_appSignals.clear();
-  for (const CAppSignal& s : signals) m_appSignals.push_back(s);
+  for (const CAppSignal& s : signals)
+    m_appSignals.push_back(s);
 }
 
 void CDbcDecoder::CallSettingsDialog() {

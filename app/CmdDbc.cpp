@@ -80,11 +80,18 @@ int RunDbcInfo(const std::vector<std::string>& args) {
     std::printf("%s %s %d bytes", DescribeCanId(m.CanId()).c_str(), m.name.c_str(), m.length);
     if (!m.transmitters.empty()) std::printf(" from %s", m.transmitters.front().c_str());
     std::printf("\n");
-    for (const DbcSignal& s : m.signals)
+    for (const DbcSignal& s : m.signals) {
       std::printf("  %s %d|%d@%d%s (%s,%s) [%s|%s] \"%s\"%s\n", s.name.c_str(), s.startBit,
                   s.length, s.byteOrder == DbcByteOrder::Intel ? 1 : 0, TypeText(s.valueType),
                   Number(s.factor).c_str(), Number(s.offset).c_str(), Number(s.minimum).c_str(),
                   Number(s.maximum).c_str(), s.unit.c_str(), MuxText(m, s).c_str());
+      if (!s.values.empty()) {
+        std::printf("    values:");
+        for (const auto& v : s.values)
+          std::printf(" %lld \"%s\"", static_cast<long long>(v.value), v.text.c_str());
+        std::printf("\n");
+      }
+    }
   }
   for (const auto& d : db.diagnostics)
     std::printf("%s\n", FormatDbcDiagnostic(file, d).c_str());

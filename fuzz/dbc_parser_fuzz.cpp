@@ -31,12 +31,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     flat += static_cast<std::uint32_t>(m.signals.size());
   }
   Check(flat == db.signalCount);
-  for (const auto& d : db.diagnostics) Check(d.line >= 1 && d.column >= 1);
+  for (const auto& d : db.diagnostics)
+    Check(d.line >= 1 && d.column >= 1);
 
   // Decode every message from the input's own bytes, at every length that matters.
   const DbcFrameDecoder decoder(db);
   std::uint8_t frame[64] = {};
-  for (std::size_t i = 0; i < sizeof frame && i < size; ++i) frame[i] = data[size - 1 - i];
+  for (std::size_t i = 0; i < sizeof frame && i < size; ++i)
+    frame[i] = data[size - 1 - i];
   for (const DbcMessage& m : db.messages)
     for (const int length : {0, m.length / 2, m.length, 64}) {
       const int n = decoder.Decode(m.CanId(), frame, length, [&](std::uint32_t index, double) {

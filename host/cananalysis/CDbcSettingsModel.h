@@ -28,24 +28,28 @@ class CDbcSettingsModel {
   CDbcSettingsModel(const CString& decoderName, std::shared_ptr<const DbcLoadedFile> file,
                     DbcDecoderConfig config, std::vector<CAppSignal> appSignals);
 
+  // [ui] The decoder whose settings these are.
   const CString& DecoderName() const noexcept { return m_name; }
   // [ui] The DBC file chosen (empty: none).
   const CString& FileName() const noexcept { return m_config.dbcFile; }
   // [ui] Chooses another DBC file: reads it and shows its signals with the assignments that name
   // them. False when it cannot be read (LastError says why); the model is then unchanged.
   bool ChooseFile(const CString& path);
+  // [ui] Why the last ChooseFile failed.
   const CString& LastError() const noexcept { return m_error; }
   // [ui] Warnings and errors of the chosen file, "FILE:LINE:COLUMN: ...".
   std::vector<std::string> Diagnostics() const;
 
+  // [ui] The signals of the chosen file, in file order (owned by the model).
   const std::vector<Row>& Signals() const noexcept { return m_rows; }
+  // [ui] The application signals offered for assignment (owned by the model).
   const std::vector<CAppSignal>& ApplicationSignals() const noexcept { return m_appSignals; }
   // [ui] Assigns a signal (by row, or by message and name) to an application signal (-1: none).
   // False for an unknown signal, or a number not among the application signals given.
   bool Assign(std::size_t row, int appSignal);
   bool Assign(std::uint32_t messageId, const CString& signal, int appSignal);
 
-  // The outcome, read by the decoder after OK.
+  // [ui] The outcome, read by the decoder after OK: the file (shared) and the configuration.
   const std::shared_ptr<const DbcLoadedFile>& File() const noexcept { return m_file; }
   const DbcDecoderConfig& Config() const noexcept { return m_config; }
 

@@ -101,10 +101,4 @@ int RunDbcInfo(const std::vector<std::string>& args) {
   }
   return kExitOk;
 }
-
-int RunDbcDecode(const std::vector<std::string>&) {
-  std::fprintf(stderr, "canhost: dbc decode is not available yet\n");
-  return kExitError;
-}
-
 }  // namespace app

@@ -51,6 +51,14 @@ bool CDbcDecoder::Create() {
   return ok;
 }
 
+void CDbcDecoder::Decode(const XeCanDriverKvaser::CanMessage& message) noexcept {
+  using namespace XeCanDriverKvaser;
+  if (message.flags & (kCanFlagRemote | kCanFlagErrorFrame)) return;
+  std::uint32_t canId = message.id;
+  if (message.flags & kCanFlagExtended) canId = (canId & kCanIdMask29) | kCanIdExtended;
+  DecodeFrame(canId, message.data, message.length, message.timestamp);
+}
+
 int CDbcDecoder::DecodeFrame(std::uint32_t canId, const std::uint8_t* data, int length,
                              std::uint32_t timestamp) noexcept {
   const std::shared_ptr<const State> state = Current();

@@ -16,12 +16,9 @@
 #include "host/cananalysis/CDbcSignal.h"
 #include "host/cananalysis/DbcDecoderConfig.h"
 #include "host/cananalysis/DbcLoadedFile.h"
+#include "host/candriver/CanMessage.h"
 #include "host/mfc/CList.h"
 #include "host/mfc/CString.h"
-
-namespace XeCanDriverKvaser {
-struct CanMessage;
-}
 
 namespace XeCanAnalysis {
 
@@ -43,7 +40,7 @@ class CDbcDecoder {
   bool Create();
   // [processing] Decodes one message: the value callback runs for every decoded signal before the
   // call returns; the message's timestamp comes back as the frame. Messages the file does not
-  // know are ignored.
+  // know, remote requests and error frames are ignored.
   void Decode(const XeCanDriverKvaser::CanMessage& message) noexcept;
   // [processing] The same from the parts of a message (canId: bit 31 for extended). Returns the
   // number of values reported, -1 for an unknown identifier or when no file is loaded.

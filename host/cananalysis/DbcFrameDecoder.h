@@ -23,7 +23,8 @@ class DbcFrameDecoder {
   explicit DbcFrameDecoder(const DbcDatabase& database);
 
   // [any] Decodes one frame: canId in kCanIdExtended form (an identifier above 0x7FF without the
-  // flag is taken as extended), `length` bytes of data (clamped to 0..64). Calls
+  // flag is taken as extended; an 11-bit one the file has only in the other format is taken in
+  // that format), `length` bytes of data (clamped to 0..64). Calls
   // onValue(std::uint32_t flatSignal, double value) for each reported signal, in file order.
   // Returns the number of values reported, or -1 when the identifier is unknown.
   template <class OnValue>
@@ -126,10 +127,17 @@ inline const DbcFrameDecoder::Message* DbcFrameDecoder::Find(std::uint32_t canId
   if (!(canId & kCanIdExtended) && canId > 0x7FFu) canId |= kCanIdExtended;
   if (canId & kCanIdExtended) canId = (canId & kCanIdMask29) | kCanIdExtended;
   const std::uint32_t mask = static_cast<std::uint32_t>(m_keys.size() - 1);
-  for (std::uint32_t i = (canId * 0x9E3779B1u) >> m_hashShift;; i = (i + 1) & mask) {
-    if (m_keys[i] == canId) return &m_messages[m_slots[i]];
-    if (m_keys[i] == kEmpty) return nullptr;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    for (std::uint32_t i = (canId * 0x9E3779B1u) >> m_hashShift;; i = (i + 1) & mask) {
+      if (m_keys[i] == canId) return &m_messages[m_slots[i]];
+      if (m_keys[i] == kEmpty) break;
+    }
+    // Logs write some standard frames with 8-digit (extended) identifiers: an 11-bit identifier
+    // the file has only in the other format is taken in that one.
+    if ((canId & kCanIdMask29) > 0x7FFu) return nullptr;
+    canId ^= kCanIdExtended;
   }
+  return nullptr;
 }
 
 template <class OnValue>

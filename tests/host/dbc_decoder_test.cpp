@@ -82,6 +82,22 @@ TEST_F(DbcDecoderTest, FileIsLoadedStoredAndDecodedSynchronously) {
   EXPECT_EQ(values,
             (std::vector<Value>{{0, 1, 2500.0f, 17}, {1, -1, 20.0f, 17}, {2, 9, 3.0f, 17}}));
 
+  // A message rebuilt from a packet: its timestamp is the frame; the flags word tells the format.
+  XeCanDriverKvaser::CanMessage message;
+  std::copy(std::begin(data), std::end(data), message.data);
+  message.id = 0x100;
+  message.length = 8;
+  message.timestamp = 42;
+  message.tail = 1;
+  values.clear();
+  d->Decode(message);
+  ASSERT_EQ(values.size(), 3u);
+  EXPECT_EQ(values[2], (Value{2, 9, 3.0f, 42}));
+  message.flags = XeCanDriverKvaser::kCanFlagExtended;  // extended 0x100: not in the file
+  values.clear();
+  d->Decode(message);
+  EXPECT_TRUE(values.empty());
+
   // The configuration is the decoder name's: another decoder of that name finds the file again.
   EXPECT_EQ(ReadFile(m_dir / "decoders" / "DBC Decoder.txt"),
             "# canhost DBC decoder \"DBC Decoder\"\nfile = engine.dbc\n");

@@ -214,6 +214,10 @@ TEST(DbcFrameDecoder, IdentifiersLookUpByFormat) {
   std::uint8_t byte = 0;
   EXPECT_EQ(d.decoder.Decode(0x124, &byte, 1, [](std::uint32_t, double) {}), -1);
   EXPECT_EQ(d.decoder.Decode(0x80000124u, &byte, 1, [](std::uint32_t, double) {}), -1);
+  // An 11-bit identifier in the format the file lacks (8-digit candump ids) finds its message.
+  EXPECT_EQ(d.Decode(0x80000000u | 0x1000, {7}), (Values{{"C", 7}}));
+  const Decoded onlyStd("BO_ 1 S: 1 X\n SG_ A : 0|8@1+ (1,0) [0|0] \"\" X\n");
+  EXPECT_EQ(onlyStd.Decode(0x80000001u, {9}), (Values{{"A", 9}}));
 }
 
 }  // namespace

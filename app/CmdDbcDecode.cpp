@@ -1,0 +1,107 @@
+// canhost dbc decode: a CAN log decoded with a DBC file, as CSV on stdout.
+#include <cinttypes>
+#include <cstdio>
+#include <string>
+
+#include "app/CmdDbc.h"
+#include "app/Commands.h"
+#include "host/cananalysis/DbcFrameDecoder.h"
+#include "host/cananalysis/DbcParser.h"
+#include "host/candriver/CanLogReader.h"
+
+namespace app {
+namespace {
+
+using namespace XeCanAnalysis;
+using XeCanDriverKvaser::CanLogEntry;
+
+const Command& Self() {
+  for (const auto& c : Commands())
+    if (std::string(c.name) == "dbc") return c;
+  return Commands().front();
+}
+
+// Seconds with the log's microseconds, and nanoseconds only when the log has them.
+std::string Seconds(std::int64_t ns) {
+  const bool negative = ns < 0;
+  const std::uint64_t abs =
+      negative ? 0 - static_cast<std::uint64_t>(ns) : static_cast<std::uint64_t>(ns);
+  char text[48];
+  std::snprintf(text, sizeof text, "%s%" PRIu64 ".%09" PRIu64, negative ? "-" : "",
+                abs / 1000000000u, abs % 1000000000u);
+  std::string out = text;
+  while (out.size() > out.find('.') + 7 && out.back() == '0')
+    out.pop_back();
+  return out;
+}
+
+}  // namespace
+
+int RunDbcDecode(const std::vector<std::string>& args) {
+  std::string dbcFile, logFile;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--dbc" && i + 1 < args.size()) {
+      dbcFile = args[++i];
+    } else if (args[i].rfind("--", 0) == 0 || !logFile.empty()) {
+      return UsageError(Self(), "unexpected argument '" + args[i] + "'");
+    } else {
+      logFile = args[i];
+    }
+  }
+  if (dbcFile.empty() || logFile.empty())
+    return UsageError(Self(), dbcFile.empty() ? "missing --dbc FILE.dbc" : "missing LOG");
+
+  DbcDatabase db;
+  std::string error;
+  if (!DbcParser::ParseFile(dbcFile, db, error)) {
+    std::fprintf(stderr, "canhost: %s\n", error.c_str());
+    return kExitError;
+  }
+  for (const auto& d : db.diagnostics)
+    if (d.severity == DbcSeverity::Error)
+      std::fprintf(stderr, "%s\n", FormatDbcDiagnostic(dbcFile, d).c_str());
+  const DbcFrameDecoder decoder(db);
+
+  XeCanDriverKvaser::CanLogReader reader;
+  if (!reader.Open(logFile)) {
+    std::fprintf(stderr, "canhost: %s\n", reader.error().c_str());
+    return kExitError;
+  }
+  std::printf("time,channel,id,message,signal,value\n");
+  CanLogEntry entry;
+  std::uint64_t frames = 0, unknown = 0, unreadable = 0;
+  while (reader.Next(entry)) {
+    if (!entry.error.empty()) {
+      std::fprintf(stderr, "canhost: %s\n", entry.error.c_str());
+      ++unreadable;
+      continue;
+    }
+    const auto& m = entry.message;
+    if (m.flags & (XeCanDriverKvaser::kCanFlagErrorFrame | XeCanDriverKvaser::kCanFlagRemote))
+      continue;  // no data to decode
+    ++frames;
+    const bool extended = (m.flags & XeCanDriverKvaser::kCanFlagExtended) != 0;
+    const std::uint32_t canId = extended ? (m.id | kCanIdExtended) : m.id;
+    char id[16];
+    std::snprintf(id, sizeof id, extended ? "%08X" : "%03X", m.id);
+    const std::string time = Seconds(entry.timeNs);
+    const int n = decoder.Decode(canId, m.data, m.length, [&](std::uint32_t flat, double value) {
+      const auto [mi, si] = db.Locate(flat);
+      const DbcMessage& message = db.messages[mi];
+      std::printf("%s,%s,%s,%s,%s,%.17g\n", time.c_str(), entry.channel.c_str(), id,
+                  message.name.c_str(), message.signals[si].name.c_str(), value);
+    });
+    if (n < 0) ++unknown;
+  }
+  std::fflush(stdout);
+  if (unknown > 0)
+    std::fprintf(stderr,
+                 "canhost: %" PRIu64 " of %" PRIu64 " frames skipped: identifier not in %s\n",
+                 unknown, frames, dbcFile.c_str());
+  if (unreadable > 0)
+    std::fprintf(stderr, "canhost: %" PRIu64 " lines of %s could not be read\n", unreadable,
+                 logFile.c_str());
+  return kExitOk;
+}
+
+}  // namespace app

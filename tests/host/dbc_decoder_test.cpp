@@ -93,7 +93,7 @@ TEST_F(DbcDecoderTest, FileIsLoadedStoredAndDecodedSynchronously) {
   d->Decode(message);
   ASSERT_EQ(values.size(), 3u);
   EXPECT_EQ(values[2], (Value{2, 9, 3.0f, 42}));
-  message.flags = XeCanDriverKvaser::kCanFlagExtended;  // extended 0x100: not in the file
+  message.flags = XeCanDriverKvaser::kCanFlagRemote;  // a request carries no data
   values.clear();
   d->Decode(message);
   EXPECT_TRUE(values.empty());

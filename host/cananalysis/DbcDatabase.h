@@ -150,7 +150,7 @@ struct DbcMessage {
   std::uint32_t firstSignal = 0;  // index of signals[0] in the database's flat signal numbering
   int line = 0;
 
-  // The identifier in kCanIdExtended form.
+  // [any] The identifier in kCanIdExtended form.
   std::uint32_t CanId() const noexcept { return extended ? (id | kCanIdExtended) : id; }
 };
 
@@ -186,6 +186,7 @@ struct DbcDatabase {
   // neither exists.
   const DbcAttrValue* SignalAttribute(const DbcSignal& signal,
                                       std::string_view name) const noexcept;
+  // [any] Number of diagnostics of each severity.
   std::size_t ErrorCount() const noexcept;
   std::size_t WarningCount() const noexcept { return diagnostics.size() - ErrorCount(); }
 

@@ -2,7 +2,7 @@
 // Second half of reading a DBC file: statements may come in any order, so the parser collects the
 // messages and every statement that refers to a message, signal or node, and the linker resolves
 // them once the whole file is read. Identifiers are taken as written, in both forms:
-//   2364540158 (bit 31 set)        -> extended 0x0CF00400
+//   2364540158 (bit 31 set)        -> extended 0x0CF004FE
 //   316495015  (above 0x7FF)       -> extended 0x12DD54A7, with a warning at its BO_
 //   1394                           -> standard 0x572
 //   3221225472 VECTOR__INDEPENDENT_SIG_MSG -> the pseudo message of unplaced signals, dropped

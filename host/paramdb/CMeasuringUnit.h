@@ -25,6 +25,7 @@ class CMeasuringUnit {
   // [any] The symbol of a unit code without prefix ("" for none, own-text and unknown codes).
   static const wchar_t* Symbol(int code) noexcept;
 
+  // [any] The values given at construction.
   int code() const noexcept { return m_code; }
   int modifier() const noexcept { return m_modifier; }
   unsigned flags() const noexcept { return m_flags; }

@@ -43,6 +43,7 @@ class AuxStringTable {
                                      });
     return it != m_rows.end() && std::wcscmp(it->name.data(), key.data()) == 0 ? &*it : nullptr;
   }
+  // [any] Every row, sorted by name. Owned by the table.
   const std::vector<AuxStringRow>& Rows() const noexcept { return m_rows; }
 
  private:

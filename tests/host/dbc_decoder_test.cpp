@@ -33,6 +33,28 @@ struct Value {
   bool operator==(const Value&) const = default;
 };
 
+TEST(DbcDecoderConfig, TextFormExamples) {
+  std::vector<std::string> errors;
+  const DbcDecoderConfig c = DbcDecoderConfig::Parse(
+      "file = vehicle.dbc\n"
+      "assign 0x100 EngineSpeed = 1\n"
+      "assign 0x98FEFE00 Brake = 7\n"
+      "assign 0x100 Gear = -1\n"
+      "# note\n"
+      "assign 0x100 = 1\n"
+      "colour = red\n",
+      "c.txt", errors);
+  EXPECT_EQ(c.dbcFile, L"vehicle.dbc");
+  EXPECT_EQ(c.assignments,
+            (std::map<DbcSignalKey, int>{
+                {{0x100, "EngineSpeed"}, 1}, {{0x100, "Gear"}, -1}, {{0x98FEFE00, "Brake"}, 7}}));
+  EXPECT_EQ(errors, (std::vector<std::string>{"c.txt:6: assign MESSAGE-ID SIGNAL = NUMBER expected",
+                                              "c.txt:7: unknown entry 'colour'"}));
+  std::vector<std::string> none;
+  EXPECT_EQ(DbcDecoderConfig::Parse(c.Format(L"D"), "f", none).assignments, c.assignments);
+  EXPECT_TRUE(none.empty());
+}
+
 class DbcDecoderTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -118,6 +118,26 @@ TEST(DbcParser, HeaderExamples) {
   EXPECT_EQ(Findings(db), (V{"f.dbc:4:1: warning: ';' missing before 'CM_', statement taken"}));
 }
 
+TEST(DbcLinker, IdentifierExamples) {
+  std::uint32_t id = 0;
+  bool assumed = false;
+  EXPECT_TRUE(NormalizeDbcId(2364540158u, id, assumed) && id == (0x0CF004FEu | kCanIdExtended));
+  EXPECT_FALSE(assumed);
+  EXPECT_TRUE(NormalizeDbcId(316495015u, id, assumed) && id == (0x12DD54A7u | kCanIdExtended));
+  EXPECT_TRUE(assumed);
+  EXPECT_TRUE(NormalizeDbcId(1394u, id, assumed) && id == 0x572u && !assumed);
+  EXPECT_FALSE(NormalizeDbcId(3221225472u, id, assumed));
+  EXPECT_FALSE(NormalizeDbcId(0x100000000ull, id, assumed));
+  const DbcDatabase db = DbcParser::Parse(
+      "BO_ 3221225472 VECTOR__INDEPENDENT_SIG_MSG: 0 Vector__XXX\n"
+      " SG_ Unplaced : 0|8@1+ (1,0) [0|0] \"\" X\n"
+      "BO_ 3221225473 Other: 0 X\n");
+  EXPECT_TRUE(db.messages.empty());
+  EXPECT_EQ(Findings(db),
+            (V{"f.dbc:3:5: error: message Other: identifier 3221225473 fits no CAN frame, message "
+               "dropped"}));
+}
+
 TEST(DbcParser, ReadsWhatRealFilesContain) {
   // No header, BOM, CRLF, tabs, nodes over several lines, references before their message,
   // a multi-line comment with escaped quotes, locale-independent numbers.

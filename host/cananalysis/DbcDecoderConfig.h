@@ -4,13 +4,13 @@
 // application signals. An assignment here wins over the DBC file's own: the signal attribute
 // "ApplicationSignal" (BA_DEF_ SG_ "ApplicationSignal" INT -1 2147483647;). Text form, one entry
 // per line, '#' starts a comment line:
-//   file = vehicle.dbc                  -> DBC file vehicle.dbc (relative: in the settings folder)
-//   assign 0x100 EngineSpeed = 1        -> EngineSpeed of message 0x100 delivers application signal
-//   1 assign 0x98FEFE00 Brake = 7         -> Brake of extended message 0x18FEFE00 delivers 7 assign
-//   0x100 Gear = -1              -> Gear delivers nothing, whatever the DBC file says # note ->
-//   ignored assign 0x100 = 1                    -> error "FILE:LINE: assign MESSAGE-ID SIGNAL =
-//   NUMBER expected" colour = red                        -> error "FILE:LINE: unknown entry
-//   'colour'"
+//   file = vehicle.dbc           -> DBC file vehicle.dbc (relative: in the settings folder)
+//   assign 0x100 EngineSpeed = 1 -> EngineSpeed of message 0x100 delivers application signal 1
+//   assign 0x98FEFE00 Brake = 7  -> Brake of extended message 0x18FEFE00 delivers 7
+//   assign 0x100 Gear = -1       -> Gear delivers nothing, whatever the DBC file says
+//   # note                       -> ignored
+//   assign 0x100 = 1             -> error "FILE:LINE: assign MESSAGE-ID SIGNAL = NUMBER expected"
+//   colour = red                 -> error "FILE:LINE: unknown entry 'colour'"
 #include <cstdint>
 #include <filesystem>
 #include <map>

@@ -3,17 +3,16 @@
 // contain: a UTF-8 byte order mark, CRLF or CR line ends, tabs, "//" comments, strings over several
 // lines with \" and \\ escapes, names that start with a digit, bytes above 0x7F in names.
 // Examples (text -> tokens):
-//   BO_ 2364540158 EEC1: 8 Vector__XXX  -> BO_, 2364540158, EEC1, ':', 8, Vector__XXX
-//   SG_ S m0M : 4|4@1- (1,0)            -> SG_, S, m0M, ':', 4, '|', 4, '@', 1, '-', '(', 1, ',',
-//   0, ')'
-//   [-3.4E+038|1E-005]                  -> '[', -3.4E+038, '|', 1E-005, ']'
-//   SG_MUL_VAL_ 100 A S 0-0, 2-5;       -> SG_MUL_VAL_, 100, A, S, 0, -0, ',', 2, -5, ';'
-//   "say \"hi\""                        -> string: say "hi"
-//   BO_ 12 4WD_State: 1 X               -> BO_, 12, 4WD_State, ':', 1, X
-//   CM_ "x"; // note                    -> CM_, string x, ';'
-//   "open<end of file>                  -> string open, plus "unterminated string" error
-//   "open<line end>BO_ 1 ...            -> the same: a statement keyword at the start of a line
-//                                          ends an open string
+//   BO_ 2364540158 EEC1: 8 Vector__XXX -> BO_, 2364540158, EEC1, ':', 8, Vector__XXX
+//   SG_ S m0M : 4|4@1- (1,0)  -> SG_, S, m0M, ':', 4, '|', 4, '@', 1, '-', '(', 1, ',', 0, ')'
+//   [-3.4E+038|1E-005]        -> '[', -3.4E+038, '|', 1E-005, ']'
+//   SG_MUL_VAL_ 100 A S 0-0, 2-5; -> SG_MUL_VAL_, 100, A, S, 0, -0, ',', 2, -5, ';'
+//   "say \"hi\""              -> string: say "hi"
+//   BO_ 12 4WD_State: 1 X     -> BO_, 12, 4WD_State, ':', 1, X
+//   CM_ "x"; // note          -> CM_, string x, ';'
+//   "open<end of file>        -> string open, plus "unterminated string" error
+//   "open<line end>BO_ 1      -> the same, then BO_, 1: a statement keyword at the start of a
+//                                line ends an open string
 #include <string>
 #include <string_view>
 #include <vector>

@@ -7,14 +7,16 @@
 // decoder has no use for (EV_, SIG_GROUP_, CAT_ ...) are skipped.
 //
 // A bad statement is reported with line and column and dropped whole: signals that follow a
-// broken BO_ are reported and dropped too, never attached to the message before it. Examples:
-//   BO_ 100 A: 8 X / SG_ S : 0|8@1+ (1,0) [0|0] "" X     -> message 0x64 with signal S
-//   BO_ x A: 8 X / SG_ S : 0|8@1+ (1,0) [0|0] "" X       -> 1:5 error (identifier), 2:2 error (S
-//   dropped) SG_ S : 0|65@1+ (1,0) [0|0] "" X                     -> error: length 65 outside 1..64
-//   SG_ Rpm m : 0|2@1+ (1,0) [0|3] "" X                  -> warning: "m" taken as "M"
-//   BO_ 4000 B: 8 X                                      -> warning: taken as extended 0xFA0
-//   CM_ SG_ 100 Missing "text";                          -> warning: unknown signal, ignored
-//   BA_ "GenMsgCycleTime" BO_ 100 10                     -> warning: ';' missing, taken
+// broken BO_ are reported and dropped too, never attached to the message before it. Examples
+// ("/" separates lines):
+//   BO_ 100 A: 8 X / SG_ S : 0|8@1+ (1,0) [0|0] "" X -> message 0x64 with signal S
+//   BO_ x A: 8 X / SG_ S : 0|8@1+ (1,0) [0|0] "" X   -> 1:5 error (identifier), 2:6 error (S
+//                                                       dropped)
+//   SG_ S : 0|65@1+ (1,0) [0|0] "" X                 -> error: length 65 outside 1..64
+//   SG_ Rpm m : 0|2@1+ (1,0) [0|3] "" X              -> warning: "m" taken as "M"
+//   BO_ 4000 B: 8 X                                  -> warning: taken as extended 0xFA0
+//   CM_ SG_ 100 Missing "text";                      -> warning: unknown signal, ignored
+//   BA_ "GenMsgCycleTime" BO_ 100 10 / CM_ ...       -> warning: ';' missing, taken
 #include <filesystem>
 #include <string>
 #include <string_view>

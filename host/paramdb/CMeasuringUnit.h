@@ -1,11 +1,12 @@
 #pragma once
 // A measuring unit of the parameter database: a unit code, a decimal prefix, a power and a factor.
-// prefixunit() writes it as text:
-//   (18, 0, 1, 1.0)  -> "1/min"        (11, 3, 1, 1.0) -> "kPa"
-//   (8, -3, 1, 1.0)  -> "mm"           (8, 0, 2, 1.0)  -> "m²"
-//   (2, 4, 1, 1.0)   -> "10^4 V"       (11, 0, 1, 2.5) -> "2.5 Pa"
-//   (0, 3, 1, 1.0)   -> ""             (1, 0, 1, 1.0)  -> ""  (code 1 and 31+: the text is the
-//   prefixunit(true) of (11, 3, 1, 1.0) -> "[kPa]"                 property's own)
+// prefixunit() writes it as text (code 1 and codes from 31 on have no symbol: the property's own
+// unit text stands for them):
+//   (18, 0, 1, 1.0) -> "1/min"      (11, 3, 1, 1.0) -> "kPa"
+//   (8, -3, 1, 1.0) -> "mm"         (8, 0, 2, 1.0)  -> "m²"
+//   (2, 4, 1, 1.0)  -> "10^4 V"     (11, 0, 1, 2.5) -> "2.5 Pa"
+//   (0, 3, 1, 1.0)  -> ""           (1, 0, 1, 1.0)  -> ""
+//   prefixunit(true) of (11, 3, 1, 1.0) -> "[kPa]"
 #include "host/mfc/CString.h"
 
 class CMeasuringUnit {

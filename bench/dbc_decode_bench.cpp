@@ -1,7 +1,7 @@
 // Loading a DBC file and decoding frames with it.
 //
-//   dbc_decode_benchmark [--dbc=FILE --frames=FILE] [benchmark options]
-//   dbc_decode_benchmark --dbc=FILE --write-frames=OUT [--per-message=N]
+//   dbc_decode_bench [--dbc=FILE --frames=FILE] [benchmark options]
+//   dbc_decode_bench --dbc=FILE --write-frames=OUT [--per-message=N]
 //
 // Without --dbc the two reference files of ../shared/dbc are measured, each with a frames file of
 // random payloads for every message (fixed seed), written to the temp folder first.

@@ -17,7 +17,9 @@ using namespace XeCanDriverKvaser;
 
 IMPLEMENT_DYNCREATE(CCanSourceModule, CSlowAsyncSourcePlugin)
 
-CCanSourceModule::CCanSourceModule() : m_timeMachine(kTickSeconds), m_dlg(this) {}
+CCanSourceModule::CCanSourceModule() : m_timeMachine(kTickSeconds), m_dlg(this) {
+  rebuild_slots();
+}
 
 CCanSourceModule::~CCanSourceModule() {
   if (m_regularCallbackId != 0)
@@ -74,9 +76,20 @@ void CCanSourceModule::create(CSlowSourceContainer* container) {
 }
 
 int CCanSourceModule::slot_of(int channel) const noexcept {
+  if (channel >= 0 && channel < static_cast<int>(m_slotOf.size()))
+    return m_slotOf[static_cast<std::size_t>(channel)];
   for (std::size_t k = 0; k < m_channels.size(); ++k)
     if (m_channels[k].channel == channel) return static_cast<int>(k);
   return -1;
+}
+
+void CCanSourceModule::rebuild_slots() {
+  m_slotOf.fill(-1);
+  for (std::size_t k = m_channels.size(); k-- > 0;) {
+    const int channel = m_channels[k].channel;
+    if (channel >= 0 && channel < static_cast<int>(m_slotOf.size()))
+      m_slotOf[static_cast<std::size_t>(channel)] = static_cast<std::int16_t>(k);
+  }
 }
 
 void CCanSourceModule::rebuild_time_machine_items() {
@@ -125,12 +138,14 @@ CCanSource* CCanSourceModule::create(int type, const CString& name, int channel,
         return static_cast<std::uint32_t>(channel_time(sourceChannel));
       };
       m_capsules.insert(m_capsules.begin() + static_cast<std::ptrdiff_t>(k), std::move(capsule));
+      rebuild_slots();
       rebuild_time_machine_items();
     } else {
       const auto k = static_cast<std::size_t>(std::distance(m_sources.begin(), it));
       delete it->second;
       it->second = signedIn;
       m_channels[k] = CanIo(channel);
+      rebuild_slots();
       // The capsule array did not move, but the handle did: the same items stay valid.
     }
     signedIn->set_active(active);
@@ -157,6 +172,7 @@ void CCanSourceModule::remove_source(CCanSource* source) {
   delete source;
   m_channels[static_cast<std::size_t>(k)].Close();
   m_channels.erase(m_channels.begin() + k);
+  rebuild_slots();
   m_counters.erase(m_counters.begin() + k);
   m_capsules.erase(m_capsules.begin() + k);
   rebuild_time_machine_items();

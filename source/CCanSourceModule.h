@@ -6,6 +6,7 @@
 //
 // Threads: update and fill run on [processing]; everything else on [ui]. The module takes no lock
 // of its own: the host never runs two of its operations at once.
+#include <array>
 #include <cstdint>
 #include <map>
 #include <utility>
@@ -101,6 +102,7 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin {
   // Position of the first handle on the channel, or -1.
   int slot_of(int channel) const noexcept;
   void rebuild_time_machine_items();
+  void rebuild_slots();
   void reset_channel_capsule(CTimeCapsule& capsule);
   bool wav_playback_running() const;
   void merge_batches();
@@ -112,12 +114,24 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin {
   XeTimeMachine::CTimeMachine m_timeMachine;
   bool m_syncEnabled = true;
   std::uint32_t m_regularCallbackId = 0;
-  unsigned m_floatsPerSample = 0;                    // width of one slow sample, floats
-  float m_samplesPerTick = 0.0F;                     // slow samples per 125 µs tick
-  float m_ticksPerFrame = 0.0F;                      // ticks per frame
-  float m_tickCarry = 0.0F;                          // fractional tick carried between frames
-  std::vector<CanRecord> m_buffer;                   // waiting for delivery, ascending host time
-  std::vector<CanRecord> m_scratch;                  // merge target, swapped with m_buffer
+  unsigned m_floatsPerSample = 0;    // width of one slow sample, floats
+  float m_samplesPerTick = 0.0F;     // slow samples per 125 µs tick
+  float m_ticksPerFrame = 0.0F;      // ticks per frame
+  float m_tickCarry = 0.0F;          // fractional tick carried between frames
+  std::vector<CanRecord> m_buffer;   // waiting for delivery, ascending host time
+  std::vector<CanRecord> m_scratch;  // merge target, swapped with m_buffer
+  struct Run {
+    CanRecord* next;
+    CanRecord* end;
+  };
+  struct Head {
+    std::int64_t time;
+    std::size_t run;
+  };
+  std::vector<Run> m_runs;    // the buffer and the batches being merged
+  std::vector<Head> m_heads;  // heap of the runs' first records
+  // Slot (handle position) of channels 0..255, -1 for none; rebuilt when the handles change.
+  std::array<std::int16_t, 256> m_slotOf{};
   std::vector<XeCanDriverKvaser::CanIo> m_channels;  // one handle per source, same order
   std::vector<Counters> m_counters;                  // one per source, same order
   CCanSourceDlg m_dlg;

@@ -32,13 +32,8 @@ bool CCanSourceModule::update() {
 // in; both vectors keep their capacity, so a steady stream allocates nothing.
 void CCanSourceModule::merge_batches() {
   std::size_t incoming = 0;
-  struct Run {
-    CanRecord* next;
-    CanRecord* end;
-  };
-  std::vector<Run> runs;
-  runs.reserve(m_sources.size() + 1);
-  runs.push_back({m_buffer.data(), m_buffer.data() + m_buffer.size()});
+  m_runs.clear();
+  m_runs.push_back({m_buffer.data(), m_buffer.data() + m_buffer.size()});
   for (auto& [id, source] : m_sources) {
     auto& batch = source->batch();
     if (batch.empty()) continue;
@@ -47,22 +42,34 @@ void CCanSourceModule::merge_batches() {
     for (auto& record : batch)
       record.time = capsule ? capsule->stamp_time(record.stamp) : record.stamp;
     incoming += batch.size();
-    runs.push_back({batch.data(), batch.data() + batch.size()});
+    m_runs.push_back({batch.data(), batch.data() + batch.size()});
   }
   if (incoming == 0) return;
-  if (runs.size() == 2 && m_buffer.empty()) {
+  if (m_runs.size() == 2 && m_buffer.empty()) {
     for (auto& [id, source] : m_sources)
       if (!source->batch().empty()) m_buffer.swap(source->batch());
     return;
   }
+  // A min-heap of the runs' heads; of equal times the earlier run wins, which keeps it stable.
+  const auto later = [](const Head& a, const Head& b) {
+    return a.time != b.time ? a.time > b.time : a.run > b.run;
+  };
+  m_heads.clear();
+  for (std::size_t r = 0; r < m_runs.size(); ++r)
+    if (m_runs[r].next != m_runs[r].end) m_heads.push_back({m_runs[r].next->time, r});
+  std::make_heap(m_heads.begin(), m_heads.end(), later);
   m_scratch.clear();
   m_scratch.reserve(m_buffer.size() + incoming);
-  for (;;) {
-    Run* best = nullptr;
-    for (auto& run : runs)
-      if (run.next != run.end && (!best || run.next->time < best->next->time)) best = &run;
-    if (!best) break;
-    m_scratch.push_back(*best->next++);
+  while (!m_heads.empty()) {
+    std::pop_heap(m_heads.begin(), m_heads.end(), later);
+    Run& run = m_runs[m_heads.back().run];
+    m_scratch.push_back(*run.next++);
+    if (run.next == run.end) {
+      m_heads.pop_back();
+      continue;
+    }
+    m_heads.back().time = run.next->time;
+    std::push_heap(m_heads.begin(), m_heads.end(), later);
   }
   m_buffer.swap(m_scratch);
 }

@@ -15,6 +15,14 @@ void ReloadConfiguration() {
   detail::CanDriver::Get().Reload();
 }
 
+void ReplayOnChannel(int channel, const std::filesystem::path& file) {
+  detail::CanDriver::Get().SetReplay(channel, file);
+}
+
+bool ReplayFinished(int channel) {
+  return detail::DeliveryTracker::Get().ReplayFinished(channel);
+}
+
 namespace detail {
 
 CanDriver& CanDriver::Get() {
@@ -32,12 +40,28 @@ void CanDriver::Reload() {
   LoadLocked();
 }
 
+void CanDriver::SetReplay(int channel, const std::filesystem::path& file) {
+  std::lock_guard lock(m_mutex);
+  m_replays.erase(channel);
+  if (file.empty()) return;
+  ChannelConfig config;
+  config.channel = channel;
+  config.backend = "replay";
+  std::string error;
+  config.options.Add("file=" + file.string(), error);
+  config.folder = file.parent_path();
+  config.where = "replay of " + file.string();
+  m_replays.emplace(channel, std::move(config));
+}
+
 std::unique_ptr<CanPort> CanDriver::Open(int channel, const BusParams& params) {
   ChannelConfig config;
   {
     std::lock_guard lock(m_mutex);
     if (!m_loaded) LoadLocked();
-    const ChannelConfig* found = m_config.Find(channel);
+    const auto replay = m_replays.find(channel);
+    const ChannelConfig* found =
+        replay != m_replays.end() ? &replay->second : m_config.Find(channel);
     if (!found) {
       Log(L"candriver: channel " + std::to_wstring(channel) + L" is not configured");
       return nullptr;

@@ -32,6 +32,7 @@
 //   channel 5 replay                          -> error "a replay channel needs file="
 //   channel 6 virtual speed=2                 -> error "unknown option 'speed' (known: bus)"
 #include <chrono>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -53,6 +54,16 @@ bool WaitUntilDelivered(std::chrono::milliseconds bound = std::chrono::seconds(3
 // Open handles keep their backends; handles opened afterwards use the new configuration.
 void ReloadConfiguration();
 
+// [ui] Makes `channel` replay the candump or ASC log `file` (without clock offset or drift), in
+// place of what the configuration says for it, for the rest of the process; handles opened
+// afterwards use it (canhost run --replay). An empty path drops the override.
+void ReplayOnChannel(int channel, const std::filesystem::path& file);
+
+// [any] Whether a controller on bus on `channel` replays a log and has been handed the log's last
+// frame (its read monitors may still be running on it: WaitUntilDelivered first). False for the
+// other backends, and while no controller on the channel is on bus.
+bool ReplayFinished(int channel);
+
 namespace detail {
 
 class CanDriver {
@@ -64,6 +75,8 @@ class CanDriver {
   void Reload();
   // [ui, processing] Opens a port on a channel; null after logging why.
   std::unique_ptr<CanPort> Open(int channel, const BusParams& params);
+  // [ui] See ReplayOnChannel.
+  void SetReplay(int channel, const std::filesystem::path& file);
   // [ui, processing] The virtual bus of that name, made with its generators when first needed and
   // kept while a handle uses it.
   std::shared_ptr<VirtualBus> Bus(const std::string& name);
@@ -74,6 +87,7 @@ class CanDriver {
   std::mutex m_mutex;
   bool m_loaded = false;
   DriverConfig m_config;
+  std::map<int, ChannelConfig> m_replays;  // channels replaying a log in place of m_config
   std::map<std::string, std::weak_ptr<VirtualBus>> m_buses;
 };
 

@@ -79,6 +79,9 @@ class CanPort {
   virtual void Interrupt() noexcept = 0;
   // [any] Messages queued for the controller so far (FetchResult::seq catches up with it).
   virtual std::uint64_t PendingSeq() const { return 0; }
+  // [any] For a port that plays a recording: whether it has handed out the recording's last frame
+  // since it last went on bus. Ports without an end never finish.
+  virtual bool Finished() const noexcept { return false; }
 
  protected:
   virtual bool DoGoOnBus() = 0;

@@ -49,6 +49,14 @@ void DeliveryTracker::Publish(Receiver& receiver, const FetchResult& result) {
   }
 }
 
+bool DeliveryTracker::ReplayFinished(int channel) {
+  std::lock_guard lock(m_mutex);
+  for (const Receiver* r : m_receivers)
+    if (r->port && r->port->channel() == channel && r->port->onBus() && r->port->Finished())
+      return true;
+  return false;
+}
+
 bool DeliveryTracker::WaitUntilDelivered(std::chrono::milliseconds bound) {
   const std::int64_t now = host::HostClock().now_ns();
   struct Target {

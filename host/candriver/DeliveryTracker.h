@@ -32,6 +32,8 @@ class DeliveryTracker {
   void Publish(Receiver& receiver, const FetchResult& result);
   // [any] See XeCanDriverKvaser::WaitUntilDelivered.
   bool WaitUntilDelivered(std::chrono::milliseconds bound);
+  // [any] See XeCanDriverKvaser::ReplayFinished.
+  bool ReplayFinished(int channel);
 
  private:
   std::mutex m_mutex;

@@ -43,6 +43,7 @@ bool ReplayPort::DoGoOnBus() {
   m_active = true;
   m_onBusNs = host::HostClock().now_ns();
   ++m_starts;
+  m_finished.store(false);
   return true;
 }
 
@@ -57,6 +58,8 @@ void ReplayPort::Restart() {
   m_skippedFd = 0;
   m_lastDue = m_startNs;
   m_done = !m_reader.Open(m_file);
+  // A log that cannot be opened has nothing to play: it is over at once.
+  m_finished.store(m_done);
   if (m_done)
     Log(L"candriver: channel " + std::to_wstring(channel()) + L": " +
         mfc::WidenUtf8(m_reader.error()));
@@ -64,6 +67,7 @@ void ReplayPort::Restart() {
 
 void ReplayPort::Finish() {
   m_done = true;
+  m_finished.store(true);
   if (m_skippedFd == 0) return;
   Log(L"candriver: channel " + std::to_wstring(channel()) + L": " +
       mfc::WidenUtf8(m_file.string()) + L": " + std::to_wstring(m_skippedFd) +

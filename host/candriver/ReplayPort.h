@@ -7,6 +7,7 @@
 // its predecessor follows it at once. Unreadable lines are logged with file and line and skipped;
 // error frames are skipped; CAN FD frames on a channel opened without CAN FD are skipped and
 // counted in one log line at the end of the log. A replay channel sends nothing.
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -32,6 +33,7 @@ class ReplayPort final : public CanPort {
 
   void Wait() override;
   void Interrupt() noexcept override { m_waiter.Wake(); }
+  bool Finished() const noexcept override { return m_finished.load(); }
 
  protected:
   bool DoGoOnBus() override;
@@ -52,6 +54,7 @@ class ReplayPort final : public CanPort {
   bool m_active = false;
   std::int64_t m_onBusNs = 0;
   std::uint64_t m_starts = 0;
+  std::atomic<bool> m_finished{false};  // the current run handed out its last frame
 
   // The reception thread's own.
   CanLogReader m_reader;

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "app/RunOptions.h"
+
 namespace app {
 
 const std::vector<Command>& Commands() {
@@ -14,6 +16,7 @@ const std::vector<Command>& Commands() {
        "  --plugin PATH  plug-in library (default: ../lib/libcanplugin.so next to canhost,\n"
        "                 or $CANHOST_PLUGIN)\n",
        &RunModules},
+      {"run", "run a measurement in real time or --fast, live or from a log", kRunUsage, &RunRun},
       {"dbc", "inspect a DBC file or decode a CAN log with it", kDbcUsage, &RunDbc},
   };
   return commands;

@@ -1,0 +1,66 @@
+#pragma once
+// The host side of one CAN source module, as canhost run plays the host: it loads the plug-in,
+// creates "CCanSourceModule" by name and drives it in the host's order: Create, create with the
+// container (through the frame driver), read_params, signal_change (configure), start, update
+// once per frame, stop, write_params, OnSpecialShutdown; then the seas are saved.
+//
+// Threads: canhost runs the host's [ui] and [processing] work on its one main thread.
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "host/module/CModule.h"
+#include "host/module/PluginLoader.h"
+#include "host/slowsampling/CSlowAsyncSourcePlugin.h"
+#include "host/slowsampling/CSourceDriver.h"
+
+namespace app {
+
+class CanSourceHost {
+ public:
+  // Registration name of the module canhost drives.
+  static constexpr const wchar_t* kModuleName = L"CCanSourceModule";
+
+  CanSourceHost() = default;
+  ~CanSourceHost();  // destroys the module before the loader goes
+  CanSourceHost(const CanSourceHost&) = delete;
+  CanSourceHost& operator=(const CanSourceHost&) = delete;
+
+  // [ui] Checks that the settings folder's seas load, loads the plug-in (empty path: the default)
+  // and creates the module up to read_params. False with one line in `error`.
+  bool Create(const std::string& pluginPath, std::string& error);
+  // [ui] New sampling (signal_change and the module's region). False for values the frame driver
+  // refuses.
+  bool Configure(double samplePeriod, unsigned samplesPerFrame);
+  // [ui] start of the module, then the frame time line starts. False when the module reports a
+  // failure (it runs on, as in the host).
+  bool Start();
+  // [processing] One frame: the module's update.
+  bool RunFrame();
+  // [ui] stop of the module.
+  bool Stop();
+  // [ui] write_params, OnSpecialShutdown, then every changed sea is saved. False with one line in
+  // `error` when the settings could not be saved (the reasons are in the log).
+  bool Shutdown(std::string& error);
+
+  // [ui] What became of each source's messages since start (rows in the module's source order).
+  std::vector<SlowSampling::SourceStatistics> Statistics() const;
+  // [ui] Whether a source of the module uses `channel`.
+  bool HasSourceOn(int channel) const;
+  // [processing] The module's region of the last frame (owned by the container).
+  std::span<const float> Region() const { return m_driver.region(m_plugin); }
+  // [any] Floats per slow sample of the module's region.
+  unsigned FloatsPerSample() const { return m_driver.floats_per_sample(m_plugin); }
+  // [any] Frames run since Start.
+  std::uint64_t Frames() const noexcept { return m_driver.frames(); }
+
+ private:
+  host::PluginLoader m_loader;
+  SlowSampling::CSourceDriver m_driver;
+  std::unique_ptr<CModule> m_module;           // declared after the driver: destroyed first
+  CSlowAsyncSourcePlugin* m_plugin = nullptr;  // m_module as a source plug-in
+};
+
+}  // namespace app

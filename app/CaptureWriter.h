@@ -1,0 +1,60 @@
+#pragma once
+// canhost run --capture: the frame-aligned CAN stream exactly as the source module wrote it into
+// the container, read back from its packets (frame/CanPacket.h) and written as a candump log
+// (`candump -L` lines). A packet's time is its frame's start plus its slow-sample index (byte
+// offset / 4 / floats per sample) times the sample period, in seconds from the start of the
+// measurement. Bit 31 of a packet identifier marks an extended identifier; a packet of more than
+// 8 data bytes is written as a CAN FD frame. The file appears atomically when it is closed.
+//
+// Packets -> lines (frame 2, 100 samples of 1 ms per frame, 16 floats = 64 bytes per sample):
+//   offset 0,    ch 0, id 0x123, len 2, 11 22   -> (0.200000) can0 123#1122
+//   offset 16,   ch 0, id 0x7FF, len 0          -> (0.200000) can0 7FF#
+//   offset 64,   ch 1, id 0x80000123, len 1, AB -> (0.201000) can1 00000123#AB
+//   offset 6336, ch 3, id 0x98FEF100, len 8     -> (0.299000) can3 18FEF100#0102030405060708
+//   offset 128,  ch 0, id 0x10, len 12          -> (0.202000) can0 010##0<24 hex digits>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <span>
+#include <string>
+
+namespace app {
+
+class CaptureWriter {
+ public:
+  CaptureWriter(double samplePeriod, unsigned samplesPerFrame) noexcept
+      : m_samplePeriod(samplePeriod), m_samplesPerFrame(samplesPerFrame) {}
+  ~CaptureWriter();  // an unclosed capture leaves no file behind
+  CaptureWriter(const CaptureWriter&) = delete;
+  CaptureWriter& operator=(const CaptureWriter&) = delete;
+
+  // [ui] Starts the capture into a temporary file next to `file`. False with one line in `error`.
+  bool Open(const std::filesystem::path& file, std::string& error);
+  // [processing] Appends the packets of frame `frame` (0 = the first frame of the measurement)
+  // found in the module's region of `floatsPerSample` floats per slow sample.
+  void AddFrame(std::uint64_t frame, std::span<const float> region,
+                unsigned floatsPerSample) noexcept;
+  // [ui] Writes everything out and moves the file into place. False with one line in `error`
+  // (the temporary file is then removed and `file` is unchanged).
+  bool Close(std::string& error);
+  // [any] Messages written so far.
+  std::uint64_t messages() const noexcept { return m_messages; }
+
+  // [any] Appends the lines of one frame's region to `out`; returns how many. The text format of
+  // the examples above; `out` keeps its capacity, so a steady stream allocates nothing.
+  static std::size_t AppendFrame(std::string& out, std::uint64_t frame, double samplePeriod,
+                                 unsigned samplesPerFrame, std::span<const float> region,
+                                 unsigned floatsPerSample) noexcept;
+
+ private:
+  double m_samplePeriod;
+  unsigned m_samplesPerFrame;
+  std::filesystem::path m_file;
+  std::filesystem::path m_temp;
+  std::FILE* m_out = nullptr;
+  bool m_failed = false;  // a write failed; Close reports it
+  std::string m_text;     // the lines of one frame, reused
+  std::uint64_t m_messages = 0;
+};
+
+}  // namespace app

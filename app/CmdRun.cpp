@@ -1,0 +1,158 @@
+// canhost run: a measurement with the CAN source module, as the host application runs one.
+#include <cstdio>
+#include <optional>
+
+#include "app/CanSourceHost.h"
+#include "app/CaptureWriter.h"
+#include "app/Commands.h"
+#include "app/FrameLoop.h"
+#include "app/ProgressBar.h"
+#include "app/ReplayLog.h"
+#include "app/RunOptions.h"
+#include "app/RunSummary.h"
+#include "app/SettingsSeed.h"
+#include "host/candriver/CanDriver.h"
+#include "host/services/HostClock.h"
+#include "host/settings/PrWin.h"
+#include "host/settings/SettingsFolder.h"
+
+namespace app {
+namespace {
+
+// Start of the manual clock of --fast: one second, so that the USB time does not read 0 as that
+// of a host whose USB time never ran.
+constexpr std::int64_t kFastClockStartNs = 1'000'000'000;
+// The host log's categories canhost shows on stderr: errors and warnings.
+constexpr unsigned kShownLogCategories = 1u << 1;
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "canhost run: %s\n", message.c_str());
+  return kExitError;
+}
+
+// Keeps a log sink installed while it lives.
+class ScopedLogSink {
+ public:
+  explicit ScopedLogSink(std::shared_ptr<host::LogSink> sink) : m_sink(std::move(sink)) {
+    host::AddLogSink(m_sink);
+  }
+  ~ScopedLogSink() { host::RemoveLogSink(m_sink); }
+  ScopedLogSink(const ScopedLogSink&) = delete;
+  ScopedLogSink& operator=(const ScopedLogSink&) = delete;
+
+ private:
+  std::shared_ptr<host::LogSink> m_sink;
+};
+
+std::uint64_t Delivered(const CanSourceHost& host) {
+  std::uint64_t delivered = 0;
+  for (const auto& row : host.Statistics())
+    delivered += row.delivered;
+  return delivered;
+}
+
+int Measure(const RunOptions& options) {
+  // The clock first: every time the host reads from here on comes from it.
+  std::optional<host::ScopedManualClock> fastClock;
+  if (options.fast) fastClock.emplace(kFastClockStartNs);
+  ProgressBar progress(!options.quiet && ProgressBar::StderrIsTerminal());
+  const ScopedLogSink log(progress.MakeLogSink(kShownLogCategories));
+
+  if (!options.settings.empty()) host::SetSettingsFolder(options.settings);
+  const std::filesystem::path folder = host::SettingsFolder();
+  std::string error;
+  const SettingsSeed::Result seeded = SettingsSeed::Seed(folder, error);
+  if (seeded == SettingsSeed::Result::Failed) return Fail(error);
+  if (seeded == SettingsSeed::Result::Seeded && !options.quiet)
+    progress.PrintLine("canhost run: new settings folder " + folder.string() +
+                       " holds the default settings");
+
+  ReplayLog replay;
+  if (!options.replay.empty()) {
+    if (!ReplayLog::Check(options.replay, replay, error)) return Fail(error);
+    std::error_code ec;
+    XeCanDriverKvaser::ReplayOnChannel(options.channel,
+                                       std::filesystem::absolute(options.replay, ec));
+  }
+  CaptureWriter capture(options.samplePeriod, options.samplesPerFrame);
+  if (!options.capture.empty() && !capture.Open(options.capture, error)) return Fail(error);
+
+  CanSourceHost host;
+  if (!host.Create(options.plugin, error)) return Fail(error);
+  if (!options.replay.empty() && !host.HasSourceOn(options.channel))
+    return Fail("--channel " + std::to_string(options.channel) +
+                ": no CAN source of the settings in " + folder.string() + " uses that channel");
+  if (!host.Configure(options.samplePeriod, options.samplesPerFrame))
+    return Fail("the frame driver refused the sampling");
+
+  FrameLoop::Plan plan;
+  plan.frames = options.Frames();
+  plan.replayChannel = options.replay.empty() ? -1 : options.channel;
+  plan.replaySeconds = replay.seconds;
+  plan.frameSeconds = options.FrameSeconds();
+  plan.fastClock = fastClock ? &fastClock->clock() : nullptr;
+  const double totalSeconds =
+      plan.frames != 0 ? static_cast<double>(plan.frames) * plan.frameSeconds : replay.seconds;
+  if (!options.quiet)
+    std::printf("canhost run: measuring%s, frames of %.3f s; Ctrl-C stops\n",
+                options.fast ? " as fast as the data allows" : " in real time", plan.frameSeconds);
+  std::fflush(stdout);
+
+  host::SteadyClock wall;
+  if (!host.Start())
+    progress.PrintLine("canhost run: warning: the module reported a failure at start");
+  FrameLoop loop(host, plan);
+  const FrameLoop::End end = loop.Run(
+      [&](std::uint64_t frame) {
+        capture.AddFrame(frame, host.Region(), host.FloatsPerSample());
+        if (progress.Due()) {
+          const double done = static_cast<double>(frame + 1) * plan.frameSeconds;
+          progress.Draw(totalSeconds > 0.0 ? done / totalSeconds : 1.0, done, totalSeconds,
+                        Delivered(host));
+        }
+      },
+      error);
+  host.Stop();
+  const double wallSeconds = static_cast<double>(wall.now_ns()) / 1e9;
+  const auto rows = host.Statistics();
+  progress.Finish();
+
+  bool ok = end != FrameLoop::End::Failed;
+  if (!ok) Fail(error);
+  if (loop.replayOverdue())
+    progress.PrintLine("canhost run: warning: the replay on channel " +
+                       std::to_string(options.channel) +
+                       " did not end with its log; is that channel's source active?");
+  if (!capture.Close(error)) {
+    Fail(error);
+    ok = false;
+  }
+  if (!host.Shutdown(error)) {
+    Fail(error);
+    ok = false;
+  }
+
+  RunSummary summary;
+  summary.frames = host.Frames();
+  summary.frameSeconds = plan.frameSeconds;
+  summary.wallSeconds = wallSeconds;
+  summary.fast = options.fast;
+  summary.interrupted = end == FrameLoop::End::Interrupted;
+  std::fputs(summary.Format(rows).c_str(), stdout);
+  std::fflush(stdout);
+  return ok ? kExitOk : kExitError;
+}
+
+}  // namespace
+
+int RunRun(const std::vector<std::string>& args) {
+  const Command* self = nullptr;
+  for (const auto& c : Commands())
+    if (std::string(c.name) == "run") self = &c;
+  RunOptions options;
+  std::string error;
+  if (!RunOptions::Parse(args, options, error)) return UsageError(*self, error);
+  return Measure(options);
+}
+
+}  // namespace app

@@ -1,0 +1,100 @@
+#include "app/FrameLoop.h"
+
+#include <cmath>
+#include <csignal>
+
+#include "host/candriver/CanDriver.h"
+#include "host/services/CCentralMessageService.h"
+
+namespace app {
+namespace {
+
+// Set by SIGINT; the loop stops before its next frame. A lock-free atomic store is all a signal
+// handler may do here.
+std::atomic<bool> g_interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+void OnInterrupt(int /*signal*/) {
+  g_interrupted.store(true);
+}
+
+// Catches SIGINT while the loop runs. The handler resets itself, so a second Ctrl-C ends a run
+// that does not stop.
+class InterruptGuard {
+ public:
+  InterruptGuard() {
+    g_interrupted.store(false);
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, &m_previous);
+  }
+  ~InterruptGuard() { sigaction(SIGINT, &m_previous, nullptr); }
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+ private:
+  struct sigaction m_previous {};
+};
+
+// A replay that has not ended this long after its log's length will not end: its channel's
+// source is not receiving.
+constexpr double kReplayOverdueSeconds = 3.0;
+
+}  // namespace
+
+FrameLoop::End FrameLoop::Run(const FrameDone& frameDone, std::string& error) {
+  InterruptGuard guard;
+  host::Clock& clock = host::HostClock();
+  const std::int64_t start = clock.now_ns();
+  const double frameNs = m_plan.frameSeconds * 1e9;
+  for (std::uint64_t frame = 0;; ++frame) {
+    if (g_interrupted.load()) return End::Interrupted;
+    if (Finished(frame)) return End::Done;
+    // Frame ends are computed from the start, so that rounding does not add up over a long run.
+    const std::int64_t end = start + std::llround(static_cast<double>(frame + 1) * frameNs);
+    if (m_plan.fastClock != nullptr) {
+      m_plan.fastClock->set_ns(end);
+      if (!XeCanDriverKvaser::WaitUntilDelivered(std::chrono::seconds(kDeliveryBoundSeconds))) {
+        error = "the CAN driver did not deliver the messages of frame " + std::to_string(frame) +
+                " within " + std::to_string(kDeliveryBoundSeconds) + " s";
+        return End::Failed;
+      }
+    } else if (!clock.sleep_until(end, g_interrupted)) {
+      return End::Interrupted;
+    }
+    if (m_plan.frames == 0 && !m_replayEnded) {
+      if (XeCanDriverKvaser::ReplayFinished(m_plan.replayChannel)) {
+        m_replayEnded = true;
+        m_replayEndFrame = frame;
+      } else if (static_cast<double>(frame + 1) * m_plan.frameSeconds >
+                 m_plan.replaySeconds + kReplayOverdueSeconds) {
+        m_replayOverdue = true;
+        return End::Done;
+      }
+    }
+    CCentralMessageService::Pump();
+    m_host.RunFrame();
+    if (frameDone) frameDone(frame);
+  }
+}
+
+bool FrameLoop::Finished(std::uint64_t frame) {
+  if (m_plan.frames != 0) return frame >= m_plan.frames;
+  if (!m_replayEnded) return false;
+  // Frame m_replayEndFrame fetched the log's last messages; they are written by the end of the
+  // slack, unless the frames are too full to take them.
+  const std::uint64_t after = frame - m_replayEndFrame - 1;
+  if (after < kSlackFrames) return false;
+  return after >= kMaxDrainFrames || ReplayWaiting() == 0;
+}
+
+std::uint64_t FrameLoop::ReplayWaiting() const {
+  std::uint64_t waiting = 0;
+  for (const auto& row : m_host.Statistics())
+    if (row.channel == m_plan.replayChannel) waiting += row.waiting;
+  return waiting;
+}
+
+}  // namespace app

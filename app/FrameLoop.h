@@ -1,0 +1,71 @@
+#pragma once
+// The frame clock of canhost run: when each frame is due, and what happens before it runs.
+//
+//   real time  wait on the host clock for the end of the frame, pump the UI thread's queue (the
+//              module's regular re-synchronisation runs there), run the frame.
+//   --fast     move the manual host clock to the end of the frame, wait until the CAN driver has
+//              delivered everything due by then, pump, run the frame. No message is lost to a
+//              slow machine and a run repeats exactly.
+//
+// The measurement ends after its number of frames, or, when it replays a log without a length,
+// when the driver reports the log played to its end plus a few frames in which the last messages
+// are delivered; or at Ctrl-C (SIGINT), after the frame in progress.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "app/CanSourceHost.h"
+#include "host/services/HostClock.h"
+
+namespace app {
+
+class FrameLoop {
+ public:
+  // Frames run after the replay has ended before the run may stop, so that its last messages
+  // (due up to the end of the frame in which it ended) are written.
+  static constexpr std::uint64_t kSlackFrames = 2;
+  // Bound on further frames while messages of the replay channel still wait for room.
+  static constexpr std::uint64_t kMaxDrainFrames = 50;
+  // Bound of real time on the driver delivering one frame's messages in --fast mode.
+  static constexpr int kDeliveryBoundSeconds = 30;
+
+  struct Plan {
+    std::uint64_t frames = 0;    // frames to run; 0: until the replay ends
+    int replayChannel = -1;      // channel of the replay (ends the run when frames is 0)
+    double replaySeconds = 0.0;  // length of the replayed log, seconds
+    double frameSeconds = 0.1;   // length of a frame, seconds
+    host::ManualClock* fastClock = nullptr;  // the installed host clock in --fast mode, else null
+  };
+
+  enum class End {
+    Done,         // every frame ran, or the replay ended
+    Interrupted,  // Ctrl-C
+    Failed,       // see the error
+  };
+
+  // Called after every frame with its index (0 = the first frame).
+  using FrameDone = std::function<void(std::uint64_t frame)>;
+
+  FrameLoop(CanSourceHost& host, const Plan& plan) : m_host(host), m_plan(plan) {}
+
+  // [ui] Runs the frames (the module must be started). SIGINT stops the loop while it runs.
+  // Failed comes with one line in `error`.
+  End Run(const FrameDone& frameDone, std::string& error);
+  // [any] Whether the run stopped because the replay did not end in time (a warning for the
+  // summary: the replay channel's source is probably inactive).
+  bool replayOverdue() const noexcept { return m_replayOverdue; }
+
+ private:
+  // Whether the run is over before frame `frame` runs.
+  bool Finished(std::uint64_t frame);
+  std::uint64_t ReplayWaiting() const;
+
+  CanSourceHost& m_host;
+  Plan m_plan;
+  bool m_replayEnded = false;
+  std::uint64_t m_replayEndFrame = 0;  // first frame run after the driver reported the end
+  bool m_replayOverdue = false;
+};
+
+}  // namespace app

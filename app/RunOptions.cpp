@@ -1,0 +1,118 @@
+#include "app/RunOptions.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace app {
+namespace {
+
+// The longest frame: the source module discards messages more than 2 s after a frame's start.
+constexpr double kMaxFrameSeconds = 2.0;
+constexpr double kMinFrameSeconds = 0.001;
+constexpr unsigned kMaxSamplesPerFrame = 100000;
+
+bool ParseDouble(const std::string& text, double& value) {
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  return ec == std::errc() && ptr == end && std::isfinite(value);
+}
+
+bool ParseWhole(const std::string& text, long long& value) {
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  return ec == std::errc() && ptr == end;
+}
+
+}  // namespace
+
+unsigned long long RunOptions::Frames() const noexcept {
+  double length = kDefaultSeconds;
+  if (seconds) {
+    length = *seconds;
+  } else if (!replay.empty()) {
+    return 0;
+  }
+  // A length that is a whole number of frames up to rounding gives exactly that many.
+  const double frames = std::ceil(length / FrameSeconds() - 1e-9);
+  return frames < 1.0 ? 1ULL : static_cast<unsigned long long>(frames);
+}
+
+bool RunOptions::Parse(const std::vector<std::string>& args, RunOptions& options,
+                       std::string& error) {
+  bool channelGiven = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& option = args[i];
+    if (option == "--fast") {
+      options.fast = true;
+      continue;
+    }
+    if (option == "--quiet") {
+      options.quiet = true;
+      continue;
+    }
+    const bool takesValue = option == "--settings" || option == "--seconds" ||
+                            option == "--replay" || option == "--channel" ||
+                            option == "--sample-period" || option == "--samples-per-frame" ||
+                            option == "--capture" || option == "--plugin";
+    if (!takesValue) {
+      error = "unknown option '" + option + "'";
+      return false;
+    }
+    if (i + 1 >= args.size() || args[i + 1].empty()) {
+      error = option + " needs a value";
+      return false;
+    }
+    const std::string& value = args[++i];
+    if (option == "--settings") {
+      options.settings = value;
+    } else if (option == "--replay") {
+      options.replay = value;
+    } else if (option == "--capture") {
+      options.capture = value;
+    } else if (option == "--plugin") {
+      options.plugin = value;
+    } else if (option == "--seconds") {
+      double seconds = 0.0;
+      if (!ParseDouble(value, seconds) || !(seconds > 0.0)) {
+        error = "--seconds: '" + value + "' is not a positive number";
+        return false;
+      }
+      options.seconds = seconds;
+    } else if (option == "--sample-period") {
+      if (!ParseDouble(value, options.samplePeriod) || !(options.samplePeriod > 0.0) ||
+          options.samplePeriod > 1.0) {
+        error = "--sample-period: '" + value + "' is not a number of seconds above 0 and up to 1";
+        return false;
+      }
+    } else if (option == "--samples-per-frame") {
+      long long n = 0;
+      if (!ParseWhole(value, n) || n < 1 || n > kMaxSamplesPerFrame) {
+        error = "--samples-per-frame: '" + value + "' is not a whole number from 1 to " +
+                std::to_string(kMaxSamplesPerFrame);
+        return false;
+      }
+      options.samplesPerFrame = static_cast<unsigned>(n);
+    } else {  // --channel
+      long long n = 0;
+      if (!ParseWhole(value, n) || n < 0 || n > 255) {
+        error = "--channel: '" + value + "' is not a channel from 0 to 255";
+        return false;
+      }
+      options.channel = static_cast<int>(n);
+      channelGiven = true;
+    }
+  }
+  if (channelGiven && options.replay.empty()) {
+    error = "--channel needs --replay";
+    return false;
+  }
+  const double frame = options.FrameSeconds();
+  if (frame < kMinFrameSeconds - 1e-12 || frame > kMaxFrameSeconds + 1e-12) {
+    error = "a frame (--sample-period x --samples-per-frame) must last from 0.001 to 2 s, not " +
+            std::to_string(frame) + " s";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace app

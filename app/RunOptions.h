@@ -1,0 +1,82 @@
+#pragma once
+// The options of "canhost run" and how the command line gives them.
+//
+// Arguments -> options:
+//   (none)                                  -> 5 s in real time, settings folder of the host
+//   --seconds 3 --fast                      -> 3 s of host time, as fast as the data allows
+//   --replay drive.log --channel 1          -> drive.log on channel 1, until the log ends
+//   --replay drive.log --seconds 2          -> drive.log on channel 0, for 2 s
+//   --sample-period 0.0005 --samples-per-frame 200 -> slow samples of 0.5 ms, frames of 0.1 s
+//   --seconds 0                             -> error "--seconds: '0' is not a positive number"
+//   --channel 1                             -> error "--channel needs --replay"
+//   --capture                               -> error "--capture needs a value"
+//   --samples-per-frame 2.5                 -> error "--samples-per-frame: '2.5' is not a whole
+//                                              number from 1 to 100000"
+//   --frobnicate                            -> error "unknown option '--frobnicate'"
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace app {
+
+// The usage of "canhost run" (printed by "canhost help run" and after a bad argument).
+inline constexpr char kRunUsage[] =
+    "usage: canhost run [--settings DIR] [--seconds S] [--fast] [--replay FILE [--channel N]]\n"
+    "                   [--sample-period SEC] [--samples-per-frame N] [--capture FILE] [--quiet]\n"
+    "                   [--plugin PATH]\n"
+    "  Runs a measurement: loads the CAN plug-in, creates \"CCanSourceModule\" from the settings\n"
+    "  folder and drives it frame by frame as the host does, then prints per channel what was\n"
+    "  received, delivered, dropped as old, discarded as future and still waiting. A new or empty\n"
+    "  settings folder is first filled with the default: two standard sources on the virtual\n"
+    "  channels 0 and 1 and a traffic generator on their bus. The settings are written back at\n"
+    "  the end. Ctrl-C stops the measurement cleanly and still prints the summary.\n"
+    "  --settings DIR         settings folder (default: $CANHOST_SETTINGS, else\n"
+    "                         $HOME/.config/canhost)\n"
+    "  --seconds S            length of the measurement in seconds (default: 5; with --replay:\n"
+    "                         until the log ends)\n"
+    "  --fast                 step the host clock as fast as the data allows instead of real\n"
+    "                         time; nothing is lost and the run is repeatable\n"
+    "  --replay FILE          replay a candump (-L) or Vector ASC log on one channel, in place of\n"
+    "                         that channel's configured backend\n"
+    "  --channel N            channel of the replay, 0..255 (default: 0); a source of the\n"
+    "                         settings must use it\n"
+    "  --sample-period SEC    seconds per slow sample (default: 0.001)\n"
+    "  --samples-per-frame N  slow samples per frame (default: 100); a frame lasts from 1 ms to\n"
+    "                         2 s\n"
+    "  --capture FILE         write the frame-aligned CAN stream as a candump log: each message\n"
+    "                         at its frame's start + slow-sample index x sample period, in "
+    "seconds\n"
+    "                         from the start of the measurement\n"
+    "  --quiet                no progress bar on stderr (it is shown only on a terminal)\n"
+    "  --plugin PATH          plug-in library (default: ../lib/libcanplugin.so next to canhost,\n"
+    "                         or $CANHOST_PLUGIN)\n"
+    "  Exit codes: 0 done (also after Ctrl-C), 1 runtime error (one line on stderr), 2 bad\n"
+    "  arguments.\n";
+
+class RunOptions {
+ public:
+  // Measurement length without --seconds and without --replay, seconds.
+  static constexpr double kDefaultSeconds = 5.0;
+
+  std::string plugin;              // plug-in library; empty: host::PluginLoader's default
+  std::filesystem::path settings;  // settings folder; empty: the host's default folder
+  std::optional<double> seconds;   // measurement length in seconds (> 0); unset: see above
+  bool fast = false;               // step a manual host clock instead of real time
+  std::filesystem::path replay;    // log replayed on `channel`; empty: none
+  int channel = 0;                 // channel of the replay, 0..255
+  double samplePeriod = 0.001;     // seconds per slow sample, > 0
+  unsigned samplesPerFrame = 100;  // slow samples per frame, 1..100000
+  std::filesystem::path capture;   // candump log of the frame-aligned stream; empty: none
+  bool quiet = false;              // no progress bar
+
+  // [ui] Reads the arguments that follow "run". False with a one-line reason in `error`.
+  static bool Parse(const std::vector<std::string>& args, RunOptions& options, std::string& error);
+
+  // [any] Seconds per frame.
+  double FrameSeconds() const noexcept { return samplePeriod * samplesPerFrame; }
+  // [any] Frames the measurement lasts; 0 when it ends with the replayed log instead.
+  unsigned long long Frames() const noexcept;
+};
+
+}  // namespace app

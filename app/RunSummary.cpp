@@ -1,0 +1,50 @@
+#include "app/RunSummary.h"
+
+#include <cstdio>
+
+namespace app {
+namespace {
+
+std::string Row(const char* label, const SlowSampling::SourceStatistics& s,
+                const std::string& name) {
+  char text[160];
+  std::snprintf(text, sizeof text, "%7s %10llu %10llu %9llu %9llu %9llu", label,
+                static_cast<unsigned long long>(s.received),
+                static_cast<unsigned long long>(s.delivered),
+                static_cast<unsigned long long>(s.old), static_cast<unsigned long long>(s.future),
+                static_cast<unsigned long long>(s.waiting));
+  std::string row = text;
+  if (!name.empty()) row += "  " + name;
+  return row + "\n";
+}
+
+}  // namespace
+
+std::string RunSummary::Format(const std::vector<SlowSampling::SourceStatistics>& rows) const {
+  const double measured = static_cast<double>(frames) * frameSeconds;
+  char text[200];
+  std::snprintf(text, sizeof text, "canhost run: %llu frames of %.3f s = %.3f s, %s\n",
+                static_cast<unsigned long long>(frames), frameSeconds, measured,
+                interrupted ? "stopped by Ctrl-C" : (fast ? "fast" : "real time"));
+  std::string out = text;
+  out += "channel   received  delivered       old    future   waiting  source\n";
+  SlowSampling::SourceStatistics total;
+  for (const auto& row : rows) {
+    out += Row(std::to_string(row.channel).c_str(), row, row.name.ToUtf8());
+    total.received += row.received;
+    total.delivered += row.delivered;
+    total.old += row.old;
+    total.future += row.future;
+    total.waiting += row.waiting;
+  }
+  out += Row("total", total, std::string());
+  const auto delivered = static_cast<double>(total.delivered);
+  std::snprintf(text, sizeof text,
+                "effective rate: %.1f messages/s of measurement, %.1f messages/s of wall-clock "
+                "time\n",
+                measured > 0.0 ? delivered / measured : 0.0,
+                wallSeconds > 0.0 ? delivered / wallSeconds : 0.0);
+  return out + text;
+}
+
+}  // namespace app

@@ -5,10 +5,7 @@
 #include "host/settings/CSeaBase.h"
 
 namespace app {
-namespace {
-
-// A sea whose file is refused would start empty and never be saved: better not to run at all.
-bool SeasLoad(std::string& error) {
+bool CanSourceHost::SettingsLoad(std::string& error) {
   for (CResourceSea* sea : {CSeaBase::ApplicationSea(), CSeaBase::MessagesSea()}) {
     if (const auto refused = sea->LoadError()) {
       error = "settings: " + CString(refused->ToString()).ToUtf8();
@@ -18,15 +15,12 @@ bool SeasLoad(std::string& error) {
   return true;
 }
 
-}  // namespace
-
 CanSourceHost::~CanSourceHost() {
   m_plugin = nullptr;
   m_module.reset();
 }
 
 bool CanSourceHost::Create(const std::string& pluginPath, std::string& error) {
-  if (!SeasLoad(error)) return false;
   const std::string path =
       pluginPath.empty() ? host::PluginLoader::DefaultPluginPath() : pluginPath;
   if (!m_loader.Load(path)) {

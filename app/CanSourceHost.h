@@ -28,8 +28,11 @@ class CanSourceHost {
   CanSourceHost(const CanSourceHost&) = delete;
   CanSourceHost& operator=(const CanSourceHost&) = delete;
 
-  // [ui] Checks that the settings folder's seas load, loads the plug-in (empty path: the default)
-  // and creates the module up to read_params. False with one line in `error`.
+  // [ui] Whether the seas of the settings folder load. A sea whose file is refused would start
+  // empty and never be saved, so canhost does not run on it. False with one line in `error`.
+  static bool SettingsLoad(std::string& error);
+  // [ui] Loads the plug-in (empty path: the default) and creates the module up to read_params.
+  // False with one line in `error`.
   bool Create(const std::string& pluginPath, std::string& error);
   // [ui] New sampling (signal_change and the module's region). False for values the frame driver
   // refuses.

@@ -10,8 +10,8 @@
 //   offset 0,    ch 0, id 0x123, len 2, 11 22   -> (0.200000) can0 123#1122
 //   offset 16,   ch 0, id 0x7FF, len 0          -> (0.200000) can0 7FF#
 //   offset 64,   ch 1, id 0x80000123, len 1, AB -> (0.201000) can1 00000123#AB
-//   offset 6336, ch 3, id 0x98FEF100, len 8     -> (0.299000) can3 18FEF100#0102030405060708
 //   offset 128,  ch 0, id 0x10, len 12          -> (0.202000) can0 010##0<24 hex digits>
+//   offset 6336, ch 3, id 0x98FEF100, len 8     -> (0.299000) can3 18FEF100#0102030405060708
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>

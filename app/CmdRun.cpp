@@ -55,27 +55,30 @@ int Measure(const RunOptions& options) {
   // The clock first: every time the host reads from here on comes from it.
   std::optional<host::ScopedManualClock> fastClock;
   if (options.fast) fastClock.emplace(kFastClockStartNs);
-  ProgressBar progress(!options.quiet && ProgressBar::StderrIsTerminal());
-  const ScopedLogSink log(progress.MakeLogSink(kShownLogCategories));
+  // Files named on the command line first: a wrong one stops the run before anything is written.
+  std::string error;
+  ReplayLog replay;
+  if (!options.replay.empty() && !ReplayLog::Check(options.replay, replay, error))
+    return Fail(error);
+  CaptureWriter capture(options.samplePeriod, options.samplesPerFrame);
+  if (!options.capture.empty() && !capture.Open(options.capture, error)) return Fail(error);
 
   if (!options.settings.empty()) host::SetSettingsFolder(options.settings);
   const std::filesystem::path folder = host::SettingsFolder();
-  std::string error;
   const SettingsSeed::Result seeded = SettingsSeed::Seed(folder, error);
-  if (seeded == SettingsSeed::Result::Failed) return Fail(error);
+  // The seas are checked before the log reaches stderr: a refused file is one line, not two.
+  if (seeded == SettingsSeed::Result::Failed || !CanSourceHost::SettingsLoad(error))
+    return Fail(error);
+  ProgressBar progress(!options.quiet && ProgressBar::StderrIsTerminal());
+  const ScopedLogSink log(progress.MakeLogSink(kShownLogCategories));
   if (seeded == SettingsSeed::Result::Seeded && !options.quiet)
     progress.PrintLine("canhost run: new settings folder " + folder.string() +
                        " holds the default settings");
-
-  ReplayLog replay;
   if (!options.replay.empty()) {
-    if (!ReplayLog::Check(options.replay, replay, error)) return Fail(error);
     std::error_code ec;
     XeCanDriverKvaser::ReplayOnChannel(options.channel,
                                        std::filesystem::absolute(options.replay, ec));
   }
-  CaptureWriter capture(options.samplePeriod, options.samplesPerFrame);
-  if (!options.capture.empty() && !capture.Open(options.capture, error)) return Fail(error);
 
   CanSourceHost host;
   if (!host.Create(options.plugin, error)) return Fail(error);
@@ -93,6 +96,8 @@ int Measure(const RunOptions& options) {
   plan.fastClock = fastClock ? &fastClock->clock() : nullptr;
   const double totalSeconds =
       plan.frames != 0 ? static_cast<double>(plan.frames) * plan.frameSeconds : replay.seconds;
+  // The loop catches Ctrl-C from here on: the line below tells the user it may be pressed.
+  FrameLoop loop(host, plan);
   if (!options.quiet)
     std::printf("canhost run: measuring%s, frames of %.3f s; Ctrl-C stops\n",
                 options.fast ? " as fast as the data allows" : " in real time", plan.frameSeconds);
@@ -101,7 +106,6 @@ int Measure(const RunOptions& options) {
   host::SteadyClock wall;
   if (!host.Start())
     progress.PrintLine("canhost run: warning: the module reported a failure at start");
-  FrameLoop loop(host, plan);
   const FrameLoop::End end = loop.Run(
       [&](std::uint64_t frame) {
         capture.AddFrame(frame, host.Region(), host.FloatsPerSample());

@@ -18,34 +18,27 @@ void OnInterrupt(int /*signal*/) {
   g_interrupted.store(true);
 }
 
-// Catches SIGINT while the loop runs. The handler resets itself, so a second Ctrl-C ends a run
-// that does not stop.
-class InterruptGuard {
- public:
-  InterruptGuard() {
-    g_interrupted.store(false);
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &action, &m_previous);
-  }
-  ~InterruptGuard() { sigaction(SIGINT, &m_previous, nullptr); }
-  InterruptGuard(const InterruptGuard&) = delete;
-  InterruptGuard& operator=(const InterruptGuard&) = delete;
-
- private:
-  struct sigaction m_previous {};
-};
-
 // A replay that has not ended this long after its log's length will not end: its channel's
 // source is not receiving.
 constexpr double kReplayOverdueSeconds = 3.0;
 
 }  // namespace
 
+// The handler resets itself, so that a second Ctrl-C ends a run that does not stop.
+FrameLoop::FrameLoop(CanSourceHost& host, const Plan& plan) : m_host(host), m_plan(plan) {
+  g_interrupted.store(false);
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND;
+  sigaction(SIGINT, &action, &m_previousHandler);
+}
+
+FrameLoop::~FrameLoop() {
+  sigaction(SIGINT, &m_previousHandler, nullptr);
+}
+
 FrameLoop::End FrameLoop::Run(const FrameDone& frameDone, std::string& error) {
-  InterruptGuard guard;
   host::Clock& clock = host::HostClock();
   const std::int64_t start = clock.now_ns();
   const double frameNs = m_plan.frameSeconds * 1e9;

@@ -10,6 +10,8 @@
 // The measurement ends after its number of frames, or, when it replays a log without a length,
 // when the driver reports the log played to its end plus a few frames in which the last messages
 // are delivered; or at Ctrl-C (SIGINT), after the frame in progress.
+#include <signal.h>
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -47,10 +49,14 @@ class FrameLoop {
   // Called after every frame with its index (0 = the first frame).
   using FrameDone = std::function<void(std::uint64_t frame)>;
 
-  FrameLoop(CanSourceHost& host, const Plan& plan) : m_host(host), m_plan(plan) {}
+  // [ui] From here on until destruction, SIGINT (Ctrl-C) stops the loop before its next frame;
+  // a second one ends the process.
+  FrameLoop(CanSourceHost& host, const Plan& plan);
+  ~FrameLoop();
+  FrameLoop(const FrameLoop&) = delete;
+  FrameLoop& operator=(const FrameLoop&) = delete;
 
-  // [ui] Runs the frames (the module must be started). SIGINT stops the loop while it runs.
-  // Failed comes with one line in `error`.
+  // [ui] Runs the frames (the module must be started). Failed comes with one line in `error`.
   End Run(const FrameDone& frameDone, std::string& error);
   // [any] Whether the run stopped because the replay did not end in time (a warning for the
   // summary: the replay channel's source is probably inactive).
@@ -61,6 +67,7 @@ class FrameLoop {
   bool Finished(std::uint64_t frame);
   std::uint64_t ReplayWaiting() const;
 
+  struct sigaction m_previousHandler {};
   CanSourceHost& m_host;
   Plan m_plan;
   bool m_replayEnded = false;

@@ -6,10 +6,10 @@
 //
 //   canhost run: 30 frames of 0.100 s = 3.000 s, real time
 //   channel   received  delivered       old    future   waiting  source
-//         0       1230       1228         0         0         2  CAN 0
-//         1       1230       1230         0         0         0  CAN 1
-//     total       2460       2458         0         0         2
-//   effective rate: 819.3 messages/s of measurement, 818.9 messages/s of wall-clock time
+//         0       1230       1227         0         0         3  CAN 0
+//         1       1230       1222         4         1         3  CAN 1
+//     total       2460       2449         4         1         6
+//   effective rate: 816.3 messages/s of measurement, 816.3 messages/s of wall-clock time
 //
 // With --fast the first line ends in "fast", after Ctrl-C in "stopped by Ctrl-C".
 #include <cstdint>

@@ -1,0 +1,68 @@
+#include "app/RunOptions.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using app::RunOptions;
+
+RunOptions Parsed(const std::vector<std::string>& args) {
+  RunOptions options;
+  std::string error;
+  EXPECT_TRUE(RunOptions::Parse(args, options, error)) << error;
+  return options;
+}
+
+std::string Refused(const std::vector<std::string>& args) {
+  RunOptions options;
+  std::string error;
+  EXPECT_FALSE(RunOptions::Parse(args, options, error));
+  return error;
+}
+
+TEST(RunOptions, HeaderExamples) {
+  const RunOptions none = Parsed({});
+  EXPECT_EQ(none.Frames(), 50u);
+  EXPECT_FALSE(none.fast);
+  EXPECT_TRUE(none.settings.empty());
+
+  const RunOptions fast = Parsed({"--seconds", "3", "--fast"});
+  EXPECT_TRUE(fast.fast);
+  EXPECT_EQ(fast.Frames(), 30u);
+
+  const RunOptions replay = Parsed({"--replay", "drive.log", "--channel", "1"});
+  EXPECT_EQ(replay.replay, "drive.log");
+  EXPECT_EQ(replay.channel, 1);
+  EXPECT_EQ(replay.Frames(), 0u);  // until the log ends
+
+  const RunOptions timed = Parsed({"--replay", "drive.log", "--seconds", "2"});
+  EXPECT_EQ(timed.channel, 0);
+  EXPECT_EQ(timed.Frames(), 20u);
+
+  const RunOptions sampling = Parsed({"--sample-period", "0.0005", "--samples-per-frame", "200"});
+  EXPECT_DOUBLE_EQ(sampling.FrameSeconds(), 0.1);
+
+  EXPECT_EQ(Refused({"--seconds", "0"}), "--seconds: '0' is not a positive number");
+  EXPECT_EQ(Refused({"--channel", "1"}), "--channel needs --replay");
+  EXPECT_EQ(Refused({"--capture"}), "--capture needs a value");
+  EXPECT_EQ(Refused({"--samples-per-frame", "2.5"}),
+            "--samples-per-frame: '2.5' is not a whole number from 1 to 100000");
+  EXPECT_EQ(Refused({"--frobnicate"}), "unknown option '--frobnicate'");
+}
+
+TEST(RunOptions, RangesOfTheNumbers) {
+  EXPECT_EQ(Parsed({"--seconds", "0.25"}).Frames(), 3u);  // a started frame runs whole
+  EXPECT_EQ(Parsed({"--seconds", "0.01"}).Frames(), 1u);
+  EXPECT_EQ(Parsed({"--replay", "x", "--channel", "255"}).channel, 255);
+  EXPECT_NE(Refused({"--replay", "x", "--channel", "256"}).find("0 to 255"), std::string::npos);
+  EXPECT_NE(Refused({"--seconds", "nan"}).find("not a positive number"), std::string::npos);
+  EXPECT_NE(Refused({"--sample-period", "2"}).find("up to 1"), std::string::npos);
+  // A frame must last from 1 ms (the module places messages within it) to 2 s (the module
+  // discards messages more than 2 s after a frame's start).
+  EXPECT_NE(Refused({"--samples-per-frame", "3000"}).find("from 0.001 to 2 s"), std::string::npos);
+  EXPECT_NE(Refused({"--sample-period", "0.0001", "--samples-per-frame", "5"}).find("0.001"),
+            std::string::npos);
+  EXPECT_TRUE(Parsed({"--quiet", "--capture", "c.log", "--plugin", "p.so"}).quiet);
+}
+
+}  // namespace

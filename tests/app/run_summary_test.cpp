@@ -1,0 +1,47 @@
+#include "app/RunSummary.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+SlowSampling::SourceStatistics Row(const wchar_t* name, int channel, std::uint64_t received,
+                                   std::uint64_t delivered, std::uint64_t old, std::uint64_t future,
+                                   std::uint64_t waiting) {
+  SlowSampling::SourceStatistics row;
+  row.name = CString(name);
+  row.channel = channel;
+  row.received = received;
+  row.delivered = delivered;
+  row.old = old;
+  row.future = future;
+  row.waiting = waiting;
+  return row;
+}
+
+TEST(RunSummary, HeaderExample) {
+  app::RunSummary summary;
+  summary.frames = 30;
+  summary.frameSeconds = 0.1;
+  summary.wallSeconds = 3.0;
+  EXPECT_EQ(summary.Format(
+                {Row(L"CAN 0", 0, 1230, 1227, 0, 0, 3), Row(L"CAN 1", 1, 1230, 1222, 4, 1, 3)}),
+            "canhost run: 30 frames of 0.100 s = 3.000 s, real time\n"
+            "channel   received  delivered       old    future   waiting  source\n"
+            "      0       1230       1227         0         0         3  CAN 0\n"
+            "      1       1230       1222         4         1         3  CAN 1\n"
+            "  total       2460       2449         4         1         6\n"
+            "effective rate: 816.3 messages/s of measurement, 816.3 messages/s of wall-clock "
+            "time\n");
+
+  summary.fast = true;
+  EXPECT_EQ(summary.Format({}).substr(0, 54),
+            "canhost run: 30 frames of 0.100 s = 3.000 s, fast\nchan");
+  summary.interrupted = true;
+  summary.frames = 0;
+  summary.wallSeconds = 0.0;
+  const std::string stopped = summary.Format({});
+  EXPECT_EQ(stopped.substr(0, 57), "canhost run: 0 frames of 0.100 s = 0.000 s, stopped by Ct");
+  EXPECT_NE(stopped.find("effective rate: 0.0 messages/s of measurement, 0.0"), std::string::npos);
+}
+
+}  // namespace

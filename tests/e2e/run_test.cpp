@@ -1,0 +1,268 @@
+// canhost run end to end: the real binary, the real plug-in, the real driver.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <random>
+#include <regex>
+#include <sstream>
+
+#include "host/settings/SeaFile.h"
+#include "tests/support/RunProgram.h"
+#include "tests/support/TestSupport.h"
+
+extern char** environ;
+
+namespace {
+
+using testing_support::ReadFile;
+using testing_support::RunProgram;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+struct Message {
+  double seconds;  // time in the log or the capture
+  int channel;
+  std::string id;    // as candump writes it: 3 hex digits standard, 8 extended
+  std::string data;  // hex
+};
+
+std::vector<Message> ReadCandump(const std::string& text) {
+  static const std::regex line(R"(\((\d+\.\d+)\) can(\d+) ([0-9A-F]+)#([0-9A-F]*))");
+  std::vector<Message> messages;
+  std::istringstream in(text);
+  std::smatch m;
+  for (std::string l; std::getline(in, l);) {
+    if (std::regex_match(l, m, line))
+      messages.push_back({std::stod(m[1]), std::stoi(m[2]), m[3], m[4]});
+    else
+      ADD_FAILURE() << "not a candump line: " << l;
+  }
+  return messages;
+}
+
+// A log like a real bus: standard and extended identifiers (some extended ones below 0x800, which
+// only bit 31 of the packet tells apart), lengths 0 to 8, gaps of 0.3 to 3 ms and a few idle
+// stretches longer than a frame.
+std::string MakeLog(int count) {
+  std::mt19937 random(20240601);
+  std::ostringstream log;
+  double t = 1700000000.0;
+  for (int i = 0; i < count; ++i) {
+    t += (i % 97 == 96) ? 0.35 : 0.0003 + (random() % 2700) / 1e6;
+    const bool extended = random() % 3 == 0;
+    char id[16];
+    std::snprintf(
+        id, sizeof id, extended ? "%08X" : "%03X",
+        static_cast<unsigned>(random() % (extended ? (i % 2 ? 0x1FFFFFFF : 0x7FF) : 0x800)));
+    std::string data;
+    for (unsigned n = random() % 9, k = 0; k < n; ++k) {
+      char byte[3];
+      std::snprintf(byte, sizeof byte, "%02X", static_cast<unsigned>(random() % 256));
+      data += byte;
+    }
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "(%.6f)", t);
+    log << stamp << " can0 " << id << '#' << data << '\n';
+  }
+  return log.str();
+}
+
+struct Row {
+  long long received = -1, delivered = -1, old = -1, future = -1, waiting = -1;
+};
+
+// The summary's rows by their first column: the channel, or "total".
+std::map<std::string, Row> ParseSummary(const std::string& out) {
+  std::map<std::string, Row> rows;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream fields(line);
+    std::string label;
+    Row r;
+    if (fields >> label >> r.received >> r.delivered >> r.old >> r.future >> r.waiting)
+      rows[label] = r;
+  }
+  return rows;
+}
+
+void ExpectRowsAddUp(const std::map<std::string, Row>& rows) {
+  Row sum{0, 0, 0, 0, 0};
+  for (const auto& [label, r] : rows) {
+    if (label == "total") continue;
+    EXPECT_EQ(r.received, r.delivered + r.old + r.future + r.waiting) << "channel " << label;
+    sum.received += r.received;
+    sum.delivered += r.delivered;
+    sum.waiting += r.waiting;
+  }
+  ASSERT_TRUE(rows.count("total"));
+  EXPECT_EQ(rows.at("total").received, sum.received);
+  EXPECT_EQ(rows.at("total").delivered, sum.delivered);
+  EXPECT_EQ(rows.at("total").waiting, sum.waiting);
+}
+
+TEST(CanhostRun, FastReplayCapturesEveryMessageOfTheLogAtItsTime) {
+  TempDir dir;
+  // A settings folder of the user's own: one source, on channel 2; no driver configuration, so
+  // channels 0-3 are virtual and nothing but the log is on the bus. It must not be seeded.
+  std::filesystem::create_directory(dir / "settings");
+  WriteFile(dir / "settings/Application.sea",
+            "list \"CAN-Sources\"\nline \"Replay\", \"1\", \"2\", \"0\"\n");
+  const std::string log = MakeLog(600);
+  WriteFile(dir / "drive.log", log);
+  const std::vector<std::string> args = {"run",
+                                         "--settings",
+                                         (dir / "settings").string(),
+                                         "--fast",
+                                         "--replay",
+                                         (dir / "drive.log").string(),
+                                         "--channel",
+                                         "2",
+                                         "--capture",
+                                         (dir / "capture.log").string()};
+  const auto r = RunProgram("canhost", args);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "settings/candriver.conf"));
+
+  const auto expected = ReadCandump(log);
+  const auto captured = ReadCandump(ReadFile(dir / "capture.log"));
+  ASSERT_EQ(captured.size(), expected.size());
+  // The driver stamps in 125 µs ticks, so a log time may move by half a tick each way.
+  const double samplePeriod = 0.001, tick = 0.000125;
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    SCOPED_TRACE("message " + std::to_string(i));
+    EXPECT_EQ(captured[i].channel, 2);
+    EXPECT_EQ(captured[i].id, expected[i].id);
+    EXPECT_EQ(captured[i].data, expected[i].data);
+    const double inLog = expected[i].seconds - expected[0].seconds;
+    const double inCapture = captured[i].seconds - captured[0].seconds;
+    EXPECT_LE(std::fabs(inCapture - inLog), samplePeriod + tick);
+  }
+
+  const auto rows = ParseSummary(r.out);
+  ASSERT_TRUE(rows.count("2")) << r.out;
+  EXPECT_EQ(rows.at("2").received, 600);
+  EXPECT_EQ(rows.at("2").delivered, 600);
+  ExpectRowsAddUp(rows);
+  // The settings were written back: the old four-value line is completed.
+  EXPECT_NE(ReadFile(dir / "settings/Application.sea")
+                .find(R"(line "Replay", "1", "2", "0", "-2", "0", "-1000", "-1001")"),
+            std::string::npos);
+
+  // The same replay again gives the same capture, to the byte.
+  auto again = args;
+  again.back() = (dir / "again.log").string();
+  ASSERT_EQ(RunProgram("canhost", again).exitCode, 0);
+  EXPECT_EQ(ReadFile(dir / "again.log"), ReadFile(dir / "capture.log"));
+}
+
+TEST(CanhostRun, RealTimeRunOnAFreshFolderCapturesBothChannelsAndSavesTheSettings) {
+  TempDir dir;
+  const auto settings = dir / "new";
+  const auto r = RunProgram("canhost", {"run", "--seconds", "3", "--settings", settings.string()});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("30 frames of 0.100 s = 3.000 s, real time"), std::string::npos) << r.out;
+  const auto rows = ParseSummary(r.out);
+  ASSERT_TRUE(rows.count("0") && rows.count("1")) << r.out;
+  // The generator sends about 410 messages a second on the bus of both channels.
+  EXPECT_GT(rows.at("0").delivered, 600);
+  EXPECT_GT(rows.at("1").delivered, 600);
+  ExpectRowsAddUp(rows);
+
+  EXPECT_TRUE(std::filesystem::exists(settings / "candriver.conf"));
+  // The host wrote the seeded sea back in its own form (the seed's comments are gone).
+  const std::string sea = ReadFile(settings / "Application.sea");
+  host::SeaContent content;
+  host::SeaError error;
+  ASSERT_TRUE(host::SeaFile::Parse(sea, settings / "Application.sea", content, error));
+  EXPECT_EQ(sea, host::SeaFile::Write(content, L"Application"));
+  ASSERT_FALSE(content.lists.empty());
+  EXPECT_EQ(content.lists[0].name, L"CAN-Sources");
+  EXPECT_EQ(content.lists[0].lines.size(), 2u);
+}
+
+TEST(CanhostRun, BadArgumentsAndBadFilesGiveTheirExitCodeAndOneClearLine) {
+  TempDir dir;
+  const std::string settings = (dir / "settings").string();
+  WriteFile(dir / "bad.log", "(1.000000) can0 123#11\n(1.100000) can0 12#00\n");
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{"run", "--seconds", "-1"}, 2, "--seconds: '-1' is not a positive number"},
+      {{"run", "--channel", "1"}, 2, "--channel needs --replay"},
+      {{"run", "--replay"}, 2, "--replay needs a value"},
+      {{"run", "--bogus"}, 2, "unknown option '--bogus'"},
+      {{"run", "--settings", settings, "--replay", (dir / "none.log").string()},
+       1,
+       (dir / "none.log").string() + ": cannot open"},
+      {{"run", "--settings", settings, "--replay", (dir / "bad.log").string()},
+       1,
+       (dir / "bad.log").string() + ":2: identifier '12' needs 3 or 8 hex digits"},
+      {{"run", "--settings", settings, "--replay", (dir / "bad.log").string(), "--channel", "9"},
+       1,
+       (dir / "bad.log").string() + ":2:"},
+  };
+  for (const auto& c : cases) {
+    const auto r = RunProgram("canhost", c.args);
+    SCOPED_TRACE(c.args.back());
+    EXPECT_EQ(r.exitCode, c.exitCode);
+    EXPECT_EQ(r.err.rfind("canhost run: " + c.message, 0), 0u) << r.err;
+    if (c.exitCode == 2) {
+      EXPECT_NE(r.err.find("usage: canhost run"), std::string::npos);
+    } else {
+      EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+TEST(CanhostRun, CtrlCStopsCleanlyWithTheSummaryAndSavedSettings) {
+  TempDir dir;
+  const std::string path = (testing_support::BinDir() / "canhost").string();
+  const std::string settings = (dir / "settings").string();
+  std::vector<std::string> store = {path, "run", "--seconds", "600", "--settings", settings};
+  std::vector<char*> argv;
+  for (auto& s : store)
+    argv.push_back(s.data());
+  argv.push_back(nullptr);
+  int out[2];
+  ASSERT_EQ(pipe(out), 0);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_addclose(&actions, out[0]);
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+
+  // The first line says the measurement runs and Ctrl-C may stop it.
+  std::string text;
+  char buffer[4096];
+  ssize_t n = 0;
+  while (text.find('\n') == std::string::npos && (n = read(out[0], buffer, sizeof buffer)) > 0)
+    text.append(buffer, static_cast<std::size_t>(n));
+  ASSERT_NE(text.find("Ctrl-C stops"), std::string::npos) << text;
+  kill(pid, SIGINT);
+  while ((n = read(out[0], buffer, sizeof buffer)) > 0)
+    text.append(buffer, static_cast<std::size_t>(n));
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_NE(text.find("stopped by Ctrl-C"), std::string::npos) << text;
+  ExpectRowsAddUp(ParseSummary(text));
+  EXPECT_EQ(ReadFile(dir / "settings/Application.sea").rfind("# Sea \"Application\"", 0), 0u);
+}
+
+}  // namespace

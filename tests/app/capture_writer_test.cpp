@@ -20,8 +20,10 @@ class Region {
  public:
   Region() : m_floats(kFloatsPerSample * kSamplesPerFrame, 0.0F) {}
   void Put(std::size_t offset, int channel, std::uint32_t id, std::vector<std::uint8_t> data) {
-    can::WritePacket(reinterpret_cast<std::uint8_t*>(m_floats.data()) + offset, channel,
-                     static_cast<int>(data.size()), id, data.data());
+    const int length = static_cast<int>(data.size());
+    data.resize(can::kMaxPacketData);  // the module hands over a whole message's data array
+    can::WritePacket(reinterpret_cast<std::uint8_t*>(m_floats.data()) + offset, channel, length, id,
+                     data.data());
   }
   std::span<const float> span() const { return m_floats; }
 

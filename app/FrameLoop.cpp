@@ -59,6 +59,10 @@ FrameLoop::End FrameLoop::Run(const FrameDone& frameDone, std::string& error) {
     }
     if (m_plan.frames == 0 && !m_replayEnded) {
       if (XeCanDriverKvaser::ReplayFinished(m_plan.replayChannel)) {
+        // The driver tells as it hands out the last frames; in real time they may still be on
+        // their way to the source (--fast has waited for them already).
+        if (m_plan.fastClock == nullptr)
+          XeCanDriverKvaser::WaitUntilDelivered(std::chrono::seconds(kDeliveryBoundSeconds));
         m_replayEnded = true;
         m_replayEndFrame = frame;
       } else if (static_cast<double>(frame + 1) * m_plan.frameSeconds >

@@ -33,15 +33,8 @@ TEST(RunSummary, HeaderExample) {
             "effective rate: 816.3 messages/s of measurement, 816.3 messages/s of wall-clock "
             "time\n");
 
-  summary.fast = true;
-  EXPECT_EQ(summary.Format({}).substr(0, 54),
-            "canhost run: 30 frames of 0.100 s = 3.000 s, fast\nchan");
   summary.interrupted = true;
-  summary.frames = 0;
-  summary.wallSeconds = 0.0;
-  const std::string stopped = summary.Format({});
-  EXPECT_EQ(stopped.substr(0, 57), "canhost run: 0 frames of 0.100 s = 0.000 s, stopped by Ct");
-  EXPECT_NE(stopped.find("effective rate: 0.0 messages/s of measurement, 0.0"), std::string::npos);
+  EXPECT_EQ(summary.Format({}).find("= 3.000 s, stopped by Ctrl-C\n"), 34u);
 }
 
 }  // namespace

@@ -4,18 +4,11 @@
 #include <cmath>
 #include <cstdio>
 
+#include "host/mfc/Text.h"
 #include "host/settings/SettingsFolder.h"
 
 namespace XeCanAnalysis {
 namespace {
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-    s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-    s.remove_suffix(1);
-  return s;
-}
 
 bool ParseNumber(std::string_view s, long long& out, int base) {
   bool minus = false;
@@ -49,7 +42,7 @@ DbcDecoderConfig DbcDecoderConfig::Parse(std::string_view text, const std::strin
   int lineNo = 0;
   while (!text.empty()) {
     const std::size_t eol = text.find('\n');
-    const std::string_view line = Trim(text.substr(0, eol));
+    const std::string_view line = mfc::TrimBlanks(text.substr(0, eol));
     text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
     ++lineNo;
     const auto error = [&](const std::string& what) {
@@ -57,17 +50,18 @@ DbcDecoderConfig DbcDecoderConfig::Parse(std::string_view text, const std::strin
     };
     if (line.empty() || line[0] == '#') continue;
     const std::size_t eq = line.find('=');
-    const std::string_view key = Trim(line.substr(0, eq));
-    const std::string_view value = eq == std::string_view::npos ? "" : Trim(line.substr(eq + 1));
+    const std::string_view key = mfc::TrimBlanks(line.substr(0, eq));
+    const std::string_view value =
+        eq == std::string_view::npos ? "" : mfc::TrimBlanks(line.substr(eq + 1));
     if (key == "file" && eq != std::string_view::npos) {
       config.dbcFile = CString::FromUtf8(value);
     } else if (key.substr(0, 7) == "assign " || key == "assign") {
       // assign ID SIGNAL = NUMBER
-      std::string_view rest = Trim(key.substr(6));
+      std::string_view rest = mfc::TrimBlanks(key.substr(6));
       const std::size_t space = rest.find_first_of(" \t");
       long long id = 0, number = 0;
       const std::string_view signal =
-          space == std::string_view::npos ? "" : Trim(rest.substr(space + 1));
+          space == std::string_view::npos ? "" : mfc::TrimBlanks(rest.substr(space + 1));
       if (eq == std::string_view::npos || space == std::string_view::npos || signal.empty() ||
           signal.find_first_of(" \t") != std::string_view::npos ||
           !ParseNumber(rest.substr(0, space), id, 16) || id < 0 || id > 0xFFFFFFFFll ||

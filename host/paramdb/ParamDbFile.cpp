@@ -4,18 +4,12 @@
 #include <charconv>
 #include <cwchar>
 
+#include "host/mfc/Text.h"
+
 namespace {
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-    s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-    s.remove_suffix(1);
-  return s;
-}
-
 bool ParseInt(std::string_view s, long long& out) {
-  s = Trim(s);
+  s = mfc::TrimBlanks(s);
   bool minus = false;
   if (!s.empty() && (s[0] == '-' || s[0] == '+')) {
     minus = s[0] == '-';
@@ -35,7 +29,7 @@ bool ParseInt(std::string_view s, long long& out) {
 
 // A value in double quotes (no escapes) or, without quotes, the trimmed text.
 bool Unquote(std::string_view s, std::string_view& out) {
-  s = Trim(s);
+  s = mfc::TrimBlanks(s);
   if (!s.empty() && s.front() == '"') {
     if (s.size() < 2 || s.back() != '"') return false;
     out = s.substr(1, s.size() - 2);
@@ -61,7 +55,7 @@ ParamDbContent ParamDbFile::Parse(std::string_view text, const std::string& file
     const std::string_view raw = text.substr(0, eol);
     text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
     ++lineNo;
-    const std::string_view line = Trim(raw);
+    const std::string_view line = mfc::TrimBlanks(raw);
     const auto error = [&](const std::string& what) {
       out.errors.push_back(fileName + ":" + std::to_string(lineNo) + ": " + what);
     };
@@ -81,8 +75,8 @@ ParamDbContent ParamDbFile::Parse(std::string_view text, const std::string& file
       error(section == Section::None ? "entry before the first section" : "'=' expected");
       continue;
     }
-    const std::string_view key = Trim(line.substr(0, eq));
-    const std::string_view value = Trim(line.substr(eq + 1));
+    const std::string_view key = mfc::TrimBlanks(line.substr(0, eq));
+    const std::string_view value = mfc::TrimBlanks(line.substr(eq + 1));
     if (section == Section::Aux) {
       std::string_view unquoted;
       if (key.empty() || !Unquote(value, unquoted)) {
@@ -135,7 +129,7 @@ ParamDbContent ParamDbFile::Parse(std::string_view text, const std::string& file
       rest.remove_prefix(comma + 1);
     }
     std::string_view unit;
-    rest = Trim(rest);
+    rest = mfc::TrimBlanks(rest);
     if (!ok || rest.size() < 2 || rest.front() != '"' || !Unquote(rest, unit)) {
       error("flags, unit code, unit modifier and quoted unit text expected");
       continue;

@@ -56,6 +56,11 @@ class CanSourceHost {
   std::span<const float> Region() const { return m_driver.region(m_plugin); }
   // [any] Floats per slow sample of the module's region.
   unsigned FloatsPerSample() const { return m_driver.floats_per_sample(m_plugin); }
+  // [ui] Hands every frame's data of the module's sources to `sink` (not owned; outlives the
+  // frames) after the module's update.
+  void AttachSink(CSlowSinkPlugin* sink) { m_driver.attach_sink(sink); }
+  // [any] The source module (owned by this host), null before Create.
+  const CSlowAsyncSourcePlugin* Plugin() const noexcept { return m_plugin; }
   // [any] Frames run since Start.
   std::uint64_t Frames() const noexcept { return m_driver.frames(); }
 

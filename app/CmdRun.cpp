@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "app/CanSourceHost.h"
+#include "app/CanSinkHost.h"
 #include "app/CaptureWriter.h"
 #include "app/Commands.h"
 #include "app/FrameLoop.h"
@@ -11,6 +12,8 @@
 #include "app/RunOptions.h"
 #include "app/RunSummary.h"
 #include "app/SettingsSeed.h"
+#include "app/SignalRecorder.h"
+#include "host/cananalysis/CDbcDecoder.h"
 #include "host/candriver/CanDriver.h"
 #include "host/services/HostClock.h"
 #include "host/settings/PrWin.h"
@@ -62,6 +65,8 @@ int Measure(const RunOptions& options) {
     return Fail(error);
   CaptureWriter capture(options.samplePeriod, options.samplesPerFrame);
   if (!options.capture.empty() && !capture.Open(options.capture, error)) return Fail(error);
+  SignalRecorder signals(options.samplePeriod, options.samplesPerFrame);
+  if (!options.signals.empty() && !signals.Open(options.signals, error)) return Fail(error);
 
   if (!options.settings.empty()) host::SetSettingsFolder(options.settings);
   const std::filesystem::path folder = host::SettingsFolder();
@@ -85,6 +90,11 @@ int Measure(const RunOptions& options) {
   if (!options.replay.empty() && !host.HasSourceOn(options.channel))
     return Fail("--channel " + std::to_string(options.channel) +
                 ": no CAN source of the settings in " + folder.string() + " uses that channel");
+  for (const auto& [channel, file] : options.dbc)
+    if (!CanSinkHost::StoreDbcFile(channel, file.string(), error)) return Fail(error);
+  XeCanAnalysis::CDbcDecoder::AssignUnassigned(options.allSignals);
+  CanSinkHost sink;
+  if (!sink.Create(host, error)) return Fail(error);
   if (!host.Configure(options.samplePeriod, options.samplesPerFrame))
     return Fail("the frame driver refused the sampling");
 
@@ -109,6 +119,7 @@ int Measure(const RunOptions& options) {
   const FrameLoop::End end = loop.Run(
       [&](std::uint64_t frame) {
         capture.AddFrame(frame, host.Region(), host.FloatsPerSample());
+        signals.AddFrame(frame, *sink.Sink());
         if (progress.Due()) {
           const double done = static_cast<double>(frame + 1) * plan.frameSeconds;
           progress.Draw(totalSeconds > 0.0 ? done / totalSeconds : 1.0, done, totalSeconds,
@@ -127,10 +138,11 @@ int Measure(const RunOptions& options) {
     progress.PrintLine("canhost run: warning: the replay on channel " +
                        std::to_string(options.channel) +
                        " did not end with its log; is that channel's source active?");
-  if (!capture.Close(error)) {
+  if (!capture.Close(error) || !signals.Close(error)) {
     Fail(error);
     ok = false;
   }
+  sink.Shutdown();
   if (!host.Shutdown(error)) {
     Fail(error);
     ok = false;
@@ -143,6 +155,8 @@ int Measure(const RunOptions& options) {
   summary.fast = options.fast;
   summary.interrupted = end == FrameLoop::End::Interrupted;
   std::fputs(summary.Format(rows).c_str(), stdout);
+  std::fputs(RunSummary::FormatSignals(signals.Signals(), sink.Sink()->statistics()).c_str(),
+             stdout);
   std::fflush(stdout);
   return ok ? kExitOk : kExitError;
 }

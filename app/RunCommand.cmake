@@ -3,7 +3,7 @@
 #
 # The default settings of data/ are compiled in, so that canhost seeds a new settings folder
 # wherever it is installed. A change of a seed file reconfigures the build.
-set(CANHOST_SEED_FILES Application.sea candriver.conf)
+set(CANHOST_SEED_FILES Application.sea candriver.conf canhost.dbc "decoders/DBC Decoder.txt")
 set(CANHOST_SEED_TABLE "")
 foreach(seed IN LISTS CANHOST_SEED_FILES)
   file(READ ${PROJECT_SOURCE_DIR}/data/${seed} seed_text)
@@ -22,6 +22,8 @@ add_library(canhost_run STATIC
   RunOptions.cpp
   RunSummary.cpp
   SettingsSeed.cpp
+  CanSinkHost.cpp
+  SignalRecorder.cpp
   ${CMAKE_CURRENT_BINARY_DIR}/EmbeddedSettings.cpp)
 target_include_directories(canhost_run PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(canhost_run PUBLIC host PRIVATE canhost_warnings)

@@ -23,6 +23,25 @@ bool ParseWhole(const std::string& text, long long& value) {
   return ec == std::errc() && ptr == end;
 }
 
+// "CH=FILE" with CH 0..255 and an existing FILE.
+bool ParseDbc(const std::string& value, RunOptions& options, std::string& error) {
+  const auto eq = value.find('=');
+  long long channel = -1;
+  if (eq == std::string::npos || eq + 1 == value.size() ||
+      !ParseWhole(value.substr(0, eq), channel) || channel < 0 || channel > 255) {
+    error = "--dbc: '" + value + "' is not CHANNEL=FILE with a channel from 0 to 255";
+    return false;
+  }
+  const std::filesystem::path file = value.substr(eq + 1);
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec)) {
+    error = "--dbc: " + file.string() + ": no such file";
+    return false;
+  }
+  options.dbc[static_cast<int>(channel)] = file;
+  return true;
+}
+
 }  // namespace
 
 unsigned long long RunOptions::Frames() const noexcept {
@@ -50,10 +69,15 @@ bool RunOptions::Parse(const std::vector<std::string>& args, RunOptions& options
       options.quiet = true;
       continue;
     }
+    if (option == "--all-signals") {
+      options.allSignals = true;
+      continue;
+    }
     const bool takesValue = option == "--settings" || option == "--seconds" ||
                             option == "--replay" || option == "--channel" ||
                             option == "--sample-period" || option == "--samples-per-frame" ||
-                            option == "--capture" || option == "--plugin";
+                            option == "--capture" || option == "--plugin" ||
+                            option == "--dbc" || option == "--signals";
     if (!takesValue) {
       error = "unknown option '" + option + "'";
       return false;
@@ -71,6 +95,10 @@ bool RunOptions::Parse(const std::vector<std::string>& args, RunOptions& options
       options.capture = value;
     } else if (option == "--plugin") {
       options.plugin = value;
+    } else if (option == "--signals") {
+      options.signals = value;
+    } else if (option == "--dbc") {
+      if (!ParseDbc(value, options, error)) return false;
     } else if (option == "--seconds") {
       double seconds = 0.0;
       if (!ParseDouble(value, seconds) || !(seconds > 0.0)) {

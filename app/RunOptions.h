@@ -13,7 +13,12 @@
 //   --samples-per-frame 2.5                 -> error "--samples-per-frame: '2.5' is not a whole
 //                                              number from 1 to 100000"
 //   --frobnicate                            -> error "unknown option '--frobnicate'"
+//   --dbc 1=body.dbc --dbc 0=engine.dbc     -> channel 1 decodes with body.dbc, 0 with engine.dbc
+//   --dbc 256=a.dbc                         -> error "--dbc: '256=a.dbc' is not CHANNEL=FILE with a
+//                                              channel from 0 to 255"
+//   --dbc 0=missing.dbc                     -> error "--dbc: missing.dbc: no such file"
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,7 +29,7 @@ namespace app {
 inline constexpr char kRunUsage[] =
     "usage: canhost run [--settings DIR] [--seconds S] [--fast] [--replay FILE [--channel N]]\n"
     "                   [--sample-period SEC] [--samples-per-frame N] [--capture FILE] [--quiet]\n"
-    "                   [--plugin PATH]\n"
+    "                   [--plugin PATH] [--dbc CH=FILE ...] [--all-signals] [--signals FILE]\n"
     "  Runs a measurement: loads the CAN plug-in, creates \"CCanSourceModule\" from the settings\n"
     "  folder and drives it frame by frame as the host does, then prints per channel what was\n"
     "  received, delivered, dropped as old, discarded as future and still waiting. A new or empty\n"
@@ -49,6 +54,12 @@ inline constexpr char kRunUsage[] =
     "seconds\n"
     "                         from the start of the measurement\n"
     "  --quiet                no progress bar on stderr (it is shown only on a terminal)\n"
+    "  --dbc CH=FILE          decode bus channel CH (0..255) with the DBC file FILE; stored in the\n"
+    "                         settings as the \"CAN Decoding\" choice of that channel (repeatable)\n"
+    "  --all-signals          DBC signals without an application signal get one of their own,\n"
+    "                         named after the DBC signal, with its unit\n"
+    "  --signals FILE         write the decoded signals as CSV: time,signal,value,unit, one row per\n"
+    "                         value (rates per minute for pulse signals), time as for --capture\n"
     "  --plugin PATH          plug-in library (default: ../lib/libcanplugin.so next to canhost,\n"
     "                         or $CANHOST_PLUGIN)\n"
     "  Exit codes: 0 done (also after Ctrl-C), 1 runtime error (one line on stderr), 2 bad\n"
@@ -69,6 +80,9 @@ class RunOptions {
   unsigned samplesPerFrame = 100;  // slow samples per frame, 1..100000
   std::filesystem::path capture;   // candump log of the frame-aligned stream; empty: none
   bool quiet = false;              // no progress bar
+  std::map<int, std::filesystem::path> dbc;  // DBC file by bus channel (--dbc)
+  bool allSignals = false;                   // session signals for unassigned DBC signals
+  std::filesystem::path signals;             // CSV of the decoded signals; empty: none
 
   // [ui] Reads the arguments that follow "run". False with a one-line reason in `error`.
   static bool Parse(const std::vector<std::string>& args, RunOptions& options, std::string& error);

@@ -47,4 +47,26 @@ std::string RunSummary::Format(const std::vector<SlowSampling::SourceStatistics>
   return out + text;
 }
 
+std::string RunSummary::FormatSignals(const std::vector<SignalRecorder::Signal>& signals,
+                                      const SlowSampling::SinkStatistics& sink) {
+  std::string out;
+  char text[320];
+  if (!signals.empty()) {
+    std::snprintf(text, sizeof text, "%-27s %-8s %9s %13s %13s %13s %10s\n", "signal", "unit",
+                  "values", "last", "min", "max", "time-outs");
+    out += text;
+  }
+  for (const auto& s : signals) {
+    std::snprintf(text, sizeof text, "%-27s %-8s %9llu %13.6g %13.6g %13.6g %10u\n",
+                  s.name.c_str(), s.unit.c_str(), static_cast<unsigned long long>(s.values),
+                  s.last, s.min, s.max, s.timeouts);
+    out += text;
+  }
+  std::snprintf(text, sizeof text,
+                "packets decoded: %llu, left out (first slow sample of a frame): %llu\n",
+                static_cast<unsigned long long>(sink.decoded),
+                static_cast<unsigned long long>(sink.leftOut));
+  return out + text;
+}
+
 }  // namespace app

@@ -12,11 +12,19 @@
 //   effective rate: 816.3 messages/s of measurement, 816.3 messages/s of wall-clock time
 //
 // With --fast the first line ends in "fast", after Ctrl-C in "stopped by Ctrl-C".
+//
+// Then the decoded signals (FormatSignals), and the packets of decoded channels that the sink
+// leaves out (those in the first slow sample of a frame), so that no message goes silently:
+//   signal                      unit        values          last           min           max  time-outs
+//   Engine speed                1/min          500          1500           800          2000          0
+//   packets decoded: 1200, left out (first slow sample of a frame): 12
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "app/SignalRecorder.h"
 #include "host/slowsampling/CSlowAsyncSourcePlugin.h"
+#include "host/slowsampling/CSlowSinkPlugin.h"
 
 namespace app {
 
@@ -30,6 +38,9 @@ class RunSummary {
 
   // [any] The summary text of the rows (one per source), lines ending in "\n". A new string.
   std::string Format(const std::vector<SlowSampling::SourceStatistics>& rows) const;
+  // [any] The signal table and the sink's packet counts. A new string.
+  static std::string FormatSignals(const std::vector<SignalRecorder::Signal>& signals,
+                                   const SlowSampling::SinkStatistics& sink);
 };
 
 }  // namespace app

@@ -21,6 +21,7 @@ SettingsSeed::Result SettingsSeed::Seed(const std::filesystem::path& folder, std
   }
   for (const File& file : Files()) {
     std::wstring why;
+    fs::create_directories((folder / file.name).parent_path(), ec);
     if (!FileIO::WriteFileAtomic(folder / file.name, file.text, why)) {
       error = (folder / file.name).string() + ": " + CString(why).ToUtf8();
       return Result::Failed;

@@ -51,6 +51,18 @@ inline std::size_t WritePacket(std::uint8_t* dst, int channel, int length, std::
   return size;
 }
 
+// The in-memory form of one packet, as the sink hands it to a decoder. In the block a packet holds
+// only its first 8 + length bytes; `time` is not carried there.
+struct CanPacket {
+  std::uint8_t start = kPacketStart;  // 0x55
+  std::uint8_t bus = 0xFF;            // bus channel; 0xFF until a packet is read
+  std::int8_t length = 0;             // data length, 1..64 once read
+  std::uint8_t end = kPacketEnd;      // 0xAA
+  std::uint32_t id = 0;               // CAN identifier as written (bit 31: extended)
+  std::uint8_t data[kMaxPacketData] = {};
+  std::uint32_t time = 0;  // not carried in the block: always 0 in the sink
+};
+
 // One packet found in a data block.
 struct PacketRef {
   std::size_t offset;        // byte offset of the packet from the start of the block

@@ -1,6 +1,110 @@
+// CCanSink: the decoder table, binding to the CAN sources and the offered signals.
 #include "sink/CCanSink.h"
+
+#include <algorithm>
+
+#include "frame/CanBusSource.h"
+#include "host/slowsampling/CAsyncSource.h"
+#include "sink/CCanDbcDecoder.h"
 
 IMPLEMENT_DYNCREATE(CCanSink, CSlowSinkPlugin)
 
-CCanSink::CCanSink() = default;
-CCanSink::~CCanSink() = default;
+namespace {
+
+const CanBusSource* AsCanSource(SlowSampling::CAsyncSource* source) {
+  return dynamic_cast<const CanBusSource*>(source);
+}
+
+}  // namespace
+
+std::set<CRuntimeClass*>& CCanSink::decoder_classes() {
+  static auto* const classes = new std::set<CRuntimeClass*>();
+  return *classes;
+}
+
+CCanSink::CCanSink() {
+  decoder_classes().insert(RUNTIME_CLASS(CCanDbcDecoder));
+}
+
+CCanSink::~CCanSink() {
+  for (auto& [channel, decoder] : m_decoders)
+    delete decoder;
+  m_decoders.clear();
+}
+
+bool CCanSink::accepts_src(SlowSampling::CAsyncSource* source) {
+  return AsCanSource(source) != nullptr;
+}
+
+bool CCanSink::add_src(SlowSampling::CAsyncSource* source) {
+  // Refused before the base sees it, so that a foreign source is not attached either.
+  const CanBusSource* can = AsCanSource(source);
+  if (can == nullptr || !CSlowSinkPlugin::add_src(source)) return false;
+  set_decoder(can->bus_channel(), nullptr);
+  return true;
+}
+
+CCanSink::DecoderTable::iterator CCanSink::set_decoder(int channel, CRuntimeClass* cls) {
+  if (channel < 0) return m_decoders.end();
+  auto it = m_decoders.find(channel);
+  if (it != m_decoders.end()) {
+    if (it->second != nullptr && it->second->GetRuntimeClass() == cls) return it;
+    delete it->second;
+    it->second = nullptr;
+  } else {
+    it = m_decoders.emplace(channel, nullptr).first;
+  }
+  if (cls != nullptr) it->second = dynamic_cast<CCanDecoder*>(cls->CreateObject());
+  CCanDecoder* decoder = it->second;
+  if (decoder == nullptr) return it;
+  decoder->m_valueCallback = [this](int signal, float value, int frame) {
+    callback(signal, value, frame);
+  };
+  decoder->RegisterOnModification([this] { apply_settings(); });
+  if (auto* dbc = dynamic_cast<CCanDbcDecoder*>(decoder)) {
+    dbc->Create(static_cast<unsigned>(channel));
+    store_decoder_file(channel, *dbc);
+  }
+  return it;
+}
+
+void CCanSink::sync_signals() {
+  for (SlowSampling::CAsyncSource* source : m_sources) {
+    const CanBusSource* can = AsCanSource(source);
+    if (can == nullptr) continue;
+    const auto decoder = m_decoders.find(can->bus_channel());
+    const auto entry = m_sourceTable.find(source->id());
+    if (decoder == m_decoders.end() || decoder->second == nullptr || entry == m_sourceTable.end())
+      continue;
+    const std::map<int, CString>& names = decoder->second->m_signalNames;
+    auto& offered = entry->second.signals;
+    for (auto s = offered.begin(); s != offered.end();) {
+      const auto match = std::find_if(names.begin(), names.end(),
+                                      [&](const auto& n) { return n.second == s->m_name; });
+      if (match == names.end()) {
+        s = offered.erase(s);
+      } else {
+        s->m_number = match->first;
+        ++s;
+      }
+    }
+    for (const auto& [number, name] : names) {
+      if (std::none_of(offered.begin(), offered.end(),
+                       [&](const auto& s) { return s.m_number == number; }))
+        offered.emplace_back(name, number);
+    }
+  }
+}
+
+void CCanSink::apply_settings() {
+  m_timeout = m_dlg.m_timeout;
+  sync_signals();
+  write_params();
+  for (auto& [channel, decoder] : m_decoders)
+    if (auto* dbc = dynamic_cast<CCanDbcDecoder*>(decoder)) store_decoder_file(channel, *dbc);
+  update_container();
+}
+
+SlowSampling::SinkStatistics CCanSink::statistics() const {
+  return {m_decoded, m_leftOut};
+}

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "frame/CanBusSource.h"
 #include "host/candriver/CanControl.h"
 #include "host/candriver/CanIo.h"
 #include "host/mfc/CCriticalSection.h"
@@ -17,7 +18,7 @@
 
 class CSlowAsyncSourcePlugin;
 
-class CCanSource : public SlowSampling::CAsyncSource {
+class CCanSource : public SlowSampling::CAsyncSource, public CanBusSource {
  public:
   using CanMessage = XeCanDriverKvaser::CanMessage;
 
@@ -38,6 +39,8 @@ class CCanSource : public SlowSampling::CAsyncSource {
   virtual void set_running(bool running) { m_running = running; }
   virtual bool has_settings() { return false; }
   virtual void show_settings() {}
+
+  int bus_channel() const noexcept override { return m_channel; }
 
   // [reception] The plain receive handler: queues the message while the source is active.
   bool on_message(const CanMessage& message);

@@ -1,13 +1,46 @@
 #include "host/cananalysis/CDbcDecoder.h"
 
+#include <atomic>
 #include <filesystem>
+#include <map>
 
 #include "host/cananalysis/CDbcSettingsModel.h"
 #include "host/cananalysis/DbcLexer.h"
+#include "host/paramdb/SessionSignals.h"
 #include "host/settings/FileIO.h"
 #include "host/settings/PrWin.h"
 
 namespace XeCanAnalysis {
+namespace {
+
+std::atomic<bool> g_assignUnassigned{false};
+
+// Session application signals for the signals of `database` that `numbers` leaves without one.
+void AssignSessionSignals(const DbcDatabase& database, std::vector<int>& numbers) {
+  std::map<std::string, int> uses;
+  for (const DbcMessage& m : database.messages)
+    for (const DbcSignal& s : m.signals)
+      ++uses[s.name];
+  for (const DbcMessage& m : database.messages)
+    for (std::size_t i = 0; i < m.signals.size(); ++i) {
+      int& number = numbers[m.firstSignal + i];
+      if (number >= 0) continue;
+      const DbcSignal& s = m.signals[i];
+      const std::string name = uses[s.name] > 1 ? m.name + "." + s.name : s.name;
+      number = SessionSignals::Instance().Number(CString::FromUtf8(name),
+                                                 CString::FromUtf8(s.unit));
+    }
+}
+
+}  // namespace
+
+void CDbcDecoder::AssignUnassigned(bool on) noexcept {
+  g_assignUnassigned.store(on);
+}
+
+bool CDbcDecoder::AssignsUnassigned() noexcept {
+  return g_assignUnassigned.load();
+}
 
 CDbcDecoder::CDbcDecoder(const CString& name, ValueCallback callback)
     : m_name(name), m_callback(std::move(callback)), m_state(std::make_shared<State>()) {}
@@ -157,7 +190,10 @@ std::shared_ptr<const CDbcDecoder::State> CDbcDecoder::Current() const {
 
 void CDbcDecoder::Install(std::shared_ptr<const DbcLoadedFile> file, DbcDecoderConfig config) {
   auto state = std::make_shared<State>();
-  if (file) state->appNumbers = config.ApplicationNumbers(file->database);
+  if (file) {
+    state->appNumbers = config.ApplicationNumbers(file->database);
+    if (AssignsUnassigned()) AssignSessionSignals(file->database, state->appNumbers);
+  }
   state->file = std::move(file);
   std::lock_guard lock(m_mutex);
   m_state = std::move(state);

@@ -65,6 +65,12 @@ class CDbcDecoder {
   // and reports the modification. Returns when the dialog is closed.
   void CallSettingsDialog();
 
+  // [ui] Process-wide: whether a DBC signal that no application signal is assigned to gets a
+  // session application signal of its own (SessionSignals.h), named after it ("MESSAGE.SIGNAL"
+  // when the file has two signals of that name) with its unit. Takes effect at the next load.
+  static void AssignUnassigned(bool on) noexcept;
+  static bool AssignsUnassigned() noexcept;
+
   // [any] The decoder's name.
   const CString& GetName() const noexcept { return m_name; }
   // [ui] Warnings and errors of the DBC file in use, "FILE:LINE:COLUMN: ...".

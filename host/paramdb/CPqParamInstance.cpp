@@ -5,7 +5,9 @@
 #include <mutex>
 #include <sstream>
 
+#include "host/paramdb/CMeasuringUnit.h"
 #include "host/paramdb/ParamDbFile.h"
+#include "host/paramdb/SessionSignals.h"
 #include "host/settings/PrWin.h"
 #include "host/settings/SettingsFolder.h"
 
@@ -100,9 +102,24 @@ std::vector<AppSignalPropertyRow>& CPqParamInstance::AppSignalProperty() noexcep
 CString CPqParamInstance::ApplicationSignalName(int number) const {
   if (const ApplicationSignalRow* row = ApplicationSignal(number))
     return CString(TableType::view(row->name));
+  if (auto session = SessionSignals::Instance().Name(number)) return *session;
   CString name;
   name.Format(L"Signal %d", number);
   return name;
+}
+
+CString CPqParamInstance::UnitText(int number) const {
+  if (auto session = SessionSignals::Instance().Unit(number)) return *session;
+  for (const AppSignalPropertyRow& row : m_db->content.properties) {
+    if (row.signal != number) continue;
+    if (row.unitCode == 0 || (row.unitCode >= CMeasuringUnit::kFirstBuiltIn &&
+                              row.unitCode <= CMeasuringUnit::kLastBuiltIn)) {
+      const int modifier = row.unitModifier == -1 || row.unitModifier == 1 ? 0 : row.unitModifier;
+      return CMeasuringUnit(row.unitCode, modifier, 1, 1.0, 0).prefixunit(false);
+    }
+    return CString(TableType::view(row.unitText));
+  }
+  return CString();
 }
 
 const AuxStringTable& CPqParamInstance::AuxStrings() const noexcept {

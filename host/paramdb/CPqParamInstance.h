@@ -28,8 +28,12 @@ class CPqParamInstance {
   // [ui] The property table in file order. Owned by the database; callers may rewrite the unit
   // texts, which last until the file is read again.
   std::vector<AppSignalPropertyRow>& AppSignalProperty() noexcept;
-  // [any] The name of an application signal, or "Signal N" for a number the table lacks.
+  // [any] The name of an application signal (also of a session signal, SessionSignals.h), or
+  // "Signal N" for a number neither has.
   CString ApplicationSignalName(int number) const;
+  // [any] The unit of an application signal as shown: a built-in unit code written out, else the
+  // property's own text; a session signal's unit (SessionSignals.h); empty when unknown.
+  CString UnitText(int number) const;
   // [any] The named texts. Owned by the database.
   const AuxStringTable& AuxStrings() const noexcept;
   // [any] Where the tables come from: the file's path, or "<embedded default>".

@@ -1,7 +1,9 @@
 #include "host/slowsampling/CSourceDriver.h"
 
+#include <algorithm>
 #include <cmath>
 
+#include "host/slowsampling/CAsyncSource.h"
 #include "host/timemachine/CQorSyncInterface.h"
 
 namespace SlowSampling {
@@ -17,9 +19,15 @@ void CSourceDriver::attach(CSlowAsyncSourcePlugin* plugin) {
   plugin->create(&m_container);
 }
 
+void CSourceDriver::attach_sink(CSlowSinkPlugin* sink) {
+  if (sink == nullptr || std::find(m_sinks.begin(), m_sinks.end(), sink) != m_sinks.end()) return;
+  m_sinks.push_back(sink);
+}
+
 bool CSourceDriver::configure(float samplePeriod, unsigned samplesPerFrame) {
   if (!(samplePeriod > 0.0F) || samplesPerFrame == 0) return false;
   m_samplesPerFrame = samplesPerFrame;
+  m_samplePeriod = samplePeriod;
   m_ticksPerFrame = static_cast<double>(samplesPerFrame) * static_cast<double>(samplePeriod) /
                     CQorSyncInterface::kTickSeconds;
   std::size_t total = 0;
@@ -33,6 +41,7 @@ bool CSourceDriver::configure(float samplePeriod, unsigned samplesPerFrame) {
     entry.plugin->signal_change(samplePeriod, samplesPerFrame,
                                 static_cast<int>(entry.floatsPerSample));
     entry.plugin->set_data_offset(entry.offset);
+    entry.coding = entry.plugin->data_format().first;
     entry.plugin->propagate_log_level();
   }
   return true;
@@ -52,6 +61,7 @@ bool CSourceDriver::run_frame() {
   bool ok = true;
   for (Entry& entry : m_entries)
     ok = entry.plugin->update() && ok;
+  feed_sinks();
   CQorSyncInterface::advance_frame(m_ticksPerFrame);
   ++m_frames;
   return ok;
@@ -62,6 +72,20 @@ bool CSourceDriver::stop() {
   for (Entry& entry : m_entries)
     ok = entry.plugin->stop() && ok;
   return ok;
+}
+
+void CSourceDriver::feed_sinks() {
+  for (CSlowSinkPlugin* sink : m_sinks) {
+    for (CAsyncSource* source : sink->sources()) {
+      const Entry* entry = find(source->plugin());
+      if (entry == nullptr) continue;
+      const CDescriptionInterface block(
+          m_container.data() + entry->offset,
+          CXChannelDescriptionInterface(m_samplePeriod, m_samplesPerFrame), entry->floatsPerSample,
+          CYChannelDescriptionInterface(entry->coding));
+      sink->process(block, source->id());
+    }
+  }
 }
 
 const CSourceDriver::Entry* CSourceDriver::find(

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "host/slowsampling/CSlowAsyncSourcePlugin.h"
+#include "host/slowsampling/CSlowSinkPlugin.h"
 #include "host/slowsampling/CSlowSourceContainer.h"
 
 namespace SlowSampling {
@@ -25,6 +26,9 @@ class CSourceDriver {
   // [ui] Adds a plug-in (not owned; outlives the driver's use of it) and gives it the container
   // (its create(container)).
   void attach(CSlowAsyncSourcePlugin* plugin);
+  // [ui] Adds a sink (not owned; outlives the driver's use of it). After the plug-ins' updates,
+  // every frame hands each attached source's data to each sink, in attachment order.
+  void attach_sink(CSlowSinkPlugin* sink);
   // [ui] New sampling. For every plug-in in attachment order: floats per sample from its
   // bytes_per_second, signal_change, set_data_offset (regions follow each other), then
   // propagate_log_level. False (and nothing changed) unless both values are positive.
@@ -32,7 +36,8 @@ class CSourceDriver {
   // [ui] start() of every plug-in (the AND of the results), then the frame time line starts.
   bool start();
   // [processing] One frame: the container is zeroed, update() of every plug-in (the AND), then
-  // the frame capsule moves on by one frame while sync is on.
+  // every sink's process(block, source id) for each of its sources, then the frame capsule moves
+  // on by one frame while sync is on.
   bool run_frame();
   // [ui] stop() of every plug-in (the AND).
   bool stop();
@@ -57,11 +62,15 @@ class CSourceDriver {
     CSlowAsyncSourcePlugin* plugin;  // not owned
     int offset = 0;                  // region start, floats
     unsigned floatsPerSample = 0;    // region width per slow sample, floats
+    int coding = 0;                  // channel coding of the region's data (data_format)
   };
   const Entry* find(const CSlowAsyncSourcePlugin* plugin) const noexcept;
+  void feed_sinks();
 
   CSlowSourceContainer m_container;
   std::vector<Entry> m_entries;  // in attachment order
+  std::vector<CSlowSinkPlugin*> m_sinks;  // not owned, in attachment order
+  float m_samplePeriod = 0.0F;
   unsigned m_samplesPerFrame = 0;
   double m_ticksPerFrame = 0.0;
   std::uint64_t m_frames = 0;

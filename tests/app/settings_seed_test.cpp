@@ -16,7 +16,7 @@ using testing_support::SourceDir;
 using testing_support::TempDir;
 
 TEST(SettingsSeed, CompiledInDefaultIsDataAndReadsWithoutError) {
-  ASSERT_EQ(SettingsSeed::Files().size(), 2u);
+  ASSERT_EQ(SettingsSeed::Files().size(), 4u);
   for (const auto& file : SettingsSeed::Files())
     EXPECT_EQ(file.text, ReadFile(SourceDir() / "data" / file.name)) << file.name;
 

@@ -1,0 +1,118 @@
+#include "app/SignalRecorder.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "host/paramdb/CPqParamInstance.h"
+#include "host/slowsampling/CAsyncSource.h"
+
+namespace app {
+namespace {
+
+constexpr std::size_t kBufferBytes = 1 << 20;
+
+// A CSV field: quoted when it holds a comma, a quote or a line break.
+std::string Field(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+}  // namespace
+
+SignalRecorder::~SignalRecorder() {
+  if (m_out != nullptr) {
+    std::fclose(m_out);
+    std::error_code ec;
+    std::filesystem::remove(m_temp, ec);
+  }
+}
+
+bool SignalRecorder::Open(const std::filesystem::path& file, std::string& error) {
+  m_file = file;
+  m_temp = file;
+  m_temp += ".tmp-" + std::to_string(::getpid());
+  m_out = std::fopen(m_temp.c_str(), "wb");
+  if (m_out == nullptr) {
+    error = file.string() + ": cannot write: " + std::strerror(errno);
+    return false;
+  }
+  m_buffer.resize(kBufferBytes);
+  std::setvbuf(m_out, m_buffer.data(), _IOFBF, m_buffer.size());
+  std::fputs("time,signal,value,unit\n", m_out);
+  return true;
+}
+
+SignalRecorder::Signal& SignalRecorder::SignalOf(CSlowSinkPlugin& sink, int number) {
+  const auto [it, added] = m_signals.try_emplace(number);
+  if (added) {
+    it->second.name = Field(sink.Tables().ApplicationSignalName(number).ToUtf8());
+    it->second.unit = Field(sink.Tables().UnitText(number).ToUtf8());
+  }
+  return it->second;
+}
+
+void SignalRecorder::AddValue(Signal& signal, double time, double value) {
+  signal.min = signal.values == 0 ? value : std::min(signal.min, value);
+  signal.max = signal.values == 0 ? value : std::max(signal.max, value);
+  signal.last = value;
+  ++signal.values;
+  if (m_out == nullptr || m_failed) return;
+  if (std::fprintf(m_out, "%.17g,%s,%.17g,%s\n", time, signal.name.c_str(), value,
+                   signal.unit.c_str()) < 0)
+    m_failed = true;
+}
+
+void SignalRecorder::AddFrame(std::uint64_t frame, CSlowSinkPlugin& sink) {
+  const float frameRate = static_cast<float>(1.0 / m_samplePeriod);
+  const double first = static_cast<double>(frame) * m_samplesPerFrame;
+  for (SlowSampling::CAsyncSource* source : sink.sources()) {
+    const SinkSourceEntry* entry = sink.source_entry(source->id());
+    if (entry == nullptr) continue;
+    for (const auto& [number, state] : entry->states) {
+      Signal& signal = SignalOf(sink, number);
+      signal.timeouts = std::max(signal.timeouts, state.timeouts);
+      std::uint64_t at = 0;
+      for (const CFueGroeListeBasis::Entry& e : state.list->entries()) {
+        at += e.length;
+        // Entries at the frame's end only complete the list.
+        if (at >= m_samplesPerFrame) break;
+        const double time = (first + static_cast<double>(at)) * m_samplePeriod;
+        AddValue(signal, time, state.list->output_value(e.value, frameRate));
+      }
+    }
+  }
+}
+
+bool SignalRecorder::Close(std::string& error) {
+  if (m_out == nullptr) return true;
+  bool ok = !m_failed && std::fflush(m_out) == 0;
+  const int writeError = errno;
+  ok = std::fclose(m_out) == 0 && ok;
+  m_out = nullptr;
+  std::error_code ec;
+  if (ok) std::filesystem::rename(m_temp, m_file, ec);
+  if (ok && !ec) return true;
+  error = m_file.string() +
+          ": cannot write: " + (ec ? ec.message() : std::string(std::strerror(writeError)));
+  std::filesystem::remove(m_temp, ec);
+  return false;
+}
+
+std::vector<SignalRecorder::Signal> SignalRecorder::Signals() const {
+  std::vector<Signal> out;
+  for (const auto& [number, signal] : m_signals)
+    out.push_back(signal);
+  std::sort(out.begin(), out.end(),
+            [](const Signal& a, const Signal& b) { return a.name < b.name; });
+  return out;
+}
+
+}  // namespace app

@@ -1,0 +1,68 @@
+#pragma once
+// What canhost run makes of the sink's value lists after every frame: the CSV of --signals and
+// the per-signal counts of the summary. The CSV is written frame by frame (through a temporary
+// file renamed at the end), so neither memory nor the lists grow with the measurement's length.
+//
+// One row per value-list entry that a decoded value made (entries that only complete a list up
+// to the end of the frame are not values):
+//   time,signal,value,unit
+//   0.0050000000000000001,Engine speed,1520,1/min      <- a pulse: the rate per minute
+//   0.0070000000000000001,Coolant temperature,87,°C    <- a hop: the value
+// time = (frame x samples per frame + slow-sample index) x sample period, seconds from the start.
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/slowsampling/CSlowSinkPlugin.h"
+
+namespace app {
+
+class SignalRecorder {
+ public:
+  // Counts of one application signal over the measurement.
+  struct Signal {
+    std::string name;
+    std::string unit;
+    std::uint64_t values = 0;
+    double last = 0.0;
+    double min = 0.0;
+    double max = 0.0;
+    std::uint32_t timeouts = 0;
+  };
+
+  SignalRecorder(double samplePeriod, unsigned samplesPerFrame)
+      : m_samplePeriod(samplePeriod), m_samplesPerFrame(samplesPerFrame) {}
+  ~SignalRecorder();
+  SignalRecorder(const SignalRecorder&) = delete;
+  SignalRecorder& operator=(const SignalRecorder&) = delete;
+
+  // [ui] Starts the CSV (a temporary file beside `file`). False with one line in `error`.
+  bool Open(const std::filesystem::path& file, std::string& error);
+  // [processing] Takes the lists of frame `frame` of every source of the sink.
+  void AddFrame(std::uint64_t frame, CSlowSinkPlugin& sink);
+  // [ui] Finishes the CSV (renamed into place); without Open nothing to do. False with one line
+  // in `error`; the temporary file is removed.
+  bool Close(std::string& error);
+
+  // [any] The signals seen (every offered one, with or without values), by name.
+  std::vector<Signal> Signals() const;
+
+ private:
+  Signal& SignalOf(CSlowSinkPlugin& sink, int number);
+  void AddValue(Signal& signal, double time, double value);
+
+  double m_samplePeriod;
+  unsigned m_samplesPerFrame;
+  std::map<int, Signal> m_signals;  // by application signal number
+  std::filesystem::path m_file;
+  std::filesystem::path m_temp;
+  std::FILE* m_out = nullptr;
+  bool m_failed = false;
+  std::vector<char> m_buffer;  // stdio buffer of m_out
+};
+
+}  // namespace app

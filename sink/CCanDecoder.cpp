@@ -1,0 +1,3 @@
+#include "sink/CCanDecoder.h"
+
+IMPLEMENT_DYNAMIC(CCanDecoder, CObject)

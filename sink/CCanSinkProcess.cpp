@@ -1,0 +1,141 @@
+// CCanSink: one block of a source's data -> decoded values in the signals' value lists.
+#include <cstring>
+#include <limits>
+
+#include "frame/CanBusSource.h"
+#include "host/mfc/Win.h"
+#include "host/paramdb/CPqParamInstance.h"
+#include "host/settings/PrWin.h"
+#include "host/slowsampling/CAsyncSource.h"
+#include "host/valuelists/CDzPulsListe.h"
+#include "host/valuelists/CFueGroeHopListe.h"
+#include "sink/CCanSink.h"
+
+namespace {
+
+// The channel coding under which the source module declares its CAN packets.
+constexpr int kPacketCoding = 8;
+
+}  // namespace
+
+int CCanSink::source_channel(int sourceId) const {
+  for (SlowSampling::CAsyncSource* source : m_sources) {
+    if (source->id() != sourceId) continue;
+    const auto* can = dynamic_cast<const CanBusSource*>(source);
+    return can != nullptr ? can->bus_channel() : -1;
+  }
+  return -1;
+}
+
+void CCanSink::process(const CDescriptionInterface& block, int sourceId) {
+  m_frameRate = static_cast<float>(1.0 / block.X(0).Delta());
+  bool attached = false;
+  for (SlowSampling::CAsyncSource* source : m_sources)
+    attached = attached || source->id() == sourceId;
+  if (!attached) return;
+  const auto entry = m_sourceTable.find(sourceId);
+  if (entry == m_sourceTable.end()) {
+    m_current = nullptr;
+    return;
+  }
+  m_current = &entry->second;
+  const std::uint32_t yDims = block.YDims();
+  if (yDims == 0 || block.Y(0).ChannelCoding() != kPacketCoding) return;
+  for (auto& [number, state] : m_current->states) {
+    state.list->clear();
+    state.lastFrame = -1;
+  }
+
+  const int channel = source_channel(sourceId);
+  const auto decoder = m_decoders.find(channel);
+  CCanDecoder* const dec = decoder == m_decoders.end() ? nullptr : decoder->second;
+  m_packet = can::CanPacket{};
+  const auto* bytes = static_cast<const std::uint8_t*>(block.data());
+  can::PacketScanner scanner(bytes, block.elements() * 4, can::ScanMode::Sink);
+  can::PacketRef ref;
+  while (scanner.next(ref)) {
+    std::memcpy(&m_packet, bytes + ref.offset, can::kPacketHeader + ref.length);
+    if (channel < 0 || ref.channel != static_cast<unsigned>(channel) || dec == nullptr) continue;
+    const auto frame = static_cast<unsigned>(ref.offset / 4 / yDims);
+    if (frame != 0) {
+      ++m_decoded;
+      dec->Decode(m_packet, frame);
+    } else {
+      ++m_leftOut;
+    }
+    if (static_cast<unsigned>(m_logLevel) > 1)
+      PrWin::Output(16, L"CCanSink::process(): received message on bus %d, at frame %u\n",
+                    static_cast<int>(ref.channel), frame);
+  }
+  complete_lists(block.X(0).Len());
+  m_current = nullptr;
+}
+
+void CCanSink::complete_lists(std::uint32_t len) {
+  for (auto& [number, state] : m_current->states) {
+    CFueGroeListeBasis& list = *state.list;
+    if (auto* pulses = dynamic_cast<CDzPulsListe*>(&list)) {
+      if (list.empty()) {
+        if (!timed_out(state, number)) list.append(len, state.lastValue);
+      } else {
+        pulses->CompletePulsList(len - static_cast<std::uint32_t>(list.total_length()));
+      }
+      pulses->CalcAverPulsF(m_frameRate);
+    } else if (auto* hops = dynamic_cast<CFueGroeHopListe*>(&list)) {
+      if (list.empty()) {
+        if (!timed_out(state, number)) list.append(len, state.lastValue);
+      } else {
+        list.append(len - static_cast<std::uint32_t>(list.total_length()), state.lastValue);
+      }
+      if (!list.empty()) hops->ListeAbschliessen(len);
+    }
+    state.lastFrame = -1;
+  }
+}
+
+bool CCanSink::timed_out(SinkSignalState& state, int signal) {
+  if (m_timeout == 0) return false;
+  const std::uint32_t silence = static_cast<std::uint32_t>(GetTickCount()) - state.lastTick;
+  if (silence < m_timeout * 1000U) return false;
+  if (!state.silent) {
+    state.silent = true;
+    ++state.timeouts;
+  }
+  if (m_logLevel != 0 && state.lastTick != 0) {
+    state.lastTick = 0;
+    const CString line = L"CCanSink::process(): timed out on signal '" +
+                         Tables().ApplicationSignalName(signal) + L"'\n";
+    PrWin::Output(line.GetString(), 16, 1);
+  }
+  return true;
+}
+
+void CCanSink::callback(int signal, float value, int frame) {
+  if (signal == -1 || m_current == nullptr) return;
+  const auto it = m_current->states.find(signal);
+  if (it == m_current->states.end()) return;
+  SinkSignalState& state = it->second;
+  if (state.lastFrame >= 0 && frame == state.lastFrame) {
+    PrWin::Output(16, L"CCanSink::callback(): '%s' received twice for frame %u\n",
+                  Tables().ApplicationSignalName(signal).GetString(), static_cast<unsigned>(frame));
+    return;
+  }
+  const auto length =
+      static_cast<std::uint32_t>(state.lastFrame >= 0 ? frame - state.lastFrame : frame);
+  float stored = 0.0F;
+  CFueGroeListeBasis& list = *state.list;
+  if (dynamic_cast<CDzPulsListe*>(&list) != nullptr) {
+    stored = value == 0.0F ? std::numeric_limits<float>::max() : m_frameRate * 60.0F / value;
+    list.append(length, stored);
+  } else if (dynamic_cast<CFueGroeHopListe*>(&list) != nullptr) {
+    stored = value;
+    list.append(length, stored);
+  }
+  if (m_logLevel != 0)
+    PrWin::Output(16, L"CCanSink::callback(): Pulse for '%s' inserted at frame %d, duration %u\n",
+                  Tables().ApplicationSignalName(signal).GetString(), frame, length);
+  state.lastValue = stored;
+  state.lastFrame = frame;
+  state.lastTick = static_cast<std::uint32_t>(GetTickCount());
+  state.silent = false;
+}

@@ -1,0 +1,133 @@
+// CCanSink::process and callback: packets of a block -> values at their frames in pulse and hop
+// lists, completion at the block's end, time-outs.
+#include <limits>
+
+#include "host/mfc/Win.h"
+#include "tests/sink/SinkRig.h"
+
+namespace sink_test {
+namespace {
+
+using Entries = std::vector<std::pair<std::uint32_t, float>>;
+
+std::vector<std::uint8_t> Engine(std::uint16_t rpm, std::uint8_t tempRaw) {
+  return {static_cast<std::uint8_t>(rpm), static_cast<std::uint8_t>(rpm >> 8), tempRaw, 0};
+}
+
+class SinkProcess : public SinkRig {};
+
+TEST_F(SinkProcess, ValuesBecomePulsesAndHopsAtTheirFramesAndTheListsAreCompleted) {
+  FakeCanSource source(0);
+  auto sink = MakeSink(source, 0);
+  // Rpm is a rate per minute in the parameter database, Temp is not; Other has no signal.
+  ASSERT_EQ(sink->source_entry(source.id())->states.size(), 2u);
+  Block block(20, 4);  // 100 frames per second
+  block.Put(0, 0, 0x100, Engine(999, 1));   // frame 0: left out
+  block.Put(3, 0, 0x100, Engine(600, 127));
+  block.Put(5, 1, 0x100, Engine(777, 2));   // another bus: skipped
+  block.Put(7, 0, 0x100, Engine(1200, 128));
+  sink->process(block.View(), source.id());
+
+  EXPECT_EQ(Entries(State(*sink, source, 1)), (Entries{{3, 10.0F}, {4, 5.0F}, {13, 5.0F}}));
+  EXPECT_EQ(Entries(State(*sink, source, 3)), (Entries{{3, 87.0F}, {4, 88.0F}, {13, 88.0F}}));
+  EXPECT_EQ(State(*sink, source, 1).lastFrame, -1);
+  const auto stats = sink->statistics();
+  EXPECT_EQ(stats.decoded, 2u);
+  EXPECT_EQ(stats.leftOut, 1u);
+
+  // The host's output signal: the rate in force at each frame, carried into the next block.
+  std::vector<double> rate(20);
+  const auto& pulses = *State(*sink, source, 1).list;
+  EXPECT_DOUBLE_EQ(pulses.ToSamples(rate, 0.0, 100.0F), 1200.0);
+  EXPECT_EQ(rate[2], 0.0);
+  EXPECT_EQ(rate[3], 600.0);
+  EXPECT_EQ(rate[19], 1200.0);
+
+  // The next block without values continues each signal with its last value over the block.
+  Block empty(20, 4);
+  sink->process(empty.View(), source.id());
+  EXPECT_EQ(Entries(State(*sink, source, 1)), (Entries{{20, 5.0F}}));
+  EXPECT_EQ(Entries(State(*sink, source, 3)), (Entries{{20, 88.0F}}));
+}
+
+TEST_F(SinkProcess, ARateOfZeroAndASecondValueInOneFrame) {
+  FakeCanSource source(0);
+  auto sink = MakeSink(source, 0);
+  Block block(10, 8);  // rows of 32 bytes: two 12-byte packets fit in one row
+  block.Put(2, 0, 0x100, Engine(0, 50));
+  block.Put(5, 0, 0x100, Engine(300, 60));
+  block.Put(5, 0, 0x100, Engine(900, 70), 12);
+  sink->process(block.View(), source.id());
+  const Entries rpm = Entries(State(*sink, source, 1));
+  ASSERT_EQ(rpm.size(), 3u);
+  EXPECT_EQ(rpm[0], (std::pair<std::uint32_t, float>{2, std::numeric_limits<float>::max()}));
+  EXPECT_EQ(rpm[1], (std::pair<std::uint32_t, float>{3, 20.0F}));
+  EXPECT_EQ(m_log.count(L"CCanSink::callback(): 'Engine speed' received twice for frame 5\n"), 1u);
+  EXPECT_EQ(Entries(State(*sink, source, 3)).at(1).second, 20.0F);  // the first value stays
+}
+
+TEST_F(SinkProcess, HeadersThatAreNoPacketsAndPacketsAtTheEndOfTheBlock) {
+  FakeCanSource source(0);
+  auto sink = MakeSink(source, 0);
+  Block block(10, 4);
+  block.Put(2, 0, 0x100, Engine(600, 50));
+  block.Bytes()[2 * 16 + 2] = 0;  // length 0: not a header, the scan goes on
+  block.Put(4, 0, 0x100, {0x58, 0x02, 60, 0, 0, 0, 0, 0});  // fills row 4
+  block.Bytes()[4 * 16 + 2] = 65;                          // length 65: not a header either
+  block.Put(6, 0, 0x100, Engine(1200, 70));
+  // A packet whose data end exactly at the end of the block is not read.
+  block.Put(9, 0, 0x100, {1, 2, 3, 4, 5, 6, 7, 8});
+  sink->process(block.View(), source.id());
+  EXPECT_EQ(Entries(State(*sink, source, 3)), (Entries{{6, 30.0F}, {4, 30.0F}}));
+  EXPECT_EQ(sink->statistics().decoded, 1u);
+}
+
+TEST_F(SinkProcess, ASilentSignalTimesOutOncePerSilence) {
+  FakeCanSource source(0);
+  auto sink = MakeSink(source, 0);
+  sink->set_log_level(1);
+  sink->dialog().m_timeout = 2;
+  sink->apply_settings();
+  Block values(10, 4);
+  values.Put(3, 0, 0x100, Engine(600, 50));
+  sink->process(values.View(), source.id());
+  const std::wstring line = L"CCanSink::process(): timed out on signal 'Coolant temperature'\n";
+
+  m_clock.advance_ms(1900);
+  Block empty(10, 4);
+  sink->process(empty.View(), source.id());
+  EXPECT_EQ(Entries(State(*sink, source, 3)), (Entries{{10, 10.0F}}));
+  EXPECT_EQ(m_log.count(line), 0u);
+
+  m_clock.advance_ms(600);
+  sink->process(empty.View(), source.id());
+  sink->process(empty.View(), source.id());
+  EXPECT_TRUE(State(*sink, source, 3).list->empty());
+  EXPECT_TRUE(State(*sink, source, 1).list->empty());
+  EXPECT_EQ(m_log.count(line), 1u);
+  EXPECT_EQ(State(*sink, source, 3).timeouts, 1u);
+
+  // A value ends the silence; without a time-out the last value goes on.
+  sink->process(values.View(), source.id());
+  sink->dialog().m_timeout = 0;
+  sink->apply_settings();
+  m_clock.advance_ms(5000);
+  sink->process(empty.View(), source.id());
+  EXPECT_EQ(Entries(State(*sink, source, 3)), (Entries{{10, 10.0F}}));
+}
+
+TEST_F(SinkProcess, BlocksTheSinkCannotReadAreIgnored) {
+  FakeCanSource source(0);
+  auto sink = MakeSink(source, 0);
+  Block block(10, 4);
+  block.Put(3, 0, 0x100, Engine(600, 50));
+  sink->process(block.View(), source.id());
+  Block other(10, 4);
+  other.Put(4, 0, 0x100, Engine(900, 60));
+  sink->process(other.View(7), source.id());  // another channel coding
+  sink->process(other.View(), 999999);        // no such source
+  EXPECT_EQ(Entries(State(*sink, source, 3)), (Entries{{3, 10.0F}, {7, 10.0F}}));
+}
+
+}  // namespace
+}  // namespace sink_test

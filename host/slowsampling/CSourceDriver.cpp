@@ -1,6 +1,7 @@
 #include "host/slowsampling/CSourceDriver.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 #include "host/slowsampling/CAsyncSource.h"
@@ -27,7 +28,11 @@ void CSourceDriver::attach_sink(CSlowSinkPlugin* sink) {
 bool CSourceDriver::configure(float samplePeriod, unsigned samplesPerFrame) {
   if (!(samplePeriod > 0.0F) || samplesPerFrame == 0) return false;
   m_samplesPerFrame = samplesPerFrame;
-  m_samplePeriod = samplePeriod;
+  // The period as it was written (0.001, not the float's 0.0010000000475): the sinks derive their
+  // frame rate from it, and 1000 frames per second should be exactly that.
+  char text[32];
+  const auto written = std::to_chars(text, text + sizeof text, samplePeriod);
+  std::from_chars(text, written.ptr, m_samplePeriod);
   m_ticksPerFrame = static_cast<double>(samplesPerFrame) * static_cast<double>(samplePeriod) /
                     CQorSyncInterface::kTickSeconds;
   std::size_t total = 0;

@@ -70,7 +70,7 @@ class CSourceDriver {
   CSlowSourceContainer m_container;
   std::vector<Entry> m_entries;  // in attachment order
   std::vector<CSlowSinkPlugin*> m_sinks;  // not owned, in attachment order
-  float m_samplePeriod = 0.0F;
+  double m_samplePeriod = 0.0;  // seconds per slow sample, as written
   unsigned m_samplesPerFrame = 0;
   double m_ticksPerFrame = 0.0;
   std::uint64_t m_frames = 0;

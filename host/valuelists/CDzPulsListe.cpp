@@ -19,7 +19,7 @@ void CDzPulsListe::CalcAverPulsF(float frameRate) noexcept {
 
 double CDzPulsListe::output_value(float stored, float frameRate) const noexcept {
   if (!(stored > 0.0F) || stored == std::numeric_limits<float>::max()) return 0.0;
-  // The inverse of the recording, in the same single precision, so that a rate comes back as
-  // it was decoded whenever the division is exact.
-  return static_cast<double>(frameRate * 60.0F / stored);
+  // Divided in double and rounded to single precision, the rate comes back as it was decoded
+  // (a float) in all but rare cases of double rounding.
+  return static_cast<double>(static_cast<float>(static_cast<double>(frameRate) * 60.0 / stored));
 }

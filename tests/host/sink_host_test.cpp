@@ -102,7 +102,7 @@ class CountingPlugin : public CSlowAsyncSourcePlugin {
   int m_frames = 0;
 };
 
-// Records what the host hands it and offers two signals for every source.
+// Offers two signals for every source.
 class RecordingSink : public CSlowSinkPlugin {
  public:
   bool add_src(SlowSampling::CAsyncSource* source) override {
@@ -110,45 +110,7 @@ class RecordingSink : public CSlowSinkPlugin {
     m_sourceTable[source->id()].signals = {{L"speed", 1}, {L"temperature", 3}};
     return true;
   }
-  void process(const CDescriptionInterface& block, int sourceId) override {
-    m_calls.push_back({sourceId, block.X(0).Len(), block.YDims(), block.Y(0).ChannelCoding(),
-                       static_cast<const float*>(block.data())[0], block.X(0).Delta()});
-  }
-  struct Call {
-    int source;
-    std::uint32_t len, yDims;
-    int coding;
-    float first;
-    double delta;
-  };
-  std::vector<Call> m_calls;
 };
-
-TEST(SinkHost, TheDriverHandsEachFrameOfEachSourceToTheSinkAfterTheUpdates) {
-  host::ScopedManualClock clock(1'000'000'000);
-  CQorSyncInterface::reset_host();
-  CountingPlugin plugin;
-  ProbeSource a(&plugin), b(&plugin);
-  RecordingSink sink;
-  EXPECT_TRUE(sink.add_src(&a));
-  EXPECT_FALSE(sink.add_src(&a));
-  EXPECT_TRUE(sink.add_src(&b));
-  SlowSampling::CSourceDriver driver;
-  driver.attach(&plugin);
-  driver.attach_sink(&sink);
-  ASSERT_TRUE(driver.configure(0.001F, 50));
-  driver.start();
-  driver.run_frame();
-  driver.run_frame();
-  ASSERT_EQ(sink.m_calls.size(), 4u);
-  EXPECT_EQ(sink.m_calls[0].source, a.id());
-  EXPECT_EQ(sink.m_calls[1].source, b.id());
-  EXPECT_EQ(sink.m_calls[3].first, 2.0F);  // the frame's own data
-  EXPECT_EQ(sink.m_calls[0].len, 50u);
-  EXPECT_EQ(sink.m_calls[0].yDims, 2u);
-  EXPECT_EQ(sink.m_calls[0].coding, 8);
-  EXPECT_NEAR(sink.m_calls[0].delta, 0.001, 1e-9);
-}
 
 TEST(SinkHost, StatesFollowTheOfferedSignalsWithTheListKindOfTheDatabase) {
   host::ScopedManualClock clock(7'000'000'000);

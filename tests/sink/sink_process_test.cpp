@@ -8,7 +8,7 @@
 namespace sink_test {
 namespace {
 
-using Entries = std::vector<std::pair<std::uint32_t, float>>;
+using List = std::vector<std::pair<std::uint32_t, float>>;
 
 std::vector<std::uint8_t> Engine(std::uint16_t rpm, std::uint8_t tempRaw) {
   return {static_cast<std::uint8_t>(rpm), static_cast<std::uint8_t>(rpm >> 8), tempRaw, 0};
@@ -28,8 +28,8 @@ TEST_F(SinkProcess, ValuesBecomePulsesAndHopsAtTheirFramesAndTheListsAreComplete
   block.Put(7, 0, 0x100, Engine(1200, 128));
   sink->process(block.View(), source.id());
 
-  EXPECT_EQ(Entries(State(*sink, source, 1)), (Entries{{3, 10.0F}, {4, 5.0F}, {13, 5.0F}}));
-  EXPECT_EQ(Entries(State(*sink, source, 3)), (Entries{{3, 87.0F}, {4, 88.0F}, {13, 88.0F}}));
+  EXPECT_EQ(Entries(State(*sink, source, 1)), (List{{3, 10.0F}, {4, 5.0F}, {13, 5.0F}}));
+  EXPECT_EQ(Entries(State(*sink, source, 3)), (List{{3, 87.0F}, {4, 88.0F}, {13, 88.0F}}));
   EXPECT_EQ(State(*sink, source, 1).lastFrame, -1);
   const auto stats = sink->statistics();
   EXPECT_EQ(stats.decoded, 2u);
@@ -46,8 +46,8 @@ TEST_F(SinkProcess, ValuesBecomePulsesAndHopsAtTheirFramesAndTheListsAreComplete
   // The next block without values continues each signal with its last value over the block.
   Block empty(20, 4);
   sink->process(empty.View(), source.id());
-  EXPECT_EQ(Entries(State(*sink, source, 1)), (Entries{{20, 5.0F}}));
-  EXPECT_EQ(Entries(State(*sink, source, 3)), (Entries{{20, 88.0F}}));
+  EXPECT_EQ(Entries(State(*sink, source, 1)), (List{{20, 5.0F}}));
+  EXPECT_EQ(Entries(State(*sink, source, 3)), (List{{20, 88.0F}}));
 }
 
 TEST_F(SinkProcess, ARateOfZeroAndASecondValueInOneFrame) {
@@ -58,7 +58,7 @@ TEST_F(SinkProcess, ARateOfZeroAndASecondValueInOneFrame) {
   block.Put(5, 0, 0x100, Engine(300, 60));
   block.Put(5, 0, 0x100, Engine(900, 70), 12);
   sink->process(block.View(), source.id());
-  const Entries rpm = Entries(State(*sink, source, 1));
+  const List rpm = Entries(State(*sink, source, 1));
   ASSERT_EQ(rpm.size(), 3u);
   EXPECT_EQ(rpm[0], (std::pair<std::uint32_t, float>{2, std::numeric_limits<float>::max()}));
   EXPECT_EQ(rpm[1], (std::pair<std::uint32_t, float>{3, 20.0F}));
@@ -78,7 +78,7 @@ TEST_F(SinkProcess, HeadersThatAreNoPacketsAndPacketsAtTheEndOfTheBlock) {
   // A packet whose data end exactly at the end of the block is not read.
   block.Put(9, 0, 0x100, {1, 2, 3, 4, 5, 6, 7, 8});
   sink->process(block.View(), source.id());
-  EXPECT_EQ(Entries(State(*sink, source, 3)), (Entries{{6, 30.0F}, {4, 30.0F}}));
+  EXPECT_EQ(Entries(State(*sink, source, 3)), (List{{6, 30.0F}, {4, 30.0F}}));
   EXPECT_EQ(sink->statistics().decoded, 1u);
 }
 
@@ -96,7 +96,7 @@ TEST_F(SinkProcess, ASilentSignalTimesOutOncePerSilence) {
   m_clock.advance_ms(1900);
   Block empty(10, 4);
   sink->process(empty.View(), source.id());
-  EXPECT_EQ(Entries(State(*sink, source, 3)), (Entries{{10, 10.0F}}));
+  EXPECT_EQ(Entries(State(*sink, source, 3)), (List{{10, 10.0F}}));
   EXPECT_EQ(m_log.count(line), 0u);
 
   m_clock.advance_ms(600);
@@ -113,7 +113,7 @@ TEST_F(SinkProcess, ASilentSignalTimesOutOncePerSilence) {
   sink->apply_settings();
   m_clock.advance_ms(5000);
   sink->process(empty.View(), source.id());
-  EXPECT_EQ(Entries(State(*sink, source, 3)), (Entries{{10, 10.0F}}));
+  EXPECT_EQ(Entries(State(*sink, source, 3)), (List{{10, 10.0F}}));
 }
 
 TEST_F(SinkProcess, BlocksTheSinkCannotReadAreIgnored) {
@@ -126,7 +126,7 @@ TEST_F(SinkProcess, BlocksTheSinkCannotReadAreIgnored) {
   other.Put(4, 0, 0x100, Engine(900, 60));
   sink->process(other.View(7), source.id());  // another channel coding
   sink->process(other.View(), 999999);        // no such source
-  EXPECT_EQ(Entries(State(*sink, source, 3)), (Entries{{3, 10.0F}, {7, 10.0F}}));
+  EXPECT_EQ(Entries(State(*sink, source, 3)), (List{{3, 10.0F}, {7, 10.0F}}));
 }
 
 }  // namespace

@@ -17,8 +17,7 @@ constexpr const wchar_t* kDbcDecoderClass = L"CCanDbcDecoder";
 
 // Points the channel's line of the sink's bus list at the DBC decoder class.
 void StoreBusLine(int channel) {
-  CResourceList list(CSeaBase::ApplicationSea(),
-                     CString(CanSinkHost::kModuleName) + L"-Busses");
+  CResourceList list(CSeaBase::ApplicationSea(), CString(CanSinkHost::kModuleName) + L"-Busses");
   for (list.GotoHead(); list.IsValid(); list.GotoNext()) {
     CResourceEntry* line = list.GetCurrentLine();
     if (line->GetIntFb(0, -1) != channel) continue;

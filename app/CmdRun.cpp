@@ -2,8 +2,8 @@
 #include <cstdio>
 #include <optional>
 
-#include "app/CanSourceHost.h"
 #include "app/CanSinkHost.h"
+#include "app/CanSourceHost.h"
 #include "app/CaptureWriter.h"
 #include "app/Commands.h"
 #include "app/FrameLoop.h"

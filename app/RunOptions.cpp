@@ -73,11 +73,10 @@ bool RunOptions::Parse(const std::vector<std::string>& args, RunOptions& options
       options.allSignals = true;
       continue;
     }
-    const bool takesValue = option == "--settings" || option == "--seconds" ||
-                            option == "--replay" || option == "--channel" ||
-                            option == "--sample-period" || option == "--samples-per-frame" ||
-                            option == "--capture" || option == "--plugin" ||
-                            option == "--dbc" || option == "--signals";
+    const bool takesValue =
+        option == "--settings" || option == "--seconds" || option == "--replay" ||
+        option == "--channel" || option == "--sample-period" || option == "--samples-per-frame" ||
+        option == "--capture" || option == "--plugin" || option == "--dbc" || option == "--signals";
     if (!takesValue) {
       error = "unknown option '" + option + "'";
       return false;

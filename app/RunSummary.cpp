@@ -57,15 +57,14 @@ std::string RunSummary::FormatSignals(const std::vector<SignalRecorder::Signal>&
     out += text;
   }
   for (const auto& s : signals) {
-    std::snprintf(text, sizeof text, "%-27s %-8s %9llu %13.6g %13.6g %13.6g %10u\n",
-                  s.name.c_str(), s.unit.c_str(), static_cast<unsigned long long>(s.values),
-                  s.last, s.min, s.max, s.timeouts);
+    std::snprintf(text, sizeof text, "%-27s %-8s %9llu %13.6g %13.6g %13.6g %10u\n", s.name.c_str(),
+                  s.unit.c_str(), static_cast<unsigned long long>(s.values), s.last, s.min, s.max,
+                  s.timeouts);
     out += text;
   }
-  std::snprintf(text, sizeof text,
-                "packets decoded: %llu, left out (first slow sample of a frame): %llu\n",
-                static_cast<unsigned long long>(sink.decoded),
-                static_cast<unsigned long long>(sink.leftOut));
+  std::snprintf(
+      text, sizeof text, "packets decoded: %llu, left out (first slow sample of a frame): %llu\n",
+      static_cast<unsigned long long>(sink.decoded), static_cast<unsigned long long>(sink.leftOut));
   return out + text;
 }
 

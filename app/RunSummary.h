@@ -15,8 +15,8 @@
 //
 // Then the decoded signals (FormatSignals), and the packets of decoded channels that the sink
 // leaves out (those in the first slow sample of a frame), so that no message goes silently:
-//   signal                      unit        values          last           min           max  time-outs
-//   Engine speed                1/min          500          1500           800          2000          0
+//   signal                      unit        values          last           min           max
+//   time-outs Engine speed                1/min          500          1500           800 2000 0
 //   packets decoded: 1200, left out (first slow sample of a frame): 12
 #include <cstdint>
 #include <string>

@@ -1,6 +1,7 @@
 // CCanSink::process on a frame full of packets, decoded with a real DBC file: every message of
 // the file in turn with random payloads, packed back to back over the frame's 100 slow samples
-// (those in the first are left out by design, and not counted). Figures: packets per second (items), and allocations per packet, which must be 0.
+// (those in the first are left out by design, and not counted). Figures: packets per second
+// (items), and allocations per packet, which must be 0.
 //   build/release/bin/sink_bench --benchmark_min_time=0.2
 #include <benchmark/benchmark.h>
 

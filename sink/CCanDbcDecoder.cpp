@@ -15,7 +15,8 @@ constexpr unsigned kOfferedFlags = 0x0A;
 constexpr std::size_t kMaxUnitChars = 200;
 
 bool HasBuiltInUnit(int code) {
-  return code == 0 || (code >= CMeasuringUnit::kFirstBuiltIn && code <= CMeasuringUnit::kLastBuiltIn);
+  return code == 0 ||
+         (code >= CMeasuringUnit::kFirstBuiltIn && code <= CMeasuringUnit::kLastBuiltIn);
 }
 
 }  // namespace
@@ -103,9 +104,8 @@ void CCanDbcDecoder::ShowSettings() {
       const CString unit = CMeasuringUnit(property.unitCode, modifier, 1, 1.0, 0).prefixunit(false);
       TableType::strcopy(property.unitText, unit.GetString(), kMaxUnitChars);
     }
-    signals.AddTail(XeCanAnalysis::CAppSignal(property.signal, name,
-                                              CString(TableType::view(property.unitText)),
-                                              property.flags));
+    signals.AddTail(XeCanAnalysis::CAppSignal(
+        property.signal, name, CString(TableType::view(property.unitText)), property.flags));
   }
   m_dbcDecoder->SetApplicationSignals(signals);
   m_dbcDecoder->CallSettingsDialog();

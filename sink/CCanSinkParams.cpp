@@ -30,7 +30,7 @@ constexpr const wchar_t* kNoDecoder = L"-";
 constexpr const wchar_t* kDbcDisplayName = L"DBC Decoder";
 // The parameter database's DBC file of channel 0 and 1, indexed by channel.
 constexpr std::array<const wchar_t*, 2> kParamDbFiles = {L"CAN_Channel_Zero_DBC_File",
-                                                        L"CAN_Channel_One_DBC_File"};
+                                                         L"CAN_Channel_One_DBC_File"};
 constexpr std::size_t kMaxKeyChars = 200;
 
 CString ClassName(const CObject* object) {
@@ -72,7 +72,8 @@ void CCanSink::read_params() {
     const CResourceEntry* line = list.GetCurrentLine();
     const int channel = line->GetIntFb(0, -1);
     CString name = line->GetStringFb(1, kNoDecoder);
-    if (name == kDbcDisplayName) name = CString::FromUtf8(RUNTIME_CLASS(CCanDbcDecoder)->m_lpszClassName);
+    if (name == kDbcDisplayName)
+      name = CString::FromUtf8(RUNTIME_CLASS(CCanDbcDecoder)->m_lpszClassName);
     for (CRuntimeClass* cls : decoder_classes()) {
       if (CString::FromUtf8(cls->m_lpszClassName) != name) continue;
       set_decoder(channel, cls);

@@ -27,8 +27,8 @@ void AssignSessionSignals(const DbcDatabase& database, std::vector<int>& numbers
       if (number >= 0) continue;
       const DbcSignal& s = m.signals[i];
       const std::string name = uses[s.name] > 1 ? m.name + "." + s.name : s.name;
-      number = SessionSignals::Instance().Number(CString::FromUtf8(name),
-                                                 CString::FromUtf8(s.unit));
+      number =
+          SessionSignals::Instance().Number(CString::FromUtf8(name), CString::FromUtf8(s.unit));
     }
 }
 

@@ -68,9 +68,9 @@ class CSourceDriver {
   void feed_sinks();
 
   CSlowSourceContainer m_container;
-  std::vector<Entry> m_entries;  // in attachment order
+  std::vector<Entry> m_entries;           // in attachment order
   std::vector<CSlowSinkPlugin*> m_sinks;  // not owned, in attachment order
-  double m_samplePeriod = 0.0;  // seconds per slow sample, as written
+  double m_samplePeriod = 0.0;            // seconds per slow sample, as written
   unsigned m_samplesPerFrame = 0;
   double m_ticksPerFrame = 0.0;
   std::uint64_t m_frames = 0;

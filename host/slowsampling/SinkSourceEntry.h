@@ -9,6 +9,6 @@
 
 class SinkSourceEntry {
  public:
-  std::map<int, SinkSignalState> states;        // by application signal number
+  std::map<int, SinkSignalState> states;       // by application signal number
   std::vector<SlowSampling::CSignal> signals;  // offered, in the sink's order
 };

@@ -21,10 +21,10 @@ TEST_F(SinkProcess, ValuesBecomePulsesAndHopsAtTheirFramesAndTheListsAreComplete
   auto sink = MakeSink(source, 0);
   // Rpm is a rate per minute in the parameter database, Temp is not; Other has no signal.
   ASSERT_EQ(sink->source_entry(source.id())->states.size(), 2u);
-  Block block(20, 4);  // 100 frames per second
-  block.Put(0, 0, 0x100, Engine(999, 1));   // frame 0: left out
+  Block block(20, 4);                      // 100 frames per second
+  block.Put(0, 0, 0x100, Engine(999, 1));  // frame 0: left out
   block.Put(3, 0, 0x100, Engine(600, 127));
-  block.Put(5, 1, 0x100, Engine(777, 2));   // another bus: skipped
+  block.Put(5, 1, 0x100, Engine(777, 2));  // another bus: skipped
   block.Put(7, 0, 0x100, Engine(1200, 128));
   sink->process(block.View(), source.id());
 
@@ -73,7 +73,7 @@ TEST_F(SinkProcess, HeadersThatAreNoPacketsAndPacketsAtTheEndOfTheBlock) {
   block.Put(2, 0, 0x100, Engine(600, 50));
   block.Bytes()[2 * 16 + 2] = 0;  // length 0: not a header, the scan goes on
   block.Put(4, 0, 0x100, {0x58, 0x02, 60, 0, 0, 0, 0, 0});  // fills row 4
-  block.Bytes()[4 * 16 + 2] = 65;                          // length 65: not a header either
+  block.Bytes()[4 * 16 + 2] = 65;                           // length 65: not a header either
   block.Put(6, 0, 0x100, Engine(1200, 70));
   // A packet whose data end exactly at the end of the block is not read.
   block.Put(9, 0, 0x100, {1, 2, 3, 4, 5, 6, 7, 8});

@@ -24,6 +24,8 @@ namespace {
 std::atomic<std::uint64_t> g_allocations{0};
 }  // namespace
 
+// The replacement pair is malloc/free on both sides; GCC cannot see that through inlining.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(std::size_t size) {
   g_allocations.fetch_add(1, std::memory_order_relaxed);
   if (void* p = std::malloc(size == 0 ? 1 : size)) return p;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 
 #include "host/paramdb/CPqParamInstance.h"
@@ -65,9 +66,19 @@ void SignalRecorder::AddValue(Signal& signal, double time, double value) {
   signal.last = value;
   ++signal.values;
   if (m_out == nullptr || m_failed) return;
-  if (std::fprintf(m_out, "%.17g,%s,%.17g,%s\n", time, signal.name.c_str(), value,
-                   signal.unit.c_str()) < 0)
-    m_failed = true;
+  // to_chars with precision 17 writes exactly what "%.17g" writes, several times faster.
+  char row[128];
+  char* end = std::to_chars(row, row + 32, time, std::chars_format::general, 17).ptr;
+  *end++ = ',';
+  std::fwrite(row, 1, static_cast<std::size_t>(end - row), m_out);
+  std::fwrite(signal.name.data(), 1, signal.name.size(), m_out);
+  end = row;
+  *end++ = ',';
+  end = std::to_chars(end, row + 40, value, std::chars_format::general, 17).ptr;
+  *end++ = ',';
+  std::fwrite(row, 1, static_cast<std::size_t>(end - row), m_out);
+  std::fwrite(signal.unit.data(), 1, signal.unit.size(), m_out);
+  if (std::fputc('\n', m_out) == EOF) m_failed = true;
 }
 
 void SignalRecorder::AddFrame(std::uint64_t frame, CSlowSinkPlugin& sink) {

@@ -46,6 +46,8 @@ void CCanSink::process(const CDescriptionInterface& block, int sourceId) {
     state.lastFrame = -1;
   }
 
+  // One reading of the clock serves the block: its values arrive within microseconds.
+  m_blockTick = static_cast<std::uint32_t>(GetTickCount());
   const int channel = source_channel(sourceId);
   const auto decoder = m_decoders.find(channel);
   CCanDecoder* const dec = decoder == m_decoders.end() ? nullptr : decoder->second;
@@ -74,14 +76,16 @@ void CCanSink::process(const CDescriptionInterface& block, int sourceId) {
 void CCanSink::complete_lists(std::uint32_t len) {
   for (auto& [number, state] : m_current->states) {
     CFueGroeListeBasis& list = *state.list;
-    if (auto* pulses = dynamic_cast<CDzPulsListe*>(&list)) {
+    if (list.kind() == CFueGroeListeBasis::Kind::Pulse) {
+      auto* pulses = static_cast<CDzPulsListe*>(&list);
       if (list.empty()) {
         if (!timed_out(state, number)) list.append(len, state.lastValue);
       } else {
         pulses->CompletePulsList(len - static_cast<std::uint32_t>(list.total_length()));
       }
       pulses->CalcAverPulsF(m_frameRate);
-    } else if (auto* hops = dynamic_cast<CFueGroeHopListe*>(&list)) {
+    } else if (list.kind() == CFueGroeListeBasis::Kind::Hop) {
+      auto* hops = static_cast<CFueGroeHopListe*>(&list);
       if (list.empty()) {
         if (!timed_out(state, number)) list.append(len, state.lastValue);
       } else {
@@ -112,9 +116,9 @@ bool CCanSink::timed_out(SinkSignalState& state, int signal) {
 
 void CCanSink::callback(int signal, float value, int frame) {
   if (signal == -1 || m_current == nullptr) return;
-  const auto it = m_current->states.find(signal);
-  if (it == m_current->states.end()) return;
-  SinkSignalState& state = it->second;
+  SinkSignalState* const found = m_current->find(signal);
+  if (found == nullptr) return;
+  SinkSignalState& state = *found;
   if (state.lastFrame >= 0 && frame == state.lastFrame) {
     PrWin::Output(16, L"CCanSink::callback(): '%s' received twice for frame %u\n",
                   Tables().ApplicationSignalName(signal).GetString(), static_cast<unsigned>(frame));
@@ -124,10 +128,10 @@ void CCanSink::callback(int signal, float value, int frame) {
       static_cast<std::uint32_t>(state.lastFrame >= 0 ? frame - state.lastFrame : frame);
   float stored = 0.0F;
   CFueGroeListeBasis& list = *state.list;
-  if (dynamic_cast<CDzPulsListe*>(&list) != nullptr) {
+  if (list.kind() == CFueGroeListeBasis::Kind::Pulse) {
     stored = value == 0.0F ? std::numeric_limits<float>::max() : m_frameRate * 60.0F / value;
     list.append(length, stored);
-  } else if (dynamic_cast<CFueGroeHopListe*>(&list) != nullptr) {
+  } else if (list.kind() == CFueGroeListeBasis::Kind::Hop) {
     stored = value;
     list.append(length, stored);
   }
@@ -136,6 +140,6 @@ void CCanSink::callback(int signal, float value, int frame) {
                   Tables().ApplicationSignalName(signal).GetString(), frame, length);
   state.lastValue = stored;
   state.lastFrame = frame;
-  state.lastTick = static_cast<std::uint32_t>(GetTickCount());
+  state.lastTick = m_blockTick;
   state.silent = false;
 }

@@ -58,6 +58,7 @@ void CSlowSinkPlugin::update_container() {
         state.list = std::make_unique<CFueGroeHopListe>(signal.m_number);
       state.lastTick = now;
     }
+    entry.reindex();
   }
 }
 

@@ -6,7 +6,7 @@
 
 class CDzPulsListe : public CFueGroeListeBasis {
  public:
-  using CFueGroeListeBasis::CFueGroeListeBasis;
+  explicit CDzPulsListe(int signal) noexcept : CFueGroeListeBasis(signal, Kind::Pulse) {}
 
   // [processing] Fills the gap of `frames` frames behind the last pulse up to the block's end
   // with the last period: the rate goes on until the next pulse. Nothing for 0 or an empty list.

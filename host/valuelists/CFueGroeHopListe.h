@@ -4,7 +4,7 @@
 
 class CFueGroeHopListe : public CFueGroeListeBasis {
  public:
-  using CFueGroeListeBasis::CFueGroeListeBasis;
+  explicit CFueGroeHopListe(int signal) noexcept : CFueGroeListeBasis(signal, Kind::Hop) {}
 
   // [processing] Closes the list at `frames`: the lengths then sum to exactly that many. A short
   // list is extended with its last value, a long one cut at the end.

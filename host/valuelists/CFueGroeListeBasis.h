@@ -21,13 +21,18 @@ class CFueGroeListeBasis {
     float value;           // the kind's stored value (hop: the value; pulse: period in frames)
   };
 
-  explicit CFueGroeListeBasis(int signal) noexcept : m_signal(signal) {}
+  // What a list's entries are: the hot path asks this instead of casting.
+  enum class Kind { Pulse, Hop };
+
+  CFueGroeListeBasis(int signal, Kind kind) noexcept : m_signal(signal), m_kind(kind) {}
   virtual ~CFueGroeListeBasis() = default;
   CFueGroeListeBasis(const CFueGroeListeBasis&) = delete;
   CFueGroeListeBasis& operator=(const CFueGroeListeBasis&) = delete;
 
   // [any] The application signal the list records.
   int signal() const noexcept { return m_signal; }
+  // [any] Pulse list (CDzPulsListe) or hop list (CFueGroeHopListe).
+  Kind kind() const noexcept { return m_kind; }
   // [processing] Empties the list, keeping its storage.
   void clear() noexcept { m_entries.clear(); }
   bool empty() const noexcept { return m_entries.empty(); }
@@ -52,4 +57,5 @@ class CFueGroeListeBasis {
 
  private:
   int m_signal;
+  Kind m_kind;
 };

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/TestSupport.h"
+
 namespace {
 
 using app::RunOptions;
@@ -57,6 +59,28 @@ TEST(RunOptions, LimitsOfTheNumbers) {
   EXPECT_NE(Refused({"--seconds", "nan"}).find("not a positive number"), std::string::npos);
   // The module places messages within a frame and discards those more than 2 s after its start.
   EXPECT_NE(Refused({"--samples-per-frame", "3000"}).find("from 0.001 to 2 s"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RunOptions, DbcFilesPerChannelAndTheSignalOptions) {
+  testing_support::TempDir dir;
+  testing_support::WriteFile(dir / "a.dbc", "VERSION \"\"\n");
+  const std::string a = (dir / "a.dbc").string();
+  const RunOptions options = Parsed({"--dbc", "1=" + a, "--dbc", "0=" + a, "--dbc", "1=" + a,
+                                     "--all-signals", "--signals", "out.csv"});
+  EXPECT_EQ(options.dbc.size(), 2u);
+  EXPECT_EQ(options.dbc.at(0), a);
+  EXPECT_TRUE(options.allSignals);
+  EXPECT_EQ(options.signals, "out.csv");
+  EXPECT_EQ(Refused({"--dbc", "256=" + a}),
+            "--dbc: '256=" + a + "' is not CHANNEL=FILE with a channel from 0 to 255");
+  EXPECT_EQ(Refused({"--dbc", a}),
+            "--dbc: '" + a + "' is not CHANNEL=FILE with a channel from 0 to 255");
+  EXPECT_EQ(Refused({"--dbc", "0=" + (dir / "missing.dbc").string()}),
+            "--dbc: " + (dir / "missing.dbc").string() + ": no such file");
 }
 
 }  // namespace

@@ -1,0 +1,76 @@
+#include "app/SignalRecorder.h"
+
+#include <gtest/gtest.h>
+
+#include "host/slowsampling/CAsyncSource.h"
+#include "host/slowsampling/CSourceInfo.h"
+#include "host/valuelists/CDzPulsListe.h"
+#include "host/valuelists/CFueGroeHopListe.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+class Source : public SlowSampling::CAsyncSource {
+ public:
+  Source() : CAsyncSource(nullptr, L"source") {
+    SlowSampling::CSourceInfo::SourceInfo().signin(this);
+  }
+};
+
+// A sink whose lists the test fills as the CAN sink would after a block.
+class FilledSink : public CSlowSinkPlugin {
+ public:
+  explicit FilledSink(Source& source) {
+    add_src(&source);
+    auto& entry = m_sourceTable[source.id()];
+    entry.signals = {{L"rpm", 1}, {L"temp", 3}};
+    update_container();
+    m_pulses = entry.states.at(1).list.get();
+    m_hops = entry.states.at(3).list.get();
+  }
+  CFueGroeListeBasis* m_pulses;
+  CFueGroeListeBasis* m_hops;
+};
+
+TEST(SignalRecorder, OneRowPerDecodedValueAtItsFrameAlignedTime) {
+  testing_support::TempDir dir;
+  Source source;
+  FilledSink sink(source);
+  app::SignalRecorder recorder(0.001, 100);
+  std::string error;
+  ASSERT_TRUE(recorder.Open(dir / "signals.csv", error)) << error;
+  // Frame 2: pulses at slow samples 3 and 7 (periods of 100 and 50 samples at 1000 samples per
+  // second: 600 and 1200 per minute) and the completion to the frame's end, which is no value;
+  // one hop at sample 5 and its completion.
+  sink.m_pulses->append(3, 100.0F);
+  sink.m_pulses->append(4, 50.0F);
+  sink.m_pulses->append(93, 50.0F);
+  sink.m_hops->append(5, 87.5F);
+  sink.m_hops->append(95, 87.5F);
+  recorder.AddFrame(2, sink);
+  // Frame 3 brings no values: its lists only carry the last ones on.
+  sink.m_pulses->clear();
+  sink.m_pulses->append(100, 50.0F);
+  sink.m_hops->clear();
+  sink.m_hops->append(100, 87.5F);
+  recorder.AddFrame(3, sink);
+  ASSERT_TRUE(recorder.Close(error)) << error;
+
+  EXPECT_EQ(testing_support::ReadFile(dir / "signals.csv"),
+            "time,signal,value,unit\n"
+            "0.20300000000000001,Engine speed,600,1/min\n"
+            "0.20700000000000002,Engine speed,1200,1/min\n"
+            "0.20500000000000002,Coolant temperature,87.5,°C\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()),
+            1);  // no temporary file left
+  const auto signals = recorder.Signals();
+  ASSERT_EQ(signals.size(), 2u);
+  EXPECT_EQ(signals[1].name, "Engine speed");
+  EXPECT_EQ(signals[1].values, 2u);
+  EXPECT_EQ(signals[1].last, 1200.0);
+  EXPECT_EQ(signals[1].min, 600.0);
+  EXPECT_EQ(signals[1].max, 1200.0);
+}
+
+}  // namespace

@@ -97,7 +97,7 @@ void CCanSink::sync_signals() {
 }
 
 void CCanSink::apply_settings() {
-  m_timeout = m_dlg.m_timeout;
+  m_timeout = m_editTimeout;
   sync_signals();
   write_params();
   for (auto& [channel, decoder] : m_decoders)

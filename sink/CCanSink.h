@@ -9,7 +9,6 @@
 #include <map>
 #include <set>
 
-#include "dialogs/CCanSinkDlg.h"
 #include "frame/CanPacket.h"
 #include "host/slowsampling/CSlowSinkPlugin.h"
 #include "sink/CCanDecoder.h"
@@ -26,7 +25,8 @@ class CCanSink : public CSlowSinkPlugin {
   CCanSink(const CCanSink&) = delete;
   CCanSink& operator=(const CCanSink&) = delete;
 
-  void ShowSettingsDialog() override { m_dlg.show(); }
+  // The "CAN Decoding" dialog comes with the UI; until then there is nothing to show.
+  void ShowSettingsDialog() override {}
   void create(CSlowSink* sink) override { CSlowSinkPlugin::create(sink); }
   // True exactly for CAN sources.
   bool accepts_src(SlowSampling::CAsyncSource* source) override;
@@ -56,7 +56,9 @@ class CCanSink : public CSlowSinkPlugin {
   // [any] State for tests and the dialog.
   const DecoderTable& decoders() const noexcept { return m_decoders; }
   unsigned int timeout() const noexcept { return m_timeout; }
-  CCanSinkDlg& dialog() noexcept { return m_dlg; }
+  // [ui] The dialog's edit copy of the time-out, seconds, which apply_settings takes over.
+  unsigned int edit_timeout() const noexcept { return m_editTimeout; }
+  void set_edit_timeout(unsigned int seconds) noexcept { m_editTimeout = seconds; }
 
  private:
   int source_channel(int sourceId) const;
@@ -65,7 +67,7 @@ class CCanSink : public CSlowSinkPlugin {
   void apply_param_db_files();
 
   unsigned int m_timeout = 0;
-  CCanSinkDlg m_dlg{this};
+  unsigned int m_editTimeout = 0;  // the dialog's edit copy of m_timeout
   DecoderTable m_decoders;
   float m_frameRate = 0.0F;
   SinkSourceEntry* m_current = nullptr;  // the entry of the block in process; null: none

@@ -1,10 +1,5 @@
 #include "app/CaptureWriter.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 #include "frame/CanPacket.h"
 
 namespace app {
@@ -39,24 +34,9 @@ std::size_t FormatLine(char* line, double seconds, const can::PacketRef& packet)
 
 }  // namespace
 
-CaptureWriter::~CaptureWriter() {
-  if (m_out == nullptr) return;
-  std::fclose(m_out);
-  std::error_code ec;
-  std::filesystem::remove(m_temp, ec);
-}
-
 bool CaptureWriter::Open(const std::filesystem::path& file, std::string& error) {
-  m_file = file;
-  m_temp = file;
-  m_temp += ".tmp-" + std::to_string(::getpid());
-  m_out = std::fopen(m_temp.c_str(), "wb");
-  if (m_out == nullptr) {
-    error = file.string() + ": cannot write: " + std::strerror(errno);
-    return false;
-  }
   m_text.reserve(1 << 16);
-  return true;
+  return m_out.Open(file, error);
 }
 
 std::size_t CaptureWriter::AppendFrame(std::string& out, std::uint64_t frame, double samplePeriod,
@@ -82,27 +62,17 @@ std::size_t CaptureWriter::AppendFrame(std::string& out, std::uint64_t frame, do
 
 void CaptureWriter::AddFrame(std::uint64_t frame, std::span<const float> region,
                              unsigned floatsPerSample) noexcept {
-  if (m_out == nullptr || m_failed) return;
+  if (!m_out.good()) return;
   m_text.clear();
   m_messages +=
       AppendFrame(m_text, frame, m_samplePeriod, m_samplesPerFrame, region, floatsPerSample);
-  if (!m_text.empty() && std::fwrite(m_text.data(), 1, m_text.size(), m_out) != m_text.size())
-    m_failed = true;
+  if (!m_text.empty() &&
+      std::fwrite(m_text.data(), 1, m_text.size(), m_out.stream()) != m_text.size())
+    m_out.fail();
 }
 
 bool CaptureWriter::Close(std::string& error) {
-  if (m_out == nullptr) return true;
-  bool ok = !m_failed && std::fflush(m_out) == 0 && ::fsync(::fileno(m_out)) == 0;
-  const int writeError = errno;
-  ok = std::fclose(m_out) == 0 && ok;
-  m_out = nullptr;
-  std::error_code ec;
-  if (ok) std::filesystem::rename(m_temp, m_file, ec);
-  if (ok && !ec) return true;
-  error = m_file.string() +
-          ": cannot write: " + (ec ? ec.message() : std::string(std::strerror(writeError)));
-  std::filesystem::remove(m_temp, ec);
-  return false;
+  return m_out.Close(error);
 }
 
 }  // namespace app

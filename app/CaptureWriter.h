@@ -18,13 +18,14 @@
 #include <span>
 #include <string>
 
+#include "app/AtomicOutputFile.h"
+
 namespace app {
 
 class CaptureWriter {
  public:
   CaptureWriter(double samplePeriod, unsigned samplesPerFrame) noexcept
       : m_samplePeriod(samplePeriod), m_samplesPerFrame(samplesPerFrame) {}
-  ~CaptureWriter();  // an unclosed capture leaves no file behind
   CaptureWriter(const CaptureWriter&) = delete;
   CaptureWriter& operator=(const CaptureWriter&) = delete;
 
@@ -49,11 +50,8 @@ class CaptureWriter {
  private:
   double m_samplePeriod;
   unsigned m_samplesPerFrame;
-  std::filesystem::path m_file;
-  std::filesystem::path m_temp;
-  std::FILE* m_out = nullptr;
-  bool m_failed = false;  // a write failed; Close reports it
-  std::string m_text;     // the lines of one frame, reused
+  AtomicOutputFile m_out;
+  std::string m_text;  // the lines of one frame, reused
   std::uint64_t m_messages = 0;
 };
 

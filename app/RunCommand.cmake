@@ -22,6 +22,7 @@ add_library(canhost_run STATIC
   RunOptions.cpp
   RunSummary.cpp
   SettingsSeed.cpp
+  AtomicOutputFile.cpp
   CanSinkHost.cpp
   SignalRecorder.cpp
   ${CMAKE_CURRENT_BINARY_DIR}/EmbeddedSettings.cpp)

@@ -1,9 +1,6 @@
 #include "app/SignalRecorder.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cstring>
 
@@ -28,26 +25,11 @@ std::string Field(const std::string& text) {
 
 }  // namespace
 
-SignalRecorder::~SignalRecorder() {
-  if (m_out != nullptr) {
-    std::fclose(m_out);
-    std::error_code ec;
-    std::filesystem::remove(m_temp, ec);
-  }
-}
-
 bool SignalRecorder::Open(const std::filesystem::path& file, std::string& error) {
-  m_file = file;
-  m_temp = file;
-  m_temp += ".tmp-" + std::to_string(::getpid());
-  m_out = std::fopen(m_temp.c_str(), "wb");
-  if (m_out == nullptr) {
-    error = file.string() + ": cannot write: " + std::strerror(errno);
-    return false;
-  }
+  if (!m_out.Open(file, error)) return false;
   m_buffer.resize(kBufferBytes);
-  std::setvbuf(m_out, m_buffer.data(), _IOFBF, m_buffer.size());
-  std::fputs("time,signal,value,unit\n", m_out);
+  std::setvbuf(m_out.stream(), m_buffer.data(), _IOFBF, m_buffer.size());
+  std::fputs("time,signal,value,unit\n", m_out.stream());
   return true;
 }
 
@@ -65,20 +47,21 @@ void SignalRecorder::AddValue(Signal& signal, double time, double value) {
   signal.max = signal.values == 0 ? value : std::max(signal.max, value);
   signal.last = value;
   ++signal.values;
-  if (m_out == nullptr || m_failed) return;
+  if (!m_out.good()) return;
+  std::FILE* out = m_out.stream();
   // to_chars with precision 17 writes exactly what "%.17g" writes, several times faster.
   char row[128];
   char* end = std::to_chars(row, row + 32, time, std::chars_format::general, 17).ptr;
   *end++ = ',';
-  std::fwrite(row, 1, static_cast<std::size_t>(end - row), m_out);
-  std::fwrite(signal.name.data(), 1, signal.name.size(), m_out);
+  std::fwrite(row, 1, static_cast<std::size_t>(end - row), out);
+  std::fwrite(signal.name.data(), 1, signal.name.size(), out);
   end = row;
   *end++ = ',';
   end = std::to_chars(end, row + 40, value, std::chars_format::general, 17).ptr;
   *end++ = ',';
-  std::fwrite(row, 1, static_cast<std::size_t>(end - row), m_out);
-  std::fwrite(signal.unit.data(), 1, signal.unit.size(), m_out);
-  if (std::fputc('\n', m_out) == EOF) m_failed = true;
+  std::fwrite(row, 1, static_cast<std::size_t>(end - row), out);
+  std::fwrite(signal.unit.data(), 1, signal.unit.size(), out);
+  if (std::fputc('\n', out) == EOF) m_out.fail();
 }
 
 void SignalRecorder::AddFrame(std::uint64_t frame, CSlowSinkPlugin& sink) {
@@ -103,18 +86,7 @@ void SignalRecorder::AddFrame(std::uint64_t frame, CSlowSinkPlugin& sink) {
 }
 
 bool SignalRecorder::Close(std::string& error) {
-  if (m_out == nullptr) return true;
-  bool ok = !m_failed && std::fflush(m_out) == 0;
-  const int writeError = errno;
-  ok = std::fclose(m_out) == 0 && ok;
-  m_out = nullptr;
-  std::error_code ec;
-  if (ok) std::filesystem::rename(m_temp, m_file, ec);
-  if (ok && !ec) return true;
-  error = m_file.string() +
-          ": cannot write: " + (ec ? ec.message() : std::string(std::strerror(writeError)));
-  std::filesystem::remove(m_temp, ec);
-  return false;
+  return m_out.Close(error);
 }
 
 std::vector<SignalRecorder::Signal> SignalRecorder::Signals() const {

@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/AtomicOutputFile.h"
 #include "host/slowsampling/CSlowSinkPlugin.h"
 
 namespace app {
@@ -36,7 +37,7 @@ class SignalRecorder {
 
   SignalRecorder(double samplePeriod, unsigned samplesPerFrame)
       : m_samplePeriod(samplePeriod), m_samplesPerFrame(samplesPerFrame) {}
-  ~SignalRecorder();
+  ~SignalRecorder() = default;
   SignalRecorder(const SignalRecorder&) = delete;
   SignalRecorder& operator=(const SignalRecorder&) = delete;
 
@@ -58,11 +59,8 @@ class SignalRecorder {
   double m_samplePeriod;
   unsigned m_samplesPerFrame;
   std::map<int, Signal> m_signals;  // by application signal number
-  std::filesystem::path m_file;
-  std::filesystem::path m_temp;
-  std::FILE* m_out = nullptr;
-  bool m_failed = false;
-  std::vector<char> m_buffer;  // stdio buffer of m_out
+  std::vector<char> m_buffer;       // stdio buffer of m_out: declared first, so it outlives m_out
+  AtomicOutputFile m_out;
 };
 
 }  // namespace app

@@ -1,0 +1,44 @@
+#include "app/AtomicOutputFile.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace app {
+
+AtomicOutputFile::~AtomicOutputFile() {
+  if (m_out == nullptr) return;
+  std::fclose(m_out);
+  std::error_code ec;
+  std::filesystem::remove(m_temp, ec);
+}
+
+bool AtomicOutputFile::Open(const std::filesystem::path& file, std::string& error) {
+  m_file = file;
+  m_temp = file;
+  m_temp += ".tmp-" + std::to_string(::getpid());
+  m_out = std::fopen(m_temp.c_str(), "wb");
+  if (m_out == nullptr) {
+    error = file.string() + ": cannot write: " + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
+bool AtomicOutputFile::Close(std::string& error) {
+  if (m_out == nullptr) return true;
+  bool ok = !m_failed && std::fflush(m_out) == 0 && ::fsync(::fileno(m_out)) == 0;
+  const int writeError = errno;
+  ok = std::fclose(m_out) == 0 && ok;
+  m_out = nullptr;
+  std::error_code ec;
+  if (ok) std::filesystem::rename(m_temp, m_file, ec);
+  if (ok && !ec) return true;
+  error = m_file.string() +
+          ": cannot write: " + (ec ? ec.message() : std::string(std::strerror(writeError)));
+  std::filesystem::remove(m_temp, ec);
+  return false;
+}
+
+}  // namespace app

@@ -75,24 +75,49 @@ std::string Quoted(std::string_view text) {
 
 }  // namespace
 
-bool CanLogReader::Open(const std::filesystem::path& file) {
+void CanLogReader::Reset(std::string name) {
   m_in.close();
   m_in.clear();
-  m_in.open(file, std::ios::binary);
-  m_name = file.string();
+  m_text = {};
+  m_fromText = false;
+  m_name = std::move(name);
   m_lineNumber = 0;
   m_ascBase = 16;
   m_ascRelative = false;
   m_ascLastNs = 0;
   m_error.clear();
+}
+
+bool CanLogReader::Open(const std::filesystem::path& file) {
+  Reset(file.string());
+  m_in.open(file, std::ios::binary);
   if (!m_in) m_error = m_name + ": cannot open";
   return m_error.empty();
 }
 
+void CanLogReader::OpenText(std::string_view text, std::string name) {
+  Reset(std::move(name));
+  m_text = text;
+  m_fromText = true;
+}
+
+// The next line into m_line, without its line end.
+bool CanLogReader::NextLine() {
+  if (!m_fromText) {
+    if (!std::getline(m_in, m_line)) return false;
+  } else {
+    if (m_text.empty()) return false;
+    const std::size_t end = m_text.find('\n');
+    m_line.assign(m_text.substr(0, end));
+    m_text.remove_prefix(end == std::string_view::npos ? m_text.size() : end + 1);
+  }
+  if (!m_line.empty() && m_line.back() == '\r') m_line.pop_back();
+  return true;
+}
+
 bool CanLogReader::Next(CanLogEntry& entry) {
-  while (std::getline(m_in, m_line)) {
+  while (NextLine()) {
     ++m_lineNumber;
-    if (!m_line.empty() && m_line.back() == '\r') m_line.pop_back();
     if (ReadLine(m_line, entry)) {
       if (!entry.error.empty()) entry.error.insert(0, m_name + ":");
       return true;

@@ -1,6 +1,7 @@
 #include "host/candriver/CanLogReader.h"
 
 #include <charconv>
+#include <cstdint>
 
 namespace XeCanDriverKvaser {
 namespace {
@@ -41,6 +42,8 @@ bool ParseNumber(std::string_view text, int base, std::uint32_t& value) {
   return ec == std::errc() && end == text.data() + text.size();
 }
 
+constexpr std::int64_t kMaxLogSeconds = INT64_MAX / 1'000'000'000 - 1;
+
 // "seconds[.fraction]" as exact nanoseconds; digits beyond the ninth decimal are dropped.
 bool ParseSeconds(std::string_view text, std::int64_t& ns) {
   const std::size_t dot = text.find('.');
@@ -49,6 +52,8 @@ bool ParseSeconds(std::string_view text, std::int64_t& ns) {
   std::int64_t seconds = 0;
   for (const char c : whole)
     seconds = seconds * 10 + (c - '0');
+  // Ten digits reach past what nanoseconds in 64 bits hold (year 2262).
+  if (seconds > kMaxLogSeconds) return false;
   std::int64_t fraction = 0;
   if (dot != std::string_view::npos) {
     const std::string_view digits = text.substr(dot + 1);
@@ -221,7 +226,7 @@ bool CanLogReader::ParseCandump(CanLogEntry& entry) {
 
 bool CanLogReader::AscTime(std::string_view token, CanLogEntry& entry) {
   std::int64_t ns = 0;
-  if (!ParseSeconds(token, ns)) return false;
+  if (!ParseSeconds(token, ns) || (m_ascRelative && ns > INT64_MAX - m_ascLastNs)) return false;
   m_ascLastNs = m_ascRelative ? m_ascLastNs + ns : ns;
   entry.timeNs = m_ascLastNs;
   return true;
@@ -352,6 +357,8 @@ bool CanLogReader::ParseAscFd(CanLogEntry& entry) {
     m.flags |= kCanFlagFd | (brs ? kCanFlagBrs : 0u) | (esi ? kCanFlagEsi : 0u);
     m.length = static_cast<std::int32_t>(dataLength);
   } else if (lineFlags & 0x10) {
+    // Columns shifted by a missing field can put data bytes before a flags word that says remote.
+    if (dataLength > 0) return Fail(entry, "a remote frame with data bytes");
     m.flags |= kCanFlagRemote;
     m.length = static_cast<std::int32_t>(dlc);
   } else {

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -55,6 +56,7 @@ void WriteSettings(const std::filesystem::path& dir) {
          << 0x300 + c << ',' << 0x18FEF100 + c << std::dec << " period=" << kPeriodUs
          << "us phase=" << c * kPeriodUs / kChannels << "us data=counter\n";
   }
+  std::filesystem::create_directory(dir);
   WriteFile(dir / "Application.sea", sea.str());
   WriteFile(dir / "candriver.conf", conf.str());
 }
@@ -107,8 +109,9 @@ void ExpectNothingLostOrUnaccounted(const Summary& s, double expectedPerChannel)
     for (std::size_t i = 0; i < s.columns.size(); ++i) {
       if (s.columns[i] == "received") continue;
       accounted += row[i];
-      if (s.columns[i] != "delivered" && s.columns[i] != "waiting")
+      if (s.columns[i] != "delivered" && s.columns[i] != "waiting") {
         EXPECT_EQ(row[i], 0) << s.columns[i] << " of row " << label;
+      }
     }
     EXPECT_EQ(Column(s, row, "received"), accounted) << "row " << label;
     if (label == "total") continue;
@@ -155,6 +158,7 @@ TEST(Soak, SixteenChannelsAtEightyPercentLoadLoseNothingAndKeepTheirMemory) {
   ASSERT_EQ(testing_support::ExitCodeOf(status), 0) << out << ReadFile(dir / "err");
 
   const double perChannel = seconds * kIdsPerGenerator * 1e6 / kPeriodUs;
+  std::fputs(out.c_str(), stdout);
   ExpectNothingLostOrUnaccounted(ParseSummary(out), perChannel);
 
   // Flat: after the first fifth (warm-up: buffers and the container reach their size), the last

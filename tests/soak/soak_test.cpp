@@ -178,5 +178,10 @@ TEST(Soak, SixteenChannelsAtEightyPercentLoadLoseNothingAndKeepTheirMemory) {
       seconds, kChannels, perChannel * kChannels / seconds, 100.0 * cpu / seconds,
       usage.ru_utime.tv_sec, usage.ru_utime.tv_usec / 10000, usage.ru_stime.tv_sec,
       usage.ru_stime.tv_usec / 10000, early, late);
+  // The course of the resident memory in tenths of the run tells growth from a one-off peak.
+  std::printf("soak: RSS kB by tenth of the run:");
+  for (int tenth = 0; tenth < 10; ++tenth)
+    std::printf(" %ld", *at(tenth / 10.0));
+  std::printf("\n");
   RecordProperty("cpu_percent", std::to_string(100.0 * cpu / seconds));
 }

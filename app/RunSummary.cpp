@@ -8,12 +8,11 @@ namespace {
 std::string Row(const char* label, const SlowSampling::SourceStatistics& s,
                 const std::string& name) {
   char text[160];
-  std::snprintf(text, sizeof text, "%7s %10llu %10llu %9llu %9llu %9llu %9llu", label,
-                static_cast<unsigned long long>(s.received),
-                static_cast<unsigned long long>(s.delivered),
-                static_cast<unsigned long long>(s.old), static_cast<unsigned long long>(s.future),
-                static_cast<unsigned long long>(s.waiting),
-                static_cast<unsigned long long>(s.overflow));
+  std::snprintf(
+      text, sizeof text, "%7s %10llu %10llu %9llu %9llu %9llu %9llu", label,
+      static_cast<unsigned long long>(s.received), static_cast<unsigned long long>(s.delivered),
+      static_cast<unsigned long long>(s.old), static_cast<unsigned long long>(s.future),
+      static_cast<unsigned long long>(s.waiting), static_cast<unsigned long long>(s.overflow));
   std::string row = text;
   if (!name.empty()) row += "  " + name;
   return row + "\n";

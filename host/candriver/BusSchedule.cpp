@@ -20,7 +20,8 @@ void BusSchedule::Start(std::int64_t nowNs, const BusParams& params) {
   m_mailboxes.clear();
   // A bus that started in classic mode has no data rate: its CAN FD generator frames (heard only
   // by CAN FD nodes) go at the one rate it has.
-  const BusParams fdParams = params.fd ? params : BusParams{true, 0, params.bitrate, params.bitrate};
+  const BusParams fdParams =
+      params.fd ? params : BusParams{true, 0, params.bitrate, params.bitrate};
   for (const TrafficGenerator& g : m_generators) {
     for (std::size_t i = 0; i < g.frames(); ++i) {
       CanMessage probe;
@@ -75,7 +76,8 @@ BusSchedule::Choice BusSchedule::Pick(std::int64_t atNs) const noexcept {
   std::uint32_t bestKey = 0;
   std::int64_t bestReady = 0;
   const auto better = [&](std::uint32_t key, std::int64_t ready) {
-    return (!best.mailbox && !best.sender) || key < bestKey || (key == bestKey && ready < bestReady);
+    return (!best.mailbox && !best.sender) || key < bestKey ||
+           (key == bestKey && ready < bestReady);
   };
   for (const Mailbox& m : m_mailboxes) {
     const std::int64_t ready = m.generator->DueNs(m.full ? m.next - 1 : m.next);

@@ -20,11 +20,11 @@ namespace XeCanDriverKvaser::detail {
 
 // One frame that went over the bus.
 struct BusFrame {
-  CanMessage message;          // as sent; channel: the sender's, -1 for a generator
-  std::int64_t startNs = 0;    // host time of its start-of-frame bit
-  std::int64_t endNs = 0;      // host time its intermission ends: receivers stamp this
+  CanMessage message;            // as sent; channel: the sender's, -1 for a generator
+  std::int64_t startNs = 0;      // host time of its start-of-frame bit
+  std::int64_t endNs = 0;        // host time its intermission ends: receivers stamp this
   const void* sender = nullptr;  // the sending node, null for a generator
-  BusParams params;            // the rates it was sent at
+  BusParams params;              // the rates it was sent at
 };
 
 class BusSchedule {
@@ -64,11 +64,11 @@ class BusSchedule {
  private:
   struct Mailbox {  // one identifier of a generator
     const TrafficGenerator* generator;
-    std::size_t index;         // identifier index in the generator
-    std::uint32_t key;         // ArbitrationKey
-    std::int64_t durationNs;   // FrameDurationNs at the bus's rates
-    std::int64_t next = 0;     // next period not yet due
-    bool full = false;         // period next - 1 waits
+    std::size_t index;        // identifier index in the generator
+    std::uint32_t key;        // ArbitrationKey
+    std::int64_t durationNs;  // FrameDurationNs at the bus's rates
+    std::int64_t next = 0;    // next period not yet due
+    bool full = false;        // period next - 1 waits
   };
   struct Pending {
     std::int64_t readyNs;

@@ -1,5 +1,7 @@
 #include "host/candriver/CanControl.h"
 
+#include <exception>
+
 #include "host/candriver/DriverLog.h"
 #include "host/services/HostClock.h"
 

@@ -85,7 +85,7 @@ class CanControl {
   detail::DeliveryTracker::Receiver m_receiver;
   std::atomic<std::uint64_t> m_lost{0};
   host::LogThrottle m_monitorErrors;  // the reception thread's own
-  std::thread m_thread;  // last: it starts when everything above exists
+  std::thread m_thread;               // last: it starts when everything above exists
 };
 
 }  // namespace XeCanDriverKvaser

@@ -70,8 +70,7 @@ constexpr std::int64_t FrameDurationNs(const CanMessage& m, const BusParams& par
 // and a data frame beats a remote request with the same identifier.
 constexpr std::uint32_t ArbitrationKey(const CanMessage& m) noexcept {
   const bool remote = (m.flags & kCanFlagRemote) != 0;
-  if (!(m.flags & kCanFlagExtended))
-    return (m.id & 0x7FFu) << 21 | (remote ? 1u : 0u) << 20;
+  if (!(m.flags & kCanFlagExtended)) return (m.id & 0x7FFu) << 21 | (remote ? 1u : 0u) << 20;
   const std::uint32_t base = (m.id >> 18) & 0x7FFu;
   const std::uint32_t extension = m.id & 0x3FFFFu;
   return base << 21 | 1u << 20 | 1u << 19 | extension << 1 | (remote ? 1u : 0u);

@@ -7,9 +7,10 @@
 // kReorderNs ahead of the frame handed out next, so a merged log whose interfaces are slightly
 // out of step plays sorted (equal times keep the log's order). A frame stamped earlier than one
 // already handed out is beyond that window: it is logged with file and line and skipped. The
-// first frame played is the earliest of the log's first window. Unreadable lines are logged with file and line and skipped;
-// error frames are skipped; CAN FD frames on a channel opened without CAN FD are skipped and
-// counted in one log line at the end of the log. A replay channel sends nothing.
+// first frame played is the earliest of the log's first window. Unreadable lines are logged with
+// file and line and skipped; error frames are skipped; CAN FD frames on a channel opened without
+// CAN FD are skipped and counted in one log line at the end of the log. A replay channel sends
+// nothing.
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
@@ -87,7 +88,7 @@ class ReplayPort final : public CanPort {
   std::int64_t m_startNs = 0;  // on-bus time of the current run
   bool m_pending = false;      // m_next is the next frame
   Ahead m_next{};
-  bool m_done = true;          // log played to its end (or not started)
+  bool m_done = true;  // log played to its end (or not started)
   bool m_haveFirst = false;
   std::int64_t m_firstLogNs = 0;
   std::int64_t m_pendingDue = 0;  // host time the pending frame is stamped with

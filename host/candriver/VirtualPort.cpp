@@ -60,8 +60,7 @@ bool VirtualPort::DoSend(const CanMessage& message) {
 FetchResult VirtualPort::DoFetch(CanMessage* out, std::size_t capacity) noexcept {
   const VirtualBus::Fetched fetched = m_bus->Fetch(*this, out, capacity);
   m_nextNs = fetched.nextNs;
-  const std::uint64_t lost =
-      m_lostLog.Count(fetched.result.lost, host::HostClock().now_ns());
+  const std::uint64_t lost = m_lostLog.Count(fetched.result.lost, host::HostClock().now_ns());
   Report(L" messages lost: receive queue full (the read monitors fell " +
              std::to_wstring(VirtualBus::kReceiveQueue) + L" frames behind)",
          lost);

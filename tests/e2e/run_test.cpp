@@ -278,8 +278,8 @@ TEST(CanhostRun, OverloadOnSixteenChannelsIsBoundedAndAccounted) {
   }
   WriteFile(settings / "Application.sea", sources);
   WriteFile(settings / "candriver.conf", conf + "generator default id=1,2,3,4 period=10us\n");
-  const auto r = RunProgram("canhost", {"run", "--fast", "--quiet", "--seconds", "2",
-                                        "--settings", settings.string()});
+  const auto r = RunProgram(
+      "canhost", {"run", "--fast", "--quiet", "--seconds", "2", "--settings", settings.string()});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   const auto rows = ParseSummary(r.out);
   ASSERT_EQ(rows.size(), 17u) << r.out;

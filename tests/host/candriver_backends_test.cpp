@@ -1,7 +1,7 @@
 // The behaviour every backend shares, run on each backend that can run here: the virtual bus
 // (messages sent from a second channel) and the log replay (the same messages from a log).
-#include <cstdio>
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <set>
 
@@ -48,7 +48,7 @@ struct VirtualBackend {
   // (110 µs) are sent, so these follow it in priority order.
   static std::int64_t ArrivalNs(std::size_t i) {
     constexpr std::array<std::int64_t, 5> kArrival = {190'000, 1'820'000, 1'964'500, 2'074'500,
-                                                     250'130'000};
+                                                      250'130'000};
     return kArrival[i];
   }
   CanIo sender{1};

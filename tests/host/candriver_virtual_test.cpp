@@ -120,7 +120,8 @@ TEST_F(VirtualBus, GeneratorYieldsExactlyTheFramesDue) {
       EXPECT_EQ(got[i++].timestamp, (45'000'000u + 374'000 + 130'000) / 125'000);
     }
     // 270 µs for the standard frame, then 320 µs for the extended one.
-    for (const auto& [id, endNs] : {std::pair{0x123u, 270'000u}, std::pair{0x18FEF100u, 590'000u}}) {
+    for (const auto& [id, endNs] :
+         {std::pair{0x123u, 270'000u}, std::pair{0x18FEF100u, 590'000u}}) {
       SCOPED_TRACE(i);
       EXPECT_EQ(got[i].id, id);
       EXPECT_EQ(got[i].length, 8);

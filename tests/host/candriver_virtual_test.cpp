@@ -1,3 +1,5 @@
+#include <stdexcept>
+
 #include "host/candriver/ChannelClock.h"
 #include "tests/host/DriverFixture.h"
 
@@ -152,6 +154,25 @@ TEST_F(VirtualBus, DefaultConfigurationHasFourChannelsOnOneBus) {
   SetTime(Now() + 1'000'000);
   ASSERT_TRUE(WaitUntilDelivered());
   EXPECT_EQ(collector.size(), 1u);
+}
+
+// A monitor that throws on every message costs one log line a second, with the count and the
+// exception's message; the reception thread goes on and the monitors after it still run.
+TEST_F(VirtualBus, ThrowingMonitorIsReportedWithItsMessageOnceASecond) {
+  Configure("channel 0 virtual\ngenerator default id=123 period=1ms\n");
+  CanIo io(0);
+  CanControl control(L"CAN 0", io);
+  control.AddCanReadMonitor([](const CanMessage&) -> bool { throw std::runtime_error("boom"); });
+  Collector after(control);
+  ASSERT_TRUE(OnBus(io));
+  for (const std::int64_t t : {1'000'500'000LL, 2'000'500'000LL, 3'000'500'000LL}) {
+    SetTime(t);
+    ASSERT_TRUE(WaitUntilDelivered());
+  }
+  EXPECT_EQ(after.size(), 3000u);
+  EXPECT_EQ(Logged(L"candriver: a read monitor of 'CAN 0' threw"), 3u);
+  EXPECT_EQ(Logged(L"candriver: a read monitor of 'CAN 0' threw 1 time: boom"), 1u);
+  EXPECT_EQ(Logged(L"candriver: a read monitor of 'CAN 0' threw 1000 times, the last: boom"), 2u);
 }
 
 }  // namespace

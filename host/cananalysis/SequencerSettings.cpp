@@ -20,20 +20,6 @@ std::optional<unsigned> ParseNumber(std::string_view text, int base) {
   return value;
 }
 
-std::vector<std::string_view> Words(std::string_view line) {
-  std::vector<std::string_view> words;
-  std::size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
-      ++i;
-    const std::size_t start = i;
-    while (i < line.size() && line[i] != ' ' && line[i] != '\t')
-      ++i;
-    if (i > start) words.push_back(line.substr(start, i - start));
-  }
-  return words;
-}
-
 // Why a request line is wrong, or nothing.
 struct Failure {
   SequencerSettingsError error;
@@ -125,13 +111,14 @@ std::string RequestText(const char* keyword, const SequencerRequest& r) {
 SequencerSettings SequencerSettings::Parse(std::string_view text) {
   SequencerSettings settings;
   int number = 0;
+  std::vector<std::string_view> words;
   while (!text.empty()) {
     const auto nl = text.find('\n');
     std::string_view line = text.substr(0, nl);
     text = nl == std::string_view::npos ? std::string_view{} : text.substr(nl + 1);
     ++number;
     line = mfc::TrimBlanks(line.substr(0, line.find('#')));
-    const auto words = Words(line);
+    mfc::SplitBlanks(line, words);
     if (words.empty()) continue;
     const auto fail = [&](Failure f) {
       settings.problems.push_back({number, f.error, std::move(f.text)});

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <functional>
 #include <map>
-#include <sstream>
 
 #include "host/cananalysis/AnalysisTimer.h"
 #include "host/cananalysis/CCanSequencer.h"
@@ -86,17 +85,10 @@ TEST_F(ObdDecode, CaptureOfTheSimulatorDecodesToTheDriveCycle) {
   const auto r = testing_support::RunProgram(
       "canhost", {"dbc", "decode", "--dbc", dbc.string(), (m_dir / "obd.log").string()});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  std::istringstream rows(r.out);
-  std::string row;
-  std::getline(rows, row);
   std::map<std::string, int> decoded;
-  while (std::getline(rows, row)) {
+  for (const auto& cells : testing_support::CsvRows(r.out)) {
     // time,channel,id,message,signal,value
-    std::vector<std::string> cells;
-    std::istringstream split(row);
-    for (std::string cell; std::getline(split, cell, ',');)
-      cells.push_back(cell);
-    ASSERT_EQ(cells.size(), 6u) << row;
+    ASSERT_EQ(cells.size(), 6u);
     const std::string& signal = cells[4];
     ++decoded[signal];
     const auto it = kExpected.find(signal);
@@ -107,7 +99,7 @@ TEST_F(ObdDecode, CaptureOfTheSimulatorDecodesToTheDriveCycle) {
     const double now = it->second(XeCanAnalysis::DriveCycle(t));
     const double before = it->second(XeCanAnalysis::DriveCycle(t - kMs));
     EXPECT_TRUE(std::abs(value - now) < 1e-9 || std::abs(value - before) < 1e-9)
-        << row << " expected " << now;
+        << cells[0] << " " << signal << " expected " << now;
   }
   // 800 requests over 9 PIDs; the frames of the VIN decode to nothing.
   for (const auto& [signal, expect] : kExpected)

@@ -9,6 +9,7 @@ constexpr std::uint32_t kDefaultResolution = 10;
 constexpr std::size_t kResolutionColumn = 0;
 constexpr std::size_t kRegularColumn = 1;
 constexpr std::size_t kAtStartColumn = 2;
+SequencerDialogFactory g_dialogFactory = nullptr;
 }  // namespace
 
 CCanObdProbe::CCanObdProbe(CSlowAsyncSourcePlugin* plugin, int type, const CString& name,
@@ -16,20 +17,33 @@ CCanObdProbe::CCanObdProbe(CSlowAsyncSourcePlugin* plugin, int type, const CStri
                            XeCanDriverKvaser::fd_arbitrationrate_t fdArbitration,
                            XeCanDriverKvaser::fd_datarate_t fdData)
     : CCanSource(plugin, type, name, channel, fd, bitrate, fdArbitration, fdData),
-      m_holder(&m_control),
-      m_dlg(this, &m_holder) {
+      m_holder(&m_control) {
+  // The window reads the values through values() whenever it shows them.
+  if (g_dialogFactory) m_dlg = g_dialogFactory(*this);
   read_settings();
   m_control.AddCanReadMonitor([this](const CanMessage& m) { return on_message(m); });
-  m_dlg.m_timerResolution = m_timerResolution;
-  m_dlg.m_active = m_regularActive;
-  m_dlg.m_executeAtStart = m_executeAtStart;
   m_holder.timer = m_timerResolution;
 }
 
-// Members then go in reverse order: the dialog, the sequencer, the holder's name; then the source.
+SequencerDialogFactory CCanObdProbe::set_dialog_factory(SequencerDialogFactory factory) {
+  std::swap(g_dialogFactory, factory);
+  return factory;
+}
+
+// The dialog goes first, then the holder in reverse order (the sequencer, its name), then the
+// source.
 CCanObdProbe::~CCanObdProbe() {
   if (m_holder.sequencer) m_holder.sequencer->ShutDown();
   write_settings();
+  m_dlg.reset();
+}
+
+void CCanObdProbe::show_settings() {
+  if (m_dlg) m_dlg->show();
+}
+
+SequencerValues CCanObdProbe::values() const {
+  return {m_timerResolution, m_regularActive, m_executeAtStart};
 }
 
 void CCanObdProbe::read_settings() {
@@ -71,16 +85,16 @@ bool CCanObdProbe::stop() {
 }
 
 // A new resolution is only stored: it reaches a sequencer made from the store later.
-void CCanObdProbe::apply_settings() {
-  m_timerResolution = m_dlg.m_timerResolution;
-  m_regularActive = m_dlg.m_active;
+void CCanObdProbe::apply_settings(const SequencerValues& values) {
+  m_timerResolution = values.timerResolution;
+  m_regularActive = values.regularActive;
   if (m_holder.sequencer) {
     if (m_regularActive)
       m_holder.sequencer->StartTimer();
     else
       m_holder.sequencer->StopTimer();
   }
-  m_executeAtStart = m_dlg.m_executeAtStart;
+  m_executeAtStart = values.executeAtStart;
   write_settings();
 }
 

@@ -37,6 +37,8 @@ void SetEntry(const CString& name, const std::vector<std::wstring>& values) {
     entry->WertNeuSetzen(values[i].c_str(), i);
 }
 
+int g_shownResolution = 0;  // what the test window of the sequencer source showed
+
 class RecordingFactory : public AnalysisFactory {
  public:
   struct Simulator : IVehicleSimulator {
@@ -127,7 +129,7 @@ TEST_F(AnalysisSources, NewSequencerSourceStartsWithDefaultsAndStoresThemAtTheEn
   auto s = Make<CCanObdProbe>(2);
   EXPECT_EQ(Entry(L"OBD"), (std::vector<std::wstring>{L"<none>"}));  // reading creates nothing
   EXPECT_EQ(s->holder().timer, 10);
-  EXPECT_EQ(s->dialog().m_timerResolution, 10);
+  EXPECT_EQ(s->values().timerResolution, 10);
   EXPECT_TRUE(s->start());
   EXPECT_TRUE(s->start());  // StopTimer at every start while the regular action is off
   s.reset();
@@ -139,7 +141,7 @@ TEST_F(AnalysisSources, NewSequencerSourceStartsWithDefaultsAndStoresThemAtTheEn
 TEST_F(AnalysisSources, StoredSettingsDriveEveryStartAndStop) {
   SetEntry(L"OBD", {L"25", L"1", L"1"});
   auto s = Make<CCanObdProbe>(2);
-  EXPECT_TRUE(s->dialog().m_active && s->dialog().m_executeAtStart);
+  EXPECT_TRUE(s->values().regularActive && s->values().executeAtStart);
   EXPECT_TRUE(s->start());
   EXPECT_TRUE(s->stop());
   EXPECT_TRUE(s->start());
@@ -155,20 +157,16 @@ TEST_F(AnalysisSources, IncompleteEntriesAreCompletedByReading) {
   auto s = std::make_unique<CCanObdProbe>(nullptr, 2, L"P", 1, false, BITRATE_500K,
                                           FD_ARBITRATION_500K, FD_DATA_1M);
   EXPECT_EQ(Entry(L"P"), (std::vector<std::wstring>{L"30", L"0", L"0"}));
-  EXPECT_EQ(s->m_timerResolution, 30);
+  EXPECT_EQ(s->values().timerResolution, 30);
 }
 
 TEST_F(AnalysisSources, ApplyTakesTheDialogValuesAndSwitchesOnlyTheTimer) {
   auto s = Make<CCanObdProbe>(2);
-  s->dialog().m_active = true;
-  s->apply_settings();  // no sequencer yet: nothing to switch
+  s->apply_settings({10, true, false});  // no sequencer yet: nothing to switch
   EXPECT_TRUE(Take().empty());
   s->start();
   Take();
-  s->dialog().m_timerResolution = -1;  // the dialog lets it through
-  s->dialog().m_active = false;
-  s->dialog().m_executeAtStart = true;
-  s->apply_settings();
+  s->apply_settings({-1, false, true});  // the dialog lets a negative resolution through
   EXPECT_EQ(Take(), (Calls{"StopTimer"}));
   EXPECT_EQ(Entry(L"OBD"), (std::vector<std::wstring>{L"4294967295", L"0", L"1"}));
   EXPECT_EQ(s->holder().timer, 10);  // reaches a sequencer only through the store
@@ -205,6 +203,24 @@ TEST_F(AnalysisSources, OneShotAndOptionsNeedASequencer) {
   EXPECT_EQ(Take(), (Calls{"StartAction", "ChangeSettings"}));
   EXPECT_EQ(boxes.size(), 1u);
   EXPECT_TRUE(s->has_settings());
+}
+
+// The window comes from the factory the library entry installs, and sees the source's values.
+TEST_F(AnalysisSources, SequencerWindowComesFromTheInstalledFactory) {
+  struct Window : ISettingsDialog {
+    explicit Window(ISequencerSourceAccess& s) : source(s) {}
+    void show() override { g_shownResolution = source.values().timerResolution; }
+    ISequencerSourceAccess& source;
+  };
+  const auto previous = CCanObdProbe::set_dialog_factory(
+      [](ISequencerSourceAccess& s) -> std::unique_ptr<ISettingsDialog> {
+        return std::make_unique<Window>(s);
+      });
+  SetEntry(L"OBD", {L"40", L"0", L"0"});
+  auto s = Make<CCanObdProbe>(2);
+  s->show_settings();
+  EXPECT_EQ(g_shownResolution, 40);
+  CCanObdProbe::set_dialog_factory(previous);
 }
 
 TEST_F(AnalysisSources, SequencerSourceCapturesItsChannelForTheHost) {

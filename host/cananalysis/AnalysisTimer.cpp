@@ -43,10 +43,8 @@ AnalysisTimer::~AnalysisTimer() {
   {
     std::lock_guard lock(hub.mutex);
     m_quit = true;
-    m_interrupt.store(true);
   }
-  hub.cv.notify_all();
-  host::HostClock().notify_waiters();
+  Interrupt();
   CThreadControllerRegistry::Object().Release(m_thread);
   m_thread.join();
   {
@@ -62,10 +60,14 @@ void AnalysisTimer::Arm(std::int64_t deadline) {
     std::lock_guard lock(hub.mutex);
     m_deadline = deadline;
     ++m_armed;
-    m_interrupt.store(true);
   }
-  hub.cv.notify_all();
-  host::HostClock().notify_waiters();
+  Interrupt();
+}
+
+void AnalysisTimer::Interrupt() {
+  m_interrupt.store(true);
+  TheHub().cv.notify_all();
+  if (host::Clock* clock = m_sleepingOn.load()) clock->notify_waiters();
 }
 
 void AnalysisTimer::Disarm() {
@@ -87,9 +89,12 @@ void AnalysisTimer::Run() {
     }
     const std::int64_t due = m_deadline;
     m_interrupt.store(false);
+    host::Clock& clock = host::HostClock();
+    m_sleepingOn.store(&clock);
     lock.unlock();
-    const bool reached = host::HostClock().sleep_until(due, m_interrupt);
+    const bool reached = clock.sleep_until(due, m_interrupt);
     lock.lock();
+    m_sleepingOn.store(nullptr);
     if (m_quit || !reached || m_deadline != due) continue;
     m_busy = true;
     const std::uint64_t armed = m_armed;

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "host/mfc/CString.h"
+#include "host/services/HostClock.h"
 
 namespace XeCanAnalysis {
 
@@ -45,6 +46,7 @@ class AnalysisTimer {
   friend std::int64_t NextDeadline();
   friend bool WaitUntilSettled(std::chrono::milliseconds bound);
   void Run();
+  void Interrupt();
 
   Action m_action;
   std::int64_t m_deadline = kNoDeadline;  // guarded by the hub's mutex
@@ -52,7 +54,9 @@ class AnalysisTimer {
   bool m_busy = false;                    // the action runs; hub mutex
   bool m_quit = false;                    // hub mutex
   std::atomic<bool> m_interrupt{false};   // ends the current sleep on the host clock
-  std::thread m_thread;                   // last: starts when everything above exists
+  // The clock the thread sleeps on: a test may have installed another one since.
+  std::atomic<host::Clock*> m_sleepingOn{nullptr};
+  std::thread m_thread;  // last: starts when everything above exists
 };
 
 // [any] Counts a message an analysis object put on the bus, so that WaitUntilSettled knows the

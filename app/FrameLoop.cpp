@@ -3,6 +3,7 @@
 #include <cmath>
 #include <csignal>
 
+#include "host/cananalysis/AnalysisTimer.h"
 #include "host/candriver/CanDriver.h"
 #include "host/services/CCentralMessageService.h"
 
@@ -48,8 +49,7 @@ FrameLoop::End FrameLoop::Run(const FrameDone& frameDone, std::string& error) {
     // Frame ends are computed from the start, so that rounding does not add up over a long run.
     const std::int64_t end = start + std::llround(static_cast<double>(frame + 1) * frameNs);
     if (m_plan.fastClock != nullptr) {
-      m_plan.fastClock->set_ns(end);
-      if (!XeCanDriverKvaser::WaitUntilDelivered(std::chrono::seconds(kDeliveryBoundSeconds))) {
+      if (!AdvanceFastClock(end)) {
         error = "the CAN driver did not deliver the messages of frame " + std::to_string(frame) +
                 " within " + std::to_string(kDeliveryBoundSeconds) + " s";
         return End::Failed;
@@ -75,6 +75,20 @@ FrameLoop::End FrameLoop::Run(const FrameDone& frameDone, std::string& error) {
     m_host.RunFrame();
     if (frameDone) frameDone(frame);
   }
+}
+
+// The clock stops at every deadline of the analysis objects (the sequencer's requests, the
+// simulator's paced frames) on its way to the frame's end, so that they act at their own times and
+// what they send is on the bus before the frame is read, exactly as in real time.
+bool FrameLoop::AdvanceFastClock(std::int64_t end) {
+  const std::chrono::seconds bound(kDeliveryBoundSeconds);
+  for (std::int64_t next = XeCanAnalysis::NextDeadline(); next < end;
+       next = XeCanAnalysis::NextDeadline()) {
+    m_plan.fastClock->set_ns(next);
+    if (!XeCanAnalysis::WaitUntilSettled(bound)) return false;
+  }
+  m_plan.fastClock->set_ns(end);
+  return XeCanAnalysis::WaitUntilSettled(bound);
 }
 
 bool FrameLoop::Finished(std::uint64_t frame) {

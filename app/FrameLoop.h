@@ -65,6 +65,8 @@ class FrameLoop {
  private:
   // Whether the run is over before frame `frame` runs.
   bool Finished(std::uint64_t frame);
+  // --fast: moves the host clock to `end` (ns); false when delivery takes longer than its bound.
+  bool AdvanceFastClock(std::int64_t end);
   std::uint64_t ReplayWaiting() const;
 
   struct sigaction m_previousHandler {};

@@ -2,6 +2,7 @@
 #include "source/CCanSourceModule.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "frame/ConstantTables.h"
@@ -11,9 +12,30 @@
 #include "host/settings/CSeaBase.h"
 #include "host/settings/PrWin.h"
 #include "host/slowsampling/CSourceInfo.h"
+#include "sources/CCanObdProbe.h"
 #include "sources/CCanStandardSource.h"
+#include "sources/CCanVehicleSender.h"
 
 using namespace XeCanDriverKvaser;
+
+namespace {
+
+using SourceMaker = CCanSource* (*)(CSlowAsyncSourcePlugin*, int, const CString&, int, bool,
+                                    bitrate_t, fd_arbitrationrate_t, fd_datarate_t);
+template <typename Source>
+CCanSource* Make(CSlowAsyncSourcePlugin* plugin, int type, const CString& name, int channel,
+                 bool fd, bitrate_t bitrate, fd_arbitrationrate_t arbitration, fd_datarate_t data) {
+  return new Source(plugin, type, name, channel, fd, bitrate, arbitration, data);
+}
+// The source kind of each type code of a settings line.
+constexpr std::array<SourceMaker, 3> kSourceKinds = {
+    &Make<CCanStandardSource>,  // 0 "Standard CAN Source"
+    &Make<CCanVehicleSender>,   // 1 "CAN Vehicle Simulation"
+    &Make<CCanObdProbe>,        // 2 "CAN Sequencer"
+};
+static_assert(kSourceKinds.size() == can::kSourceTypes.size());
+
+}  // namespace
 
 IMPLEMENT_DYNCREATE(CCanSourceModule, CSlowAsyncSourcePlugin)
 
@@ -121,9 +143,9 @@ CCanSource* CCanSourceModule::create(int type, const CString& name, int channel,
     reopen->Close();
   }
   CCanSource* built = nullptr;
-  if (type == 0)
-    built = new CCanStandardSource(this, type, name, channel, fd, bitrate, fdArbitration, fdData);
-  // Vehicle simulation (1) and sequencer (2) sources come with the host's analysis objects.
+  if (type >= 0 && static_cast<std::size_t>(type) < kSourceKinds.size())
+    built = kSourceKinds[static_cast<std::size_t>(type)](this, type, name, channel, fd, bitrate,
+                                                         fdArbitration, fdData);
 
   CCanSource* signedIn = nullptr;
   if (built && SlowSampling::CSourceInfo::SourceInfo().signin(built) != nullptr) signedIn = built;

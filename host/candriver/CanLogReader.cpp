@@ -3,21 +3,10 @@
 #include <charconv>
 #include <cstdint>
 
+#include "host/mfc/Text.h"
+
 namespace XeCanDriverKvaser {
 namespace {
-
-void Tokenize(std::string_view line, std::vector<std::string_view>& tokens) {
-  tokens.clear();
-  std::size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
-      ++i;
-    const std::size_t start = i;
-    while (i < line.size() && line[i] != ' ' && line[i] != '\t')
-      ++i;
-    if (i > start) tokens.push_back(line.substr(start, i - start));
-  }
-}
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -136,7 +125,7 @@ bool CanLogReader::ReadLine(std::string_view line, CanLogEntry& entry) {
     m_line.assign(line);
     ++m_lineNumber;
   }
-  Tokenize(m_line, m_tokens);
+  mfc::SplitBlanks(m_line, m_tokens);
   entry.timeNs = 0;
   entry.channel.clear();
   entry.message = CanMessage{};

@@ -1,6 +1,7 @@
 #pragma once
 // Small helpers for the host's line-based text files.
 #include <string_view>
+#include <vector>
 
 namespace mfc {
 
@@ -14,5 +15,19 @@ constexpr std::string_view TrimBlanks(std::string_view s) noexcept {
   return s;
 }
 static_assert(TrimBlanks("  a b \t\r") == "a b" && TrimBlanks(" \t").empty());
+
+// Replaces `words` with the runs of `line` between blanks and tabs:  " a\tbc  d" -> a, bc, d.
+inline void SplitBlanks(std::string_view line, std::vector<std::string_view>& words) {
+  words.clear();
+  std::size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+      ++i;
+    const std::size_t start = i;
+    while (i < line.size() && line[i] != ' ' && line[i] != '\t')
+      ++i;
+    if (i > start) words.push_back(line.substr(start, i - start));
+  }
+}
 
 }  // namespace mfc

@@ -24,14 +24,16 @@ TEST(SettingsSeed, CompiledInDefaultIsDataAndReadsWithoutError) {
   host::SeaError error;
   ASSERT_TRUE(host::SeaFile::Parse(SettingsSeed::Files()[0].text, "Application.sea", sea, error));
   ASSERT_EQ(sea.lists.at(0).name, L"CAN-Sources");
-  EXPECT_EQ(sea.lists.at(0).lines.size(), 2u);
+  EXPECT_EQ(sea.lists.at(0).lines.size(), 3u);
 
   host::CaptureLog log;
   const auto config = XeCanDriverKvaser::detail::DriverConfig::Parse(SettingsSeed::Files()[1].text,
                                                                      "candriver.conf", "/");
   EXPECT_TRUE(log.lines().empty()) << CString(log.lines().at(0).text).ToUtf8();
   EXPECT_EQ(config.channels().size(), 4u);
-  EXPECT_EQ(config.GeneratorsOf("default").size(), 3u);
+  // The generators stay off the bus of the diagnostic demo.
+  EXPECT_EQ(config.GeneratorsOf("default").size(), 0u);
+  EXPECT_EQ(config.GeneratorsOf("traffic").size(), 3u);
 }
 
 TEST(SettingsSeed, FillsOnlyAMissingOrEmptyFolder) {

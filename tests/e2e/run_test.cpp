@@ -159,17 +159,19 @@ TEST(CanhostRun, FastReplayCapturesEveryMessageOfTheLogAtItsTime) {
   EXPECT_EQ(ReadFile(dir / "again.log"), ReadFile(dir / "capture.log"));
 }
 
-TEST(CanhostRun, RealTimeRunOnAFreshFolderCapturesBothChannelsAndSavesTheSettings) {
+TEST(CanhostRun, RealTimeRunOnAFreshFolderCapturesTheDemoAndSavesTheSettings) {
   TempDir dir;
   const auto settings = dir / "new";
   const auto r = RunProgram("canhost", {"run", "--seconds", "3", "--settings", settings.string()});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("30 frames of 0.100 s = 3.000 s, real time"), std::string::npos) << r.out;
   const auto rows = ParseSummary(r.out);
-  ASSERT_TRUE(rows.count("0") && rows.count("1")) << r.out;
-  // The generator sends about 410 messages a second on the bus of both channels.
-  EXPECT_GT(rows.at("0").delivered, 600);
-  EXPECT_GT(rows.at("1").delivered, 600);
+  ASSERT_TRUE(rows.count("0") && rows.count("1") && rows.count("2")) << r.out;
+  // The sequencer on channel 0 gets an answer every 10 ms; the vehicle on channel 1 answers and
+  // delivers nothing; the generators send about 410 messages a second to channel 2.
+  EXPECT_GT(rows.at("0").delivered, 200);
+  EXPECT_EQ(rows.at("1").delivered, 0);
+  EXPECT_GT(rows.at("2").delivered, 600);
   ExpectRowsAddUp(rows);
 
   EXPECT_TRUE(std::filesystem::exists(settings / "candriver.conf"));
@@ -181,7 +183,8 @@ TEST(CanhostRun, RealTimeRunOnAFreshFolderCapturesBothChannelsAndSavesTheSetting
   EXPECT_EQ(sea, host::SeaFile::Write(content, L"Application"));
   ASSERT_FALSE(content.lists.empty());
   EXPECT_EQ(content.lists[0].name, L"CAN-Sources");
-  EXPECT_EQ(content.lists[0].lines.size(), 2u);
+  EXPECT_EQ(content.lists[0].lines.size(), 3u);
+  EXPECT_TRUE(std::filesystem::exists(settings / "OBDTester.sequencer"));
 }
 
 TEST(CanhostRun, BadArgumentsAndBadFilesGiveTheirExitCodeAndOneClearLine) {

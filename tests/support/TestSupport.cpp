@@ -49,4 +49,19 @@ void WriteFile(const std::filesystem::path& path, const std::string& content) {
   out << content;
 }
 
+std::vector<std::vector<std::string>> CsvRows(const std::string& text) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream lines(text);
+  std::string line;
+  std::getline(lines, line);
+  while (std::getline(lines, line)) {
+    std::vector<std::string> cells;
+    std::istringstream split(line);
+    for (std::string cell; std::getline(split, cell, ',');)
+      cells.push_back(cell);
+    rows.push_back(std::move(cells));
+  }
+  return rows;
+}
+
 }  // namespace testing_support

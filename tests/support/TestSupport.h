@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -28,6 +29,9 @@ bool WaitFor(const std::function<bool()>& condition,
              std::chrono::milliseconds bound = std::chrono::seconds(20));
 
 std::string ReadFile(const std::filesystem::path& path);
+// The rows of a CSV text without quoting (canhost's output), each split at the commas; the header
+// row is left out.
+std::vector<std::vector<std::string>> CsvRows(const std::string& text);
 void WriteFile(const std::filesystem::path& path, const std::string& content);
 
 inline std::filesystem::path SourceDir() {

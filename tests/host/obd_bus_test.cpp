@@ -122,6 +122,7 @@ TEST_F(ObdBus, UnsupportedRequestsAreRefusedAndAnInactiveEcuIsSilent) {
   COBDVehicleSimulator ecu(L"OBDVehicle", &m_ecu.control);
   CCanSequencer tester(L"OBDTester", &m_tester.control);
   tester.StartTimer();
+  ASSERT_TRUE(XeCanAnalysis::WaitUntilSettled());
   Step(29);
   EXPECT_EQ(Captured(0x7DF).size() + Captured(0x7E0).size(), 6u);
   EXPECT_TRUE(Captured(0x7E8).empty());
@@ -148,6 +149,7 @@ TEST_F(ObdBus, WrongSettingsLinesAreLoggedAndTheRestStaysInForce) {
   const std::wstring where = (m_dir / "OBDTester.sequencer").wstring() + L":2: ";
   EXPECT_EQ(log.count_containing(where), 1u);
   tester.StartTimer();
+  ASSERT_TRUE(XeCanAnalysis::WaitUntilSettled());
   Step(19);
   auto requests = Captured(0x7DF);
   ASSERT_EQ(requests.size(), 2u);
@@ -168,6 +170,7 @@ TEST_F(ObdBus, StopTimerAndShutDownEndTheRequests) {
   CCanSequencer tester(L"OBDTester", &m_tester.control);
   ecu.Activate(true);
   tester.StartTimer();
+  ASSERT_TRUE(XeCanAnalysis::WaitUntilSettled());
   Step(25);
   tester.StopTimer();
   const std::size_t sent = Captured(0x7DF).size();
@@ -176,6 +179,7 @@ TEST_F(ObdBus, StopTimerAndShutDownEndTheRequests) {
   EXPECT_EQ(Captured(0x7DF).size(), sent);
 
   tester.StartTimer();  // restarts at once
+  ASSERT_TRUE(XeCanAnalysis::WaitUntilSettled());
   Step(1);
   EXPECT_EQ(Captured(0x7DF).size(), sent + 1);
   tester.ShutDown();

@@ -119,6 +119,7 @@ TEST_F(AnalysisSources, VehicleSourceDeliversNothingEvenWhileActive) {
   ASSERT_TRUE(s->start());
   CanIo sender = Sender(1);
   ASSERT_TRUE(sender.Send(Message(0x7DF, {2, 1, 0x0C})));
+  SetTime(Now() + 1'000'000);
   ASSERT_TRUE(WaitUntilDelivered());
   EXPECT_TRUE(s->fetch());
   EXPECT_TRUE(s->batch().empty());
@@ -228,6 +229,7 @@ TEST_F(AnalysisSources, SequencerSourceCapturesItsChannelForTheHost) {
   ASSERT_TRUE(s->start());
   CanIo sender = Sender(1);
   ASSERT_TRUE(sender.Send(Message(0x7E8, {3, 0x41, 0x0D, 20})));
+  SetTime(Now() + 1'000'000);  // the transmission has ended
   ASSERT_TRUE(WaitUntilDelivered());
   ASSERT_TRUE(s->fetch());
   ASSERT_EQ(s->batch().size(), 1u);

@@ -162,6 +162,8 @@ CCanSource* CCanSourceModule::create(int type, const CString& name, int channel,
     }
     signedIn->set_active(active);
   }
+  m_statsLayoutChanged = true;
+  publish_statistics(false);
   if (reopen) {
     // The reopened handle is the first one on the channel, which may have moved.
     if (const int k = slot_of(channel); k >= 0) {
@@ -188,6 +190,8 @@ void CCanSourceModule::remove_source(CCanSource* source) {
   m_counters.erase(m_counters.begin() + k);
   m_capsules.erase(m_capsules.begin() + k);
   rebuild_time_machine_items();
+  m_statsLayoutChanged = true;
+  publish_statistics(false);
 }
 
 bool CCanSourceModule::set_delay(std::int32_t ticks) {
@@ -271,6 +275,7 @@ void CCanSourceModule::signal_change(float samplePeriod, unsigned samplesPerFram
       PrWin::Output(L"CCanSourceModule::signal_change(): USB-Time not running\n", 1, 1);
   }
   m_buffer.clear();
+  publish_statistics(false);
 }
 
 void CCanSourceModule::reset_channel_capsule(CTimeCapsule& capsule) {
@@ -301,6 +306,7 @@ bool CCanSourceModule::start() {
     if (source->active()) result = source->start() && result;
   m_regularCallbackId =
       CCentralMessageService::RegisterRegularCallback([this] { request_sync(); }, 1000, true);
+  publish_statistics(false);
   return result;
 }
 
@@ -315,6 +321,7 @@ bool CCanSourceModule::stop() {
     io.GoOffBus();
   if (m_logLevel != 0)
     PrWin::Output(16, L"CCanSourceModule::stop(): %u messages sent\n", m_delivered);
+  publish_statistics(false);
   return result;
 }
 
@@ -338,21 +345,37 @@ BOOL CCanSourceModule::OnSpecialShutdown() {
 }
 
 std::vector<SlowSampling::SourceStatistics> CCanSourceModule::statistics() const {
-  std::vector<SlowSampling::SourceStatistics> rows;
+  std::lock_guard lock(m_statsLock);
+  return m_stats;
+}
+
+void CCanSourceModule::publish_statistics(bool frame) {
+  std::unique_lock lock(m_statsLock, std::defer_lock);
+  if (frame) {
+    if (!lock.try_lock()) return;
+  } else {
+    lock.lock();
+  }
+  if (m_statsLayoutChanged || m_stats.size() != m_sources.size()) {
+    m_stats.assign(m_sources.size(), {});
+    std::size_t k = 0;
+    for (const auto& [id, source] : m_sources) {
+      m_stats[k].name = source->name();
+      m_stats[k++].channel = source->m_channel;
+    }
+    m_statsLayoutChanged = false;
+  }
   std::size_t k = 0;
   for (const auto& [id, source] : m_sources) {
-    SlowSampling::SourceStatistics row;
-    row.name = source->name();
-    row.channel = source->m_channel;
+    SlowSampling::SourceStatistics& row = m_stats[k];
     row.received = source->received();
     row.delivered = m_counters[k].delivered;
     row.old = m_counters[k].old;
     row.future = m_counters[k].future;
     row.waiting = source->queued();
-    for (const auto& record : m_buffer)
-      if (slot_of(record.message.channel) == static_cast<int>(k)) ++row.waiting;
-    rows.push_back(row);
     ++k;
   }
-  return rows;
+  for (const auto& record : m_buffer)
+    if (const int slot = slot_of(record.message.channel); slot >= 0)
+      ++m_stats[static_cast<std::size_t>(slot)].waiting;
 }

@@ -4,13 +4,17 @@
 // per-frame delivery of every received message into the module's region of the slow-sampling
 // container as a CAN packet whose byte position encodes its time (frame/CanPacket.h).
 //
-// Threads: update and fill run on [processing]; everything else on [ui]. The module takes no lock
-// of its own: the host never runs two of its operations at once.
+// Threads: update and fill run on [processing]; everything else on [ui]. The host never runs two
+// of its operations at once, except that the UI may read statistics() and use the dialog's view
+// (delay, running) while frames run: statistics() reads a snapshot that the processing thread
+// publishes at the end of each update, and the processing thread skips a publication rather than
+// wait for a UI that is copying the last one.
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -115,6 +119,9 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   bool wav_playback_running() const;
   void merge_batches();
   void advance_frame_capsule();
+  // Copies the counters into the snapshot statistics() returns. A frame's publication is skipped
+  // while the UI holds the snapshot (the next frame's catches up); the others wait for it.
+  void publish_statistics(bool frame);
 
   std::map<int, CCanSource*> m_sources;  // by sign-in id; the map order is the channel order
   CQorSyncInterface m_sync;
@@ -140,8 +147,11 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   std::vector<Head> m_heads;  // heap of the runs' first records
   // Slot (handle position) of channels 0..255, -1 for none; rebuilt when the handles change.
   std::array<std::int16_t, 256> m_slotOf{};
-  std::vector<XeCanDriverKvaser::CanIo> m_channels;  // one handle per source, same order
-  std::vector<Counters> m_counters;                  // one per source, same order
+  std::vector<XeCanDriverKvaser::CanIo> m_channels;     // one handle per source, same order
+  std::vector<Counters> m_counters;                     // one per source, same order
+  mutable std::mutex m_statsLock;                       // guards m_stats
+  std::vector<SlowSampling::SourceStatistics> m_stats;  // the last published snapshot
+  bool m_statsLayoutChanged = true;        // sources changed since the last publication ([ui])
   std::int32_t m_delay = 0;                // CAN bus delay versus the USB time, 125 µs ticks
   std::unique_ptr<ISettingsDialog> m_dlg;  // null without a dialog factory
   std::atomic<bool> m_audioSourcesRunning{false};

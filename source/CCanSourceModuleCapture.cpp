@@ -20,6 +20,7 @@ bool CCanSourceModule::update() {
   merge_batches();
   fill(region, m_floatsPerSample);
   if (!m_syncEnabled) advance_frame_capsule();
+  publish_statistics(true);
   return result;
 }
 

@@ -38,8 +38,17 @@ void CCanSourceModule::ShowSettingsDialog() {
 CCanSourceModule::~CCanSourceModule() {
   if (m_regularCallbackId != 0)
     CCentralMessageService::UnRegisterRegularCallback(m_regularCallbackId);
-  // The sources still signed in are left to the host's source registry, which disposes of them
-  // after the module (CSourceInfo::dispose).
+  for (auto& [id, source] : m_sources)
+    SlowSampling::CSourceInfo::release(source.get());
+  m_sources.clear();
+}
+
+std::vector<CCanSource*> CCanSourceModule::sources() const {
+  std::vector<CCanSource*> list;
+  list.reserve(m_sources.size());
+  for (const auto& [id, source] : m_sources)
+    list.push_back(source.get());
+  return list;
 }
 
 BOOL CCanSourceModule::Create(const CString& name, CModule* parent) {
@@ -120,47 +129,18 @@ CCanSource* CCanSourceModule::create(int type, const CString& name, int channel,
     reopen = &m_channels[static_cast<std::size_t>(k)];
     reopen->Close();
   }
-  CCanSource* built = nullptr;
+  std::unique_ptr<CCanSource> built;
   if (type == 0)
-    built = new CCanStandardSource(this, type, name, channel, fd, bitrate, fdArbitration, fdData);
+    built = std::make_unique<CCanStandardSource>(this, type, name, channel, fd, bitrate,
+                                                 fdArbitration, fdData);
   // Vehicle simulation (1) and sequencer (2) sources come with the host's analysis objects.
 
   CCanSource* signedIn = nullptr;
-  if (built && SlowSampling::CSourceInfo::SourceInfo().signin(built) != nullptr) signedIn = built;
-  if (!signedIn) {
-    PrWin::Output(L"CCanSourceModule::create(): Couldn't register\n", 1, 3);
-    delete built;
-  } else {
-    const int id = signedIn->id();
-    auto it = m_sources.find(id);
-    if (it == m_sources.end()) {
-      it = m_sources.emplace(id, signedIn).first;
-      const auto k = static_cast<std::size_t>(std::distance(m_sources.begin(), it));
-      m_channels.insert(m_channels.begin() + static_cast<std::ptrdiff_t>(k),
-                        CanIo(signedIn->m_channel));
-      m_counters.insert(m_counters.begin() + static_cast<std::ptrdiff_t>(k), Counters{});
-      CTimeCapsule capsule(24, 0);
-      capsule.m_delay = static_cast<std::int64_t>(m_delay);
-      const int sourceChannel = signedIn->m_channel;
-      // -1 (off bus) stops the capsule; any other channel time counts, also one past 2^31, which
-      // the time machine would take for a stopped clock if it were widened with its sign.
-      capsule.m_rawTime = [this, sourceChannel]() -> std::int64_t {
-        const int k = slot_of(sourceChannel);
-        if (k < 0 || m_channels[static_cast<std::size_t>(k)].state != 2) return -1;
-        return static_cast<std::uint32_t>(channel_time(sourceChannel));
-      };
-      m_capsules.insert(m_capsules.begin() + static_cast<std::ptrdiff_t>(k), std::move(capsule));
-      rebuild_slots();
-      rebuild_time_machine_items();
-    } else {
-      const auto k = static_cast<std::size_t>(std::distance(m_sources.begin(), it));
-      delete it->second;
-      it->second = signedIn;
-      m_channels[k] = CanIo(channel);
-      rebuild_slots();
-      // The capsule array did not move, but the handle did: the same items stay valid.
-    }
+  if (built && SlowSampling::CSourceInfo::SourceInfo().signin(built.get()) != nullptr) {
+    signedIn = adopt(std::move(built));
     signedIn->set_active(active);
+  } else {
+    PrWin::Output(L"CCanSourceModule::create(): Couldn't register\n", 1, 3);
   }
   m_statsLayoutChanged = true;
   publish_statistics(false);
@@ -175,15 +155,46 @@ CCanSource* CCanSourceModule::create(int type, const CString& name, int channel,
   return signedIn;
 }
 
+CCanSource* CCanSourceModule::adopt(std::unique_ptr<CCanSource> source) {
+  CCanSource* const adopted = source.get();
+  auto it = m_sources.find(adopted->id());
+  if (it != m_sources.end()) {
+    // The registry gave the id again: the new source takes the old one's place. The capsule array
+    // did not move, but the handle did; the same time machine items stay valid.
+    const auto k = static_cast<std::size_t>(std::distance(m_sources.begin(), it));
+    it->second = std::move(source);
+    m_channels[k] = CanIo(adopted->m_channel);
+    rebuild_slots();
+    return adopted;
+  }
+  it = m_sources.emplace(adopted->id(), std::move(source)).first;
+  const auto k = std::distance(m_sources.begin(), it);
+  m_channels.insert(m_channels.begin() + k, CanIo(adopted->m_channel));
+  m_counters.insert(m_counters.begin() + k, Counters{});
+  CTimeCapsule capsule(24, 0);
+  capsule.m_delay = static_cast<std::int64_t>(m_delay);
+  const int sourceChannel = adopted->m_channel;
+  // -1 (off bus) stops the capsule; any other channel time counts, also one past 2^31, which the
+  // time machine would take for a stopped clock if it were widened with its sign.
+  capsule.m_rawTime = [this, sourceChannel]() -> std::int64_t {
+    const int slot = slot_of(sourceChannel);
+    if (slot < 0 || m_channels[static_cast<std::size_t>(slot)].state != 2) return -1;
+    return static_cast<std::uint32_t>(channel_time(sourceChannel));
+  };
+  m_capsules.insert(m_capsules.begin() + k, std::move(capsule));
+  rebuild_slots();
+  rebuild_time_machine_items();
+  return adopted;
+}
+
 void CCanSourceModule::remove_source(CCanSource* source) {
   if (!source) return;
   const auto it = m_sources.find(source->id());
-  if (it == m_sources.end() || it->second != source) return;
+  if (it == m_sources.end() || it->second.get() != source) return;
   const auto k = static_cast<std::ptrdiff_t>(std::distance(m_sources.begin(), it));
   source->stop();
   SlowSampling::CSourceInfo::release(source);
   m_sources.erase(it);
-  delete source;
   m_channels[static_cast<std::size_t>(k)].Close();
   m_channels.erase(m_channels.begin() + k);
   rebuild_slots();

@@ -90,8 +90,9 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   int on_start_audio_sources(const CString& args, void* context);
   int on_stop_audio_sources(const CString& args, void* context);
 
-  // [ui] Read access for the dialog, the host runner and tests.
-  const std::map<int, CCanSource*>& sources() const noexcept { return m_sources; }
+  // [ui] The signed-in sources in channel order (owned by the module; valid until removed).
+  std::vector<CCanSource*> sources() const;
+  // [ui] Read access for the host runner and tests.
   const std::vector<XeCanDriverKvaser::CanIo>& channels() const noexcept { return m_channels; }
   const std::vector<CTimeCapsule>& capsules() const noexcept { return m_capsules; }
   std::vector<CTimeCapsule>& capsules() noexcept { return m_capsules; }
@@ -111,6 +112,8 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
     std::uint64_t future = 0;
   };
 
+  // Takes a signed-in source and gives it its channel slot (handle, counters, capsule); returns it.
+  CCanSource* adopt(std::unique_ptr<CCanSource> source);
   // Position of the first handle on the channel, or -1.
   int slot_of(int channel) const noexcept;
   void rebuild_time_machine_items();
@@ -123,7 +126,9 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   // while the UI holds the snapshot (the next frame's catches up); the others wait for it.
   void publish_statistics(bool frame);
 
-  std::map<int, CCanSource*> m_sources;  // by sign-in id; the map order is the channel order
+  // By sign-in id; the map order is the channel order. Owned: the destructor releases and destroys
+  // them, so no reception thread outlives the module.
+  std::map<int, std::unique_ptr<CCanSource>> m_sources;
   CQorSyncInterface m_sync;
   std::vector<CTimeCapsule> m_capsules;  // one per source, same order
   XeTimeMachine::CTimeMachine m_timeMachine;

@@ -69,8 +69,7 @@ DbcDecoderConfig DbcDecoderConfig::Parse(std::string_view text, const std::strin
         error("assign MESSAGE-ID SIGNAL = NUMBER expected");
         continue;
       }
-      auto canId = static_cast<std::uint32_t>(id);
-      if (!(canId & kCanIdExtended) && canId > 0x7FFu) canId |= kCanIdExtended;
+      const auto canId = NormaliseFlaggedId(static_cast<std::uint32_t>(id));
       config.assignments[{canId, std::string(signal)}] = static_cast<int>(number);
     } else {
       error("unknown entry '" + std::string(key) + "'");

@@ -384,6 +384,7 @@ void CCanSourceModule::publish_statistics(bool frame) {
     row.old = m_counters[k].old;
     row.future = m_counters[k].future;
     row.waiting = source->queued();
+    row.overflow = source->overflow();
     ++k;
   }
   for (const auto& record : m_buffer)

@@ -12,6 +12,7 @@
 #include "host/settings/PrWin.h"
 #include "host/slowsampling/CSourceInfo.h"
 #include "sources/CCanStandardSource.h"
+#include "sources/SnapshotLock.h"
 
 using namespace XeCanDriverKvaser;
 
@@ -361,12 +362,8 @@ std::vector<SlowSampling::SourceStatistics> CCanSourceModule::statistics() const
 }
 
 void CCanSourceModule::publish_statistics(bool frame) {
-  std::unique_lock lock(m_statsLock, std::defer_lock);
-  if (frame) {
-    if (!lock.try_lock()) return;
-  } else {
-    lock.lock();
-  }
+  const auto lock = LockSnapshot(m_statsLock, frame);
+  if (!lock.owns_lock()) return;
   if (m_statsLayoutChanged || m_stats.size() != m_sources.size()) {
     m_stats.assign(m_sources.size(), {});
     std::size_t k = 0;

@@ -6,6 +6,7 @@
 #include "host/mfc/Win.h"
 #include "host/services/CCentralMessageService.h"
 #include "host/settings/PrWin.h"
+#include "sources/SnapshotLock.h"
 
 namespace {
 StandardSourceDialogFactory g_dialogFactory = nullptr;
@@ -143,12 +144,8 @@ IStandardSourceAccess::Statistics CCanStandardSource::stats_snapshot() {
 }
 
 void CCanStandardSource::publish_stats_locked(bool fetching) {
-  std::unique_lock lock(m_snapshotLock, std::defer_lock);
-  if (fetching) {
-    if (!lock.try_lock()) return;
-  } else {
-    lock.lock();
-  }
+  const auto lock = LockSnapshot(m_snapshotLock, fetching);
+  if (!lock.owns_lock()) return;
   // assign keeps the capacity: a steady set of IDs costs no allocation per fetch.
   m_snapshot.assign(m_idStats.begin(), m_idStats.end());
 }

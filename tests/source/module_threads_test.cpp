@@ -5,35 +5,25 @@
 #include <atomic>
 #include <thread>
 
-#include "dialogs/CCanStandardSrcDlg.h"
-#include "sources/CCanStandardSource.h"
+#include "tests/source/DialogCapture.h"
 #include "tests/source/ModuleRig.h"
 
 namespace plugin_test {
 namespace {
-
-std::atomic<CCanStandardSrcDlg*> g_dialog{nullptr};
 
 class Threads : public ModuleRig {
  protected:
   Threads()
       : ModuleRig(
             "channel 0 virtual\nchannel 1 virtual\nchannel 3 virtual\n"
-            "generator default id=100,200,18FEF100 period=1ms length=8\n") {
-    m_factory = CCanStandardSource::set_dialog_factory([](IStandardSourceAccess& source) {
-      auto dialog = std::make_unique<CCanStandardSrcDlg>(source);
-      g_dialog = dialog.get();
-      return std::unique_ptr<ISettingsDialog>(std::move(dialog));
-    });
-  }
-  ~Threads() override { CCanStandardSource::set_dialog_factory(m_factory); }
-  StandardSourceDialogFactory m_factory;
+            "generator default id=100,200,18FEF100 period=1ms length=8\n") {}
+  DialogCapture m_dialogs;
 };
 
 TEST_F(Threads, UiReadsStatisticsAndRefreshesDialogsWhileFramesRun) {
   auto* source = dynamic_cast<CCanStandardSource*>(Add(0));
   ASSERT_NE(source, nullptr);
-  const CCanStandardSrcDlg* dialog = g_dialog.load();  // the window of channel 0's source
+  const CCanStandardSrcDlg* dialog = DialogCapture::last();  // the window of channel 0's source
   ASSERT_NE(dialog, nullptr);
   Add(1);
   Attach();

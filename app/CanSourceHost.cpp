@@ -3,7 +3,6 @@
 #include "host/module/ModuleRegistry.h"
 #include "host/settings/CResourceSea.h"
 #include "host/settings/CSeaBase.h"
-#include "host/slowsampling/CSourceInfo.h"
 
 namespace app {
 bool CanSourceHost::SettingsLoad(std::string& error) {
@@ -17,12 +16,10 @@ bool CanSourceHost::SettingsLoad(std::string& error) {
 }
 
 CanSourceHost::~CanSourceHost() {
-  const CSlowAsyncSourcePlugin* plugin = m_plugin;
   m_plugin = nullptr;
+  // The module destroys its sources, so their reception threads end before the process tears its
+  // statics down.
   m_module.reset();
-  // The module leaves the sources it still holds to the registry, which deletes them after it;
-  // their reception threads end with them, before the process tears its statics down.
-  if (plugin != nullptr) SlowSampling::CSourceInfo::SourceInfo().dispose(plugin);
 }
 
 bool CanSourceHost::Create(const std::string& pluginPath, std::string& error) {

@@ -24,7 +24,7 @@ class CanSourceHost {
   static constexpr const wchar_t* kModuleName = L"CCanSourceModule";
 
   CanSourceHost() = default;
-  ~CanSourceHost();  // destroys the module, then disposes of its sources, before the loader goes
+  ~CanSourceHost();  // destroys the module (and with it its sources) before the loader goes
   CanSourceHost(const CanSourceHost&) = delete;
   CanSourceHost& operator=(const CanSourceHost&) = delete;
 

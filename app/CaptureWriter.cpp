@@ -1,21 +1,20 @@
 #include "app/CaptureWriter.h"
 
 #include "frame/CanPacket.h"
+#include "host/candriver/CanId.h"
 
 namespace app {
 namespace {
 
-constexpr std::uint32_t kExtendedFlag = 0x80000000u;
-constexpr std::uint32_t kExtendedMask = 0x1FFFFFFFu;
-constexpr std::uint32_t kMaxStandardId = 0x7FFu;
 constexpr int kMaxClassicLength = 8;
 
 // One candump line of a packet at `seconds` into `line`, which holds 256 bytes (enough for 64 data
 // bytes); returns its length.
 std::size_t FormatLine(char* line, double seconds, const can::PacketRef& packet) noexcept {
   static constexpr char kHex[] = "0123456789ABCDEF";
-  const bool extended = (packet.id & kExtendedFlag) != 0 || packet.id > kMaxStandardId;
-  const std::uint32_t id = packet.id & (extended ? kExtendedMask : kMaxStandardId);
+  const std::uint32_t flagged = XeCanDriverKvaser::NormaliseFlaggedId(packet.id);
+  const bool extended = (flagged & XeCanDriverKvaser::kCanIdExtended) != 0;
+  const std::uint32_t id = XeCanDriverKvaser::IdBits(flagged);
   int n = std::snprintf(line, 64, extended ? "(%.6f) can%u %08X#" : "(%.6f) can%u %03X#", seconds,
                         static_cast<unsigned>(packet.channel), static_cast<unsigned>(id));
   if (n < 0) return 0;

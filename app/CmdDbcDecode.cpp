@@ -81,7 +81,7 @@ int RunDbcDecode(const std::vector<std::string>& args) {
       continue;  // no data to decode
     ++frames;
     const bool extended = (m.flags & XeCanDriverKvaser::kCanFlagExtended) != 0;
-    const std::uint32_t canId = extended ? (m.id | kCanIdExtended) : m.id;
+    const std::uint32_t canId = XeCanDriverKvaser::FlaggedId(m.id, m.flags);
     char id[16];
     std::snprintf(id, sizeof id, extended ? "%08X" : "%03X", m.id);
     const std::string time = Seconds(entry.timeNs);

@@ -15,17 +15,20 @@
 #include "sources/CCanObdProbe.h"
 #include "sources/CCanStandardSource.h"
 #include "sources/CCanVehicleSender.h"
+#include "sources/SnapshotLock.h"
 
 using namespace XeCanDriverKvaser;
 
 namespace {
 
-using SourceMaker = CCanSource* (*)(CSlowAsyncSourcePlugin*, int, const CString&, int, bool,
-                                    bitrate_t, fd_arbitrationrate_t, fd_datarate_t);
+using SourceMaker = std::unique_ptr<CCanSource> (*)(CSlowAsyncSourcePlugin*, int, const CString&,
+                                                    int, bool, bitrate_t, fd_arbitrationrate_t,
+                                                    fd_datarate_t);
 template <typename Source>
-CCanSource* Make(CSlowAsyncSourcePlugin* plugin, int type, const CString& name, int channel,
-                 bool fd, bitrate_t bitrate, fd_arbitrationrate_t arbitration, fd_datarate_t data) {
-  return new Source(plugin, type, name, channel, fd, bitrate, arbitration, data);
+std::unique_ptr<CCanSource> Make(CSlowAsyncSourcePlugin* plugin, int type, const CString& name,
+                                 int channel, bool fd, bitrate_t bitrate,
+                                 fd_arbitrationrate_t arbitration, fd_datarate_t data) {
+  return std::make_unique<Source>(plugin, type, name, channel, fd, bitrate, arbitration, data);
 }
 // The source kind of each type code of a settings line.
 constexpr std::array<SourceMaker, 3> kSourceKinds = {
@@ -60,8 +63,17 @@ void CCanSourceModule::ShowSettingsDialog() {
 CCanSourceModule::~CCanSourceModule() {
   if (m_regularCallbackId != 0)
     CCentralMessageService::UnRegisterRegularCallback(m_regularCallbackId);
-  // The sources still signed in are left to the host's source registry, which disposes of them
-  // after the module (CSourceInfo::dispose).
+  for (auto& [id, source] : m_sources)
+    SlowSampling::CSourceInfo::release(source.get());
+  m_sources.clear();
+}
+
+std::vector<CCanSource*> CCanSourceModule::sources() const {
+  std::vector<CCanSource*> list;
+  list.reserve(m_sources.size());
+  for (const auto& [id, source] : m_sources)
+    list.push_back(source.get());
+  return list;
 }
 
 BOOL CCanSourceModule::Create(const CString& name, CModule* parent) {
@@ -142,48 +154,20 @@ CCanSource* CCanSourceModule::create(int type, const CString& name, int channel,
     reopen = &m_channels[static_cast<std::size_t>(k)];
     reopen->Close();
   }
-  CCanSource* built = nullptr;
+  std::unique_ptr<CCanSource> built;
   if (type >= 0 && static_cast<std::size_t>(type) < kSourceKinds.size())
     built = kSourceKinds[static_cast<std::size_t>(type)](this, type, name, channel, fd, bitrate,
                                                          fdArbitration, fdData);
 
   CCanSource* signedIn = nullptr;
-  if (built && SlowSampling::CSourceInfo::SourceInfo().signin(built) != nullptr) signedIn = built;
-  if (!signedIn) {
-    PrWin::Output(L"CCanSourceModule::create(): Couldn't register\n", 1, 3);
-    delete built;
-  } else {
-    const int id = signedIn->id();
-    auto it = m_sources.find(id);
-    if (it == m_sources.end()) {
-      it = m_sources.emplace(id, signedIn).first;
-      const auto k = static_cast<std::size_t>(std::distance(m_sources.begin(), it));
-      m_channels.insert(m_channels.begin() + static_cast<std::ptrdiff_t>(k),
-                        CanIo(signedIn->m_channel));
-      m_counters.insert(m_counters.begin() + static_cast<std::ptrdiff_t>(k), Counters{});
-      CTimeCapsule capsule(24, 0);
-      capsule.m_delay = static_cast<std::int64_t>(m_delay);
-      const int sourceChannel = signedIn->m_channel;
-      // -1 (off bus) stops the capsule; any other channel time counts, also one past 2^31, which
-      // the time machine would take for a stopped clock if it were widened with its sign.
-      capsule.m_rawTime = [this, sourceChannel]() -> std::int64_t {
-        const int k = slot_of(sourceChannel);
-        if (k < 0 || m_channels[static_cast<std::size_t>(k)].state != 2) return -1;
-        return static_cast<std::uint32_t>(channel_time(sourceChannel));
-      };
-      m_capsules.insert(m_capsules.begin() + static_cast<std::ptrdiff_t>(k), std::move(capsule));
-      rebuild_slots();
-      rebuild_time_machine_items();
-    } else {
-      const auto k = static_cast<std::size_t>(std::distance(m_sources.begin(), it));
-      delete it->second;
-      it->second = signedIn;
-      m_channels[k] = CanIo(channel);
-      rebuild_slots();
-      // The capsule array did not move, but the handle did: the same items stay valid.
-    }
+  if (built && SlowSampling::CSourceInfo::SourceInfo().signin(built.get()) != nullptr) {
+    signedIn = adopt(std::move(built));
     signedIn->set_active(active);
+  } else {
+    PrWin::Output(L"CCanSourceModule::create(): Couldn't register\n", 1, 3);
   }
+  m_statsLayoutChanged = true;
+  publish_statistics(false);
   if (reopen) {
     // The reopened handle is the first one on the channel, which may have moved.
     if (const int k = slot_of(channel); k >= 0) {
@@ -195,21 +179,54 @@ CCanSource* CCanSourceModule::create(int type, const CString& name, int channel,
   return signedIn;
 }
 
+CCanSource* CCanSourceModule::adopt(std::unique_ptr<CCanSource> source) {
+  CCanSource* const adopted = source.get();
+  auto it = m_sources.find(adopted->id());
+  if (it != m_sources.end()) {
+    // The registry gave the id again: the new source takes the old one's place. The capsule array
+    // did not move, but the handle did; the same time machine items stay valid.
+    const auto k = static_cast<std::size_t>(std::distance(m_sources.begin(), it));
+    it->second = std::move(source);
+    m_channels[k] = CanIo(adopted->m_channel);
+    rebuild_slots();
+    return adopted;
+  }
+  it = m_sources.emplace(adopted->id(), std::move(source)).first;
+  const auto k = std::distance(m_sources.begin(), it);
+  m_channels.insert(m_channels.begin() + k, CanIo(adopted->m_channel));
+  m_counters.insert(m_counters.begin() + k, Counters{});
+  CTimeCapsule capsule(24, 0);
+  capsule.m_delay = static_cast<std::int64_t>(m_delay);
+  const int sourceChannel = adopted->m_channel;
+  // -1 (off bus) stops the capsule; any other channel time counts, also one past 2^31, which the
+  // time machine would take for a stopped clock if it were widened with its sign.
+  capsule.m_rawTime = [this, sourceChannel]() -> std::int64_t {
+    const int slot = slot_of(sourceChannel);
+    if (slot < 0 || m_channels[static_cast<std::size_t>(slot)].state != 2) return -1;
+    return static_cast<std::uint32_t>(channel_time(sourceChannel));
+  };
+  m_capsules.insert(m_capsules.begin() + k, std::move(capsule));
+  rebuild_slots();
+  rebuild_time_machine_items();
+  return adopted;
+}
+
 void CCanSourceModule::remove_source(CCanSource* source) {
   if (!source) return;
   const auto it = m_sources.find(source->id());
-  if (it == m_sources.end() || it->second != source) return;
+  if (it == m_sources.end() || it->second.get() != source) return;
   const auto k = static_cast<std::ptrdiff_t>(std::distance(m_sources.begin(), it));
   source->stop();
   SlowSampling::CSourceInfo::release(source);
   m_sources.erase(it);
-  delete source;
   m_channels[static_cast<std::size_t>(k)].Close();
   m_channels.erase(m_channels.begin() + k);
   rebuild_slots();
   m_counters.erase(m_counters.begin() + k);
   m_capsules.erase(m_capsules.begin() + k);
   rebuild_time_machine_items();
+  m_statsLayoutChanged = true;
+  publish_statistics(false);
 }
 
 bool CCanSourceModule::set_delay(std::int32_t ticks) {
@@ -293,6 +310,7 @@ void CCanSourceModule::signal_change(float samplePeriod, unsigned samplesPerFram
       PrWin::Output(L"CCanSourceModule::signal_change(): USB-Time not running\n", 1, 1);
   }
   m_buffer.clear();
+  publish_statistics(false);
 }
 
 void CCanSourceModule::reset_channel_capsule(CTimeCapsule& capsule) {
@@ -323,6 +341,7 @@ bool CCanSourceModule::start() {
     if (source->active()) result = source->start() && result;
   m_regularCallbackId =
       CCentralMessageService::RegisterRegularCallback([this] { request_sync(); }, 1000, true);
+  publish_statistics(false);
   return result;
 }
 
@@ -337,6 +356,7 @@ bool CCanSourceModule::stop() {
     io.GoOffBus();
   if (m_logLevel != 0)
     PrWin::Output(16, L"CCanSourceModule::stop(): %u messages sent\n", m_delivered);
+  publish_statistics(false);
   return result;
 }
 
@@ -360,22 +380,34 @@ BOOL CCanSourceModule::OnSpecialShutdown() {
 }
 
 std::vector<SlowSampling::SourceStatistics> CCanSourceModule::statistics() const {
-  std::vector<SlowSampling::SourceStatistics> rows;
+  std::lock_guard lock(m_statsLock);
+  return m_stats;
+}
+
+void CCanSourceModule::publish_statistics(bool frame) {
+  const auto lock = LockSnapshot(m_statsLock, frame);
+  if (!lock.owns_lock()) return;
+  if (m_statsLayoutChanged || m_stats.size() != m_sources.size()) {
+    m_stats.assign(m_sources.size(), {});
+    std::size_t k = 0;
+    for (const auto& [id, source] : m_sources) {
+      m_stats[k].name = source->name();
+      m_stats[k++].channel = source->m_channel;
+    }
+    m_statsLayoutChanged = false;
+  }
   std::size_t k = 0;
   for (const auto& [id, source] : m_sources) {
-    SlowSampling::SourceStatistics row;
-    row.name = source->name();
-    row.channel = source->m_channel;
+    SlowSampling::SourceStatistics& row = m_stats[k];
     row.received = source->received();
     row.delivered = m_counters[k].delivered;
     row.old = m_counters[k].old;
     row.future = m_counters[k].future;
     row.waiting = source->queued();
     row.overflow = source->overflow();
-    for (const auto& record : m_buffer)
-      if (slot_of(record.message.channel) == static_cast<int>(k)) ++row.waiting;
-    rows.push_back(row);
     ++k;
   }
-  return rows;
+  for (const auto& record : m_buffer)
+    if (const int slot = slot_of(record.message.channel); slot >= 0)
+      ++m_stats[static_cast<std::size_t>(slot)].waiting;
 }

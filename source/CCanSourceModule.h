@@ -4,13 +4,17 @@
 // per-frame delivery of every received message into the module's region of the slow-sampling
 // container as a CAN packet whose byte position encodes its time (frame/CanPacket.h).
 //
-// Threads: update and fill run on [processing]; everything else on [ui]. The module takes no lock
-// of its own: the host never runs two of its operations at once.
+// Threads: update and fill run on [processing]; everything else on [ui]. The host never runs two
+// of its operations at once, except that the UI may read statistics() and use the dialog's view
+// (delay, running) while frames run: statistics() reads a snapshot that the processing thread
+// publishes at the end of each update, and the processing thread skips a publication rather than
+// wait for a UI that is copying the last one.
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -86,8 +90,9 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   int on_start_audio_sources(const CString& args, void* context);
   int on_stop_audio_sources(const CString& args, void* context);
 
-  // [ui] Read access for the dialog, the host runner and tests.
-  const std::map<int, CCanSource*>& sources() const noexcept { return m_sources; }
+  // [ui] The signed-in sources in channel order (owned by the module; valid until removed).
+  std::vector<CCanSource*> sources() const;
+  // [ui] Read access for the host runner and tests.
   const std::vector<XeCanDriverKvaser::CanIo>& channels() const noexcept { return m_channels; }
   const std::vector<CTimeCapsule>& capsules() const noexcept { return m_capsules; }
   std::vector<CTimeCapsule>& capsules() noexcept { return m_capsules; }
@@ -107,6 +112,8 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
     std::uint64_t future = 0;
   };
 
+  // Takes a signed-in source and gives it its channel slot (handle, counters, capsule); returns it.
+  CCanSource* adopt(std::unique_ptr<CCanSource> source);
   // Position of the first handle on the channel, or -1.
   int slot_of(int channel) const noexcept;
   void rebuild_time_machine_items();
@@ -115,8 +122,13 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   bool wav_playback_running() const;
   void merge_batches();
   void advance_frame_capsule();
+  // Copies the counters into the snapshot statistics() returns. A frame's publication is skipped
+  // while the UI holds the snapshot (the next frame's catches up); the others wait for it.
+  void publish_statistics(bool frame);
 
-  std::map<int, CCanSource*> m_sources;  // by sign-in id; the map order is the channel order
+  // By sign-in id; the map order is the channel order. Owned: the destructor releases and destroys
+  // them, so no reception thread outlives the module.
+  std::map<int, std::unique_ptr<CCanSource>> m_sources;
   CQorSyncInterface m_sync;
   std::vector<CTimeCapsule> m_capsules;  // one per source, same order
   XeTimeMachine::CTimeMachine m_timeMachine;
@@ -140,8 +152,11 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   std::vector<Head> m_heads;  // heap of the runs' first records
   // Slot (handle position) of channels 0..255, -1 for none; rebuilt when the handles change.
   std::array<std::int16_t, 256> m_slotOf{};
-  std::vector<XeCanDriverKvaser::CanIo> m_channels;  // one handle per source, same order
-  std::vector<Counters> m_counters;                  // one per source, same order
+  std::vector<XeCanDriverKvaser::CanIo> m_channels;     // one handle per source, same order
+  std::vector<Counters> m_counters;                     // one per source, same order
+  mutable std::mutex m_statsLock;                       // guards m_stats
+  std::vector<SlowSampling::SourceStatistics> m_stats;  // the last published snapshot
+  bool m_statsLayoutChanged = true;        // sources changed since the last publication ([ui])
   std::int32_t m_delay = 0;                // CAN bus delay versus the USB time, 125 µs ticks
   std::unique_ptr<ISettingsDialog> m_dlg;  // null without a dialog factory
   std::atomic<bool> m_audioSourcesRunning{false};

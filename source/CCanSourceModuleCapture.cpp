@@ -20,6 +20,7 @@ bool CCanSourceModule::update() {
   merge_batches();
   fill(region, m_floatsPerSample);
   if (!m_syncEnabled) advance_frame_capsule();
+  publish_statistics(true);
   return result;
 }
 
@@ -137,8 +138,7 @@ bool CCanSourceModule::fill(float* region, unsigned floatsPerSample) {
     if (pos + size >= capacity) break;
     // Bit 31 marks an extended identifier in the packet, as DBC files write it, so that the sink
     // and the capture can tell a 29-bit identifier below 0x800 from a standard one.
-    const std::uint32_t id =
-        m.id | ((m.flags & XeCanDriverKvaser::kCanFlagExtended) ? 0x80000000u : 0u);
+    const std::uint32_t id = XeCanDriverKvaser::FlaggedId(m.id, m.flags);
     can::WritePacket(bytes + pos, m.channel, m.length, id, m.data);
     pos += size;
     ++m_delivered;

@@ -6,6 +6,7 @@
 #include "host/mfc/Win.h"
 #include "host/services/CCentralMessageService.h"
 #include "host/settings/PrWin.h"
+#include "sources/SnapshotLock.h"
 
 namespace {
 StandardSourceDialogFactory g_dialogFactory = nullptr;
@@ -99,6 +100,7 @@ bool CCanStandardSource::fetch() {
       if (reset) stat.count = 0;
       sum += stat.count;
     }
+    publish_stats_locked(true);
   }
   const std::uint32_t now = GetTickCount();
   if (sum > 100 && now - m_lastSchedule > 1000) {
@@ -125,6 +127,7 @@ bool CCanStandardSource::replace_ranges(IdRangeList table) {
     m_rangesValid = table_is_valid();
     for (auto& [id, stat] : m_idStats)
       stat.pass = range_flag(id);
+    publish_stats_locked(false);
   }
   m_rangeStore.write(ranges());
   return true;
@@ -136,6 +139,13 @@ IdRangeList CCanStandardSource::ranges() {
 }
 
 IStandardSourceAccess::Statistics CCanStandardSource::stats_snapshot() {
-  std::lock_guard lock(m_lock);
-  return {m_idStats.begin(), m_idStats.end()};
+  std::lock_guard lock(m_snapshotLock);
+  return m_snapshot;
+}
+
+void CCanStandardSource::publish_stats_locked(bool fetching) {
+  const auto lock = LockSnapshot(m_snapshotLock, fetching);
+  if (!lock.owns_lock()) return;
+  // assign keeps the capacity: a steady set of IDs costs no allocation per fetch.
+  m_snapshot.assign(m_idStats.begin(), m_idStats.end());
 }

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -50,11 +51,18 @@ class CCanStandardSource : public CCanSource, public IStandardSourceAccess {
   // Active flag of the range holding the ID; the caller holds m_lock.
   bool range_flag(int id) const noexcept;
   bool table_is_valid() const noexcept;
+  // Copies m_idStats into m_snapshot; the caller holds m_lock. A fetch skips it while the UI is
+  // copying the snapshot (the next one catches up), a table change waits.
+  void publish_stats_locked(bool fetching);
 
   DataSource::CApplicationSeaContainerDataSource<IdRangeList> m_rangeStore;
   IdRangeList m_ranges;             // as stored; m_lock
   bool m_rangesValid = true;        // sorted and contiguous; m_lock
   std::map<int, IdStat> m_idStats;  // every ID seen since construction; m_lock
+  // m_idStats as of the last fetch or table change, for the dialog: the UI copies it without
+  // holding m_lock, so neither reception nor fetch ever waits for a window.
+  std::mutex m_snapshotLock;
+  Statistics m_snapshot;  // m_snapshotLock
   std::atomic<bool> m_resetCounts{false};
   std::uint32_t m_lastSchedule;  // GetTickCount of the last scheduled refresh
   // Lets a refresh scheduled onto the UI thread notice that the source is gone.

@@ -87,9 +87,8 @@ bool CDbcDecoder::Create() {
 void CDbcDecoder::Decode(const XeCanDriverKvaser::CanMessage& message) noexcept {
   using namespace XeCanDriverKvaser;
   if (message.flags & (kCanFlagRemote | kCanFlagErrorFrame)) return;
-  std::uint32_t canId = message.id;
-  if (message.flags & kCanFlagExtended) canId = (canId & kCanIdMask29) | kCanIdExtended;
-  DecodeFrame(canId, message.data, message.length, message.timestamp);
+  DecodeFrame(FlaggedId(message.id, message.flags), message.data, message.length,
+              message.timestamp);
 }
 
 int CDbcDecoder::DecodeFrame(std::uint32_t canId, const std::uint8_t* data, int length,

@@ -13,9 +13,7 @@ std::string FormatDbcDiagnostic(std::string_view file, const DbcDiagnostic& diag
 }
 
 const DbcMessage* DbcDatabase::FindMessage(std::uint32_t canId) const noexcept {
-  if (!(canId & kCanIdExtended) && canId > 0x7FFu) canId |= kCanIdExtended;
-  if (canId & kCanIdExtended) canId = (canId & kCanIdMask29) | kCanIdExtended;
-  const auto it = messageIndex.find(canId);
+  const auto it = messageIndex.find(NormaliseFlaggedId(canId));
   return it == messageIndex.end() ? nullptr : &messages[it->second];
 }
 

@@ -9,13 +9,16 @@
 #include <unordered_map>
 #include <vector>
 
+#include "host/candriver/CanId.h"
+
 namespace XeCanAnalysis {
 
-// CAN identifiers in this library carry the frame format in bit 31, as DBC files write them:
-//   0x123       standard 11-bit identifier 0x123
-//   0x80000123  extended 29-bit identifier 0x123
-inline constexpr std::uint32_t kCanIdExtended = 0x80000000u;
-inline constexpr std::uint32_t kCanIdMask29 = 0x1FFFFFFFu;
+// CAN identifiers in this library carry the frame format in bit 31, as DBC files write them (the
+// flagged form of host/candriver/CanId.h).
+using XeCanDriverKvaser::kCanIdExtended;
+using XeCanDriverKvaser::kMaxExtendedId;
+using XeCanDriverKvaser::kMaxStandardId;
+using XeCanDriverKvaser::NormaliseFlaggedId;
 // Multiplexer switches one message may have.
 inline constexpr int kMaxDbcSwitches = 64;
 

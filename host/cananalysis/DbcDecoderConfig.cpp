@@ -71,12 +71,12 @@ DbcDecoderConfig DbcDecoderConfig::Parse(std::string_view text, const std::strin
         error("assign MESSAGE-ID SIGNAL = NUMBER expected");
         continue;
       }
-      auto canId = static_cast<std::uint32_t>(id);
-      if (!(canId & kCanIdExtended) && canId > 0x7FFu) canId |= kCanIdExtended;
-      if ((canId & ~kCanIdExtended) > 0x1FFFFFFFu) {
+      const auto raw = static_cast<std::uint32_t>(id);
+      if ((raw & ~kCanIdExtended) > kMaxExtendedId) {
         error("message " + std::string(rest.substr(0, space)) + " is no CAN identifier");
         continue;
       }
+      const auto canId = NormaliseFlaggedId(raw);
       config.assignments[{canId, std::string(signal)}] = static_cast<int>(number);
     } else {
       error("unknown entry '" + std::string(key) + "'");

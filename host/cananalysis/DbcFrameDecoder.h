@@ -124,8 +124,7 @@ inline bool DbcFrameDecoder::Selected(const Signal& s, const std::int64_t* value
 
 inline const DbcFrameDecoder::Message* DbcFrameDecoder::Find(std::uint32_t canId) const noexcept {
   if (m_keys.empty()) return nullptr;
-  if (!(canId & kCanIdExtended) && canId > 0x7FFu) canId |= kCanIdExtended;
-  if (canId & kCanIdExtended) canId = (canId & kCanIdMask29) | kCanIdExtended;
+  canId = NormaliseFlaggedId(canId);
   const std::uint32_t mask = static_cast<std::uint32_t>(m_keys.size() - 1);
   for (int attempt = 0; attempt < 2; ++attempt) {
     for (std::uint32_t i = (canId * 0x9E3779B1u) >> m_hashShift;; i = (i + 1) & mask) {
@@ -134,7 +133,7 @@ inline const DbcFrameDecoder::Message* DbcFrameDecoder::Find(std::uint32_t canId
     }
     // Logs write some standard frames with 8-digit (extended) identifiers: an 11-bit identifier
     // the file has only in the other format is taken in that one.
-    if ((canId & kCanIdMask29) > 0x7FFu) return nullptr;
+    if ((canId & kMaxExtendedId) > kMaxStandardId) return nullptr;
     canId ^= kCanIdExtended;
   }
   return nullptr;

@@ -14,8 +14,8 @@ bool NormalizeDbcId(std::uint64_t raw, std::uint32_t& canId, bool& assumedExtend
     canId = static_cast<std::uint32_t>(raw);
     return true;
   }
-  if (raw > kCanIdMask29) return false;
-  if (raw > 0x7FFu) {
+  if (raw > kMaxExtendedId) return false;
+  if (raw > kMaxStandardId) {
     assumedExtended = true;
     canId = static_cast<std::uint32_t>(raw) | kCanIdExtended;
     return true;
@@ -27,7 +27,7 @@ bool NormalizeDbcId(std::uint64_t raw, std::uint32_t& canId, bool& assumedExtend
 std::string DescribeCanId(std::uint32_t canId) {
   char text[32];
   if (canId & kCanIdExtended)
-    std::snprintf(text, sizeof text, "0x%X (extended)", canId & kCanIdMask29);
+    std::snprintf(text, sizeof text, "0x%X (extended)", canId & kMaxExtendedId);
   else
     std::snprintf(text, sizeof text, "0x%X", canId);
   return text;
@@ -84,7 +84,7 @@ void DbcLinker::AddMessages() {
       continue;
     }
     m.extended = (canId & kCanIdExtended) != 0;
-    m.id = canId & kCanIdMask29;
+    m.id = canId & kMaxExtendedId;
     const DbcSignal* firstTooLong = nullptr;
     int tooLong = 0;
     for (std::size_t i = 0; i < m.signals.size(); ++i) {

@@ -5,20 +5,9 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "host/candriver/CanId.h"
+
 namespace XeCanDriverKvaser {
-
-// Bits of CanMessage::flags. The plug-in never reads them; the driver, the log reader and the
-// analysis library do.
-inline constexpr std::uint32_t kCanFlagExtended = 0x01;     // 29-bit identifier
-inline constexpr std::uint32_t kCanFlagRemote = 0x02;       // remote request; no data bytes
-inline constexpr std::uint32_t kCanFlagFd = 0x04;           // CAN FD frame (up to 64 bytes)
-inline constexpr std::uint32_t kCanFlagBrs = 0x08;          // CAN FD bit-rate switch
-inline constexpr std::uint32_t kCanFlagEsi = 0x10;          // CAN FD error state indicator
-inline constexpr std::uint32_t kCanFlagErrorFrame = 0x20;   // error frame (only read from logs)
-inline constexpr std::uint32_t kCanFlagTransmitted = 0x40;  // a log marks it as sent (T, Tx)
-
-inline constexpr std::uint32_t kMaxStandardId = 0x7FF;
-inline constexpr std::uint32_t kMaxExtendedId = 0x1FFFFFFF;
 
 struct CanMessage {
   // Payload. Bytes [0, length) are meaningful, the rest are zero. A remote request has none.
@@ -57,8 +46,8 @@ static_assert(IsFdLength(12) && !IsFdLength(9) && !IsFdLength(65));
 // An identifier above 0x7FF without kCanFlagExtended, or with bit 31 set (the DBC way of marking
 // an extended identifier), is taken as extended; `message` is corrected in place.
 constexpr bool NormaliseMessage(CanMessage& message) noexcept {
-  if (message.id & 0x80000000u) {
-    message.id &= ~0x80000000u;
+  if (message.id & kCanIdExtended) {
+    message.id &= ~kCanIdExtended;
     message.flags |= kCanFlagExtended;
   }
   if (message.id > kMaxStandardId) message.flags |= kCanFlagExtended;

@@ -51,24 +51,6 @@ CAsyncSource* CSourceInfo::find(int id) const {
   return it == m_sources.end() ? nullptr : it->second;
 }
 
-std::size_t CSourceInfo::dispose(const CSlowAsyncSourcePlugin* plugin) {
-  std::vector<CAsyncSource*> doomed;
-  {
-    std::lock_guard lock(m_mutex);
-    for (auto it = m_sources.begin(); it != m_sources.end();) {
-      if (it->second->plugin() == plugin) {
-        doomed.push_back(it->second);
-        it = m_sources.erase(it);
-      } else {
-        ++it;
-      }
-    }
-  }
-  for (CAsyncSource* source : doomed)
-    delete source;  // outside the lock: destructors release
-  return doomed.size();
-}
-
 void CSourceInfo::refuse_next_signin(unsigned count) {
   std::lock_guard lock(m_mutex);
   m_refusals = count;

@@ -30,10 +30,6 @@ class CSourceInfo {
   std::vector<CAsyncSource*> sources() const;
   // [any] The source signed in under id, or null.
   CAsyncSource* find(int id) const;
-  // [ui] Deletes every source of that plug-in that is still signed in and returns how many. The
-  // host calls it after destroying a plug-in, which leaves the sources it still holds to the
-  // registry.
-  std::size_t dispose(const CSlowAsyncSourcePlugin* plugin);
 
   // Fault injection for tests of source plug-ins.
   // [ui] The next `count` sign-ins are refused.

@@ -31,17 +31,7 @@ class ModuleRig : public PluginRig {
   explicit ModuleRig(const std::string& driverConfig = {}) : PluginRig(driverConfig) {
     m_module.Create(L"CAN", nullptr);
   }
-  ~ModuleRig() override {
-    for (auto* source : Sources())
-      m_module.remove_source(source);
-  }
-
-  std::vector<CCanSource*> Sources() {
-    std::vector<CCanSource*> list;
-    for (auto& [id, source] : m_module.sources())
-      list.push_back(source);
-    return list;
-  }
+  std::vector<CCanSource*> Sources() { return m_module.sources(); }
   CCanSource* Add(int channel, bool active = true, const wchar_t* name = L"src") {
     return m_module.create(0, name, channel, false, BITRATE_500K, FD_ARBITRATION_500K, FD_DATA_1M,
                            active);

@@ -37,7 +37,7 @@ TEST_F(Channels, SignInReplacementAndRefusal) {
   CCanSource* second = Add(1, false, L"second");
   ASSERT_NE(second, nullptr);
   EXPECT_EQ(m_module.sources().size(), 1u);
-  EXPECT_EQ(m_module.sources().begin()->second, second);
+  EXPECT_EQ(m_module.sources().front(), second);
   EXPECT_EQ(m_module.capsules().size(), 1u);
   EXPECT_EQ(m_module.channels()[0].channel, 1);
   EXPECT_FALSE(second->active());
@@ -50,6 +50,23 @@ TEST_F(Channels, SignInReplacementAndRefusal) {
       nullptr);
   EXPECT_EQ(m_log.count(L"CCanSourceModule::create(): Couldn't register\n"), 2u);
   EXPECT_EQ(m_module.sources().size(), 1u);
+}
+
+TEST_F(Channels, DestroyedModuleReleasesAndDestroysItsSources) {
+  int ids[2] = {};
+  {
+    CCanSourceModule module;
+    module.Create(L"CAN3", nullptr);
+    for (int channel = 0; channel < 2; ++channel)
+      ids[channel] = module
+                         .create(0, L"owned", channel, false, BITRATE_500K, FD_ARBITRATION_500K,
+                                 FD_DATA_1M, true)
+                         ->id();
+    ASSERT_NE(SlowSampling::CSourceInfo::SourceInfo().find(ids[1]), nullptr);
+  }
+  // Gone from the registry; a leaked source (and its reception thread) fails the asan run.
+  for (const int id : ids)
+    EXPECT_EQ(SlowSampling::CSourceInfo::SourceInfo().find(id), nullptr);
 }
 
 TEST_F(Channels, CreatingOnAnOpenChannelReopensItWithTheNewRates) {

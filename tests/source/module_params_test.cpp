@@ -86,9 +86,7 @@ TEST_F(Params, WriteStoresSourcesInIdOrderAndTheDelayJustRead) {
     m_module.remove_source(s);
   other.read_params();
   ASSERT_EQ(other.sources().size(), 2u);
-  EXPECT_EQ(other.sources().begin()->second->m_fdData, FD_DATA_8M);
-  for (const auto& [id, s] : std::map<int, CCanSource*>(other.sources()))
-    other.remove_source(s);
+  EXPECT_EQ(other.sources().front()->m_fdData, FD_DATA_8M);
 }
 
 TEST_F(Params, WithoutSourcesTheListEmptiesAndTheDelayStays) {

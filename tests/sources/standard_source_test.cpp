@@ -1,27 +1,16 @@
 #include <gtest/gtest.h>
 
-#include "dialogs/CCanStandardSrcDlg.h"
 #include "host/settings/CResourceList.h"
 #include "sources/CCanStandardSource.h"
+#include "tests/source/DialogCapture.h"
 #include "tests/source/PluginRig.h"
 
 namespace plugin_test {
 namespace {
 
-// The dialog the last source built got, for tests that look at what it shows.
-CCanStandardSrcDlg* g_lastDialog = nullptr;
-
 class StandardSource : public PluginRig {
  protected:
-  StandardSource() {
-    m_factory = CCanStandardSource::set_dialog_factory([](IStandardSourceAccess& source) {
-      auto dialog = std::make_unique<CCanStandardSrcDlg>(source);
-      g_lastDialog = dialog.get();
-      return std::unique_ptr<ISettingsDialog>(std::move(dialog));
-    });
-  }
-  ~StandardSource() override { CCanStandardSource::set_dialog_factory(m_factory); }
-  StandardSourceDialogFactory m_factory;
+  DialogCapture m_dialogs;
 
   std::unique_ptr<CCanStandardSource> Make(const wchar_t* name = L"X", int channel = 0) {
     auto s = std::make_unique<CCanStandardSource>(nullptr, 0, name, channel, false, BITRATE_500K,
@@ -128,8 +117,8 @@ TEST_F(StandardSource, RefreshIsScheduledOnlyForBusyTrafficAtMostOncePerSecond) 
   EXPECT_EQ(CCentralMessageService::PendingMessages(), 1u);
 
   CCentralMessageService::Pump();
-  ASSERT_NE(g_lastDialog, nullptr);
-  const CCanStandardSrcDlg& dialog = *g_lastDialog;
+  ASSERT_NE(DialogCapture::last(), nullptr);
+  const CCanStandardSrcDlg& dialog = *DialogCapture::last();
   EXPECT_TRUE(dialog.is_open());
   EXPECT_EQ(dialog.refresh_count(), 1);
   const auto& shares = dialog.shares();

@@ -72,6 +72,8 @@ class CDialog3d : public CObject {
   const ui::DialogRes* Template() const noexcept { return m_template; }
   CDialog3d* Parent() const noexcept { return m_parent; }
   const AFX_EXTENSION_MODULE* Module() const noexcept { return m_module; }
+  // The window showing the dialog, or null (headless, or closed).
+  IDialogView* View() const noexcept { return m_view.get(); }
 
   // [ui] Rebinds control `id` to `control` (data exchange of a control member).
   void SubclassDlgItem(int id, CWnd& control);

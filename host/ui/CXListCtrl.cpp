@@ -39,7 +39,8 @@ int CXListCtrl::InsertColumn(int column, const wchar_t* title, int format, int w
 
 int CXListCtrl::InsertItem(const LVITEM& item) {
   const int row = InsertItem(item.iItem, L"");
-  if (row >= 0 && (item.mask & LVIF_PARAM)) m_rows[static_cast<std::size_t>(row)].data = item.lParam;
+  if (row >= 0 && (item.mask & LVIF_PARAM))
+    m_rows[static_cast<std::size_t>(row)].data = item.lParam;
   return row;
 }
 
@@ -126,8 +127,8 @@ int CXListCtrl::GetCheckbox(int row, int column) const {
   return c && c->kind == ui::CellKind::CheckBox ? c->check : -1;
 }
 
-BOOL CXListCtrl::SetComboBox(int row, int column, const std::vector<CString>& labels,
-                             int selected, int) {
+BOOL CXListCtrl::SetComboBox(int row, int column, const std::vector<CString>& labels, int selected,
+                             int) {
   ui::ListCell* c = MutableCell(row, column);
   if (!c) return FALSE;
   c->kind = ui::CellKind::Combo;

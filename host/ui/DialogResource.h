@@ -32,17 +32,17 @@ inline constexpr unsigned kReadOnly = 0x2;      // Edit: the user cannot type
 inline constexpr unsigned kMultiSelect = 0x4;   // ListView: several rows selectable
 
 struct ControlRes {
-  int id;                // control id; -1 for a label nobody addresses
-  ControlKind kind;      // what the control is
-  const wchar_t* text;   // caption or initial text
-  int x, y, cx, cy;      // position and size in dialog units
-  unsigned style = 0;    // kRightAligned, kReadOnly, kMultiSelect
+  int id;               // control id; -1 for a label nobody addresses
+  ControlKind kind;     // what the control is
+  const wchar_t* text;  // caption or initial text
+  int x, y, cx, cy;     // position and size in dialog units
+  unsigned style = 0;   // kRightAligned, kReadOnly, kMultiSelect
 };
 
 struct DialogRes {
-  int id;                               // template id
-  const wchar_t* title;                 // window title
-  int cx, cy;                           // client size in dialog units
+  int id;                                // template id
+  const wchar_t* title;                  // window title
+  int cx, cy;                            // client size in dialog units
   std::span<const ControlRes> controls;  // in tab order
 };
 

@@ -37,42 +37,54 @@ struct MessageMap {
 
 }  // namespace ui
 
-#define DECLARE_MESSAGE_MAP()                               \
- protected:                                                 \
-  const ui::MessageMap* GetMessageMap() const override;     \
-                                                            \
- public:                                                    \
+#define DECLARE_MESSAGE_MAP()                           \
+ protected:                                             \
+  const ui::MessageMap* GetMessageMap() const override; \
+                                                        \
+ public:                                                \
   static const ui::MessageMap* GetThisMessageMap();
 
-#define BEGIN_MESSAGE_MAP(cls, baseCls)                      \
-  const ui::MessageMap* cls::GetMessageMap() const {         \
-    return GetThisMessageMap();                              \
-  }                                                          \
-  const ui::MessageMap* cls::GetThisMessageMap() {           \
-    using ThisClass = cls;                                   \
-    using TheBase = baseCls;                                 \
+#define BEGIN_MESSAGE_MAP(cls, baseCls)              \
+  const ui::MessageMap* cls::GetMessageMap() const { \
+    return GetThisMessageMap();                      \
+  }                                                  \
+  const ui::MessageMap* cls::GetThisMessageMap() {   \
+    using ThisClass = cls;                           \
+    using TheBase = baseCls;                         \
     static const ui::MessageMapEntry entries[] = {
+#define ON_BN_CLICKED(ctrlId, handler)                                              \
+  ui::MessageMapEntry{                                                              \
+      ui::EntryKind::Command,                                                       \
+      BN_CLICKED,                                                                   \
+      ctrlId,                                                                       \
+      static_cast<ui::CommandHandler>(static_cast<void (ThisClass::*)()>(handler)), \
+      nullptr,                                                                      \
+      nullptr},
 
-#define ON_BN_CLICKED(ctrlId, handler)                                                          \
-  ui::MessageMapEntry{ui::EntryKind::Command, BN_CLICKED, ctrlId,                              \
-                      static_cast<ui::CommandHandler>(static_cast<void (ThisClass::*)()>(handler)), \
-                      nullptr, nullptr},
+#define ON_NOTIFY(notifyCode, ctrlId, handler)                                                     \
+  ui::MessageMapEntry{                                                                             \
+      ui::EntryKind::Notify,                                                                       \
+      notifyCode,                                                                                  \
+      ctrlId,                                                                                      \
+      nullptr,                                                                                     \
+      static_cast<ui::NotifyHandler>(static_cast<void (ThisClass::*)(NMHDR*, LRESULT*)>(handler)), \
+      nullptr},
 
-#define ON_NOTIFY(notifyCode, ctrlId, handler)                                                  \
-  ui::MessageMapEntry{ui::EntryKind::Notify, notifyCode, ctrlId, nullptr,                      \
-                      static_cast<ui::NotifyHandler>(                                          \
-                          static_cast<void (ThisClass::*)(NMHDR*, LRESULT*)>(handler)),        \
-                      nullptr},
-
-#define ON_MESSAGE(msg, handler)                                                                \
-  ui::MessageMapEntry{ui::EntryKind::Message, msg, 0, nullptr, nullptr,                        \
-                      static_cast<ui::MessageHandler>(                                         \
+#define ON_MESSAGE(msg, handler)                       \
+  ui::MessageMapEntry{ui::EntryKind::Message,          \
+                      msg,                             \
+                      0,                               \
+                      nullptr,                         \
+                      nullptr,                         \
+                      static_cast<ui::MessageHandler>( \
                           static_cast<LRESULT (ThisClass::*)(WPARAM, LPARAM)>(handler))},
 
-#define END_MESSAGE_MAP()                                                         \
-  ui::MessageMapEntry{ui::EntryKind::Message, 0, 0, nullptr, nullptr, nullptr}    \
-  }                                                                               \
-  ;                                                                               \
-  static const ui::MessageMap map{TheBase::GetThisMessageMap(), entries};         \
-  return &map;                                                                    \
+#define END_MESSAGE_MAP()                                                 \
+  ui::MessageMapEntry {                                                   \
+    ui::EntryKind::Message, 0, 0, nullptr, nullptr, nullptr               \
+  }                                                                       \
+  }                                                                       \
+  ;                                                                       \
+  static const ui::MessageMap map{TheBase::GetThisMessageMap(), entries}; \
+  return &map;                                                            \
   }

@@ -41,7 +41,7 @@ inline constexpr UINT LVIS_SELECTED = 0x2;
 inline constexpr int LVNI_SELECTED = 0x2;
 
 struct CRect {
-  int left = 0;    // pixels from the parent's client origin
+  int left = 0;  // pixels from the parent's client origin
   int top = 0;
   int right = 0;   // exclusive
   int bottom = 0;  // exclusive

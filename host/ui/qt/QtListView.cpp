@@ -37,7 +37,9 @@ class ListTableModel : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation o, int role) const override {
     if (o != Qt::Horizontal || role != Qt::DisplayRole || section >= m_list.GetColumnCount())
       return {};
-    return ToQ(m_list.Columns()[static_cast<std::size_t>(section)].title);
+    // Room for the header check box that CheckHeader draws left of the title.
+    const QString title = ToQ(m_list.Columns()[static_cast<std::size_t>(section)].title);
+    return m_list.GetHeaderCheckedState(section) != 0 ? QStringLiteral("     ") + title : title;
   }
   Qt::ItemFlags flags(const QModelIndex& index) const override {
     const ui::ListCell* c = m_list.Cell(index.row(), index.column());
@@ -188,14 +190,14 @@ class CheckHeader : public QHeaderView {
     const int state = m_list.GetHeaderCheckedState(section);
     if (state == 0) return;
     QStyleOptionButton box;
-    box.rect = QRect(rect.right() - 17, rect.center().y() - 6, 13, 13);
+    box.rect = QRect(rect.left() + 4, rect.center().y() - 6, 13, 13);
     box.state = QStyle::State_Enabled | (state == 2 ? QStyle::State_On : QStyle::State_Off);
     style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &box, p, this);
   }
   void mousePressEvent(QMouseEvent* e) override {
     const int section = logicalIndexAt(e->position().toPoint());
     if (section >= 0 && m_list.GetHeaderCheckedState(section) != 0 &&
-        e->position().x() >= sectionViewportPosition(section) + sectionSize(section) - 20) {
+        e->position().x() < sectionViewportPosition(section) + 20) {
       m_list.ClickHeaderCheck(section);
       return;
     }

@@ -21,6 +21,9 @@ QString ToQ(const CString& s) {
   return QString::fromStdWString(s.str());
 }
 
+// Views alive, oldest first; [ui] only.
+std::vector<QtDialogView*> g_open;
+
 QRect ToQRect(const CRect& r) {
   return QRect(r.left, r.top, r.Width(), r.Height());
 }
@@ -116,6 +119,7 @@ void SyncWidget(CWnd& wnd, QWidget* w) {
 QtDialogView::QtDialogView(CDialog3d& dialog)
     : m_dialog(dialog), m_window(new DialogWindow(&dialog)) {
   m_window->m_view = this;
+  g_open.push_back(this);
   m_window->setObjectName(QStringLiteral("dialog%1").arg(dialog.Template()->id));
   m_window->setWindowTitle(ToQ(dialog.Title()));
   for (CWnd* wnd : dialog.Controls()) {
@@ -130,6 +134,7 @@ QtDialogView::QtDialogView(CDialog3d& dialog)
 }
 
 QtDialogView::~QtDialogView() {
+  std::erase(g_open, this);
   m_window->Detach();
   m_window->hide();
   m_window->deleteLater();
@@ -161,6 +166,22 @@ void QtDialogView::Sync() {
   for (auto& [wnd, w] : m_window->m_widgets)
     SyncWidget(*wnd, w);
   m_window->m_syncing = false;
+}
+
+}  // namespace ui::qt
+
+namespace ui::qt {
+
+void QtDialogView::Click(int id) {
+  if (auto* button = m_window->findChild<QPushButton*>(QString::number(id))) button->click();
+}
+
+std::vector<QtDialogView*> QtDialogView::Open() {
+  return g_open;
+}
+
+QtDialogView* QtDialogView::Top() {
+  return g_open.empty() ? nullptr : g_open.back();
 }
 
 }  // namespace ui::qt

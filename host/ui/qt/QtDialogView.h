@@ -4,6 +4,7 @@
 // person's input handed to the model.
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "host/ui/IDialogView.h"
 
@@ -24,6 +25,11 @@ class QtDialogView : public IDialogView {
   QWidget* Widget() const;
   // [ui] Redraws at once from the model.
   void Sync();
+  // [ui] A person clicks button `id` of the window.
+  void Click(int id);
+  // [ui] The views alive now, oldest first; the last opened, or null.
+  static std::vector<QtDialogView*> Open();
+  static QtDialogView* Top();
 
  private:
   friend class DialogWindow;

@@ -20,7 +20,7 @@ class QtUi {
   QtUi& operator=(const QtUi&) = delete;
 
   // [ui] Runs the event loop until Quit or the last window closes; returns the exit code.
-  int Exec();
+  static int Exec();
   // [any] Ends the event loop.
   static void Quit();
   // [ui] Runs the events and queued UI messages pending now.

@@ -65,7 +65,7 @@ TEST_F(UiQt, WidgetsSitWhereTheDialogUnitsPutThemInTheDialogFont) {
   ASSERT_NE(window, nullptr);
   const ui::DialogUnits units = CDialog3d::Units();
   EXPECT_GE(units.charWidth, 5);  // a real font was measured
-  EXPECT_GE(units.charHeight, 12);
+  EXPECT_GE(units.charHeight, 10);
   EXPECT_EQ(window->windowTitle(), "Test dialog");
   const CRect client = ui::ToPixels(units, 0, 0, 231, 143);
   EXPECT_EQ(window->size(), QSize(client.Width(), client.Height()));

@@ -1,5 +1,6 @@
 #include "host/ui/qt/QtDialogView.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QLabel>
@@ -101,6 +102,11 @@ void SyncWidget(CWnd& wnd, QWidget* w) {
   w->setVisible(wnd.IsWindowVisible());
   const QString text = ToQ(wnd.GetWindowTextW());
   if (auto* label = qobject_cast<QLabel*>(w)) {
+    // A label wider than its rectangle in this font is set narrower rather than cut off.
+    QFont font = QApplication::font();
+    if (QFontMetrics(font).horizontalAdvance(text) > label->width())
+      font.setFamily(font.family() + QStringLiteral(" Condensed"));
+    label->setFont(font);
     label->setText(text);
   } else if (auto* check = qobject_cast<QCheckBox*>(w)) {
     check->setText(text);

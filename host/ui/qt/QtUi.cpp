@@ -29,8 +29,10 @@ DialogUnits UnitsOf(const QFont& font) {
 }  // namespace
 
 QtUi::QtUi(int& argc, char** argv) : m_app(std::make_unique<QApplication>(argc, argv)) {
+  // The size of the classic dialog font: the pixel widths dialogs give their list columns were
+  // chosen for it.
   QFont font(QStringLiteral("DejaVu Sans"));
-  font.setPointSize(9);
+  font.setPointSize(8);
   QApplication::setFont(font);
   CDialog3d::SetDialogUnits(UnitsOf(font));
   CDialog3d::SetViewFactory([](CDialog3d& dialog) -> std::unique_ptr<IDialogView> {

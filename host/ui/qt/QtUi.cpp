@@ -61,8 +61,10 @@ int QtUi::Exec() {
 }
 
 void QtUi::Quit() {
+  // exit, not quit: quit first asks every window to close, and the window of an open dialog
+  // leaves closing to its model, which would cancel the quit.
   QMetaObject::invokeMethod(
-      qApp, [] { QApplication::quit(); }, Qt::QueuedConnection);
+      qApp, [] { QApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 void QtUi::ProcessEvents() {

@@ -9,7 +9,6 @@
 #include "host/ui/CEdges.h"
 #include "host/ui/CLibMgr.h"
 #include "host/ui/CSwitchResourceDefault.h"
-#include "source/CCanSourceModule.h"
 
 IMPLEMENT_DYNAMIC(CCanSourceDlg, CDialog3d)
 
@@ -52,14 +51,15 @@ int PositionOf(const std::array<can::RateRow, N>& rows, std::int32_t code) {
 
 }  // namespace
 
-CCanSourceDlg::CCanSourceDlg(CCanSourceModule* owner, CDialog3d* parent)
-    : CDialog3d(&can::ExtensionModule(), can::IDD_CAN_BUS, parent), m_module(owner) {}
+CCanSourceDlg::CCanSourceDlg(ISourceModuleAccess& module, CDialog3d* parent)
+    : CDialog3d(&can::ExtensionModule(), can::IDD_CAN_BUS, parent), m_module(module) {}
 
 void CCanSourceDlg::ShowDialog() {
   if (m_open && IsOpen()) {
     BringWindowToTop();
     return;
   }
+  m_delay = m_module.delay();
   if (!DisplayDialog()) return;
   CSwitchResourceDefault resources(can::ExtensionModule());
   UpdateData(FALSE);
@@ -84,7 +84,7 @@ BOOL CCanSourceDlg::OnInitDialog() {
   D3dLayoutChild(&m_list, CEdges::TOP_LEFT_BOTTOM_RIGHT());
   D3dLayoutComplete(3);
   UpdateData(FALSE);
-  EnableApply(!m_locked);
+  EnableApply(!m_module.running());
   return TRUE;
 }
 
@@ -107,48 +107,50 @@ void CCanSourceDlg::enable_remove() {
 
 void CCanSourceDlg::fill_table() {
   m_list.DeleteAllItems();
-  for (const auto& [id, source] : m_module->sources())
-    add_row(source, id);
+  m_rows = m_module.source_rows();
+  for (const SourceRow& row : m_rows)
+    add_row(&row);
 }
 
-void CCanSourceDlg::add_row(CCanSource* source, int id) {
-  LVITEM item{LVIF_PARAM, m_list.GetItemCount(), 0, source ? id : -1};
+void CCanSourceDlg::add_row(const SourceRow* source) {
+  LVITEM item{LVIF_PARAM, m_list.GetItemCount(), 0, source ? source->id : -1};
   const int row = m_list.InsertItem(item);
   std::vector<CString> types(can::kSourceTypes.begin(), can::kSourceTypes.end());
-  m_list.SetCheckbox(row, kActive, source && source->active() ? 1 : 0);
-  m_list.SetComboBox(row, kType, types, source ? std::max(source->m_type, 0) : 0, 0);
-  m_list.SetItemText(row, kName, source ? source->name().GetString() : L"<unnamed>");
+  m_list.SetCheckbox(row, kActive, source && source->active ? 1 : 0);
+  m_list.SetComboBox(row, kType, types, source ? std::max(source->type, 0) : 0, 0);
+  m_list.SetItemText(row, kName, source ? source->name.GetString() : L"<unnamed>");
   m_list.SetEdit(row, kName, true);
-  m_list.SetItemText(row, kChannel, source ? source->m_channel : -1);
+  m_list.SetItemText(row, kChannel, source ? source->channel : -1);
   m_list.SetEdit(row, kChannel, true);
-  const bool fd = source && source->m_fd;
+  const bool fd = source && source->fd;
   m_list.SetCheckbox(row, kFd, fd ? 1 : 0);
   set_rate_combo(row, fd, source);
   m_list.SetComboBox(row, kFdData, Labels(can::kFdDataRates),
-                     source ? PositionOf(can::kFdDataRates, source->m_fdData) : 0, 0);
-  const bool link = source && source->has_settings();
+                     source ? PositionOf(can::kFdDataRates, source->fdData) : 0, 0);
+  const bool link = source && source->hasSettings;
   m_list.SetItemText(row, kSettings,
                      link ? CLibMgr::LoadStringW(can::IDS_SETTINGS).GetString() : L"");
   m_list.SetHyperlink(row, kSettings, link, true);
 }
 
-void CCanSourceDlg::set_rate_combo(int row, bool fd, const CCanSource* source) {
+void CCanSourceDlg::set_rate_combo(int row, bool fd, const SourceRow* source) {
   if (fd)
     m_list.SetComboBox(row, kBitrate, Labels(can::kFdArbitrationRates),
-                       source ? PositionOf(can::kFdArbitrationRates, source->m_fdArbitration) : 0);
+                       source ? PositionOf(can::kFdArbitrationRates, source->fdArbitration) : 0);
   else
     m_list.SetComboBox(row, kBitrate, Labels(can::kBitrates),
-                       source ? PositionOf(can::kBitrates, source->m_bitrate) : 0);
+                       source ? PositionOf(can::kBitrates, source->bitrate) : 0);
 }
 
-const CCanSource* CCanSourceDlg::source_of_row(int row) const {
+const SourceRow* CCanSourceDlg::source_of_row(int row) const {
   const auto id = reinterpret_cast<std::intptr_t>(m_list.GetItemDataPtr(row));
-  const auto it = m_module->sources().find(static_cast<int>(id));
-  return it == m_module->sources().end() ? nullptr : it->second;
+  for (const SourceRow& r : m_rows)
+    if (r.id == id) return &r;
+  return nullptr;
 }
 
 void CCanSourceDlg::OnAdd() {
-  add_row(nullptr, -1);
+  add_row(nullptr);
 }
 
 void CCanSourceDlg::OnRemove() {
@@ -170,9 +172,8 @@ LRESULT CCanSourceDlg::OnCheckbox(WPARAM row, LPARAM column) {
 }
 
 LRESULT CCanSourceDlg::OnLink(WPARAM row, LPARAM) {
-  const auto id = reinterpret_cast<std::intptr_t>(m_list.GetItemDataPtr(static_cast<int>(row)));
-  const auto it = m_module->sources().find(static_cast<int>(id));
-  if (it != m_module->sources().end()) it->second->show_settings();
+  if (const SourceRow* source = source_of_row(static_cast<int>(row)))
+    m_module.show_source_settings(source->id);
   return 0;
 }
 

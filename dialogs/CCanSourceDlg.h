@@ -5,34 +5,31 @@
 // sources without a row go. Runs on [ui] only.
 #include <cstdint>
 
+#include <vector>
+
 #include "host/ui/CDialog3d.h"
 #include "host/ui/CXListCtrl.h"
+#include "source/ISourceModuleAccess.h"
+#include "sources/ISettingsDialog.h"
 
-class CCanSourceModule;
-class CCanSource;
-
-class CCanSourceDlg : public CDialog3d {
+class CCanSourceDlg : public CDialog3d, public ISettingsDialog {
   DECLARE_DYNAMIC(CCanSourceDlg)
 
  public:
-  explicit CCanSourceDlg(CCanSourceModule* owner, CDialog3d* parent = nullptr);
+  explicit CCanSourceDlg(ISourceModuleAccess& module, CDialog3d* parent = nullptr);
 
   // Opens the dialog with the table rebuilt from the module, or brings it to the top when open.
   void ShowDialog();
   // Enables OK and Apply (acquisition stopped) or disables them (running), if the window exists.
   void EnableApply(bool enable);
 
-  // The module's own names for the above.
-  void show() { ShowDialog(); }
-  void lock_editing(bool locked) {
-    m_locked = locked;
-    EnableApply(!locked);
-  }
-  bool editing_locked() const noexcept { return m_locked; }
-  CCanSourceModule* owner() const noexcept { return m_module; }
+  // The module's window: show opens it; refresh follows the acquisition (OK and Apply).
+  void show() override { ShowDialog(); }
+  void refresh() override { EnableApply(!m_module.running()); }
+  bool apply_enabled() const noexcept { return !m_module.running(); }
 
   CXListCtrl m_list;  // control 1001
-  // Configured CAN bus delay versus the USB time, ticks of 125 µs; control 2009.
+  // CAN bus delay versus the USB time, ticks of 125 µs; control 2009, the module's at each opening.
   std::int32_t m_delay = 0;
 
  protected:
@@ -50,14 +47,15 @@ class CCanSourceDlg : public CDialog3d {
 
  private:
   void fill_table();
-  void add_row(CCanSource* source, int id);
-  void set_rate_combo(int row, bool fd, const CCanSource* source);
+  void add_row(const SourceRow* source);
+  void set_rate_combo(int row, bool fd, const SourceRow* source);
   void enable_remove();
   // False when a channel cell did not convert (rows before it are applied, the rest is not).
   bool apply();
-  const CCanSource* source_of_row(int row) const;
+  // The module's source shown in `row`, or null for a row added here.
+  const SourceRow* source_of_row(int row) const;
 
-  CCanSourceModule* m_module;
+  ISourceModuleAccess& m_module;
+  std::vector<SourceRow> m_rows;  // the module's sources at the last fill
   bool m_open = false;
-  bool m_locked = false;
 };

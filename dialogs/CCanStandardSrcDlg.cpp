@@ -10,7 +10,6 @@
 #include "host/ui/CEdges.h"
 #include "host/ui/CLibMgr.h"
 #include "host/ui/CSwitchResourceDefault.h"
-#include "sources/CCanStandardSource.h"
 
 IMPLEMENT_DYNAMIC(CCanStandardSrcDlg, CDialog3d)
 
@@ -30,10 +29,10 @@ constexpr int kIdBarColumn = 1;
 
 }  // namespace
 
-CCanStandardSrcDlg::CCanStandardSrcDlg(CCanStandardSource* owner)
+CCanStandardSrcDlg::CCanStandardSrcDlg(IStandardSourceAccess& source)
     : CDialog3d(&can::ExtensionModule(), can::IDD_STANDARD_SOURCE),
       m_lastRefresh(GetTickCount()),
-      m_owner(owner) {}
+      m_source(source) {}
 
 void CCanStandardSrcDlg::show() {
   if (IsOpen()) {
@@ -45,12 +44,7 @@ void CCanStandardSrcDlg::show() {
     CSwitchResourceDefault resources(can::ExtensionModule());
     insert_columns();
   }
-  IdRangeList ranges;
-  {
-    std::lock_guard lock(m_owner->ranges_lock());
-    ranges = m_owner->ranges();
-  }
-  fill_range_rows(ranges);
+  fill_range_rows(m_source.ranges());
   UpdateData(FALSE);
 }
 
@@ -70,7 +64,7 @@ BOOL CCanStandardSrcDlg::OnInitDialog() {
   for (int id : {IDCANCEL, ID_APPLY_NOW, IDOK})
     D3dLayoutChild(id, CEdges::BOTTOM | CEdges::RIGHT);
   D3dLayoutComplete(2);
-  enable_apply(m_applyEnabled);
+  enable_apply();
   return TRUE;
 }
 
@@ -79,8 +73,8 @@ void CCanStandardSrcDlg::DoDataExchange(CDataExchange* pDX) {
   DDX_Control(pDX, can::IDC_RANGE_LIST, m_rangeList);
 }
 
-void CCanStandardSrcDlg::enable_apply(bool enabled) {
-  m_applyEnabled = enabled;
+void CCanStandardSrcDlg::enable_apply() {
+  const bool enabled = !m_source.running();
   if (!GetSafeHwnd()) return;
   for (int id : {IDOK, ID_APPLY_NOW})
     GetDlgItem(id)->EnableWindow(enabled ? TRUE : FALSE);
@@ -141,8 +135,7 @@ bool CCanStandardSrcDlg::apply() {
   if (!normalise_ranges()) return false;
   IdRangeList table;
   read_range_rows(table);
-  m_owner->replace_ranges(std::move(table));
-  return true;
+  return m_source.replace_ranges(std::move(table));
 }
 
 void CCanStandardSrcDlg::OnApply() {
@@ -180,11 +173,12 @@ void CCanStandardSrcDlg::refresh() {
   const std::wstring rate = elapsed != 0 ? std::to_wstring(total * 1000u / elapsed) : L"";
   SendDlgItemMessage(can::IDC_RATE, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(rate.c_str()));
   m_lastRefresh = GetTickCount();
-  m_owner->request_count_reset();
+  m_source.request_count_reset();
+  enable_apply();
 }
 
 std::uint32_t CCanStandardSrcDlg::update_lists() {
-  const auto stats = m_owner->stats_snapshot();
+  const auto stats = m_source.stats_snapshot();
   m_shares.resize(stats.size());
   std::uint32_t total = 0;
   for (const auto& [id, stat] : stats)

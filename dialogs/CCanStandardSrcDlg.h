@@ -8,28 +8,28 @@
 
 #include "host/ui/CDialog3d.h"
 #include "host/ui/CXListCtrl.h"
+#include "sources/ISettingsDialog.h"
+#include "sources/IStandardSourceAccess.h"
 #include "sources/IdRange.h"
 
-class CCanStandardSource;
-
-class CCanStandardSrcDlg : public CDialog3d {
+class CCanStandardSrcDlg : public CDialog3d, public ISettingsDialog {
   DECLARE_DYNAMIC(CCanStandardSrcDlg)
 
  public:
-  explicit CCanStandardSrcDlg(CCanStandardSource* owner);
+  explicit CCanStandardSrcDlg(IStandardSourceAccess& source);
 
   // Opens the dialog, or brings it to the top when it is open.
-  void show();
+  void show() override;
   void close() { DestroyWindow(); }
   bool is_open() const noexcept { return IsOpen(); }
-  // OK and Apply are enabled exactly while acquisition is not running.
-  void enable_apply(bool enabled);
-  bool apply_enabled() const noexcept { return m_applyEnabled; }
+  // OK and Apply are enabled exactly while acquisition is not running (checked at each opening and
+  // refresh).
+  bool apply_enabled() const noexcept { return !m_source.running(); }
 
   // Scheduled by the source's fetch: shows the message rate since the last refresh and every
   // ID's share, then has the source restart its counts. Does nothing while the dialog is closed,
   // so the counts keep growing until it opens.
-  void refresh();
+  void refresh() override;
 
   // Rate field ("" when the refresh ran in the same millisecond as the previous one, or closed).
   CString rate_text() const { return GetDlgItemTextW(2015); }
@@ -60,10 +60,10 @@ class CCanStandardSrcDlg : public CDialog3d {
   bool normalise_ranges();
   bool apply();
   std::uint32_t update_lists();
+  void enable_apply();
 
   std::uint32_t m_lastRefresh;
   std::vector<std::pair<int, float>> m_shares;
-  CCanStandardSource* m_owner;
-  bool m_applyEnabled = true;
+  IStandardSourceAccess& m_source;
   int m_refreshes = 0;
 };

@@ -3,67 +3,60 @@
 #include <algorithm>
 #include <cwctype>
 #include <limits>
+#include <list>
 
 namespace can {
 
 namespace {
 
-int& Start(IdRange& r) {
-  return std::get<0>(r);
-}
-int& Stop(IdRange& r) {
-  return std::get<1>(r);
-}
-bool Active(const IdRange& r) {
-  return std::get<2>(r);
-}
+using Rows = std::list<IdRange>;
 
 // Uncovered ends: an inactive end range gets an active neighbour, then the ends reach 0 and max.
-void CoverEnds(IdRangeList& rows) {
-  if (Start(rows.front()) > 0 && !Active(rows.front()))
-    rows.push_front({0, Start(rows.front()) - 1, true});
-  Start(rows.front()) = 0;
-  if (Stop(rows.back()) < kMaxCanId && !Active(rows.back()))
-    rows.push_back({Stop(rows.back()) + 1, kMaxCanId, true});
-  Stop(rows.back()) = kMaxCanId;
+void CoverEnds(Rows& rows) {
+  if (rows.front().start > 0 && !rows.front().active)
+    rows.push_front({0, rows.front().start - 1, true});
+  rows.front().start = 0;
+  if (rows.back().stop < kMaxCanId && !rows.back().active)
+    rows.push_back({rows.back().stop + 1, kMaxCanId, true});
+  rows.back().stop = kMaxCanId;
 }
 
 // A range that starts inside the one before it goes, however far it reaches.
-void DropOverlaps(IdRangeList& rows) {
+void DropOverlaps(Rows& rows) {
   auto current = rows.begin();
   for (auto next = std::next(current); next != rows.end();) {
-    if (Start(*next) <= Stop(*current))
+    if (next->start <= current->stop)
       next = rows.erase(next);
     else
       current = next++;
   }
 }
 
-void FillGaps(IdRangeList& rows) {
+void FillGaps(Rows& rows) {
   auto prev = rows.begin();
   for (auto next = std::next(prev); next != rows.end();) {
-    if (Stop(*prev) + 1 >= Start(*next)) {
+    if (prev->stop + 1 >= next->start) {
       prev = next++;
-    } else if (!Active(*prev) && !Active(*next)) {
-      prev = rows.insert(next, {Stop(*prev) + 1, Start(*next) - 1, true});
-    } else if (Active(*prev) && !Active(*next)) {
-      Stop(*prev) = Start(*next) - 1;
+    } else if (!prev->active && !next->active) {
+      prev = rows.insert(next, {prev->stop + 1, next->start - 1, true});
+    } else if (prev->active && !next->active) {
+      prev->stop = next->start - 1;
       prev = next++;
-    } else if (!Active(*prev)) {
-      Start(*next) = Stop(*prev) + 1;
+    } else if (!prev->active) {
+      next->start = prev->stop + 1;
       prev = next++;
     } else {
-      Stop(*prev) = Stop(*next);
+      prev->stop = next->stop;
       next = rows.erase(next);
     }
   }
 }
 
-void MergeEqualNeighbours(IdRangeList& rows) {
+void MergeEqualNeighbours(Rows& rows) {
   auto current = rows.begin();
   for (auto next = std::next(current); next != rows.end();) {
-    if (Active(*next) == Active(*current)) {
-      Stop(*current) = Stop(*next);
+    if (next->active == current->active) {
+      current->stop = next->stop;
       next = rows.erase(next);
     } else {
       current = next++;
@@ -73,16 +66,16 @@ void MergeEqualNeighbours(IdRangeList& rows) {
 
 }  // namespace
 
-IdRangeList NormaliseRanges(IdRangeList rows) {
-  if (rows.empty()) return {{0, kMaxCanId, true}};
+IdRangeList NormaliseRanges(IdRangeList table) {
+  if (table.empty()) return {{0, kMaxCanId, true}};
+  Rows rows(table.begin(), table.end());
   for (IdRange& r : rows) {
-    Start(r) = std::clamp(Start(r), 0, kMaxCanId);
-    Stop(r) = std::clamp(Stop(r), 0, kMaxCanId);
-    if (Start(r) > Stop(r)) std::swap(Start(r), Stop(r));
+    r.start = std::clamp(r.start, 0, kMaxCanId);
+    r.stop = std::clamp(r.stop, 0, kMaxCanId);
+    if (r.start > r.stop) std::swap(r.start, r.stop);
   }
   rows.sort([](const IdRange& a, const IdRange& b) {
-    return std::get<0>(a) != std::get<0>(b) ? std::get<0>(a) < std::get<0>(b)
-                                            : std::get<1>(a) < std::get<1>(b);
+    return a.start != b.start ? a.start < b.start : a.stop < b.stop;
   });
   CoverEnds(rows);
   DropOverlaps(rows);
@@ -90,7 +83,7 @@ IdRangeList NormaliseRanges(IdRangeList rows) {
   CoverEnds(rows);
   FillGaps(rows);
   MergeEqualNeighbours(rows);
-  return rows;
+  return {rows.begin(), rows.end()};
 }
 
 std::optional<int> CellToInt(const CString& text, std::string& error) {

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "dialogs/CCanSourceDlg.h"
+#include "dialogs/CCanStandardSrcDlg.h"
 #include "dialogs/DialogResources.h"
 #include "host/ui/CLibMgr.h"
 #include "host/ui/qt/QtUi.h"
@@ -61,8 +63,8 @@ TEST_F(DialogRender, CanBusDialog) {
   Add(1, false, L"Body");
   m_module.create(0, L"Chassis FD", 2, true, BITRATE_500K, FD_ARBITRATION_1M, FD_DATA_2M, true);
   m_module.create(2, L"Sequencer", 3, false, BITRATE_250K, FD_ARBITRATION_500K, FD_DATA_1M, true);
-  m_module.ShowSettingsDialog();
-  CCanSourceDlg& dlg = m_module.dialog();
+  CCanSourceDlg dlg(m_module);
+  dlg.ShowDialog();
   dlg.m_list.Click(1, 2);
   ui::qt::QtUi::ProcessEvents();
   QWidget* window = ui::qt::QtUi::Window(dlg);
@@ -80,8 +82,8 @@ TEST_F(DialogRender, StandardSourceDialog) {
   source.set_active(true);
   source.replace_ranges(
       {{0, 0x7FF, true}, {0x800, 0x18FEF0FF, false}, {0x18FEF100, kMaxCanId, true}});
-  source.show_settings();
-  CCanStandardSrcDlg& dlg = source.dialog();
+  CCanStandardSrcDlg dlg(source);
+  dlg.show();
   const std::pair<std::uint32_t, int> traffic[] = {
       {0x100, 400}, {0x123, 250}, {0x3E8, 150}, {0x7DF, 60}, {0x18FEF100, 140}};
   for (const auto& [id, count] : traffic)

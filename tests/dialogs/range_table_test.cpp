@@ -10,8 +10,7 @@ namespace {
 using Table = std::vector<IdRange>;
 
 Table Normalised(IdRangeList rows) {
-  const IdRangeList out = can::NormaliseRanges(std::move(rows));
-  return {out.begin(), out.end()};
+  return can::NormaliseRanges(std::move(rows));
 }
 
 constexpr int kMax = kMaxCanId;
@@ -65,13 +64,13 @@ TEST(NormaliseRanges, RandomTablesAlwaysCoverTheIdSpaceOnceWithAlternatingFlags)
     }
     const Table out = Normalised(input);
     ASSERT_FALSE(out.empty()) << "seed " << seed;
-    EXPECT_EQ(std::get<0>(out.front()), 0) << "seed " << seed;
-    EXPECT_EQ(std::get<1>(out.back()), kMax) << "seed " << seed;
+    EXPECT_EQ(out.front().start, 0) << "seed " << seed;
+    EXPECT_EQ(out.back().stop, kMax) << "seed " << seed;
     for (std::size_t i = 0; i < out.size(); ++i) {
-      ASSERT_LE(std::get<0>(out[i]), std::get<1>(out[i])) << "seed " << seed;
+      ASSERT_LE(out[i].start, out[i].stop) << "seed " << seed;
       if (i == 0) continue;
-      ASSERT_EQ(std::get<0>(out[i]), std::get<1>(out[i - 1]) + 1) << "seed " << seed;
-      ASSERT_NE(std::get<2>(out[i]), std::get<2>(out[i - 1])) << "seed " << seed;
+      ASSERT_EQ(out[i].start, out[i - 1].stop + 1) << "seed " << seed;
+      ASSERT_NE(out[i].active, out[i - 1].active) << "seed " << seed;
     }
     // Normalising a normalised table changes nothing.
     ASSERT_EQ(Normalised({out.begin(), out.end()}), out) << "seed " << seed;

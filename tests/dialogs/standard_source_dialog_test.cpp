@@ -2,6 +2,7 @@
 // person edits it, what OK and Apply give the source, and the live traffic view.
 #include <gtest/gtest.h>
 
+#include "dialogs/CCanStandardSrcDlg.h"
 #include "host/mfc/Win.h"
 #include "sources/CCanStandardSource.h"
 #include "tests/source/PluginRig.h"
@@ -23,11 +24,11 @@ class StandardSourceDialog : public PluginRig {
   }
   ~StandardSourceDialog() override { mfc::SetMessageBoxResponder(m_previous); }
 
-  CCanStandardSrcDlg& Dlg() { return m_source.dialog(); }
+  CCanStandardSrcDlg& Dlg() { return m_dlg; }
   CXListCtrl& Ranges() { return Dlg().m_rangeList; }
   std::vector<IdRange> SourceTable() {
-    std::lock_guard lock(m_source.ranges_lock());
-    return {m_source.ranges().begin(), m_source.ranges().end()};
+    const IdRangeList table = m_source.ranges();
+    return {table.begin(), table.end()};
   }
   std::vector<IdRange> Shown() {
     std::vector<IdRange> rows;
@@ -46,12 +47,13 @@ class StandardSourceDialog : public PluginRig {
   CCanStandardSource m_source;
   mfc::MessageBoxResponder m_previous;
   std::vector<CString> m_boxes;
+  CCanStandardSrcDlg m_dlg{m_source};
 };
 
 constexpr int kMax = kMaxCanId;
 
 TEST_F(StandardSourceDialog, EditedRowsBecomeTheSourcesNormalisedTable) {
-  m_source.show_settings();
+  Dlg().show();
   ASSERT_TRUE(Dlg().is_open());
   EXPECT_EQ(Dlg().Title(), L"CAN Standard Source");
   EXPECT_EQ(Shown(), (std::vector<IdRange>{{0, kMax, true}}));
@@ -72,7 +74,7 @@ TEST_F(StandardSourceDialog, EditedRowsBecomeTheSourcesNormalisedTable) {
 }
 
 TEST_F(StandardSourceDialog, ClicksBelowTheRowsAndKeysEditTheTable) {
-  m_source.show_settings();
+  Dlg().show();
   Ranges().Click(-1, -1);  // below the last row: a default row
   Ranges().PressKey('N', true);
   EXPECT_EQ(Ranges().GetItemCount(), 3);
@@ -91,7 +93,7 @@ TEST_F(StandardSourceDialog, ClicksBelowTheRowsAndKeysEditTheTable) {
 
 TEST_F(StandardSourceDialog, ACellThatIsNoNumberLeavesEverythingUnchanged) {
   m_source.replace_ranges({{0, 99, false}, {100, kMax, true}});
-  m_source.show_settings();
+  Dlg().show();
   Ranges().EditCell(0, kStop, L"5");
   Ranges().EditCell(1, kStart, L"abc");
   Dlg().ClickButton(IDOK);
@@ -104,13 +106,13 @@ TEST_F(StandardSourceDialog, ACellThatIsNoNumberLeavesEverythingUnchanged) {
   Dlg().ClickButton(ID_APPLY_NOW);
   EXPECT_NE(m_boxes.back().Find(L"out of range"), -1);
   Dlg().ClickButton(IDCANCEL);  // edits are lost
-  m_source.show_settings();
+  Dlg().show();
   EXPECT_EQ(Shown(), (std::vector<IdRange>{{0, 99, false}, {100, kMax, true}}));
 }
 
 TEST_F(StandardSourceDialog, RefreshShowsTheRateAndTheSharesOfIdsAndRanges) {
   m_source.replace_ranges({{0, 20, true}, {21, kMax, false}});
-  m_source.show_settings();
+  Dlg().show();
   Receive(10, 50);
   Receive(20, 30);  // equal to the first range's stop ID: counts toward it
   Receive(30, 20);
@@ -137,11 +139,12 @@ TEST_F(StandardSourceDialog, RefreshShowsTheRateAndTheSharesOfIdsAndRanges) {
 
 TEST_F(StandardSourceDialog, OkAndApplyFollowTheAcquisition) {
   m_source.set_running(true);
-  m_source.show_settings();
+  Dlg().show();
   EXPECT_FALSE(Dlg().ClickButton(ID_APPLY_NOW));
   m_source.set_running(false);
+  Dlg().refresh();  // the next traffic view follows the acquisition
   EXPECT_TRUE(Dlg().ClickButton(ID_APPLY_NOW));
-  m_source.show_settings();
+  Dlg().show();
   EXPECT_EQ(Dlg().RaiseCount(), 1);
 }
 

@@ -22,7 +22,9 @@ bool ReplayLog::Check(const std::filesystem::path& file, ReplayLog& log, std::st
       return false;
     }
     if (entry.message.flags & XeCanDriverKvaser::kCanFlagErrorFrame) continue;
+    // The replay plays in time order, from the earliest frame, also when the log is not sorted.
     if (log.frames == 0) first = latest = entry.timeNs;
+    first = std::min(first, entry.timeNs);
     latest = std::max(latest, entry.timeNs);
     ++log.frames;
   }

@@ -11,7 +11,7 @@ namespace app {
 class ReplayLog {
  public:
   std::uint64_t frames = 0;  // CAN frames in the log (error frames left out)
-  double seconds = 0.0;      // from the first frame to the latest one, seconds of log time
+  double seconds = 0.0;      // from the earliest frame to the latest one, seconds of log time
 
   // [ui] Reads the candump or ASC log `file` through. False with one line in `error`:
   // "<file>: cannot open" or "<file>:<line>: <reason>" for the first line that cannot be read.

@@ -352,6 +352,7 @@ std::vector<SlowSampling::SourceStatistics> CCanSourceModule::statistics() const
     row.old = m_counters[k].old;
     row.future = m_counters[k].future;
     row.waiting = source->queued();
+    row.overflow = source->overflow();
     for (const auto& record : m_buffer)
       if (slot_of(record.message.channel) == static_cast<int>(k)) ++row.waiting;
     rows.push_back(row);

@@ -4,6 +4,7 @@
 
 #include "frame/DriverLogForwarding.h"
 #include "host/services/CThreadControllerRegistry.h"
+#include "host/services/HostClock.h"
 #include "host/settings/PrWin.h"
 
 using namespace XeCanDriverKvaser;
@@ -50,6 +51,9 @@ bool CCanSource::start() {
     m_queue.clear();
   }
   m_received.store(0, std::memory_order_relaxed);
+  m_overflow.store(0, std::memory_order_relaxed);
+  m_overflowLogged = 0;
+  m_driverLostAtStart = m_control.Lost();
   const int before = m_control.busState;
   const bool onBus = m_control.GoOnBus();
   if (before != 1 && onBus && log_level() != 0)
@@ -69,10 +73,30 @@ void CCanSource::log_off_bus(int stateBefore, bool result) {
                   received());
 }
 
+std::uint32_t CCanSource::received() const noexcept {
+  return m_received.load(std::memory_order_relaxed) +
+         static_cast<std::uint32_t>(m_control.Lost() - m_driverLostAtStart);
+}
+
+std::uint32_t CCanSource::overflow() const noexcept {
+  return m_overflow.load(std::memory_order_relaxed) +
+         static_cast<std::uint32_t>(m_control.Lost() - m_driverLostAtStart);
+}
+
 bool CCanSource::fetch() {
   m_batch.clear();
-  std::lock_guard lock(m_lock);
-  m_batch.swap(m_queue);
+  {
+    std::lock_guard lock(m_lock);
+    m_batch.swap(m_queue);
+  }
+  // Logged here, on the processing thread, so the reception thread never calls the host.
+  const std::uint32_t overflow = m_overflow.load(std::memory_order_relaxed);
+  const std::uint64_t n =
+      m_overflowLog.Count(overflow - m_overflowLogged, host::HostClock().now_ns());
+  m_overflowLogged = overflow;
+  if (n != 0)
+    PrWin::Output(16, L"CCanSource: channel %d: %llu messages dropped: queue full (%zu messages)\n",
+                  m_channel, static_cast<unsigned long long>(n), kMaxQueued);
   return true;
 }
 
@@ -89,6 +113,10 @@ void CCanSource::enqueue(const CanMessage& message) {
 
 void CCanSource::enqueue_locked(const CanMessage& message) {
   m_received.fetch_add(1, std::memory_order_relaxed);
+  if (m_queue.size() >= kMaxQueued) {
+    m_overflow.fetch_add(1, std::memory_order_relaxed);
+    return;
+  }
   m_queue.push_back(CanRecord{message.timestamp, message});
 }
 

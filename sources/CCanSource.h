@@ -12,6 +12,7 @@
 #include "host/candriver/CanIo.h"
 #include "host/mfc/CCriticalSection.h"
 #include "host/mfc/CString.h"
+#include "host/services/LogThrottle.h"
 #include "host/slowsampling/CAsyncSource.h"
 #include "sources/CanRecord.h"
 
@@ -20,6 +21,9 @@ class CSlowAsyncSourcePlugin;
 class CCanSource : public SlowSampling::CAsyncSource {
  public:
   using CanMessage = XeCanDriverKvaser::CanMessage;
+  // Messages kept between two fetches. The host fetches every frame; more than this means it has
+  // stopped doing so, and what does not fit is counted as overflow instead of growing without end.
+  static constexpr std::size_t kMaxQueued = 32768;
 
   CCanSource(CSlowAsyncSourcePlugin* plugin, int type, const CString& name, int channel, bool fd,
              XeCanDriverKvaser::bitrate_t bitrate,
@@ -45,7 +49,11 @@ class CCanSource : public SlowSampling::CAsyncSource {
   // [processing] The records of the last fetch (owned by the source, valid until the next fetch).
   std::vector<CanRecord>& batch() noexcept { return m_batch; }
   // [any] Messages queued since the last start.
-  std::uint32_t received() const noexcept { return m_received.load(std::memory_order_relaxed); }
+  // [any] Messages the channel received since the last start: queued, or lost to a full queue
+  // (the driver's or this source's).
+  std::uint32_t received() const noexcept;
+  // [any] Of those, the messages lost because a queue was full.
+  std::uint32_t overflow() const noexcept;
   // [any] Messages received and not yet fetched.
   std::size_t queued();
 
@@ -82,5 +90,9 @@ class CCanSource : public SlowSampling::CAsyncSource {
   std::vector<CanRecord> m_queue;
   std::vector<CanRecord> m_batch;
   std::atomic<std::uint32_t> m_received{0};
+  std::atomic<std::uint32_t> m_overflow{0};  // of m_received, not queued: the queue was full
+  std::uint64_t m_driverLostAtStart = 0;     // m_control.Lost() when the source started
+  host::LogThrottle m_overflowLog;           // [processing]
+  std::uint32_t m_overflowLogged = 0;        // [processing] m_overflow counted into the throttle
   bool m_shutDown = false;
 };

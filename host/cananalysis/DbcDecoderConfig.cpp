@@ -17,6 +17,8 @@ bool ParseNumber(std::string_view s, long long& out, int base) {
     s.remove_prefix(1);
   }
   if (base == 16 && s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s.remove_prefix(2);
+  // from_chars takes a sign of its own: "--8..." would come back as the most negative number.
+  if (!s.empty() && s[0] == '-') return false;
   long long v = 0;
   const auto r = std::from_chars(s.data(), s.data() + s.size(), v, base);
   if (s.empty() || r.ec != std::errc() || r.ptr != s.data() + s.size()) return false;
@@ -71,6 +73,10 @@ DbcDecoderConfig DbcDecoderConfig::Parse(std::string_view text, const std::strin
       }
       auto canId = static_cast<std::uint32_t>(id);
       if (!(canId & kCanIdExtended) && canId > 0x7FFu) canId |= kCanIdExtended;
+      if ((canId & ~kCanIdExtended) > 0x1FFFFFFFu) {
+        error("message " + std::string(rest.substr(0, space)) + " is no CAN identifier");
+        continue;
+      }
       config.assignments[{canId, std::string(signal)}] = static_cast<int>(number);
     } else {
       error("unknown entry '" + std::string(key) + "'");

@@ -1,6 +1,9 @@
 #include "host/candriver/CanControl.h"
 
+#include <exception>
+
 #include "host/candriver/DriverLog.h"
+#include "host/services/HostClock.h"
 
 namespace XeCanDriverKvaser {
 
@@ -93,11 +96,25 @@ void CanControl::Deliver(const std::vector<ReadMonitor>& monitors, const CanMess
       bool next = true;
       try {
         next = monitor(messages[i]);
+      } catch (const std::exception& e) {
+        MonitorFailed(mfc::WidenUtf8(e.what()));
       } catch (...) {
-        detail::Log(L"candriver: a read monitor of '" + m_name.str() + L"' threw an exception");
+        MonitorFailed(L"an exception that is not a std::exception");
       }
       if (!next) break;
     }
+  }
+}
+
+// A monitor that throws once per message would flood the log: one line a second, with the count.
+void CanControl::MonitorFailed(const std::wstring& what) noexcept {
+  try {
+    const std::uint64_t n = m_monitorErrors.Count(1, host::HostClock().now_ns());
+    if (n == 0) return;
+    detail::Log(L"candriver: a read monitor of '" + m_name.str() + L"' threw " +
+                std::to_wstring(n) + (n == 1 ? L" time: " : L" times, the last: ") + what);
+  } catch (...) {
+    // Not even the log line could be made (out of memory): the message is lost, the thread lives.
   }
 }
 
@@ -115,6 +132,7 @@ void CanControl::Run() {
     lock.unlock();
 
     const detail::FetchResult result = port->Fetch(batch.data(), batch.size());
+    if (result.lost != 0) m_lost.fetch_add(result.lost, std::memory_order_relaxed);
     Deliver(*monitors, batch.data(), result.count);
     detail::DeliveryTracker::Get().Publish(m_receiver, result);
 

@@ -8,6 +8,7 @@
 // read monitors run on [reception]; Send is [any] (the analysis library's timers, read monitors).
 // Stop and the destructor are not called from a read monitor.
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -18,6 +19,7 @@
 #include "host/candriver/CanIo.h"
 #include "host/candriver/DeliveryTracker.h"
 #include "host/mfc/CString.h"
+#include "host/services/LogThrottle.h"
 
 namespace XeCanDriverKvaser {
 
@@ -53,6 +55,10 @@ class CanControl {
   // opened without CAN FD, or on a replay channel.
   bool Send(const CanMessage& message);
 
+  // [any] Messages of the channel the driver could not keep for this controller (its receive queue
+  // was full: the read monitors did not keep up), since the controller was made.
+  std::uint64_t Lost() const noexcept { return m_lost.load(std::memory_order_relaxed); }
+
   // [any] The reception thread (for the thread registry); the object lives as long as the
   // controller.
   std::thread& ReceptionThread() noexcept { return m_thread; }
@@ -66,6 +72,7 @@ class CanControl {
   void Run();
   void Deliver(const std::vector<ReadMonitor>& monitors, const CanMessage* messages,
                std::size_t count);
+  void MonitorFailed(const std::wstring& what) noexcept;
 
   const CString m_name;
   CanIo* m_io;
@@ -76,7 +83,9 @@ class CanControl {
   bool m_quit = false;                // guarded by m_mutex
   std::shared_ptr<const std::vector<ReadMonitor>> m_monitors;  // replaced whole; guarded
   detail::DeliveryTracker::Receiver m_receiver;
-  std::thread m_thread;  // last: it starts when everything above exists
+  std::atomic<std::uint64_t> m_lost{0};
+  host::LogThrottle m_monitorErrors;  // the reception thread's own
+  std::thread m_thread;               // last: it starts when everything above exists
 };
 
 }  // namespace XeCanDriverKvaser

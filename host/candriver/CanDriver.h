@@ -44,10 +44,10 @@
 
 namespace XeCanDriverKvaser {
 
-// [any] Blocks until every message sent so far and every log or generator frame due up to the
-// host clock's current time has been handed to the read monitors of every controller on bus, and
-// they have returned. False when that takes longer than `bound` of real time (a monitor that
-// hangs). Not from a read monitor.
+// [any] Blocks until every frame that has ended on a virtual bus, and every log frame due, up to
+// the host clock's current time has been handed to the read monitors of every controller on bus,
+// and they have returned (a frame sent now ends after its transmission time: move the clock). False
+// when that takes longer than `bound` of real time (a monitor that hangs). Not from a read monitor.
 bool WaitUntilDelivered(std::chrono::milliseconds bound = std::chrono::seconds(30));
 
 // [ui] Reads the driver configuration again (after the settings folder or the file changed).

@@ -1,6 +1,7 @@
 #include "host/candriver/CanLogReader.h"
 
 #include <charconv>
+#include <cstdint>
 
 namespace XeCanDriverKvaser {
 namespace {
@@ -41,6 +42,8 @@ bool ParseNumber(std::string_view text, int base, std::uint32_t& value) {
   return ec == std::errc() && end == text.data() + text.size();
 }
 
+constexpr std::int64_t kMaxLogSeconds = INT64_MAX / 1'000'000'000 - 1;
+
 // "seconds[.fraction]" as exact nanoseconds; digits beyond the ninth decimal are dropped.
 bool ParseSeconds(std::string_view text, std::int64_t& ns) {
   const std::size_t dot = text.find('.');
@@ -49,6 +52,8 @@ bool ParseSeconds(std::string_view text, std::int64_t& ns) {
   std::int64_t seconds = 0;
   for (const char c : whole)
     seconds = seconds * 10 + (c - '0');
+  // Ten digits reach past what nanoseconds in 64 bits hold (year 2262).
+  if (seconds > kMaxLogSeconds) return false;
   std::int64_t fraction = 0;
   if (dot != std::string_view::npos) {
     const std::string_view digits = text.substr(dot + 1);
@@ -75,24 +80,49 @@ std::string Quoted(std::string_view text) {
 
 }  // namespace
 
-bool CanLogReader::Open(const std::filesystem::path& file) {
+void CanLogReader::Reset(std::string name) {
   m_in.close();
   m_in.clear();
-  m_in.open(file, std::ios::binary);
-  m_name = file.string();
+  m_text = {};
+  m_fromText = false;
+  m_name = std::move(name);
   m_lineNumber = 0;
   m_ascBase = 16;
   m_ascRelative = false;
   m_ascLastNs = 0;
   m_error.clear();
+}
+
+bool CanLogReader::Open(const std::filesystem::path& file) {
+  Reset(file.string());
+  m_in.open(file, std::ios::binary);
   if (!m_in) m_error = m_name + ": cannot open";
   return m_error.empty();
 }
 
+void CanLogReader::OpenText(std::string_view text, std::string name) {
+  Reset(std::move(name));
+  m_text = text;
+  m_fromText = true;
+}
+
+// The next line into m_line, without its line end.
+bool CanLogReader::NextLine() {
+  if (!m_fromText) {
+    if (!std::getline(m_in, m_line)) return false;
+  } else {
+    if (m_text.empty()) return false;
+    const std::size_t end = m_text.find('\n');
+    m_line.assign(m_text.substr(0, end));
+    m_text.remove_prefix(end == std::string_view::npos ? m_text.size() : end + 1);
+  }
+  if (!m_line.empty() && m_line.back() == '\r') m_line.pop_back();
+  return true;
+}
+
 bool CanLogReader::Next(CanLogEntry& entry) {
-  while (std::getline(m_in, m_line)) {
+  while (NextLine()) {
     ++m_lineNumber;
-    if (!m_line.empty() && m_line.back() == '\r') m_line.pop_back();
     if (ReadLine(m_line, entry)) {
       if (!entry.error.empty()) entry.error.insert(0, m_name + ":");
       return true;
@@ -196,7 +226,7 @@ bool CanLogReader::ParseCandump(CanLogEntry& entry) {
 
 bool CanLogReader::AscTime(std::string_view token, CanLogEntry& entry) {
   std::int64_t ns = 0;
-  if (!ParseSeconds(token, ns)) return false;
+  if (!ParseSeconds(token, ns) || (m_ascRelative && ns > INT64_MAX - m_ascLastNs)) return false;
   m_ascLastNs = m_ascRelative ? m_ascLastNs + ns : ns;
   entry.timeNs = m_ascLastNs;
   return true;
@@ -327,6 +357,8 @@ bool CanLogReader::ParseAscFd(CanLogEntry& entry) {
     m.flags |= kCanFlagFd | (brs ? kCanFlagBrs : 0u) | (esi ? kCanFlagEsi : 0u);
     m.length = static_cast<std::int32_t>(dataLength);
   } else if (lineFlags & 0x10) {
+    // Columns shifted by a missing field can put data bytes before a flags word that says remote.
+    if (dataLength > 0) return Fail(entry, "a remote frame with data bytes");
     m.flags |= kCanFlagRemote;
     m.length = static_cast<std::int32_t>(dlc);
   } else {

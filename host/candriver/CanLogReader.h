@@ -60,6 +60,9 @@ class CanLogReader {
 
   // [any] Opens a log from its start; false when it cannot be read (error() says why).
   bool Open(const std::filesystem::path& file);
+  // [any] Reads a log held in memory from its start, as Open does a file; `name` stands for the
+  // file in error texts. The text is not copied: it must outlive the reading.
+  void OpenText(std::string_view text, std::string name);
   // [any] The next frame or unreadable line; false at the end of the file.
   bool Next(CanLogEntry& entry);
   // [any] Why Open failed ("<file>: cannot open").
@@ -70,6 +73,8 @@ class CanLogReader {
   bool ReadLine(std::string_view line, CanLogEntry& entry);
 
  private:
+  void Reset(std::string name);
+  bool NextLine();
   bool ParseCandump(CanLogEntry& entry);
   bool ParseAsc(CanLogEntry& entry);
   bool ParseAscClassic(std::size_t first, CanLogEntry& entry);
@@ -78,6 +83,8 @@ class CanLogReader {
   bool AscTime(std::string_view token, CanLogEntry& entry);
 
   std::ifstream m_in;
+  std::string_view m_text;  // the log of OpenText, not yet read
+  bool m_fromText = false;
   std::string m_name;  // file name for error texts
   std::string m_error;
   std::string m_line;

@@ -34,6 +34,8 @@ struct BusParams {
 // What one Fetch handed out, and how far the delivery has come.
 struct FetchResult {
   std::size_t count = 0;  // messages written
+  // Messages of the channel lost before these: the port's receive queue was full.
+  std::uint64_t lost = 0;
   // Queued messages taken out so far, counted like PendingSeq().
   std::uint64_t seq = 0;
   // Every scheduled frame (log, generator) due at or before this host time has been handed out.

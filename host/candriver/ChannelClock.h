@@ -35,8 +35,11 @@ struct ChannelClock {
   }
 
   // Channel ticks at a host time.
+  // The sum is taken modulo 2^64 so that any offset wraps as the 32-bit count does.
   constexpr std::uint32_t TicksAt(std::int64_t hostNs) const noexcept {
-    return static_cast<std::uint32_t>(FloorDiv(ChannelNs(hostNs), kTickNs) + offsetTicks);
+    return static_cast<std::uint32_t>(
+        static_cast<std::uint64_t>(FloorDiv(ChannelNs(hostNs), kTickNs)) +
+        static_cast<std::uint64_t>(offsetTicks));
   }
 };
 
@@ -45,5 +48,7 @@ static_assert(ChannelClock{8000, 0}.TicksAt(10'000'000'000) == 88000);
 static_assert(ChannelClock{0, 100'000}.TicksAt(10'000'000'000) == 80008);
 static_assert(ChannelClock{0, -12'500}.TicksAt(20'000'000'000) == 159998);
 static_assert(ChannelClock{-1, 0}.TicksAt(0) == 4294967295u);
+static_assert(ChannelClock{INT64_MAX, 0}.TicksAt(10'000'000'000) == 79999u);
+static_assert(ChannelClock{INT64_MIN, 0}.TicksAt(0) == 0u);
 
 }  // namespace XeCanDriverKvaser::detail

@@ -1,6 +1,7 @@
 #include "host/candriver/ReplayPort.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "host/candriver/DriverLog.h"
 #include "host/mfc/CString.h"
@@ -55,6 +56,10 @@ void ReplayPort::DoGoOffBus() {
 void ReplayPort::Restart() {
   m_pending = false;
   m_haveFirst = false;
+  m_ahead.clear();
+  m_read = 0;
+  m_eof = false;
+  m_played = false;
   m_skippedFd = 0;
   m_lastDue = m_startNs;
   m_done = !m_reader.Open(m_file);
@@ -74,7 +79,8 @@ void ReplayPort::Finish() {
       L" CAN FD frames skipped: channel opened without CAN FD");
 }
 
-bool ReplayPort::ReadNext() {
+// Reads the next usable frame into the window; false at the end of the log.
+bool ReplayPort::ReadAhead() {
   while (m_reader.Next(m_entry)) {
     if (!m_entry.error.empty()) {
       Log(L"candriver: channel " + std::to_wstring(channel()) + L": " +
@@ -87,17 +93,42 @@ bool ReplayPort::ReadNext() {
       ++m_skippedFd;
       continue;
     }
-    if (!m_haveFirst) {
-      m_haveFirst = true;
-      m_firstLogNs = m_entry.timeNs;
+    if (m_played && m_entry.timeNs < m_playedLogNs) {
+      const double late = static_cast<double>(m_playedLogNs - m_entry.timeNs) / 1e9;
+      Log(L"candriver: channel " + std::to_wstring(channel()) + L": " +
+          mfc::WidenUtf8(m_file.string()) + L":" + std::to_wstring(m_entry.line) + L": frame " +
+          std::to_wstring(late) + L" s earlier than one already played (more than " +
+          std::to_wstring(kReorderNs / 1'000'000'000) + L" s out of order), skipped");
+      continue;
     }
-    const std::int64_t ticks = ChannelClock::FloorDiv(
-        m_entry.timeNs - m_firstLogNs + ChannelClock::kTickNs / 2, ChannelClock::kTickNs);
-    m_pendingDue = m_startNs + ticks * ChannelClock::kTickNs;
-    m_pending = true;
+    m_latestLogNs = m_read == 0 ? m_entry.timeNs : std::max(m_latestLogNs, m_entry.timeNs);
+    m_ahead.push_back({m_entry.timeNs, m_read++, m_entry.line, m_entry.message});
+    std::push_heap(m_ahead.begin(), m_ahead.end(), std::greater<>());
     return true;
   }
+  m_eof = true;
   return false;
+}
+
+// The earliest frame of the window is final once the log has been read a whole window beyond it.
+bool ReplayPort::ReadNext() {
+  while (!m_eof && (m_ahead.empty() || m_latestLogNs - m_ahead.front().timeNs < kReorderNs))
+    ReadAhead();
+  if (m_ahead.empty()) return false;
+  std::pop_heap(m_ahead.begin(), m_ahead.end(), std::greater<>());
+  m_next = m_ahead.back();
+  m_ahead.pop_back();
+  m_played = true;
+  m_playedLogNs = m_next.timeNs;
+  if (!m_haveFirst) {
+    m_haveFirst = true;
+    m_firstLogNs = m_next.timeNs;
+  }
+  const std::int64_t ticks = ChannelClock::FloorDiv(
+      m_next.timeNs - m_firstLogNs + ChannelClock::kTickNs / 2, ChannelClock::kTickNs);
+  m_pendingDue = m_startNs + ticks * ChannelClock::kTickNs;
+  m_pending = true;
+  return true;
 }
 
 FetchResult ReplayPort::DoFetch(CanMessage* out, std::size_t capacity) noexcept {
@@ -129,7 +160,7 @@ FetchResult ReplayPort::DoFetch(CanMessage* out, std::size_t capacity) noexcept 
     }
     const std::int64_t due = std::max(m_pendingDue, m_lastDue);
     if (due > now) break;
-    out[n] = m_entry.message;
+    out[n] = m_next.message;
     out[n].channel = channel();
     out[n].timestamp = clock().TicksAt(m_pendingDue);
     m_lastDue = due;

@@ -8,30 +8,121 @@
 namespace XeCanDriverKvaser::detail {
 
 VirtualBus::VirtualBus(std::string name, std::vector<TrafficGenerator> generators)
-    : m_name(std::move(name)), m_generators(std::move(generators)) {}
+    : m_name(std::move(name)), m_generators(std::move(generators)), m_schedule(m_generators) {}
 
-std::int64_t VirtualBus::Join(VirtualPort& port) {
+void VirtualBus::Join(VirtualPort& port) {
   std::lock_guard lock(m_mutex);
   const std::int64_t now = host::HostClock().now_ns();
-  if (std::find(m_members.begin(), m_members.end(), &port) == m_members.end())
-    m_members.push_back(&port);
-  port.Joined(now);
-  return now;
+  AdvanceLocked(now);
+  if (FindLocked(port)) return;
+  if (m_members.empty()) {
+    // A bus nobody is on carries nothing: it starts afresh with its first node.
+    m_ring.clear();
+    m_total = 0;
+    m_overwrittenSeen = 0;
+    m_schedule.Start(now, port.params());
+  }
+  m_members.push_back({&port, m_total + (m_schedule.busy() ? 1u : 0u), 0, {}});
+  m_schedule.AddSender(&port, port.params());
 }
 
 void VirtualBus::Leave(VirtualPort& port) {
   std::lock_guard lock(m_mutex);
-  m_members.erase(std::remove(m_members.begin(), m_members.end(), &port), m_members.end());
-  port.Left();
+  AdvanceLocked(host::HostClock().now_ns());
+  std::erase_if(m_members, [&](const Member& m) { return m.port == &port; });
+  m_schedule.RemoveSender(&port);
+  if (m_members.empty()) m_schedule.Stop();
 }
 
-// The time is read under the lock: whatever a receiver takes out of its queue was sent no later
-// than the time it reads under the same lock, which keeps queued and generated frames in order.
-void VirtualBus::Send(const VirtualPort& from, const CanMessage& message) {
+// Members wait for the end of the next frame as they knew it; a new frame may end earlier.
+bool VirtualBus::Send(const VirtualPort& from, const CanMessage& message, std::uint64_t& refused) {
+  std::lock_guard lock(m_mutex);
+  refused = 0;
+  const std::int64_t now = host::HostClock().now_ns();
+  AdvanceLocked(now);
+  Member* member = FindLocked(from);
+  if (!member) return false;
+  if (!m_schedule.Queue(&from, now, message)) {
+    refused = member->refusals.Count(1, now);
+    return false;
+  }
+  for (const Member& m : m_members)
+    if (m.port != &from) m.port->Interrupt();
+  return true;
+}
+
+bool VirtualBus::Hears(const Member& member, const BusFrame& frame) noexcept {
+  if (frame.sender == member.port) return false;
+  const BusParams& params = member.port->params();
+  if (!frame.sender) return !(frame.message.flags & kCanFlagFd) || params.fd;
+  return frame.params.SameBus(params);
+}
+
+void VirtualBus::PushLocked(const BusFrame& frame) noexcept {
+  if (m_ring.size() < kReceiveQueue) {
+    m_ring.push_back(frame);
+  } else {
+    const std::uint64_t oldest = m_total - kReceiveQueue;
+    const BusFrame& gone = m_ring[oldest % kReceiveQueue];
+    for (Member& m : m_members) {
+      if (m.cursor != oldest) continue;
+      if (m.port->receiving() && Hears(m, gone)) ++m.lost;
+      ++m.cursor;
+    }
+    m_ring[m_total % kReceiveQueue] = frame;
+  }
+  ++m_total;
+}
+
+void VirtualBus::AdvanceLocked(std::int64_t nowNs) noexcept {
+  BusFrame frame;
+  while (m_schedule.Next(nowNs, frame))
+    PushLocked(frame);
+}
+
+VirtualBus::Member* VirtualBus::FindLocked(const VirtualPort& port) noexcept {
+  for (Member& m : m_members)
+    if (m.port == &port) return &m;
+  return nullptr;
+}
+
+VirtualBus::Fetched VirtualBus::Fetch(const VirtualPort& port, CanMessage* out,
+                                      std::size_t capacity) noexcept {
+  Fetched fetched;
   std::lock_guard lock(m_mutex);
   const std::int64_t now = host::HostClock().now_ns();
-  for (VirtualPort* member : m_members)
-    if (member != &from && member->params().SameBus(from.params())) member->Enqueue(now, message);
+  AdvanceLocked(now);
+  Member* member = FindLocked(port);
+  if (!member) return fetched;  // off bus: nothing is due
+  std::size_t n = 0;
+  while (n < capacity && member->cursor < m_total) {
+    const BusFrame& frame = m_ring[member->cursor++ % kReceiveQueue];
+    if (!Hears(*member, frame)) continue;
+    out[n] = frame.message;
+    out[n].channel = port.channel();
+    out[n].timestamp = port.clock().TicksAt(frame.endNs);
+    ++n;
+  }
+  fetched.result.count = n;
+  fetched.result.lost = member->lost;
+  member->lost = 0;
+  if (member->cursor < m_total) {
+    fetched.result.through = m_ring[member->cursor % kReceiveQueue].endNs - 1;
+    fetched.nextNs = now;
+  } else {
+    fetched.result.through = now;
+    fetched.nextNs = m_schedule.NextEndNs();
+  }
+  const std::uint64_t overwritten = m_schedule.statistics().overwritten;
+  fetched.overwritten = m_overwrites.Count(overwritten - m_overwrittenSeen, now);
+  m_overwrittenSeen = overwritten;
+  return fetched;
+}
+
+BusSchedule::Statistics VirtualBus::Statistics() {
+  std::lock_guard lock(m_mutex);
+  AdvanceLocked(host::HostClock().now_ns());
+  return m_schedule.statistics();
 }
 
 }  // namespace XeCanDriverKvaser::detail

@@ -2,6 +2,7 @@
 
 #include "host/candriver/CanDriver.h"
 #include "host/candriver/DriverLog.h"
+#include "host/mfc/CString.h"
 #include "host/services/HostClock.h"
 
 namespace XeCanDriverKvaser::detail {
@@ -22,10 +23,7 @@ std::unique_ptr<CanPort> VirtualPort::Open(const ChannelConfig& config, const Bu
 
 VirtualPort::VirtualPort(int channel, const BusParams& params, const ChannelClock& clock,
                          std::shared_ptr<VirtualBus> bus)
-    : CanPort(channel, params, clock), m_bus(std::move(bus)) {
-  m_queue.reserve(256);
-  m_taken.reserve(256);
-}
+    : CanPort(channel, params, clock), m_bus(std::move(bus)) {}
 
 VirtualPort::~VirtualPort() {
   m_bus->Leave(*this);
@@ -40,126 +38,45 @@ void VirtualPort::DoGoOffBus() {
   m_bus->Leave(*this);
 }
 
+void VirtualPort::Report(const std::wstring& what, std::uint64_t count) const noexcept {
+  if (count == 0) return;
+  try {
+    Log(L"candriver: channel " + std::to_wstring(channel()) + L": " + std::to_wstring(count) +
+        what);
+  } catch (...) {
+    // No memory for the line: the count is lost, the channel goes on.
+  }
+}
+
 bool VirtualPort::DoSend(const CanMessage& message) {
-  m_bus->Send(*this, message);
-  return true;
-}
-
-std::uint64_t VirtualPort::PendingSeq() const {
-  std::lock_guard lock(m_bus->mutex());
-  return m_queuedSeq;
-}
-
-void VirtualPort::Joined(std::int64_t hostNs) noexcept {
-  m_member = true;
-  m_joinedNs = hostNs;
-  ++m_joins;
-  m_queue.clear();
-}
-
-void VirtualPort::Left() noexcept {
-  m_member = false;
-  ++m_joins;
-  m_queue.clear();
-}
-
-// Wakes the reception thread only when the queue was empty: a non-empty queue means a wake is
-// already on its way, so a burst costs one wake, not one per message.
-void VirtualPort::Enqueue(std::int64_t hostNs, const CanMessage& message) noexcept {
-  if (!receiving()) return;
-  if (m_queue.size() >= kMaxQueued) {
-    ++m_lost;
-    return;
-  }
-  const bool wasEmpty = m_queue.empty();
-  m_queue.push_back({hostNs, message});
-  ++m_queuedSeq;
-  if (wasEmpty) m_waiter.Wake();
-}
-
-std::int64_t VirtualPort::NextGeneratorDue(std::size_t* which) const noexcept {
-  std::int64_t best = kNever;
-  for (std::size_t i = 0; i < m_cursors.size(); ++i) {
-    const std::int64_t due = m_cursors[i].generator->DueNs(m_cursors[i].period);
-    if (due < best) {
-      best = due;
-      if (which) *which = i;
-    }
-  }
-  return best;
-}
-
-void VirtualPort::Emit(const CanMessage& message, std::int64_t hostNs,
-                       CanMessage& out) const noexcept {
-  out = message;
-  out.channel = channel();
-  out.timestamp = clock().TicksAt(hostNs);
+  std::uint64_t refused = 0;
+  if (m_bus->Send(*this, message, refused)) return true;
+  Report(L" messages not sent: transmit queue full (" +
+             std::to_wstring(BusSchedule::kTransmitQueue) + L" frames waiting for the bus)",
+         refused);
+  return false;
 }
 
 FetchResult VirtualPort::DoFetch(CanMessage* out, std::size_t capacity) noexcept {
-  bool member = true;
-  if (m_next == m_taken.size()) {
-    m_taken.clear();
-    m_next = 0;
-    std::uint64_t joins = 0, lost = 0;
-    std::int64_t joinedNs = 0;
-    {
-      std::lock_guard lock(m_bus->mutex());
-      m_now = host::HostClock().now_ns();
-      m_taken.swap(m_queue);
-      m_takenSeq = m_queuedSeq;
-      member = m_member;
-      joins = m_joins;
-      joinedNs = m_joinedNs;
-      lost = m_lost;
-    }
-    if (joins != m_joinsSeen) {
-      m_joinsSeen = joins;
-      m_cursors.clear();
-      for (const TrafficGenerator& g : m_bus->generators()) {
-        if (member && (!g.fd() || params().fd))
-          m_cursors.push_back({&g, g.FirstPeriodAfter(joinedNs), 0});
-      }
-    }
-    if (lost != m_lostReported) {
-      Log(L"candriver: channel " + std::to_wstring(channel()) + L": receive queue full, " +
-          std::to_wstring(lost - m_lostReported) + L" messages lost");
-      m_lostReported = lost;
+  const VirtualBus::Fetched fetched = m_bus->Fetch(*this, out, capacity);
+  m_nextNs = fetched.nextNs;
+  const std::uint64_t lost = m_lostLog.Count(fetched.result.lost, host::HostClock().now_ns());
+  Report(L" messages lost: receive queue full (the read monitors fell " +
+             std::to_wstring(VirtualBus::kReceiveQueue) + L" frames behind)",
+         lost);
+  if (fetched.overwritten != 0) {
+    try {
+      Log(L"candriver: bus " + mfc::WidenUtf8(m_bus->name()) + L": " +
+          std::to_wstring(fetched.overwritten) +
+          L" generator frames not sent: the bus was busy until a newer period replaced them");
+    } catch (...) {
     }
   }
-  FetchResult result;
-  std::size_t n = 0;
-  std::size_t which = 0;
-  while (n < capacity) {
-    const std::int64_t due = NextGeneratorDue(&which);
-    const std::int64_t queued = m_next < m_taken.size() ? m_taken[m_next].hostNs : kNever;
-    if (due <= m_now && due <= queued) {
-      Cursor& c = m_cursors[which];
-      c.generator->Fill(c.period, c.frame, out[n]);
-      out[n].channel = channel();
-      out[n].timestamp = clock().TicksAt(due);
-      if (++c.frame == c.generator->frames()) {
-        c.frame = 0;
-        ++c.period;
-      }
-    } else if (queued != kNever) {
-      Emit(m_taken[m_next].message, queued, out[n]);
-      ++m_next;
-    } else {
-      break;
-    }
-    ++n;
-  }
-  result.count = n;
-  result.seq = m_takenSeq - (m_taken.size() - m_next);
-  const std::int64_t nextDue = NextGeneratorDue(nullptr);
-  result.through = nextDue == kNever ? kNever : nextDue - 1;
-  return result;
+  return fetched.result;
 }
 
 void VirtualPort::Wait() {
-  if (m_next < m_taken.size()) return;
-  m_waiter.WaitUntil(NextGeneratorDue(nullptr));
+  m_waiter.WaitUntil(m_nextNs);
 }
 
 }  // namespace XeCanDriverKvaser::detail

@@ -20,6 +20,8 @@ bool ParseInt(std::string_view s, long long& out) {
     s.remove_prefix(2);
     base = 16;
   }
+  // from_chars takes a sign of its own: "--9..." would come back as the most negative number.
+  if (!s.empty() && s[0] == '-') return false;
   long long v = 0;
   const auto r = std::from_chars(s.data(), s.data() + s.size(), v, base);
   if (s.empty() || r.ec != std::errc() || r.ptr != s.data() + s.size()) return false;

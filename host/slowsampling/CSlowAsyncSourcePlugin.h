@@ -22,6 +22,7 @@ struct SourceStatistics {
   std::uint64_t old = 0;        // items dropped because their time had passed
   std::uint64_t future = 0;     // items discarded because their time was implausibly far ahead
   std::uint64_t waiting = 0;    // items not yet delivered (queued or buffered)
+  std::uint64_t overflow = 0;   // items lost because a queue on their way was full
 };
 }  // namespace SlowSampling
 

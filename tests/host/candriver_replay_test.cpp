@@ -92,5 +92,40 @@ TEST_F(Replay, ReportsBadLinesAndSkippedFramesAndPlaysOneInterface) {
   EXPECT_FALSE(control.Send(got[0]));  // a log cannot be written to
 }
 
+// A merged log whose interfaces are out of step by less than the window plays in time order; a
+// frame further out of order is reported with its line instead of vanishing.
+TEST_F(Replay, PlaysSlightlyUnorderedLogsInTimeOrderAndReportsFramesBeyondTheWindow) {
+  testing_support::WriteFile(m_dir / "merged.log",
+                             "(10.000000) can0 001#01\n"
+                             "(10.400000) can0 002#02\n"
+                             "(10.100000) can1 003#03\n"  // 0.3 s late: sorted in
+                             "(10.400000) can1 004#04\n"  // equal time: after 002
+                             "(12.500000) can0 005#05\n"
+                             "(10.200000) can1 006#06\n"  // after 10.4 was played: beyond
+                             "(12.600000) can0 007#07\n");
+  Configure("channel 0 replay file=merged.log\n");
+  CanIo io(0);
+  CanControl control(L"replay", io);
+  Collector collector(control);
+  ASSERT_TRUE(control.Start(false, BITRATE_500K, FD_ARBITRATION_500K, FD_DATA_2M));
+  ASSERT_TRUE(control.GoOnBus());
+  const auto start = static_cast<std::uint32_t>(Now() / 125'000);
+  SetTime(Now() + 3'000'000'000);
+  ASSERT_TRUE(WaitUntilDelivered());
+  const auto got = collector.messages();
+  const std::vector<std::pair<std::uint32_t, std::uint32_t>> want = {
+      {0x1, 0}, {0x3, 800}, {0x2, 3200}, {0x4, 3200}, {0x5, 20000}, {0x7, 20800}};
+  ASSERT_EQ(got.size(), want.size());
+  for (std::size_t i = 0; i < want.size(); ++i) {
+    EXPECT_EQ(got[i].id, want[i].first) << i;
+    EXPECT_EQ(got[i].timestamp - start, want[i].second) << i;
+  }
+  EXPECT_EQ(Logged(L"candriver: channel 0: " + (m_dir / "merged.log").wstring() +
+                   L":6: frame 0.200000 s earlier than one already played (more than 1 s out of "
+                   L"order), skipped"),
+            1u);
+  EXPECT_TRUE(ReplayFinished(0));
+}
+
 }  // namespace
 }  // namespace driver_test

@@ -1,3 +1,5 @@
+#include <stdexcept>
+
 #include "host/candriver/ChannelClock.h"
 #include "tests/host/DriverFixture.h"
 
@@ -9,6 +11,9 @@ using VirtualBus = DriverFixture;
 bool OnBus(CanIo& io, bitrate_t rate = BITRATE_500K) {
   return io.Open(false, rate, FD_ARBITRATION_500K, FD_DATA_2M) && io.GoOnBus();
 }
+
+// A one-byte standard frame occupies a 500 kbit/s bus for 65 bits: 130 µs.
+constexpr std::int64_t kOneByteNs = 130'000;
 
 // Each channel counts its own time: the difference between two channels' stamps of one message
 // is exactly the configured offsets plus the drift gained since the host clock's start.
@@ -27,8 +32,10 @@ TEST_F(VirtualBus, ChannelClocksDifferExactlyAsConfigured) {
   }
   ASSERT_TRUE(OnBus(sender));
   for (const std::int64_t t : {10'000'000'000LL, 20'000'000'000LL}) {
-    SetTime(t);
+    // Sent so that its transmission ends, and receivers stamp it, at t.
+    SetTime(t - kOneByteNs);
     ASSERT_TRUE(sender.Send(Message(0x100, {1})));
+    SetTime(t);
     ASSERT_TRUE(WaitUntilDelivered());
     const std::uint32_t t0 = r0.messages().back().timestamp;
     EXPECT_EQ(t0, t / 125'000);
@@ -57,6 +64,7 @@ TEST_F(VirtualBus, OnlyNodesAtTheSameRatesReceive) {
   EXPECT_FALSE(cSender.Send(Message(0x200, {1, 2, 3, 4, 5, 6, 7, 8, 9})));  // 9 bytes
   EXPECT_FALSE(cSender.Send(Message(0x200, {1}, kCanFlagFd)));  // channel opened without FD
   EXPECT_FALSE(cSender.Send(Message(0x20000000, {})));          // beyond 29 bits
+  SetTime(Now() + 1'000'000);
   ASSERT_TRUE(WaitUntilDelivered());
 
   EXPECT_EQ(rSender.size(), 0u);
@@ -74,13 +82,14 @@ TEST_F(VirtualBus, OnlyNodesAtTheSameRatesReceive) {
   same.Close();
   EXPECT_FALSE(cSame.Send(Message(0x1, {})));
   EXPECT_TRUE(cSender.Send(Message(0x124, {})));
+  SetTime(Now() + 1'000'000);
   ASSERT_TRUE(WaitUntilDelivered());
   EXPECT_EQ(rEcho.size(), 2u);
   EXPECT_EQ(rSame.size(), 2u);
 }
 
-// With a manual clock a generator yields exactly the frames due, merged in time order with the
-// frames other nodes send.
+// With a manual clock a generator yields exactly the frames due, each stamped when its
+// transmission ends, merged in bus order with the frames other nodes send.
 TEST_F(VirtualBus, GeneratorYieldsExactlyTheFramesDue) {
   Configure(
       "channel 0 virtual bus=body\n"
@@ -99,8 +108,9 @@ TEST_F(VirtualBus, GeneratorYieldsExactlyTheFramesDue) {
   ASSERT_TRUE(WaitUntilDelivered());
   EXPECT_EQ(classic.size(), 8u);  // periods at 10, 20, 30, 40 ms
   SetTime(45'000'000);
-  ASSERT_TRUE(sender.Send(Message(0x7AB, {0xEE})));  // between 40 and 50 ms
-  SetTime(100'000'000);
+  // Due with the CAN FD generator's 0x300: that one has priority and the bus for 374 µs.
+  ASSERT_TRUE(sender.Send(Message(0x7AB, {0xEE})));
+  SetTime(100'590'000);  // the end of the second frame of the period at 100 ms
   ASSERT_TRUE(WaitUntilDelivered());
 
   const auto got = classic.messages();
@@ -109,15 +119,17 @@ TEST_F(VirtualBus, GeneratorYieldsExactlyTheFramesDue) {
   for (std::uint32_t k = 1; k <= 10; ++k) {
     if (k == 5) {
       EXPECT_EQ(got[i].id, 0x7ABu);
-      EXPECT_EQ(got[i++].timestamp, 45'000'000u / 125'000);
+      EXPECT_EQ(got[i++].timestamp, (45'000'000u + 374'000 + 130'000) / 125'000);
     }
-    for (const std::uint32_t id : {0x123u, 0x18FEF100u}) {
+    // 270 µs for the standard frame, then 320 µs for the extended one.
+    for (const auto& [id, endNs] :
+         {std::pair{0x123u, 270'000u}, std::pair{0x18FEF100u, 590'000u}}) {
       SCOPED_TRACE(i);
       EXPECT_EQ(got[i].id, id);
       EXPECT_EQ(got[i].length, 8);
       EXPECT_EQ(got[i].data[0], k);
       EXPECT_EQ(got[i].data[1], 0);
-      EXPECT_EQ(got[i].timestamp, k * 80);  // 10 ms = 80 ticks
+      EXPECT_EQ(got[i].timestamp, (k * 10'000'000u + endNs) / 125'000);
       ++i;
     }
   }
@@ -128,7 +140,7 @@ TEST_F(VirtualBus, GeneratorYieldsExactlyTheFramesDue) {
   ASSERT_EQ(fdFrames.size(), 4u);
   EXPECT_EQ(fdFrames[0].length, 12);
   EXPECT_EQ(fdFrames[0].data[11], static_cast<std::uint8_t>(1 + 11));  // ramp: k + i, k = 1
-  EXPECT_EQ(fdFrames[3].timestamp, 85'000'000u / 125'000);
+  EXPECT_EQ(fdFrames[3].timestamp, (85'000'000u + 374'000) / 125'000);
 }
 
 TEST_F(VirtualBus, DefaultConfigurationHasFourChannelsOnOneBus) {
@@ -139,8 +151,28 @@ TEST_F(VirtualBus, DefaultConfigurationHasFourChannelsOnOneBus) {
   EXPECT_FALSE(missing.Open(false, BITRATE_500K, FD_ARBITRATION_500K, FD_DATA_2M));
   EXPECT_EQ(Logged(L"candriver: channel 4 is not configured"), 1u);
   ASSERT_TRUE(sender.Send(Message(0x10, {})));
+  SetTime(Now() + 1'000'000);
   ASSERT_TRUE(WaitUntilDelivered());
   EXPECT_EQ(collector.size(), 1u);
+}
+
+// A monitor that throws on every message costs one log line a second, with the count and the
+// exception's message; the reception thread goes on and the monitors after it still run.
+TEST_F(VirtualBus, ThrowingMonitorIsReportedWithItsMessageOnceASecond) {
+  Configure("channel 0 virtual\ngenerator default id=123 period=1ms\n");
+  CanIo io(0);
+  CanControl control(L"CAN 0", io);
+  control.AddCanReadMonitor([](const CanMessage&) -> bool { throw std::runtime_error("boom"); });
+  Collector after(control);
+  ASSERT_TRUE(OnBus(io));
+  for (const std::int64_t t : {1'000'500'000LL, 2'000'500'000LL, 3'000'500'000LL}) {
+    SetTime(t);
+    ASSERT_TRUE(WaitUntilDelivered());
+  }
+  EXPECT_EQ(after.size(), 3000u);
+  EXPECT_EQ(Logged(L"candriver: a read monitor of 'CAN 0' threw"), 3u);
+  EXPECT_EQ(Logged(L"candriver: a read monitor of 'CAN 0' threw 1 time: boom"), 1u);
+  EXPECT_EQ(Logged(L"candriver: a read monitor of 'CAN 0' threw 1000 times, the last: boom"), 2u);
 }
 
 }  // namespace

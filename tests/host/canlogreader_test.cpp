@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "tests/support/TestSupport.h"
@@ -160,6 +161,49 @@ TEST(CanLogReader, ReadsTheRealLogsAndReportsTheirBadLines) {
   CanLogReader missing;
   EXPECT_FALSE(missing.Open("/nonexistent/drive.log"));
   EXPECT_EQ(missing.error(), "/nonexistent/drive.log: cannot open");
+}
+
+// Times past what 64-bit nanoseconds hold, and a CAN FD line whose flags say remote although data
+// bytes stand before them, are reported instead of wrapping or giving a remote frame with data.
+TEST(CanLogReader, TimesOutOfRangeAndRemoteLinesWithDataAreErrors) {
+  CanLogReader r;
+  ExpectError(r, "(9999999999.000000) can0 123#00", "bad time");
+  ExpectFrame(r, {"(9223372035.999999) can0 123#", "can0", 9223372035999999000, 0x123, 0, 0, {}});
+  ExpectError(r, "9999999999.0 1 100 Rx d 0", "not a log line");
+  ExpectError(r, "1.0 CANFD 1 Rx 300 1 0 8 8 01 02 03 04 05 06 07 08 102203 133 e0006659 4650 4b14",
+              "a remote frame with data bytes");
+  CanLogReader relative;
+  CanLogEntry entry;
+  EXPECT_FALSE(relative.ReadLine("base hex timestamps relative", entry));
+  ExpectFrame(relative, {"9223372035.0 1 100 Rx d 0", "1", 9223372035000000000, 0x100, 0, 0, {}});
+  ExpectError(relative, "2.0 1 100 Rx d 0", "not a log line");
+}
+
+// The fuzzers read logs from memory: the same text must give the same entries, line numbers and
+// errors as the file, whatever its line ends and however its last line ends.
+TEST(CanLogReader, ALogInMemoryReadsAsItsFile) {
+  const std::string text =
+      "(1.0) can0 123#01\r\n\r\n  \n(2.0) can0 12#00\n(3.0) can1 7FF#R\r\nbase dec\n"
+      "4.0 2 100 Rx d 1 255";
+  testing_support::TempDir dir;
+  testing_support::WriteFile(dir / "a.log", text);
+  CanLogReader file, memory;
+  ASSERT_TRUE(file.Open(dir / "a.log"));
+  memory.OpenText(text, (dir / "a.log").string());
+  CanLogEntry a, b;
+  int entries = 0;
+  while (file.Next(a)) {
+    ASSERT_TRUE(memory.Next(b));
+    EXPECT_EQ(a.line, b.line);
+    EXPECT_EQ(a.error, b.error);
+    EXPECT_EQ(a.channel, b.channel);
+    EXPECT_EQ(a.timeNs, b.timeNs);
+    EXPECT_EQ(std::memcmp(&a.message, &b.message, sizeof a.message), 0) << "line " << a.line;
+    ++entries;
+  }
+  EXPECT_FALSE(memory.Next(b));
+  EXPECT_EQ(entries, 4);
+  EXPECT_EQ(a.line, 7);
 }
 
 }  // namespace

@@ -55,6 +55,26 @@ TEST(DbcDecoderConfig, TextFormExamples) {
   EXPECT_TRUE(none.empty());
 }
 
+// Identifiers a bus cannot carry and numbers with a second sign are refused, not stored as
+// assignments that never match (or, with a second sign, negated past the range of a number).
+TEST(DbcDecoderConfig, RefusesIdentifiersAndNumbersOutOfRange) {
+  std::vector<std::string> errors;
+  const DbcDecoderConfig c = DbcDecoderConfig::Parse(
+      "assign 0x78FEFE00 A = 1\n"
+      "assign 0xFFFFFFFF B = 1\n"
+      "assign 0x9FFFFFFF C = 1\n"
+      "assign --8000000000000000 D = 1\n"
+      "assign 0x100 E = --9223372036854775808\n"
+      "assign 0x0x100 F = 1\n",
+      "c.txt", errors);
+  EXPECT_EQ(c.assignments, (std::map<DbcSignalKey, int>{{{0x9FFFFFFF, "C"}, 1}}));
+  ASSERT_EQ(errors.size(), 5u);
+  EXPECT_EQ(errors[0], "c.txt:1: message 0x78FEFE00 is no CAN identifier");
+  EXPECT_EQ(errors[1], "c.txt:2: message 0xFFFFFFFF is no CAN identifier");
+  for (const std::string& e : {errors[2], errors[3], errors[4]})
+    EXPECT_NE(e.find("assign MESSAGE-ID SIGNAL = NUMBER expected"), std::string::npos) << e;
+}
+
 class DbcDecoderTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -46,6 +46,18 @@ TEST(ParamDb, MeasuringUnitExamples) {
   EXPECT_EQ(unit(11, 3, 1, 1.0, true), L"[kPa]");
 }
 
+// A second sign is refused: from_chars would read "--9223372036854775808" as the most negative
+// number, whose negation overflows.
+TEST(ParamDb, NumbersWithTwoSignsAreErrors) {
+  const ParamDbContent c = ParamDbFile::Parse(
+      "[AppSignalProperties]\n7 = --9223372036854775808, 1, 0, \"\"\n"
+      "8 = 0x-8000000000000000, 1, 0, \"\"\n[ApplicationSignals]\n--1 = Speed\n",
+      "p.txt");
+  EXPECT_TRUE(c.properties.empty());
+  EXPECT_TRUE(c.signals.empty());
+  EXPECT_EQ(c.errors.size(), 3u);
+}
+
 TEST(ParamDb, FileFormatExamples) {
   const ParamDbContent c = ParamDbFile::Parse(
       "# comment\n"

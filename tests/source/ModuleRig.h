@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "frame/CanPacket.h"
+#include "host/candriver/FrameTiming.h"
 #include "host/slowsampling/CSourceDriver.h"
 #include "source/CCanSourceModule.h"
+#include "sources/CCanStandardSource.h"
 #include "tests/source/PluginRig.h"
 
 namespace plugin_test {
@@ -63,12 +65,24 @@ class ModuleRig : public PluginRig {
     EXPECT_TRUE(m_driver.run_frame());
     return Packets();
   }
-  // For Frame: sends one message at frame start + `ticks`.
+  // For Frame: sends one message on the 500 kbit/s bus so that its transmission ends, and the
+  // sources receive it, at frame start + `ticks` (or as soon as the clock allows).
   std::function<void(std::int64_t)> SendAt(CanIo& sender, std::int64_t ticks, CanMessage m) {
     return [this, &sender, ticks, m](std::int64_t frameStart) {
-      SetTime(frameStart + ticks * kTickNs);
+      const XeCanDriverKvaser::detail::BusParams bus{false, 500'000, 0, 0};
+      SetTime(frameStart + ticks * kTickNs - XeCanDriverKvaser::detail::FrameDurationNs(m, bus));
       EXPECT_TRUE(sender.Send(m));
     };
+  }
+  // Hands `m` to every source as its reception thread does, stamped with host time `ns` (the
+  // test's channels have no clock offset or drift). Several at one instant, which a bus would
+  // carry one after the other, test the packing of the capture on its own.
+  void Hear(std::int64_t ns, CanMessage m) {
+    m.timestamp = static_cast<std::uint32_t>(ns / kTickNs);
+    for (CCanSource* source : Sources()) {
+      m.channel = source->m_channel;
+      static_cast<CCanStandardSource*>(source)->on_filtered_message(m);
+    }
   }
   std::vector<Placed> Packets() {
     const auto region = m_driver.region(&m_module);

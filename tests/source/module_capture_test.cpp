@@ -35,15 +35,13 @@ TEST_F(Capture, EqualTimesArePackedBehindEachOtherUntilTheSlackRunsOut) {
   Add(0);
   Add(1);
   Attach();
-  CanIo sender = Sender(3);
   Start();
   m_module.set_log_level(1);
   // Eight messages at the same instant, each heard by both sources: 16 packets of 12 bytes want
   // the same place; 10 ticks of slack are 160 bytes (two sources: 32 floats a sample).
   const auto placed = Frame([&](std::int64_t frameStart) {
-    SetTime(frameStart + 400 * kTickNs);
     for (std::uint8_t i = 0; i < 8; ++i)
-      ASSERT_TRUE(sender.Send(Message(0x200, {i})));
+      Hear(frameStart + 400 * kTickNs, Message(0x200, {i}));
   });
   ASSERT_EQ(placed.size(), 14u);
   for (std::size_t i = 0; i < placed.size(); ++i) {
@@ -74,16 +72,14 @@ TEST_F(Capture, DelayedChannelsDropOldRecordsAndPlaceRecentOnesAtTheFrameStart) 
 TEST_F(Capture, FutureRecordDiscardsTheRestOfTheBuffer) {
   Add(0);
   Attach();
-  CanIo sender = Sender(3);
   Start();
   m_module.set_log_level(2);
   // The host runs this frame late: messages 2 s after its start are already there.
   const auto placed = Frame([&](std::int64_t frameStart) {
-    SetTime(frameStart + 10 * kTickNs);
-    sender.Send(Message(0x1, {1}));
+    Hear(frameStart + 10 * kTickNs, Message(0x1, {1}));
     SetTime(frameStart + 16010 * kTickNs);
-    sender.Send(Message(0x2, {2}));
-    sender.Send(Message(0x3, {3}));
+    Hear(frameStart + 16010 * kTickNs, Message(0x2, {2}));
+    Hear(frameStart + 16010 * kTickNs, Message(0x3, {3}));
   });
   ASSERT_EQ(placed.size(), 1u);
   EXPECT_EQ(placed[0].id, 0x1u);
@@ -98,13 +94,11 @@ TEST_F(Capture, FutureRecordDiscardsTheRestOfTheBuffer) {
 TEST_F(Capture, MessageThatDoesNotFitWaitsForTheNextFrame) {
   Add(0);
   Attach();
-  CanIo sender = Sender(3);
   Start();
   // 64 bytes a sample: the frame's 6400 bytes end 40 bytes after the place of tick 795.
   const auto first = Frame([&](std::int64_t frameStart) {
-    SetTime(frameStart + 795 * kTickNs);
     for (std::uint8_t i = 0; i < 3; ++i)
-      ASSERT_TRUE(sender.Send(Message(0x300, {i, 0, 0, 0, 0})));
+      Hear(frameStart + 795 * kTickNs, Message(0x300, {i, 0, 0, 0, 0}));
   });
   ASSERT_EQ(first.size(), 2u);
   EXPECT_EQ(first[1].offset, 6376u);

@@ -161,6 +161,7 @@ TEST_F(StandardSource, ReceivesFromTheBusOnItsReceptionThreadInOrder) {
     SetTime(Now() + 250'000);  // 2 ticks apart
     ASSERT_TRUE(sender.Send(Message(0x100 + i % 7, {static_cast<std::uint8_t>(i)})));
   }
+  SetTime(Now() + 1'000'000);  // the last one's transmission has ended
   ASSERT_TRUE(WaitUntilDelivered());
   ASSERT_TRUE(s->fetch());
   ASSERT_EQ(s->batch().size(), 500u);

@@ -14,13 +14,10 @@ extern char** environ;
 
 namespace testing_support {
 
-ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                         const std::vector<std::string>& env) {
-  TempDir dir;
-  const std::string outPath = (dir / "out").string();
-  const std::string errPath = (dir / "err").string();
+pid_t SpawnProgram(const std::string& program, const std::vector<std::string>& args,
+                   const std::vector<std::string>& env, const std::string& outPath,
+                   const std::string& errPath) {
   const std::string path = (BinDir() / program).string();
-
   std::vector<std::string> envStore;
   for (char** e = environ; *e; ++e)
     envStore.emplace_back(*e);
@@ -45,13 +42,26 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
   posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0644);
   pid_t pid = 0;
+  if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+int ExitCodeOf(int status) {
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                         const std::vector<std::string>& env) {
+  TempDir dir;
+  const std::string outPath = (dir / "out").string();
+  const std::string errPath = (dir / "err").string();
   ProgramResult result;
-  if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {
+  if (const pid_t pid = SpawnProgram(program, args, env, outPath, errPath); pid > 0) {
     int status = 0;
     waitpid(pid, &status, 0);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.exitCode = ExitCodeOf(status);
   }
-  posix_spawn_file_actions_destroy(&actions);
   result.out = ReadFile(outPath);
   result.err = ReadFile(errPath);
   return result;

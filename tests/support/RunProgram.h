@@ -1,5 +1,7 @@
 #pragma once
 // Runs a program of the build tree and collects its exit code, stdout and stderr.
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -15,5 +17,14 @@ struct ProgramResult {
 // ("NAME=value"). Standard input is /dev/null.
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::vector<std::string>& env = {});
+
+// Starts bin/<program> as RunProgram does, stdout and stderr going to the given files, and returns
+// at once: the pid to wait for, or -1 when it could not be started.
+pid_t SpawnProgram(const std::string& program, const std::vector<std::string>& args,
+                   const std::vector<std::string>& env, const std::string& outPath,
+                   const std::string& errPath);
+
+// The exit code of a waitpid status; 128 + the signal for a program killed by one.
+int ExitCodeOf(int status);
 
 }  // namespace testing_support

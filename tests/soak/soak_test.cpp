@@ -1,0 +1,187 @@
+// Soak: canhost run in real time with 16 busy channels, for minutes. Nothing the buses carried may
+// be lost or unaccounted, resident memory must stay flat, and the CPU the host needs is reported.
+// CANHOST_SOAK_SECONDS sets the length (default 600).
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/RunProgram.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+using testing_support::ReadFile;
+using testing_support::TempDir;
+using testing_support::WriteFile;
+
+constexpr int kChannels = 16;
+constexpr double kBitRate = 500'000.0;
+constexpr double kBusLoad = 0.8;
+constexpr int kIdsPerGenerator = 4;
+// A classic data frame with an 11-bit identifier and 8 bytes: 111 bits from start of frame to the
+// end of the interframe space, plus the stuff bits the 98 stuffed bits can need at most.
+constexpr int kFrameBits = 111 + (34 + 64 - 1) / 4;
+// One generator period carries kIdsPerGenerator frames, so the bus is busy kBusLoad of the time.
+constexpr int kPeriodUs =
+    static_cast<int>(kIdsPerGenerator * kFrameBits / (kBusLoad * kBitRate) * 1e6 + 0.5);
+static_assert(kPeriodUs == 1350);
+
+double SoakSeconds() {
+  const char* text = std::getenv("CANHOST_SOAK_SECONDS");
+  const double seconds = text ? std::atof(text) : 600.0;
+  return seconds >= 5.0 ? seconds : 600.0;
+}
+
+// Sixteen standard sources, each alone on its own virtual bus with its own generator; the phases
+// spread the generators over the period so the buses are not in lock step.
+void WriteSettings(const std::filesystem::path& dir) {
+  std::ostringstream sea, conf;
+  sea << "list \"CAN-Sources\"\n";
+  for (int c = 0; c < kChannels; ++c) {
+    sea << "line \"CAN " << c << "\", \"1\", \"" << c
+        << "\", \"0\", \"-2\", \"0\", \"-1000\", \"-1001\"\n";
+    conf << "channel " << c << " virtual bus=b" << c << " drift=" << (c * 7 % 41) - 20 << "\n";
+    conf << "generator b" << c << " id=" << std::hex << 0x100 + c << ',' << 0x200 + c << ','
+         << 0x300 + c << ',' << 0x18FEF100 + c << std::dec << " period=" << kPeriodUs
+         << "us phase=" << c * kPeriodUs / kChannels << "us data=counter\n";
+  }
+  std::filesystem::create_directory(dir);
+  WriteFile(dir / "Application.sea", sea.str());
+  WriteFile(dir / "candriver.conf", conf.str());
+}
+
+long RssKb(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+  return -1;
+}
+
+// The summary of canhost run: its count columns by the header's names, rows by their label.
+struct Summary {
+  std::vector<std::string> columns;
+  std::map<std::string, std::vector<long long>> rows;
+};
+
+Summary ParseSummary(const std::string& out) {
+  Summary summary;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream fields(line);
+    std::string label;
+    fields >> label;
+    if (label == "channel") {
+      for (std::string name; fields >> name && name != "source";)
+        summary.columns.push_back(name);
+      continue;
+    }
+    std::vector<long long> counts(summary.columns.size());
+    bool complete = !counts.empty();
+    for (long long& c : counts)
+      complete = complete && static_cast<bool>(fields >> c);
+    if (complete) summary.rows[label] = counts;
+  }
+  return summary;
+}
+
+long long Column(const Summary& s, const std::vector<long long>& row, const std::string& name) {
+  const auto it = std::find(s.columns.begin(), s.columns.end(), name);
+  return it == s.columns.end() ? -1 : row[static_cast<std::size_t>(it - s.columns.begin())];
+}
+
+// Every message received is delivered or still waiting: any other column counts a loss.
+void ExpectNothingLostOrUnaccounted(const Summary& s, double expectedPerChannel) {
+  ASSERT_EQ(s.rows.size(), kChannels + 1u) << "a row per channel and the total";
+  std::vector<long long> sum(s.columns.size());
+  for (const auto& [label, row] : s.rows) {
+    long long accounted = 0;
+    for (std::size_t i = 0; i < s.columns.size(); ++i) {
+      if (s.columns[i] == "received") continue;
+      accounted += row[i];
+      if (s.columns[i] != "delivered" && s.columns[i] != "waiting") {
+        EXPECT_EQ(row[i], 0) << s.columns[i] << " of row " << label;
+      }
+    }
+    EXPECT_EQ(Column(s, row, "received"), accounted) << "row " << label;
+    if (label == "total") continue;
+    EXPECT_NEAR(static_cast<double>(Column(s, row, "received")), expectedPerChannel,
+                expectedPerChannel * 0.05)
+        << "channel " << label;
+    for (std::size_t i = 0; i < sum.size(); ++i)
+      sum[i] += row[i];
+  }
+  EXPECT_EQ(s.rows.at("total"), sum);
+}
+
+}  // namespace
+
+TEST(Soak, SixteenChannelsAtEightyPercentLoadLoseNothingAndKeepTheirMemory) {
+  const double seconds = SoakSeconds();
+  TempDir dir;
+  WriteSettings(dir / "settings");
+
+  // SIGCHLD is waited for with a bound of a second, at which the child's memory is sampled.
+  sigset_t child;
+  sigemptyset(&child);
+  sigaddset(&child, SIGCHLD);
+  pthread_sigmask(SIG_BLOCK, &child, nullptr);
+  const pid_t pid =
+      testing_support::SpawnProgram("canhost",
+                                    {"run", "--settings", (dir / "settings").string(), "--seconds",
+                                     std::to_string(seconds), "--quiet"},
+                                    {}, (dir / "out").string(), (dir / "err").string());
+  ASSERT_GT(pid, 0);
+  std::vector<long> rss;  // kB, one a second
+  int status = 0;
+  rusage usage{};
+  const timespec second{1, 0};
+  while (wait4(pid, &status, WNOHANG, &usage) == 0) {
+    if (rss.size() > seconds + 120) {
+      kill(pid, SIGKILL);
+      wait4(pid, &status, 0, &usage);
+      FAIL() << "canhost run did not end within two minutes of its " << seconds << " s";
+    }
+    if (sigtimedwait(&child, nullptr, &second) < 0) rss.push_back(RssKb(pid));
+  }
+  const std::string out = ReadFile(dir / "out");
+  ASSERT_EQ(testing_support::ExitCodeOf(status), 0) << out << ReadFile(dir / "err");
+
+  const double perChannel = seconds * kIdsPerGenerator * 1e6 / kPeriodUs;
+  std::fputs(out.c_str(), stdout);
+  ExpectNothingLostOrUnaccounted(ParseSummary(out), perChannel);
+
+  // Flat: after the first fifth (warm-up: buffers and the container reach their size), the last
+  // quarter holds no more than the second fifth did, give or take allocator noise.
+  ASSERT_GE(rss.size(), 5u);
+  const auto at = [&](double fraction) { return rss.begin() + std::lround(fraction * rss.size()); };
+  const long early = *std::max_element(at(0.2), at(0.4));
+  const long late = *std::max_element(at(0.75), rss.end());
+  EXPECT_LE(late, early + std::max(2048L, early / 20))
+      << "resident memory grew from " << early << " kB to " << late << " kB";
+
+  const double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                     static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  std::printf(
+      "soak: %.0f s, %d channels, %.0f messages/s; CPU %.1f %% of one core (user %ld.%02ld s, "
+      "system %ld.%02ld s); RSS %ld kB after warm-up, %ld kB at the end\n",
+      seconds, kChannels, perChannel * kChannels / seconds, 100.0 * cpu / seconds,
+      usage.ru_utime.tv_sec, usage.ru_utime.tv_usec / 10000, usage.ru_stime.tv_sec,
+      usage.ru_stime.tv_usec / 10000, early, late);
+  // The course of the resident memory in tenths of the run tells growth from a one-off peak.
+  std::printf("soak: RSS kB by tenth of the run:");
+  for (int tenth = 0; tenth < 10; ++tenth)
+    std::printf(" %ld", *at(tenth / 10.0));
+  std::printf("\n");
+  RecordProperty("cpu_percent", std::to_string(100.0 * cpu / seconds));
+}

@@ -48,6 +48,8 @@ class CanSourceHost {
   // `error` when the settings could not be saved (the reasons are in the log).
   bool Shutdown(std::string& error);
 
+  // [ui] The module's settings dialog ("CAN-Bus").
+  void ShowSettingsDialog() { m_module->ShowSettingsDialog(); }
   // [ui] What became of each source's messages since start (rows in the module's source order).
   std::vector<SlowSampling::SourceStatistics> Statistics() const;
   // [ui] Whether a source of the module uses `channel`.

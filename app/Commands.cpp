@@ -1,6 +1,7 @@
 #include "app/Commands.h"
 
 #include "app/CmdDbc.h"
+#include "app/CmdUi.h"
 
 #include <cstdio>
 
@@ -18,6 +19,8 @@ const std::vector<Command>& Commands() {
        &RunModules},
       {"run", "run a measurement in real time or --fast, live or from a log", kRunUsage, &RunRun},
       {"dbc", "inspect a DBC file or decode a CAN log with it", kDbcUsage, &RunDbc},
+      {"ui", "the host's main window: modules, their dialogs, a live measurement", kUiUsage,
+       &RunUi},
   };
   return commands;
 }

@@ -29,5 +29,6 @@ int UsageError(const Command& command, const std::string& message);
 int RunModules(const std::vector<std::string>& args);
 int RunDbc(const std::vector<std::string>& args);
 int RunRun(const std::vector<std::string>& args);
+int RunUi(const std::vector<std::string>& args);
 
 }  // namespace app

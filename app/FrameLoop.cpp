@@ -39,6 +39,10 @@ FrameLoop::~FrameLoop() {
   sigaction(SIGINT, &m_previousHandler, nullptr);
 }
 
+void FrameLoop::Interrupt() {
+  g_interrupted.store(true);
+}
+
 FrameLoop::End FrameLoop::Run(const FrameDone& frameDone, std::string& error) {
   host::Clock& clock = host::HostClock();
   const std::int64_t start = clock.now_ns();
@@ -71,7 +75,7 @@ FrameLoop::End FrameLoop::Run(const FrameDone& frameDone, std::string& error) {
         return End::Done;
       }
     }
-    CCentralMessageService::Pump();
+    if (m_plan.pumpsUi) CCentralMessageService::Pump();
     m_host.RunFrame();
     if (frameDone) frameDone(frame);
   }

@@ -38,6 +38,9 @@ class FrameLoop {
     double replaySeconds = 0.0;  // length of the replayed log, seconds
     double frameSeconds = 0.1;   // length of a frame, seconds
     host::ManualClock* fastClock = nullptr;  // the installed host clock in --fast mode, else null
+    // Whether the loop runs the UI thread's queue before each frame: false when a window system
+    // runs it on a thread of its own (canhost ui).
+    bool pumpsUi = true;
   };
 
   enum class End {
@@ -55,6 +58,9 @@ class FrameLoop {
   ~FrameLoop();
   FrameLoop(const FrameLoop&) = delete;
   FrameLoop& operator=(const FrameLoop&) = delete;
+
+  // [any] Stops the loop before its next frame, as Ctrl-C does.
+  static void Interrupt();
 
   // [ui] Runs the frames (the module must be started). Failed comes with one line in `error`.
   End Run(const FrameDone& frameDone, std::string& error);

@@ -1,45 +1,69 @@
 #pragma once
-// The standard source's settings dialog: traffic statistics of the channel (overall rate, share of
-// each identifier) and the identifier range table. Runs on [ui] only; reads its source through
-// IStandardSourceAccess.
+// The standard source's settings dialog "CAN Standard Source": the channel's traffic (overall
+// message rate, share of each identifier, share of each range) and the identifier range table,
+// edited in place and normalised into a complete table on OK or Apply. Runs on [ui] only.
 #include <cstdint>
 #include <utility>
 #include <vector>
 
-#include "host/mfc/CString.h"
+#include "host/ui/CDialog3d.h"
+#include "host/ui/CXListCtrl.h"
 #include "sources/ISettingsDialog.h"
 #include "sources/IStandardSourceAccess.h"
+#include "sources/IdRange.h"
 
-class CCanStandardSrcDlg : public ISettingsDialog {
+class CCanStandardSrcDlg : public CDialog3d, public ISettingsDialog {
+  DECLARE_DYNAMIC(CCanStandardSrcDlg)
+
  public:
   explicit CCanStandardSrcDlg(IStandardSourceAccess& source);
 
-  // [ui] Opens the dialog, or brings it to the top when it is open.
-  void show() override { m_open = true; }
-  // [ui] Closes the window.
-  void close() { m_open = false; }
-  bool is_open() const noexcept { return m_open; }
-  // [ui] OK and Apply are enabled exactly while acquisition is not running.
+  // Opens the dialog, or brings it to the top when it is open.
+  void show() override;
+  void close() { DestroyWindow(); }
+  bool is_open() const noexcept { return IsOpen(); }
+  // OK and Apply are enabled exactly while acquisition is not running (checked at each opening and
+  // refresh).
   bool apply_enabled() const noexcept { return !m_source.running(); }
 
-  // [ui] Scheduled by the source's fetch: shows the message rate since the last refresh and every
+  // Scheduled by the source's fetch: shows the message rate since the last refresh and every
   // ID's share, then has the source restart its counts. Does nothing while the dialog is closed,
   // so the counts keep growing until it opens.
   void refresh() override;
 
-  // Rate field ("" when the refresh ran in the same millisecond as the previous one).
-  const CString& rate_text() const noexcept { return m_rateText; }
+  // Rate field ("" when the refresh ran in the same millisecond as the previous one, or closed).
+  CString rate_text() const { return GetDlgItemTextW(2015); }
   // (ID, share of all counted messages in percent), ascending by ID.
   const std::vector<std::pair<int, float>>& shares() const noexcept { return m_shares; }
   int refresh_count() const noexcept { return m_refreshes; }
 
- private:
-  std::uint32_t update_lists();
+  CXListCtrl m_idList;     // control 2017
+  CXListCtrl m_rangeList;  // control 2018
 
-  IStandardSourceAccess& m_source;
-  bool m_open = false;
+ protected:
+  BOOL OnInitDialog() override;
+  void DoDataExchange(CDataExchange* pDX) override;
+  void OnOK() override;
+  void OnApply() override;
+  void OnRangeClick(NMHDR* hdr, LRESULT* result);
+  void OnRangeKey(NMHDR* hdr, LRESULT* result);
+  DECLARE_MESSAGE_MAP()
+
+ private:
+  void insert_columns();
+  void fill_range_rows(const IdRangeList& ranges);
+  void append_range_row(int start, int stop, bool active);
+  void add_default_row();
+  // The rows as typed; false (with a message box naming the cell) when a cell does not convert.
+  bool read_range_rows(IdRangeList& target);
+  // Normalises the rows shown; false, with nothing changed, when a cell does not convert.
+  bool normalise_ranges();
+  bool apply();
+  std::uint32_t update_lists();
+  void enable_apply();
+
   std::uint32_t m_lastRefresh;
   std::vector<std::pair<int, float>> m_shares;
-  CString m_rateText;
+  IStandardSourceAccess& m_source;
   int m_refreshes = 0;
 };

@@ -94,6 +94,8 @@ int CCanSourceModule::on_start_audio_sources(const CString&, void*) {
   m_audioSourcesRunning = true;
   for (auto& [id, source] : m_sources)
     source->set_running(true);
+  // The open window locks OK and Apply.
+  if (m_dlg) m_dlg->refresh();
   return 0;
 }
 
@@ -101,6 +103,7 @@ int CCanSourceModule::on_stop_audio_sources(const CString&, void*) {
   m_audioSourcesRunning = false;
   for (auto& [id, source] : m_sources)
     source->set_running(false);
+  if (m_dlg) m_dlg->refresh();
   return 0;
 }
 

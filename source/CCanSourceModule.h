@@ -78,6 +78,11 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   std::int32_t delay() const noexcept override { return m_delay; }
   bool set_delay(std::int32_t ticks) override;
   bool running() const noexcept override { return m_audioSourcesRunning; }
+  std::vector<SourceRow> source_rows() const override;
+  bool add_source(const SourceRow& row) override;
+  void rename_source(int id, const CString& name, bool active) override;
+  void remove_source_id(int id) override;
+  void show_source_settings(int id) override;
 
   bool open_channels();
   bool update_sync();

@@ -25,6 +25,7 @@ struct State {
   std::map<std::uint32_t, std::shared_ptr<Regular>> regulars;
   std::uint32_t lastId = 0;
   std::thread::id uiThread;
+  std::function<void()> wakeUp;
 };
 
 State& Get() {
@@ -37,14 +38,20 @@ State& Get() {
 void CCentralMessageService::ScheduleMessage(std::function<void()> message, bool async) {
   if (!message) return;
   State& s = Get();
+  std::function<void()> wakeUp;
   {
     std::lock_guard lock(s.mutex);
     if (async || s.uiThread != std::this_thread::get_id()) {
       s.messages.push_back(std::move(message));
-      return;
+      wakeUp = s.wakeUp;
+      message = nullptr;
     }
   }
-  message();
+  if (message) {
+    message();
+  } else if (wakeUp) {
+    wakeUp();
+  }
 }
 
 std::uint32_t CCentralMessageService::RegisterRegularCallback(std::function<void()> callback,
@@ -132,4 +139,11 @@ void CCentralMessageService::Clear() {
     for (auto& [id, regular] : regulars)
       regular->active = false;
   }
+}
+
+std::function<void()> CCentralMessageService::SetWakeUp(std::function<void()> wakeUp) {
+  State& s = Get();
+  std::lock_guard lock(s.mutex);
+  std::swap(s.wakeUp, wakeUp);
+  return wakeUp;
 }

@@ -31,6 +31,10 @@ class CCentralMessageService {
   // [any] Queued messages not yet run.
   static std::size_t PendingMessages();
 
+  // [any] `wakeUp` runs (on the scheduling thread) after each message is queued, so a UI thread
+  // with its own event loop can pump at once; empty: none. Returns the previous one.
+  static std::function<void()> SetWakeUp(std::function<void()> wakeUp);
+
   // [ui] Drops every queued message and regular callback (shutdown, tests).
   static void Clear();
 };

@@ -1,0 +1,109 @@
+#include "app/UiSession.h"
+
+#include <limits>
+
+#include "app/FrameLoop.h"
+#include "host/module/CCommandDispatcher.h"
+#include "host/module/HostConstants.h"
+#include "host/module/ModuleRegistry.h"
+#include "host/settings/PrWin.h"
+#include "host/slowsampling/CSlowSinkPlugin.h"
+
+namespace app {
+
+UiSession::UiSession(double samplePeriod, unsigned samplesPerFrame)
+    : m_samplePeriod(samplePeriod), m_samplesPerFrame(samplesPerFrame) {}
+
+UiSession::~UiSession() {
+  Stop();
+}
+
+bool UiSession::Create(const std::string& pluginPath, std::string& error) {
+  if (!m_host.Create(pluginPath, error)) return false;
+  if (!m_host.Configure(m_samplePeriod, m_samplesPerFrame)) {
+    error = "the frame driver refused the sampling";
+    return false;
+  }
+  m_sink = host::ModuleRegistry::Instance().Create(CString(kSinkName));
+  if (m_sink && !m_sink->Create(CString(kSinkName), nullptr)) m_sink.reset();
+  Publish(false);
+  return true;
+}
+
+std::vector<std::string> UiSession::Modules() const {
+  std::vector<std::string> names = {"CAN-Sources (" + CString(CanSourceHost::kModuleName).ToUtf8() +
+                                    ")"};
+  if (m_sink) names.push_back("CAN sink (" + CString(kSinkName).ToUtf8() + ")");
+  return names;
+}
+
+void UiSession::ShowSettings(std::size_t index) {
+  if (index == 0)
+    m_host.ShowSettingsDialog();
+  else if (index == 1 && m_sink)
+    m_sink->ShowSettingsDialog();
+}
+
+bool UiSession::Start(std::string& error) {
+  if (m_running) return true;
+  if (m_closed) {
+    error = "the session is closed";
+    return false;
+  }
+  // The module locks its dialogs against changes while the acquisition runs.
+  CCommandDispatcher::Host().Dispatch(mcStartAudioSources);
+  if (!m_host.Start()) PrWin::Output(L"canhost ui: the module reported a failure at start\n", 1, 3);
+  m_running = true;
+  Publish(true);
+  m_processing = std::thread([this] { Measure(); });
+  return true;
+}
+
+void UiSession::Stop() {
+  if (!m_running) return;
+  FrameLoop::Interrupt();
+  m_processing.join();
+  m_host.Stop();
+  CCommandDispatcher::Host().Dispatch(mcStopAudioSources);
+  m_running = false;
+  Publish(false);
+}
+
+void UiSession::Measure() {
+  FrameLoop::Plan plan;
+  plan.frames = std::numeric_limits<std::uint64_t>::max();
+  plan.frameSeconds = m_samplePeriod * m_samplesPerFrame;
+  plan.pumpsUi = false;
+  FrameLoop loop(m_host, plan);
+  std::string error;
+  const FrameLoop::End end = loop.Run([this](std::uint64_t) { Publish(true); }, error);
+  if (end == FrameLoop::End::Failed)
+    PrWin::Output(CString::FromUtf8("canhost ui: " + error + "\n").GetString(), 1, 3);
+}
+
+void UiSession::Publish(bool running) {
+  ui::MeasurementSnapshot s;
+  s.running = running;
+  s.frames = m_host.Frames();
+  s.seconds = static_cast<double>(s.frames) * m_samplePeriod * m_samplesPerFrame;
+  for (const auto& row : m_host.Statistics())
+    s.rows.push_back({row.channel, CString(row.name).ToUtf8(), row.received, row.delivered, row.old,
+                      row.future, row.waiting});
+  std::lock_guard lock(m_mutex);
+  m_snapshot = std::move(s);
+}
+
+ui::MeasurementSnapshot UiSession::Snapshot() const {
+  std::lock_guard lock(m_mutex);
+  return m_snapshot;
+}
+
+bool UiSession::Close(std::string& error) {
+  Stop();
+  if (m_closed) return true;
+  m_closed = true;
+  if (const auto* sink = dynamic_cast<const CSlowSinkPlugin*>(m_sink.get())) sink->write_params();
+  return m_host.Shutdown(error);
+}
+
+}  // namespace app

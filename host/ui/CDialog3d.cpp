@@ -1,0 +1,263 @@
+#include "host/ui/CDialog3d.h"
+
+#include <string>
+
+#include "host/module/ExtensionModule.h"
+#include "host/settings/PrWin.h"
+#include "host/ui/CDataExchange.h"
+#include "host/ui/CLibMgr.h"
+
+IMPLEMENT_DYNAMIC(CDialog3d, CObject)
+
+namespace {
+
+// The UI runs on one thread; these are its settings.
+ui::DialogUnits g_units;
+CDialog3d::ViewFactory g_viewFactory;
+
+bool Usable(const CWnd* w) {
+  return w && w->IsWindowEnabled() && w->IsWindowVisible();
+}
+
+}  // namespace
+
+const ui::MessageMap* CDialog3d::GetThisMessageMap() {
+  static const ui::MessageMapEntry entries[] = {
+      {ui::EntryKind::Command, BN_CLICKED, IDOK, &CDialog3d::OnOK, nullptr, nullptr},
+      {ui::EntryKind::Command, BN_CLICKED, IDCANCEL, &CDialog3d::OnCancel, nullptr, nullptr},
+      {ui::EntryKind::Command, BN_CLICKED, ID_APPLY_NOW, &CDialog3d::OnApply, nullptr, nullptr},
+  };
+  static const ui::MessageMap map{nullptr, entries};
+  return &map;
+}
+
+const ui::MessageMap* CDialog3d::GetMessageMap() const {
+  return GetThisMessageMap();
+}
+
+CDialog3d::CDialog3d(const AFX_EXTENSION_MODULE* module, int templateId, CDialog3d* parent)
+    : m_module(module), m_templateId(templateId), m_parent(parent) {}
+
+CDialog3d::~CDialog3d() {
+  m_view.reset();
+  ReleaseControls();
+}
+
+BOOL CDialog3d::DisplayDialog() {
+  if (m_open) {
+    BringWindowToTop();
+    return TRUE;
+  }
+  m_template = CLibMgr::FindDialog(m_module, m_templateId);
+  if (!m_template) {
+    const std::string lib = m_module ? m_module->libraryName : std::string("?");
+    PrWin::Output((L"CDialog3d::DisplayDialog(): no dialog template " +
+                   std::to_wstring(m_templateId) + L" in " + CString::FromUtf8(lib).str() + L"\n")
+                      .c_str(),
+                  1, 3);
+    return FALSE;
+  }
+  CreateControls();
+  m_open = true;
+  OnInitDialog();
+  if (m_open && g_viewFactory) m_view = g_viewFactory(*this);
+  return m_open ? TRUE : FALSE;
+}
+
+void CDialog3d::CreateControls() {
+  m_client = ui::ToPixels(g_units, 0, 0, m_template->cx, m_template->cy);
+  for (const ui::ControlRes& res : m_template->controls) {
+    auto wnd = std::make_unique<CWnd>();
+    wnd->Attach(this, res, ui::ToPixels(g_units, res.x, res.y, res.cx, res.cy));
+    m_controls.push_back(wnd.get());
+    m_owned.push_back(std::move(wnd));
+  }
+}
+
+void CDialog3d::ReleaseControls() {
+  for (CWnd* w : m_controls)
+    w->Attach(nullptr, ui::ControlRes{w->GetDlgCtrlID(), w->Kind(), L"", 0, 0, 0, 0}, CRect{});
+  m_controls.clear();
+  m_owned.clear();
+  m_layout.Clear();
+}
+
+BOOL CDialog3d::DestroyWindow() {
+  if (!m_open) return FALSE;
+  m_open = false;
+  m_locked = false;
+  m_view.reset();
+  ReleaseControls();
+  return TRUE;
+}
+
+void CDialog3d::BringWindowToTop() {
+  if (!m_open) return;
+  ++m_raised;
+  if (m_view) m_view->Raise();
+}
+
+BOOL CDialog3d::UpdateData(BOOL saveAndValidate) {
+  if (!m_open) return FALSE;
+  CDataExchange dx(this, saveAndValidate);
+  DoDataExchange(&dx);
+  return dx.Failed() ? FALSE : TRUE;
+}
+
+CWnd* CDialog3d::GetDlgItem(int id) const {
+  for (CWnd* w : m_controls)
+    if (w->GetDlgCtrlID() == id) return w;
+  return nullptr;
+}
+
+void CDialog3d::SetDlgItemTextW(int id, const wchar_t* text) {
+  if (CWnd* w = GetDlgItem(id)) w->SetWindowTextW(text);
+}
+
+CString CDialog3d::GetDlgItemTextW(int id) const {
+  const CWnd* w = GetDlgItem(id);
+  return w ? w->GetWindowTextW() : CString();
+}
+
+LRESULT CDialog3d::SendDlgItemMessage(int id, UINT message, WPARAM, LPARAM lParam) {
+  CWnd* w = GetDlgItem(id);
+  if (!w || message != WM_SETTEXT) return 0;
+  w->SetWindowTextW(reinterpret_cast<const wchar_t*>(lParam));
+  return 1;
+}
+
+const ui::MessageMapEntry* CDialog3d::FindEntry(ui::EntryKind kind, UINT code, int id) const {
+  for (const ui::MessageMap* map = GetMessageMap(); map; map = map->base)
+    for (const ui::MessageMapEntry& e : map->entries)
+      if (e.kind == kind && e.code == code && (kind == ui::EntryKind::Message || e.id == id) &&
+          (e.command || e.notify || e.message))
+        return &e;
+  return nullptr;
+}
+
+LRESULT CDialog3d::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_COMMAND) {
+    const int id = static_cast<int>(wParam & 0xFFFF);
+    const auto code = static_cast<UINT>((wParam >> 16) & 0xFFFF);
+    if (const auto* e = FindEntry(ui::EntryKind::Command, code, id)) (this->*(e->command))();
+    return 0;
+  }
+  if (message == WM_NOTIFY) {
+    auto* hdr = reinterpret_cast<NMHDR*>(lParam);
+    LRESULT result = 0;
+    if (const auto* e = FindEntry(ui::EntryKind::Notify, hdr->code, hdr->idFrom))
+      (this->*(e->notify))(hdr, &result);
+    return result;
+  }
+  const auto* e = FindEntry(ui::EntryKind::Message, message, 0);
+  return e ? (this->*(e->message))(wParam, lParam) : 0;
+}
+
+void CDialog3d::D3dLayoutChild(int id, unsigned edges) {
+  m_layout.Add(GetDlgItem(id), edges);
+}
+
+void CDialog3d::D3dLayoutChild(CWnd* child, unsigned edges) {
+  m_layout.Add(child, edges);
+}
+
+void CDialog3d::D3dLayoutComplete(int flags) {
+  m_layout.Complete(m_client.Width(), m_client.Height(), flags);
+}
+
+BOOL CDialog3d::LockWindowUpdate() {
+  if (m_locked) return FALSE;
+  m_locked = true;
+  return TRUE;
+}
+
+void CDialog3d::UnlockWindowUpdate() {
+  if (!m_locked) return;
+  m_locked = false;
+  Invalidate(nullptr);
+}
+
+bool CDialog3d::ClickButton(int id) {
+  CWnd* w = GetDlgItem(id);
+  if (!m_open || !Usable(w)) return false;
+  if (w->Kind() == ui::ControlKind::CheckBox) w->SetCheck(w->GetCheck() ? 0 : 1);
+  SendMessage(WM_COMMAND, static_cast<WPARAM>(id & 0xFFFF) | (WPARAM{BN_CLICKED} << 16), 0);
+  return true;
+}
+
+bool CDialog3d::TypeText(int id, const wchar_t* text) {
+  CWnd* w = GetDlgItem(id);
+  if (!m_open || !Usable(w) || w->Kind() != ui::ControlKind::Edit || (w->Style() & ui::kReadOnly))
+    return false;
+  w->SetWindowTextW(text);
+  return true;
+}
+
+bool CDialog3d::ToggleCheck(int id) {
+  const CWnd* w = GetDlgItem(id);
+  return w && w->Kind() == ui::ControlKind::CheckBox && ClickButton(id);
+}
+
+void CDialog3d::CloseByFrame() {
+  if (m_open) SendMessage(WM_COMMAND, IDCANCEL, 0);
+}
+
+void CDialog3d::Resize(int clientWidth, int clientHeight) {
+  if (!m_open) return;
+  m_client = m_layout.Apply(clientWidth, clientHeight);
+  Invalidate(nullptr);
+}
+
+CString CDialog3d::Title() const {
+  return m_template ? CString(m_template->title) : CString();
+}
+
+std::vector<CWnd*> CDialog3d::Controls() const {
+  return m_controls;
+}
+
+void CDialog3d::SubclassDlgItem(int id, CWnd& control) {
+  for (CWnd*& slot : m_controls) {
+    if (slot->GetDlgCtrlID() != id || slot == &control) continue;
+    const CString text = slot->GetWindowTextW();
+    const ui::ControlRes res{id, slot->Kind(), text.GetString(), 0, 0, 0, 0, slot->Style()};
+    control.Attach(this, res, slot->GetWindowRect());
+    slot = &control;
+    return;
+  }
+}
+
+void CDialog3d::Invalidate(CWnd* control) {
+  if (m_view && !m_locked) m_view->Changed(control);
+}
+
+void CDialog3d::SetDialogUnits(ui::DialogUnits units) {
+  g_units = units;
+}
+
+ui::DialogUnits CDialog3d::Units() {
+  return g_units;
+}
+
+void CDialog3d::SetViewFactory(ViewFactory factory) {
+  g_viewFactory = std::move(factory);
+}
+
+BOOL CDialog3d::OnInitDialog() {
+  UpdateData(FALSE);
+  return TRUE;
+}
+
+void CDialog3d::DoDataExchange(CDataExchange*) {}
+
+void CDialog3d::OnOK() {
+  if (UpdateData(TRUE)) DestroyWindow();
+}
+
+void CDialog3d::OnCancel() {
+  DestroyWindow();
+}
+
+void CDialog3d::OnApply() {
+  UpdateData(TRUE);
+}

@@ -1,0 +1,269 @@
+#include "host/ui/CXListCtrl.h"
+
+#include <algorithm>
+#include <set>
+#include <string>
+
+#include "host/ui/CDialog3d.h"
+
+namespace {
+
+// Keys held by the input being delivered; the UI is one thread.
+std::set<int> g_keysHeld;
+
+}  // namespace
+
+short GetKeyState(int virtualKey) {
+  return g_keysHeld.count(virtualKey) ? static_cast<short>(0x8000) : 0;
+}
+
+namespace ui {
+void SetKeyHeld(int virtualKey, bool held) {
+  if (held)
+    g_keysHeld.insert(virtualKey);
+  else
+    g_keysHeld.erase(virtualKey);
+}
+}  // namespace ui
+
+int CXListCtrl::InsertColumn(int column, const wchar_t* title, int format, int width, int) {
+  if (column < 0) return -1;
+  column = std::min(column, GetColumnCount());
+  m_columns.insert(m_columns.begin() + column, {CString(title), format, width < 0 ? 80 : width});
+  m_headerChecks.insert(m_headerChecks.begin() + column, 0);
+  for (ui::ListRow& r : m_rows)
+    r.cells.insert(r.cells.begin() + column, ui::ListCell{});
+  Touch();
+  return column;
+}
+
+int CXListCtrl::InsertItem(const LVITEM& item) {
+  const int row = InsertItem(item.iItem, L"");
+  if (row >= 0 && (item.mask & LVIF_PARAM))
+    m_rows[static_cast<std::size_t>(row)].data = item.lParam;
+  return row;
+}
+
+int CXListCtrl::InsertItem(int row, const wchar_t* text, void* data, std::int64_t data64) {
+  if (row < 0) return -1;
+  row = std::min(row, GetItemCount());
+  ui::ListRow r;
+  r.cells.resize(m_columns.size());
+  if (!r.cells.empty()) r.cells[0].text = text;
+  r.ptr = data;
+  r.data = data64;
+  m_rows.insert(m_rows.begin() + row, std::move(r));
+  Touch();
+  return row;
+}
+
+int CXListCtrl::AddItem(const wchar_t* text, void* data, std::int64_t data64) {
+  return InsertItem(GetItemCount(), text, data, data64);
+}
+
+BOOL CXListCtrl::DeleteItem(int row) {
+  if (row < 0 || row >= GetItemCount()) return FALSE;
+  m_rows.erase(m_rows.begin() + row);
+  Touch();
+  return TRUE;
+}
+
+BOOL CXListCtrl::DeleteAllItems() {
+  m_rows.clear();
+  Touch();
+  return TRUE;
+}
+
+ui::ListCell* CXListCtrl::MutableCell(int row, int column) {
+  if (row < 0 || row >= GetItemCount() || column < 0 || column >= GetColumnCount()) return nullptr;
+  return &m_rows[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)];
+}
+
+const ui::ListCell* CXListCtrl::Cell(int row, int column) const {
+  return const_cast<CXListCtrl*>(this)->MutableCell(row, column);
+}
+
+BOOL CXListCtrl::SetItemText(int row, int column, const wchar_t* text) {
+  ui::ListCell* c = MutableCell(row, column);
+  if (!c) return FALSE;
+  c->text = text;
+  Touch();
+  return TRUE;
+}
+
+BOOL CXListCtrl::SetItemText(int row, int column, int value) {
+  return SetItemText(row, column, std::to_wstring(value).c_str());
+}
+
+CString CXListCtrl::GetItemText(int row, int column) const {
+  const ui::ListCell* c = Cell(row, column);
+  if (!c) return {};
+  if (c->kind == ui::CellKind::Combo) {
+    const auto sel = static_cast<std::size_t>(c->comboSel);
+    return c->comboSel >= 0 && sel < c->labels.size() ? c->labels[sel] : CString();
+  }
+  return c->text;
+}
+
+BOOL CXListCtrl::SetEdit(int row, int column, bool editable) {
+  ui::ListCell* c = MutableCell(row, column);
+  if (!c) return FALSE;
+  c->editable = editable;
+  Touch();
+  return TRUE;
+}
+
+BOOL CXListCtrl::SetCheckbox(int row, int column, int checked) {
+  ui::ListCell* c = MutableCell(row, column);
+  if (!c) return FALSE;
+  c->kind = ui::CellKind::CheckBox;
+  c->check = checked ? 1 : 0;
+  Touch();
+  return TRUE;
+}
+
+int CXListCtrl::GetCheckbox(int row, int column) const {
+  const ui::ListCell* c = Cell(row, column);
+  return c && c->kind == ui::CellKind::CheckBox ? c->check : -1;
+}
+
+BOOL CXListCtrl::SetComboBox(int row, int column, const std::vector<CString>& labels, int selected,
+                             int) {
+  ui::ListCell* c = MutableCell(row, column);
+  if (!c) return FALSE;
+  c->kind = ui::CellKind::Combo;
+  c->labels = labels;
+  c->comboSel = selected >= 0 && selected < static_cast<int>(labels.size()) ? selected : -1;
+  Touch();
+  return TRUE;
+}
+
+int CXListCtrl::GetComboCurSel(int row, int column) const {
+  const ui::ListCell* c = Cell(row, column);
+  return c && c->kind == ui::CellKind::Combo ? c->comboSel : -1;
+}
+
+BOOL CXListCtrl::SetHyperlink(int row, int column, bool shown, bool enabled) {
+  ui::ListCell* c = MutableCell(row, column);
+  if (!c) return FALSE;
+  c->kind = shown ? ui::CellKind::Link : ui::CellKind::Text;
+  c->linkEnabled = shown && enabled;
+  Touch();
+  return TRUE;
+}
+
+BOOL CXListCtrl::SetProgress(int row, int column) {
+  ui::ListCell* c = MutableCell(row, column);
+  if (!c) return FALSE;
+  c->kind = ui::CellKind::Progress;
+  c->progress = 0;
+  Touch();
+  return TRUE;
+}
+
+BOOL CXListCtrl::UpdateProgress(int row, int column, int percent) {
+  ui::ListCell* c = MutableCell(row, column);
+  if (!c || c->kind != ui::CellKind::Progress) return FALSE;
+  percent = std::clamp(percent, 0, 100);
+  if (c->progress == percent) return TRUE;
+  c->progress = percent;
+  Touch();
+  return TRUE;
+}
+
+int CXListCtrl::GetProgress(int row, int column) const {
+  const ui::ListCell* c = Cell(row, column);
+  return c && c->kind == ui::CellKind::Progress ? c->progress : -1;
+}
+
+void* CXListCtrl::GetItemDataPtr(int row) const {
+  if (row < 0 || row >= GetItemCount()) return nullptr;
+  const ui::ListRow& r = m_rows[static_cast<std::size_t>(row)];
+  return r.ptr ? r.ptr : reinterpret_cast<void*>(static_cast<std::intptr_t>(r.data));
+}
+
+std::int64_t CXListCtrl::GetItemData64(int row) const {
+  return row >= 0 && row < GetItemCount() ? m_rows[static_cast<std::size_t>(row)].data : 0;
+}
+
+BOOL CXListCtrl::SetItemData64(int row, std::int64_t data) {
+  if (row < 0 || row >= GetItemCount()) return FALSE;
+  m_rows[static_cast<std::size_t>(row)].data = data;
+  return TRUE;
+}
+
+void CXListCtrl::SetFullRowSelect(bool on) {
+  m_fullRow = on;
+  Touch();
+}
+
+BOOL CXListCtrl::SetItemState(int row, UINT state, UINT mask) {
+  if (row < 0 || row >= GetItemCount()) return FALSE;
+  if (mask & LVIS_SELECTED) {
+    m_rows[static_cast<std::size_t>(row)].selected = (state & LVIS_SELECTED) != 0;
+    Touch();
+  }
+  return TRUE;
+}
+
+UINT CXListCtrl::GetItemState(int row, UINT mask) const {
+  if (row < 0 || row >= GetItemCount()) return 0;
+  return m_rows[static_cast<std::size_t>(row)].selected ? (LVIS_SELECTED & mask) : 0;
+}
+
+int CXListCtrl::GetNextItem(int start, int flags) const {
+  for (int r = std::max(start + 1, 0); r < GetItemCount(); ++r)
+    if (!(flags & LVNI_SELECTED) || m_rows[static_cast<std::size_t>(r)].selected) return r;
+  return -1;
+}
+
+UINT CXListCtrl::GetSelectedCount() const {
+  return static_cast<UINT>(
+      std::count_if(m_rows.begin(), m_rows.end(), [](const ui::ListRow& r) { return r.selected; }));
+}
+
+void CXListCtrl::SetHeaderCheckedState(int column, int state) {
+  if (column < 0 || column >= GetColumnCount()) return;
+  m_headerChecks[static_cast<std::size_t>(column)] = state;
+  Touch();
+}
+
+int CXListCtrl::GetHeaderCheckedState(int column) const {
+  if (column < 0 || column >= GetColumnCount()) return 0;
+  const int state = m_headerChecks[static_cast<std::size_t>(column)];
+  if (state != 3) return state;
+  const bool all = !m_rows.empty() && std::all_of(m_rows.begin(), m_rows.end(), [&](const auto& r) {
+    return r.cells[static_cast<std::size_t>(column)].check == 1;
+  });
+  return all ? 2 : 1;
+}
+
+bool CXListCtrl::Accepting() const {
+  return GetParent() && GetParent()->IsOpen() && IsWindowEnabled() && IsWindowVisible();
+}
+
+void CXListCtrl::Touch() {
+  ++m_revision;
+  Changed();
+}
+
+void CXListCtrl::Notify(UINT code, int row, int column) {
+  NMITEMACTIVATE nm;
+  nm.hdr = NMHDR{this, GetDlgCtrlID(), code};
+  nm.iItem = row;
+  nm.iSubItem = column;
+  GetParent()->SendMessage(WM_NOTIFY, static_cast<WPARAM>(GetDlgCtrlID()),
+                           reinterpret_cast<LPARAM>(&nm));
+}
+
+void CXListCtrl::Post(UINT message, int row, int column) {
+  GetParent()->SendMessage(message, static_cast<WPARAM>(row), static_cast<LPARAM>(column));
+}
+
+void CXListCtrl::OnAttach() {
+  m_columns.clear();
+  m_rows.clear();
+  m_headerChecks.clear();
+  m_fullRow = false;
+  Touch();
+}

@@ -1,0 +1,95 @@
+#pragma once
+// The host's extended report-style list: cells that are check boxes, combo boxes, in-place
+// editable text, hyperlinks or progress bars; item data per row; row selection; a check box in a
+// column header. The control model keeps exactly what a person sees, and the input operations
+// (Click, EditCell, ChooseCombo, PressKey) do what a person's input does, including the
+// notifications the dialog receives. [ui] only; rows and columns are 0-based, and an operation
+// on a row or column that does not exist returns FALSE / -1 and changes nothing.
+#include <cstdint>
+#include <vector>
+
+#include "host/ui/CWnd.h"
+#include "host/ui/ListModel.h"
+#include "host/ui/UiTypes.h"
+
+class CXListCtrl : public CWnd {
+ public:
+  int InsertColumn(int column, const wchar_t* title, int format = 0, int width = -1,
+                   int subItem = -1);
+  int GetColumnCount() const noexcept { return static_cast<int>(m_columns.size()); }
+
+  // A row at `item.iItem` (clamped to the end) with `item.lParam` as its item data.
+  int InsertItem(const LVITEM& item);
+  int InsertItem(int row, const wchar_t* text, void* data = nullptr, std::int64_t data64 = 0);
+  int AddItem(const wchar_t* text, void* data = nullptr, std::int64_t data64 = 0);
+  BOOL DeleteItem(int row);
+  BOOL DeleteAllItems();
+  int GetItemCount() const noexcept { return static_cast<int>(m_rows.size()); }
+
+  BOOL SetItemText(int row, int column, const wchar_t* text);
+  BOOL SetItemText(int row, int column, int value);
+  // A combo cell gives its chosen label.
+  CString GetItemText(int row, int column) const;
+  BOOL SetEdit(int row, int column, bool editable = true);
+  BOOL SetCheckbox(int row, int column, int checked);
+  // 1 ticked, 0 clear, -1 not a check box.
+  int GetCheckbox(int row, int column) const;
+  int GetItemCheckedState(int row, int column) const { return GetCheckbox(row, column); }
+  BOOL SetComboBox(int row, int column, const std::vector<CString>& labels, int selected,
+                   int flags = 0);
+  int GetComboCurSel(int row, int column) const;
+  // Shows the cell's text as a link (`shown`), clickable when `enabled`; not shown: plain text.
+  BOOL SetHyperlink(int row, int column, bool shown, bool enabled = true);
+  BOOL SetProgress(int row, int column);
+  // Percent, clamped to 0..100.
+  BOOL UpdateProgress(int row, int column, int percent);
+  int GetProgress(int row, int column) const;
+
+  void* GetItemDataPtr(int row) const;
+  std::int64_t GetItemData64(int row) const;
+  BOOL SetItemData64(int row, std::int64_t data);
+
+  void SetFullRowSelect(bool on);
+  bool FullRowSelect() const noexcept { return m_fullRow; }
+  BOOL SetItemState(int row, UINT state, UINT mask);
+  UINT GetItemState(int row, UINT mask) const;
+  // The next row after `start` with the LVNI_SELECTED state, or -1.
+  int GetNextItem(int start, int flags) const;
+  UINT GetSelectedCount() const;
+  // Header check box of `column`: 0 none, 1 clear, 2 ticked, 3 follows the column's rows
+  // (ticked when every row is).
+  void SetHeaderCheckedState(int column, int state);
+  int GetHeaderCheckedState(int column) const;
+
+  // Hovered rows are highlighted like selected ones (a look, no behaviour).
+  bool m_bHighlightHover = false;
+
+  // Input as a person gives it. Click on `row` < 0 or past the end clicks below the rows.
+  bool Click(int row, int column, bool ctrl = false);
+  bool EditCell(int row, int column, const wchar_t* text);
+  bool ChooseCombo(int row, int column, int index);
+  bool PressKey(int virtualKey, bool ctrl = false);
+  bool ClickHeaderCheck(int column);
+
+  const std::vector<ui::ListColumn>& Columns() const noexcept { return m_columns; }
+  const std::vector<ui::ListRow>& Rows() const noexcept { return m_rows; }
+  const ui::ListCell* Cell(int row, int column) const;
+  // Changes with every change of columns, rows or cells (the view redraws only after one).
+  std::uint64_t Revision() const noexcept { return m_revision; }
+
+ protected:
+  void OnAttach() override;
+
+ private:
+  ui::ListCell* MutableCell(int row, int column);
+  bool Accepting() const;
+  void Touch();
+  void Notify(UINT code, int row, int column);
+  void Post(UINT message, int row, int column);
+
+  std::vector<ui::ListColumn> m_columns;
+  std::vector<ui::ListRow> m_rows;
+  std::vector<int> m_headerChecks;
+  bool m_fullRow = false;
+  std::uint64_t m_revision = 0;
+};

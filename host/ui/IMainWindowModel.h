@@ -1,0 +1,48 @@
+#pragma once
+// What the host's main window shows and does, without the window: the modules with settings
+// dialogs, the start and stop of a measurement, and its live summary. The window (Qt view) reads
+// Snapshot() a few times a second; the measurement publishes it, so the window never waits for
+// the processing thread. [ui] unless noted.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ui {
+
+// What became of one source's messages since the start of the measurement.
+struct ChannelRow {
+  int channel = 0;
+  std::string source;           // the source's name
+  std::uint64_t received = 0;   // = delivered + old + future + waiting
+  std::uint64_t delivered = 0;  // written into a frame
+  std::uint64_t old = 0;        // dropped: too old for the frame
+  std::uint64_t future = 0;     // discarded as implausibly far in the future
+  std::uint64_t waiting = 0;    // kept for a later frame
+};
+
+struct MeasurementSnapshot {
+  bool running = false;
+  std::uint64_t frames = 0;  // frames run since the start
+  double seconds = 0.0;      // measured time: frames x frame length
+  std::vector<ChannelRow> rows;
+};
+
+class IMainWindowModel {
+ public:
+  virtual ~IMainWindowModel() = default;
+  // Names of the modules, in the order the window lists them.
+  virtual std::vector<std::string> Modules() const = 0;
+  // Opens module `index`'s settings dialog (or brings it to the top).
+  virtual void ShowSettings(std::size_t index) = 0;
+  // Starts a real-time measurement; false with one line in `error`.
+  virtual bool Start(std::string& error) = 0;
+  // Stops it after the frame in progress.
+  virtual void Stop() = 0;
+  // [any] The latest published state.
+  virtual MeasurementSnapshot Snapshot() const = 0;
+  // The window closes: stops the measurement and saves the settings; false with one line in
+  // `error` when the settings could not be saved.
+  virtual bool Close(std::string& error) = 0;
+};
+
+}  // namespace ui

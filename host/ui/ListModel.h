@@ -1,0 +1,42 @@
+#pragma once
+// What a CXListCtrl holds: columns, rows and cells, as a person sees them.
+#include <cstdint>
+#include <vector>
+
+#include "host/mfc/CString.h"
+
+namespace ui {
+
+enum class CellKind {
+  Text,      // plain text, editable in place when `editable`
+  CheckBox,  // `check` 1 ticked, 0 clear
+  Combo,     // `labels` with `comboSel` chosen (-1: none)
+  Link,      // `text` drawn as a hyperlink; clickable when `linkEnabled`
+  Progress,  // bar filled to `progress` percent
+};
+
+struct ListCell {
+  CString text;
+  CellKind kind = CellKind::Text;
+  bool editable = false;
+  int check = 0;
+  std::vector<CString> labels;
+  int comboSel = -1;
+  bool linkEnabled = false;
+  int progress = 0;  // 0..100
+};
+
+struct ListColumn {
+  CString title;
+  int format = 0;  // 0 left aligned
+  int width = 0;   // pixels
+};
+
+struct ListRow {
+  std::vector<ListCell> cells;  // one per column
+  std::int64_t data = 0;        // item data (the list item's parameter)
+  void* ptr = nullptr;          // item data pointer
+  bool selected = false;
+};
+
+}  // namespace ui

@@ -1,0 +1,193 @@
+#include "host/ui/qt/QtDialogView.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+
+#include "host/ui/CDialog3d.h"
+#include "host/ui/CXListCtrl.h"
+#include "host/ui/qt/QtListView.h"
+
+namespace ui::qt {
+
+namespace {
+
+QString ToQ(const CString& s) {
+  return QString::fromStdWString(s.str());
+}
+
+// Views alive, oldest first; [ui] only.
+std::vector<QtDialogView*> g_open;
+
+QRect ToQRect(const CRect& r) {
+  return QRect(r.left, r.top, r.Width(), r.Height());
+}
+
+}  // namespace
+
+// The top-level window: resizing and closing go to the model.
+class DialogWindow : public QWidget {
+ public:
+  explicit DialogWindow(CDialog3d* dialog) : m_dialog(dialog) {}
+  void Detach() {
+    m_dialog = nullptr;
+    m_view = nullptr;
+  }
+  QtDialogView* m_view = nullptr;  // null once the view has gone
+  std::map<CWnd*, QWidget*> m_widgets;
+  bool m_syncing = false;
+
+ protected:
+  void resizeEvent(QResizeEvent*) override {
+    if (m_dialog && !m_syncing) m_dialog->Resize(width(), height());
+  }
+  void closeEvent(QCloseEvent* event) override {
+    event->ignore();
+    // The model destroys this window; let the close event finish first.
+    QPointer<DialogWindow> self(this);
+    QTimer::singleShot(0, this, [self] {
+      if (self && self->m_dialog) self->m_dialog->CloseByFrame();
+    });
+  }
+
+ private:
+  CDialog3d* m_dialog;
+};
+
+namespace {
+
+QWidget* MakeWidget(CDialog3d& dialog, CWnd& wnd, QWidget* parent) {
+  const int id = wnd.GetDlgCtrlID();
+  CDialog3d* dlg = &dialog;
+  switch (wnd.Kind()) {
+    case ControlKind::Static:
+      return new QLabel(parent);
+    case ControlKind::Button:
+    case ControlKind::DefaultButton: {
+      auto* b = new QPushButton(parent);
+      b->setDefault(wnd.Kind() == ControlKind::DefaultButton);
+      QObject::connect(b, &QPushButton::clicked, b, [dlg, id] { dlg->ClickButton(id); });
+      return b;
+    }
+    case ControlKind::CheckBox: {
+      auto* c = new QCheckBox(parent);
+      QObject::connect(c, &QCheckBox::clicked, c, [dlg, id] { dlg->ClickButton(id); });
+      return c;
+    }
+    case ControlKind::Edit: {
+      auto* e = new QLineEdit(parent);
+      if (wnd.Style() & kRightAligned) e->setAlignment(Qt::AlignRight);
+      e->setReadOnly(wnd.Style() & kReadOnly);
+      QObject::connect(e, &QLineEdit::textEdited, e, [dlg, id](const QString& text) {
+        dlg->TypeText(id, text.toStdWString().c_str());
+      });
+      return e;
+    }
+    case ControlKind::ListView:
+      if (auto* list = dynamic_cast<CXListCtrl*>(&wnd)) return new QtListView(*list, parent);
+      return new QWidget(parent);
+  }
+  return new QWidget(parent);
+}
+
+void SyncWidget(CWnd& wnd, QWidget* w) {
+  w->setGeometry(ToQRect(wnd.GetWindowRect()));
+  w->setEnabled(wnd.IsWindowEnabled());
+  w->setVisible(wnd.IsWindowVisible());
+  const QString text = ToQ(wnd.GetWindowTextW());
+  if (auto* label = qobject_cast<QLabel*>(w)) {
+    // A label wider than its rectangle in this font is set narrower rather than cut off.
+    QFont font = QApplication::font();
+    if (QFontMetrics(font).horizontalAdvance(text) > label->width())
+      font.setFamily(font.family() + QStringLiteral(" Condensed"));
+    label->setFont(font);
+    label->setText(text);
+  } else if (auto* check = qobject_cast<QCheckBox*>(w)) {
+    check->setText(text);
+    check->setChecked(wnd.GetCheck() != 0);
+  } else if (auto* button = qobject_cast<QPushButton*>(w)) {
+    button->setText(text);
+  } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+    if (edit->text() != text) edit->setText(text);
+  } else if (auto* list = dynamic_cast<QtListView*>(w)) {
+    list->Sync();
+  }
+}
+
+}  // namespace
+
+QtDialogView::QtDialogView(CDialog3d& dialog)
+    : m_dialog(dialog), m_window(new DialogWindow(&dialog)) {
+  m_window->m_view = this;
+  g_open.push_back(this);
+  m_window->setObjectName(QStringLiteral("dialog%1").arg(dialog.Template()->id));
+  m_window->setWindowTitle(ToQ(dialog.Title()));
+  for (CWnd* wnd : dialog.Controls()) {
+    QWidget* w = MakeWidget(dialog, *wnd, m_window);
+    w->setObjectName(QString::number(wnd->GetDlgCtrlID()));
+    m_window->m_widgets[wnd] = w;
+  }
+  const CRect client = dialog.ClientRect();
+  m_window->setMinimumSize(client.Width(), client.Height());
+  Sync();
+  m_window->show();
+}
+
+QtDialogView::~QtDialogView() {
+  std::erase(g_open, this);
+  m_window->Detach();
+  m_window->hide();
+  m_window->deleteLater();
+}
+
+void QtDialogView::Changed(CWnd*) {
+  if (m_pending) return;
+  m_pending = true;
+  QTimer::singleShot(0, m_window, [w = m_window] {
+    if (w->m_view && w->m_view->m_pending) w->m_view->Sync();
+  });
+}
+
+void QtDialogView::Raise() {
+  m_window->raise();
+  m_window->activateWindow();
+}
+
+QWidget* QtDialogView::Widget() const {
+  return m_window;
+}
+
+void QtDialogView::Sync() {
+  m_pending = false;
+  m_window->m_syncing = true;
+  const CRect client = m_dialog.ClientRect();
+  if (m_window->size() != QSize(client.Width(), client.Height()))
+    m_window->resize(client.Width(), client.Height());
+  for (auto& [wnd, w] : m_window->m_widgets)
+    SyncWidget(*wnd, w);
+  m_window->m_syncing = false;
+}
+
+}  // namespace ui::qt
+
+namespace ui::qt {
+
+void QtDialogView::Click(int id) {
+  if (auto* button = m_window->findChild<QPushButton*>(QString::number(id))) button->click();
+}
+
+std::vector<QtDialogView*> QtDialogView::Open() {
+  return g_open;
+}
+
+QtDialogView* QtDialogView::Top() {
+  return g_open.empty() ? nullptr : g_open.back();
+}
+
+}  // namespace ui::qt

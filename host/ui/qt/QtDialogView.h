@@ -1,0 +1,41 @@
+#pragma once
+// The Qt window of one open dialog model: one widget per control at the model's pixel rectangle,
+// redrawn from the model after each change (coalesced to one redraw per event loop pass), and the
+// person's input handed to the model.
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "host/ui/IDialogView.h"
+
+class CDialog3d;
+class QWidget;
+
+namespace ui::qt {
+
+class DialogWindow;
+
+class QtDialogView : public IDialogView {
+ public:
+  explicit QtDialogView(CDialog3d& dialog);
+  ~QtDialogView() override;
+  void Changed(CWnd* control) override;
+  void Raise() override;
+  // The dialog's top-level widget (tests grab it to a picture).
+  QWidget* Widget() const;
+  // [ui] Redraws at once from the model.
+  void Sync();
+  // [ui] A person clicks button `id` of the window.
+  void Click(int id);
+  // [ui] The views alive now, oldest first; the last opened, or null.
+  static std::vector<QtDialogView*> Open();
+  static QtDialogView* Top();
+
+ private:
+  friend class DialogWindow;
+  CDialog3d& m_dialog;
+  DialogWindow* m_window;  // owned by Qt; deleted later when the view goes
+  bool m_pending = false;
+};
+
+}  // namespace ui::qt

@@ -1,0 +1,30 @@
+#pragma once
+// The Qt view of one CXListCtrl: a table whose cells draw as the model's cell kinds, whose clicks,
+// in-place edits, combo choices and keys go to the model as a person's input, and which redraws
+// from the model when told.
+#include <QTableView>
+
+class CXListCtrl;
+class ListTableModel;
+
+namespace ui::qt {
+
+class QtListView : public QTableView {
+ public:
+  QtListView(CXListCtrl& list, QWidget* parent);
+  ~QtListView() override;
+  // Redraws from the model: structure when rows or columns changed, else the cells in place (an
+  // open in-place editor stays open).
+  void Sync();
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  CXListCtrl& m_list;
+  ListTableModel* m_model;
+};
+
+}  // namespace ui::qt

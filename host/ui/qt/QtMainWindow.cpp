@@ -1,0 +1,196 @@
+#include "host/ui/qt/QtMainWindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStringList>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "host/ui/IMainWindowModel.h"
+#include "host/ui/qt/QtDialogView.h"
+#include "host/ui/qt/QtUi.h"
+
+namespace ui::qt {
+
+namespace {
+
+// The summary redraws at this interval, from the snapshot the measurement publishes.
+constexpr int kRefreshMs = 200;
+// Steps of --actions run this far apart, so that each one's windows are drawn before the next.
+constexpr int kActionStepMs = 300;
+
+const QStringList kColumns = {"Channel", "Source", "Received", "Delivered",
+                              "Old",     "Future", "Waiting"};
+
+class MainWindow : public QWidget {
+ public:
+  explicit MainWindow(IMainWindowModel& model) : m_model(model) {
+    setWindowTitle(QStringLiteral("canhost"));
+    auto* layout = new QVBoxLayout(this);
+    auto* modules = new QGroupBox(QStringLiteral("Modules"), this);
+    auto* grid = new QGridLayout(modules);
+    const auto names = model.Modules();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      const int row = static_cast<int>(i);
+      grid->addWidget(new QLabel(QString::fromStdString(names[i]), modules), row, 0);
+      auto* settings = new QPushButton(QStringLiteral("Settings..."), modules);
+      settings->setObjectName(QStringLiteral("settings%1").arg(row));
+      connect(settings, &QPushButton::clicked, this, [this, i] { m_model.ShowSettings(i); });
+      grid->addWidget(settings, row, 1);
+    }
+    grid->setColumnStretch(0, 1);
+    layout->addWidget(modules);
+
+    auto* buttons = new QHBoxLayout;
+    m_start = new QPushButton(QStringLiteral("Start"), this);
+    m_stop = new QPushButton(QStringLiteral("Stop"), this);
+    connect(m_start, &QPushButton::clicked, this, [this] { StartMeasurement(); });
+    connect(m_stop, &QPushButton::clicked, this, [this] {
+      m_model.Stop();
+      Refresh();
+    });
+    m_status = new QLabel(this);
+    buttons->addWidget(m_start);
+    buttons->addWidget(m_stop);
+    buttons->addWidget(m_status, 1);
+    layout->addLayout(buttons);
+
+    m_table = new QTableWidget(0, static_cast<int>(kColumns.size()), this);
+    m_table->setHorizontalHeaderLabels(kColumns);
+    m_table->verticalHeader()->hide();
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
+    layout->addWidget(m_table, 1);
+    m_rate = new QLabel(this);
+    layout->addWidget(m_rate);
+    resize(620, 360);
+
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, [this] { Refresh(); });
+    timer->start(kRefreshMs);
+    Refresh();
+  }
+
+  void StartMeasurement() {
+    std::string error;
+    if (!m_model.Start(error))
+      QMessageBox::warning(this, windowTitle(), QString::fromStdString(error));
+    m_lastSeconds = 0.0;
+    m_lastReceived = 0;
+    Refresh();
+  }
+
+  void Refresh() {
+    const MeasurementSnapshot s = m_model.Snapshot();
+    m_start->setEnabled(!s.running);
+    m_stop->setEnabled(s.running);
+    m_status->setText(QStringLiteral("%1: %2 frames, %3 s")
+                          .arg(s.running ? "Measuring" : "Stopped")
+                          .arg(s.frames)
+                          .arg(s.seconds, 0, 'f', 1));
+    m_table->setRowCount(static_cast<int>(s.rows.size()));
+    std::uint64_t received = 0;
+    for (std::size_t i = 0; i < s.rows.size(); ++i) {
+      const ChannelRow& r = s.rows[i];
+      received += r.received;
+      const QString cells[] = {QString::number(r.channel),  QString::fromStdString(r.source),
+                               QString::number(r.received), QString::number(r.delivered),
+                               QString::number(r.old),      QString::number(r.future),
+                               QString::number(r.waiting)};
+      for (int c = 0; c < static_cast<int>(kColumns.size()); ++c) {
+        auto* item = new QTableWidgetItem(cells[c]);
+        if (c != 1) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        m_table->setItem(static_cast<int>(i), c, item);
+      }
+    }
+    // Rate over the measured time since the last redraw.
+    if (s.seconds > m_lastSeconds && received >= m_lastReceived) {
+      const double rate =
+          static_cast<double>(received - m_lastReceived) / (s.seconds - m_lastSeconds);
+      m_rate->setText(QStringLiteral("Message rate: %1 messages/s").arg(rate, 0, 'f', 1));
+      m_lastSeconds = s.seconds;
+      m_lastReceived = received;
+    } else if (!s.running) {
+      m_rate->setText(QStringLiteral("Message rate: -"));
+    }
+  }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override {
+    std::string error;
+    if (!m_model.Close(error)) {
+      m_exitCode = 1;
+      QMessageBox::critical(this, windowTitle(), QString::fromStdString(error));
+    }
+    event->accept();
+    QtUi::Quit();
+  }
+
+ public:
+  int m_exitCode = 0;
+
+ private:
+  IMainWindowModel& m_model;
+  QPushButton* m_start;
+  QPushButton* m_stop;
+  QLabel* m_status;
+  QTableWidget* m_table;
+  QLabel* m_rate;
+  double m_lastSeconds = 0.0;
+  std::uint64_t m_lastReceived = 0;
+};
+
+// One step of --actions; false when it is not understood.
+bool RunAction(MainWindow& window, IMainWindowModel& model, const QString& step) {
+  const QStringList words = step.split(' ', Qt::SkipEmptyParts);
+  if (words.isEmpty()) return true;
+  const QString& verb = words[0];
+  const QString arg = words.size() > 1 ? words.mid(1).join(' ') : QString();
+  if (verb == "settings") {
+    model.ShowSettings(arg.toUInt());
+  } else if (verb == "click") {
+    if (QtDialogView* top = QtDialogView::Top()) top->Click(arg.toInt());
+  } else if (verb == "start") {
+    window.StartMeasurement();
+  } else if (verb == "stop") {
+    model.Stop();
+  } else if (verb == "shot") {
+    window.Refresh();
+    QtUi::SavePng(&window, (arg + "-main.png").toStdString());
+    for (QtDialogView* view : QtDialogView::Open())
+      QtUi::SavePng(view->Widget(),
+                    (arg + "-" + view->Widget()->objectName() + ".png").toStdString());
+  } else if (verb == "quit") {
+    window.close();
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int RunMainWindow(IMainWindowModel& model, const std::string& actions) {
+  MainWindow window(model);
+  window.show();
+  const QStringList steps = QString::fromStdString(actions).split(';', Qt::SkipEmptyParts);
+  for (int i = 0; i < steps.size(); ++i) {
+    QTimer::singleShot(kActionStepMs * (i + 1), &window, [&window, &model, step = steps[i]] {
+      if (!RunAction(window, model, step.trimmed()))
+        qWarning("canhost ui: unknown action '%s'", qPrintable(step.trimmed()));
+    });
+  }
+  QtUi::Exec();
+  return window.m_exitCode;
+}
+
+}  // namespace ui::qt

@@ -1,0 +1,21 @@
+#pragma once
+// The host's main window on Qt (no Qt types here, so the host application stays free of them).
+#include <string>
+
+namespace ui {
+class IMainWindowModel;
+}
+
+namespace ui::qt {
+
+// [ui] Shows the main window of `model` and runs until it is closed; returns the exit code (1 when
+// the settings could not be saved). `actions` are steps run one after the other once the window
+// shows, separated by ';', for demonstrations and tests:
+//   "settings 0"   opens module 0's settings dialog
+//   "click 2005"   clicks button 2005 of the dialog opened last
+//   "start" "stop" starts / stops the measurement
+//   "shot /tmp/a"  writes /tmp/a-main.png and /tmp/a-dialog<template>.png of each open dialog
+//   "quit"         closes the main window (stops, saves)
+int RunMainWindow(IMainWindowModel& model, const std::string& actions = {});
+
+}  // namespace ui::qt

@@ -1,0 +1,87 @@
+#include "host/ui/qt/QtUi.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QTimer>
+#include <QWidget>
+
+#include "host/services/CCentralMessageService.h"
+#include "host/ui/CDialog3d.h"
+#include "host/ui/qt/QtDialogView.h"
+
+namespace ui::qt {
+
+namespace {
+
+// The regular callbacks of the message service are due by the host clock; the queue is also
+// woken at once when something is scheduled, so this only bounds their lateness.
+constexpr int kPumpIntervalMs = 10;
+
+// Dialog units from the font as the dialog manager of the original platform measures them: the
+// average width of the 52 Latin letters, and the line height.
+DialogUnits UnitsOf(const QFont& font) {
+  const QFontMetrics fm(font);
+  const int letters =
+      fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  return DialogUnits{(letters / 26 + 1) / 2, fm.height()};
+}
+
+}  // namespace
+
+QtUi::QtUi(int& argc, char** argv) : m_app(std::make_unique<QApplication>(argc, argv)) {
+  // The size of the classic dialog font: the pixel widths dialogs give their list columns were
+  // chosen for it.
+  QFont font(QStringLiteral("DejaVu Sans"));
+  font.setPointSize(8);
+  QApplication::setFont(font);
+  CDialog3d::SetDialogUnits(UnitsOf(font));
+  CDialog3d::SetViewFactory([](CDialog3d& dialog) -> std::unique_ptr<IDialogView> {
+    return std::make_unique<QtDialogView>(dialog);
+  });
+  QApplication* app = m_app.get();
+  CCentralMessageService::SetWakeUp([app] {
+    QMetaObject::invokeMethod(
+        app, [] { CCentralMessageService::Pump(); }, Qt::QueuedConnection);
+  });
+  auto* timer = new QTimer(app);
+  QObject::connect(timer, &QTimer::timeout, app, [] { CCentralMessageService::Pump(); });
+  timer->start(kPumpIntervalMs);
+}
+
+QtUi::~QtUi() {
+  CCentralMessageService::SetWakeUp({});
+  CDialog3d::SetViewFactory({});
+  CDialog3d::SetDialogUnits(DialogUnits{});
+  QApplication::processEvents();
+  m_app.reset();
+}
+
+int QtUi::Exec() {
+  return QApplication::exec();
+}
+
+void QtUi::Quit() {
+  // exit, not quit: quit first asks every window to close, and the window of an open dialog
+  // leaves closing to its model, which would cancel the quit.
+  QMetaObject::invokeMethod(
+      qApp, [] { QApplication::exit(0); }, Qt::QueuedConnection);
+}
+
+void QtUi::ProcessEvents() {
+  QApplication::processEvents();
+  CCentralMessageService::Pump();
+  QApplication::processEvents();
+}
+
+QWidget* QtUi::Window(const CDialog3d& dialog) {
+  auto* view = dynamic_cast<QtDialogView*>(dialog.View());
+  if (!view) return nullptr;
+  view->Sync();
+  return view->Widget();
+}
+
+bool QtUi::SavePng(QWidget* widget, const std::string& path) {
+  return widget && widget->grab().save(QString::fromStdString(path), "PNG");
+}
+
+}  // namespace ui::qt

@@ -1,0 +1,35 @@
+// CCanSourceModule: the sources as its "CAN-Bus" window sees and changes them.
+#include "source/CCanSourceModule.h"
+
+std::vector<SourceRow> CCanSourceModule::source_rows() const {
+  std::vector<SourceRow> rows;
+  for (const auto& [id, source] : m_sources)
+    rows.push_back({id, source->m_type, source->name(), source->m_channel, source->m_fd,
+                    source->m_bitrate, source->m_fdArbitration, source->m_fdData, source->active(),
+                    source->has_settings()});
+  return rows;
+}
+
+bool CCanSourceModule::add_source(const SourceRow& row) {
+  return create(row.type, row.name, row.channel, row.fd,
+                static_cast<XeCanDriverKvaser::bitrate_t>(row.bitrate),
+                static_cast<XeCanDriverKvaser::fd_arbitrationrate_t>(row.fdArbitration),
+                static_cast<XeCanDriverKvaser::fd_datarate_t>(row.fdData), row.active) != nullptr;
+}
+
+void CCanSourceModule::rename_source(int id, const CString& name, bool active) {
+  const auto it = m_sources.find(id);
+  if (it == m_sources.end()) return;
+  it->second->name(name);
+  it->second->set_active(active);
+}
+
+void CCanSourceModule::remove_source_id(int id) {
+  const auto it = m_sources.find(id);
+  if (it != m_sources.end()) remove_source(it->second);
+}
+
+void CCanSourceModule::show_source_settings(int id) {
+  const auto it = m_sources.find(id);
+  if (it != m_sources.end()) it->second->show_settings();
+}

@@ -1,0 +1,186 @@
+// The "CAN-Bus" dialog driven through the control model as a person would: the table it shows,
+// and what Apply makes of the module's sources and the stored settings.
+#include <gtest/gtest.h>
+
+#include "dialogs/CCanSourceDlg.h"
+#include "dialogs/DialogResources.h"
+#include "frame/ConstantTables.h"
+#include "host/mfc/Win.h"
+#include "sources/CCanStandardSource.h"
+#include "tests/source/ModuleRig.h"
+
+namespace plugin_test {
+namespace {
+
+enum Column { kActive, kType, kName, kChannel, kFd, kBitrate, kFdData, kSettings };
+
+class CanBusDialog : public ModuleRig {
+ protected:
+  CanBusDialog() {
+    Attach();  // as in the host: the module has its container before anyone opens its dialog
+    m_previous = mfc::SetMessageBoxResponder([this](const CString& text, UINT) {
+      m_boxes.push_back(text);
+      return IDOK;
+    });
+  }
+  ~CanBusDialog() override { mfc::SetMessageBoxResponder(m_previous); }
+
+  CCanSourceDlg& Dlg() { return m_dlg; }
+  CXListCtrl& List() { return Dlg().m_list; }
+  int IdOfRow(int row) { return static_cast<int>(List().GetItemData64(row)); }
+  std::map<int, CCanSource*> SourcesNow() { return m_module.sources(); }
+
+  mfc::MessageBoxResponder m_previous;
+  std::vector<CString> m_boxes;
+  CCanSourceDlg m_dlg{m_module};
+};
+
+TEST_F(CanBusDialog, ShowsOneRowPerSourceWithItsValues) {
+  Add(1, true, L"body");
+  m_module.create(0, L"fd", 2, true, BITRATE_500K, FD_ARBITRATION_1M, FD_DATA_4M, false);
+  Dlg().ShowDialog();
+  ASSERT_TRUE(Dlg().IsOpen());
+  EXPECT_EQ(Dlg().Title(), L"CAN-Bus");
+  ASSERT_EQ(List().GetItemCount(), 2);
+  EXPECT_EQ(List().Columns()[kFdData].title, L"FD Datarate");
+  EXPECT_EQ(List().GetItemCheckedState(0, kActive), 1);
+  EXPECT_EQ(List().GetItemText(0, kType), L"Standard CAN Source");
+  EXPECT_EQ(List().GetItemText(0, kName), L"body");
+  EXPECT_EQ(List().GetItemText(0, kChannel), L"1");
+  EXPECT_EQ(List().GetItemText(0, kBitrate), L"500k");
+  EXPECT_EQ(List().GetItemText(1, kBitrate), L"1M");  // FD: the arbitration labels
+  EXPECT_EQ(List().Cell(1, kBitrate)->labels.size(), 2u);
+  EXPECT_EQ(List().GetItemText(1, kFdData), L"4M");
+  EXPECT_EQ(List().Cell(0, kSettings)->kind, ui::CellKind::Link);
+  EXPECT_FALSE(Dlg().GetDlgItem(1003)->IsWindowEnabled());  // nothing selected: no Remove
+  List().Click(0, kName);
+  EXPECT_TRUE(Dlg().GetDlgItem(1003)->IsWindowEnabled());
+  // Showing again only raises the window.
+  Dlg().ShowDialog();
+  EXPECT_EQ(Dlg().RaiseCount(), 1);
+  // The link opens the source's own dialog (the plug-in's window for standard sources).
+  List().Click(0, kSettings);
+  EXPECT_EQ(m_log.count_containing(L"no dialog template"), 0u);
+}
+
+TEST_F(CanBusDialog, ApplyKeepsRenamedSourcesAndRebuildsChangedOnes) {
+  CCanSource* a = Add(1, true, L"a");
+  CCanSource* b = Add(2, true, L"b");
+  CCanSource* c = Add(3, true, L"c");
+  Dlg().ShowDialog();
+  const int idA = IdOfRow(0), idB = IdOfRow(1);
+  List().EditCell(0, kName, L"renamed");
+  List().Click(0, kActive);            // a: inactive, same source
+  List().EditCell(1, kChannel, L"5");  // b: another channel, a new source
+  List().ChooseCombo(2, kFdData, 3);   // c: classic, the FD data rate does not matter
+  Dlg().ClickButton(ID_APPLY_NOW);
+  const auto now = SourcesNow();
+  ASSERT_EQ(now.size(), 3u);
+  EXPECT_EQ(now.at(idA), a);
+  EXPECT_EQ(a->name(), L"renamed");
+  EXPECT_FALSE(a->active());
+  EXPECT_EQ(now.count(idB), 0u);
+  EXPECT_EQ(std::count_if(now.begin(), now.end(), [&](auto& p) { return p.second == c; }), 1);
+  (void)b;
+  const CCanSource* rebuilt = now.rbegin()->second;  // the newest id
+  EXPECT_EQ(rebuilt->m_channel, 5);
+  EXPECT_EQ(rebuilt->name(), L"b");
+  // The table is refilled: every row carries its source's id.
+  for (int row = 0; row < List().GetItemCount(); ++row)
+    EXPECT_EQ(now.count(IdOfRow(row)), 1u);
+}
+
+TEST_F(CanBusDialog, AddApplyCreatesTheDefaultSourceAndFdSwitchesTheRateLabels) {
+  Dlg().ShowDialog();
+  Dlg().ClickButton(1002);
+  ASSERT_EQ(List().GetItemCount(), 1);
+  EXPECT_EQ(IdOfRow(0), -1);
+  EXPECT_EQ(List().GetItemText(0, kName), L"<unnamed>");
+  Dlg().ClickButton(1002);
+  List().Click(1, kFd);  // FD on: column 5 offers the arbitration labels
+  EXPECT_EQ(List().Cell(1, kBitrate)->labels.size(), can::kFdArbitrationRates.size());
+  List().ChooseCombo(1, kBitrate, 1);
+  List().EditCell(1, kChannel, L"3");
+  Dlg().ClickButton(ID_APPLY_NOW);
+  ASSERT_EQ(SourcesNow().size(), 2u);
+  const CCanSource* plain = SourcesNow().begin()->second;
+  const CCanSource* fd = SourcesNow().rbegin()->second;
+  EXPECT_EQ(plain->m_channel, -1);
+  EXPECT_FALSE(plain->active());
+  EXPECT_EQ(plain->m_bitrate, can::kBitrates[0].code);
+  EXPECT_EQ(plain->m_fdData, can::kFdDataRates[0].code);
+  EXPECT_TRUE(fd->m_fd);
+  EXPECT_EQ(fd->m_fdArbitration, can::kFdArbitrationRates[1].code);
+  EXPECT_EQ(fd->m_bitrate, can::kBitrates[1].code);  // same position in the classic table
+  EXPECT_EQ(IdOfRow(0), SourcesNow().begin()->first);
+}
+
+TEST_F(CanBusDialog, RemovingRowsAndApplyingRemovesTheSourcesAndStoresTheDelay) {
+  Add(1);
+  Add(2);
+  Add(3, true, L"kept");
+  Dlg().ShowDialog();
+  List().Click(0, kName);
+  List().Click(1, kName, true);
+  Dlg().ClickButton(1003);
+  EXPECT_EQ(List().GetItemCount(), 1);
+  EXPECT_FALSE(Dlg().GetDlgItem(1003)->IsWindowEnabled());
+  EXPECT_EQ(SourcesNow().size(), 3u);  // not before Apply
+  Dlg().TypeText(2009, L"-24");
+  Dlg().ClickButton(IDOK);
+  EXPECT_FALSE(Dlg().IsOpen());
+  ASSERT_EQ(SourcesNow().size(), 1u);
+  EXPECT_EQ(SourcesNow().begin()->second->name(), L"kept");
+  EXPECT_EQ(m_module.delay(), -24);
+  m_module.write_params();
+  CCanSourceModule other;
+  other.Create(L"CAN", nullptr);
+  other.read_params();
+  EXPECT_EQ(other.delay(), -24);
+  ASSERT_EQ(other.sources().size(), 1u);
+  other.remove_source(other.sources().begin()->second);
+  // Every row removed: every source goes.
+  Dlg().ShowDialog();
+  List().Click(0, kName);
+  Dlg().ClickButton(1003);
+  Dlg().ClickButton(ID_APPLY_NOW);
+  EXPECT_TRUE(SourcesNow().empty());
+}
+
+TEST_F(CanBusDialog, BadInputIsRefusedWithAMessageAndNeverCrashes) {
+  CCanSource* a = Add(1, true, L"a");
+  Add(2, true, L"b");
+  Dlg().ShowDialog();
+  Dlg().TypeText(2009, L"soon");
+  List().EditCell(0, kName, L"first");
+  List().EditCell(1, kChannel, L"two");
+  Dlg().ClickButton(ID_APPLY_NOW);
+  ASSERT_EQ(m_boxes.size(), 2u);  // the delay, then the channel
+  EXPECT_NE(m_boxes[1].Find(L"invalid stoi argument"), -1);
+  EXPECT_EQ(a->name(), L"first");                      // the row before it was applied
+  EXPECT_EQ(SourcesNow().size(), 2u);                  // nothing removed
+  EXPECT_EQ(List().GetItemText(1, kChannel), L"two");  // no refill
+  List().EditCell(1, kChannel, L"99999999999");
+  Dlg().ClickButton(ID_APPLY_NOW);
+  EXPECT_NE(m_boxes.back().Find(L"out of range"), -1);
+  EXPECT_TRUE(Dlg().IsOpen());
+}
+
+TEST_F(CanBusDialog, OkAndApplyStayDisabledWhileAudioSourcesRun) {
+  Add(1);
+  m_module.on_start_audio_sources(L"", nullptr);
+  Dlg().ShowDialog();
+  EXPECT_FALSE(Dlg().ClickButton(ID_APPLY_NOW));
+  EXPECT_FALSE(Dlg().ClickButton(IDOK));
+  EXPECT_TRUE(List().EditCell(0, kName, L"still editable"));
+  m_module.on_stop_audio_sources(L"", nullptr);
+  Dlg().refresh();  // what the module does for the window it owns
+  EXPECT_TRUE(Dlg().ClickButton(ID_APPLY_NOW));
+  EXPECT_EQ(SourcesNow().begin()->second->name(), L"still editable");
+  m_module.on_start_audio_sources(L"", nullptr);
+  EXPECT_TRUE(Dlg().ClickButton(IDCANCEL));
+  EXPECT_FALSE(Dlg().IsOpen());
+}
+
+}  // namespace
+}  // namespace plugin_test

@@ -1,0 +1,152 @@
+// The "CAN Standard Source" dialog driven through the control model: the range table as the
+// person edits it, what OK and Apply give the source, and the live traffic view.
+#include <gtest/gtest.h>
+
+#include "dialogs/CCanStandardSrcDlg.h"
+#include "host/mfc/Win.h"
+#include "sources/CCanStandardSource.h"
+#include "tests/source/PluginRig.h"
+
+namespace plugin_test {
+namespace {
+
+enum RangeColumn { kStart, kStop, kActive, kBar };
+
+class StandardSourceDialog : public PluginRig {
+ protected:
+  StandardSourceDialog()
+      : m_source(nullptr, 0, L"S", 0, false, BITRATE_500K, FD_ARBITRATION_500K, FD_DATA_1M) {
+    m_source.set_active(true);
+    m_previous = mfc::SetMessageBoxResponder([this](const CString& text, UINT) {
+      m_boxes.push_back(text);
+      return IDOK;
+    });
+  }
+  ~StandardSourceDialog() override { mfc::SetMessageBoxResponder(m_previous); }
+
+  CCanStandardSrcDlg& Dlg() { return m_dlg; }
+  CXListCtrl& Ranges() { return Dlg().m_rangeList; }
+  std::vector<IdRange> SourceTable() {
+    const IdRangeList table = m_source.ranges();
+    return {table.begin(), table.end()};
+  }
+  std::vector<IdRange> Shown() {
+    std::vector<IdRange> rows;
+    for (int r = 0; r < Ranges().GetItemCount(); ++r)
+      rows.emplace_back(std::stoi(Ranges().GetItemText(r, kStart).str()),
+                        std::stoi(Ranges().GetItemText(r, kStop).str()),
+                        Ranges().GetCheckbox(r, kActive) == 1);
+    return rows;
+  }
+  void Receive(std::uint32_t id, int times) {
+    CanMessage m = Message(id, {1});
+    for (int i = 0; i < times; ++i)
+      m_source.on_filtered_message(m);
+  }
+
+  CCanStandardSource m_source;
+  mfc::MessageBoxResponder m_previous;
+  std::vector<CString> m_boxes;
+  CCanStandardSrcDlg m_dlg{m_source};
+};
+
+constexpr int kMax = kMaxCanId;
+
+TEST_F(StandardSourceDialog, EditedRowsBecomeTheSourcesNormalisedTable) {
+  Dlg().show();
+  ASSERT_TRUE(Dlg().is_open());
+  EXPECT_EQ(Dlg().Title(), L"CAN Standard Source");
+  EXPECT_EQ(Shown(), (std::vector<IdRange>{{0, kMax, true}}));
+  EXPECT_EQ(Ranges().Columns()[kStop].title, L"Stop ID");
+  Ranges().EditCell(0, kStart, L"10");
+  Ranges().EditCell(0, kStop, L"20");
+  Ranges().Click(0, kActive);  // inactive
+  Dlg().ClickButton(ID_APPLY_NOW);
+  const std::vector<IdRange> expected{{0, 9, true}, {10, 20, false}, {21, kMax, true}};
+  EXPECT_EQ(Shown(), expected);
+  EXPECT_EQ(SourceTable(), expected);
+  EXPECT_EQ(Ranges().GetItemData64(1), 20);  // each row carries its stop ID
+  Receive(15, 1);
+  Receive(30, 1);
+  m_source.fetch();
+  ASSERT_EQ(m_source.batch().size(), 1u);  // the new table filters at once
+  EXPECT_EQ(m_source.batch()[0].message.id, 30u);
+}
+
+TEST_F(StandardSourceDialog, ClicksBelowTheRowsAndKeysEditTheTable) {
+  Dlg().show();
+  Ranges().Click(-1, -1);  // below the last row: a default row
+  Ranges().PressKey('N', true);
+  EXPECT_EQ(Ranges().GetItemCount(), 3);
+  Ranges().PressKey('N');  // without Ctrl: nothing
+  EXPECT_EQ(Ranges().GetItemCount(), 3);
+  Ranges().PressKey('A', true);
+  EXPECT_EQ(Ranges().GetSelectedCount(), 3u);
+  Ranges().PressKey(VK_DELETE);
+  EXPECT_EQ(Ranges().GetItemCount(), 0);
+  // Every row gone: Apply makes the default table.
+  m_source.replace_ranges({{0, 99, false}, {100, kMax, true}});
+  Dlg().ClickButton(IDOK);
+  EXPECT_FALSE(Dlg().is_open());
+  EXPECT_EQ(SourceTable(), (std::vector<IdRange>{{0, kMax, true}}));
+}
+
+TEST_F(StandardSourceDialog, ACellThatIsNoNumberLeavesEverythingUnchanged) {
+  m_source.replace_ranges({{0, 99, false}, {100, kMax, true}});
+  Dlg().show();
+  Ranges().EditCell(0, kStop, L"5");
+  Ranges().EditCell(1, kStart, L"abc");
+  Dlg().ClickButton(IDOK);
+  EXPECT_TRUE(Dlg().is_open());
+  ASSERT_EQ(m_boxes.size(), 1u);
+  EXPECT_NE(m_boxes[0].Find(L"invalid stoi argument"), -1);
+  EXPECT_EQ(Ranges().GetItemText(1, kStart), L"abc");
+  EXPECT_EQ(SourceTable(), (std::vector<IdRange>{{0, 99, false}, {100, kMax, true}}));
+  Ranges().EditCell(1, kStart, L"4294967296");
+  Dlg().ClickButton(ID_APPLY_NOW);
+  EXPECT_NE(m_boxes.back().Find(L"out of range"), -1);
+  Dlg().ClickButton(IDCANCEL);  // edits are lost
+  Dlg().show();
+  EXPECT_EQ(Shown(), (std::vector<IdRange>{{0, 99, false}, {100, kMax, true}}));
+}
+
+TEST_F(StandardSourceDialog, RefreshShowsTheRateAndTheSharesOfIdsAndRanges) {
+  m_source.replace_ranges({{0, 20, true}, {21, kMax, false}});
+  Dlg().show();
+  Receive(10, 50);
+  Receive(20, 30);  // equal to the first range's stop ID: counts toward it
+  Receive(30, 20);
+  m_clock.advance_ms(500);
+  Dlg().refresh();
+  EXPECT_EQ(Dlg().rate_text(), L"200");
+  ASSERT_EQ(Dlg().m_idList.GetItemCount(), 3);
+  EXPECT_EQ(Dlg().m_idList.GetItemText(2, 0), L"30");
+  EXPECT_EQ(Dlg().m_idList.GetProgress(0, 1), 50);
+  EXPECT_EQ(Dlg().m_idList.GetProgress(1, 1), 30);
+  EXPECT_EQ(Dlg().m_idList.GetProgress(2, 1), 20);
+  EXPECT_EQ(Ranges().GetProgress(0, kBar), 80);
+  EXPECT_EQ(Ranges().GetProgress(1, kBar), 20);
+  // A new ID between known ones takes its row in order; the counts restarted.
+  m_source.fetch();
+  Receive(15, 10);
+  Dlg().refresh();  // same millisecond: no rate
+  EXPECT_EQ(Dlg().rate_text(), L"");
+  ASSERT_EQ(Dlg().m_idList.GetItemCount(), 4);
+  EXPECT_EQ(Dlg().m_idList.GetItemData64(1), 15);
+  EXPECT_EQ(Dlg().m_idList.GetProgress(1, 1), 100);
+  EXPECT_EQ(Dlg().m_idList.GetProgress(0, 1), 0);
+}
+
+TEST_F(StandardSourceDialog, OkAndApplyFollowTheAcquisition) {
+  m_source.set_running(true);
+  Dlg().show();
+  EXPECT_FALSE(Dlg().ClickButton(ID_APPLY_NOW));
+  m_source.set_running(false);
+  Dlg().refresh();  // the next traffic view follows the acquisition
+  EXPECT_TRUE(Dlg().ClickButton(ID_APPLY_NOW));
+  Dlg().show();
+  EXPECT_EQ(Dlg().RaiseCount(), 1);
+}
+
+}  // namespace
+}  // namespace plugin_test

@@ -1,0 +1,134 @@
+// The Qt view of the dialog model, rendered offscreen: widgets sit where the template's dialog
+// units put them, input on the widgets reaches the model, and each dialog is written as a PNG under
+// the build folder (ui-png/) for a person to look at.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "host/services/CCentralMessageService.h"
+#include "host/ui/qt/QtUi.h"
+#include "tests/host/UiTestDialog.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+// One Qt application for the whole program: Qt allows only one per process.
+class QtEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    ui = std::make_unique<ui::qt::QtUi>(argc, argv);
+  }
+  void TearDown() override { ui.reset(); }
+  std::unique_ptr<ui::qt::QtUi> ui;
+  int argc = 1;
+  char arg0[16] = "ui_qt_test";
+  char* argv[2] = {arg0, nullptr};
+};
+
+// Registered before the tests run; gtest owns it.
+[[maybe_unused]] ::testing::Environment* const g_qt =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+std::filesystem::path PngDir() {
+  const auto dir = testing_support::BinDir().parent_path() / "ui-png";
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+QWidget* Child(QWidget* window, int id) {
+  return window->findChild<QWidget*>(QString::number(id));
+}
+
+struct UiQt : ::testing::Test {
+  uitest::TestLibrary lib;
+  uitest::TestDlg dlg{lib.module};
+};
+
+}  // namespace
+
+TEST_F(UiQt, WidgetsSitWhereTheDialogUnitsPutThemInTheDialogFont) {
+  ASSERT_TRUE(dlg.DisplayDialog());
+  uitest::FillCells(dlg.m_list);
+  dlg.m_list.SetHeaderCheckedState(0, 3);
+  dlg.m_list.Click(1, 2);
+  ui::qt::QtUi::ProcessEvents();
+  QWidget* window = ui::qt::QtUi::Window(dlg);
+  ASSERT_NE(window, nullptr);
+  const ui::DialogUnits units = CDialog3d::Units();
+  EXPECT_GE(units.charWidth, 5);  // a real font was measured
+  EXPECT_GE(units.charHeight, 10);
+  EXPECT_EQ(window->windowTitle(), "Test dialog");
+  const CRect client = ui::ToPixels(units, 0, 0, 231, 143);
+  EXPECT_EQ(window->size(), QSize(client.Width(), client.Height()));
+  for (const ui::ControlRes& res : uitest::kControls) {
+    const CRect r = ui::ToPixels(units, res.x, res.y, res.cx, res.cy);
+    QWidget* w = Child(window, res.id);
+    ASSERT_NE(w, nullptr) << res.id;
+    EXPECT_EQ(w->geometry(), QRect(r.left, r.top, r.Width(), r.Height())) << res.id;
+  }
+  EXPECT_EQ(qobject_cast<QPushButton*>(Child(window, 2005))->text(), "Apply");
+  auto* table = qobject_cast<QTableView*>(Child(window, 1001));
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->model()->rowCount(), 3);
+  EXPECT_EQ(table->columnWidth(2), 90);
+  EXPECT_EQ(table->selectionModel()->selectedRows().size(), 1);
+  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, (PngDir() / "test_dialog.png").string()));
+
+  // The window's size goes to the model's layout, and back.
+  window->resize(client.Width() + 120, client.Height() + 60);
+  ui::qt::QtUi::ProcessEvents();
+  EXPECT_EQ(Child(window, IDOK)->geometry().right() + 1,
+            ui::ToPixels(units, 65, 122, 50, 14).right + 120);
+  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, (PngDir() / "test_dialog_resized.png").string()));
+}
+
+TEST_F(UiQt, InputOnTheWidgetsReachesTheModel) {
+  ASSERT_TRUE(dlg.DisplayDialog());
+  uitest::FillCells(dlg.m_list);
+  ui::qt::QtUi::ProcessEvents();
+  QWidget* window = ui::qt::QtUi::Window(dlg);
+  ASSERT_NE(window, nullptr);
+  QTest::keyClicks(Child(window, 2009), "42");
+  QTest::mouseClick(Child(window, 1002), Qt::LeftButton);
+  QTest::mouseClick(Child(window, 2005), Qt::LeftButton);
+  EXPECT_EQ(dlg.m_added, 1);
+  EXPECT_EQ(dlg.m_delay, 42);  // typed behind the "0" the field held: "042"
+  auto* table = qobject_cast<QTableView*>(Child(window, 1001));
+  const QRect cell = table->visualRect(table->model()->index(0, 0));
+  QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+  EXPECT_EQ(dlg.m_list.GetItemCheckedState(0, 0), 1);
+  QTest::keyClick(table, Qt::Key_N, Qt::ControlModifier);
+  EXPECT_EQ(dlg.m_keys, (std::vector<std::pair<int, bool>>{{'N', true}}));
+  QTest::mouseClick(Child(window, IDCANCEL), Qt::LeftButton);
+  EXPECT_FALSE(dlg.IsOpen());
+  ui::qt::QtUi::ProcessEvents();
+}
+
+TEST(UiQtMessages, MessagesScheduledFromAnotherThreadRunOnTheQtThread) {
+  const std::thread::id main = std::this_thread::get_id();
+  std::atomic<bool> ran{false};
+  std::atomic<bool> onMain{false};
+  std::thread worker([&] {
+    CCentralMessageService::ScheduleMessage(
+        [&] {
+          onMain = std::this_thread::get_id() == main;
+          ran = true;
+        },
+        true);
+  });
+  worker.join();
+  EXPECT_TRUE(testing_support::WaitFor([&] {
+    QApplication::processEvents();
+    return ran.load();
+  }));
+  EXPECT_TRUE(onMain);
+}

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "frame/CanPacket.h"
+#include "host/settings/FileIO.h"
 
 namespace app {
 namespace {
@@ -48,8 +49,13 @@ CaptureWriter::~CaptureWriter() {
 
 bool CaptureWriter::Open(const std::filesystem::path& file, std::string& error) {
   m_file = file;
-  m_temp = file;
-  m_temp += ".tmp-" + std::to_string(::getpid());
+  std::error_code ec;
+  if (std::filesystem::is_directory(file, ec)) {
+    error = file.string() + ": is a folder, not a file";
+    return false;
+  }
+  FileIO::RemoveStaleTemporaries(file, "tmp");
+  m_temp = FileIO::TemporaryName(file, "tmp");
   m_out = std::fopen(m_temp.c_str(), "wb");
   if (m_out == nullptr) {
     error = file.string() + ": cannot write: " + std::strerror(errno);

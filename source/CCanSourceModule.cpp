@@ -329,9 +329,11 @@ std::vector<SlowSampling::SourceStatistics> CCanSourceModule::statistics() const
     SlowSampling::SourceStatistics row;
     row.name = source->name();
     row.channel = source->m_channel;
+    row.active = source->active();
     row.received = source->received();
     row.delivered = m_counters[k].delivered;
     row.old = m_counters[k].old;
+    row.noRoom = m_counters[k].noRoom;
     row.future = m_counters[k].future;
     row.waiting = source->queued();
     for (const auto& record : m_buffer)

@@ -96,6 +96,7 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin {
   struct Counters {
     std::uint64_t delivered = 0;
     std::uint64_t old = 0;
+    std::uint64_t noRoom = 0;  // in time, but earlier packets took the room within the slack
     std::uint64_t future = 0;
   };
 

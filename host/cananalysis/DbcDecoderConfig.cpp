@@ -73,7 +73,7 @@ DbcDecoderConfig DbcDecoderConfig::Parse(std::string_view text, const std::strin
       if (!(canId & kCanIdExtended) && canId > 0x7FFu) canId |= kCanIdExtended;
       config.assignments[{canId, std::string(signal)}] = static_cast<int>(number);
     } else {
-      error("unknown entry '" + std::string(key) + "'");
+      error("unknown entry " + mfc::QuoteToken(key));
     }
   }
   return config;

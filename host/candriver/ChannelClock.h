@@ -34,9 +34,10 @@ struct ChannelClock {
     return hostNs + seconds * driftPpb + FloorDiv(rest * driftPpb, 1'000'000'000);
   }
 
-  // Channel ticks at a host time.
+  // Channel ticks at a host time. Added modulo 2^32, so that any offset is fine.
   constexpr std::uint32_t TicksAt(std::int64_t hostNs) const noexcept {
-    return static_cast<std::uint32_t>(FloorDiv(ChannelNs(hostNs), kTickNs) + offsetTicks);
+    return static_cast<std::uint32_t>(FloorDiv(ChannelNs(hostNs), kTickNs)) +
+           static_cast<std::uint32_t>(offsetTicks);
   }
 };
 
@@ -45,5 +46,7 @@ static_assert(ChannelClock{8000, 0}.TicksAt(10'000'000'000) == 88000);
 static_assert(ChannelClock{0, 100'000}.TicksAt(10'000'000'000) == 80008);
 static_assert(ChannelClock{0, -12'500}.TicksAt(20'000'000'000) == 159998);
 static_assert(ChannelClock{-1, 0}.TicksAt(0) == 4294967295u);
+static_assert(ChannelClock{INT64_MAX, 0}.TicksAt(0) == 4294967295u);
+static_assert(ChannelClock{INT64_MIN, 0}.TicksAt(8'000'000'000) == 64000);
 
 }  // namespace XeCanDriverKvaser::detail

@@ -1,5 +1,7 @@
 #pragma once
 // Small helpers for the host's line-based text files.
+#include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace mfc {
@@ -14,5 +16,18 @@ constexpr std::string_view TrimBlanks(std::string_view s) noexcept {
   return s;
 }
 static_assert(TrimBlanks("  a b \t\r") == "a b" && TrimBlanks(" \t").empty());
+
+// Characters of a token an error message shows; the rest is cut and marked with "...".
+inline constexpr std::size_t kQuotedTokenMax = 60;
+
+// [any] A token of the user's input as an error message shows it: in single quotes, control
+// characters, DEL, backslashes and bytes that are not UTF-8 escaped, at most kQuotedTokenMax
+// characters (a 10 MB token or a binary file gives one short line). A new string.
+//   abc               -> 'abc'
+//   a<TAB>b<0x01>     -> 'a\tb\x01'
+//   Größe (UTF-8)     -> 'Größe'
+//   <0xFF>            -> '\xFF'
+//   70 times "A"      -> 'AAA...A...' (60 A, then ...)
+std::string QuoteToken(std::string_view token);
 
 }  // namespace mfc

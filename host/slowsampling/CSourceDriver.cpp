@@ -17,6 +17,12 @@ void CSourceDriver::attach(CSlowAsyncSourcePlugin* plugin) {
   plugin->create(&m_container);
 }
 
+void CSourceDriver::choose_floats_per_sample(const CSlowAsyncSourcePlugin* plugin,
+                                             unsigned floats) {
+  for (Entry& entry : m_entries)
+    if (entry.plugin == plugin) entry.chosen = floats;
+}
+
 bool CSourceDriver::configure(float samplePeriod, unsigned samplesPerFrame) {
   if (!(samplePeriod > 0.0F) || samplesPerFrame == 0) return false;
   m_samplesPerFrame = samplesPerFrame;
@@ -24,7 +30,9 @@ bool CSourceDriver::configure(float samplePeriod, unsigned samplesPerFrame) {
                     CQorSyncInterface::kTickSeconds;
   std::size_t total = 0;
   for (Entry& entry : m_entries) {
-    entry.floatsPerSample = FloatsPerSample(entry.plugin->bytes_per_second(), samplePeriod);
+    entry.floatsPerSample = entry.chosen != 0
+                                ? entry.chosen
+                                : FloatsPerSample(entry.plugin->bytes_per_second(), samplePeriod);
     entry.offset = static_cast<int>(total);
     total += static_cast<std::size_t>(samplesPerFrame) * entry.floatsPerSample;
   }
@@ -55,6 +63,12 @@ bool CSourceDriver::run_frame() {
   CQorSyncInterface::advance_frame(m_ticksPerFrame);
   ++m_frames;
   return ok;
+}
+
+void CSourceDriver::skip_frames(std::uint64_t frames) {
+  for (std::uint64_t i = 0; i < frames; ++i)
+    CQorSyncInterface::advance_frame(m_ticksPerFrame);
+  m_frames += frames;
 }
 
 bool CSourceDriver::stop() {

@@ -26,8 +26,10 @@ void CSourceDriver::choose_floats_per_sample(const CSlowAsyncSourcePlugin* plugi
 bool CSourceDriver::configure(float samplePeriod, unsigned samplesPerFrame) {
   if (!(samplePeriod > 0.0F) || samplesPerFrame == 0) return false;
   m_samplesPerFrame = samplesPerFrame;
-  m_ticksPerFrame = static_cast<double>(samplesPerFrame) * static_cast<double>(samplePeriod) /
-                    CQorSyncInterface::kTickSeconds;
+  // The period comes as a float: 0.001F is 0.001 + 4.7e-11, which would make the frame time line
+  // run 12 ms ahead of the host clock in three days. Periods are whole nanoseconds.
+  const double period = std::round(static_cast<double>(samplePeriod) * 1e9) / 1e9;
+  m_ticksPerFrame = static_cast<double>(samplesPerFrame) * period / CQorSyncInterface::kTickSeconds;
   std::size_t total = 0;
   for (Entry& entry : m_entries) {
     entry.floatsPerSample = entry.chosen != 0

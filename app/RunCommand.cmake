@@ -25,8 +25,8 @@ add_library(canhost_run STATIC
   RunSummary.cpp
   SettingsSeed.cpp
   ${CMAKE_CURRENT_BINARY_DIR}/EmbeddedSettings.cpp)
-target_include_directories(canhost_run PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(canhost_run PUBLIC host PRIVATE canhost_warnings)
+target_link_libraries(canhost_run PUBLIC canhost_app_headers canplugin_packet_format host
+                                  PRIVATE canhost_warnings)
 
 target_sources(canhost PRIVATE CmdRun.cpp)
 target_link_libraries(canhost PRIVATE canhost_run)

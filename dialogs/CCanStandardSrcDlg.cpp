@@ -3,14 +3,9 @@
 #include <string>
 
 #include "host/mfc/Win.h"
-#include "sources/CCanStandardSource.h"
 
-CCanStandardSrcDlg::CCanStandardSrcDlg(CCanStandardSource* owner)
-    : m_owner(owner), m_lastRefresh(GetTickCount()) {}
-
-void CCanStandardSrcDlg::show() {
-  m_open = true;
-}
+CCanStandardSrcDlg::CCanStandardSrcDlg(IStandardSourceAccess& source)
+    : m_source(source), m_lastRefresh(GetTickCount()) {}
 
 void CCanStandardSrcDlg::refresh() {
   ++m_refreshes;
@@ -19,11 +14,11 @@ void CCanStandardSrcDlg::refresh() {
   const std::uint32_t elapsed = GetTickCount() - m_lastRefresh;
   m_rateText = elapsed != 0 ? CString(std::to_wstring(total * 1000u / elapsed)) : CString();
   m_lastRefresh = GetTickCount();
-  m_owner->request_count_reset();
+  m_source.request_count_reset();
 }
 
 std::uint32_t CCanStandardSrcDlg::update_lists() {
-  const auto stats = m_owner->stats_snapshot();
+  const auto stats = m_source.stats_snapshot();
   std::uint32_t total = 0;
   for (const auto& [id, stat] : stats)
     total += stat.count;

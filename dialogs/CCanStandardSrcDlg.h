@@ -1,31 +1,31 @@
 #pragma once
 // The standard source's settings dialog: traffic statistics of the channel (overall rate, share of
-// each identifier) and the identifier range table. Runs on [ui] only.
+// each identifier) and the identifier range table. Runs on [ui] only; reads its source through
+// IStandardSourceAccess.
 #include <cstdint>
 #include <utility>
 #include <vector>
 
 #include "host/mfc/CString.h"
+#include "sources/ISettingsDialog.h"
+#include "sources/IStandardSourceAccess.h"
 
-class CCanStandardSource;
-
-class CCanStandardSrcDlg {
+class CCanStandardSrcDlg : public ISettingsDialog {
  public:
-  explicit CCanStandardSrcDlg(CCanStandardSource* owner);
+  explicit CCanStandardSrcDlg(IStandardSourceAccess& source);
 
   // [ui] Opens the dialog, or brings it to the top when it is open.
-  void show();
+  void show() override { m_open = true; }
   // [ui] Closes the window.
   void close() { m_open = false; }
   bool is_open() const noexcept { return m_open; }
   // [ui] OK and Apply are enabled exactly while acquisition is not running.
-  void enable_apply(bool enabled) { m_applyEnabled = enabled; }
-  bool apply_enabled() const noexcept { return m_applyEnabled; }
+  bool apply_enabled() const noexcept { return !m_source.running(); }
 
   // [ui] Scheduled by the source's fetch: shows the message rate since the last refresh and every
   // ID's share, then has the source restart its counts. Does nothing while the dialog is closed,
   // so the counts keep growing until it opens.
-  void refresh();
+  void refresh() override;
 
   // Rate field ("" when the refresh ran in the same millisecond as the previous one).
   const CString& rate_text() const noexcept { return m_rateText; }
@@ -36,9 +36,8 @@ class CCanStandardSrcDlg {
  private:
   std::uint32_t update_lists();
 
-  CCanStandardSource* m_owner;
+  IStandardSourceAccess& m_source;
   bool m_open = false;
-  bool m_applyEnabled = true;
   std::uint32_t m_lastRefresh;
   std::vector<std::pair<int, float>> m_shares;
   CString m_rateText;

@@ -17,8 +17,22 @@ using namespace XeCanDriverKvaser;
 
 IMPLEMENT_DYNCREATE(CCanSourceModule, CSlowAsyncSourcePlugin)
 
-CCanSourceModule::CCanSourceModule() : m_timeMachine(kTickSeconds), m_dlg(this) {
+namespace {
+SourceModuleDialogFactory g_dialogFactory = nullptr;
+}  // namespace
+
+CCanSourceModule::CCanSourceModule() : m_timeMachine(kTickSeconds) {
   rebuild_slots();
+  if (g_dialogFactory) m_dlg = g_dialogFactory(*this);
+}
+
+SourceModuleDialogFactory CCanSourceModule::set_dialog_factory(SourceModuleDialogFactory factory) {
+  std::swap(g_dialogFactory, factory);
+  return factory;
+}
+
+void CCanSourceModule::ShowSettingsDialog() {
+  if (m_dlg) m_dlg->show();
 }
 
 CCanSourceModule::~CCanSourceModule() {
@@ -46,7 +60,6 @@ int CCanSourceModule::on_start_audio_sources(const CString&, void*) {
   m_audioSourcesRunning = true;
   for (auto& [id, source] : m_sources)
     source->set_running(true);
-  m_dlg.lock_editing(true);
   return 0;
 }
 
@@ -54,7 +67,6 @@ int CCanSourceModule::on_stop_audio_sources(const CString&, void*) {
   m_audioSourcesRunning = false;
   for (auto& [id, source] : m_sources)
     source->set_running(false);
-  m_dlg.lock_editing(false);
   return 0;
 }
 
@@ -128,7 +140,7 @@ CCanSource* CCanSourceModule::create(int type, const CString& name, int channel,
                         CanIo(signedIn->m_channel));
       m_counters.insert(m_counters.begin() + static_cast<std::ptrdiff_t>(k), Counters{});
       CTimeCapsule capsule(24, 0);
-      capsule.m_delay = static_cast<std::int64_t>(m_dlg.m_delay);
+      capsule.m_delay = static_cast<std::int64_t>(m_delay);
       const int sourceChannel = signedIn->m_channel;
       // -1 (off bus) stops the capsule; any other channel time counts, also one past 2^31, which
       // the time machine would take for a stopped clock if it were widened with its sign.
@@ -178,9 +190,12 @@ void CCanSourceModule::remove_source(CCanSource* source) {
   rebuild_time_machine_items();
 }
 
-void CCanSourceModule::apply_delay() {
-  if (!m_capsules.empty()) m_timeMachine.get(2)->m_delay = static_cast<std::int64_t>(m_dlg.m_delay);
+bool CCanSourceModule::set_delay(std::int32_t ticks) {
+  if (running()) return false;
+  m_delay = ticks;
+  if (!m_capsules.empty()) m_timeMachine.get(2)->m_delay = static_cast<std::int64_t>(m_delay);
   update_sync();
+  return true;
 }
 
 bool CCanSourceModule::open_channels() {
@@ -261,7 +276,7 @@ void CCanSourceModule::signal_change(float samplePeriod, unsigned samplesPerFram
 void CCanSourceModule::reset_channel_capsule(CTimeCapsule& capsule) {
   capsule.reset();
   capsule.m_base = m_usbTimeAtStart;
-  capsule.m_delay = static_cast<std::int64_t>(m_dlg.m_delay);
+  capsule.m_delay = static_cast<std::int64_t>(m_delay);
   capsule.m_weight = 0.1;
 }
 

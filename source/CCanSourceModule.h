@@ -7,20 +7,22 @@
 // Threads: update and fill run on [processing]; everything else on [ui]. The module takes no lock
 // of its own: the host never runs two of its operations at once.
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <utility>
 #include <vector>
 
-#include "dialogs/CCanSourceDlg.h"
 #include "host/candriver/CanIo.h"
 #include "host/slowsampling/CSlowAsyncSourcePlugin.h"
 #include "host/timemachine/CQorSyncInterface.h"
 #include "host/timemachine/CTimeCapsule.h"
 #include "host/timemachine/CTimeMachine.h"
+#include "source/ISourceModuleAccess.h"
 #include "sources/CCanSource.h"
 
-class CCanSourceModule : public CSlowAsyncSourcePlugin {
+class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAccess {
   DECLARE_DYNCREATE(CCanSourceModule)
  public:
   // Ticks of the time machine, seconds.
@@ -33,9 +35,13 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin {
   CCanSourceModule();
   ~CCanSourceModule() override;
 
+  // [any, at load] Modules built from now on get their window from the factory (null: none);
+  // returns the previous factory.
+  static SourceModuleDialogFactory set_dialog_factory(SourceModuleDialogFactory factory);
+
   // Lifecycle and channels.
   BOOL Create(const CString& name, CModule* parent) override;
-  void ShowSettingsDialog() override { m_dlg.show(); }
+  void ShowSettingsDialog() override;
   BOOL OnSpecialShutdown() override;
   void create(CSlowSourceContainer* container) override;
   std::uint32_t bytes_per_second() override;
@@ -64,8 +70,11 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin {
                      XeCanDriverKvaser::fd_datarate_t fdData, bool active);
   // [ui] Stops, releases and destroys a signed-in source; other sources are ignored.
   void remove_source(CCanSource* source);
-  // [ui] The dialog's delay goes to the first channel capsule now (the others at the next start).
-  void apply_delay();
+  // The dialog's view of the module.
+  std::int32_t delay() const noexcept override { return m_delay; }
+  bool set_delay(std::int32_t ticks) override;
+  bool running() const noexcept override { return m_audioSourcesRunning; }
+
   bool open_channels();
   bool update_sync();
   // [processing] Channel time of the first handle on that channel, or -1 when it is not on bus.
@@ -84,7 +93,6 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin {
   std::vector<CTimeCapsule>& capsules() noexcept { return m_capsules; }
   const XeTimeMachine::CTimeMachine& time_machine() const noexcept { return m_timeMachine; }
   const std::vector<CanRecord>& buffer() const noexcept { return m_buffer; }
-  CCanSourceDlg& dialog() noexcept { return m_dlg; }
   unsigned floats_per_sample() const noexcept { return m_floatsPerSample; }
   float samples_per_tick() const noexcept { return m_samplesPerTick; }
   float ticks_per_frame() const noexcept { return m_ticksPerFrame; }
@@ -135,8 +143,9 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin {
   std::array<std::int16_t, 256> m_slotOf{};
   std::vector<XeCanDriverKvaser::CanIo> m_channels;  // one handle per source, same order
   std::vector<Counters> m_counters;                  // one per source, same order
-  CCanSourceDlg m_dlg;
-  bool m_audioSourcesRunning = false;
+  std::int32_t m_delay = 0;                // CAN bus delay versus the USB time, 125 µs ticks
+  std::unique_ptr<ISettingsDialog> m_dlg;  // null without a dialog factory
+  std::atomic<bool> m_audioSourcesRunning{false};
   std::uint32_t m_delivered = 0;  // messages delivered since start
   std::int64_t m_usbTimeAtStart = 0;
 };

@@ -41,11 +41,11 @@ void CCanSourceModule::read_params() {
            static_cast<XeCanDriverKvaser::fd_arbitrationrate_t>(arbitration),
            static_cast<XeCanDriverKvaser::fd_datarate_t>(data), active);
   }
-  m_dlg.m_delay = sea->LookupGetInt(kParamsEntry, 0, 0);
+  m_delay = sea->LookupGetInt(kParamsEntry, 0, 0);
   // The sources above were built with the delay in force before it was read; give it to their
   // capsules now, so that a write_params before the next start stores the delay just read.
   for (auto& capsule : m_capsules)
-    capsule.m_delay = static_cast<std::int64_t>(m_dlg.m_delay);
+    capsule.m_delay = static_cast<std::int64_t>(m_delay);
 }
 
 void CCanSourceModule::write_params() const {

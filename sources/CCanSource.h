@@ -55,7 +55,7 @@ class CCanSource : public SlowSampling::CAsyncSource {
   const XeCanDriverKvaser::bitrate_t m_bitrate;
   const XeCanDriverKvaser::fd_arbitrationrate_t m_fdArbitration;
   const XeCanDriverKvaser::fd_datarate_t m_fdData;
-  bool m_running = false;  // acquisition running ([ui])
+  std::atomic<bool> m_running{false};  // acquisition running (written [ui], read [any])
 
  protected:
   // [reception] Appends a copy of the message to the queue under the lock and counts it.

@@ -8,6 +8,8 @@
 #include "host/settings/PrWin.h"
 
 namespace {
+StandardSourceDialogFactory g_dialogFactory = nullptr;
+
 CString StoreListName(const CString& name, int channel) {
   return name + L"-" + std::to_wstring(channel).c_str();
 }
@@ -21,8 +23,7 @@ CCanStandardSource::CCanStandardSource(CSlowAsyncSourcePlugin* plugin, int type,
     : CCanSource(plugin, type, name, channel, fd, bitrate, fdArbitration, fdData),
       m_rangeStore(CString()),
       m_lastSchedule(GetTickCount()),
-      m_alive(std::make_shared<CCanStandardSource*>(this)),
-      m_dlg(this) {
+      m_alive(std::make_shared<CCanStandardSource*>(this)) {
   m_rangeStore.set_list_name(StoreListName(name, channel));
   IdRangeList stored;
   m_rangeStore.read(stored);
@@ -30,7 +31,6 @@ CCanStandardSource::CCanStandardSource(CSlowAsyncSourcePlugin* plugin, int type,
   {
     std::lock_guard lock(m_lock);
     m_ranges = std::move(stored);
-    m_rangeIndex.assign(m_ranges.begin(), m_ranges.end());
     m_rangesValid = table_is_valid();
   }
   if (!m_rangesValid)
@@ -39,6 +39,13 @@ CCanStandardSource::CCanStandardSource(CSlowAsyncSourcePlugin* plugin, int type,
                   L"IDs take the flag of the first range holding them, uncovered IDs pass\n",
                   m_rangeStore.list_name().GetString());
   m_control.AddCanReadMonitor([this](const CanMessage& m) { return on_filtered_message(m); });
+  if (g_dialogFactory) m_dlg = g_dialogFactory(*this);
+}
+
+StandardSourceDialogFactory CCanStandardSource::set_dialog_factory(
+    StandardSourceDialogFactory factory) {
+  std::swap(g_dialogFactory, factory);
+  return factory;
 }
 
 CCanStandardSource::~CCanStandardSource() {
@@ -46,27 +53,28 @@ CCanStandardSource::~CCanStandardSource() {
   // thread must not reach the destroyed dialog.
   shutdown_reception();
   *m_alive = nullptr;
+  m_dlg.reset();
 }
 
 bool CCanStandardSource::table_is_valid() const noexcept {
-  if (m_rangeIndex.empty()) return false;
+  if (m_ranges.empty()) return false;
   int expectedStart = 0;
-  for (const auto& [start, stop, active] : m_rangeIndex) {
-    if (start != expectedStart || stop < start) return false;
-    expectedStart = stop + 1;
+  for (const IdRange& range : m_ranges) {
+    if (range.start != expectedStart || range.stop < range.start) return false;
+    expectedStart = range.stop + 1;
   }
-  return std::get<1>(m_rangeIndex.back()) == kMaxCanId;
+  return m_ranges.back().stop == kMaxCanId;
 }
 
 bool CCanStandardSource::range_flag(int id) const noexcept {
   if (m_rangesValid) {
-    const auto it = std::lower_bound(
-        m_rangeIndex.begin(), m_rangeIndex.end(), id,
-        [](const IdRange& range, int value) { return std::get<1>(range) < value; });
-    return it == m_rangeIndex.end() ? true : std::get<2>(*it);
+    const auto it =
+        std::lower_bound(m_ranges.begin(), m_ranges.end(), id,
+                         [](const IdRange& range, int value) { return range.stop < value; });
+    return it == m_ranges.end() ? true : it->active;
   }
-  for (const auto& [start, stop, active] : m_rangeIndex)
-    if (start <= id && id <= stop) return active;
+  for (const IdRange& range : m_ranges)
+    if (range.start <= id && id <= range.stop) return range.active;
   return true;
 }
 
@@ -97,7 +105,7 @@ bool CCanStandardSource::fetch() {
     std::weak_ptr<CCanStandardSource*> alive = m_alive;
     CCentralMessageService::ScheduleMessage(
         [alive] {
-          if (auto self = alive.lock(); self && *self) (*self)->m_dlg.refresh();
+          if (auto self = alive.lock(); self && *self && (*self)->m_dlg) (*self)->m_dlg->refresh();
         },
         true);
     m_lastSchedule = now;
@@ -105,37 +113,29 @@ bool CCanStandardSource::fetch() {
   return result;
 }
 
-void CCanStandardSource::set_running(bool running) {
-  CCanSource::set_running(running);
-  m_dlg.enable_apply(!running);
-}
-
 void CCanStandardSource::show_settings() {
-  m_dlg.show();
+  if (m_dlg) m_dlg->show();
 }
 
-void CCanStandardSource::apply_ranges() {
-  IdRangeList copy;
+bool CCanStandardSource::replace_ranges(IdRangeList table) {
+  if (running()) return false;
   {
     std::lock_guard lock(m_lock);
-    m_rangeIndex.assign(m_ranges.begin(), m_ranges.end());
+    m_ranges = std::move(table);
     m_rangesValid = table_is_valid();
     for (auto& [id, stat] : m_idStats)
       stat.pass = range_flag(id);
-    copy = m_ranges;
   }
-  m_rangeStore.write(copy);
+  m_rangeStore.write(ranges());
+  return true;
 }
 
-void CCanStandardSource::replace_ranges(IdRangeList ranges) {
-  {
-    std::lock_guard lock(m_lock);
-    m_ranges = std::move(ranges);
-  }
-  apply_ranges();
+IdRangeList CCanStandardSource::ranges() {
+  std::lock_guard lock(m_lock);
+  return m_ranges;
 }
 
-std::vector<std::pair<int, IdStat>> CCanStandardSource::stats_snapshot() {
+IStandardSourceAccess::Statistics CCanStandardSource::stats_snapshot() {
   std::lock_guard lock(m_lock);
   return {m_idStats.begin(), m_idStats.end()};
 }

@@ -64,13 +64,12 @@ TEST_F(Capture, DelayedChannelsDropOldRecordsAndPlaceRecentOnesAtTheFrameStart) 
   Add(0);
   Attach();
   CanIo sender = Sender(3);
-  m_module.dialog().m_delay = 20;
+  ASSERT_TRUE(m_module.set_delay(20));
   Start();
   m_module.set_log_level(1);
   EXPECT_TRUE(Frame(SendAt(sender, 0, Message(0x1, {1}))).empty());
   EXPECT_EQ(m_log.count(L"fill: dropped 1 old CAN messages\n"), 1u);
-  m_module.dialog().m_delay = 5;
-  m_module.apply_delay();
+  ASSERT_TRUE(m_module.set_delay(5));
   const auto placed = Frame(SendAt(sender, 0, Message(0x2, {2})));
   ASSERT_EQ(placed.size(), 1u);
   EXPECT_EQ(placed[0].offset, 0u);

@@ -3,6 +3,7 @@
 #include "frame/ParameterCodec.h"
 #include "host/module/HostConstants.h"
 #include "host/slowsampling/CSourceInfo.h"
+#include "sources/CCanStandardSource.h"
 #include "tests/source/ModuleRig.h"
 
 namespace plugin_test {
@@ -99,15 +100,22 @@ TEST_F(Channels, WavPlaybackMakesStartAndStopNoOps) {
   EXPECT_EQ(m_log.count(L"CCanSourceModule::stop(): 0 messages sent\n"), 1u);
 }
 
-TEST_F(Channels, HostCommandsSwitchSourcesAndLockTheDialog) {
+TEST_F(Channels, HostCommandsSwitchSourcesAndLockOutSettingsChanges) {
   Attach();
   Add(0);
+  auto* source = dynamic_cast<CCanStandardSource*>(Sources()[0]);
+  ASSERT_NE(source, nullptr);
   CCommandDispatcher::Host().Dispatch(mcStartAudioSources);
-  EXPECT_TRUE(Sources()[0]->m_running);
-  EXPECT_TRUE(m_module.dialog().editing_locked());
+  EXPECT_TRUE(source->running());
+  EXPECT_TRUE(m_module.running());
+  EXPECT_FALSE(m_module.set_delay(7));
+  EXPECT_EQ(m_module.delay(), 0);
+  EXPECT_FALSE(source->replace_ranges({{0, kMaxCanId, false}}));
   CCommandDispatcher::Host().Dispatch(mcStopAudioSources);
-  EXPECT_FALSE(Sources()[0]->m_running);
-  EXPECT_FALSE(m_module.dialog().editing_locked());
+  EXPECT_FALSE(source->running());
+  EXPECT_TRUE(m_module.set_delay(7));
+  EXPECT_EQ(m_module.delay(), 7);
+  EXPECT_TRUE(source->replace_ranges({{0, kMaxCanId, false}}));
 }
 
 TEST_F(Channels, StartRegistersTheResynchronisationAndStopRemovesIt) {

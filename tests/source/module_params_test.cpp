@@ -48,13 +48,13 @@ TEST_F(Params, OldLinesAreCompletedAndCodesClamped) {
   EXPECT_EQ(sources[1]->m_fdData, static_cast<fd_datarate_t>(0));  // taken as read
   EXPECT_TRUE(sources[1]->m_fd);
   EXPECT_EQ(sources[2]->m_channel, 2);
-  EXPECT_EQ(m_module.dialog().m_delay, -24);
+  EXPECT_EQ(m_module.delay(), -24);
 
   // A second read changes nothing, not even the delay.
   params->SetInt(99, 0);
   m_module.read_params();
   EXPECT_EQ(Sources().size(), 3u);
-  EXPECT_EQ(m_module.dialog().m_delay, -24);
+  EXPECT_EQ(m_module.delay(), -24);
 }
 
 TEST_F(Params, WriteStoresSourcesInIdOrderAndTheDelayJustRead) {

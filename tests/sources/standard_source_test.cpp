@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "dialogs/CCanStandardSrcDlg.h"
 #include "host/settings/CResourceList.h"
 #include "sources/CCanStandardSource.h"
 #include "tests/source/PluginRig.h"
@@ -7,8 +8,21 @@
 namespace plugin_test {
 namespace {
 
+// The dialog the last source built got, for tests that look at what it shows.
+CCanStandardSrcDlg* g_lastDialog = nullptr;
+
 class StandardSource : public PluginRig {
  protected:
+  StandardSource() {
+    m_factory = CCanStandardSource::set_dialog_factory([](IStandardSourceAccess& source) {
+      auto dialog = std::make_unique<CCanStandardSrcDlg>(source);
+      g_lastDialog = dialog.get();
+      return std::unique_ptr<ISettingsDialog>(std::move(dialog));
+    });
+  }
+  ~StandardSource() override { CCanStandardSource::set_dialog_factory(m_factory); }
+  StandardSourceDialogFactory m_factory;
+
   std::unique_ptr<CCanStandardSource> Make(const wchar_t* name = L"X", int channel = 0) {
     auto s = std::make_unique<CCanStandardSource>(nullptr, 0, name, channel, false, BITRATE_500K,
                                                   FD_ARBITRATION_500K, FD_DATA_1M);
@@ -73,11 +87,7 @@ TEST_F(StandardSource, NewTableAppliesAtOnceToIdsAlreadySeen) {
   auto s = Make();
   Receive(*s, 300);
   EXPECT_EQ(FetchedIds(*s).size(), 1u);
-  {
-    std::lock_guard lock(s->ranges_lock());
-    s->ranges() = {{0, 299, true}, {300, 300, false}, {301, kMaxCanId, true}};
-  }
-  s->apply_ranges();
+  ASSERT_TRUE(s->replace_ranges({{0, 299, true}, {300, 300, false}, {301, kMaxCanId, true}}));
   Receive(*s, 300);
   Receive(*s, 301);
   EXPECT_EQ(FetchedIds(*s), std::vector<std::uint32_t>{301});
@@ -91,7 +101,7 @@ TEST_F(StandardSource, StoredTableIsReadBackAndAnInvalidOneIsStillHonoured) {
       list.AddLineTail()->SetSeaLine(line);
   }
   auto s = Make(L"Y", 2);
-  EXPECT_EQ(s->ranges().size(), 2u);
+  EXPECT_EQ(s->ranges(), (IdRangeList{{500, 600, false}, {0, 499, true}}));
   EXPECT_EQ(m_log.count_containing(L"'Y-2' is not sorted and contiguous"), 1u);
   Receive(*s, 550);   // first range holding it: inactive
   Receive(*s, 10);    // active
@@ -118,11 +128,14 @@ TEST_F(StandardSource, RefreshIsScheduledOnlyForBusyTrafficAtMostOncePerSecond) 
   EXPECT_EQ(CCentralMessageService::PendingMessages(), 1u);
 
   CCentralMessageService::Pump();
-  EXPECT_EQ(s->dialog().refresh_count(), 1);
-  const auto& shares = s->dialog().shares();
+  ASSERT_NE(g_lastDialog, nullptr);
+  const CCanStandardSrcDlg& dialog = *g_lastDialog;
+  EXPECT_TRUE(dialog.is_open());
+  EXPECT_EQ(dialog.refresh_count(), 1);
+  const auto& shares = dialog.shares();
   ASSERT_EQ(shares.size(), 2u);
   EXPECT_FLOAT_EQ(shares[0].second, 100.0F / 301.0F * 100.0F);
-  EXPECT_EQ(s->dialog().rate_text(), L"150");  // 301 messages in 2001 ms
+  EXPECT_EQ(dialog.rate_text(), L"150");  // 301 messages in 2001 ms
   // The dialog asked for the counts to restart at the next fetch.
   s->fetch();
   for (const auto& [id, stat] : s->stats_snapshot())

@@ -1,14 +1,26 @@
 // Library entry of the plug-in: the extension module record, its chaining into the host's resource
-// libraries, and the registration of the two module classes under their names. Everything here
-// runs while the host loads the library.
+// libraries, the registration of the two module classes under their names, and the windows the
+// modules and sources get. Everything here runs while the host loads the library; it sits above
+// every folder it wires together, so none of them includes another one upwards.
+#include <memory>
 #include <optional>
 
+#include "dialogs/CCanSourceDlg.h"
+#include "dialogs/CCanStandardSrcDlg.h"
 #include "host/module/ExtensionModule.h"
 #include "host/module/ModuleRegistry.h"
 #include "sink/CCanSink.h"
 #include "source/CCanSourceModule.h"
+#include "sources/CCanStandardSource.h"
 
 namespace {
+
+std::unique_ptr<ISettingsDialog> MakeSourceModuleDialog(ISourceModuleAccess& module) {
+  return std::make_unique<CCanSourceDlg>(module);
+}
+std::unique_ptr<ISettingsDialog> MakeStandardSourceDialog(IStandardSourceAccess& source) {
+  return std::make_unique<CCanStandardSrcDlg>(source);
+}
 
 AFX_EXTENSION_MODULE g_extension;
 
@@ -16,8 +28,12 @@ AFX_EXTENSION_MODULE g_extension;
 struct LibraryEntry {
   LibraryEntry() {
     if (AfxInitExtensionModule(g_extension, "libcanplugin.so")) library.emplace(g_extension);
+    CCanSourceModule::set_dialog_factory(&MakeSourceModuleDialog);
+    CCanStandardSource::set_dialog_factory(&MakeStandardSourceDialog);
   }
   ~LibraryEntry() {
+    CCanStandardSource::set_dialog_factory(nullptr);
+    CCanSourceModule::set_dialog_factory(nullptr);
     library.reset();
     AfxTermExtensionModule(g_extension);
   }

@@ -1,5 +1,7 @@
 #include "app/AtomicOutputFile.h"
 
+#include "host/settings/FileIO.h"
+
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,8 +18,14 @@ AtomicOutputFile::~AtomicOutputFile() {
 
 bool AtomicOutputFile::Open(const std::filesystem::path& file, std::string& error) {
   m_file = file;
-  m_temp = file;
-  m_temp += ".tmp-" + std::to_string(::getpid());
+  std::error_code ec;
+  if (std::filesystem::is_directory(file, ec)) {
+    error = file.string() + ": is a folder, not a file";
+    return false;
+  }
+  // A run killed while writing leaves its temporary behind; the next run cleans it.
+  FileIO::RemoveStaleTemporaries(file, "tmp");
+  m_temp = FileIO::TemporaryName(file, "tmp");
   m_out = std::fopen(m_temp.c_str(), "wb");
   if (m_out == nullptr) {
     error = file.string() + ": cannot write: " + std::strerror(errno);

@@ -1,16 +1,33 @@
 #include "app/CanSourceHost.h"
 
+#include "app/RegionSizing.h"
+#include "host/candriver/CanIo.h"
+#include "host/candriver/DriverConfig.h"
+#include "host/csharp/XeCSharpRuntime.h"
+
 #include "host/module/ModuleRegistry.h"
 #include "host/settings/CResourceSea.h"
 #include "host/settings/CSeaBase.h"
 
 namespace app {
 bool CanSourceHost::SettingsLoad(std::string& error) {
-  for (CResourceSea* sea : {CSeaBase::ApplicationSea(), CSeaBase::MessagesSea()}) {
+  // The managed application's medium is loaded by the plug-in, which would only log a refusal;
+  // it is read here first, so that a broken file stops the run like the host's own seas.
+  CResourceSea medium(L"ManagedApplication", XeCSharpRuntime::MediumFile(CSeaBase::DefaultPath()));
+  medium.Load();
+  for (const CResourceSea* sea : {CSeaBase::ApplicationSea(), CSeaBase::MessagesSea(), &medium}) {
     if (const auto refused = sea->LoadError()) {
       error = "settings: " + CString(refused->ToString()).ToUtf8();
       return false;
     }
+  }
+  // The driver would run with no channel at all; a folder in its place is the user's mistake.
+  const std::filesystem::path conf = std::filesystem::path(CSeaBase::DefaultPath().str()) /
+                                     XeCanDriverKvaser::detail::DriverConfig::kFileName;
+  std::error_code ec;
+  if (std::filesystem::is_directory(conf, ec)) {
+    error = "settings: " + conf.string() + ": is a folder, not a file";
+    return false;
   }
   return true;
 }
@@ -47,7 +64,19 @@ bool CanSourceHost::Create(const std::string& pluginPath, std::string& error) {
 }
 
 bool CanSourceHost::Configure(double samplePeriod, unsigned samplesPerFrame) {
+  // The module opened every source's channel at read_params; the driver knows their rates.
+  std::vector<XeCanDriverKvaser::detail::BusParams> buses;
+  for (const auto& row : m_plugin->statistics())
+    if (row.active)
+      if (const auto bus = XeCanDriverKvaser::OpenBusParams(row.channel)) buses.push_back(*bus);
+  m_driver.choose_floats_per_sample(m_plugin, RegionSizing::FloatsPerSample(buses, samplePeriod));
   return m_driver.configure(static_cast<float>(samplePeriod), samplesPerFrame);
+}
+
+bool CanSourceHost::HasActiveSource() const {
+  for (const auto& row : m_plugin->statistics())
+    if (row.active) return true;
+  return false;
 }
 
 bool CanSourceHost::Start() {

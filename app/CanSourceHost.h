@@ -34,14 +34,17 @@ class CanSourceHost {
   // [ui] Loads the plug-in (empty path: the default) and creates the module up to read_params.
   // False with one line in `error`.
   bool Create(const std::string& pluginPath, std::string& error);
-  // [ui] New sampling (signal_change and the module's region). False for values the frame driver
-  // refuses.
+  // [ui] New sampling (signal_change and the module's region, sized for what the active sources'
+  // channels can carry, RegionSizing.h). False for values the frame driver refuses.
   bool Configure(double samplePeriod, unsigned samplesPerFrame);
   // [ui] start of the module, then the frame time line starts. False when the module reports a
   // failure (it runs on, as in the host).
   bool Start();
   // [processing] One frame: the module's update.
   bool RunFrame();
+  // [processing] Counts `frames` frames in which nothing happens without running them: the frame
+  // time moves on, the module is not called.
+  void SkipFrames(std::uint64_t frames) { m_driver.skip_frames(frames); }
   // [ui] stop of the module.
   bool Stop();
   // [ui] write_params, OnSpecialShutdown, then every changed sea is saved. False with one line in
@@ -52,6 +55,8 @@ class CanSourceHost {
   void ShowSettingsDialog() { m_module->ShowSettingsDialog(); }
   // [ui] What became of each source's messages since start (rows in the module's source order).
   std::vector<SlowSampling::SourceStatistics> Statistics() const;
+  // [ui] Whether the module has a source with the active flag set.
+  bool HasActiveSource() const;
   // [ui] Whether a source of the module uses `channel`.
   bool HasSourceOn(int channel) const;
   // [processing] The module's region of the last frame (owned by the container).

@@ -6,6 +6,7 @@
 #include "app/Commands.h"
 #include "host/cananalysis/DbcLinker.h"
 #include "host/cananalysis/DbcParser.h"
+#include "host/mfc/Text.h"
 
 namespace app {
 namespace {
@@ -61,7 +62,7 @@ int RunDbc(const std::vector<std::string>& args) {
   const std::vector<std::string> rest(args.begin() + 1, args.end());
   if (args[0] == "info") return RunDbcInfo(rest);
   if (args[0] == "decode") return RunDbcDecode(rest);
-  return UsageError(Self(), "unknown sub-command '" + args[0] + "'");
+  return UsageError(Self(), "unknown sub-command " + mfc::QuoteToken(args[0]));
 }
 
 int RunDbcInfo(const std::vector<std::string>& args) {

@@ -5,15 +5,20 @@
 
 #include "app/CmdDbc.h"
 #include "app/Commands.h"
+#include "app/CsvWriter.h"
 #include "host/cananalysis/DbcFrameDecoder.h"
 #include "host/cananalysis/DbcParser.h"
 #include "host/candriver/CanLogReader.h"
+#include "host/mfc/Text.h"
 
 namespace app {
 namespace {
 
 using namespace XeCanAnalysis;
 using XeCanDriverKvaser::CanLogEntry;
+
+// Unreadable lines reported one by one; the rest are only counted.
+constexpr std::uint64_t kShownUnreadable = 20;
 
 const Command& Self() {
   for (const auto& c : Commands())
@@ -43,7 +48,7 @@ int RunDbcDecode(const std::vector<std::string>& args) {
     if (args[i] == "--dbc" && i + 1 < args.size()) {
       dbcFile = args[++i];
     } else if (args[i].rfind("--", 0) == 0 || !logFile.empty()) {
-      return UsageError(Self(), "unexpected argument '" + args[i] + "'");
+      return UsageError(Self(), "unexpected argument " + mfc::QuoteToken(args[i]));
     } else {
       logFile = args[i];
     }
@@ -67,33 +72,43 @@ int RunDbcDecode(const std::vector<std::string>& args) {
     std::fprintf(stderr, "canhost: %s\n", reader.error().c_str());
     return kExitError;
   }
-  std::printf("time,channel,id,message,signal,value\n");
+  CsvWriter csv(stdout);
+  csv.Line({"time", "channel", "id", "message", "signal", "value"});
   CanLogEntry entry;
-  std::uint64_t frames = 0, unknown = 0, unreadable = 0;
-  while (reader.Next(entry)) {
+  std::uint64_t frames = 0, unknown = 0, unreadable = 0, skipped = 0;
+  while (csv.ok() && reader.Next(entry)) {
     if (!entry.error.empty()) {
-      std::fprintf(stderr, "canhost: %s\n", entry.error.c_str());
-      ++unreadable;
+      // A binary file would give a line for each of its lines: the first few are enough.
+      if (++unreadable <= kShownUnreadable)
+        std::fprintf(stderr, "canhost: %s\n", entry.error.c_str());
       continue;
     }
     const auto& m = entry.message;
-    if (m.flags & (XeCanDriverKvaser::kCanFlagErrorFrame | XeCanDriverKvaser::kCanFlagRemote))
-      continue;  // no data to decode
+    if (m.flags & (XeCanDriverKvaser::kCanFlagErrorFrame | XeCanDriverKvaser::kCanFlagRemote)) {
+      ++skipped;  // no data to decode
+      continue;
+    }
     ++frames;
     const bool extended = (m.flags & XeCanDriverKvaser::kCanFlagExtended) != 0;
     const std::uint32_t canId = XeCanDriverKvaser::FlaggedId(m.id, m.flags);
     char id[16];
     std::snprintf(id, sizeof id, extended ? "%08X" : "%03X", m.id);
     const std::string time = Seconds(entry.timeNs);
+    const std::string channel = CsvWriter::Field(entry.channel);
     const int n = decoder.Decode(canId, m.data, m.length, [&](std::uint32_t flat, double value) {
       const auto [mi, si] = db.Locate(flat);
       const DbcMessage& message = db.messages[mi];
-      std::printf("%s,%s,%s,%s,%s,%.17g\n", time.c_str(), entry.channel.c_str(), id,
-                  message.name.c_str(), message.signals[si].name.c_str(), value);
+      char number[32];
+      std::snprintf(number, sizeof number, "%.17g", value);
+      csv.Line({time, channel, id, CsvWriter::Field(message.name),
+                CsvWriter::Field(message.signals[si].name), number});
     });
     if (n < 0) ++unknown;
   }
-  std::fflush(stdout);
+  if (!csv.Finish()) {
+    std::fprintf(stderr, "canhost: %s\n", csv.error().c_str());
+    return kExitError;
+  }
   if (unknown > 0)
     std::fprintf(stderr,
                  "canhost: %" PRIu64 " of %" PRIu64 " frames skipped: identifier not in %s\n",
@@ -101,6 +116,10 @@ int RunDbcDecode(const std::vector<std::string>& args) {
   if (unreadable > 0)
     std::fprintf(stderr, "canhost: %" PRIu64 " lines of %s could not be read\n", unreadable,
                  logFile.c_str());
+  if (unreadable > 0 && frames == 0 && skipped == 0) {
+    std::fprintf(stderr, "canhost: %s: no line could be read as a CAN frame\n", logFile.c_str());
+    return kExitError;
+  }
   return kExitOk;
 }
 

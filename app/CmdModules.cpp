@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "app/Commands.h"
+#include "host/mfc/Text.h"
 #include "host/module/ModuleRegistry.h"
 #include "host/module/PluginLoader.h"
 
@@ -13,7 +14,7 @@ int RunModules(const std::vector<std::string>& args) {
     if (args[i] == "--plugin" && i + 1 < args.size()) {
       plugin = args[++i];
     } else {
-      return UsageError(self, "unknown option '" + args[i] + "'");
+      return UsageError(self, "unknown option " + mfc::QuoteToken(args[i]));
     }
   }
   host::PluginLoader loader;

@@ -54,6 +54,24 @@ std::uint64_t Delivered(const CanSourceHost& host) {
   return delivered;
 }
 
+// Long silences of a replayed log: real time waits through them, which looks like a hang.
+void WarnOfGaps(const RunOptions& options, const ReplayLog& replay, ProgressBar& progress) {
+  constexpr std::size_t kShown = 3;
+  for (std::size_t i = 0; i < replay.gaps.size() && i < kShown; ++i) {
+    const ReplayLog::Gap& gap = replay.gaps[i];
+    char text[96];
+    std::snprintf(text, sizeof text, ": the log is silent for %.3f s before this line",
+                  gap.to - gap.from);
+    progress.PrintLine("canhost run: warning: " + options.replay.string() + ":" +
+                       std::to_string(gap.line) + text +
+                       (options.fast ? " (--fast crosses it at once)" : ""));
+  }
+  if (replay.gaps.size() > kShown)
+    progress.PrintLine("canhost run: warning: " + options.replay.string() + ": " +
+                       std::to_string(replay.gaps.size() - kShown) + " more silences of " +
+                       std::to_string(static_cast<int>(ReplayLog::kGapSeconds)) + " s or longer");
+}
+
 int Measure(const RunOptions& options) {
   // The clock first: every time the host reads from here on comes from it.
   std::optional<host::ScopedManualClock> fastClock;
@@ -76,6 +94,7 @@ int Measure(const RunOptions& options) {
     return Fail(error);
   ProgressBar progress(!options.quiet && ProgressBar::StderrIsTerminal());
   const ScopedLogSink log(progress.MakeLogSink(kShownLogCategories));
+  WarnOfGaps(options, replay, progress);
   if (seeded == SettingsSeed::Result::Seeded && !options.quiet)
     progress.PrintLine("canhost run: new settings folder " + folder.string() +
                        " holds the default settings");
@@ -87,6 +106,9 @@ int Measure(const RunOptions& options) {
 
   CanSourceHost host;
   if (!host.Create(options.plugin, error)) return Fail(error);
+  if (!host.HasActiveSource())
+    return Fail("no active CAN source in the settings in " + folder.string() +
+                ": nothing to measure");
   if (!options.replay.empty() && !host.HasSourceOn(options.channel))
     return Fail("--channel " + std::to_string(options.channel) +
                 ": no CAN source of the settings in " + folder.string() + " uses that channel");
@@ -102,6 +124,7 @@ int Measure(const RunOptions& options) {
   plan.frames = options.Frames();
   plan.replayChannel = options.replay.empty() ? -1 : options.channel;
   plan.replaySeconds = replay.seconds;
+  plan.replayGaps = replay.gaps;
   plan.frameSeconds = options.FrameSeconds();
   plan.fastClock = fastClock ? &fastClock->clock() : nullptr;
   const double totalSeconds =

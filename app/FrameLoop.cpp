@@ -1,5 +1,6 @@
 #include "app/FrameLoop.h"
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 
@@ -50,6 +51,11 @@ FrameLoop::End FrameLoop::Run(const FrameDone& frameDone, std::string& error) {
   for (std::uint64_t frame = 0;; ++frame) {
     if (g_interrupted.load()) return End::Interrupted;
     if (Finished(frame)) return End::Done;
+    if (m_plan.fastClock != nullptr) {
+      const std::uint64_t silent = SilentFrames(frame);
+      m_host.SkipFrames(silent);
+      frame += silent;
+    }
     // Frame ends are computed from the start, so that rounding does not add up over a long run.
     const std::int64_t end = start + std::llround(static_cast<double>(frame + 1) * frameNs);
     if (m_plan.fastClock != nullptr) {
@@ -60,6 +66,11 @@ FrameLoop::End FrameLoop::Run(const FrameDone& frameDone, std::string& error) {
       }
     } else if (!clock.sleep_until(end, g_interrupted)) {
       return End::Interrupted;
+    } else {
+      // What the bus carried by now is handed over before the frame takes it: on a busy machine
+      // the reception threads may run late, and a message that reaches the source after its
+      // frame ran would be old in the next one.
+      XeCanDriverKvaser::WaitUntilDelivered(std::chrono::milliseconds(kRealTimeDeliveryBoundMs));
     }
     if (m_plan.frames == 0 && !m_replayEnded) {
       if (XeCanDriverKvaser::ReplayFinished(m_plan.replayChannel)) {
@@ -103,6 +114,22 @@ bool FrameLoop::Finished(std::uint64_t frame) {
   const std::uint64_t after = frame - m_replayEndFrame - 1;
   if (after < kSlackFrames) return false;
   return after >= kMaxDrainFrames || ReplayWaiting() == 0;
+}
+
+std::uint64_t FrameLoop::SilentFrames(std::uint64_t frame) const {
+  const double seconds = m_plan.frameSeconds;
+  // With --fast the replay went on bus at the clock's start: log time is time since the start.
+  const double now = static_cast<double>(frame) * seconds;
+  for (const ReplayLog::Gap& gap : m_plan.replayGaps) {
+    if (!(gap.from < now && now + 2.0 * seconds < gap.to)) continue;
+    const double until = std::min(gap.to - seconds, now + kPollSeconds);
+    auto silent = static_cast<std::uint64_t>(std::floor((until - now) / seconds));
+    if (m_plan.frames != 0) silent = std::min(silent, m_plan.frames - frame - 1);
+    for (const auto& row : m_host.Statistics())
+      if (row.waiting != 0) return 0;
+    return silent;
+  }
+  return 0;
 }
 
 std::uint64_t FrameLoop::ReplayWaiting() const {

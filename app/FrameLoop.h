@@ -1,11 +1,15 @@
 #pragma once
 // The frame clock of canhost run: when each frame is due, and what happens before it runs.
 //
-//   real time  wait on the host clock for the end of the frame, pump the UI thread's queue (the
-//              module's regular re-synchronisation runs there), run the frame.
+//   real time  wait on the host clock for the end of the frame, then until the CAN driver has
+//              delivered what was due by then (a bounded wait: on a busy machine the reception
+//              threads may lag behind the clock), pump the UI thread's queue (the module's regular
+//              re-synchronisation runs there), run the frame.
 //   --fast     move the manual host clock to the end of the frame, wait until the CAN driver has
 //              delivered everything due by then, pump, run the frame. No message is lost to a
-//              slow machine and a run repeats exactly.
+//              slow machine and a run repeats exactly. Inside a gap of the replayed log, with
+//              nothing waiting, the frames are counted without being run, one in kPollSeconds
+//              run so that the channels' clocks are read before their counters wrap.
 //
 // The measurement ends after its number of frames, or, when it replays a log without a length,
 // when the driver reports the log played to its end plus a few frames in which the last messages
@@ -16,8 +20,10 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/CanSourceHost.h"
+#include "app/ReplayLog.h"
 #include "host/services/HostClock.h"
 
 namespace app {
@@ -31,12 +37,20 @@ class FrameLoop {
   static constexpr std::uint64_t kMaxDrainFrames = 50;
   // Bound of real time on the driver delivering one frame's messages in --fast mode.
   static constexpr int kDeliveryBoundSeconds = 30;
+  // The same in real time: longer than any scheduling delay of a busy machine, shorter than what
+  // a user would notice as a stalled measurement. Messages still on their way then are late.
+  static constexpr int kRealTimeDeliveryBoundMs = 500;
+
+  // Longest stretch of frames skipped at once: the channel capsules' 24-bit counters of 125 us
+  // wrap every 2097 s and must be read at least every half of that.
+  static constexpr double kPollSeconds = 1000.0;
 
   struct Plan {
     std::uint64_t frames = 0;    // frames to run; 0: until the replay ends
     int replayChannel = -1;      // channel of the replay (ends the run when frames is 0)
     double replaySeconds = 0.0;  // length of the replayed log, seconds
-    double frameSeconds = 0.1;   // length of a frame, seconds
+    std::vector<ReplayLog::Gap> replayGaps;  // silent stretches of the replayed log
+    double frameSeconds = 0.1;               // length of a frame, seconds
     host::ManualClock* fastClock = nullptr;  // the installed host clock in --fast mode, else null
     // Whether the loop runs the UI thread's queue before each frame: false when a window system
     // runs it on a thread of its own (canhost ui).
@@ -74,6 +88,8 @@ class FrameLoop {
   // --fast: moves the host clock to `end` (ns); false when delivery takes longer than its bound.
   bool AdvanceFastClock(std::int64_t end);
   std::uint64_t ReplayWaiting() const;
+  // Frames from `frame` on that --fast may count without running them (0: none).
+  std::uint64_t SilentFrames(std::uint64_t frame) const;
 
   struct sigaction m_previousHandler {};
   CanSourceHost& m_host;

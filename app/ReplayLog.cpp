@@ -25,6 +25,9 @@ bool ReplayLog::Check(const std::filesystem::path& file, ReplayLog& log, std::st
     // The replay plays in time order, from the earliest frame, also when the log is not sorted.
     if (log.frames == 0) first = latest = entry.timeNs;
     first = std::min(first, entry.timeNs);
+    if (static_cast<double>(entry.timeNs - latest) >= kGapSeconds * 1e9)
+      log.gaps.push_back({static_cast<double>(latest - first) / 1e9,
+                          static_cast<double>(entry.timeNs - first) / 1e9, entry.line});
     latest = std::max(latest, entry.timeNs);
     ++log.frames;
   }

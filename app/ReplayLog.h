@@ -5,13 +5,26 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace app {
 
 class ReplayLog {
  public:
+  // Log time without a frame for at least this long is a gap: the run warns of it, and --fast
+  // crosses it without running every empty frame.
+  static constexpr double kGapSeconds = 60.0;
+
+  // A silent stretch of the log, in seconds from its first frame.
+  struct Gap {
+    double from = 0.0;  // time of the latest frame before it
+    double to = 0.0;    // time of the frame that ends it
+    int line = 0;       // line of that frame
+  };
+
   std::uint64_t frames = 0;  // CAN frames in the log (error frames left out)
   double seconds = 0.0;      // from the earliest frame to the latest one, seconds of log time
+  std::vector<Gap> gaps;     // in log order
 
   // [ui] Reads the candump or ASC log `file` through. False with one line in `error`:
   // "<file>: cannot open" or "<file>:<line>: <reason>" for the first line that cannot be read.

@@ -17,8 +17,10 @@ configure_file(EmbeddedSettings.cpp.in ${CMAKE_CURRENT_BINARY_DIR}/EmbeddedSetti
 add_library(canhost_run STATIC
   CanSourceHost.cpp
   CaptureWriter.cpp
+  CsvWriter.cpp
   FrameLoop.cpp
   ProgressBar.cpp
+  RegionSizing.cpp
   ReplayLog.cpp
   RunOptions.cpp
   RunSummary.cpp

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "host/mfc/Text.h"
+
 namespace app {
 namespace {
 
@@ -10,6 +12,8 @@ namespace {
 constexpr double kMaxFrameSeconds = 2.0;
 constexpr double kMinFrameSeconds = 0.001;
 constexpr unsigned kMaxSamplesPerFrame = 100000;
+// The longest measurement, a year: frame counts and host clock times stay far from overflow.
+constexpr double kMaxSeconds = 366.0 * 24 * 3600;
 
 bool ParseDouble(const std::string& text, double& value) {
   const char* end = text.data() + text.size();
@@ -78,7 +82,7 @@ bool RunOptions::Parse(const std::vector<std::string>& args, RunOptions& options
         option == "--channel" || option == "--sample-period" || option == "--samples-per-frame" ||
         option == "--capture" || option == "--plugin" || option == "--dbc" || option == "--signals";
     if (!takesValue) {
-      error = "unknown option '" + option + "'";
+      error = "unknown option " + mfc::QuoteToken(option);
       return false;
     }
     if (i + 1 >= args.size() || args[i + 1].empty()) {
@@ -101,28 +105,34 @@ bool RunOptions::Parse(const std::vector<std::string>& args, RunOptions& options
     } else if (option == "--seconds") {
       double seconds = 0.0;
       if (!ParseDouble(value, seconds) || !(seconds > 0.0)) {
-        error = "--seconds: '" + value + "' is not a positive number";
+        error = "--seconds: " + mfc::QuoteToken(value) + " is not a positive number";
+        return false;
+      }
+      if (seconds > kMaxSeconds) {
+        error = "--seconds: " + mfc::QuoteToken(value) + " is longer than a year (" +
+                std::to_string(static_cast<long long>(kMaxSeconds)) + " s)";
         return false;
       }
       options.seconds = seconds;
     } else if (option == "--sample-period") {
       if (!ParseDouble(value, options.samplePeriod) || !(options.samplePeriod > 0.0) ||
           options.samplePeriod > 1.0) {
-        error = "--sample-period: '" + value + "' is not a number of seconds above 0 and up to 1";
+        error = "--sample-period: " + mfc::QuoteToken(value) +
+                " is not a number of seconds above 0 and up to 1";
         return false;
       }
     } else if (option == "--samples-per-frame") {
       long long n = 0;
       if (!ParseWhole(value, n) || n < 1 || n > kMaxSamplesPerFrame) {
-        error = "--samples-per-frame: '" + value + "' is not a whole number from 1 to " +
-                std::to_string(kMaxSamplesPerFrame);
+        error = "--samples-per-frame: " + mfc::QuoteToken(value) +
+                " is not a whole number from 1 to " + std::to_string(kMaxSamplesPerFrame);
         return false;
       }
       options.samplesPerFrame = static_cast<unsigned>(n);
     } else {  // --channel
       long long n = 0;
       if (!ParseWhole(value, n) || n < 0 || n > 255) {
-        error = "--channel: '" + value + "' is not a channel from 0 to 255";
+        error = "--channel: " + mfc::QuoteToken(value) + " is not a channel from 0 to 255";
         return false;
       }
       options.channel = static_cast<int>(n);

@@ -8,6 +8,8 @@
 //   --replay drive.log --seconds 2          -> drive.log on channel 0, for 2 s
 //   --sample-period 0.0005 --samples-per-frame 200 -> slow samples of 0.5 ms, frames of 0.1 s
 //   --seconds 0                             -> error "--seconds: '0' is not a positive number"
+//   --seconds 1e300                         -> error "--seconds: '1e300' is longer than a year
+//                                              (31622400 s)"
 //   --channel 1                             -> error "--channel needs --replay"
 //   --capture                               -> error "--capture needs a value"
 //   --samples-per-frame 2.5                 -> error "--samples-per-frame: '2.5' is not a whole

@@ -9,10 +9,11 @@ std::string Row(const char* label, const SlowSampling::SourceStatistics& s,
                 const std::string& name) {
   char text[160];
   std::snprintf(
-      text, sizeof text, "%7s %10llu %10llu %9llu %9llu %9llu %9llu", label,
+      text, sizeof text, "%7s %10llu %10llu %9llu %9llu %9llu %9llu %9llu", label,
       static_cast<unsigned long long>(s.received), static_cast<unsigned long long>(s.delivered),
-      static_cast<unsigned long long>(s.old), static_cast<unsigned long long>(s.future),
-      static_cast<unsigned long long>(s.waiting), static_cast<unsigned long long>(s.overflow));
+      static_cast<unsigned long long>(s.old), static_cast<unsigned long long>(s.noRoom),
+      static_cast<unsigned long long>(s.future), static_cast<unsigned long long>(s.waiting),
+      static_cast<unsigned long long>(s.overflow));
   std::string row = text;
   if (!name.empty()) row += "  " + name;
   return row + "\n";
@@ -27,13 +28,14 @@ std::string RunSummary::Format(const std::vector<SlowSampling::SourceStatistics>
                 static_cast<unsigned long long>(frames), frameSeconds, measured,
                 interrupted ? "stopped by Ctrl-C" : (fast ? "fast" : "real time"));
   std::string out = text;
-  out += "channel   received  delivered       old    future   waiting  overflow  source\n";
+  out += "channel   received  delivered       old   no room    future   waiting  overflow  source\n";
   SlowSampling::SourceStatistics total;
   for (const auto& row : rows) {
     out += Row(std::to_string(row.channel).c_str(), row, row.name.ToUtf8());
     total.received += row.received;
     total.delivered += row.delivered;
     total.old += row.old;
+    total.noRoom += row.noRoom;
     total.future += row.future;
     total.waiting += row.waiting;
     total.overflow += row.overflow;

@@ -1,15 +1,16 @@
 #pragma once
 // The summary canhost run prints at its end (also after Ctrl-C): per source and channel what
 // became of its messages since the start, the frames run and the effective message rates. Every
-// message a source received is delivered, dropped as old, discarded as future, still waiting, or
+// message a source received is delivered, dropped as old (it came too late), dropped for want of
+// room (in time, but the region near its time was full), discarded as future, still waiting, or
 // lost to a full queue on its way (overflow), so the columns of a row add up to its "received".
 //
 //   canhost run: 30 frames of 0.100 s = 3.000 s, real time
-//   channel   received  delivered       old    future   waiting  overflow  source
-//         0       1230       1227         0         0         3         0  CAN 0
-//         1       1230       1222         4         1         3         0  CAN 1
-//     total       2460       2449         4         1         6         0
-//   effective rate: 816.3 messages/s of measurement, 816.3 messages/s of wall-clock time
+//   channel   received  delivered       old   no room    future   waiting  overflow  source
+//         0       1230       1227         0         0         0         3         0  CAN 0
+//         1       1230       1218         4         2         1         3         2  CAN 1
+//     total       2460       2445         4         2         1         6         2
+//   effective rate: 815.0 messages/s of measurement, 815.0 messages/s of wall-clock time
 //
 // With --fast the first line ends in "fast", after Ctrl-C in "stopped by Ctrl-C".
 //

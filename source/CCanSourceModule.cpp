@@ -402,9 +402,11 @@ void CCanSourceModule::publish_statistics(bool frame) {
   std::size_t k = 0;
   for (const auto& [id, source] : m_sources) {
     SlowSampling::SourceStatistics& row = m_stats[k];
+    row.active = source->active();
     row.received = source->received();
     row.delivered = m_counters[k].delivered;
     row.old = m_counters[k].old;
+    row.noRoom = m_counters[k].noRoom;
     row.future = m_counters[k].future;
     row.waiting = source->queued();
     row.overflow = source->overflow();

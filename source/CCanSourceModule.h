@@ -114,6 +114,7 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   struct Counters {
     std::uint64_t delivered = 0;
     std::uint64_t old = 0;
+    std::uint64_t noRoom = 0;  // in time, but earlier packets took the room within the slack
     std::uint64_t future = 0;
   };
 

@@ -26,7 +26,7 @@ void CCanSourceModule::rename_source(int id, const CString& name, bool active) {
 
 void CCanSourceModule::remove_source_id(int id) {
   const auto it = m_sources.find(id);
-  if (it != m_sources.end()) remove_source(it->second);
+  if (it != m_sources.end()) remove_source(it->second.get());
 }
 
 void CCanSourceModule::show_source_settings(int id) {

@@ -79,7 +79,7 @@ DbcDecoderConfig DbcDecoderConfig::Parse(std::string_view text, const std::strin
       const auto canId = NormaliseFlaggedId(raw);
       config.assignments[{canId, std::string(signal)}] = static_cast<int>(number);
     } else {
-      error("unknown entry '" + std::string(key) + "'");
+      error("unknown entry " + mfc::QuoteToken(key));
     }
   }
   return config;

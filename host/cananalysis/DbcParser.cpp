@@ -8,15 +8,13 @@
 #include <sstream>
 
 #include "host/cananalysis/DbcNumber.h"
+#include "host/mfc/Text.h"
 
 namespace XeCanAnalysis {
 namespace {
 
 std::string Quote(std::string_view text) {
-  std::string out(1, '\'');
-  out.append(text);
-  out += '\'';
-  return out;
+  return mfc::QuoteToken(text);
 }
 
 std::string Describe(const DbcToken& token) {

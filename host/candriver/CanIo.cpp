@@ -1,10 +1,43 @@
 #include "host/candriver/CanIo.h"
 
+#include <mutex>
+#include <vector>
+
 #include "host/candriver/CanControl.h"
 #include "host/candriver/CanDriver.h"
 #include "host/candriver/DriverLog.h"
 
 namespace XeCanDriverKvaser {
+namespace {
+
+// Every open port of the process, in the order they were opened. A port outlives moves of its
+// handle, so it, not the handle, is what is registered.
+struct OpenPorts {
+  std::mutex mutex;
+  std::vector<const detail::CanPort*> ports;
+};
+OpenPorts& Registry() {
+  static OpenPorts registry;
+  return registry;
+}
+
+}  // namespace
+
+std::optional<detail::BusParams> OpenBusParams(int channel) {
+  OpenPorts& registry = Registry();
+  const std::lock_guard lock(registry.mutex);
+  for (const detail::CanPort* port : registry.ports)
+    if (port->channel() == channel) return port->params();
+  return std::nullopt;
+}
+
+void CanIo::SetPort(std::unique_ptr<detail::CanPort> port) {
+  OpenPorts& registry = Registry();
+  const std::lock_guard lock(registry.mutex);
+  if (m_port) std::erase(registry.ports, m_port.get());
+  m_port = std::move(port);
+  if (m_port) registry.ports.push_back(m_port.get());
+}
 
 CanIo::CanIo(int channel) : channel(channel) {}
 
@@ -54,7 +87,7 @@ bool CanIo::Open(bool fd, bitrate_t bitrate, fd_arbitrationrate_t arbitration, f
   if (channel < 0) return false;
   const auto params = ToBusParams(channel, fd, bitrate, arbitration, data);
   if (!params) return false;
-  m_port = detail::CanDriver::Get().Open(channel, *params);
+  SetPort(detail::CanDriver::Get().Open(channel, *params));
   if (!m_port) return false;
   state = 1;
   if (m_control) m_control->Attach(m_port.get());
@@ -65,7 +98,7 @@ bool CanIo::Close() {
   if (m_port) {
     m_port->GoOffBus();
     if (m_control) m_control->Attach(nullptr);
-    m_port.reset();
+    SetPort(nullptr);
   }
   state = 0;
   return true;

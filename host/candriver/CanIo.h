@@ -55,8 +55,14 @@ class CanIo {
                                                       fd_arbitrationrate_t arbitration,
                                                       fd_datarate_t data);
 
+  void SetPort(std::unique_ptr<detail::CanPort> port);
+
   std::unique_ptr<detail::CanPort> m_port;
   CanControl* m_control = nullptr;
 };
+
+// [any] The rates the first open handle on `channel` was opened with (the host sizes its data
+// for them); nullopt while no handle on the channel is open.
+std::optional<detail::BusParams> OpenBusParams(int channel);
 
 }  // namespace XeCanDriverKvaser

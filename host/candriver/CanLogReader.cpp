@@ -1,7 +1,9 @@
 #include "host/candriver/CanLogReader.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 
 #include "host/mfc/Text.h"
 
@@ -31,13 +33,13 @@ bool ParseNumber(std::string_view text, int base, std::uint32_t& value) {
   return ec == std::errc() && end == text.data() + text.size();
 }
 
-constexpr std::int64_t kMaxLogSeconds = INT64_MAX / 1'000'000'000 - 1;
-
-// "seconds[.fraction]" as exact nanoseconds; digits beyond the ninth decimal are dropped.
+// "seconds[.fraction]" as exact nanoseconds; digits beyond the ninth decimal are dropped. Times
+// stay below kMaxLogSeconds, so that sums and differences of two log times fit in 64 bits.
 bool ParseSeconds(std::string_view text, std::int64_t& ns) {
   const std::size_t dot = text.find('.');
   const std::string_view whole = text.substr(0, dot);
   if (!AllDigits(whole) || whole.size() > 10) return false;
+  if (whole.size() == 10 && whole >= std::to_string(kMaxLogSeconds)) return false;
   std::int64_t seconds = 0;
   for (const char c : whole)
     seconds = seconds * 10 + (c - '0');
@@ -62,9 +64,7 @@ int HexDigit(char c) {
 }
 
 std::string Quoted(std::string_view text) {
-  std::string quoted(1, '\'');
-  quoted.append(text).push_back('\'');
-  return quoted;
+  return mfc::QuoteToken(text);
 }
 
 }  // namespace
@@ -84,8 +84,13 @@ void CanLogReader::Reset(std::string name) {
 
 bool CanLogReader::Open(const std::filesystem::path& file) {
   Reset(file.string());
+  std::error_code ec;
+  if (std::filesystem::is_directory(file, ec)) {
+    m_error = m_name + ": is a folder, not a file";  // a folder opens as a stream that reads nothing
+    return false;
+  }
   m_in.open(file, std::ios::binary);
-  if (!m_in) m_error = m_name + ": cannot open";
+  if (!m_in) m_error = m_name + ": cannot open: " + std::strerror(errno);
   return m_error.empty();
 }
 
@@ -145,7 +150,8 @@ bool CanLogReader::ParseCandump(CanLogEntry& entry) {
   if (t.size() < 3) return Fail(entry, "a candump line needs (time), interface and frame");
   if (t[0].size() < 3 || t[0].back() != ')' ||
       !ParseSeconds(t[0].substr(1, t[0].size() - 2), entry.timeNs))
-    return Fail(entry, "bad time " + Quoted(t[0]));
+    return Fail(entry, "bad time " + Quoted(t[0]) + " (seconds below " +
+                           std::to_string(kMaxLogSeconds) + ")");
   if (t.size() > 4 || (t.size() == 4 && t[3] != "T" && t[3] != "R"))
     return Fail(entry, "unexpected " + Quoted(t.back()) + " after the frame");
   entry.channel.assign(t[1]);
@@ -215,7 +221,8 @@ bool CanLogReader::ParseCandump(CanLogEntry& entry) {
 
 bool CanLogReader::AscTime(std::string_view token, CanLogEntry& entry) {
   std::int64_t ns = 0;
-  if (!ParseSeconds(token, ns) || (m_ascRelative && ns > INT64_MAX - m_ascLastNs)) return false;
+  if (!ParseSeconds(token, ns)) return false;
+  if (m_ascRelative && ns >= kMaxLogSeconds * 1'000'000'000 - m_ascLastNs) return false;
   m_ascLastNs = m_ascRelative ? m_ascLastNs + ns : ns;
   entry.timeNs = m_ascLastNs;
   return true;
@@ -234,7 +241,12 @@ bool CanLogReader::ParseAsc(CanLogEntry& entry) {
       m_ascRelative = EqualsNoCase(t[3], "relative");
     return false;
   }
-  if (!AscTime(first, entry)) return Fail(entry, "not a log line: " + Quoted(first));
+  if (!AscTime(first, entry)) {
+    if (first.find_first_not_of("0123456789.") == std::string_view::npos)
+      return Fail(entry, "time " + Quoted(first) + " is not below " +
+                             std::to_string(kMaxLogSeconds) + " s");
+    return Fail(entry, "not a log line: " + Quoted(first));
+  }
   if (t.size() < 2) return Fail(entry, "nothing after the time");
   if (EqualsNoCase(t[1], "CANFD")) return ParseAscFd(entry);
   // Other events (bus status, start of measurement, LIN, triggers, variables) are no frames.
@@ -346,11 +358,17 @@ bool CanLogReader::ParseAscFd(CanLogEntry& entry) {
     m.flags |= kCanFlagFd | (brs ? kCanFlagBrs : 0u) | (esi ? kCanFlagEsi : 0u);
     m.length = static_cast<std::int32_t>(dataLength);
   } else if (lineFlags & 0x10) {
-    // Columns shifted by a missing field can put data bytes before a flags word that says remote.
-    if (dataLength > 0) return Fail(entry, "a remote frame with data bytes");
+    // A remote request carries no data: data bytes here mean the columns are not where the
+    // flags field was looked for.
+    if (dataLength != 0)
+      return Fail(entry, "flags " + Quoted(t[i + 2]) + " mark a remote frame, but the line has " +
+                             std::to_string(dataLength) + " data bytes");
     m.flags |= kCanFlagRemote;
     m.length = static_cast<std::int32_t>(dlc);
   } else {
+    if (dataLength != dlc)
+      return Fail(entry, "data length " + std::to_string(dataLength) + " does not match DLC " +
+                             std::to_string(dlc));
     m.length = static_cast<std::int32_t>(dataLength);
   }
   return true;

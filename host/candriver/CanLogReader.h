@@ -36,6 +36,10 @@
 
 namespace XeCanDriverKvaser {
 
+// Log times are below this many seconds (about the year 2096 in candump's seconds since 1970);
+// later ones are read as errors. Two log times then differ by less than 2^62 ns.
+inline constexpr std::int64_t kMaxLogSeconds = 4'000'000'000;
+
 // One frame of a log, or one line that could not be read.
 struct CanLogEntry {
   // Log time in ns as written (candump: usually since 1970; ASC: since the measurement start).

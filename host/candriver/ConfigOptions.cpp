@@ -2,17 +2,19 @@
 
 #include <charconv>
 
+#include "host/mfc/Text.h"
+
 namespace XeCanDriverKvaser::detail {
 
 bool ConfigOptions::Add(std::string_view token, std::string& error) {
   const std::size_t eq = token.find('=');
   if (eq == std::string_view::npos || eq == 0) {
-    error = "expected key=value, found '" + std::string(token) + "'";
+    error = "expected key=value, found " + mfc::QuoteToken(token);
     return false;
   }
   const std::string_view key = token.substr(0, eq);
   if (Find(key)) {
-    error = "option '" + std::string(key) + "' given twice";
+    error = "option " + mfc::QuoteToken(key) + " given twice";
     return false;
   }
   m_items.emplace_back(std::string(key), std::string(token.substr(eq + 1)));
@@ -31,7 +33,7 @@ std::string ConfigOptions::CheckKnown(std::initializer_list<std::string_view> kn
     for (const std::string_view k : known)
       found = found || k == key;
     if (found) continue;
-    std::string reason = "unknown option '" + key + "' (known:";
+    std::string reason = "unknown option " + mfc::QuoteToken(key) + " (known:";
     for (const std::string_view k : known)
       reason.append(" ").append(k);
     return reason + ")";

@@ -6,6 +6,7 @@
 #include "host/candriver/CanBackends.h"
 #include "host/candriver/DriverLog.h"
 #include "host/mfc/CString.h"
+#include "host/mfc/Text.h"
 
 namespace XeCanDriverKvaser::detail {
 namespace {
@@ -62,6 +63,10 @@ DriverConfig DriverConfig::Default() {
 DriverConfig DriverConfig::Load(const std::filesystem::path& file) {
   std::error_code ec;
   if (!std::filesystem::exists(file, ec)) return Default();
+  if (std::filesystem::is_directory(file, ec)) {
+    Report(file.string(), "is a folder, not a file; no channel is configured");
+    return DriverConfig();
+  }
   std::ifstream in(file, std::ios::binary);
   if (!in) {
     Report(file.string(), "cannot read the file; no channel is configured");
@@ -89,7 +94,7 @@ bool DriverConfig::ParseChannel(const std::vector<std::string>& tokens, ChannelC
   }
   const Backend* backend = FindBackend(tokens[2]);
   if (!backend) {
-    error = "unknown backend '" + tokens[2] + "' (known: " + BackendNames() + ")";
+    error = "unknown backend " + mfc::QuoteToken(tokens[2]) + " (known: " + BackendNames() + ")";
     return false;
   }
   config.backend = tokens[2];
@@ -151,7 +156,7 @@ DriverConfig DriverConfig::Parse(std::string_view text, const std::string& name,
         }
       }
     } else {
-      error = "expected 'channel' or 'generator', found '" + tokens[0] + "'";
+      error = "expected 'channel' or 'generator', found " + mfc::QuoteToken(tokens[0]);
     }
     Report(where, error);
   }
@@ -162,7 +167,9 @@ DriverConfig DriverConfig::Parse(std::string_view text, const std::string& name,
       used = used || (c.backend == "virtual" &&
                       (bus ? std::string_view(*bus) : kDefaultVirtualBus) == g.bus);
     }
-    if (!used) Report(name, "generator for bus '" + g.bus + "', which no virtual channel uses");
+    if (!used)
+      Report(name,
+             "generator for bus " + mfc::QuoteToken(g.bus) + ", which no virtual channel uses");
   }
   return config;
 }

@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "host/candriver/ChannelClock.h"
+#include "host/mfc/Text.h"
 
 namespace XeCanDriverKvaser::detail {
 namespace {
@@ -54,7 +55,7 @@ std::optional<TrafficGenerator> TrafficGenerator::Parse(const ConfigOptions& opt
     bool extended = false;
     const std::string_view text = std::string_view(*ids).substr(start, comma - start);
     if (!ParseHexId(text, id, extended)) {
-      error = "bad identifier '" + std::string(text) + "'";
+      error = "bad identifier " + mfc::QuoteToken(text);
       return std::nullopt;
     }
     g.m_ids.push_back(id);
@@ -94,7 +95,7 @@ std::optional<TrafficGenerator> TrafficGenerator::Parse(const ConfigOptions& opt
           pattern.data() + i, pattern.data() + std::min(i + 2, pattern.size()), byte, 16);
       if (ec != std::errc() || end != pattern.data() + i + 2) {
         error =
-            "data must be counter, ramp, random or hex bytes, found '" + std::string(pattern) + "'";
+            "data must be counter, ramp, random or hex bytes, found " + mfc::QuoteToken(pattern);
         return std::nullopt;
       }
       g.m_fixed.push_back(byte);
@@ -105,7 +106,7 @@ std::optional<TrafficGenerator> TrafficGenerator::Parse(const ConfigOptions& opt
     std::int64_t value = -1;
     if (!ConfigOptions::ParseInteger(*length, value) || value < 0 || value > 64 ||
         (g.m_pattern == Pattern::Fixed && value != g.m_length)) {
-      error = "bad length '" + *length + "'";
+      error = "bad length " + mfc::QuoteToken(*length);
       return std::nullopt;
     }
     g.m_length = static_cast<std::int32_t>(value);

@@ -1,5 +1,7 @@
 #pragma once
 // Small helpers for the host's line-based text files.
+#include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -29,5 +31,17 @@ inline void SplitBlanks(std::string_view line, std::vector<std::string_view>& wo
     if (i > start) words.push_back(line.substr(start, i - start));
   }
 }
+// Characters of a token an error message shows; the rest is cut and marked with "...".
+inline constexpr std::size_t kQuotedTokenMax = 60;
+
+// [any] A token of the user's input as an error message shows it: in single quotes, control
+// characters, DEL, backslashes and bytes that are not UTF-8 escaped, at most kQuotedTokenMax
+// characters (a 10 MB token or a binary file gives one short line). A new string.
+//   abc               -> 'abc'
+//   a<TAB>b<0x01>     -> 'a\tb\x01'
+//   Größe (UTF-8)     -> 'Größe'
+//   <0xFF>            -> '\xFF'
+//   70 times "A"      -> 'AAA...A...' (60 A, then ...)
+std::string QuoteToken(std::string_view token);
 
 }  // namespace mfc

@@ -1,6 +1,7 @@
 #include "host/settings/FileIO.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -27,7 +28,35 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
+// Whether no process with that id runs (a process of another user still counts as running).
+bool ProcessGone(long pid) {
+  return pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH);
+}
+
 }  // namespace
+
+std::filesystem::path TemporaryName(const std::filesystem::path& target, const char* kind) {
+  static std::atomic<unsigned> serial{0};
+  return target.string() + "." + kind + "." + std::to_string(::getpid()) + "." +
+         std::to_string(serial++);
+}
+
+void RemoveStaleTemporaries(const std::filesystem::path& target, const char* kind) {
+  namespace fs = std::filesystem;
+  const std::string prefix = target.filename().string() + "." + kind + ".";
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::string rest = name.substr(prefix.size());
+    const std::size_t digits = rest.find_first_not_of("0123456789");
+    if (digits == 0 || digits == std::string::npos || rest[digits] != '.' || digits > 9) continue;
+    if (!ProcessGone(std::stol(rest.substr(0, digits)))) continue;
+    std::error_code removeError;
+    fs::remove_all(it->path(), removeError);
+  }
+}
 
 CString makePathAbsolute(const CString& path, const CString& base) {
   const std::filesystem::path p(path.str());
@@ -57,12 +86,15 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& file, std:
 
 bool WriteFileAtomic(const std::filesystem::path& file, std::string_view bytes,
                      std::wstring& error) {
-  static std::atomic<unsigned> serial{0};
   std::error_code ec;
-  if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), ec);
+  if (file.has_parent_path() && !std::filesystem::create_directories(file.parent_path(), ec) &&
+      ec) {
+    error = Describe(file.parent_path(), "cannot create the folder", ec.value());
+    return false;
+  }
+  RemoveStaleTemporaries(file, "tmp");
   // Unique per process and call, so two writers never share a temporary file.
-  const std::filesystem::path temp =
-      file.string() + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(serial++);
+  const std::filesystem::path temp = TemporaryName(file, "tmp");
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) {
     error = Describe(temp, "cannot create", errno);

@@ -17,9 +17,11 @@ namespace SlowSampling {
 struct SourceStatistics {
   CString name;                 // the source's name
   int channel = -1;             // the source's channel (plug-in specific; -1: none)
+  bool active = true;           // whether the source acquires (an inactive one receives nothing)
   std::uint64_t received = 0;   // items the source took in since start
   std::uint64_t delivered = 0;  // items written into the container
   std::uint64_t old = 0;        // items dropped because their time had passed
+  std::uint64_t noRoom = 0;     // items in time, dropped because the region near it was full
   std::uint64_t future = 0;     // items discarded because their time was implausibly far ahead
   std::uint64_t waiting = 0;    // items not yet delivered (queued or buffered)
   std::uint64_t overflow = 0;   // items lost because a queue on their way was full

@@ -1,7 +1,6 @@
 #include "host/slowsampling/CSourceDriver.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 
 #include "host/slowsampling/CAsyncSource.h"
@@ -25,19 +24,26 @@ void CSourceDriver::attach_sink(CSlowSinkPlugin* sink) {
   m_sinks.push_back(sink);
 }
 
+void CSourceDriver::choose_floats_per_sample(const CSlowAsyncSourcePlugin* plugin,
+                                             unsigned floats) {
+  for (Entry& entry : m_entries)
+    if (entry.plugin == plugin) entry.chosen = floats;
+}
+
 bool CSourceDriver::configure(float samplePeriod, unsigned samplesPerFrame) {
   if (!(samplePeriod > 0.0F) || samplesPerFrame == 0) return false;
   m_samplesPerFrame = samplesPerFrame;
-  // The period as it was written (0.001, not the float's 0.0010000000475): the sinks derive their
-  // frame rate from it, and 1000 frames per second should be exactly that.
-  char text[32];
-  const auto written = std::to_chars(text, text + sizeof text, samplePeriod);
-  std::from_chars(text, written.ptr, m_samplePeriod);
-  m_ticksPerFrame = static_cast<double>(samplesPerFrame) * static_cast<double>(samplePeriod) /
-                    CQorSyncInterface::kTickSeconds;
+  // The period comes as a float: 0.001F is 0.001 + 4.7e-11, which would make the frame time line
+  // run 12 ms ahead of the host clock in three days, and the sinks' frame rate 999.99995 per
+  // second. Periods are whole nanoseconds.
+  m_samplePeriod = std::round(static_cast<double>(samplePeriod) * 1e9) / 1e9;
+  m_ticksPerFrame =
+      static_cast<double>(samplesPerFrame) * m_samplePeriod / CQorSyncInterface::kTickSeconds;
   std::size_t total = 0;
   for (Entry& entry : m_entries) {
-    entry.floatsPerSample = FloatsPerSample(entry.plugin->bytes_per_second(), samplePeriod);
+    entry.floatsPerSample = entry.chosen != 0
+                                ? entry.chosen
+                                : FloatsPerSample(entry.plugin->bytes_per_second(), samplePeriod);
     entry.offset = static_cast<int>(total);
     total += static_cast<std::size_t>(samplesPerFrame) * entry.floatsPerSample;
   }
@@ -70,6 +76,12 @@ bool CSourceDriver::run_frame() {
   CQorSyncInterface::advance_frame(m_ticksPerFrame);
   ++m_frames;
   return ok;
+}
+
+void CSourceDriver::skip_frames(std::uint64_t frames) {
+  for (std::uint64_t i = 0; i < frames; ++i)
+    CQorSyncInterface::advance_frame(m_ticksPerFrame);
+  m_frames += frames;
 }
 
 bool CSourceDriver::stop() {

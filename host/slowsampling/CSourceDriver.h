@@ -32,6 +32,12 @@ class CSourceDriver {
   // [ui] New sampling. For every plug-in in attachment order: floats per sample from its
   // bytes_per_second, signal_change, set_data_offset (regions follow each other), then
   // propagate_log_level. False (and nothing changed) unless both values are positive.
+  // [ui] The floats per slow sample the host gives the plug-in at the next configure, in place of
+  // those its bytes_per_second asks for (0: back to bytes_per_second).
+  void choose_floats_per_sample(const CSlowAsyncSourcePlugin* plugin, unsigned floats);
+  // [ui] New sampling. For every plug-in in attachment order: floats per sample (chosen by the
+  // host, else from its bytes_per_second), signal_change, set_data_offset (regions follow each
+  // other), then propagate_log_level. False (and nothing changed) unless both values are positive.
   bool configure(float samplePeriod, unsigned samplesPerFrame);
   // [ui] start() of every plug-in (the AND of the results), then the frame time line starts.
   bool start();
@@ -39,6 +45,10 @@ class CSourceDriver {
   // every sink's process(block, source id) for each of its sources, then the frame capsule moves
   // on by one frame while sync is on.
   bool run_frame();
+  // [processing] Frames in which nothing happens: the frame capsule moves on as after `frames`
+  // run_frame calls, the plug-ins are not called. The caller makes sure their clocks are read
+  // often enough (a 24-bit channel capsule must not miss a wrap).
+  void skip_frames(std::uint64_t frames);
   // [ui] stop() of every plug-in (the AND).
   bool stop();
 
@@ -63,6 +73,7 @@ class CSourceDriver {
     int offset = 0;                  // region start, floats
     unsigned floatsPerSample = 0;    // region width per slow sample, floats
     int coding = 0;                  // channel coding of the region's data (data_format)
+    unsigned chosen = 0;             // floats per sample chosen by the host, 0: none
   };
   const Entry* find(const CSlowAsyncSourcePlugin* plugin) const noexcept;
   void feed_sinks();

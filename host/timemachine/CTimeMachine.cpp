@@ -73,20 +73,21 @@ CTimeMachine::Item* CTimeMachine::reference_item() noexcept {
   return nullptr;
 }
 
+void CTimeMachine::read(Item& item) {
+  CTimeCapsule& capsule = *item.capsule;
+  item.read = false;
+  if (capsule.m_rawTime) {
+    const std::int64_t raw = capsule.m_rawTime();
+    if (raw < 0) return;  // the clock is not running (a channel off bus)
+    capsule.raw_update(raw);
+    item.read = true;
+  } else {
+    item.read = capsule.update();
+  }
+}
+
 void CTimeMachine::poll() {
   std::lock_guard lock(m_mutex);
-  auto read = [](Item& item) {
-    CTimeCapsule& capsule = *item.capsule;
-    item.read = false;
-    if (capsule.m_rawTime) {
-      const std::int64_t raw = capsule.m_rawTime();
-      if (raw < 0) return;  // the clock is not running (a channel off bus)
-      capsule.raw_update(raw);
-      item.read = true;
-    } else {
-      item.read = capsule.update();
-    }
-  };
   Item* ref = reference_item();
   m_pollRead = false;
   if (ref != nullptr) {
@@ -95,7 +96,28 @@ void CTimeMachine::poll() {
     m_pollReference = ref->capsule->time();
   }
   for (Item& item : m_items) {
-    if (&item != ref && item.capsule != nullptr) read(item);
+    if (&item == ref || item.capsule == nullptr) continue;
+    item.readAt = m_pollReference;
+    item.steady = true;
+    if (m_pollRead && ref->capsule->m_rawTime && item.capsule->m_rawTime)
+      read_steadily(item, *ref);
+    else
+      read(item);
+  }
+}
+
+void CTimeMachine::read_steadily(Item& item, Item& ref) {
+  CTimeCapsule& reference = *ref.capsule;
+  for (int attempt = 1;; ++attempt) {
+    const std::int64_t before = reference.m_rawTime();
+    read(item);
+    const std::int64_t after = reference.m_rawTime();
+    const bool close = before >= 0 && after >= before && after - before <= kSteadyTicks;
+    if (close || attempt == kSteadyAttempts) {
+      item.steady = close;
+      if (before >= 0) item.readAt = reference.stamp_time(before);
+      return;
+    }
   }
 }
 
@@ -107,11 +129,11 @@ void CTimeMachine::capsule_set() {
   for (Item& item : m_items) {
     if (item.reference || item.capsule == nullptr || !item.read) continue;
     if (!item.capsule->synced()) {
-      align(item, m_pollReference);
+      align(item, item.readAt);  // even from an unsteady reading: unaligned is worse
       continue;
     }
     follow_drift(item);
-    if (pending) resync(item, m_pollReference);
+    if (pending && item.steady) resync(item, item.readAt);
   }
 }
 

@@ -14,6 +14,11 @@
 // capsule_set; sync_request may come from any thread at any time:
 //   poll         reads every item's clock, the reference first, so that all readings are taken at
 //                the same moment. A negative reading (clock not running) leaves that capsule as is.
+//                A thread can be preempted between two readings (on a busy machine for tens of
+//                ms), so a clock is read between two readings of the reference and stands for the
+//                first of them; a pair more than kSteadyTicks apart is taken again, up to
+//                kSteadyAttempts times. A clock never read steadily is not re-synchronised from
+//                that poll (its pending sync waits for the next request).
 //   capsule_set  changes the clocked capsules' offsets, all at once, so that a whole frame is
 //                converted with the same offsets:
 //                - a capsule not yet aligned since its reset: offset such that
@@ -49,6 +54,10 @@ class CTimeMachine {
   static constexpr double kRateMemory = 128.0;
   // Largest drift rate believed, ticks per tick (1 %): a larger slope is a clock fault.
   static constexpr double kMaxRate = 0.01;
+  // A clock's reading counts as taken at its reference reading when the reference moved by at
+  // most this many ticks meanwhile; readings are taken this many times at most.
+  static constexpr std::int64_t kSteadyTicks = 2;
+  static constexpr int kSteadyAttempts = 5;
 
   // [any] tickSeconds: length of one tick of every capsule, in seconds (0.000125).
   explicit CTimeMachine(double tickSeconds);
@@ -83,6 +92,8 @@ class CTimeMachine {
     bool reference;
     // Tracking of a clocked capsule; starts afresh when the capsule is aligned.
     bool read = false;               // the last poll read the clock
+    bool steady = false;             // ... at a known reference time, readAt
+    std::int64_t readAt = 0;         // reference time the last reading stands for
     bool tracked = false;            // lastCounter, anchor and fit are valid
     std::int64_t lastCounter = 0;    // counter up to which the drift has been added
     std::int64_t syncs = 0;          // syncs since the alignment (0: unknown, use the weight)
@@ -96,6 +107,8 @@ class CTimeMachine {
   };
 
   Item* reference_item() noexcept;
+  static void read(Item& item);
+  void read_steadily(Item& item, Item& ref);
   void align(Item& item, std::int64_t referenceTime) noexcept;
   void follow_drift(Item& item) noexcept;
   void resync(Item& item, std::int64_t referenceTime) noexcept;

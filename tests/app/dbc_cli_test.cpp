@@ -1,11 +1,49 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "tests/support/RunProgram.h"
 #include "tests/support/TestSupport.h"
 
+extern char** environ;
+
 namespace {
 
 using testing_support::RunProgram;
+
+struct Outcome {
+  int exitCode = -1;
+  std::string err;
+};
+
+// Runs canhost with its standard output on `outFd` (stderr goes to a file of `dir`).
+Outcome RunWithOutput(const std::vector<std::string>& args, int outFd,
+                      const std::filesystem::path& dir) {
+  std::vector<std::string> store = {(testing_support::BinDir() / "canhost").string()};
+  store.insert(store.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : store)
+    argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const std::string errFile = (dir / "stderr.txt").string();
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+  posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  pid_t pid = 0;
+  Outcome outcome;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  outcome.err = testing_support::ReadFile(errFile);
+  return outcome;
+}
 
 TEST(CanhostDbc, InfoListsMessagesSignalsAndFindings) {
   testing_support::TempDir dir;
@@ -94,6 +132,66 @@ TEST(CanhostDbc, DecodeWritesOneCsvRowPerDecodedSignal) {
   EXPECT_EQ(
       RunProgram("canhost", {"dbc", "decode", "--dbc", dbc, (dir / "no.log").string()}).exitCode,
       1);
+}
+
+// Every way the decode can fail to deliver ends in exit code 1 and says why.
+TEST(CanhostDbc, DecodeExitsOneWhenItCannotWriteOrReadAnything) {
+  testing_support::TempDir dir;
+  const std::string dbc = (dir / "car.dbc").string();
+  testing_support::WriteFile(dbc, "BO_ 291 Engine: 8 E\n SG_ Speed : 0|16@1+ (1,0) [0|0] \"\" X\n");
+  const std::string log = (dir / "drive.log").string();
+  std::string lines;
+  for (int i = 0; i < 100; ++i)
+    lines += "(1.000000) can0 123#1027\n";
+  testing_support::WriteFile(log, lines);
+
+  const int full = open("/dev/full", O_WRONLY);
+  ASSERT_GE(full, 0);
+  const auto onFull = RunWithOutput({"dbc", "decode", "--dbc", dbc, log}, full, dir.path());
+  close(full);
+  EXPECT_EQ(onFull.exitCode, 1);
+  EXPECT_EQ(onFull.err, "canhost: cannot write the output: No space left on device\n");
+
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  close(fds[0]);  // nobody reads: every write fails with EPIPE instead of killing the process
+  const auto closed = RunWithOutput({"dbc", "decode", "--dbc", dbc, log}, fds[1], dir.path());
+  close(fds[1]);
+  EXPECT_EQ(closed.exitCode, 1);
+  EXPECT_EQ(closed.err, "canhost: cannot write the output: Broken pipe\n");
+
+  // Folders where files belong.
+  const auto logDir = RunProgram("canhost", {"dbc", "decode", "--dbc", dbc, dir.path().string()});
+  EXPECT_EQ(logDir.exitCode, 1);
+  EXPECT_EQ(logDir.err, "canhost: " + dir.path().string() + ": is a folder, not a file\n");
+  EXPECT_EQ(RunProgram("canhost", {"dbc", "decode", "--dbc", dir.path().string(), log}).exitCode,
+            1);
+
+  // A binary file: no line is a frame. A few short error lines, the count, and exit code 1.
+  std::string binary(300000, '\xff');
+  for (std::size_t i = 1000; i < binary.size(); i += 1000)
+    binary[i] = '\n';
+  testing_support::WriteFile(dir / "binary.log", binary);
+  const auto junk =
+      RunProgram("canhost", {"dbc", "decode", "--dbc", dbc, (dir / "binary.log").string()});
+  EXPECT_EQ(junk.exitCode, 1);
+  EXPECT_EQ(std::count(junk.err.begin(), junk.err.end(), '\n'), 22) << junk.err.substr(0, 500);
+  EXPECT_LT(junk.err.size(), 22u * 400u);
+  EXPECT_NE(junk.err.find("binary.log: no line could be read as a CAN frame"), std::string::npos);
+}
+
+// Fields of the log that hold commas or quotes are quoted as RFC 4180 asks.
+TEST(CanhostDbc, DecodeQuotesCsvFields) {
+  testing_support::TempDir dir;
+  const std::string dbc = (dir / "car.dbc").string();
+  testing_support::WriteFile(dbc, "BO_ 291 Engine: 8 E\n SG_ Speed : 0|8@1+ (1,0) [0|0] \"\" X\n");
+  testing_support::WriteFile(dir / "drive.log", "(1.000000) can,\"0\" 123#07\n");
+  const auto r =
+      RunProgram("canhost", {"dbc", "decode", "--dbc", dbc, (dir / "drive.log").string()});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(
+      r.out,
+      "time,channel,id,message,signal,value\n1.000000,\"can,\"\"0\"\"\",123,Engine,Speed,7\n");
 }
 
 }  // namespace

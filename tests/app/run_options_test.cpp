@@ -57,6 +57,14 @@ TEST(RunOptions, LimitsOfTheNumbers) {
   EXPECT_EQ(Parsed({"--replay", "x", "--channel", "255"}).channel, 255);
   EXPECT_NE(Refused({"--replay", "x", "--channel", "256"}).find("0 to 255"), std::string::npos);
   EXPECT_NE(Refused({"--seconds", "nan"}).find("not a positive number"), std::string::npos);
+  // Beyond a year the frame count and the host clock would overflow.
+  EXPECT_EQ(Refused({"--seconds", "1e300"}),
+            "--seconds: '1e300' is longer than a year (31622400 s)");
+  EXPECT_EQ(Parsed({"--seconds", "31622400"}).Frames(), 316224000u);
+  // Tokens are quoted and cut, so a huge or binary argument gives one short line.
+  EXPECT_EQ(Refused({"--seconds", std::string(100, '9') + "\x01"}),
+            "--seconds: '" + std::string(60, '9') + "...' is not a positive number");
+  EXPECT_EQ(Refused({std::string("--\x02\xff")}), "unknown option '--\\x02\\xFF'");
   // The module places messages within a frame and discards those more than 2 s after its start.
   EXPECT_NE(Refused({"--samples-per-frame", "3000"}).find("from 0.001 to 2 s"), std::string::npos);
 }

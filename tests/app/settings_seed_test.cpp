@@ -1,9 +1,12 @@
 #include "app/SettingsSeed.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "host/candriver/DriverConfig.h"
 #include "host/mfc/CString.h"
+#include "host/settings/FileIO.h"
 #include "host/settings/PrWin.h"
 #include "host/settings/SeaFile.h"
 #include "tests/support/TestSupport.h"
@@ -56,6 +59,82 @@ TEST(SettingsSeed, FillsOnlyAMissingOrEmptyFolder) {
   testing_support::WriteFile(dir / "file", "x");
   EXPECT_EQ(SettingsSeed::Seed(dir / "file", error), SettingsSeed::Result::Failed);
   EXPECT_EQ(error, (dir / "file").string() + ": not a folder");
+}
+
+// A run killed while seeding leaves a temporary folder, never a half-filled settings folder; the
+// next run removes it and seeds. Temporaries of a live process (this one) are not touched.
+TEST(SettingsSeed, KilledSeedingLeavesNoHalfFolderAndItsTemporaryIsRemoved) {
+  TempDir dir;
+  const auto folder = dir / "settings";
+  // What a kill in the middle left: the process (pid 2^22 + 1 is above Linux's pid_max) is gone.
+  const auto dead = dir / "settings.seeding.4194305.0";
+  testing_support::WriteFile(dead / "Application.sea", "list \"CAN-Sources\"\n");
+  const auto live = FileIO::TemporaryName(folder, "seeding");
+  std::filesystem::create_directory(live);
+  const auto staleFile = dir / "settings" / "Application.sea.tmp.4194305.3";
+
+  std::string error;
+  ASSERT_EQ(SettingsSeed::Seed(folder, error), SettingsSeed::Result::Seeded) << error;
+  EXPECT_FALSE(std::filesystem::exists(dead));
+  EXPECT_TRUE(std::filesystem::exists(live));
+  for (const auto& file : SettingsSeed::Files())
+    EXPECT_EQ(ReadFile(folder / file.name), file.text);
+  // Nothing but the seeded files is left in the folder.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 2);
+
+  // A file's temporary of a killed save goes with the next save of that file.
+  testing_support::WriteFile(staleFile, "half");
+  std::wstring why;
+  ASSERT_TRUE(FileIO::WriteFileAtomic(folder / "Application.sea", "x", why));
+  EXPECT_FALSE(std::filesystem::exists(staleFile));
+}
+
+// What seeding into a read-only folder and saving below it report, one line each. Root writes
+// anywhere, so as root this runs in a child process that has become "nobody".
+std::string WritesIntoReadOnly(const std::filesystem::path& ro) {
+  const auto attempt = [&] {
+    std::string error;
+    if (SettingsSeed::Seed(ro / "settings", error) != SettingsSeed::Result::Failed)
+      error = "seeded";
+    std::wstring why;
+    if (FileIO::WriteFileAtomic(ro / "sub/a.sea", "x", why)) why = L"written";
+    return error + "\n" + CString(why).ToUtf8();
+  };
+  if (::geteuid() != 0) return attempt();
+  int pipeFds[2];
+  if (::pipe(pipeFds) != 0) return "no pipe";
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(pipeFds[0]);
+    std::string result = ::setgid(65534) == 0 && ::setuid(65534) == 0 ? attempt() : "no setuid";
+    const bool sent =
+        ::write(pipeFds[1], result.data(), result.size()) == static_cast<ssize_t>(result.size());
+    ::_exit(sent ? 0 : 1);
+  }
+  ::close(pipeFds[1]);
+  std::string result;
+  char buffer[512];
+  for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+    result.append(buffer, static_cast<std::size_t>(n));
+  ::close(pipeFds[0]);
+  ::waitpid(child, nullptr, 0);
+  return result;
+}
+
+TEST(SettingsSeed, ReadOnlyParentIsReportedWithItsCause) {
+  TempDir dir;
+  namespace fs = std::filesystem;
+  const fs::perms readOnly = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                             fs::perms::group_exec | fs::perms::others_read |
+                             fs::perms::others_exec;
+  fs::create_directory(dir / "ro");
+  fs::permissions(dir.path(), readOnly | fs::perms::owner_write);
+  fs::permissions(dir / "ro", readOnly);
+  const std::string result = WritesIntoReadOnly(dir / "ro");
+  fs::permissions(dir / "ro", fs::perms::owner_all);
+  EXPECT_EQ(result,
+            (dir / "ro/settings").string() + ": cannot create the folder: Permission denied\n" +
+                (dir / "ro/sub").string() + ": cannot create the folder: Permission denied");
 }
 
 }  // namespace

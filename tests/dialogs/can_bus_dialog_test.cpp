@@ -28,7 +28,11 @@ class CanBusDialog : public ModuleRig {
   CCanSourceDlg& Dlg() { return m_dlg; }
   CXListCtrl& List() { return Dlg().m_list; }
   int IdOfRow(int row) { return static_cast<int>(List().GetItemData64(row)); }
-  std::map<int, CCanSource*> SourcesNow() { return m_module.sources(); }
+  std::map<int, CCanSource*> SourcesNow() {
+    std::map<int, CCanSource*> byId;
+    for (CCanSource* source : m_module.sources()) byId.emplace(source->id(), source);
+    return byId;
+  }
 
   mfc::MessageBoxResponder m_previous;
   std::vector<CString> m_boxes;
@@ -138,7 +142,7 @@ TEST_F(CanBusDialog, RemovingRowsAndApplyingRemovesTheSourcesAndStoresTheDelay) 
   other.read_params();
   EXPECT_EQ(other.delay(), -24);
   ASSERT_EQ(other.sources().size(), 1u);
-  other.remove_source(other.sources().begin()->second);
+  other.remove_source(other.sources().front());
   // Every row removed: every source goes.
   Dlg().ShowDialog();
   List().Click(0, kName);

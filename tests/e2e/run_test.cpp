@@ -74,7 +74,8 @@ std::string MakeLog(int count) {
 }
 
 struct Row {
-  long long received = -1, delivered = -1, old = -1, future = -1, waiting = -1, overflow = -1;
+  long long received = -1, delivered = -1, old = -1, noRoom = -1, future = -1, waiting = -1,
+            overflow = -1;
 };
 
 // The summary's rows by their first column: the channel, or "total".
@@ -85,7 +86,7 @@ std::map<std::string, Row> ParseSummary(const std::string& out) {
     std::istringstream fields(line);
     std::string label;
     Row r;
-    if (fields >> label >> r.received >> r.delivered >> r.old >> r.future >> r.waiting >>
+    if (fields >> label >> r.received >> r.delivered >> r.old >> r.noRoom >> r.future >> r.waiting >>
         r.overflow)
       rows[label] = r;
   }
@@ -96,7 +97,7 @@ std::map<std::string, Row> ParseSummary(const std::string& out) {
 void ExpectRowsAddUp(const std::map<std::string, Row>& rows) {
   long long received = 0;
   for (const auto& [label, r] : rows) {
-    EXPECT_EQ(r.received, r.delivered + r.old + r.future + r.waiting + r.overflow)
+    EXPECT_EQ(r.received, r.delivered + r.old + r.noRoom + r.future + r.waiting + r.overflow)
         << "row " << label;
     if (label != "total") received += r.received;
   }

@@ -67,8 +67,9 @@ TEST_F(Replay, ReportsBadLinesAndSkippedFramesAndPlaysOneInterface) {
       "channel 1 replay file=missing.log\n");
   CanIo io(0), missing(1);
   EXPECT_FALSE(missing.Open(false, BITRATE_500K, FD_ARBITRATION_500K, FD_DATA_2M));
-  EXPECT_EQ(
-      Logged(L"candriver: channel 1: " + (m_dir / "missing.log").wstring() + L": cannot open"), 1u);
+  EXPECT_EQ(Logged(L"candriver: channel 1: " + (m_dir / "missing.log").wstring() +
+                   L": cannot open: No such file or directory"),
+            1u);
 
   CanControl control(L"replay", io);
   Collector collector(control);

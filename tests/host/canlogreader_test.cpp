@@ -119,6 +119,41 @@ TEST(CanLogReader, AscExamplesOfTheHeader) {
   ExpectFrame(r, {"0.25 2 291 Rx d 0", "2", 1750000000, 0x123, 0, 0, {}});
 }
 
+// Lines a broken or hostile tool could write: read as errors with a short reason, never as a frame
+// that is not in the line, never an overflowing time.
+TEST(CanLogReader, OutOfRangeTimesShiftedColumnsAndBinaryAreErrors) {
+  CanLogReader r;
+  ExpectFrame(r, {"(3999999999.999999) can0 123#", "can0", 3999999999999999000, 0x123, 0, 0, {}});
+  ExpectError(r, "(9999999999.999999) can0 123#00", "(seconds below 4000000000)");
+  ExpectError(r, "9999999999.5 1 123 Rx d 0", "time '9999999999.5' is not below 4000000000 s");
+  // Relative ASC times that would add up beyond the limit.
+  CanLogEntry entry;
+  EXPECT_FALSE(r.ReadLine("base hex  timestamps relative", entry));
+  ExpectFrame(r, {"3000000000 1 1 Rx d 0", "1", 3000000000000000000, 1, 0, 0, {}});
+  ExpectError(r, "3000000000 1 1 Rx d 0", "is not below");
+  EXPECT_FALSE(r.ReadLine("base hex  timestamps absolute", entry));
+
+  // The flags field found where the columns put it marks a remote request (0x10), but the line
+  // has data bytes: it is not a remote frame with 8 data bytes.
+  ExpectError(r, "1.0 CANFD 1 Rx 123 0 0 8 8 01 02 03 04 05 06 07 08 0 0 10",
+              "flags '10' mark a remote frame, but the line has 8 data bytes");
+  ExpectError(r, "1.0 CANFD 1 Rx 123 0 0 2 8 01 02 03 04 05 06 07 08 0 0 0",
+              "data length 8 does not match DLC 2");
+  ExpectFrame(r,
+              {"1.0 CANFD 1 Rx 123 0 0 8 0 0 0 10", "1", 1000000000, 0x123, 8, kCanFlagRemote, {}});
+
+  // A binary line: the reason quotes at most 60 characters, escaped.
+  const std::string binary = "\x01\x02" + std::string(5000, '\xff');
+  ASSERT_TRUE(r.ReadLine(binary, entry));
+  EXPECT_EQ(
+      entry.error, std::to_string(entry.line) + ": not a log line: '\\x01\\x02" + [] {
+        std::string s;
+        for (int i = 0; i < 58; ++i)
+          s += "\\xFF";
+        return s;
+      }() + "...'");
+}
+
 // The real logs: every frame line is read, the lines a tool would reject are reported with file
 // and line, and nothing else.
 TEST(CanLogReader, ReadsTheRealLogsAndReportsTheirBadLines) {
@@ -160,7 +195,7 @@ TEST(CanLogReader, ReadsTheRealLogsAndReportsTheirBadLines) {
   }
   CanLogReader missing;
   EXPECT_FALSE(missing.Open("/nonexistent/drive.log"));
-  EXPECT_EQ(missing.error(), "/nonexistent/drive.log: cannot open");
+  EXPECT_EQ(missing.error(), "/nonexistent/drive.log: cannot open: No such file or directory");
 }
 
 // Times past what 64-bit nanoseconds hold, and a CAN FD line whose flags say remote although data

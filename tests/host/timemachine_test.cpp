@@ -164,6 +164,53 @@ TEST(TimeMachine, CapsuleSetAlignsFreshChannelsAtOnceAndSyncsOnlyWhenAsked) {
   EXPECT_EQ(channel.time() + 3, usb->time());
 }
 
+// A busy machine preempts the processing thread between the reference reading and a channel's:
+// the channel's reading then stands for a later moment than the reference. Such a pair is taken
+// again, so the sync measures no error that is not there; a clock that is never read steadily
+// is not re-synchronised from that poll.
+TEST(TimeMachine, PreemptionBetweenReadingsDoesNotShiftTheChannel) {
+  host::ScopedManualClock clock(2'000'000'000);
+  CQorSyncInterface::reset_host();
+  CQorSyncInterface sync;
+  CTimeMachine machine(0.000125);
+  CTimeCapsule* usb = sync.usb_time_capsule();
+  machine.add_item(usb, true);
+  const ChannelClock exact{0, 1'000'000'000};
+  CTimeCapsule channel(24);
+  machine.add_item(&channel, false);
+  usb->update();
+  StartChannel(channel, exact, usb->time());
+  machine.poll();
+  machine.capsule_set();
+  ASSERT_EQ(channel.time(), usb->time());
+
+  // The next `stalls` readings of the channel each come 50 ms (400 ticks) late.
+  int stalls = 0;
+  channel.m_rawTime = [&] {
+    if (stalls > 0) {
+      --stalls;
+      clock.advance_ns(50'000'000);
+    }
+    return exact.raw();
+  };
+  for (int second = 0; second < 5; ++second) {
+    clock.advance_ms(1000);
+    stalls = 1;
+    machine.sync_request();
+    machine.poll();
+    machine.capsule_set();
+    usb->update();
+    EXPECT_EQ(channel.time(), usb->time()) << "second " << second;
+  }
+  // Never steady: the sync is skipped rather than taken from a reading 50 ms off.
+  const std::int64_t offset = channel.m_offset;
+  stalls = CTimeMachine::kSteadyAttempts;
+  machine.sync_request();
+  machine.poll();
+  machine.capsule_set();
+  EXPECT_EQ(channel.m_offset, offset);
+}
+
 TEST(TimeMachine, TwoDriftingChannelsStayAlignedOverTenMinutes) {
   host::ScopedManualClock clock(3'000'000'000);
   CQorSyncInterface::reset_host();

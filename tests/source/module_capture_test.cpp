@@ -52,6 +52,10 @@ TEST_F(Capture, EqualTimesArePackedBehindEachOtherUntilTheSlackRunsOut) {
   }
   EXPECT_EQ(m_log.count(L"fill: dropped 2 old CAN messages\n"), 1u);
   EXPECT_EQ(m_log.count_containing(L"processed"), 0u);  // log level 1
+  // The statistics tell the two apart: in time, but no room.
+  const auto stats = m_module.statistics();
+  EXPECT_EQ(stats[1].noRoom, 2u);
+  EXPECT_EQ(stats[0].old + stats[1].old, 0u);
 }
 
 TEST_F(Capture, DelayedChannelsDropOldRecordsAndPlaceRecentOnesAtTheFrameStart) {
@@ -110,8 +114,8 @@ TEST_F(Capture, MessageThatDoesNotFitWaitsForTheNextFrame) {
   EXPECT_EQ(second[0].data0, 2);
 }
 
-// Every message an active source received is delivered, dropped as old, discarded as future or
-// still waiting; nothing else happens to it.
+// Every message an active source received is delivered, dropped as old or for want of room,
+// discarded as future or still waiting; nothing else happens to it.
 TEST_F(Capture, AccountingOverManyFramesOfGeneratedTraffic) {
   testing_support::WriteFile(m_dir / "candriver.conf",
                              "channel 0 virtual\nchannel 1 virtual\nchannel 2 virtual offset=4000 "
@@ -132,7 +136,8 @@ TEST_F(Capture, AccountingOverManyFramesOfGeneratedTraffic) {
   ASSERT_EQ(stats.size(), 3u);
   std::uint64_t counted = 0;
   for (const auto& row : stats) {
-    EXPECT_EQ(row.received, row.delivered + row.old + row.future + row.waiting) << row.channel;
+    EXPECT_EQ(row.received, row.delivered + row.old + row.noRoom + row.future + row.waiting)
+        << row.channel;
     counted += row.delivered;
   }
   EXPECT_EQ(counted, delivered);

@@ -19,7 +19,7 @@ using testing_support::SourceDir;
 using testing_support::TempDir;
 
 TEST(SettingsSeed, CompiledInDefaultIsDataAndReadsWithoutError) {
-  ASSERT_EQ(SettingsSeed::Files().size(), 4u);
+  ASSERT_EQ(SettingsSeed::Files().size(), 6u);
   for (const auto& file : SettingsSeed::Files())
     EXPECT_EQ(file.text, ReadFile(SourceDir() / "data" / file.name)) << file.name;
 
@@ -79,8 +79,8 @@ TEST(SettingsSeed, KilledSeedingLeavesNoHalfFolderAndItsTemporaryIsRemoved) {
   EXPECT_TRUE(std::filesystem::exists(live));
   for (const auto& file : SettingsSeed::Files())
     EXPECT_EQ(ReadFile(folder / file.name), file.text);
-  // Nothing but the seeded files is left in the folder.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 2);
+  // Nothing but the seeded files (four, and the folder of the decoders' two) is left.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 5);
 
   // A file's temporary of a killed save goes with the next save of that file.
   testing_support::WriteFile(staleFile, "half");

@@ -117,6 +117,7 @@ TEST_F(StandardSourceDialog, RefreshShowsTheRateAndTheSharesOfIdsAndRanges) {
   Receive(20, 30);  // equal to the first range's stop ID: counts toward it
   Receive(30, 20);
   m_clock.advance_ms(500);
+  m_source.fetch();  // the processing thread publishes what the window shows
   Dlg().refresh();
   EXPECT_EQ(Dlg().rate_text(), L"200");
   ASSERT_EQ(Dlg().m_idList.GetItemCount(), 3);
@@ -127,8 +128,9 @@ TEST_F(StandardSourceDialog, RefreshShowsTheRateAndTheSharesOfIdsAndRanges) {
   EXPECT_EQ(Ranges().GetProgress(0, kBar), 80);
   EXPECT_EQ(Ranges().GetProgress(1, kBar), 20);
   // A new ID between known ones takes its row in order; the counts restarted.
-  m_source.fetch();
+  m_source.fetch();  // the next frame takes up the restart the refresh asked for
   Receive(15, 10);
+  m_source.fetch();
   Dlg().refresh();  // same millisecond: no rate
   EXPECT_EQ(Dlg().rate_text(), L"");
   ASSERT_EQ(Dlg().m_idList.GetItemCount(), 4);

@@ -203,15 +203,19 @@ TEST(CanLogReader, ReadsTheRealLogsAndReportsTheirBadLines) {
 TEST(CanLogReader, TimesOutOfRangeAndRemoteLinesWithDataAreErrors) {
   CanLogReader r;
   ExpectError(r, "(9999999999.000000) can0 123#00", "bad time");
-  ExpectFrame(r, {"(9223372035.999999) can0 123#", "can0", 9223372035999999000, 0x123, 0, 0, {}});
-  ExpectError(r, "9999999999.0 1 100 Rx d 0", "not a log line");
+  ExpectError(r, "(9223372035.999999) can0 123#", "bad time");
+  ExpectFrame(r, {"(3999999999.999999) can0 123#", "can0", 3999999999999999000, 0x123, 0, 0, {}});
+  ExpectError(r, "9999999999.0 1 100 Rx d 0", "is not below 4000000000 s");
   ExpectError(r, "1.0 CANFD 1 Rx 300 1 0 8 8 01 02 03 04 05 06 07 08 102203 133 e0006659 4650 4b14",
-              "a remote frame with data bytes");
+              "mark a remote frame, but the line has 8 data bytes");
   CanLogReader relative;
   CanLogEntry entry;
   EXPECT_FALSE(relative.ReadLine("base hex timestamps relative", entry));
-  ExpectFrame(relative, {"9223372035.0 1 100 Rx d 0", "1", 9223372035000000000, 0x100, 0, 0, {}});
-  ExpectError(relative, "2.0 1 100 Rx d 0", "not a log line");
+  ExpectFrame(relative, {"3999999998.0 1 100 Rx d 0", "1", 3999999998000000000, 0x100, 0, 0, {}});
+  // A relative time that would sum past the limit is refused, not wrapped.
+  CanLogEntry past;
+  ASSERT_TRUE(relative.ReadLine("2.0 1 100 Rx d 0", past));
+  EXPECT_NE(past.error, "");
 }
 
 // The fuzzers read logs from memory: the same text must give the same entries, line numbers and

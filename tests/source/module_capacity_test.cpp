@@ -102,20 +102,22 @@ TEST_F(Capacity, SixteenChannelsTakeBurstsAtFullBusLoad) {
   EXPECT_EQ(after.old + after.noRoom + after.future + after.waiting, 0u);
 }
 
-// Two channels, 8-byte frames spread over the whole frame at 92 % bus load (111 bits each).
+// Two channels, 1-byte frames spread over the whole frame at 92 % bus load (65 bits, 130 us each,
+// one every 142 us): 12-byte packets at 1.5 times bit rate / 8.
 TEST_F(Capacity, SpreadTrafficAtHighLoadIsNotLost) {
   AddSources(2, {false, FD_DATA_1M});
-  CanMessage m = Message(0x123, {1, 2, 3, 4, 5, 6, 7, 8});
-  const Totals before = Run(3, m, 241'000, 100'000'000);
+  CanMessage m = Message(0x123, {1});
+  const Totals before = Run(3, m, 142'000, 100'000'000);
   EXPECT_GT(before.noRoom, 0u);
 
   HostSizing();
-  const Totals after = Run(3, m, 241'000, 100'000'000);
+  const Totals after = Run(3, m, 142'000, 100'000'000);
   EXPECT_EQ(after.delivered, after.received);
   EXPECT_EQ(after.received, before.received);
 }
 
-// CAN FD at 500 kbit/s and 8 Mbit/s: 64-byte frames back to back (126 us each) on four channels.
+// CAN FD at 500 kbit/s and 8 Mbit/s: 64-byte frames back to back (34 bits at 500 kbit/s and 678
+// at 8 Mbit/s: 153 us each) on four channels.
 TEST_F(Capacity, FdFramesAtFullBusLoadAreNotLost) {
   AddSources(4, {true, FD_DATA_8M});
   CanMessage m;
@@ -125,8 +127,8 @@ TEST_F(Capacity, FdFramesAtFullBusLoadAreNotLost) {
   for (int i = 0; i < 64; ++i)
     m.data[i] = static_cast<std::uint8_t>(i);
   HostSizing();
-  const Totals totals = Run(2, m, 126'000, 100'000'000);
-  EXPECT_EQ(totals.received, 4u * 2u * 794u);
+  const Totals totals = Run(2, m, 153'000, 100'000'000);
+  EXPECT_EQ(totals.received, 4u * 2u * 654u);
   EXPECT_EQ(totals.delivered, totals.received);
 }
 

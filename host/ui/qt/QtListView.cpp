@@ -60,7 +60,7 @@ class ListTableModel : public QAbstractTableModel {
       return true;
     }
     if (rows && columns)
-      emit dataChanged(index(0, 0),
+      Q_EMIT dataChanged(index(0, 0),
                        index(static_cast<int>(rows) - 1, static_cast<int>(columns) - 1));
     return false;
   }

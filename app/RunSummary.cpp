@@ -28,7 +28,8 @@ std::string RunSummary::Format(const std::vector<SlowSampling::SourceStatistics>
                 static_cast<unsigned long long>(frames), frameSeconds, measured,
                 interrupted ? "stopped by Ctrl-C" : (fast ? "fast" : "real time"));
   std::string out = text;
-  out += "channel   received  delivered       old   no room    future   waiting  overflow  source\n";
+  out +=
+      "channel   received  delivered       old   no room    future   waiting  overflow  source\n";
   SlowSampling::SourceStatistics total;
   for (const auto& row : rows) {
     out += Row(std::to_string(row.channel).c_str(), row, row.name.ToUtf8());

@@ -86,7 +86,8 @@ bool CanLogReader::Open(const std::filesystem::path& file) {
   Reset(file.string());
   std::error_code ec;
   if (std::filesystem::is_directory(file, ec)) {
-    m_error = m_name + ": is a folder, not a file";  // a folder opens as a stream that reads nothing
+    m_error =
+        m_name + ": is a folder, not a file";  // a folder opens as a stream that reads nothing
     return false;
   }
   m_in.open(file, std::ios::binary);

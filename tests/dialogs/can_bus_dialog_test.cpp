@@ -30,7 +30,8 @@ class CanBusDialog : public ModuleRig {
   int IdOfRow(int row) { return static_cast<int>(List().GetItemData64(row)); }
   std::map<int, CCanSource*> SourcesNow() {
     std::map<int, CCanSource*> byId;
-    for (CCanSource* source : m_module.sources()) byId.emplace(source->id(), source);
+    for (CCanSource* source : m_module.sources())
+      byId.emplace(source->id(), source);
     return byId;
   }
 

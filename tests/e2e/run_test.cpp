@@ -86,8 +86,8 @@ std::map<std::string, Row> ParseSummary(const std::string& out) {
     std::istringstream fields(line);
     std::string label;
     Row r;
-    if (fields >> label >> r.received >> r.delivered >> r.old >> r.noRoom >> r.future >> r.waiting >>
-        r.overflow)
+    if (fields >> label >> r.received >> r.delivered >> r.old >> r.noRoom >> r.future >>
+        r.waiting >> r.overflow)
       rows[label] = r;
   }
   return rows;

@@ -61,7 +61,7 @@ class ListTableModel : public QAbstractTableModel {
     }
     if (rows && columns)
       Q_EMIT dataChanged(index(0, 0),
-                       index(static_cast<int>(rows) - 1, static_cast<int>(columns) - 1));
+                         index(static_cast<int>(rows) - 1, static_cast<int>(columns) - 1));
     return false;
   }
 

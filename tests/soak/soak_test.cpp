@@ -82,8 +82,12 @@ Summary ParseSummary(const std::string& out) {
     std::string label;
     fields >> label;
     if (label == "channel") {
-      for (std::string name; fields >> name && name != "source";)
-        summary.columns.push_back(name);
+      for (std::string name; fields >> name && name != "source";) {
+        if (name == "room" && !summary.columns.empty() && summary.columns.back() == "no")
+          summary.columns.back() = "no room";  // the one title of two words
+        else
+          summary.columns.push_back(name);
+      }
       continue;
     }
     std::vector<long long> counts(summary.columns.size());

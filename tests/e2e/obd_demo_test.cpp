@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <string>
 
 #include "host/cananalysis/ObdDriveCycle.h"
 #include "tests/support/RunProgram.h"
@@ -72,6 +74,46 @@ TEST(ObdDemo, FastRunOfTheDefaultFollowsTheDriveCycle) {
   EXPECT_GE(rpm, 1300);
   EXPECT_GE(speed, 1300);
   EXPECT_GE(coolant, 1300);
+}
+
+// The same measurement through the sink: the decoded signals of --signals follow the drive cycle
+// on the frame time line (engine speed a rate per minute from its pulse list).
+TEST(ObdDemo, SignalsOfTheDefaultFollowTheDriveCycle) {
+  testing_support::TempDir dir;
+  const auto csv = dir / "signals.csv";
+  const auto run =
+      RunProgram("canhost", {"run", "--fast", "--seconds", "60", "--quiet", "--settings",
+                             (dir / "s").string(), "--signals", csv.string()});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  std::map<std::string, int> counts;
+  for (const auto& cells : testing_support::CsvRows(testing_support::ReadFile(csv))) {
+    ASSERT_EQ(cells.size(), 4u);
+    if (cells[0] == "time") continue;
+    const std::string row = cells[0] + " " + cells[1] + " " + cells[2];
+    const double seconds = std::stod(cells[0]);
+    const double value = std::stod(cells[2]);
+    const auto ns = std::llround((seconds + kMeasurementStartSeconds) * 1e9);
+    ++counts[cells[1]];
+    if (cells[1] == "Engine speed") {
+      EXPECT_EQ(cells[3], "1/min");
+      // The pulse list keeps a period as float: the rate comes back to within a thousandth.
+      EXPECT_TRUE(
+          ValueNear(value * 1.001, ns, [](const auto& s) { return s.engineRpm; }) ||
+          ValueNear(value * 0.999, ns, [](const auto& s) { return s.engineRpm; }) ||
+          ValueNear(value, ns, [](const auto& s) { return std::round(s.engineRpm * 4) / 4; }))
+          << row;
+    } else if (cells[1] == "Vehicle speed") {
+      EXPECT_TRUE(ValueNear(value, ns, [](const auto& s) { return std::round(s.speedKmh); }))
+          << row;
+    } else if (cells[1] == "Coolant temperature") {
+      EXPECT_TRUE(ValueNear(value, ns, [](const auto& s) { return std::round(s.coolantC); }))
+          << row;
+    }
+  }
+  // Each value about every 30 ms over 60 s, less what falls on a frame's first slow sample.
+  EXPECT_GE(counts["Engine speed"], 1800);
+  EXPECT_GE(counts["Vehicle speed"], 1800);
+  EXPECT_GE(counts["Coolant temperature"], 1800);
 }
 
 }  // namespace

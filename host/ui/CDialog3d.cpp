@@ -40,7 +40,9 @@ CDialog3d::CDialog3d(const AFX_EXTENSION_MODULE* module, int templateId, CDialog
 
 CDialog3d::~CDialog3d() {
   m_view.reset();
-  ReleaseControls();
+  // Controls that are members of a derived dialog are gone by now: only forget them.
+  m_controls.clear();
+  m_owned.clear();
 }
 
 BOOL CDialog3d::DisplayDialog() {

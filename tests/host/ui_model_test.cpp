@@ -46,7 +46,8 @@ TEST_F(UiModel, DisplayBuildsTheTemplateInPixelsAndOnlyRaisesWhenOpen) {
   ASSERT_TRUE(dlg.DisplayDialog());
   EXPECT_EQ(dlg.m_list.GetColumnCount(), 0);  // a new window starts empty
 
-  TestDlg orphan(AFX_EXTENSION_MODULE{true, "libnone.so"});
+  const AFX_EXTENSION_MODULE none{true, "libnone.so"};  // outlives the dialog that points to it
+  TestDlg orphan(none);
   EXPECT_FALSE(orphan.DisplayDialog());
   EXPECT_FALSE(orphan.IsOpen());
 }

@@ -44,7 +44,8 @@ void CSlowSinkPlugin::get_signals(SlowSampling::CClient& client) {
 
 void CSlowSinkPlugin::update_container() {
   const DWORD now = GetTickCount();
-  for (auto& [id, entry] : m_sourceTable) {
+  for (auto& item : m_sourceTable) {
+    SinkSourceEntry& entry = item.second;
     std::erase_if(entry.states, [&](const auto& state) {
       return std::none_of(entry.signals.begin(), entry.signals.end(),
                           [&](const auto& s) { return s.m_number == state.first; });

@@ -21,6 +21,7 @@ DbcDatabase Load(const std::string& name) {
 }
 
 TEST(DbcRealFiles, OriginalsLoadWithoutErrors) {
+  SKIP_WITHOUT_SHARED("dbc");
   for (const char* name :
        {"ford_lincoln_base_pt.dbc", "tesla_can.dbc", "vw_mqbevo.dbc", "vw_pq.dbc"}) {
     SCOPED_TRACE(name);
@@ -33,6 +34,7 @@ TEST(DbcRealFiles, OriginalsLoadWithoutErrors) {
 }
 
 TEST(DbcRealFiles, OriginalsDecodeAsTheirNormalisedCopies) {
+  SKIP_WITHOUT_SHARED("dbc");
   for (const char* stem : {"tesla_can", "vw_mqbevo", "vw_pq"}) {
     SCOPED_TRACE(stem);
     const DbcDatabase original = Load(std::string(stem) + ".dbc");

@@ -40,6 +40,14 @@ inline std::filesystem::path SourceDir() {
 inline std::filesystem::path SharedDir() {
   return CANHOST_SHARED_DIR;
 }
+// A test that reads the shared third-party files skips, naming the path, where a clone has none.
+#define SKIP_WITHOUT_SHARED(sub)                                    \
+  do {                                                              \
+    const auto shared_path_ = testing_support::SharedDir() / (sub); \
+    if (!std::filesystem::exists(shared_path_))                     \
+      GTEST_SKIP() << "missing " << shared_path_.string();          \
+  } while (false)
+
 inline std::filesystem::path BinDir() {
   return CANHOST_BIN_DIR;
 }

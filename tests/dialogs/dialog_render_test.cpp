@@ -3,41 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <QWidget>
-#include <cstdlib>
-#include <filesystem>
 
 #include "dialogs/CCanSourceDlg.h"
 #include "dialogs/CCanStandardSrcDlg.h"
 #include "dialogs/DialogResources.h"
-#include "host/ui/CLibMgr.h"
 #include "host/ui/qt/QtUi.h"
 #include "sources/CCanStandardSource.h"
 #include "tests/source/ModuleRig.h"
+#include "tests/support/QtOffscreen.h"
 
 namespace plugin_test {
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    ui = std::make_unique<ui::qt::QtUi>(argc, argv);
-  }
-  void TearDown() override { ui.reset(); }
-  std::unique_ptr<ui::qt::QtUi> ui;
-  int argc = 1;
-  char arg0[20] = "dialog_render_test";
-  char* argv[2] = {arg0, nullptr};
-};
+[[maybe_unused]] const bool g_qt = testing_support::UseOffscreenQt("dialog_render_test");
 
-[[maybe_unused]] ::testing::Environment* const g_qt =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
-std::string Png(const std::string& name) {
-  const auto dir = testing_support::BinDir().parent_path() / "ui-png";
-  std::filesystem::create_directories(dir);
-  return (dir / name).string();
-}
+using testing_support::PngPath;
 
 // Every control of the template sits at its dialog-unit rectangle in the window's font.
 void ExpectTemplateGeometry(const CDialog3d& dlg, QWidget* window) {
@@ -71,7 +51,7 @@ TEST_F(DialogRender, CanBusDialog) {
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(window->windowTitle(), "CAN-Bus");
   ExpectTemplateGeometry(dlg, window);
-  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, Png("can_bus.png")));
+  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath("can_bus.png")));
   dlg.ClickButton(IDCANCEL);
   ui::qt::QtUi::ProcessEvents();
 }
@@ -90,13 +70,16 @@ TEST_F(DialogRender, StandardSourceDialog) {
     for (int i = 0; i < count; ++i)
       source.on_filtered_message(Message(id, {1, 2}));
   m_clock.advance_ms(1000);
+  source.fetch();  // publishes the counts the window shows
   dlg.refresh();
   ui::qt::QtUi::ProcessEvents();
+  EXPECT_EQ(dlg.m_idList.GetItemCount(), 5);
+  EXPECT_EQ(dlg.rate_text(), L"1000");
   QWidget* window = ui::qt::QtUi::Window(dlg);
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(window->windowTitle(), "CAN Standard Source");
   ExpectTemplateGeometry(dlg, window);
-  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, Png("standard_source.png")));
+  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath("standard_source.png")));
   dlg.close();
   ui::qt::QtUi::ProcessEvents();
 }

@@ -103,7 +103,7 @@ bool CCanStandardSource::fetch() {
     publish_stats_locked(true);
   }
   const std::uint32_t now = GetTickCount();
-  if (sum > 100 && now - m_lastSchedule > 1000) {
+  if (sum > kQuietCount && now - m_lastSchedule > kRefreshMs) {
     std::weak_ptr<CCanStandardSource*> alive = m_alive;
     CCentralMessageService::ScheduleMessage(
         [alive] {

@@ -27,6 +27,13 @@ class CCanStandardSource : public CCanSource, public IStandardSourceAccess {
                      XeCanDriverKvaser::fd_datarate_t fdData);
   ~CCanStandardSource() override;
 
+  // The dialog's traffic view is refreshed at least five times a second while traffic flows (with
+  // frames of 100 ms: every second frame), and never for a quiet bus: a refresh is due when more
+  // than kRefreshMs have passed since the last one and more than kQuietCount messages (100 a
+  // second) have been counted since the counts restarted.
+  static constexpr std::uint32_t kRefreshMs = 150;
+  static constexpr std::uint32_t kQuietCount = 15;
+
   // [any, at load] Sources built from now on get their window from the factory (null: none);
   // returns the previous factory.
   static StandardSourceDialogFactory set_dialog_factory(StandardSourceDialogFactory factory);

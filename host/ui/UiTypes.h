@@ -39,6 +39,9 @@ inline constexpr int VK_DELETE = 46;
 inline constexpr UINT LVIF_PARAM = 0x4;
 inline constexpr UINT LVIS_SELECTED = 0x2;
 inline constexpr int LVNI_SELECTED = 0x2;
+// Column widths computed from the content: the widest cell, or the wider of it and the title.
+inline constexpr int LVSCW_AUTOSIZE = -1;
+inline constexpr int LVSCW_AUTOSIZE_USEHEADER = -2;
 
 struct CRect {
   int left = 0;  // pixels from the parent's client origin

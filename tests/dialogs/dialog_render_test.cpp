@@ -2,7 +2,11 @@
 // template's dialog units put them, and a PNG of each under the build folder (ui-png/).
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
+#include <QScrollBar>
+#include <QTableView>
 #include <QWidget>
+#include <algorithm>
 
 #include "dialogs/CCanSourceDlg.h"
 #include "dialogs/CCanStandardSrcDlg.h"
@@ -33,6 +37,39 @@ void ExpectTemplateGeometry(const CDialog3d& dlg, QWidget* window) {
   }
 }
 
+// The CAN-Bus window opens as wide as its table's columns need: every column and every title and
+// cell text shows in full, no horizontal scroll bar; the controls keep the template's places, the
+// table stretched by the growth and the controls on the right moved by it.
+void ExpectWidenedToItsColumns(const CDialog3d& dlg, QWidget* window) {
+  const ui::DialogUnits units = CDialog3d::Units();
+  const CRect client = ui::ToPixels(units, 0, 0, dlg.Template()->cx, dlg.Template()->cy);
+  EXPECT_EQ(window->height(), client.Height());
+  const int dx = window->width() - client.Width();
+  EXPECT_GT(dx, 0);
+  for (const ui::ControlRes& res : dlg.Template()->controls) {
+    if (res.id == -1) continue;
+    CRect r = ui::ToPixels(units, res.x, res.y, res.cx, res.cy);
+    const bool keepsLeft =
+        res.id == can::IDC_SOURCE_LIST || res.id == can::IDC_ADD || res.id == can::IDC_REMOVE;
+    if (res.id != can::IDC_ADD && res.id != can::IDC_REMOVE) r.right += dx;
+    if (!keepsLeft) r.left += dx;
+    auto* w = window->findChild<QWidget*>(QString::number(res.id));
+    ASSERT_NE(w, nullptr) << res.id;
+    EXPECT_EQ(w->geometry(), QRect(r.left, r.top, r.Width(), r.Height())) << res.id;
+  }
+  auto* table = window->findChild<QTableView*>(QString::number(can::IDC_SOURCE_LIST));
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->horizontalScrollBar()->maximum(), 0);
+  const QFontMetrics metrics(table->font());
+  const QAbstractItemModel& model = *table->model();
+  for (int c = 0; c < model.columnCount(); ++c) {
+    int widest = metrics.horizontalAdvance(model.headerData(c, Qt::Horizontal).toString());
+    for (int r = 0; r < model.rowCount(); ++r)
+      widest = std::max(widest, metrics.horizontalAdvance(model.index(r, c).data().toString()));
+    EXPECT_GE(table->columnWidth(c), widest + 8) << "column " << c;
+  }
+}
+
 class DialogRender : public ModuleRig {
  protected:
   DialogRender() { Attach(); }
@@ -50,7 +87,7 @@ TEST_F(DialogRender, CanBusDialog) {
   QWidget* window = ui::qt::QtUi::Window(dlg);
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(window->windowTitle(), "CAN-Bus");
-  ExpectTemplateGeometry(dlg, window);
+  ExpectWidenedToItsColumns(dlg, window);
   EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath("can_bus.png")));
   dlg.ClickButton(IDCANCEL);
   ui::qt::QtUi::ProcessEvents();

@@ -3,6 +3,7 @@
 // in-place edits, combo choices and keys go to the model as a person's input, and which redraws
 // from the model when told.
 #include <QTableView>
+#include <vector>
 
 class CXListCtrl;
 class ListTableModel;
@@ -25,6 +26,7 @@ class QtListView : public QTableView {
  private:
   CXListCtrl& m_list;
   ListTableModel* m_model;
+  std::vector<int> m_widths;  // the model's column widths last applied
 };
 
 }  // namespace ui::qt

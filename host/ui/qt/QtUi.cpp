@@ -2,11 +2,13 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QStyle>
 #include <QTimer>
 #include <QWidget>
 
 #include "host/services/CCentralMessageService.h"
 #include "host/ui/CDialog3d.h"
+#include "host/ui/CXListCtrl.h"
 #include "host/ui/qt/QtDialogView.h"
 
 namespace ui::qt {
@@ -35,6 +37,12 @@ QtUi::QtUi(int& argc, char** argv) : m_app(std::make_unique<QApplication>(argc, 
   font.setPointSize(8);
   QApplication::setFont(font);
   CDialog3d::SetDialogUnits(UnitsOf(font));
+  QStyle* style = QApplication::style();
+  CXListCtrl::SetMeasure({[metrics = QFontMetrics(font)](const CString& text) {
+                            return metrics.horizontalAdvance(QString::fromStdWString(text.str()));
+                          },
+                          2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth) +
+                              style->pixelMetric(QStyle::PM_ScrollBarExtent)});
   CDialog3d::SetViewFactory([](CDialog3d& dialog) -> std::unique_ptr<IDialogView> {
     return std::make_unique<QtDialogView>(dialog);
   });
@@ -52,6 +60,7 @@ QtUi::~QtUi() {
   CCentralMessageService::SetWakeUp({});
   CDialog3d::SetViewFactory({});
   CDialog3d::SetDialogUnits(DialogUnits{});
+  CXListCtrl::SetMeasure({});
   QApplication::processEvents();
   m_app.reset();
 }

@@ -11,6 +11,7 @@
 #include "dialogs/CCanSourceDlg.h"
 #include "dialogs/CCanStandardSrcDlg.h"
 #include "dialogs/DialogResources.h"
+#include "host/ui/qt/QtDialogView.h"
 #include "host/ui/qt/QtUi.h"
 #include "sources/CCanStandardSource.h"
 #include "tests/source/ModuleRig.h"
@@ -119,6 +120,21 @@ TEST_F(DialogRender, StandardSourceDialog) {
   EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath("standard_source.png")));
   dlg.close();
   ui::qt::QtUi::ProcessEvents();
+}
+
+// A source goes with its dialog still open (the host closes while windows show): the window goes
+// without reading the dialog's lists, which are gone before the dialog's base takes the view down.
+TEST_F(DialogRender, WindowOfADialogDestroyedWhileOpenGoesQuietly) {
+  CCanStandardSource source(nullptr, 0, L"S", 0, false, BITRATE_500K, FD_ARBITRATION_500K,
+                            FD_DATA_1M);
+  {
+    CCanStandardSrcDlg dlg(source);
+    dlg.show();
+    ui::qt::QtUi::ProcessEvents();
+    ASSERT_NE(ui::qt::QtUi::Window(dlg), nullptr);
+  }
+  ui::qt::QtUi::ProcessEvents();
+  EXPECT_TRUE(ui::qt::QtDialogView::Open().empty());
 }
 
 }  // namespace

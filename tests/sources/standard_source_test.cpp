@@ -128,10 +128,14 @@ TEST_F(StandardSource, RefreshIsScheduledOnlyForBusyTrafficAndNotTooOften) {
   const auto total = static_cast<float>(kQuiet + 201);
   EXPECT_FLOAT_EQ(shares[0].second, static_cast<float>(kQuiet) / total * 100.0F);
   EXPECT_EQ(dialog.rate_text(), std::to_wstring((kQuiet + 201) * 1000 / (2 * kInterval + 1)));
-  // The dialog asked for the counts to restart at the next fetch.
+  // The dialog asked for the counts to restart from what it showed at the next fetch: what came
+  // in meanwhile counts toward the next refresh.
+  Receive(*s, 2, 7);
   s->fetch();
-  for (const auto& [id, stat] : s->stats_snapshot())
-    EXPECT_EQ(stat.count, 0u);
+  const auto stats = s->stats_snapshot();
+  ASSERT_EQ(stats.size(), 2u);
+  EXPECT_EQ(stats[0].second.count, 0u);
+  EXPECT_EQ(stats[1].second.count, 7u);
 }
 
 TEST_F(StandardSource, ScheduledRefreshOfADestroyedSourceDoesNothing) {

@@ -254,6 +254,10 @@ void QtListView::Sync() {
   viewport()->update();
 }
 
+void QtListView::Detach() {
+  setModel(nullptr);
+}
+
 void QtListView::mousePressEvent(QMouseEvent* event) {
   const QModelIndex index = indexAt(event->position().toPoint());
   const bool ctrl = event->modifiers() & Qt::ControlModifier;

@@ -17,6 +17,8 @@ class QtListView : public QTableView {
   // Redraws from the model: structure when rows or columns changed, else the cells in place (an
   // open in-place editor stays open).
   void Sync();
+  // Shows nothing and never reads the list again (it is going away).
+  void Detach();
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;

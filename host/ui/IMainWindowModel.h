@@ -21,6 +21,18 @@ struct ChannelRow {
   std::uint64_t waiting = 0;    // kept for a later frame
   std::uint64_t noRoom = 0;     // in time, dropped: the region near its time was full
   std::uint64_t overflow = 0;   // lost to a full queue on its way
+
+  // Adds the counts of `o` (a total row).
+  ChannelRow& operator+=(const ChannelRow& o) noexcept {
+    received += o.received;
+    delivered += o.delivered;
+    old += o.old;
+    future += o.future;
+    waiting += o.waiting;
+    noRoom += o.noRoom;
+    overflow += o.overflow;
+    return *this;
+  }
 };
 
 struct MeasurementSnapshot {

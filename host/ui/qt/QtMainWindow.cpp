@@ -47,15 +47,8 @@ QStringList Cells(const ChannelRow& r, const QString& channel) {
 
 ChannelRow Total(const std::vector<ChannelRow>& rows) {
   ChannelRow total;
-  for (const ChannelRow& r : rows) {
-    total.received += r.received;
-    total.delivered += r.delivered;
-    total.old += r.old;
-    total.noRoom += r.noRoom;
-    total.future += r.future;
-    total.waiting += r.waiting;
-    total.overflow += r.overflow;
-  }
+  for (const ChannelRow& r : rows)
+    total += r;
   return total;
 }
 

@@ -18,7 +18,7 @@ namespace {
 
 constexpr const wchar_t* kNone = L"\u2014";
 // Pixel widths of the columns in the dialog font, Column order.
-constexpr int kWidths[] = {78, 150, 170, 55, 70, 55, 120, 170};
+constexpr int kWidths[] = {70, 150, 170, 50, 65, 50, 160, 150};
 constexpr const wchar_t* kTitles[] = {
     L"Id",     L"Message", L"Signal",       L"Unit",
     L"Factor", L"Offset",  L"Multiplexing", L"Application signal"};
@@ -222,7 +222,9 @@ void CDbcSettingsDlg::ShowState() {
     state = L"No DBC file chosen.";
   else {
     const auto& db = m_model.File()->database;
-    state = Printf(L"%zu messages, %zu signals", db.messages.size(), rows.size());
+    state = Printf(L"%zu %ls, %zu %ls", db.messages.size(),
+                   db.messages.size() == 1 ? L"message" : L"messages", rows.size(),
+                   rows.size() == 1 ? L"signal" : L"signals");
     const auto diagnostics = m_model.Diagnostics();
     if (!diagnostics.empty())
       state +=

@@ -13,7 +13,7 @@ using XeCanAnalysis::CSequencerSettingsModel;
 namespace {
 
 // Pixel widths and titles of the columns, in the model's field order.
-constexpr int kWidths[] = {90, 75, 135, 105, 80};
+constexpr int kWidths[] = {90, 80, 140, 110, 110};
 constexpr const wchar_t* kTitles[] = {L"Kind", L"Identifier", L"Payload", L"Separation (st)",
                                       L"Block size (bs)"};
 static_assert(std::size(kWidths) == CSequencerSettingsModel::kFieldCount &&

@@ -1,22 +1,15 @@
 #include "host/cananalysis/CDbcSettingsModel.h"
 
-#include <mutex>
+#include "host/cananalysis/SettingsResponder.h"
 
 namespace XeCanAnalysis {
-namespace {
-std::mutex g_responderMutex;
-DbcSettingsResponder g_responder;
-}  // namespace
 
 DbcSettingsResponder SetDbcSettingsResponder(DbcSettingsResponder responder) {
-  std::lock_guard lock(g_responderMutex);
-  std::swap(g_responder, responder);
-  return responder;
+  return SettingsResponder<CDbcSettingsModel>::Set(std::move(responder));
 }
 
 DbcSettingsResponder CurrentDbcSettingsResponder() {
-  std::lock_guard lock(g_responderMutex);
-  return g_responder;
+  return SettingsResponder<CDbcSettingsModel>::Current();
 }
 
 CDbcSettingsModel::CDbcSettingsModel(const CString& decoderName,

@@ -1,17 +1,14 @@
 #include "host/cananalysis/CSequencerSettingsModel.h"
 
 #include <algorithm>
-#include <mutex>
 
+#include "host/cananalysis/SettingsResponder.h"
 #include "host/mfc/CString.h"
 #include "host/mfc/Text.h"
 #include "host/settings/FileIO.h"
 
 namespace XeCanAnalysis {
 namespace {
-
-std::mutex g_responderMutex;
-SequencerSettingsResponder g_responder;
 
 std::string Join(const std::vector<std::string_view>& words, std::size_t from) {
   std::string out;
@@ -44,14 +41,11 @@ CSequencerSettingsModel::Request RowOf(const std::vector<std::string_view>& word
 }  // namespace
 
 SequencerSettingsResponder SetSequencerSettingsResponder(SequencerSettingsResponder responder) {
-  std::lock_guard lock(g_responderMutex);
-  std::swap(g_responder, responder);
-  return responder;
+  return SettingsResponder<CSequencerSettingsModel>::Set(std::move(responder));
 }
 
 SequencerSettingsResponder CurrentSequencerSettingsResponder() {
-  std::lock_guard lock(g_responderMutex);
-  return g_responder;
+  return SettingsResponder<CSequencerSettingsModel>::Current();
 }
 
 CSequencerSettingsModel::CSequencerSettingsModel(std::filesystem::path file)

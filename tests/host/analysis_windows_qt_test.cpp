@@ -18,32 +18,15 @@
 #include "host/ui/qt/QtDialogView.h"
 #include "host/ui/qt/QtUi.h"
 #include "tests/host/DriverFixture.h"
+#include "tests/support/QtOffscreen.h"
 
 namespace {
 
 using namespace XeCanAnalysis;
 
-class QtEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    ui = std::make_unique<ui::qt::QtUi>(argc, argv);
-  }
-  void TearDown() override { ui.reset(); }
-  std::unique_ptr<ui::qt::QtUi> ui;
-  int argc = 1;
-  char arg0[32] = "analysis_windows_qt_test";
-  char* argv[2] = {arg0, nullptr};
-};
+CANHOST_QT_OFFSCREEN_TESTS();
 
-[[maybe_unused]] ::testing::Environment* const g_qt =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
-std::string Png(const std::string& name) {
-  const auto dir = testing_support::BinDir().parent_path() / "ui-png";
-  std::filesystem::create_directories(dir);
-  return (dir / name).string();
-}
+using testing_support::PngPath;
 
 // Once the modal window shows: `look` at it, then click `button`.
 void Answer(std::function<void(QWidget*)> look, int button) {
@@ -80,7 +63,7 @@ class DbcWindowQt : public ::testing::Test {
           EXPECT_TRUE(window->isModal());
           EXPECT_GE(window->width(), 700);
           EXPECT_GE(Table(window, analysisui::kDbcList)->model()->rowCount(), minRows);
-          EXPECT_TRUE(ui::qt::QtUi::SavePng(window, Png(png)));
+          EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath(png)));
         },
         IDCANCEL);
     decoder.CallSettingsDialog();
@@ -111,7 +94,7 @@ TEST_F(DbcWindowQt, RefusedFileIsShownWithItsLine) {
     const QString state =
         window->findChild<QLabel*>(QString::number(analysisui::kDbcStatus))->text();
     EXPECT_TRUE(state.contains(QStringLiteral("bad.dbc:2:"))) << state.toStdString();
-    EXPECT_TRUE(ui::qt::QtUi::SavePng(window, Png("dbc_settings_refused.png")));
+    EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath("dbc_settings_refused.png")));
     looked = true;
     ui::qt::QtDialogView::Top()->Click(IDCANCEL);
   });
@@ -139,7 +122,7 @@ TEST_F(SequencerWindowQt, RequestListIsShownWithItsProblemAndSavedByOk) {
   Answer(
       [](QWidget* window) {
         EXPECT_EQ(Table(window, analysisui::kSeqList)->model()->rowCount(), 4);
-        EXPECT_TRUE(ui::qt::QtUi::SavePng(window, Png("sequencer_settings.png")));
+        EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath("sequencer_settings.png")));
       },
       IDOK);
   tester.ChangeSettings();

@@ -28,6 +28,8 @@ inline constexpr UINT NM_CLICK = static_cast<UINT>(-2);
 inline constexpr UINT LVN_KEYDOWN = static_cast<UINT>(-155);
 // Button notification (WM_COMMAND high word).
 inline constexpr UINT BN_CLICKED = 0;
+// Edit notification (WM_COMMAND high word): the person changed the text.
+inline constexpr UINT EN_CHANGE = 0x0300;
 
 // Virtual keys.
 inline constexpr int VK_RETURN = 0x0D;

@@ -221,6 +221,8 @@ void DbcLexer::ScanString(DbcToken& token) {
   std::string value;
   std::size_t p = open + 1;
   bool closed = false;
+  // Without this, a text of lines like \" would scan to its end from every line.
+  if (m_openToEnd != std::string_view::npos && open > m_openToEnd) p = m_text.size();
   while (p < m_text.size()) {
     const char c = m_text[p];
     if (c == '\\' && (At(p + 1) == '"' || At(p + 1) == '\\')) {
@@ -261,6 +263,7 @@ void DbcLexer::ScanString(DbcToken& token) {
     // the statements below it are still read.
     m_diagnostics.push_back({DbcSeverity::Error, openLine,
                              static_cast<int>(open - openLineStart) + 1, "unterminated string"});
+    if (m_openToEnd == std::string_view::npos) m_openToEnd = open;
     m_line = openLine;
     m_lineStart = openLineStart;
     p = open + 1;

@@ -70,6 +70,10 @@ class DbcLexer {
   int m_line = 1;
   std::size_t m_lineStart = 0;
   int m_lastTokenLine = 0;
+  // The first quote whose string was found to run to the end of the text, npos before. Every
+  // quote after it was read inside that string as an escaped one, and a string opened there
+  // reads on exactly as that one did: it runs to the end too, without a scan.
+  std::size_t m_openToEnd = std::string_view::npos;
   DbcToken m_next;
   std::vector<DbcDiagnostic> m_diagnostics;
 };

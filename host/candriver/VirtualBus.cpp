@@ -1,6 +1,7 @@
 #include "host/candriver/VirtualBus.h"
 
 #include <algorithm>
+#include <new>
 
 #include "host/candriver/VirtualPort.h"
 #include "host/services/HostClock.h"
@@ -8,7 +9,10 @@
 namespace XeCanDriverKvaser::detail {
 
 VirtualBus::VirtualBus(std::string name, std::vector<TrafficGenerator> generators)
-    : m_name(std::move(name)), m_generators(std::move(generators)), m_schedule(m_generators) {}
+    : m_name(std::move(name)),
+      m_generators(std::move(generators)),
+      m_schedule(m_generators),
+      m_ring(kInitialRing) {}
 
 void VirtualBus::Join(VirtualPort& port) {
   std::lock_guard lock(m_mutex);
@@ -17,7 +21,6 @@ void VirtualBus::Join(VirtualPort& port) {
   if (FindLocked(port)) return;
   if (m_members.empty()) {
     // A bus nobody is on carries nothing: it starts afresh with its first node.
-    m_ring.clear();
     m_total = 0;
     m_overwrittenSeen = 0;
     m_schedule.Start(now, port.params());
@@ -58,20 +61,40 @@ bool VirtualBus::Hears(const Member& member, const BusFrame& frame) noexcept {
   return frame.params.SameBus(params);
 }
 
+// The frames the slowest receiving member has not read are kept; when they fill the ring it
+// doubles, and at the bound (or without memory to grow) the oldest is overwritten. A handle with
+// no controller (the source module's clock handle) keeps nothing.
 void VirtualBus::PushLocked(const BusFrame& frame) noexcept {
-  if (m_ring.size() < kReceiveQueue) {
-    m_ring.push_back(frame);
-  } else {
-    const std::uint64_t oldest = m_total - kReceiveQueue;
-    const BusFrame& gone = m_ring[oldest % kReceiveQueue];
+  std::uint64_t unread = m_total;
+  for (Member& m : m_members) {
+    if (m.port->receiving())
+      unread = std::min(unread, m.cursor);
+    else
+      m.cursor = std::max(m.cursor, m_total + 1);
+  }
+  if (m_total - unread >= m_ring.size() && !(m_ring.size() < kReceiveQueue && GrowLocked())) {
+    const std::uint64_t oldest = m_total - m_ring.size();
+    const BusFrame& gone = Slot(oldest);
     for (Member& m : m_members) {
       if (m.cursor != oldest) continue;
       if (m.port->receiving() && Hears(m, gone)) ++m.lost;
       ++m.cursor;
     }
-    m_ring[m_total % kReceiveQueue] = frame;
   }
+  Slot(m_total) = frame;
   ++m_total;
+}
+
+bool VirtualBus::GrowLocked() noexcept {
+  try {
+    std::vector<BusFrame> bigger(m_ring.size() * 2);
+    for (std::uint64_t s = m_total - m_ring.size(); s < m_total; ++s)
+      bigger[s & (bigger.size() - 1)] = Slot(s);
+    m_ring.swap(bigger);
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
 }
 
 void VirtualBus::AdvanceLocked(std::int64_t nowNs) noexcept {
@@ -96,7 +119,7 @@ VirtualBus::Fetched VirtualBus::Fetch(const VirtualPort& port, CanMessage* out,
   if (!member) return fetched;  // off bus: nothing is due
   std::size_t n = 0;
   while (n < capacity && member->cursor < m_total) {
-    const BusFrame& frame = m_ring[member->cursor++ % kReceiveQueue];
+    const BusFrame& frame = Slot(member->cursor++);
     if (!Hears(*member, frame)) continue;
     out[n] = frame.message;
     out[n].channel = port.channel();
@@ -107,7 +130,7 @@ VirtualBus::Fetched VirtualBus::Fetch(const VirtualPort& port, CanMessage* out,
   fetched.result.lost = member->lost;
   member->lost = 0;
   if (member->cursor < m_total) {
-    fetched.result.through = m_ring[member->cursor % kReceiveQueue].endNs - 1;
+    fetched.result.through = Slot(member->cursor).endNs - 1;
     fetched.nextNs = now;
   } else {
     fetched.result.through = now;

@@ -7,10 +7,12 @@
 // traffic generators configured for it, at the rates of the first node that went on bus; every
 // node hears them (CAN FD ones only nodes opened in CAN FD mode).
 //
-// Frames that have gone over the bus are kept in one ring of kReceiveQueue frames that every
-// member reads at its own pace; a member that falls further behind loses the oldest (counted per
-// member, reported with its next Fetch). The timeline advances whenever a member fetches or
-// sends, up to the host clock's time.
+// Frames that have gone over the bus are kept in one ring that every member reads at its own
+// pace. The ring holds what the slowest member has not read yet: it starts small and doubles when
+// a member falls behind, up to kReceiveQueue frames; a member that falls further behind loses the
+// oldest (counted per member, reported with its next Fetch). The timeline advances whenever a
+// member fetches or sends, up to the host clock's time.
+#include <bit>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -28,6 +30,10 @@ class VirtualPort;
 class VirtualBus {
  public:
   static constexpr std::size_t kReceiveQueue = 32768;
+  // Members that keep up need a few batches of a busy bus; a power of two, as the bound is.
+  static constexpr std::size_t kInitialRing = 256;
+  static_assert(std::has_single_bit(kReceiveQueue) && std::has_single_bit(kInitialRing) &&
+                kInitialRing <= kReceiveQueue);
 
   // What a Fetch found besides the frames.
   struct Fetched {
@@ -66,6 +72,8 @@ class VirtualBus {
   static bool Hears(const Member& member, const BusFrame& frame) noexcept;
   void AdvanceLocked(std::int64_t nowNs) noexcept;
   void PushLocked(const BusFrame& frame) noexcept;
+  bool GrowLocked() noexcept;
+  BusFrame& Slot(std::uint64_t seq) noexcept { return m_ring[seq & (m_ring.size() - 1)]; }
   Member* FindLocked(const VirtualPort& port) noexcept;
 
   const std::string m_name;
@@ -74,7 +82,7 @@ class VirtualBus {
   // Guarded by m_mutex.
   BusSchedule m_schedule;
   std::vector<Member> m_members;
-  std::vector<BusFrame> m_ring;  // frame s at index s % kReceiveQueue; grows up to the bound
+  std::vector<BusFrame> m_ring;  // frame s at Slot(s); a power of two up to kReceiveQueue
   std::uint64_t m_total = 0;     // frames pushed into the ring
   std::uint64_t m_overwrittenSeen = 0;
   host::LogThrottle m_overwrites;

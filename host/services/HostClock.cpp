@@ -1,6 +1,7 @@
 #include "host/services/HostClock.h"
 
 #include <chrono>
+#include <limits>
 
 namespace host {
 
@@ -25,6 +26,15 @@ bool SteadyClock::sleep_until(std::int64_t deadline_ns, const std::atomic<bool>&
   std::unique_lock lock(m_mutex);
   m_cv.wait_until(lock, deadline, [&] { return cancel.load(); });
   return now_ns() >= deadline_ns;
+}
+
+// Times too far ahead to be represented are never reached: the latest time point stands for them.
+bool SteadyClock::steady_time(std::int64_t ns,
+                              std::chrono::steady_clock::time_point& out) const noexcept {
+  const std::int64_t room = std::numeric_limits<std::int64_t>::max() - m_epoch;
+  out = ns >= room ? std::chrono::steady_clock::time_point::max()
+                   : std::chrono::steady_clock::time_point(std::chrono::nanoseconds(ns + m_epoch));
+  return true;
 }
 
 void SteadyClock::notify_waiters() {

@@ -8,6 +8,7 @@
 //   GetTickCount()  = now_ns / 1'000'000, wraps at 2^32 ms
 //   UsbTicks()      = now_ns / 125'000    (125 µs ticks of the time machine)
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -25,6 +26,13 @@ class Clock {
   virtual bool sleep_until(std::int64_t deadline_ns, const std::atomic<bool>& cancel) = 0;
   // [any] Wakes every sleeper so that it checks its cancel flag again.
   virtual void notify_waiters() = 0;
+  // [any] For a clock that follows std::chrono::steady_clock: the steady time of `ns`, so that a
+  // thread can wait on a condition variable of its own rather than on the clock's shared one.
+  // False for a clock that moves only when told: its sleepers must use sleep_until.
+  virtual bool steady_time(std::int64_t /*ns*/,
+                           std::chrono::steady_clock::time_point& /*out*/) const noexcept {
+    return false;
+  }
 };
 
 // Production clock: std::chrono::steady_clock, epoch at construction.
@@ -34,6 +42,8 @@ class SteadyClock final : public Clock {
   std::int64_t now_ns() const noexcept override;
   bool sleep_until(std::int64_t deadline_ns, const std::atomic<bool>& cancel) override;
   void notify_waiters() override;
+  bool steady_time(std::int64_t ns,
+                   std::chrono::steady_clock::time_point& out) const noexcept override;
 
  private:
   std::int64_t m_epoch;

@@ -175,5 +175,26 @@ TEST_F(VirtualBus, ThrowingMonitorIsReportedWithItsMessageOnceASecond) {
   EXPECT_EQ(Logged(L"candriver: a read monitor of 'CAN 0' threw 1000 times, the last: boom"), 2u);
 }
 
+// A handle without a controller (the source module's clock handle) keeps nothing for later: a
+// controller attached afterwards hears only what the bus carries from then on.
+TEST_F(VirtualBus, HandleWithoutControllerKeepsNoFrames) {
+  CanIo late(0), sender(1);
+  ASSERT_TRUE(OnBus(late) && OnBus(sender));
+  for (std::uint8_t i = 0; i < 3; ++i) {
+    ASSERT_TRUE(sender.Send(Message(0x100, {i})));
+    SetTime(Now() + kOneByteNs);
+  }
+  detail::CanDriver::Get().Bus("default")->Statistics();  // the bus has carried all three
+  CanControl control(L"late", late);
+  Collector received(control);
+  ASSERT_TRUE(WaitUntilDelivered());
+  EXPECT_TRUE(received.messages().empty());
+  ASSERT_TRUE(sender.Send(Message(0x100, {9})));
+  SetTime(Now() + kOneByteNs);
+  ASSERT_TRUE(WaitUntilDelivered());
+  ASSERT_EQ(received.messages().size(), 1u);
+  EXPECT_EQ(received.messages()[0].data[0], 9);
+}
+
 }  // namespace
 }  // namespace driver_test

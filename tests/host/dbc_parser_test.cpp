@@ -35,6 +35,10 @@ TEST(DbcLexer, HeaderExamples) {
   EXPECT_EQ(Tokens("CM_ \"x\"; // note"), (V{"CM_", "\"x\"", ";"}));
   EXPECT_EQ(Tokens("\"open"), (V{"\"open\"", "!unterminated string"}));
   EXPECT_EQ(Tokens("\"open\nBO_ 1"), (V{"\"open\"", "BO_", "1", "!unterminated string"}));
+  // Each line's quote opens a string whose other quotes are all escaped: each ends at its line.
+  EXPECT_EQ(Tokens("\\\"a\n\\\"b\\\"\n\\\"c"),
+            (V{"\\", "\"a\"", "\\", "\"b\\\"\"", "\\", "\"c\"", "!unterminated string",
+               "!unterminated string", "!unterminated string"}));
 }
 
 TEST(DbcLexer, PositionsSurviveBomCrlfTabsAndMultiLineStrings) {

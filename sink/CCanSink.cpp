@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "frame/CanBusSource.h"
+#include "host/module/HostConstants.h"
 #include "host/slowsampling/CAsyncSource.h"
 #include "sink/CCanDbcDecoder.h"
 
@@ -15,6 +16,8 @@ const CanBusSource* AsCanSource(SlowSampling::CAsyncSource* source) {
   return dynamic_cast<const CanBusSource*>(source);
 }
 
+SinkDialogFactory g_dialogFactory = nullptr;
+
 }  // namespace
 
 std::set<CRuntimeClass*>& CCanSink::decoder_classes() {
@@ -23,6 +26,7 @@ std::set<CRuntimeClass*>& CCanSink::decoder_classes() {
 }
 
 CCanSink::CCanSink() {
+  if (g_dialogFactory) m_dlg = g_dialogFactory(*this);
   decoder_classes().insert(RUNTIME_CLASS(CCanDbcDecoder));
 }
 
@@ -30,6 +34,47 @@ CCanSink::~CCanSink() {
   for (auto& [channel, decoder] : m_decoders)
     delete decoder;
   m_decoders.clear();
+  m_dlg.reset();
+}
+
+SinkDialogFactory CCanSink::set_dialog_factory(SinkDialogFactory factory) {
+  std::swap(g_dialogFactory, factory);
+  return factory;
+}
+
+BOOL CCanSink::Create(const CString& name, CModule* parent) {
+  const BOOL result = CSlowSinkPlugin::Create(name, parent);
+  CCommandDispatcher& dispatcher = CommandDispatcher();
+  dispatcher.AddClient(
+      mcStartAudioSources, this, [this](const CString&, void*) { return on_acquisition(true); },
+      name, nullptr);
+  dispatcher.AddClient(
+      mcStopAudioSources, this, [this](const CString&, void*) { return on_acquisition(false); },
+      name, nullptr);
+  return result;
+}
+
+int CCanSink::on_acquisition(bool running) {
+  m_running = running;
+  if (m_dlg) m_dlg->refresh();
+  return 0;
+}
+
+void CCanSink::ShowSettingsDialog() {
+  if (m_dlg) m_dlg->show();
+}
+
+std::vector<SinkChannel> CCanSink::channels() const {
+  // The first attached source of a channel names it.
+  std::map<int, CString> names;
+  for (SlowSampling::CAsyncSource* source : m_sources)
+    if (const CanBusSource* can = AsCanSource(source))
+      names.try_emplace(can->bus_channel(), source->name());
+  std::vector<SinkChannel> rows;
+  for (const auto& [channel, decoder] : m_decoders)
+    if (const auto name = names.find(channel); name != names.end())
+      rows.push_back({channel, name->second, decoder});
+  return rows;
 }
 
 bool CCanSink::accepts_src(SlowSampling::CAsyncSource* source) {
@@ -97,7 +142,7 @@ void CCanSink::sync_signals() {
 }
 
 void CCanSink::apply_settings() {
-  m_timeout = m_editTimeout;
+  if (m_dlg) m_timeout = m_dlg->timeout();
   sync_signals();
   write_params();
   for (auto& [channel, decoder] : m_decoders)

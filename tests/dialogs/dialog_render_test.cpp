@@ -6,11 +6,16 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "dialogs/CCanSequencerDlg.h"
+#include "dialogs/CCanSinkDlg.h"
 #include "dialogs/CCanSourceDlg.h"
 #include "dialogs/CCanStandardSrcDlg.h"
 #include "dialogs/DialogResources.h"
 #include "host/ui/CLibMgr.h"
 #include "host/ui/qt/QtUi.h"
+#include "sink/CCanDbcDecoder.h"
+#include "sink/CCanSink.h"
+#include "sources/CCanObdProbe.h"
 #include "sources/CCanStandardSource.h"
 #include "tests/source/ModuleRig.h"
 
@@ -98,6 +103,43 @@ TEST_F(DialogRender, StandardSourceDialog) {
   ExpectTemplateGeometry(dlg, window);
   EXPECT_TRUE(ui::qt::QtUi::SavePng(window, Png("standard_source.png")));
   dlg.close();
+  ui::qt::QtUi::ProcessEvents();
+}
+
+TEST_F(DialogRender, CanDecodingDialog) {
+  Add(0, true, L"Powertrain");
+  Add(2, true, L"Body");
+  CCanSink sink;
+  sink.Create(L"CCanSink", nullptr);
+  for (CCanSource* source : Sources())
+    sink.add_src(source);
+  sink.set_decoder(0, RUNTIME_CLASS(CCanDbcDecoder));
+  ASSERT_NE(sink.dialog(), nullptr);
+  sink.dialog()->set_timeout(5);
+  sink.ShowSettingsDialog();
+  auto& dlg = dynamic_cast<CCanSinkDlg&>(*sink.dialog());
+  ui::qt::QtUi::ProcessEvents();
+  QWidget* window = ui::qt::QtUi::Window(dlg);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(window->windowTitle(), "CAN Decoding");
+  ExpectTemplateGeometry(dlg, window);
+  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, Png("can_decoding.png")));
+  dlg.ClickButton(IDCANCEL);
+  ui::qt::QtUi::ProcessEvents();
+}
+
+TEST_F(DialogRender, SequencerDialog) {
+  CCanObdProbe source(nullptr, 2, L"OBD", 0, false, BITRATE_500K, FD_ARBITRATION_500K, FD_DATA_1M);
+  source.apply_settings({20, true, false});
+  CCanSequencerDlg dlg(source);
+  dlg.show();
+  ui::qt::QtUi::ProcessEvents();
+  QWidget* window = ui::qt::QtUi::Window(dlg);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(window->windowTitle(), "CAN Sequencer");
+  ExpectTemplateGeometry(dlg, window);
+  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, Png("can_sequencer.png")));
+  dlg.ClickButton(IDCANCEL);
   ui::qt::QtUi::ProcessEvents();
 }
 

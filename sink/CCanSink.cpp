@@ -6,6 +6,7 @@
 #include "frame/CanBusSource.h"
 #include "host/module/HostConstants.h"
 #include "host/slowsampling/CAsyncSource.h"
+#include "host/slowsampling/CSourceInfo.h"
 #include "sink/CCanDbcDecoder.h"
 
 IMPLEMENT_DYNCREATE(CCanSink, CSlowSinkPlugin)
@@ -14,6 +15,13 @@ namespace {
 
 const CanBusSource* AsCanSource(SlowSampling::CAsyncSource* source) {
   return dynamic_cast<const CanBusSource*>(source);
+}
+
+// The host keeps a source attached after its module released it (a row removed in the CAN-Bus
+// dialog while the sink lives); the configuration reads only sources still signed in.
+bool SignedIn(const SlowSampling::CAsyncSource* source) {
+  const auto live = SlowSampling::CSourceInfo::SourceInfo().sources();
+  return std::find(live.begin(), live.end(), source) != live.end();
 }
 
 SinkDialogFactory g_dialogFactory = nullptr;
@@ -68,7 +76,7 @@ std::vector<SinkChannel> CCanSink::channels() const {
   // The first attached source of a channel names it.
   std::map<int, CString> names;
   for (SlowSampling::CAsyncSource* source : m_sources)
-    if (const CanBusSource* can = AsCanSource(source))
+    if (const CanBusSource* can = SignedIn(source) ? AsCanSource(source) : nullptr)
       names.try_emplace(can->bus_channel(), source->name());
   std::vector<SinkChannel> rows;
   for (const auto& [channel, decoder] : m_decoders)
@@ -115,7 +123,7 @@ CCanSink::DecoderTable::iterator CCanSink::set_decoder(int channel, CRuntimeClas
 
 void CCanSink::sync_signals() {
   for (SlowSampling::CAsyncSource* source : m_sources) {
-    const CanBusSource* can = AsCanSource(source);
+    const CanBusSource* can = SignedIn(source) ? AsCanSource(source) : nullptr;
     if (can == nullptr) continue;
     const auto decoder = m_decoders.find(can->bus_channel());
     const auto entry = m_sourceTable.find(source->id());

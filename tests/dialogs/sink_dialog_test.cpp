@@ -62,7 +62,7 @@ class SinkDialog : public SinkRig {
 
 TEST_F(SinkDialog, ShowsAChannelPerAttachedSourceNamedAfterTheFirst) {
   Source(2, L"Body");
-  Source(0, L"Powertrain");
+  FakeCanSource& powertrain = Source(0, L"Powertrain");
   Source(2, L"Body again");
   m_sink.set_decoder(0, RUNTIME_CLASS(CCanDbcDecoder));
   m_sink.set_decoder(5, RUNTIME_CLASS(CCanDbcDecoder));  // a stored choice without a source
@@ -94,6 +94,13 @@ TEST_F(SinkDialog, ShowsAChannelPerAttachedSourceNamedAfterTheFirst) {
   dlg.m_list.Click(0, kSettings);
   XeCanAnalysis::SetDbcSettingsResponder(previous);
   EXPECT_EQ(opened, 1);
+
+  // A source its module released (removed in the CAN-Bus dialog) is no longer listed.
+  dlg.ClickButton(IDCANCEL);
+  SlowSampling::CSourceInfo::release(&powertrain);
+  Open();
+  ASSERT_EQ(dlg.m_list.GetItemCount(), 1);
+  EXPECT_EQ(dlg.m_list.GetItemText(0, kName), L"Body");
 }
 
 TEST_F(SinkDialog, ApplyChoosesReplacesAndRemovesDecoders) {

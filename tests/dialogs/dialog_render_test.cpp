@@ -58,6 +58,18 @@ void ExpectTemplateGeometry(const CDialog3d& dlg, QWidget* window) {
   }
 }
 
+// The open dialog's window: its title, the template geometry, and its picture; then Cancel.
+void ExpectRenderedAndSave(CDialog3d& dlg, const char* title, const std::string& png) {
+  ui::qt::QtUi::ProcessEvents();
+  QWidget* window = ui::qt::QtUi::Window(dlg);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(window->windowTitle(), title);
+  ExpectTemplateGeometry(dlg, window);
+  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, Png(png)));
+  dlg.CloseByFrame();
+  ui::qt::QtUi::ProcessEvents();
+}
+
 class DialogRender : public ModuleRig {
  protected:
   DialogRender() { Attach(); }
@@ -71,14 +83,7 @@ TEST_F(DialogRender, CanBusDialog) {
   CCanSourceDlg dlg(m_module);
   dlg.ShowDialog();
   dlg.m_list.Click(1, 2);
-  ui::qt::QtUi::ProcessEvents();
-  QWidget* window = ui::qt::QtUi::Window(dlg);
-  ASSERT_NE(window, nullptr);
-  EXPECT_EQ(window->windowTitle(), "CAN-Bus");
-  ExpectTemplateGeometry(dlg, window);
-  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, Png("can_bus.png")));
-  dlg.ClickButton(IDCANCEL);
-  ui::qt::QtUi::ProcessEvents();
+  ExpectRenderedAndSave(dlg, "CAN-Bus", "can_bus.png");
 }
 
 TEST_F(DialogRender, StandardSourceDialog) {
@@ -96,14 +101,7 @@ TEST_F(DialogRender, StandardSourceDialog) {
       source.on_filtered_message(Message(id, {1, 2}));
   m_clock.advance_ms(1000);
   dlg.refresh();
-  ui::qt::QtUi::ProcessEvents();
-  QWidget* window = ui::qt::QtUi::Window(dlg);
-  ASSERT_NE(window, nullptr);
-  EXPECT_EQ(window->windowTitle(), "CAN Standard Source");
-  ExpectTemplateGeometry(dlg, window);
-  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, Png("standard_source.png")));
-  dlg.close();
-  ui::qt::QtUi::ProcessEvents();
+  ExpectRenderedAndSave(dlg, "CAN Standard Source", "standard_source.png");
 }
 
 TEST_F(DialogRender, CanDecodingDialog) {
@@ -118,14 +116,7 @@ TEST_F(DialogRender, CanDecodingDialog) {
   sink.dialog()->set_timeout(5);
   sink.ShowSettingsDialog();
   auto& dlg = dynamic_cast<CCanSinkDlg&>(*sink.dialog());
-  ui::qt::QtUi::ProcessEvents();
-  QWidget* window = ui::qt::QtUi::Window(dlg);
-  ASSERT_NE(window, nullptr);
-  EXPECT_EQ(window->windowTitle(), "CAN Decoding");
-  ExpectTemplateGeometry(dlg, window);
-  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, Png("can_decoding.png")));
-  dlg.ClickButton(IDCANCEL);
-  ui::qt::QtUi::ProcessEvents();
+  ExpectRenderedAndSave(dlg, "CAN Decoding", "can_decoding.png");
 }
 
 TEST_F(DialogRender, SequencerDialog) {
@@ -133,14 +124,7 @@ TEST_F(DialogRender, SequencerDialog) {
   source.apply_settings({20, true, false});
   CCanSequencerDlg dlg(source);
   dlg.show();
-  ui::qt::QtUi::ProcessEvents();
-  QWidget* window = ui::qt::QtUi::Window(dlg);
-  ASSERT_NE(window, nullptr);
-  EXPECT_EQ(window->windowTitle(), "CAN Sequencer");
-  ExpectTemplateGeometry(dlg, window);
-  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, Png("can_sequencer.png")));
-  dlg.ClickButton(IDCANCEL);
-  ui::qt::QtUi::ProcessEvents();
+  ExpectRenderedAndSave(dlg, "CAN Sequencer", "can_sequencer.png");
 }
 
 }  // namespace

@@ -194,7 +194,9 @@ bool CDialog3d::TypeText(int id, const wchar_t* text) {
     return false;
   if ((w->Style() & ui::kDigitsOnly) && std::wcsspn(text, L"0123456789") != std::wcslen(text))
     return false;
+  if (w->GetWindowTextW() == text) return true;
   w->SetWindowTextW(text);
+  SendMessage(WM_COMMAND, static_cast<WPARAM>(id & 0xFFFF) | (WPARAM{EN_CHANGE} << 16), 0);
   return true;
 }
 

@@ -8,6 +8,7 @@
 #include "host/module/ModuleRegistry.h"
 #include "host/settings/PrWin.h"
 #include "host/slowsampling/CSlowSinkPlugin.h"
+#include "host/slowsampling/CSourceInfo.h"
 
 namespace app {
 
@@ -26,6 +27,7 @@ bool UiSession::Create(const std::string& pluginPath, std::string& error) {
   }
   m_sink = host::ModuleRegistry::Instance().Create(CString(kSinkName));
   if (m_sink && !m_sink->Create(CString(kSinkName), nullptr)) m_sink.reset();
+  BindSink();
   Publish(false);
   return true;
 }
@@ -42,6 +44,14 @@ void UiSession::ShowSettings(std::size_t index) {
     m_host.ShowSettingsDialog();
   else if (index == 1 && m_sink)
     m_sink->ShowSettingsDialog();
+}
+
+void UiSession::BindSink() {
+  auto* sink = dynamic_cast<CSlowSinkPlugin*>(m_sink.get());
+  if (sink == nullptr) return;
+  for (SlowSampling::CAsyncSource* source : SlowSampling::CSourceInfo::SourceInfo().sources())
+    if (source->plugin() == m_host.Plugin() && sink->accepts_src(source)) sink->add_src(source);
+  sink->read_params();
 }
 
 bool UiSession::Start(std::string& error) {

@@ -32,6 +32,10 @@ class UiSession : public ui::IMainWindowModel {
   bool Close(std::string& error) override;
 
  private:
+  // [ui] Binds the module's sources to the sink, then has it read its settings (so the stored
+  // decoder choices survive the binding); its "CAN Decoding" window lists them. Sources the
+  // CAN-Bus dialog adds later are not bound.
+  void BindSink();
   // [processing] The frame loop until Stop.
   void Measure();
   // [processing] or [ui] while stopped: publishes the module's statistics.

@@ -32,18 +32,51 @@ constexpr ui::ControlRes kStandardSourceControls[] = {
     {ID_APPLY_NOW, ControlKind::Button, L"Apply", 223, 226, 50, 14},
 };
 
+constexpr ui::ControlRes kCanDecodingControls[] = {
+    {IDC_CHANNEL_LIST, ControlKind::ListView, L"", 7, 7, 187, 49},
+    {IDC_TIMEOUT_LABEL, ControlKind::Static, L"Time-out for message update (s):", 7, 66, 108, 8},
+    {IDC_TIMEOUT, ControlKind::Edit, L"", 123, 63, 30, 14, ui::kRightAligned | ui::kDigitsOnly},
+    {IDOK, ControlKind::DefaultButton, L"OK", 38, 84, 50, 14},
+    {IDCANCEL, ControlKind::Button, L"Cancel", 91, 84, 50, 14},
+    {ID_APPLY_NOW, ControlKind::Button, L"Apply", 144, 84, 50, 14},
+};
+
+// The groups come first so that the controls inside them are drawn over their frames.
+constexpr ui::ControlRes kSequencerControls[] = {
+    {-1, ControlKind::GroupBox, L"Regular action", 7, 7, 186, 44},
+    {-1, ControlKind::GroupBox, L"Singular action", 7, 56, 186, 38},
+    {IDC_REGULAR_ACTIVE, ControlKind::CheckBox, L"Active", 15, 19, 60, 10},
+    {-1, ControlKind::Static, L"Timer resolution (ms):", 15, 35, 84, 8},
+    {IDC_TIMER, ControlKind::Edit, L"", 103, 32, 40, 14, ui::kRightAligned},
+    {IDC_EXECUTE_AT_START, ControlKind::CheckBox, L"Execute at start", 15, 72, 74, 10},
+    {IDC_ONE_SHOT, ControlKind::Button, L"One shot", 95, 70, 45, 14},
+    {IDC_OPTIONS, ControlKind::Button, L"Options...", 144, 70, 45, 14},
+    {IDOK, ControlKind::DefaultButton, L"OK", 35, 102, 50, 14},
+    {IDCANCEL, ControlKind::Button, L"Cancel", 89, 102, 50, 14},
+    {ID_APPLY_NOW, ControlKind::Button, L"Apply", 143, 102, 50, 14},
+};
+
 constexpr ui::DialogRes kDialogs[] = {
     {IDD_CAN_BUS, L"CAN-Bus", 231, 143, kCanBusControls},
+    {IDD_CAN_DECODING, L"CAN Decoding", 201, 105, kCanDecodingControls},
+    {IDD_SEQUENCER, L"CAN Sequencer", 200, 123, kSequencerControls},
     {IDD_STANDARD_SOURCE, L"CAN Standard Source", 280, 247, kStandardSourceControls},
 };
 
 constexpr ui::StringRes kStrings[] = {
-    {IDS_ACTIVE, L"Active"},           {IDS_NAME, L"Name"},
-    {IDS_CHANNEL, L"Channel"},         {IDS_ID, L"ID"},
-    {IDS_SETTINGS, L"Settings"},       {IDS_TYPE, L"Type"},
-    {IDS_FREQUENCY, L"Frequency"},     {IDS_START_ID, L"Start ID"},
-    {IDS_STOP_ID, L"Stop ID"},         {IDS_BITRATE, L"Bitrate"},
-    {IDS_FD_DATARATE, L"FD Datarate"}, {IDS_FD_CHANNEL, L"FD Channel"},
+    {IDS_ACTIVE, L"Active"},
+    {IDS_NAME, L"Name"},
+    {IDS_CHANNEL, L"Channel"},
+    {IDS_ID, L"ID"},
+    {IDS_DECODER, L"Decoder"},
+    {IDS_SETTINGS, L"Settings"},
+    {IDS_TYPE, L"Type"},
+    {IDS_FREQUENCY, L"Frequency"},
+    {IDS_START_ID, L"Start ID"},
+    {IDS_STOP_ID, L"Stop ID"},
+    {IDS_BITRATE, L"Bitrate"},
+    {IDS_FD_DATARATE, L"FD Datarate"},
+    {IDS_FD_CHANNEL, L"FD Channel"},
 };
 
 // Attaches the resources to this library's extension module while the library is loaded.

@@ -5,12 +5,15 @@
 #include <memory>
 #include <optional>
 
+#include "dialogs/CCanSequencerDlg.h"
+#include "dialogs/CCanSinkDlg.h"
 #include "dialogs/CCanSourceDlg.h"
 #include "dialogs/CCanStandardSrcDlg.h"
 #include "host/module/ExtensionModule.h"
 #include "host/module/ModuleRegistry.h"
 #include "sink/CCanSink.h"
 #include "source/CCanSourceModule.h"
+#include "sources/CCanObdProbe.h"
 #include "sources/CCanStandardSource.h"
 
 namespace {
@@ -21,6 +24,12 @@ std::unique_ptr<ISettingsDialog> MakeSourceModuleDialog(ISourceModuleAccess& mod
 std::unique_ptr<ISettingsDialog> MakeStandardSourceDialog(IStandardSourceAccess& source) {
   return std::make_unique<CCanStandardSrcDlg>(source);
 }
+std::unique_ptr<ISettingsDialog> MakeSequencerDialog(ISequencerSourceAccess& source) {
+  return std::make_unique<CCanSequencerDlg>(source);
+}
+std::unique_ptr<ISinkDialog> MakeSinkDialog(ISinkAccess& sink) {
+  return std::make_unique<CCanSinkDlg>(sink);
+}
 
 AFX_EXTENSION_MODULE g_extension;
 
@@ -30,8 +39,12 @@ struct LibraryEntry {
     if (AfxInitExtensionModule(g_extension, "libcanplugin.so")) library.emplace(g_extension);
     CCanSourceModule::set_dialog_factory(&MakeSourceModuleDialog);
     CCanStandardSource::set_dialog_factory(&MakeStandardSourceDialog);
+    CCanObdProbe::set_dialog_factory(&MakeSequencerDialog);
+    CCanSink::set_dialog_factory(&MakeSinkDialog);
   }
   ~LibraryEntry() {
+    CCanSink::set_dialog_factory(nullptr);
+    CCanObdProbe::set_dialog_factory(nullptr);
     CCanStandardSource::set_dialog_factory(nullptr);
     CCanSourceModule::set_dialog_factory(nullptr);
     library.reset();

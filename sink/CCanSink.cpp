@@ -4,7 +4,9 @@
 #include <algorithm>
 
 #include "frame/CanBusSource.h"
+#include "host/module/HostConstants.h"
 #include "host/slowsampling/CAsyncSource.h"
+#include "host/slowsampling/CSourceInfo.h"
 #include "sink/CCanDbcDecoder.h"
 
 IMPLEMENT_DYNCREATE(CCanSink, CSlowSinkPlugin)
@@ -15,6 +17,15 @@ const CanBusSource* AsCanSource(SlowSampling::CAsyncSource* source) {
   return dynamic_cast<const CanBusSource*>(source);
 }
 
+// The host keeps a source attached after its module released it (a row removed in the CAN-Bus
+// dialog while the sink lives); the configuration reads only sources still signed in.
+bool SignedIn(const SlowSampling::CAsyncSource* source) {
+  const auto live = SlowSampling::CSourceInfo::SourceInfo().sources();
+  return std::find(live.begin(), live.end(), source) != live.end();
+}
+
+SinkDialogFactory g_dialogFactory = nullptr;
+
 }  // namespace
 
 std::set<CRuntimeClass*>& CCanSink::decoder_classes() {
@@ -23,6 +34,7 @@ std::set<CRuntimeClass*>& CCanSink::decoder_classes() {
 }
 
 CCanSink::CCanSink() {
+  if (g_dialogFactory) m_dlg = g_dialogFactory(*this);
   decoder_classes().insert(RUNTIME_CLASS(CCanDbcDecoder));
 }
 
@@ -30,6 +42,47 @@ CCanSink::~CCanSink() {
   for (auto& [channel, decoder] : m_decoders)
     delete decoder;
   m_decoders.clear();
+  m_dlg.reset();
+}
+
+SinkDialogFactory CCanSink::set_dialog_factory(SinkDialogFactory factory) {
+  std::swap(g_dialogFactory, factory);
+  return factory;
+}
+
+BOOL CCanSink::Create(const CString& name, CModule* parent) {
+  const BOOL result = CSlowSinkPlugin::Create(name, parent);
+  CCommandDispatcher& dispatcher = CommandDispatcher();
+  dispatcher.AddClient(
+      mcStartAudioSources, this, [this](const CString&, void*) { return on_acquisition(true); },
+      name, nullptr);
+  dispatcher.AddClient(
+      mcStopAudioSources, this, [this](const CString&, void*) { return on_acquisition(false); },
+      name, nullptr);
+  return result;
+}
+
+int CCanSink::on_acquisition(bool running) {
+  m_running = running;
+  if (m_dlg) m_dlg->refresh();
+  return 0;
+}
+
+void CCanSink::ShowSettingsDialog() {
+  if (m_dlg) m_dlg->show();
+}
+
+std::vector<SinkChannel> CCanSink::channels() const {
+  // The first attached source of a channel names it.
+  std::map<int, CString> names;
+  for (SlowSampling::CAsyncSource* source : m_sources)
+    if (const CanBusSource* can = SignedIn(source) ? AsCanSource(source) : nullptr)
+      names.try_emplace(can->bus_channel(), source->name());
+  std::vector<SinkChannel> rows;
+  for (const auto& [channel, decoder] : m_decoders)
+    if (const auto name = names.find(channel); name != names.end())
+      rows.push_back({channel, name->second, decoder});
+  return rows;
 }
 
 bool CCanSink::accepts_src(SlowSampling::CAsyncSource* source) {
@@ -70,7 +123,7 @@ CCanSink::DecoderTable::iterator CCanSink::set_decoder(int channel, CRuntimeClas
 
 void CCanSink::sync_signals() {
   for (SlowSampling::CAsyncSource* source : m_sources) {
-    const CanBusSource* can = AsCanSource(source);
+    const CanBusSource* can = SignedIn(source) ? AsCanSource(source) : nullptr;
     if (can == nullptr) continue;
     const auto decoder = m_decoders.find(can->bus_channel());
     const auto entry = m_sourceTable.find(source->id());
@@ -97,7 +150,7 @@ void CCanSink::sync_signals() {
 }
 
 void CCanSink::apply_settings() {
-  m_timeout = m_editTimeout;
+  if (m_dlg) m_timeout = m_dlg->timeout();
   sync_signals();
   write_params();
   for (auto& [channel, decoder] : m_decoders)

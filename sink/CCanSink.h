@@ -5,17 +5,21 @@
 //
 // Threads: process and callback [processing]; everything else [ui]. The host never runs the two
 // at the same time, so the sink has no lock.
+#include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <set>
+#include <vector>
 
 #include "frame/CanPacket.h"
 #include "host/slowsampling/CSlowSinkPlugin.h"
 #include "sink/CCanDecoder.h"
+#include "sink/ISinkAccess.h"
 
 class CCanDbcDecoder;
 
-class CCanSink : public CSlowSinkPlugin {
+class CCanSink : public CSlowSinkPlugin, public ISinkAccess {
   DECLARE_DYNCREATE(CCanSink)
  public:
   using DecoderTable = std::map<int, CCanDecoder*>;
@@ -25,8 +29,15 @@ class CCanSink : public CSlowSinkPlugin {
   CCanSink(const CCanSink&) = delete;
   CCanSink& operator=(const CCanSink&) = delete;
 
-  // The "CAN Decoding" dialog comes with the UI; until then there is nothing to show.
-  void ShowSettingsDialog() override {}
+  // [any, at load] Sinks built from now on get their window from the factory (null: none);
+  // returns the previous factory.
+  static SinkDialogFactory set_dialog_factory(SinkDialogFactory factory);
+
+  // [ui] The module's creation; from here on the sink follows the host's acquisition start and
+  // stop, so that its window locks OK and Apply while frames are processed.
+  BOOL Create(const CString& name, CModule* parent) override;
+  // [ui] The "CAN Decoding" window, or to the top when it is open.
+  void ShowSettingsDialog() override;
   void create(CSlowSink* sink) override { CSlowSinkPlugin::create(sink); }
   // True exactly for CAN sources.
   bool accepts_src(SlowSampling::CAsyncSource* source) override;
@@ -44,7 +55,7 @@ class CCanSink : public CSlowSinkPlugin {
   void sync_signals();
   // [ui] Takes the dialog's values, re-offers the signals, stores everything and has the host
   // take up the signals. Also every decoder's modification callback.
-  void apply_settings();
+  void apply_settings() override;
   // [processing] The decoders' value callback: (application signal, value, frame).
   void callback(int signal, float value, int frame);
   // [ui] Records the decoder's DBC file in "CanDecoders-XMLFiles"; false when it has none.
@@ -56,18 +67,25 @@ class CCanSink : public CSlowSinkPlugin {
   // [any] State for tests and the dialog.
   const DecoderTable& decoders() const noexcept { return m_decoders; }
   unsigned int timeout() const noexcept { return m_timeout; }
-  // [ui] The dialog's edit copy of the time-out, seconds, which apply_settings takes over.
-  unsigned int edit_timeout() const noexcept { return m_editTimeout; }
-  void set_edit_timeout(unsigned int seconds) noexcept { m_editTimeout = seconds; }
+  // [ui] The window holding the time-out's edit copy, null without a dialog factory.
+  ISinkDialog* dialog() const noexcept { return m_dlg.get(); }
+
+  std::vector<SinkChannel> channels() const override;
+  std::vector<CRuntimeClass*> decoder_choices() const override {
+    return {decoder_classes().begin(), decoder_classes().end()};
+  }
+  void choose_decoder(int channel, CRuntimeClass* cls) override { set_decoder(channel, cls); }
+  bool running() const noexcept override { return m_running; }
 
  private:
   int source_channel(int sourceId) const;
   void complete_lists(std::uint32_t len);
   bool timed_out(SinkSignalState& state, int signal);
   void apply_param_db_files();
+  int on_acquisition(bool running);
 
   unsigned int m_timeout = 0;
-  unsigned int m_editTimeout = 0;  // the dialog's edit copy of m_timeout
+  std::unique_ptr<ISinkDialog> m_dlg;  // "CAN Decoding"; null without a dialog factory
   DecoderTable m_decoders;
   float m_frameRate = 0.0F;
   SinkSourceEntry* m_current = nullptr;  // the entry of the block in process; null: none
@@ -75,4 +93,5 @@ class CCanSink : public CSlowSinkPlugin {
   std::uint32_t m_blockTick = 0;         // GetTickCount at the start of the block in process
   std::uint64_t m_decoded = 0;           // packets handed to a decoder since creation
   std::uint64_t m_leftOut = 0;           // packets of a decoded channel in a block's frame 0
+  std::atomic<bool> m_running{false};    // host acquisition runs (written [ui], read [any])
 };

@@ -83,7 +83,7 @@ void CCanSink::read_params() {
   sync_signals();
   if (const CResourceEntry* entry = CSeaBase::ApplicationSea()->FindEntry(kParamsEntry))
     m_timeout = can::ReadEntryValue<std::uint32_t>(*entry, 0);
-  m_editTimeout = m_timeout;
+  if (m_dlg) m_dlg->set_timeout(m_timeout);
 }
 
 void CCanSink::write_params() const {

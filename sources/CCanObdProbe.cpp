@@ -42,6 +42,11 @@ void CCanObdProbe::show_settings() {
   if (m_dlg) m_dlg->show();
 }
 
+void CCanObdProbe::set_running(bool running) {
+  CCanSource::set_running(running);
+  if (m_dlg) m_dlg->refresh();
+}
+
 SequencerValues CCanObdProbe::values() const {
   return {m_timerResolution, m_regularActive, m_executeAtStart};
 }

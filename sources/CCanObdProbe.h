@@ -30,6 +30,8 @@ class CCanObdProbe : public CCanSource, public ISequencerSourceAccess {
   bool start() override;
   // [processing] Base stop; then the sequencer's timer off.
   bool stop() override;
+  // [ui] Also locks or unlocks the window's OK and Apply.
+  void set_running(bool running) override;
   bool has_settings() override { return true; }
   void show_settings() override;
 
@@ -38,6 +40,7 @@ class CCanObdProbe : public CCanSource, public ISequencerSourceAccess {
   void one_shot() override;
   void options() override;
   SequencerHolder& holder() noexcept override { return m_holder; }
+  bool running() const noexcept override { return m_running; }
 
   // [ui] Reads / writes the three settings (see above).
   void read_settings();

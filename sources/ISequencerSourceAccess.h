@@ -1,7 +1,8 @@
 #pragma once
 // What the sequencer source's settings dialog may do with its source: read the three values it
 // edits, hand them back (OK and Apply), run the one-shot requests, open the sequencer's own
-// settings, and reach the holder of the sequencer.
+// settings, reach the holder of the sequencer, and see whether acquisition runs (OK and Apply are
+// locked out then).
 #include <cstdint>
 #include <memory>
 
@@ -26,6 +27,8 @@ class ISequencerSourceAccess {
   virtual void options() = 0;
   // [ui] Name, controller and (after the first start) the sequencer.
   virtual SequencerHolder& holder() noexcept = 0;
+  // [any] Acquisition of the host runs.
+  virtual bool running() const noexcept = 0;
 
  protected:
   ~ISequencerSourceAccess() = default;

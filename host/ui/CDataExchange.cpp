@@ -7,8 +7,9 @@
 
 namespace {
 
-// Blanks around the number are fine; anything else, or a value beyond int, is not.
-bool ParseInt(const std::wstring& text, int& out) {
+// Blanks around the number are fine; anything else, or a value beyond T, is not.
+template <typename T>
+bool ParseInteger(const std::wstring& text, T& out) {
   std::string narrow;
   for (wchar_t c : text) {
     if (c > 0x7F) return false;
@@ -20,11 +21,26 @@ bool ParseInt(const std::wstring& text, int& out) {
   const char* begin = narrow.data() + first;
   const char* end = narrow.data() + last + 1;
   if (*begin == '+') ++begin;
-  int value = 0;
+  T value = 0;
   const auto [ptr, ec] = std::from_chars(begin, end, value);
   if (ec != std::errc() || ptr != end) return false;
   out = value;
   return true;
+}
+
+template <typename T>
+void ExchangeInteger(CDataExchange* pDX, int id, T& value, const wchar_t* refusal) {
+  if (!pDX->m_bSaveAndValidate) {
+    pDX->m_pDlgWnd->SetDlgItemTextW(id, std::to_wstring(value).c_str());
+    return;
+  }
+  T parsed = 0;
+  if (ParseInteger(pDX->m_pDlgWnd->GetDlgItemTextW(id).str(), parsed)) {
+    value = parsed;
+    return;
+  }
+  AfxMessageBox(refusal, MB_ICONWARNING);
+  pDX->Fail();
 }
 
 }  // namespace
@@ -34,17 +50,20 @@ void DDX_Control(CDataExchange* pDX, int id, CWnd& control) {
 }
 
 void DDX_Text(CDataExchange* pDX, int id, int& value) {
-  if (!pDX->m_bSaveAndValidate) {
-    pDX->m_pDlgWnd->SetDlgItemTextW(id, std::to_wstring(value).c_str());
-    return;
-  }
-  int parsed = 0;
-  if (ParseInt(pDX->m_pDlgWnd->GetDlgItemTextW(id).str(), parsed)) {
-    value = parsed;
-    return;
-  }
-  AfxMessageBox(kParseIntMessage, MB_ICONWARNING);
-  pDX->Fail();
+  ExchangeInteger(pDX, id, value, kParseIntMessage);
+}
+
+void DDX_Text(CDataExchange* pDX, int id, UINT& value) {
+  ExchangeInteger(pDX, id, value, kParseUnsignedMessage);
+}
+
+void DDX_Check(CDataExchange* pDX, int id, int& value) {
+  CWnd* box = pDX->m_pDlgWnd->GetDlgItem(id);
+  if (box == nullptr) return;
+  if (pDX->m_bSaveAndValidate)
+    value = box->GetCheck();
+  else
+    box->SetCheck(value != 0 ? 1 : 0);
 }
 
 void DDX_Text(CDataExchange* pDX, int id, CString& value) {

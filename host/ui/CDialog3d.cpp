@@ -1,5 +1,6 @@
 #include "host/ui/CDialog3d.h"
 
+#include <cwchar>
 #include <string>
 
 #include "host/module/ExtensionModule.h"
@@ -190,6 +191,8 @@ bool CDialog3d::ClickButton(int id) {
 bool CDialog3d::TypeText(int id, const wchar_t* text) {
   CWnd* w = GetDlgItem(id);
   if (!m_open || !Usable(w) || w->Kind() != ui::ControlKind::Edit || (w->Style() & ui::kReadOnly))
+    return false;
+  if ((w->Style() & ui::kDigitsOnly) && std::wcsspn(text, L"0123456789") != std::wcslen(text))
     return false;
   if (w->GetWindowTextW() == text) return true;
   w->SetWindowTextW(text);

@@ -24,19 +24,21 @@ enum class ControlKind {
   Edit,           // one-line text field
   CheckBox,       // check box with its text
   ListView,       // report-style list (CXListCtrl)
+  GroupBox,       // titled frame around the controls after it (drawn behind them)
 };
 
 // Style bits of a control.
 inline constexpr unsigned kRightAligned = 0x1;  // Edit: text aligned right
 inline constexpr unsigned kReadOnly = 0x2;      // Edit: the user cannot type
 inline constexpr unsigned kMultiSelect = 0x4;   // ListView: several rows selectable
+inline constexpr unsigned kDigitsOnly = 0x8;    // Edit: typing admits the digits 0-9 only
 
 struct ControlRes {
   int id;               // control id; -1 for a label nobody addresses
   ControlKind kind;     // what the control is
   const wchar_t* text;  // caption or initial text
   int x, y, cx, cy;     // position and size in dialog units
-  unsigned style = 0;   // kRightAligned, kReadOnly, kMultiSelect
+  unsigned style = 0;   // kRightAligned, kReadOnly, kMultiSelect, kDigitsOnly
 };
 
 struct DialogRes {

@@ -8,11 +8,16 @@
 #include <QWidget>
 #include <algorithm>
 
+#include "dialogs/CCanSequencerDlg.h"
+#include "dialogs/CCanSinkDlg.h"
 #include "dialogs/CCanSourceDlg.h"
 #include "dialogs/CCanStandardSrcDlg.h"
 #include "dialogs/DialogResources.h"
 #include "host/ui/qt/QtDialogView.h"
 #include "host/ui/qt/QtUi.h"
+#include "sink/CCanDbcDecoder.h"
+#include "sink/CCanSink.h"
+#include "sources/CCanObdProbe.h"
 #include "sources/CCanStandardSource.h"
 #include "tests/source/ModuleRig.h"
 #include "tests/support/QtOffscreen.h"
@@ -135,6 +140,41 @@ TEST_F(DialogRender, WindowOfADialogDestroyedWhileOpenGoesQuietly) {
   }
   ui::qt::QtUi::ProcessEvents();
   EXPECT_TRUE(ui::qt::QtDialogView::Open().empty());
+}
+
+// The open dialog's window: its title, the template geometry, and its picture; then Cancel.
+void ExpectRenderedAndSave(CDialog3d& dlg, const char* title, const std::string& png) {
+  ui::qt::QtUi::ProcessEvents();
+  QWidget* window = ui::qt::QtUi::Window(dlg);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(window->windowTitle(), title);
+  ExpectTemplateGeometry(dlg, window);
+  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath(png)));
+  dlg.CloseByFrame();
+  ui::qt::QtUi::ProcessEvents();
+}
+
+TEST_F(DialogRender, CanDecodingDialog) {
+  Add(0, true, L"Powertrain");
+  Add(2, true, L"Body");
+  CCanSink sink;
+  sink.Create(L"CCanSink", nullptr);
+  for (CCanSource* source : Sources())
+    sink.add_src(source);
+  sink.set_decoder(0, RUNTIME_CLASS(CCanDbcDecoder));
+  ASSERT_NE(sink.dialog(), nullptr);
+  sink.dialog()->set_timeout(5);
+  sink.ShowSettingsDialog();
+  ExpectRenderedAndSave(dynamic_cast<CCanSinkDlg&>(*sink.dialog()), "CAN Decoding",
+                        "can_decoding.png");
+}
+
+TEST_F(DialogRender, SequencerDialog) {
+  CCanObdProbe source(nullptr, 2, L"OBD", 0, false, BITRATE_500K, FD_ARBITRATION_500K, FD_DATA_1M);
+  source.apply_settings({20, true, false});
+  CCanSequencerDlg dlg(source);
+  dlg.show();
+  ExpectRenderedAndSave(dlg, "CAN Sequencer", "can_sequencer.png");
 }
 
 }  // namespace

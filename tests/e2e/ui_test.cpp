@@ -1,6 +1,6 @@
 // canhost ui end to end in a real X server (xvfb-run): the main window opens, the CAN-Bus dialog
-// opens from it, Apply is pressed, pictures of both windows are written, and closing the window
-// saves the settings. Skipped where xvfb-run is not installed (label "xvfb").
+// opens from it, Apply is pressed, the sink's CAN Decoding dialog opens, pictures of the windows
+// are written, and closing the window saves the settings. Skipped where xvfb-run is not installed (label "xvfb").
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -53,14 +53,18 @@ TEST(CanhostUi, OpensTheCanBusDialogAppliesAndSavesUnderXvfb) {
   const std::string prefix = (shots / "canhost_ui").string();
   std::filesystem::remove(prefix + "-main.png");
   std::filesystem::remove(prefix + "-dialog1000.png");
+  std::filesystem::remove(prefix + "-dialog2000.png");
   const int rc = Spawn({xvfb.string(), "-a", (testing_support::BinDir() / "canhost").string(), "ui",
                         "--settings", settings.path().string(), "--actions",
-                        "settings 0; click 2005; shot " + prefix + "; quit"});
+                        "settings 0; click 2005; settings 1; shot " + prefix + "; quit"});
   EXPECT_EQ(rc, 0);
   EXPECT_GT(std::filesystem::file_size(prefix + "-main.png"), 1000u);
   EXPECT_GT(std::filesystem::file_size(prefix + "-dialog1000.png"), 1000u);
+  EXPECT_GT(std::filesystem::file_size(prefix + "-dialog2000.png"), 1000u);
   // Closing saved the settings: the sources that Apply kept are in the application sea.
   const std::string sea = testing_support::ReadFile(settings / "Application.sea");
   EXPECT_NE(sea.find("CAN-Sources"), std::string::npos);
   EXPECT_NE(sea.find("CanSource-Params"), std::string::npos);
+  // The sink read its decoder choices before it wrote them back: channel 0 keeps its DBC decoder.
+  EXPECT_NE(sea.find("CCanDbcDecoder"), std::string::npos);
 }

@@ -81,7 +81,7 @@ TEST_F(SinkBinding, SettingsAreWrittenAndReadBack) {
   {
     auto sink = MakeSink(source0, 0);
     sink->add_src(&source2);
-    sink->set_edit_timeout(5);
+    sink->dialog()->set_timeout(5);
     sink->apply_settings();
     EXPECT_EQ(Lines(CSeaBase::ApplicationSea(), L"CCanSink-Busses"),
               (std::vector<std::vector<std::wstring>>{{L"0", L"CCanDbcDecoder"}, {L"2", L"-"}}));
@@ -101,7 +101,8 @@ TEST_F(SinkBinding, SettingsAreWrittenAndReadBack) {
   sink.add_src(&source2);
   sink.read_params();
   EXPECT_EQ(sink.timeout(), 5u);
-  EXPECT_EQ(sink.edit_timeout(), 5u);
+  ASSERT_NE(sink.dialog(), nullptr);
+  EXPECT_EQ(sink.dialog()->timeout(), 5u);  // the window's edit copy
   ASSERT_NE(sink.decoders().at(0), nullptr);
   EXPECT_EQ(sink.decoders().at(2), nullptr);
   EXPECT_FALSE(sink.decoders().contains(3));

@@ -86,7 +86,7 @@ TEST_F(SinkProcess, ASilentSignalTimesOutOncePerSilence) {
   FakeCanSource source(0);
   auto sink = MakeSink(source, 0);
   sink->set_log_level(1);
-  sink->set_edit_timeout(2);
+  sink->dialog()->set_timeout(2);
   sink->apply_settings();
   Block values(10, 4);
   values.Put(3, 0, 0x100, Engine(600, 50));
@@ -109,7 +109,7 @@ TEST_F(SinkProcess, ASilentSignalTimesOutOncePerSilence) {
 
   // A value ends the silence; without a time-out the last value goes on.
   sink->process(values.View(), source.id());
-  sink->set_edit_timeout(0);
+  sink->dialog()->set_timeout(0);
   sink->apply_settings();
   m_clock.advance_ms(5000);
   sink->process(empty.View(), source.id());

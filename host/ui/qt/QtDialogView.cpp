@@ -3,10 +3,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QTimer>
 #include <QWidget>
 
@@ -84,11 +86,15 @@ QWidget* MakeWidget(CDialog3d& dialog, CWnd& wnd, QWidget* parent) {
       auto* e = new QLineEdit(parent);
       if (wnd.Style() & kRightAligned) e->setAlignment(Qt::AlignRight);
       e->setReadOnly(wnd.Style() & kReadOnly);
+      if (wnd.Style() & kDigitsOnly)
+        e->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), e));
       QObject::connect(e, &QLineEdit::textEdited, e, [dlg, id](const QString& text) {
         dlg->TypeText(id, text.toStdWString().c_str());
       });
       return e;
     }
+    case ControlKind::GroupBox:
+      return new QGroupBox(parent);
     case ControlKind::ListView:
       if (auto* list = dynamic_cast<CXListCtrl*>(&wnd)) return new QtListView(*list, parent);
       return new QWidget(parent);
@@ -111,6 +117,8 @@ void SyncWidget(CWnd& wnd, QWidget* w) {
   } else if (auto* check = qobject_cast<QCheckBox*>(w)) {
     check->setText(text);
     check->setChecked(wnd.GetCheck() != 0);
+  } else if (auto* group = qobject_cast<QGroupBox*>(w)) {
+    group->setTitle(text);
   } else if (auto* button = qobject_cast<QPushButton*>(w)) {
     button->setText(text);
   } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {

@@ -1,0 +1,42 @@
+#pragma once
+// A sequencer source's "CAN Sequencer" dialog: the regular action (Active, timer resolution), the
+// singular action (Execute at start, One shot) and the sequencer's own options. OK and Apply hand
+// the three values to the source, which switches the sequencer's timer and stores them. Runs on
+// [ui] only.
+#include "host/ui/CDialog3d.h"
+#include "sources/ISequencerSourceAccess.h"
+#include "sources/ISettingsDialog.h"
+
+class CCanSequencerDlg : public CDialog3d, public ISettingsDialog {
+  DECLARE_DYNAMIC(CCanSequencerDlg)
+
+ public:
+  explicit CCanSequencerDlg(ISequencerSourceAccess& source);
+
+  // Opens the dialog, or brings it to the top when it is open.
+  void show() override;
+  // Acquisition started or stopped: OK and Apply follow.
+  void refresh() override;
+  // OK and Apply are enabled exactly while acquisition is not running.
+  bool apply_enabled() const noexcept { return !m_owner.running(); }
+
+  // The fields' values: the source's, taken at each opening; exchanged by OK and Apply.
+  int m_executeAtStart = 0;    // check box 2016
+  int m_regularActive = 0;     // check box 2011
+  int m_timerResolution = 10;  // ms; edit 2015
+
+ protected:
+  void DoDataExchange(CDataExchange* pDX) override;
+  void OnOK() override;
+  void OnCancel() override;
+  void OnApply() override;
+  void OnOneShot();
+  void OnOptions();
+  DECLARE_MESSAGE_MAP()
+
+ private:
+  void apply();
+
+  bool m_open = false;
+  ISequencerSourceAccess& m_owner;
+};

@@ -1,0 +1,143 @@
+#include "dialogs/CCanSinkDlg.h"
+
+#include <iterator>
+
+#include "dialogs/DialogResources.h"
+#include "host/mfc/CObject.h"
+#include "host/ui/CDataExchange.h"
+#include "host/ui/CEdges.h"
+#include "host/ui/CLibMgr.h"
+#include "host/ui/CSwitchResourceDefault.h"
+#include "sink/CCanDecoder.h"
+
+IMPLEMENT_DYNAMIC(CCanSinkDlg, CDialog3d)
+
+BEGIN_MESSAGE_MAP(CCanSinkDlg, CDialog3d)
+ON_MESSAGE(WM_XLISTCTRL_LINK_CLICKED, &CCanSinkDlg::OnLink)
+END_MESSAGE_MAP()
+
+namespace {
+
+enum Column { kName, kDecoder, kSettings };
+
+struct ColumnDef {
+  UINT title;
+  int width;
+};
+constexpr ColumnDef kColumns[] = {
+    {can::IDS_NAME, 90}, {can::IDS_DECODER, 130}, {can::IDS_SETTINGS, 55}};
+
+// The choice that means "no decoder": a single em dash.
+constexpr const wchar_t* kNoDecoder = L"\u2014";
+
+CString ClassName(const CRuntimeClass* cls) {
+  return cls != nullptr ? CString::FromUtf8(cls->m_lpszClassName) : CString();
+}
+
+}  // namespace
+
+CCanSinkDlg::CCanSinkDlg(ISinkAccess& sink, CDialog3d* parent)
+    : CDialog3d(&can::ExtensionModule(), can::IDD_CAN_DECODING, parent), m_sink(sink) {}
+
+void CCanSinkDlg::ShowDialog() {
+  if (m_open && IsOpen()) {
+    BringWindowToTop();
+    return;
+  }
+  if (!DisplayDialog()) return;
+  CSwitchResourceDefault resources(can::ExtensionModule());
+  UpdateData(FALSE);
+  m_open = true;
+}
+
+BOOL CCanSinkDlg::OnInitDialog() {
+  CDialog3d::OnInitDialog();
+  m_classes = m_sink.decoder_choices();
+  m_choices = {kNoDecoder};
+  for (const CRuntimeClass* cls : m_classes)
+    m_choices.push_back(ClassName(cls));
+  m_list.SetFullRowSelect(true);
+  {
+    CSwitchResourceDefault resources(can::ExtensionModule());
+    for (int c = 0; c < static_cast<int>(std::size(kColumns)); ++c)
+      m_list.InsertColumn(c, CLibMgr::LoadStringW(kColumns[c].title), 0, kColumns[c].width, -1);
+  }
+  fill_table();
+  for (int id : {IDOK, IDCANCEL, ID_APPLY_NOW})
+    D3dLayoutChild(id, CEdges::BOTTOM | CEdges::RIGHT);
+  D3dLayoutChild(&m_list, CEdges::TOP_LEFT_BOTTOM_RIGHT());
+  for (int id : {can::IDC_TIMEOUT_LABEL, can::IDC_TIMEOUT})
+    D3dLayoutChild(id, CEdges::BOTTOM | CEdges::LEFT);
+  D3dLayoutComplete(3);
+  refresh();
+  return TRUE;
+}
+
+void CCanSinkDlg::DoDataExchange(CDataExchange* pDX) {
+  DDX_Control(pDX, can::IDC_CHANNEL_LIST, m_list);
+  DDX_Text(pDX, can::IDC_TIMEOUT, m_timeout);
+}
+
+void CCanSinkDlg::refresh() {
+  if (!GetSafeHwnd()) return;
+  for (int id : {IDOK, ID_APPLY_NOW})
+    GetDlgItem(id)->EnableWindow(apply_enabled() ? TRUE : FALSE);
+}
+
+void CCanSinkDlg::fill_table() {
+  m_list.DeleteAllItems();
+  for (const SinkChannel& channel : m_sink.channels())
+    add_row(channel);
+}
+
+void CCanSinkDlg::add_row(const SinkChannel& channel) {
+  const int row = m_list.AddItem(channel.name.GetString(), nullptr, channel.channel);
+  int choice = 0;
+  if (channel.decoder != nullptr) {
+    const CString name = ClassName(channel.decoder->GetRuntimeClass());
+    for (std::size_t i = 1; i < m_choices.size() && choice == 0; ++i)
+      if (m_choices[i] == name) choice = static_cast<int>(i);
+  }
+  m_list.SetComboBox(row, kDecoder, m_choices, choice);
+  const bool link = channel.decoder != nullptr && channel.decoder->HasSettings();
+  CSwitchResourceDefault resources(can::ExtensionModule());
+  m_list.SetItemText(row, kSettings,
+                     link ? CLibMgr::LoadStringW(can::IDS_SETTINGS).GetString() : L"");
+  m_list.SetHyperlink(row, kSettings, link, true);
+}
+
+LRESULT CCanSinkDlg::OnLink(WPARAM row, LPARAM) {
+  const auto channel = m_list.GetItemData64(static_cast<int>(row));
+  for (const SinkChannel& c : m_sink.channels())
+    if (c.channel == channel && c.decoder != nullptr) c.decoder->ShowSettings();
+  return 0;
+}
+
+// A refused time-out keeps the previous value; the decoder choices are applied all the same.
+void CCanSinkDlg::apply() {
+  UpdateData(TRUE);
+  for (int row = 0; row < m_list.GetItemCount(); ++row) {
+    const int choice = m_list.GetComboCurSel(row, kDecoder);
+    CRuntimeClass* cls = choice >= 1 && choice <= static_cast<int>(m_classes.size())
+                             ? m_classes[choice - 1]
+                             : nullptr;
+    m_sink.choose_decoder(static_cast<int>(m_list.GetItemData64(row)), cls);
+  }
+  fill_table();
+  m_sink.apply_settings();
+}
+
+void CCanSinkDlg::OnApply() {
+  apply();
+}
+
+void CCanSinkDlg::OnOK() {
+  apply();
+  m_open = false;
+  DestroyWindow();
+}
+
+void CCanSinkDlg::OnCancel() {
+  m_open = false;
+  DestroyWindow();
+}

@@ -1,34 +1,32 @@
 #include "app/CaptureWriter.h"
 
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+
 #include "frame/CanPacket.h"
 #include "host/candriver/CanId.h"
+#include "host/candriver/CandumpFormat.h"
 
 namespace app {
 namespace {
 
 constexpr int kMaxClassicLength = 8;
+constexpr std::size_t kMaxFdLength = 64;
 
-// One candump line of a packet at `seconds` into `line`, which holds 256 bytes (enough for 64 data
-// bytes); returns its length.
-std::size_t FormatLine(char* line, double seconds, const can::PacketRef& packet) noexcept {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  const std::uint32_t flagged = XeCanDriverKvaser::NormaliseFlaggedId(packet.id);
-  const bool extended = (flagged & XeCanDriverKvaser::kCanIdExtended) != 0;
-  const std::uint32_t id = XeCanDriverKvaser::IdBits(flagged);
-  int n = std::snprintf(line, 64, extended ? "(%.6f) can%u %08X#" : "(%.6f) can%u %03X#", seconds,
-                        static_cast<unsigned>(packet.channel), static_cast<unsigned>(id));
-  if (n < 0) return 0;
-  auto pos = static_cast<std::size_t>(n);
-  if (packet.length > kMaxClassicLength) {
-    line[pos++] = '#';
-    line[pos++] = '0';
-  }
-  for (std::size_t i = 0; i < packet.length; ++i) {
-    line[pos++] = kHex[packet.data[i] >> 4];
-    line[pos++] = kHex[packet.data[i] & 0x0F];
-  }
-  line[pos++] = '\n';
-  return pos;
+// The packet as the driver's message: the log format speaks of messages, not packets.
+XeCanDriverKvaser::CanMessage MessageOf(const can::PacketRef& packet) noexcept {
+  using namespace XeCanDriverKvaser;
+  CanMessage message;
+  const std::uint32_t flagged = NormaliseFlaggedId(packet.id);
+  message.id = IdBits(flagged);
+  if (flagged & kCanIdExtended) message.flags |= kCanFlagExtended;
+  if (packet.length > kMaxClassicLength) message.flags |= kCanFlagFd;
+  const std::size_t length = std::min<std::size_t>(packet.length, kMaxFdLength);
+  message.length = static_cast<std::int32_t>(length);
+  std::copy_n(packet.data, length, message.data);
+  return message;
 }
 
 }  // namespace
@@ -46,14 +44,20 @@ std::size_t CaptureWriter::AppendFrame(std::string& out, std::uint64_t frame, do
   can::PacketScanner scanner(bytes, region.size_bytes(), can::ScanMode::Complete);
   const std::size_t bytesPerSample = std::size_t{4} * floatsPerSample;
   const double firstSample = static_cast<double>(frame) * samplesPerFrame;
-  char line[256];
+  std::array<char, XeCanDriverKvaser::kCandumpLineCapacity> line;
+  std::array<char, 16> interface = {'c', 'a', 'n'};
   std::size_t count = 0;
   can::PacketRef packet{};
   while (scanner.next(packet)) {
     const double sample = firstSample + static_cast<double>(packet.offset / bytesPerSample);
-    const std::size_t length = FormatLine(line, sample * samplePeriod, packet);
+    const char* nameEnd = std::to_chars(interface.data() + 3, interface.data() + interface.size(),
+                                        static_cast<unsigned>(packet.channel))
+                              .ptr;
+    const auto timeNs = std::llround(sample * samplePeriod * 1e9);
+    const std::size_t length = XeCanDriverKvaser::FormatCandump(
+        line, timeNs, {interface.data(), nameEnd}, MessageOf(packet));
     // The capacity grows to the largest frame once; appending costs no allocation after that.
-    out.append(line, length);
+    out.append(line.data(), length);
     ++count;
   }
   return count;

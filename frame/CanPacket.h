@@ -28,7 +28,8 @@ inline constexpr int kMaxPacketData = 64;
 
 // Bytes a packet of that data length occupies: 8 + length rounded up to a multiple of 4.
 constexpr std::size_t PacketSize(int length) noexcept {
-  return static_cast<std::size_t>(((length - 1) | 3) + 9);
+  const int size = ((length - 1) | 3) + 9;
+  return static_cast<std::size_t>(size);
 }
 static_assert(PacketSize(0) == 8 && PacketSize(1) == 12 && PacketSize(6) == 16 &&
               PacketSize(8) == 16 && PacketSize(64) == 72);

@@ -13,6 +13,7 @@ namespace {
 template <std::size_t N>
 std::vector<std::int32_t> Codes(const std::array<can::RateRow, N>& rows) {
   std::vector<std::int32_t> codes;
+  codes.reserve(N);
   for (const auto& row : rows)
     codes.push_back(row.code);
   return codes;

@@ -10,6 +10,7 @@
 #include <map>
 #include <vector>
 
+#include "host/candriver/CanRates.h"
 #include "host/mfc/CString.h"
 
 namespace can {
@@ -23,31 +24,31 @@ struct RateRow {
 // Classic CAN bit rates, ordered by rate; the codes are the driver's predefined bitrate_t values,
 // which is why they are not in numeric order (-7 and -6 come before -8).
 inline constexpr std::array<RateRow, 9> kBitrates = {{
-    {-9, L"10k", 10000},
-    {-7, L"50k", 50000},
-    {-6, L"62k", 62500},
-    {-8, L"83k", 83333},
-    {-5, L"100k", 100000},
-    {-4, L"125k", 125000},
-    {-3, L"250k", 250000},
-    {-2, L"500k", 500000},
-    {-1, L"1M", 1000000},
+    {XeCanDriverKvaser::BITRATE_10K, L"10k", 10000},
+    {XeCanDriverKvaser::BITRATE_50K, L"50k", 50000},
+    {XeCanDriverKvaser::BITRATE_62K, L"62k", 62500},
+    {XeCanDriverKvaser::BITRATE_83K, L"83k", 83333},
+    {XeCanDriverKvaser::BITRATE_100K, L"100k", 100000},
+    {XeCanDriverKvaser::BITRATE_125K, L"125k", 125000},
+    {XeCanDriverKvaser::BITRATE_250K, L"250k", 250000},
+    {XeCanDriverKvaser::BITRATE_500K, L"500k", 500000},
+    {XeCanDriverKvaser::BITRATE_1M, L"1M", 1000000},
 }};
 
 // CAN FD arbitration phase (fd_arbitrationrate_t).
 inline constexpr std::array<RateRow, 2> kFdArbitrationRates = {{
-    {-1000, L"500k", 500000},
-    {-1001, L"1M", 1000000},
+    {XeCanDriverKvaser::FD_ARBITRATION_500K, L"500k", 500000},
+    {XeCanDriverKvaser::FD_ARBITRATION_1M, L"1M", 1000000},
 }};
 
 // CAN FD data phase (fd_datarate_t). Row 3 is a plain rate in bit/s, not a predefined code: the
 // driver accepts both forms.
 inline constexpr std::array<RateRow, 5> kFdDataRates = {{
-    {-1001, L"1M", 1000000},
-    {-1002, L"2M", 2000000},
-    {-1003, L"4M", 4000000},
+    {XeCanDriverKvaser::FD_DATA_1M, L"1M", 1000000},
+    {XeCanDriverKvaser::FD_DATA_2M, L"2M", 2000000},
+    {XeCanDriverKvaser::FD_DATA_4M, L"4M", 4000000},
     {5000000, L"5M", 5000000},
-    {-1004, L"8M", 8000000},
+    {XeCanDriverKvaser::FD_DATA_8M, L"8M", 8000000},
 }};
 
 // Source types: the first argument of the source module's source creation.
@@ -59,8 +60,8 @@ inline constexpr std::array<const wchar_t*, 2> kDbcFileKeys = {L"CAN_Channel_Zer
                                                                L"CAN_Channel_One_DBC_File"};
 
 // The stored codes are clamped to these ranges when parameters are read.
-inline constexpr std::int32_t kMinBitrateCode = -9;
-inline constexpr std::int32_t kMaxBitrateCode = -1;
+inline constexpr std::int32_t kMinBitrateCode = XeCanDriverKvaser::BITRATE_10K;
+inline constexpr std::int32_t kMaxBitrateCode = XeCanDriverKvaser::BITRATE_1M;
 static_assert(kBitrates.front().code == kMinBitrateCode && kBitrates.back().code == kMaxBitrateCode,
               "the bit-rate code range spans the first and last rows");
 
@@ -72,6 +73,16 @@ constexpr bool CodesUnique(const auto& table) {
 }
 static_assert(CodesUnique(kBitrates) && CodesUnique(kFdArbitrationRates) &&
               CodesUnique(kFdDataRates));
+
+// Each row's nominal rate is the rate the driver runs its code at.
+constexpr bool NominalsMatchDriver(const auto& rows, const auto& driverCodes) {
+  for (const auto& row : rows)
+    if (XeCanDriverKvaser::RateOf(driverCodes, row.code) != row.nominal) return false;
+  return true;
+}
+static_assert(NominalsMatchDriver(kBitrates, XeCanDriverKvaser::kBitrateCodes));
+static_assert(NominalsMatchDriver(kFdArbitrationRates, XeCanDriverKvaser::kFdArbitrationCodes));
+static_assert(NominalsMatchDriver(kFdDataRates, XeCanDriverKvaser::kFdDataCodes));
 
 // Nominal rate of a classic bit-rate code; 0 for a code not in the table.
 constexpr std::int32_t NominalBitrate(std::int32_t code) {

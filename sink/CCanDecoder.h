@@ -22,7 +22,9 @@ class CCanDecoder : public CObject {
   virtual bool HasSettings() { return false; }
   // [ui] Runs the decoder's own settings dialog.
   virtual void ShowSettings() {}
-  // [ui] Called after the decoder's configuration changed (the default discards it).
+  // [ui] Called after the decoder's configuration changed (the default discards it). By value:
+  // a decoder that keeps the callback moves it.
+  // NOLINTNEXTLINE(performance-unnecessary-value-param)
   virtual void RegisterOnModification(std::function<void()> /*callback*/) {}
   // [ui] The DBC file: set (loaded), read back, its text. False for decoders without one.
   virtual bool SetDbcXmlFilename(const CString& /*path*/) { return false; }

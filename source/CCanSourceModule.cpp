@@ -142,8 +142,9 @@ void CCanSourceModule::rebuild_slots() {
 }
 
 void CCanSourceModule::rebuild_time_machine_items() {
-  if (m_timeMachine.item_count() < 2) return;  // create(container) adds them behind USB and frame
-  while (m_timeMachine.item_count() > 2)
+  // create(container) adds them behind USB and frame
+  if (m_timeMachine.item_count() < kFirstChannelItem) return;
+  while (m_timeMachine.item_count() > kFirstChannelItem)
     m_timeMachine.remove_item(m_timeMachine.item_count() - 1);
   for (auto& capsule : m_capsules)
     m_timeMachine.add_item(&capsule, false);
@@ -235,7 +236,8 @@ void CCanSourceModule::remove_source(CCanSource* source) {
 bool CCanSourceModule::set_delay(std::int32_t ticks) {
   if (running()) return false;
   m_delay = ticks;
-  if (!m_capsules.empty()) m_timeMachine.get(2)->m_delay = static_cast<std::int64_t>(m_delay);
+  if (!m_capsules.empty())
+    m_timeMachine.get(kFirstChannelItem)->m_delay = static_cast<std::int64_t>(m_delay);
   update_sync();
   return true;
 }

@@ -35,6 +35,11 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   static constexpr std::int64_t kOldTolerance = 10;
   // A record this many ticks after the frame start is implausible: it and all later ones go.
   static constexpr std::int64_t kFutureLimit = 16000;
+  // Items of the time machine: the USB reference, the frame, then one capsule per channel in
+  // channel order.
+  static constexpr std::size_t kUsbTimeItem = 0;
+  static constexpr std::size_t kFrameTimeItem = 1;
+  static constexpr std::size_t kFirstChannelItem = 2;
 
   CCanSourceModule();
   ~CCanSourceModule() override;
@@ -100,9 +105,7 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   // [ui] Read access for the host runner and tests.
   const std::vector<XeCanDriverKvaser::CanIo>& channels() const noexcept { return m_channels; }
   const std::vector<CTimeCapsule>& capsules() const noexcept { return m_capsules; }
-  std::vector<CTimeCapsule>& capsules() noexcept { return m_capsules; }
   const XeTimeMachine::CTimeMachine& time_machine() const noexcept { return m_timeMachine; }
-  const std::vector<CanRecord>& buffer() const noexcept { return m_buffer; }
   unsigned floats_per_sample() const noexcept { return m_floatsPerSample; }
   float samples_per_tick() const noexcept { return m_samplesPerTick; }
   float ticks_per_frame() const noexcept { return m_ticksPerFrame; }

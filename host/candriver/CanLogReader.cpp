@@ -1,67 +1,20 @@
 #include "host/candriver/CanLogReader.h"
 
 #include <cerrno>
-#include <charconv>
 #include <cstdint>
 #include <cstring>
 
+#include "host/candriver/CandumpFormat.h"
+#include "host/candriver/LogText.h"
 #include "host/mfc/Text.h"
 
 namespace XeCanDriverKvaser {
 namespace {
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
-bool AllDigits(std::string_view text) {
-  if (text.empty()) return false;
-  for (const char c : text)
-    if (c < '0' || c > '9') return false;
-  return true;
-}
-
-// Unsigned number filling the whole token.
-bool ParseNumber(std::string_view text, int base, std::uint32_t& value) {
-  if (text.empty()) return false;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-  return ec == std::errc() && end == text.data() + text.size();
-}
-
-// "seconds[.fraction]" as exact nanoseconds; digits beyond the ninth decimal are dropped. Times
-// stay below kMaxLogSeconds, so that sums and differences of two log times fit in 64 bits.
-bool ParseSeconds(std::string_view text, std::int64_t& ns) {
-  const std::size_t dot = text.find('.');
-  const std::string_view whole = text.substr(0, dot);
-  if (!AllDigits(whole) || whole.size() > 10) return false;
-  if (whole.size() == 10 && whole >= std::to_string(kMaxLogSeconds)) return false;
-  std::int64_t seconds = 0;
-  for (const char c : whole)
-    seconds = seconds * 10 + (c - '0');
-  // Ten digits reach past what nanoseconds in 64 bits hold (year 2262).
-  if (seconds > kMaxLogSeconds) return false;
-  std::int64_t fraction = 0;
-  if (dot != std::string_view::npos) {
-    const std::string_view digits = text.substr(dot + 1);
-    if (!digits.empty() && !AllDigits(digits)) return false;
-    for (std::size_t i = 0; i < 9; ++i)
-      fraction = fraction * 10 + (i < digits.size() ? digits[i] - '0' : 0);
-  }
-  ns = seconds * 1'000'000'000 + fraction;
-  return true;
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+using logtext::AllDigits;
+using logtext::EqualsNoCase;
+using logtext::ParseNumber;
+using logtext::ParseSeconds;
 
 std::string Quoted(std::string_view text) {
   return mfc::QuoteToken(text);
@@ -138,85 +91,13 @@ bool CanLogReader::ReadLine(std::string_view line, CanLogEntry& entry) {
   entry.line = m_lineNumber;
   entry.error.clear();
   if (m_tokens.empty()) return false;
-  return m_tokens[0].front() == '(' ? ParseCandump(entry) : ParseAsc(entry);
+  if (m_tokens[0].front() != '(') return ParseAsc(entry);
+  const std::string reason = ParseCandump(m_tokens, entry);
+  return reason.empty() || Fail(entry, reason);
 }
 
 bool CanLogReader::Fail(CanLogEntry& entry, std::string_view reason) {
   entry.error = std::to_string(m_lineNumber) + ": " + std::string(reason);
-  return true;
-}
-
-bool CanLogReader::ParseCandump(CanLogEntry& entry) {
-  const auto& t = m_tokens;
-  if (t.size() < 3) return Fail(entry, "a candump line needs (time), interface and frame");
-  if (t[0].size() < 3 || t[0].back() != ')' ||
-      !ParseSeconds(t[0].substr(1, t[0].size() - 2), entry.timeNs))
-    return Fail(entry, "bad time " + Quoted(t[0]) + " (seconds below " +
-                           std::to_string(kMaxLogSeconds) + ")");
-  if (t.size() > 4 || (t.size() == 4 && t[3] != "T" && t[3] != "R"))
-    return Fail(entry, "unexpected " + Quoted(t.back()) + " after the frame");
-  entry.channel.assign(t[1]);
-  CanMessage& m = entry.message;
-  if (t.size() == 4 && t[3] == "T") m.flags |= kCanFlagTransmitted;
-  const std::string_view frame = t[2];
-  if (frame == "ERROR") {
-    m.flags |= kCanFlagErrorFrame;
-    return true;
-  }
-  const std::size_t hash = frame.find('#');
-  if (hash == std::string_view::npos) return Fail(entry, "no '#' in frame " + Quoted(frame));
-  const std::string_view idText = frame.substr(0, hash);
-  if ((idText.size() != 3 && idText.size() != 8) || !ParseNumber(idText, 16, m.id))
-    return Fail(entry, "identifier " + Quoted(idText) + " needs 3 or 8 hex digits");
-  if (idText.size() == 8) {
-    if (m.id & 0x20000000u) {  // error-frame bit of the socket layer; the rest is error detail
-      m.id = 0;
-      m.flags |= kCanFlagErrorFrame;
-      return true;
-    }
-    if (m.id > kMaxExtendedId) return Fail(entry, "identifier " + Quoted(idText) + " too large");
-    m.flags |= kCanFlagExtended;
-  } else if (m.id > kMaxStandardId) {
-    return Fail(entry, "standard identifier " + Quoted(idText) + " above 7FF");
-  }
-  std::string_view rest = frame.substr(hash + 1);
-  int maxLength = 8;
-  if (!rest.empty() && rest.front() == '#') {
-    if (rest.size() < 2 || HexDigit(rest[1]) < 0)
-      return Fail(entry, "CAN FD frame needs a flags digit after '##'");
-    const int fdFlags = HexDigit(rest[1]);
-    m.flags |= kCanFlagFd | ((fdFlags & 1) ? kCanFlagBrs : 0u) | ((fdFlags & 2) ? kCanFlagEsi : 0u);
-    rest.remove_prefix(2);
-    maxLength = 64;
-  } else if (!rest.empty() && (rest.front() == 'R' || rest.front() == 'r')) {
-    m.flags |= kCanFlagRemote;
-    rest.remove_prefix(1);
-    if (rest.size() > 1 || (rest.size() == 1 && (rest[0] < '0' || rest[0] > '8')))
-      return Fail(entry, "remote frame length " + Quoted(rest) + " is not 0..8");
-    m.length = rest.empty() ? 0 : rest[0] - '0';
-    return true;
-  }
-  // Classic frames may end in "_<dlc>" for a DLC of 9..15 behind 8 bytes: the payload stays 8.
-  if (maxLength == 8 && rest.size() >= 2 && rest[rest.size() - 2] == '_') rest.remove_suffix(2);
-  int length = 0;
-  for (std::size_t i = 0; i < rest.size();) {
-    if (rest[i] == '.') {
-      ++i;
-      continue;
-    }
-    if (i + 1 >= rest.size() || HexDigit(rest[i]) < 0 || HexDigit(rest[i + 1]) < 0)
-      return Fail(entry, "bad data " + Quoted(rest));
-    if (length < 64)
-      m.data[length] = static_cast<std::uint8_t>(HexDigit(rest[i]) * 16 + HexDigit(rest[i + 1]));
-    ++length;
-    i += 2;
-  }
-  if (length > maxLength)
-    return Fail(entry, std::to_string(length) + " data bytes in a " +
-                           (maxLength == 8 ? "classic CAN" : "CAN FD") + " frame");
-  if (maxLength == 64 && !IsFdLength(length))
-    return Fail(entry, std::to_string(length) + " is no CAN FD length");
-  m.length = length;
   return true;
 }
 

@@ -5,16 +5,7 @@
 // a line that cannot be read comes back as an entry with `error` set, so the caller reports it
 // and goes on with the next line.
 //
-// candump lines (identifier: 3 hex digits standard, 8 extended):
-//   (1436509052.249713) can0 123#DEADBEEF     -> 1436509052.249713 s, "can0", 0x123, len 4 DE AD BE
-//   EF (0.5) vcan0 00000343#15.05.0E.05          -> extended 0x343, len 4 15 05 0E 05 (1.0) can1
-//   123#R                           -> remote 0x123, len 0 (1.0) can1 123#R7 -> remote 0x123, len 7
-//   (2.0) can0 123##1AABB                      -> CAN FD with bit-rate switch, len 2 AA BB
-//   (2.0) can0 7FF#112233 T                    -> len 3, kCanFlagTransmitted (direction T or R)
-//   (3.0) can0 20000080#0000000000000000       -> error frame (identifier bit 29)
-//   (3.0) can0 ERROR                           -> error frame
-//   (4.0) can0 064#F001FFFFFFFFFFFFFFFF        -> error "10 data bytes in a classic CAN frame"
-//   (4.0) can0 12#00                           -> error "identifier '12' needs 3 or 8 hex digits"
+// candump lines: see CandumpFormat.h.
 // ASC lines (numbers in hex after "base hex", the default, decimal after "base dec"; times summed
 // after "timestamps relative"):
 //   3.098426 1  18EBFF00x  Rx d 8 01 A0 0F A6 60 3B D1 40  Length = 273910 -> "1", extended
@@ -32,29 +23,9 @@
 #include <string_view>
 #include <vector>
 
-#include "host/candriver/CanMessage.h"
+#include "host/candriver/CanLogEntry.h"
 
 namespace XeCanDriverKvaser {
-
-// Log times are below this many seconds (about the year 2096 in candump's seconds since 1970);
-// later ones are read as errors. Two log times then differ by less than 2^62 ns.
-inline constexpr std::int64_t kMaxLogSeconds = 4'000'000'000;
-
-// One frame of a log, or one line that could not be read.
-struct CanLogEntry {
-  // Log time in ns as written (candump: usually since 1970; ASC: since the measurement start).
-  std::int64_t timeNs = 0;
-  // The log's interface or channel name ("can0"; ASC: "1").
-  std::string channel;
-  // The frame; its channel and timestamp are 0.
-  CanMessage message;
-  // Line in the file, from 1.
-  int line = 0;
-  // Set for a line that could not be read: "<file>:<line>: <reason>"; nothing else is then set.
-  std::string error;
-
-  double seconds() const noexcept { return static_cast<double>(timeNs) / 1e9; }
-};
 
 class CanLogReader {
  public:
@@ -79,7 +50,6 @@ class CanLogReader {
  private:
   void Reset(std::string name);
   bool NextLine();
-  bool ParseCandump(CanLogEntry& entry);
   bool ParseAsc(CanLogEntry& entry);
   bool ParseAscClassic(std::size_t first, CanLogEntry& entry);
   bool ParseAscFd(CanLogEntry& entry);

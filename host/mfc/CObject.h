@@ -81,8 +81,8 @@ std::vector<CRuntimeClass*> RegisteredClasses();
 
 #define IMPLEMENT_DYNAMIC(cls, base) MFC_IMPLEMENT_RUNTIMECLASS(cls, base, 0xFFFF, nullptr)
 
-#define IMPLEMENT_DYNCREATE(cls, base) \
-  CObject* cls::CreateObject() {       \
-    return new cls;                    \
-  }                                    \
+#define IMPLEMENT_DYNCREATE(cls, base)                               \
+  CObject* cls::CreateObject() {                                     \
+    return new cls; /* NOLINT(bugprone-macro-parentheses): a type */ \
+  }                                                                  \
   MFC_IMPLEMENT_RUNTIMECLASS(cls, base, 0xFFFF, cls::CreateObject)

@@ -2,8 +2,8 @@
 // simulated ECU, decoded by `canhost dbc decode`, gives the drive cycle's values.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
-#include <cstdio>
 #include <functional>
 #include <map>
 
@@ -11,6 +11,7 @@
 #include "host/cananalysis/CCanSequencer.h"
 #include "host/cananalysis/COBDVehicleSimulator.h"
 #include "host/cananalysis/ObdDriveCycle.h"
+#include "host/candriver/CandumpFormat.h"
 #include "tests/host/DriverFixture.h"
 #include "tests/support/RunProgram.h"
 
@@ -23,15 +24,9 @@ constexpr std::int64_t kMs = 1'000'000;
 
 // candump -L: "(seconds) can0 7E8#04410C1900AAAAAA"
 std::string CandumpLine(const CanMessage& m) {
-  char head[64];
-  std::snprintf(head, sizeof head, "(%u.%06u) can0 %03X#", m.timestamp / 8000,
-                m.timestamp % 8000 * 125, m.id);
-  std::string line = head;
-  for (int i = 0; i < m.length; ++i) {
-    std::snprintf(head, sizeof head, "%02X", m.data[i]);
-    line += head;
-  }
-  return line + "\n";
+  std::array<char, XeCanDriverKvaser::kCandumpLineCapacity> line;
+  const std::int64_t timeNs = std::int64_t{m.timestamp} * 125'000;
+  return {line.data(), XeCanDriverKvaser::FormatCandump(line, timeNs, "can0", m)};
 }
 
 double Scaled(double value, double factor, double offset) {

@@ -5,13 +5,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <map>
 #include <random>
-#include <regex>
 #include <sstream>
 
+#include "host/candriver/CanLogReader.h"
+#include "host/candriver/CandumpFormat.h"
 #include "host/settings/SeaFile.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TestSupport.h"
@@ -27,21 +29,22 @@ using testing_support::WriteFile;
 
 struct Message {
   double seconds;  // time in the log or the capture
-  int channel;
-  std::string id;    // as candump writes it: 3 hex digits standard, 8 extended
-  std::string data;  // hex
+  std::string channel;
+  std::uint32_t id;  // flagged: bit 31 tells an extended identifier below 0x800 from a standard one
+  std::vector<std::uint8_t> data;
 };
 
 std::vector<Message> ReadCandump(const std::string& text) {
-  static const std::regex line(R"(\((\d+\.\d+)\) can(\d+) ([0-9A-F]+)#([0-9A-F]*))");
+  XeCanDriverKvaser::CanLogReader reader;
+  reader.OpenText(text, "log");
   std::vector<Message> messages;
-  std::istringstream in(text);
-  std::smatch m;
-  for (std::string l; std::getline(in, l);) {
-    if (std::regex_match(l, m, line))
-      messages.push_back({std::stod(m[1]), std::stoi(m[2]), m[3], m[4]});
-    else
-      ADD_FAILURE() << "not a candump line: " << l;
+  for (XeCanDriverKvaser::CanLogEntry e; reader.Next(e);) {
+    if (!e.error.empty()) ADD_FAILURE() << e.error;
+    const auto& m = e.message;
+    messages.push_back({e.seconds(),
+                        e.channel,
+                        XeCanDriverKvaser::FlaggedId(m.id, m.flags),
+                        {m.data, m.data + m.length}});
   }
   return messages;
 }
@@ -50,27 +53,24 @@ std::vector<Message> ReadCandump(const std::string& text) {
 // only bit 31 of the packet tells apart), lengths 0 to 8, gaps of 0.3 to 3 ms and a few idle
 // stretches longer than a frame.
 std::string MakeLog(int count) {
+  using namespace XeCanDriverKvaser;
   std::mt19937 random(20240601);
-  std::ostringstream log;
-  double t = 1700000000.0;
+  std::string log;
+  std::array<char, kCandumpLineCapacity> line;
+  std::int64_t ns = 1'700'000'000'000'000'000;
   for (int i = 0; i < count; ++i) {
-    t += (i % 97 == 96) ? 0.35 : 0.0003 + static_cast<double>(random() % 2700) / 1e6;
+    ns +=
+        (i % 97 == 96) ? 350'000'000 : 300'000 + static_cast<std::int64_t>(random() % 2700) * 1000;
+    CanMessage m;
     const bool extended = random() % 3 == 0;
-    char id[16];
-    std::snprintf(
-        id, sizeof id, extended ? "%08X" : "%03X",
-        static_cast<unsigned>(random() % (extended ? (i % 2 ? 0x1FFFFFFF : 0x7FF) : 0x800)));
-    std::string data;
-    for (unsigned n = static_cast<unsigned>(random() % 9), k = 0; k < n; ++k) {
-      char byte[3];
-      std::snprintf(byte, sizeof byte, "%02X", static_cast<unsigned>(random() % 256));
-      data += byte;
-    }
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "(%.6f)", t);
-    log << stamp << " can0 " << id << '#' << data << '\n';
+    if (extended) m.flags = kCanFlagExtended;
+    m.id = static_cast<std::uint32_t>(random() % (extended ? (i % 2 ? 0x1FFFFFFF : 0x7FF) : 0x800));
+    m.length = static_cast<std::int32_t>(random() % 9);
+    for (int b = 0; b < m.length; ++b)
+      m.data[b] = static_cast<std::uint8_t>(random() % 256);
+    log.append(line.data(), FormatCandump(line, ns, "can0", m));
   }
-  return log.str();
+  return log;
 }
 
 struct Row {
@@ -135,7 +135,7 @@ TEST(CanhostRun, FastReplayCapturesEveryMessageOfTheLogAtItsTime) {
   const double samplePeriod = 0.001, tick = 0.000125;
   for (std::size_t i = 0; i < expected.size(); ++i) {
     SCOPED_TRACE("message " + std::to_string(i));
-    EXPECT_EQ(captured[i].channel, 2);
+    EXPECT_EQ(captured[i].channel, "can2");
     EXPECT_EQ(captured[i].id, expected[i].id);
     EXPECT_EQ(captured[i].data, expected[i].data);
     const double inLog = expected[i].seconds - expected[0].seconds;

@@ -1,10 +1,10 @@
 // The behaviour every backend shares, run on each backend that can run here: the virtual bus
 // (messages sent from a second channel) and the log replay (the same messages from a log).
 #include <array>
-#include <cstdio>
 #include <cstring>
 #include <set>
 
+#include "host/candriver/CandumpFormat.h"
 #include "host/candriver/ChannelClock.h"
 #include "host/services/CThreadControllerRegistry.h"
 #include "tests/host/DriverFixture.h"
@@ -60,20 +60,8 @@ struct ReplayBackend {
   void Prepare(const std::filesystem::path& dir) {
     std::string log;
     for (const Frame& f : Frames()) {
-      char line[256];
-      const CanMessage& m = f.message;
-      const auto seconds = static_cast<long long>(1000 + f.atNs / 1'000'000'000);
-      const auto micros = static_cast<long long>(f.atNs % 1'000'000'000 / 1000);
-      std::size_t n = static_cast<std::size_t>(std::snprintf(
-          line, sizeof line,
-          (m.flags & kCanFlagExtended) ? "(%lld.%06lld) can0 %08X#" : "(%lld.%06lld) can0 %03X#",
-          seconds, micros, m.id));
-      if (m.flags & kCanFlagFd)
-        n += static_cast<std::size_t>(
-            std::snprintf(line + n, sizeof line - n, "#%X", (m.flags & kCanFlagBrs) ? 1 : 0));
-      for (int i = 0; i < m.length; ++i)
-        n += static_cast<std::size_t>(std::snprintf(line + n, sizeof line - n, "%02X", m.data[i]));
-      log += std::string(line) + "\n";
+      std::array<char, kCandumpLineCapacity> line;
+      log.append(line.data(), FormatCandump(line, 1'000'000'000'000 + f.atNs, "can0", f.message));
     }
     testing_support::WriteFile(dir / "frames.log", log);
   }

@@ -18,12 +18,13 @@ TEST_F(Channels, SourcesHandlesCapsulesAndTimeMachineItemsStayInStep) {
   CCanSource* c = Add(2, true, L"c");
   ASSERT_TRUE(a && b && c);
   ASSERT_EQ(m_module.time_machine().item_count(), 5u);
-  EXPECT_TRUE(m_module.time_machine().is_reference(0));
+  EXPECT_TRUE(m_module.time_machine().is_reference(CCanSourceModule::kUsbTimeItem));
   m_module.remove_source(b);
   ASSERT_EQ(m_module.capsules().size(), 2u);
   ASSERT_EQ(m_module.time_machine().item_count(), 4u);
-  EXPECT_EQ(m_module.time_machine().get(2), &m_module.capsules()[0]);
-  EXPECT_EQ(m_module.time_machine().get(3), &m_module.capsules()[1]);
+  const std::size_t first = CCanSourceModule::kFirstChannelItem;
+  EXPECT_EQ(m_module.time_machine().get(first), &m_module.capsules()[0]);
+  EXPECT_EQ(m_module.time_machine().get(first + 1), &m_module.capsules()[1]);
   EXPECT_EQ(m_module.channels()[1].channel, 2);
   // A source that is not the module's is ignored.
   m_module.remove_source(nullptr);

@@ -2,35 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include "host/slowsampling/CAsyncSource.h"
-#include "host/slowsampling/CSourceInfo.h"
-#include "host/valuelists/CDzPulsListe.h"
-#include "host/valuelists/CFueGroeHopListe.h"
+#include "tests/app/FilledSink.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
 
-class Source : public SlowSampling::CAsyncSource {
- public:
-  Source() : CAsyncSource(nullptr, L"source") {
-    SlowSampling::CSourceInfo::SourceInfo().signin(this);
-  }
-};
-
-// A sink whose lists the test fills as the CAN sink would after a block.
-class FilledSink : public CSlowSinkPlugin {
- public:
-  explicit FilledSink(Source& source) {
-    add_src(&source);
-    auto& entry = m_sourceTable[source.id()];
-    entry.signals = {{L"rpm", 1}, {L"temp", 3}};
-    update_container();
-    m_pulses = entry.states.at(1).list.get();
-    m_hops = entry.states.at(3).list.get();
-  }
-  CFueGroeListeBasis* m_pulses;
-  CFueGroeListeBasis* m_hops;
-};
+using testing_support::FilledSink;
+using testing_support::Source;
 
 TEST(SignalRecorder, OneRowPerDecodedValueAtItsFrameAlignedTime) {
   testing_support::TempDir dir;
@@ -39,20 +17,22 @@ TEST(SignalRecorder, OneRowPerDecodedValueAtItsFrameAlignedTime) {
   app::SignalRecorder recorder(0.001, 100);
   std::string error;
   ASSERT_TRUE(recorder.Open(dir / "signals.csv", error)) << error;
+  CFueGroeListeBasis& pulses = sink.List(source, 1);
+  CFueGroeListeBasis& hops = sink.List(source, 3);
   // Frame 2: pulses at slow samples 3 and 7 (periods of 100 and 50 samples at 1000 samples per
   // second: 600 and 1200 per minute) and the completion to the frame's end, which is no value;
   // one hop at sample 5 and its completion.
-  sink.m_pulses->append(3, 100.0F);
-  sink.m_pulses->append(4, 50.0F);
-  sink.m_pulses->append(93, 50.0F);
-  sink.m_hops->append(5, 87.5F);
-  sink.m_hops->append(95, 87.5F);
+  pulses.append(3, 100.0F);
+  pulses.append(4, 50.0F);
+  pulses.append(93, 50.0F);
+  hops.append(5, 87.5F);
+  hops.append(95, 87.5F);
   recorder.AddFrame(2, sink);
   // Frame 3 brings no values: its lists only carry the last ones on.
-  sink.m_pulses->clear();
-  sink.m_pulses->append(100, 50.0F);
-  sink.m_hops->clear();
-  sink.m_hops->append(100, 87.5F);
+  pulses.clear();
+  pulses.append(100, 50.0F);
+  hops.clear();
+  hops.append(100, 87.5F);
   recorder.AddFrame(3, sink);
   ASSERT_TRUE(recorder.Close(error)) << error;
 

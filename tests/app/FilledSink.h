@@ -28,8 +28,7 @@ class FilledSink : public CSlowSinkPlugin {
   SinkSignalState& State(const Source& source, int signal) {
     return m_sourceTable.at(source.id()).states.at(signal);
   }
-
- private:
+  // [ui] Binds one more source with the two signals.
   void Add(Source& source) {
     add_src(&source);
     m_sourceTable[source.id()].signals = {{L"rpm", 1}, {L"temp", 3}};

@@ -11,9 +11,9 @@ namespace ui::qt {
 
 namespace {
 
-// Distinct on white and for the common forms of colour blindness, in series order.
-constexpr std::array<QRgb, 8> kColors = {0x1f77b4, 0xd62728, 0x2ca02c, 0xff7f0e,
-                                         0x9467bd, 0x8c564b, 0xe377c2, 0x17becf};
+// Ten colours that stay apart on white, in series order.
+constexpr std::array<QRgb, 10> kColors = {0x1f77b4, 0xd62728, 0x2ca02c, 0xff7f0e, 0x9467bd,
+                                          0x8c564b, 0xe377c2, 0x17becf, 0x7f7f7f, 0xbcbd22};
 
 // About `target` round steps (1, 2 or 5 times a power of ten) across [low, high].
 std::vector<double> Ticks(double low, double high, int target) {

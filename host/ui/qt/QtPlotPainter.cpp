@@ -111,8 +111,7 @@ void QtPlotPainter::Paint(QPainter& painter) const {
   painter.restore();
 }
 
-void QtPlotPainter::PaintPanel(QPainter& painter, const Panel& panel, bool timeLabels) const {
-  const QRect& r = panel.rect;
+std::pair<double, double> QtPlotPainter::Range(const Panel& panel) const {
   double low = 0.0;
   double high = 0.0;
   bool any = false;
@@ -126,15 +125,18 @@ void QtPlotPainter::PaintPanel(QPainter& painter, const Panel& panel, bool timeL
     }
   }
   const double pad = high > low ? (high - low) * 0.05 : std::max(std::abs(high) * 0.1, 1.0);
-  low -= pad;
-  high += pad;
+  return {low - pad, high + pad};
+}
 
+void QtPlotPainter::PaintPanel(QPainter& painter, const Panel& panel, bool timeLabels) const {
+  const QRect& r = panel.rect;
+  const auto [low, high] = Range(panel);
   painter.setRenderHint(QPainter::Antialiasing, false);
-  painter.setPen(QColor(0xe0, 0xe0, 0xe0));
+  const QColor grid(0xe0, 0xe0, 0xe0);
   const QFontMetrics metrics(painter.font());
   for (const double t : Ticks(m_t0, m_t1, std::max(2, r.width() / (m_fontPx * 8)))) {
     const int x = static_cast<int>(std::lround(XOf(r, t)));
-    painter.setPen(QColor(0xe0, 0xe0, 0xe0));
+    painter.setPen(grid);
     painter.drawLine(x, r.top(), x, r.bottom());
     if (!timeLabels) continue;
     painter.setPen(Qt::black);
@@ -144,7 +146,7 @@ void QtPlotPainter::PaintPanel(QPainter& painter, const Panel& panel, bool timeL
   }
   for (const double v : Ticks(low, high, std::max(2, r.height() / (m_fontPx * 3)))) {
     const int y = static_cast<int>(std::lround(r.bottom() - (v - low) / (high - low) * r.height()));
-    painter.setPen(QColor(0xe0, 0xe0, 0xe0));
+    painter.setPen(grid);
     painter.drawLine(r.left(), y, r.right(), y);
     painter.setPen(Qt::black);
     const QString label = Number(v);
@@ -153,14 +155,22 @@ void QtPlotPainter::PaintPanel(QPainter& painter, const Panel& panel, bool timeL
   }
   painter.setPen(Qt::black);
   painter.drawRect(r.adjusted(0, 0, -1, -1));
-  // The unit along the value axis.
+  PaintTitle(painter, panel);
+  for (const std::size_t i : panel.curves)
+    PaintCurve(painter, panel, i, low, high);
+}
+
+// The unit along the value axis; above the panel its signals in their colours, and the unit.
+void QtPlotPainter::PaintTitle(QPainter& painter, const Panel& panel) const {
+  const QRect& r = panel.rect;
+  const QString unit = QString::fromStdString(panel.unit);
   painter.save();
   painter.translate(m_area.left() + m_fontPx, r.center().y());
   painter.rotate(-90);
   painter.drawText(QRect(-r.height() / 2, -m_fontPx, r.height(), m_fontPx * 2), Qt::AlignCenter,
-                   QString::fromStdString(panel.unit));
+                   unit);
   painter.restore();
-  // Title: the signals in their colours, with the unit.
+  const QFontMetrics metrics(painter.font());
   int x = r.left();
   for (const std::size_t i : panel.curves) {
     painter.setPen(CurveColor(i));
@@ -168,13 +178,9 @@ void QtPlotPainter::PaintPanel(QPainter& painter, const Panel& panel, bool timeL
     painter.drawText(x, r.top() - m_fontPx / 2, name);
     x += metrics.horizontalAdvance(name);
   }
-  if (!panel.unit.empty()) {
-    painter.setPen(Qt::black);
-    painter.drawText(x, r.top() - m_fontPx / 2,
-                     QStringLiteral("[%1]").arg(QString::fromStdString(panel.unit)));
-  }
-  for (const std::size_t i : panel.curves)
-    PaintCurve(painter, panel, i, low, high);
+  if (unit.isEmpty()) return;
+  painter.setPen(Qt::black);
+  painter.drawText(x, r.top() - m_fontPx / 2, QStringLiteral("[%1]").arg(unit));
 }
 
 void QtPlotPainter::PaintCurve(QPainter& painter, const Panel& panel, std::size_t index, double low,

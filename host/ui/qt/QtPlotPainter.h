@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QRect>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/ui/SignalSnapshot.h"
@@ -40,7 +41,10 @@ class QtPlotPainter {
   void Paint(QPainter& painter) const;
 
  private:
+  // The panel's value axis: the range of its points in view, with a margin.
+  std::pair<double, double> Range(const Panel& panel) const;
   void PaintPanel(QPainter& painter, const Panel& panel, bool timeLabels) const;
+  void PaintTitle(QPainter& painter, const Panel& panel) const;
   void PaintCurve(QPainter& painter, const Panel& panel, std::size_t index, double low,
                   double high) const;
   double XOf(const QRect& rect, double time) const;

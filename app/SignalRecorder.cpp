@@ -11,6 +11,23 @@ namespace {
 
 constexpr std::size_t kBufferBytes = 1 << 20;
 
+// Halves `points`: of each four, the lowest and the highest value stay, in their order.
+void Thin(std::vector<ui::PlotPoint>& points) {
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < points.size(); i += 4) {
+    const auto begin = points.begin() + static_cast<std::ptrdiff_t>(i);
+    const auto end = points.begin() + static_cast<std::ptrdiff_t>(std::min(i + 4, points.size()));
+    const auto [low, high] = std::minmax_element(
+        begin, end,
+        [](const ui::PlotPoint& a, const ui::PlotPoint& b) { return a.value < b.value; });
+    const ui::PlotPoint first = low < high ? *low : *high;
+    const ui::PlotPoint second = low < high ? *high : *low;
+    points[kept++] = first;
+    if (low != high) points[kept++] = second;
+  }
+  points.resize(kept);
+}
+
 }  // namespace
 
 bool SignalRecorder::Open(const std::filesystem::path& file, std::string& error) {
@@ -58,7 +75,9 @@ void SignalRecorder::AddFrame(std::uint64_t frame, CSlowSinkPlugin& sink) {
           AddValue(signal, point.time, point.value);
         if (!m_keepSeries) return;
         m_series.resize(m_signals.size());
-        m_series[index].insert(m_series[index].end(), values.begin(), values.end());
+        std::vector<ui::PlotPoint>& series = m_series[index];
+        series.insert(series.end(), values.begin(), values.end());
+        if (series.size() > kMaxSeriesPoints) Thin(series);
       });
 }
 

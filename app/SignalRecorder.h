@@ -52,6 +52,10 @@ class SignalRecorder {
   // in `error`; the temporary file is removed.
   bool Close(std::string& error);
 
+  // Points kept per signal for Series(): beyond, every four consecutive points give way to their
+  // lowest and highest, in time order, so a plot still shows every extreme of a long run.
+  static constexpr std::size_t kMaxSeriesPoints = std::size_t{1} << 17;
+
   // [ui] From here on every value is also kept for Series() (a plot of the whole run).
   void KeepSeries() { m_keepSeries = true; }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/app/FilledSink.h"
 #include "tests/support/TestSupport.h"
 
@@ -51,6 +53,36 @@ TEST(SignalRecorder, OneRowPerDecodedValueAtItsFrameAlignedTime) {
   EXPECT_EQ(signals[1].last, 1200.0);
   EXPECT_EQ(signals[1].min, 600.0);
   EXPECT_EQ(signals[1].max, 1200.0);
+}
+
+TEST(SignalRecorder, ALongRunsSeriesStaysBoundedAndKeepsItsExtremes) {
+  Source source;
+  FilledSink sink(source);
+  app::SignalRecorder recorder(0.001, 100);
+  recorder.KeepSeries();
+  CFueGroeListeBasis& hops = sink.List(source, 3);
+  // 99 values a frame, a sawtooth of 0..999 with one spike in the middle of the run.
+  constexpr std::uint64_t kFrames = 3 * app::SignalRecorder::kMaxSeriesPoints / 99;
+  std::uint64_t n = 0;
+  for (std::uint64_t frame = 0; frame < kFrames; ++frame) {
+    hops.clear();
+    for (int i = 0; i < 99; ++i, ++n)
+      hops.append(1, n == kFrames * 99 / 2 ? 5000.0F : static_cast<float>(n % 1000));
+    hops.append(1, 0.0F);  // completion to the frame's end
+    recorder.AddFrame(frame, sink);
+  }
+  const auto series = recorder.Series();
+  ASSERT_EQ(series.size(), 1u);
+  const auto& points = series[0].points;
+  EXPECT_LE(points.size(), app::SignalRecorder::kMaxSeriesPoints);
+  EXPECT_GT(points.size(), app::SignalRecorder::kMaxSeriesPoints / 4);
+  EXPECT_TRUE(std::is_sorted(points.begin(), points.end(),
+                             [](const auto& a, const auto& b) { return a.time < b.time; }));
+  const auto [low, high] = std::minmax_element(
+      points.begin(), points.end(), [](const auto& a, const auto& b) { return a.value < b.value; });
+  EXPECT_EQ(low->value, 0.0);
+  EXPECT_EQ(high->value, 5000.0);
+  EXPECT_EQ(recorder.Signals()[0].values, n);
 }
 
 }  // namespace

@@ -51,6 +51,12 @@ class QtSignalView::Plot : public QWidget {
         if (m_ticked.contains(QString::fromStdString(row.series.name)))
           series.push_back(&row.series);
     }
+    if (series.empty() && m_snapshot && !m_snapshot->rows.empty()) {
+      painter.fillRect(rect(), Qt::white);
+      painter.drawText(rect(), Qt::AlignCenter,
+                       QStringLiteral("Tick signals in the table to plot them"));
+      return;
+    }
     const double t1 = std::max(now, kPlotSeconds);
     const int fontPx = std::max(10, fontMetrics().height() - 2);
     QtPlotPainter(series, rect(), t1 - kPlotSeconds, t1, now, fontPx).Paint(painter);

@@ -39,7 +39,7 @@ void CanIo::SetPort(std::unique_ptr<detail::CanPort> port) {
   if (m_port) registry.ports.push_back(m_port.get());
 }
 
-CanIo::CanIo(int channel) : channel(channel) {}
+CanIo::CanIo(int channelNumber) : channel(channelNumber) {}
 
 CanIo::CanIo(CanIo&& other) noexcept : channel(other.channel), state(other.state) {
   if (other.m_control) other.m_control->Attach(nullptr);

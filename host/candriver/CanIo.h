@@ -21,7 +21,7 @@ class CanControl;
 class CanIo {
  public:
   // [ui, processing] A closed handle on `channel` (negative: no channel; Open fails).
-  explicit CanIo(int channel);
+  explicit CanIo(int channelNumber);
   CanIo(CanIo&& other) noexcept;
   CanIo& operator=(CanIo&& other) noexcept;
   CanIo(const CanIo&) = delete;

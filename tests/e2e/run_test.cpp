@@ -54,14 +54,14 @@ std::string MakeLog(int count) {
   std::ostringstream log;
   double t = 1700000000.0;
   for (int i = 0; i < count; ++i) {
-    t += (i % 97 == 96) ? 0.35 : 0.0003 + (random() % 2700) / 1e6;
+    t += (i % 97 == 96) ? 0.35 : 0.0003 + static_cast<double>(random() % 2700) / 1e6;
     const bool extended = random() % 3 == 0;
     char id[16];
     std::snprintf(
         id, sizeof id, extended ? "%08X" : "%03X",
         static_cast<unsigned>(random() % (extended ? (i % 2 ? 0x1FFFFFFF : 0x7FF) : 0x800)));
     std::string data;
-    for (unsigned n = random() % 9, k = 0; k < n; ++k) {
+    for (unsigned n = static_cast<unsigned>(random() % 9), k = 0; k < n; ++k) {
       char byte[3];
       std::snprintf(byte, sizeof byte, "%02X", static_cast<unsigned>(random() % 256));
       data += byte;

@@ -257,7 +257,8 @@ TEST(TimeMachine, TwoDriftingChannelsStayAlignedOverTenMinutes) {
       const double truth = static_cast<double>(at) / kTickNs;
       auto error = [&](std::int64_t t, const ChannelClock& c, const CTimeCapsule& capsule) {
         const double tickPart = static_cast<double>(c.ns_at(at) % kTickNs) / kTickNs;
-        return std::abs(t + tickPart + capsule.m_syncFraction / 4294967296.0 - truth);
+        return std::abs(static_cast<double>(t) + tickPart +
+                        static_cast<double>(capsule.m_syncFraction) / 4294967296.0 - truth);
       };
       const double alignment = std::max(error(ta, clockA, a), error(tb, clockB, b));
       worstAlignment = std::max(worstAlignment, alignment);

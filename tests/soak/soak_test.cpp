@@ -151,7 +151,7 @@ TEST(Soak, SixteenChannelsAtEightyPercentLoadLoseNothingAndKeepTheirMemory) {
   rusage usage{};
   const timespec second{1, 0};
   while (wait4(pid, &status, WNOHANG, &usage) == 0) {
-    if (rss.size() > seconds + 120) {
+    if (static_cast<double>(rss.size()) > seconds + 120) {
       kill(pid, SIGKILL);
       wait4(pid, &status, 0, &usage);
       FAIL() << "canhost run did not end within two minutes of its " << seconds << " s";
@@ -168,7 +168,9 @@ TEST(Soak, SixteenChannelsAtEightyPercentLoadLoseNothingAndKeepTheirMemory) {
   // Flat: after the first fifth (warm-up: buffers and the container reach their size), the last
   // quarter holds no more than the second fifth did, give or take allocator noise.
   ASSERT_GE(rss.size(), 5u);
-  const auto at = [&](double fraction) { return rss.begin() + std::lround(fraction * rss.size()); };
+  const auto at = [&](double fraction) {
+    return rss.begin() + std::lround(fraction * static_cast<double>(rss.size()));
+  };
   const long early = *std::max_element(at(0.2), at(0.4));
   const long late = *std::max_element(at(0.75), rss.end());
   EXPECT_LE(late, early + std::max(2048L, early / 20))

@@ -97,7 +97,7 @@ void UiSession::Publish(bool running) {
   s.seconds = static_cast<double>(s.frames) * m_samplePeriod * m_samplesPerFrame;
   for (const auto& row : m_host.Statistics())
     s.rows.push_back({row.channel, CString(row.name).ToUtf8(), row.received, row.delivered, row.old,
-                      row.future, row.waiting});
+                      row.future, row.waiting, row.noRoom, row.overflow});
   std::lock_guard lock(m_mutex);
   m_snapshot = std::move(s);
 }

@@ -83,6 +83,10 @@ BOOL CCanSourceDlg::OnInitDialog() {
     D3dLayoutChild(id, CEdges::BOTTOM | CEdges::LEFT);
   D3dLayoutChild(&m_list, CEdges::TOP_LEFT_BOTTOM_RIGHT());
   D3dLayoutComplete(3);
+  // The template's table is narrower than its eight columns in most fonts: the window opens as
+  // wide as they need, and the layout stretches the table.
+  const int missing = m_list.GetFittingWidth() - m_list.GetWindowRect().Width();
+  if (missing > 0) Resize(ClientRect().Width() + missing, ClientRect().Height());
   UpdateData(FALSE);
   EnableApply(!m_module.running());
   return TRUE;
@@ -110,6 +114,12 @@ void CCanSourceDlg::fill_table() {
   m_rows = m_module.source_rows();
   for (const SourceRow& row : m_rows)
     add_row(&row);
+  fit_columns();
+}
+
+void CCanSourceDlg::fit_columns() {
+  for (int c = 0; c < m_list.GetColumnCount(); ++c)
+    m_list.SetColumnWidth(c, LVSCW_AUTOSIZE_USEHEADER);
 }
 
 void CCanSourceDlg::add_row(const SourceRow* source) {
@@ -151,6 +161,7 @@ const SourceRow* CCanSourceDlg::source_of_row(int row) const {
 
 void CCanSourceDlg::OnAdd() {
   add_row(nullptr);
+  fit_columns();
 }
 
 void CCanSourceDlg::OnRemove() {

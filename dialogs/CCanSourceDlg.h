@@ -47,6 +47,8 @@ class CCanSourceDlg : public CDialog3d, public ISettingsDialog {
 
  private:
   void fill_table();
+  // Columns as wide as their titles and contents.
+  void fit_columns();
   void add_row(const SourceRow* source);
   void set_rate_combo(int row, bool fd, const SourceRow* source);
   void enable_remove();

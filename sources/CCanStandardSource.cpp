@@ -95,15 +95,13 @@ bool CCanStandardSource::fetch() {
   std::uint32_t sum = 0;
   {
     std::lock_guard lock(m_lock);
-    const bool reset = m_resetCounts.exchange(false, std::memory_order_relaxed);
-    for (auto& [id, stat] : m_idStats) {
-      if (reset) stat.count = 0;
+    if (m_resetCounts.exchange(false, std::memory_order_relaxed)) restart_counts_locked();
+    for (const auto& [id, stat] : m_idStats)
       sum += stat.count;
-    }
     publish_stats_locked(true);
   }
   const std::uint32_t now = GetTickCount();
-  if (sum > 100 && now - m_lastSchedule > 1000) {
+  if (sum > kQuietCount && now - m_lastSchedule > kRefreshMs) {
     std::weak_ptr<CCanStandardSource*> alive = m_alive;
     CCentralMessageService::ScheduleMessage(
         [alive] {
@@ -148,4 +146,17 @@ void CCanStandardSource::publish_stats_locked(bool fetching) {
   if (!lock.owns_lock()) return;
   // assign keeps the capacity: a steady set of IDs costs no allocation per fetch.
   m_snapshot.assign(m_idStats.begin(), m_idStats.end());
+  m_shown.clear();
+  for (const auto& [id, stat] : m_idStats)
+    m_shown.emplace_back(id, stat.count);
+}
+
+void CCanStandardSource::restart_counts_locked() noexcept {
+  auto shown = m_shown.cbegin();
+  for (auto& [id, stat] : m_idStats) {
+    while (shown != m_shown.cend() && shown->first < id)
+      ++shown;
+    const std::uint32_t before = shown != m_shown.cend() && shown->first == id ? shown->second : 0;
+    stat.count = stat.count > before ? stat.count - before : 0;
+  }
 }

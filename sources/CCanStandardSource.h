@@ -27,6 +27,13 @@ class CCanStandardSource : public CCanSource, public IStandardSourceAccess {
                      XeCanDriverKvaser::fd_datarate_t fdData);
   ~CCanStandardSource() override;
 
+  // The dialog's traffic view is refreshed at every frame of 100 ms or more while traffic flows (so
+  // at least five times a second for frames up to 200 ms), and never for a quiet bus: a refresh is
+  // due when more than kRefreshMs have passed since the last one and more than kQuietCount
+  // messages (about 100 a second) have been counted since the counts restarted.
+  static constexpr std::uint32_t kRefreshMs = 90;
+  static constexpr std::uint32_t kQuietCount = 10;
+
   // [any, at load] Sources built from now on get their window from the factory (null: none);
   // returns the previous factory.
   static StandardSourceDialogFactory set_dialog_factory(StandardSourceDialogFactory factory);
@@ -54,6 +61,9 @@ class CCanStandardSource : public CCanSource, public IStandardSourceAccess {
   // Copies m_idStats into m_snapshot; the caller holds m_lock. A fetch skips it while the UI is
   // copying the snapshot (the next one catches up), a table change waits.
   void publish_stats_locked(bool fetching);
+  // The window has shown the last snapshot: the counts restart from it, so that what came in since
+  // counts toward the next refresh. The caller holds m_lock.
+  void restart_counts_locked() noexcept;
 
   DataSource::CApplicationSeaContainerDataSource<IdRangeList> m_rangeStore;
   IdRangeList m_ranges;             // as stored; m_lock
@@ -63,6 +73,8 @@ class CCanStandardSource : public CCanSource, public IStandardSourceAccess {
   // holding m_lock, so neither reception nor fetch ever waits for a window.
   std::mutex m_snapshotLock;
   Statistics m_snapshot;  // m_snapshotLock
+  // The counts of m_snapshot, for the restart; m_lock.
+  std::vector<std::pair<int, std::uint32_t>> m_shown;
   std::atomic<bool> m_resetCounts{false};
   std::uint32_t m_lastSchedule;  // GetTickCount of the last scheduled refresh
   // Lets a refresh scheduled onto the UI thread notice that the source is gone.

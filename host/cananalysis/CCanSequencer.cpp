@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/cananalysis/AnalysisTimer.h"
+#include "host/cananalysis/CSequencerSettingsModel.h"
 #include "host/cananalysis/IsoTp.h"
 #include "host/cananalysis/ObdPids.h"
 #include "host/cananalysis/SequencerSettings.h"
@@ -217,6 +218,16 @@ void CCanSequencer::StartAction() {
 }
 
 void CCanSequencer::ChangeSettings() {
+  if (const SequencerSettingsResponder responder = CurrentSequencerSettingsResponder()) {
+    CSequencerSettingsModel model(m_file);
+    if (!responder(model)) return;
+    std::string error;
+    if (!model.Save(error)) {
+      PrWin::Output(1, L"CCanSequencer: %s: %s; the requests stay as they are\n",
+                    m_file.wstring().c_str(), mfc::WidenUtf8(error).c_str());
+      return;
+    }
+  }
   LoadSettings(false);
 }
 

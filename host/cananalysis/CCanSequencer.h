@@ -46,7 +46,9 @@ class CCanSequencer {
   void StopTimer();
   // [ui, processing] Sends the one-shot requests once.
   void StartAction();
-  // [ui] Headless: reads the settings file again (its problems are logged; the valid lines count).
+  // [ui] Opens the settings window when the host has one (CSequencerSettingsModel.h), which
+  // saves the file on OK; then, and always in a host without one, reads the settings file again
+  // (its problems are logged; the valid lines count). Cancel changes nothing.
   void ChangeSettings();
   // [ui, processing] Sends nothing more, for good.
   void ShutDown();

@@ -1,22 +1,15 @@
 #include "host/cananalysis/CDbcSettingsModel.h"
 
-#include <mutex>
+#include "host/cananalysis/SettingsResponder.h"
 
 namespace XeCanAnalysis {
-namespace {
-std::mutex g_responderMutex;
-DbcSettingsResponder g_responder;
-}  // namespace
 
 DbcSettingsResponder SetDbcSettingsResponder(DbcSettingsResponder responder) {
-  std::lock_guard lock(g_responderMutex);
-  std::swap(g_responder, responder);
-  return responder;
+  return SettingsResponder<CDbcSettingsModel>::Set(std::move(responder));
 }
 
 DbcSettingsResponder CurrentDbcSettingsResponder() {
-  std::lock_guard lock(g_responderMutex);
-  return g_responder;
+  return SettingsResponder<CDbcSettingsModel>::Current();
 }
 
 CDbcSettingsModel::CDbcSettingsModel(const CString& decoderName,
@@ -33,6 +26,18 @@ bool CDbcSettingsModel::ChooseFile(const CString& path) {
   std::string error;
   auto file = DbcLoadedFile::Load(path, error);
   if (!file) {
+    m_error = CString::FromUtf8(error);
+    return false;
+  }
+  // Statements in error are left out of a file; signals gone missing that way would be assigned
+  // to nothing without a word, so such a file is not taken.
+  if (const std::size_t errors = file->database.ErrorCount()) {
+    for (const DbcDiagnostic& d : file->database.diagnostics)
+      if (d.severity == DbcSeverity::Error) {
+        error = FormatDbcDiagnostic(file->path.string(), d);
+        break;
+      }
+    if (errors > 1) error += " (and " + std::to_string(errors - 1) + " more errors)";
     m_error = CString::FromUtf8(error);
     return false;
   }
@@ -72,9 +77,24 @@ void CDbcSettingsModel::BuildRows() {
   const DbcDatabase& db = m_file->database;
   const std::vector<int> numbers = m_config.ApplicationNumbers(db);
   for (const DbcMessage& m : db.messages)
-    for (std::size_t i = 0; i < m.signals.size(); ++i)
-      m_rows.push_back({m.CanId(), CString::FromUtf8(m.name), CString::FromUtf8(m.signals[i].name),
-                        CString::FromUtf8(m.signals[i].unit), numbers[m.firstSignal + i]});
+    for (std::size_t i = 0; i < m.signals.size(); ++i) {
+      const DbcSignal& s = m.signals[i];
+      Row row;
+      row.messageId = m.CanId();
+      row.messageName = CString::FromUtf8(m.name);
+      row.signal = CString::FromUtf8(s.name);
+      row.unit = CString::FromUtf8(s.unit);
+      row.appSignal = numbers[m.firstSignal + i];
+      row.factor = s.factor;
+      row.offset = s.offset;
+      row.multiplexor = s.isSwitch;
+      if (s.muxParent >= 0) {
+        row.multiplexedBy =
+            CString::FromUtf8(m.signals[static_cast<std::size_t>(s.muxParent)].name);
+        row.muxValues = s.muxRanges;
+      }
+      m_rows.push_back(std::move(row));
+    }
 }
 
 }  // namespace XeCanAnalysis

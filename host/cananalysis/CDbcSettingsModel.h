@@ -1,8 +1,8 @@
 #pragma once
 // What the settings dialog of a DBC decoder shows and edits, without any window: the DBC file and
-// the assignment of its signals to the application signals the decoder was given. Until the host
-// has a UI for people, CDbcDecoder::CallSettingsDialog hands this model to the installed responder
-// (tests act as the user through it) and applies it when the responder answers OK.
+// the assignment of its signals to the application signals the decoder was given.
+// CDbcDecoder::CallSettingsDialog hands this model to the installed responder (the host's window
+// when a UI runs; tests act as the user through it) and applies it when the responder answers OK.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -18,11 +18,16 @@ namespace XeCanAnalysis {
 class CDbcSettingsModel {
  public:
   struct Row {
-    std::uint32_t messageId;  // bit 31 set for extended
+    std::uint32_t messageId = 0;  // bit 31 set for extended
     CString messageName;
     CString signal;
     CString unit;
-    int appSignal;  // in force: assignment, else the DBC attribute, else -1
+    int appSignal = -1;   // in force: assignment, else the DBC attribute, else -1
+    double factor = 1.0;  // physical = raw * factor + offset
+    double offset = 0.0;
+    bool multiplexor = false;            // a switch selecting other signals of its message
+    CString multiplexedBy;               // the switch that selects it; empty: always present
+    std::vector<DbcMuxRange> muxValues;  // raw values of that switch that select it
   };
 
   CDbcSettingsModel(const CString& decoderName, std::shared_ptr<const DbcLoadedFile> file,
@@ -33,7 +38,8 @@ class CDbcSettingsModel {
   // [ui] The DBC file chosen (empty: none).
   const CString& FileName() const noexcept { return m_config.dbcFile; }
   // [ui] Chooses another DBC file: reads it and shows its signals with the assignments that name
-  // them. False when it cannot be read (LastError says why); the model is then unchanged.
+  // them. False when it cannot be read or has errors (LastError says why, naming the file and,
+  // for an error in it, the line); the model is then unchanged.
   bool ChooseFile(const CString& path);
   // [ui] Why the last ChooseFile failed.
   const CString& LastError() const noexcept { return m_error; }

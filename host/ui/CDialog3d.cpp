@@ -191,7 +191,9 @@ bool CDialog3d::TypeText(int id, const wchar_t* text) {
   CWnd* w = GetDlgItem(id);
   if (!m_open || !Usable(w) || w->Kind() != ui::ControlKind::Edit || (w->Style() & ui::kReadOnly))
     return false;
+  if (w->GetWindowTextW() == text) return true;
   w->SetWindowTextW(text);
+  SendMessage(WM_COMMAND, static_cast<WPARAM>(id & 0xFFFF) | (WPARAM{EN_CHANGE} << 16), 0);
   return true;
 }
 

@@ -59,6 +59,7 @@ class CDialog3d : public CObject {
 
   // What a person does with the window; each acts only on an existing, visible, enabled control.
   bool ClickButton(int id);
+  // Typing that changes the text sends the dialog EN_CHANGE.
   bool TypeText(int id, const wchar_t* text);
   bool ToggleCheck(int id);
   void CloseByFrame();  // the window's close box: Cancel

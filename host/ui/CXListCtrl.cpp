@@ -267,3 +267,77 @@ void CXListCtrl::OnAttach() {
   m_fullRow = false;
   Touch();
 }
+
+namespace {
+
+CXListCtrl::Measure g_measure;
+
+// Room around a cell's content; the width of a check box and of a combo cell's button.
+constexpr int kCellMargin = 12;
+constexpr int kCheckWidth = 13;
+constexpr int kComboButton = 18;
+
+int TextWidth(const CString& text) {
+  if (g_measure.textWidth) return g_measure.textWidth(text);
+  return CDialog3d::Units().charWidth * static_cast<int>(text.GetLength());
+}
+
+}  // namespace
+
+void CXListCtrl::SetMeasure(Measure measure) {
+  g_measure = std::move(measure);
+}
+
+int CXListCtrl::ContentWidth(int column) const {
+  int width = 0;
+  for (const ui::ListRow& r : m_rows) {
+    const ui::ListCell& c = r.cells[static_cast<std::size_t>(column)];
+    switch (c.kind) {
+      case ui::CellKind::Text:
+      case ui::CellKind::Link:
+        width = std::max(width, TextWidth(c.text));
+        break;
+      case ui::CellKind::CheckBox:
+        width = std::max(width, kCheckWidth);
+        break;
+      case ui::CellKind::Combo:
+        // Any label may be chosen: room for the widest.
+        for (const CString& label : c.labels)
+          width = std::max(width, TextWidth(label) + kComboButton);
+        break;
+      case ui::CellKind::Progress:
+        return -1;
+    }
+  }
+  return width + kCellMargin;
+}
+
+BOOL CXListCtrl::SetColumnWidth(int column, int width) {
+  if (column < 0 || column >= GetColumnCount()) return FALSE;
+  ui::ListColumn& col = m_columns[static_cast<std::size_t>(column)];
+  if (width == LVSCW_AUTOSIZE || width == LVSCW_AUTOSIZE_USEHEADER) {
+    const int content = ContentWidth(column);
+    if (content < 0) return TRUE;
+    int title = 0;
+    if (width == LVSCW_AUTOSIZE_USEHEADER) {
+      const std::size_t c = static_cast<std::size_t>(column);
+      title = TextWidth(col.title) + kCellMargin + (m_headerChecks[c] != 0 ? kCheckWidth + 8 : 0);
+    }
+    width = std::max(content, title);
+  }
+  col.width = std::max(width, 0);
+  Touch();
+  return TRUE;
+}
+
+int CXListCtrl::GetColumnWidth(int column) const {
+  if (column < 0 || column >= GetColumnCount()) return 0;
+  return m_columns[static_cast<std::size_t>(column)].width;
+}
+
+int CXListCtrl::GetFittingWidth() const {
+  int width = g_measure.chrome;
+  for (const ui::ListColumn& c : m_columns)
+    width += c.width;
+  return width;
+}

@@ -6,6 +6,7 @@
 // notifications the dialog receives. [ui] only; rows and columns are 0-based, and an operation
 // on a row or column that does not exist returns FALSE / -1 and changes nothing.
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "host/ui/CWnd.h"
@@ -17,6 +18,21 @@ class CXListCtrl : public CWnd {
   int InsertColumn(int column, const wchar_t* title, int format = 0, int width = -1,
                    int subItem = -1);
   int GetColumnCount() const noexcept { return static_cast<int>(m_columns.size()); }
+  // Pixels, or LVSCW_AUTOSIZE / LVSCW_AUTOSIZE_USEHEADER. A column of bars has no width of its own
+  // content: autosizing leaves it as it is.
+  BOOL SetColumnWidth(int column, int width);
+  int GetColumnWidth(int column) const;
+  // The control width that shows every column without a horizontal scroll bar, with room for a
+  // vertical one.
+  int GetFittingWidth() const;
+
+  // How the view measures (installed by it; without one, estimates from the dialog units).
+  struct Measure {
+    std::function<int(const CString&)> textWidth;  // pixels of a text in the dialog font
+    int chrome = 20;  // what the control takes beside its columns: frame and vertical scroll bar
+  };
+  // [ui] Empty textWidth: the estimates.
+  static void SetMeasure(Measure measure);
 
   // A row at `item.iItem` (clamped to the end) with `item.lParam` as its item data.
   int InsertItem(const LVITEM& item);
@@ -82,6 +98,7 @@ class CXListCtrl : public CWnd {
 
  private:
   ui::ListCell* MutableCell(int row, int column);
+  int ContentWidth(int column) const;
   bool Accepting() const;
   void Touch();
   void Notify(UINT code, int row, int column);

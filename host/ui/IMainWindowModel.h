@@ -12,15 +12,30 @@
 
 namespace ui {
 
-// What became of one source's messages since the start of the measurement.
+// What became of one source's messages since the start of the measurement: the columns of canhost
+// run's summary, so that they add up on screen as they do there.
 struct ChannelRow {
   int channel = 0;
   std::string source;           // the source's name
-  std::uint64_t received = 0;   // = delivered + old + future + waiting
+  std::uint64_t received = 0;   // = delivered + old + noRoom + future + waiting + overflow
   std::uint64_t delivered = 0;  // written into a frame
   std::uint64_t old = 0;        // dropped: too old for the frame
   std::uint64_t future = 0;     // discarded as implausibly far in the future
   std::uint64_t waiting = 0;    // kept for a later frame
+  std::uint64_t noRoom = 0;     // in time, dropped: the region near its time was full
+  std::uint64_t overflow = 0;   // lost to a full queue on its way
+
+  // Adds the counts of `o` (a total row).
+  ChannelRow& operator+=(const ChannelRow& o) noexcept {
+    received += o.received;
+    delivered += o.delivered;
+    old += o.old;
+    future += o.future;
+    waiting += o.waiting;
+    noRoom += o.noRoom;
+    overflow += o.overflow;
+    return *this;
+  }
 };
 
 struct MeasurementSnapshot {

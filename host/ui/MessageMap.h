@@ -4,6 +4,7 @@
 // of the dialog class:
 //   BEGIN_MESSAGE_MAP(CMyDlg, CDialog3d)
 //     ON_BN_CLICKED(1002, &CMyDlg::OnAdd)                        // void OnAdd()
+//     ON_EN_CHANGE(1003, &CMyDlg::OnFilter)                      // void OnFilter()
 //     ON_NOTIFY(NM_CLICK, 1001, &CMyDlg::OnClickList)            // void (NMHDR*, LRESULT*)
 //     ON_MESSAGE(WM_XLISTCTRL_LINK_CLICKED, &CMyDlg::OnLink)     // LRESULT (WPARAM, LPARAM)
 //   END_MESSAGE_MAP()
@@ -56,6 +57,15 @@ struct MessageMap {
   ui::MessageMapEntry{                                                              \
       ui::EntryKind::Command,                                                       \
       BN_CLICKED,                                                                   \
+      ctrlId,                                                                       \
+      static_cast<ui::CommandHandler>(static_cast<void (ThisClass::*)()>(handler)), \
+      nullptr,                                                                      \
+      nullptr},
+
+#define ON_EN_CHANGE(ctrlId, handler)                                               \
+  ui::MessageMapEntry{                                                              \
+      ui::EntryKind::Command,                                                       \
+      EN_CHANGE,                                                                    \
       ctrlId,                                                                       \
       static_cast<ui::CommandHandler>(static_cast<void (ThisClass::*)()>(handler)), \
       nullptr,                                                                      \

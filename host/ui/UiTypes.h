@@ -28,6 +28,8 @@ inline constexpr UINT NM_CLICK = static_cast<UINT>(-2);
 inline constexpr UINT LVN_KEYDOWN = static_cast<UINT>(-155);
 // Button notification (WM_COMMAND high word).
 inline constexpr UINT BN_CLICKED = 0;
+// Edit notification (WM_COMMAND high word): the person changed the text.
+inline constexpr UINT EN_CHANGE = 0x0300;
 
 // Virtual keys.
 inline constexpr int VK_RETURN = 0x0D;
@@ -39,6 +41,9 @@ inline constexpr int VK_DELETE = 46;
 inline constexpr UINT LVIF_PARAM = 0x4;
 inline constexpr UINT LVIS_SELECTED = 0x2;
 inline constexpr int LVNI_SELECTED = 0x2;
+// Column widths computed from the content: the widest cell, or the wider of it and the title.
+inline constexpr int LVSCW_AUTOSIZE = -1;
+inline constexpr int LVSCW_AUTOSIZE_USEHEADER = -2;
 
 struct CRect {
   int left = 0;  // pixels from the parent's client origin

@@ -2,42 +2,27 @@
 // template's dialog units put them, and a PNG of each under the build folder (ui-png/).
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
+#include <QScrollBar>
+#include <QTableView>
 #include <QWidget>
-#include <cstdlib>
-#include <filesystem>
+#include <algorithm>
 
 #include "dialogs/CCanSourceDlg.h"
 #include "dialogs/CCanStandardSrcDlg.h"
 #include "dialogs/DialogResources.h"
-#include "host/ui/CLibMgr.h"
+#include "host/ui/qt/QtDialogView.h"
 #include "host/ui/qt/QtUi.h"
 #include "sources/CCanStandardSource.h"
 #include "tests/source/ModuleRig.h"
+#include "tests/support/QtOffscreen.h"
 
 namespace plugin_test {
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    ui = std::make_unique<ui::qt::QtUi>(argc, argv);
-  }
-  void TearDown() override { ui.reset(); }
-  std::unique_ptr<ui::qt::QtUi> ui;
-  int argc = 1;
-  char arg0[20] = "dialog_render_test";
-  char* argv[2] = {arg0, nullptr};
-};
+[[maybe_unused]] const bool g_qt = testing_support::UseOffscreenQt("dialog_render_test");
 
-[[maybe_unused]] ::testing::Environment* const g_qt =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
-std::string Png(const std::string& name) {
-  const auto dir = testing_support::BinDir().parent_path() / "ui-png";
-  std::filesystem::create_directories(dir);
-  return (dir / name).string();
-}
+using testing_support::PngPath;
 
 // Every control of the template sits at its dialog-unit rectangle in the window's font.
 void ExpectTemplateGeometry(const CDialog3d& dlg, QWidget* window) {
@@ -50,6 +35,39 @@ void ExpectTemplateGeometry(const CDialog3d& dlg, QWidget* window) {
     auto* w = window->findChild<QWidget*>(QString::number(res.id));
     ASSERT_NE(w, nullptr) << res.id;
     EXPECT_EQ(w->geometry(), QRect(r.left, r.top, r.Width(), r.Height())) << res.id;
+  }
+}
+
+// The CAN-Bus window opens as wide as its table's columns need: every column and every title and
+// cell text shows in full, no horizontal scroll bar; the controls keep the template's places, the
+// table stretched by the growth and the controls on the right moved by it.
+void ExpectWidenedToItsColumns(const CDialog3d& dlg, QWidget* window) {
+  const ui::DialogUnits units = CDialog3d::Units();
+  const CRect client = ui::ToPixels(units, 0, 0, dlg.Template()->cx, dlg.Template()->cy);
+  EXPECT_EQ(window->height(), client.Height());
+  const int dx = window->width() - client.Width();
+  EXPECT_GT(dx, 0);
+  for (const ui::ControlRes& res : dlg.Template()->controls) {
+    if (res.id == -1) continue;
+    CRect r = ui::ToPixels(units, res.x, res.y, res.cx, res.cy);
+    const bool keepsLeft =
+        res.id == can::IDC_SOURCE_LIST || res.id == can::IDC_ADD || res.id == can::IDC_REMOVE;
+    if (res.id != can::IDC_ADD && res.id != can::IDC_REMOVE) r.right += dx;
+    if (!keepsLeft) r.left += dx;
+    auto* w = window->findChild<QWidget*>(QString::number(res.id));
+    ASSERT_NE(w, nullptr) << res.id;
+    EXPECT_EQ(w->geometry(), QRect(r.left, r.top, r.Width(), r.Height())) << res.id;
+  }
+  auto* table = window->findChild<QTableView*>(QString::number(can::IDC_SOURCE_LIST));
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->horizontalScrollBar()->maximum(), 0);
+  const QFontMetrics metrics(table->font());
+  const QAbstractItemModel& model = *table->model();
+  for (int c = 0; c < model.columnCount(); ++c) {
+    int widest = metrics.horizontalAdvance(model.headerData(c, Qt::Horizontal).toString());
+    for (int r = 0; r < model.rowCount(); ++r)
+      widest = std::max(widest, metrics.horizontalAdvance(model.index(r, c).data().toString()));
+    EXPECT_GE(table->columnWidth(c), widest + 8) << "column " << c;
   }
 }
 
@@ -70,8 +88,8 @@ TEST_F(DialogRender, CanBusDialog) {
   QWidget* window = ui::qt::QtUi::Window(dlg);
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(window->windowTitle(), "CAN-Bus");
-  ExpectTemplateGeometry(dlg, window);
-  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, Png("can_bus.png")));
+  ExpectWidenedToItsColumns(dlg, window);
+  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath("can_bus.png")));
   dlg.ClickButton(IDCANCEL);
   ui::qt::QtUi::ProcessEvents();
 }
@@ -90,15 +108,33 @@ TEST_F(DialogRender, StandardSourceDialog) {
     for (int i = 0; i < count; ++i)
       source.on_filtered_message(Message(id, {1, 2}));
   m_clock.advance_ms(1000);
+  source.fetch();  // publishes the counts the window shows
   dlg.refresh();
   ui::qt::QtUi::ProcessEvents();
+  EXPECT_EQ(dlg.m_idList.GetItemCount(), 5);
+  EXPECT_EQ(dlg.rate_text(), L"1000");
   QWidget* window = ui::qt::QtUi::Window(dlg);
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(window->windowTitle(), "CAN Standard Source");
   ExpectTemplateGeometry(dlg, window);
-  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, Png("standard_source.png")));
+  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath("standard_source.png")));
   dlg.close();
   ui::qt::QtUi::ProcessEvents();
+}
+
+// A source goes with its dialog still open (the host closes while windows show): the window goes
+// without reading the dialog's lists, which are gone before the dialog's base takes the view down.
+TEST_F(DialogRender, WindowOfADialogDestroyedWhileOpenGoesQuietly) {
+  CCanStandardSource source(nullptr, 0, L"S", 0, false, BITRATE_500K, FD_ARBITRATION_500K,
+                            FD_DATA_1M);
+  {
+    CCanStandardSrcDlg dlg(source);
+    dlg.show();
+    ui::qt::QtUi::ProcessEvents();
+    ASSERT_NE(ui::qt::QtUi::Window(dlg), nullptr);
+  }
+  ui::qt::QtUi::ProcessEvents();
+  EXPECT_TRUE(ui::qt::QtDialogView::Open().empty());
 }
 
 }  // namespace

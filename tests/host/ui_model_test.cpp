@@ -224,6 +224,26 @@ TEST_F(UiModel, HeaderCheckFollowsTheColumnAndTicksEveryRow) {
   EXPECT_FALSE(list.ClickHeaderCheck(1));
 }
 
+TEST_F(UiModel, AutosizedColumnsFitTheirWidestContentAndTitle) {
+  // One pixel per character makes the widths easy to read: content + 12 of margin.
+  CXListCtrl::SetMeasure({[](const CString& t) { return static_cast<int>(t.GetLength()); }, 20});
+  ASSERT_TRUE(dlg.DisplayDialog());
+  uitest::FillCells(dlg.m_list);
+  dlg.m_list.SetHeaderCheckedState(0, 3);
+  dlg.m_list.SetItemText(1, 2, L"a much longer name");
+  for (int c = 0; c < 5; ++c)
+    EXPECT_TRUE(dlg.m_list.SetColumnWidth(c, LVSCW_AUTOSIZE_USEHEADER));
+  EXPECT_EQ(dlg.m_list.GetColumnWidth(0), 6 + 12 + 21);  // title "Active" and the header box
+  EXPECT_EQ(dlg.m_list.GetColumnWidth(1), 4 + 18 + 12);  // widest label and the combo's button
+  EXPECT_EQ(dlg.m_list.GetColumnWidth(2), 18 + 12);      // the longer name, not the first
+  EXPECT_EQ(dlg.m_list.GetColumnWidth(4), 80);           // bars have no width of their own
+  EXPECT_TRUE(dlg.m_list.SetColumnWidth(3, LVSCW_AUTOSIZE));
+  EXPECT_EQ(dlg.m_list.GetColumnWidth(3), 8 + 12);  // "Settings", the title not counted
+  EXPECT_EQ(dlg.m_list.GetFittingWidth(), 39 + 34 + 30 + 20 + 80 + 20);
+  EXPECT_FALSE(dlg.m_list.SetColumnWidth(5, 10));
+  CXListCtrl::SetMeasure({});
+}
+
 TEST_F(UiModel, LockedWindowUpdatesReachTheViewOnceWhenUnlocked) {
   int changes = 0;
   CDialog3d::SetViewFactory([&](CDialog3d&) { return std::make_unique<CountingView>(&changes); });

@@ -9,40 +9,19 @@
 #include <QTableView>
 #include <QTest>
 #include <atomic>
-#include <cstdlib>
-#include <filesystem>
 #include <thread>
 
 #include "host/services/CCentralMessageService.h"
 #include "host/ui/qt/QtUi.h"
 #include "tests/host/UiTestDialog.h"
+#include "tests/support/QtOffscreen.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
 
-// One Qt application for the whole program: Qt allows only one per process.
-class QtEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    ui = std::make_unique<ui::qt::QtUi>(argc, argv);
-  }
-  void TearDown() override { ui.reset(); }
-  std::unique_ptr<ui::qt::QtUi> ui;
-  int argc = 1;
-  char arg0[16] = "ui_qt_test";
-  char* argv[2] = {arg0, nullptr};
-};
+[[maybe_unused]] const bool g_qt = testing_support::UseOffscreenQt("ui_qt_test");
 
-// Registered before the tests run; gtest owns it.
-[[maybe_unused]] ::testing::Environment* const g_qt =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
-std::filesystem::path PngDir() {
-  const auto dir = testing_support::BinDir().parent_path() / "ui-png";
-  std::filesystem::create_directories(dir);
-  return dir;
-}
+using testing_support::PngPath;
 
 QWidget* Child(QWidget* window, int id) {
   return window->findChild<QWidget*>(QString::number(id));
@@ -81,14 +60,14 @@ TEST_F(UiQt, WidgetsSitWhereTheDialogUnitsPutThemInTheDialogFont) {
   EXPECT_EQ(table->model()->rowCount(), 3);
   EXPECT_EQ(table->columnWidth(2), 90);
   EXPECT_EQ(table->selectionModel()->selectedRows().size(), 1);
-  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, (PngDir() / "test_dialog.png").string()));
+  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath("test_dialog.png")));
 
   // The window's size goes to the model's layout, and back.
   window->resize(client.Width() + 120, client.Height() + 60);
   ui::qt::QtUi::ProcessEvents();
   EXPECT_EQ(Child(window, IDOK)->geometry().right() + 1,
             ui::ToPixels(units, 65, 122, 50, 14).right + 120);
-  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, (PngDir() / "test_dialog_resized.png").string()));
+  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath("test_dialog_resized.png")));
 }
 
 TEST_F(UiQt, InputOnTheWidgetsReachesTheModel) {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/soak/BusyBuses.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TestSupport.h"
 
@@ -23,42 +24,16 @@ namespace {
 
 using testing_support::ReadFile;
 using testing_support::TempDir;
-using testing_support::WriteFile;
 
-constexpr int kChannels = 16;
-constexpr double kBitRate = 500'000.0;
-constexpr double kBusLoad = 0.8;
-constexpr int kIdsPerGenerator = 4;
-// A classic data frame with an 11-bit identifier and 8 bytes: 111 bits from start of frame to the
-// end of the interframe space, plus the stuff bits the 98 stuffed bits can need at most.
-constexpr int kFrameBits = 111 + (34 + 64 - 1) / 4;
-// One generator period carries kIdsPerGenerator frames, so the bus is busy kBusLoad of the time.
-constexpr int kPeriodUs =
-    static_cast<int>(kIdsPerGenerator * kFrameBits / (kBusLoad * kBitRate) * 1e6 + 0.5);
-static_assert(kPeriodUs == 1350);
+using testing_support::kBusyChannels;
+using testing_support::kIdsPerGenerator;
+using testing_support::kPeriodUs;
+constexpr int kChannels = kBusyChannels;
 
 double SoakSeconds() {
   const char* text = std::getenv("CANHOST_SOAK_SECONDS");
   const double seconds = text ? std::atof(text) : 600.0;
   return seconds >= 5.0 ? seconds : 600.0;
-}
-
-// Sixteen standard sources, each alone on its own virtual bus with its own generator; the phases
-// spread the generators over the period so the buses are not in lock step.
-void WriteSettings(const std::filesystem::path& dir) {
-  std::ostringstream sea, conf;
-  sea << "list \"CAN-Sources\"\n";
-  for (int c = 0; c < kChannels; ++c) {
-    sea << "line \"CAN " << c << "\", \"1\", \"" << c
-        << "\", \"0\", \"-2\", \"0\", \"-1000\", \"-1001\"\n";
-    conf << "channel " << c << " virtual bus=b" << c << " drift=" << (c * 7 % 41) - 20 << "\n";
-    conf << "generator b" << c << " id=" << std::hex << 0x100 + c << ',' << 0x200 + c << ','
-         << 0x300 + c << ',' << 0x18FEF100 + c << std::dec << " period=" << kPeriodUs
-         << "us phase=" << c * kPeriodUs / kChannels << "us data=counter\n";
-  }
-  std::filesystem::create_directory(dir);
-  WriteFile(dir / "Application.sea", sea.str());
-  WriteFile(dir / "candriver.conf", conf.str());
 }
 
 long RssKb(pid_t pid) {
@@ -133,7 +108,7 @@ void ExpectNothingLostOrUnaccounted(const Summary& s, double expectedPerChannel)
 TEST(Soak, SixteenChannelsAtEightyPercentLoadLoseNothingAndKeepTheirMemory) {
   const double seconds = SoakSeconds();
   TempDir dir;
-  WriteSettings(dir / "settings");
+  testing_support::WriteBusySettings(dir / "settings");
 
   // SIGCHLD is waited for with a bound of a second, at which the child's memory is sampled.
   sigset_t child;

@@ -101,19 +101,21 @@ TEST_F(StandardSource, StoredTableIsReadBackAndAnInvalidOneIsStillHonoured) {
   EXPECT_EQ(StoredLines(L"Y-2"), (std::vector<std::wstring>{L"500 600 0", L"0 499 1"}));
 }
 
-TEST_F(StandardSource, RefreshIsScheduledOnlyForBusyTrafficAtMostOncePerSecond) {
+TEST_F(StandardSource, RefreshIsScheduledOnlyForBusyTrafficAndNotTooOften) {
+  constexpr auto kQuiet = CCanStandardSource::kQuietCount;
+  constexpr auto kInterval = CCanStandardSource::kRefreshMs;
   auto s = Make();
   s->show_settings();
-  Receive(*s, 1, 100);
-  m_clock.advance_ms(1001);
+  Receive(*s, 1, kQuiet);
+  m_clock.advance_ms(kInterval + 1);
   s->fetch();
-  EXPECT_EQ(CCentralMessageService::PendingMessages(), 0u);  // 100 messages: quiet bus
+  EXPECT_EQ(CCentralMessageService::PendingMessages(), 0u);  // quiet bus
   Receive(*s, 2);
   s->fetch();
   ASSERT_EQ(CCentralMessageService::PendingMessages(), 1u);
   Receive(*s, 2, 200);
-  m_clock.advance_ms(1000);
-  s->fetch();  // busy, but not more than 1000 ms since the last one
+  m_clock.advance_ms(kInterval);
+  s->fetch();  // busy, but not more than the interval since the last one
   EXPECT_EQ(CCentralMessageService::PendingMessages(), 1u);
 
   CCentralMessageService::Pump();
@@ -123,18 +125,23 @@ TEST_F(StandardSource, RefreshIsScheduledOnlyForBusyTrafficAtMostOncePerSecond) 
   EXPECT_EQ(dialog.refresh_count(), 1);
   const auto& shares = dialog.shares();
   ASSERT_EQ(shares.size(), 2u);
-  EXPECT_FLOAT_EQ(shares[0].second, 100.0F / 301.0F * 100.0F);
-  EXPECT_EQ(dialog.rate_text(), L"150");  // 301 messages in 2001 ms
-  // The dialog asked for the counts to restart at the next fetch.
+  const auto total = static_cast<float>(kQuiet + 201);
+  EXPECT_FLOAT_EQ(shares[0].second, static_cast<float>(kQuiet) / total * 100.0F);
+  EXPECT_EQ(dialog.rate_text(), std::to_wstring((kQuiet + 201) * 1000 / (2 * kInterval + 1)));
+  // The dialog asked for the counts to restart from what it showed at the next fetch: what came
+  // in meanwhile counts toward the next refresh.
+  Receive(*s, 2, 7);
   s->fetch();
-  for (const auto& [id, stat] : s->stats_snapshot())
-    EXPECT_EQ(stat.count, 0u);
+  const auto stats = s->stats_snapshot();
+  ASSERT_EQ(stats.size(), 2u);
+  EXPECT_EQ(stats[0].second.count, 0u);
+  EXPECT_EQ(stats[1].second.count, 7u);
 }
 
 TEST_F(StandardSource, ScheduledRefreshOfADestroyedSourceDoesNothing) {
   auto s = Make();
-  Receive(*s, 1, 101);
-  m_clock.advance_ms(1001);
+  Receive(*s, 1, CCanStandardSource::kQuietCount + 1);
+  m_clock.advance_ms(CCanStandardSource::kRefreshMs + 1);
   s->fetch();
   s.reset();
   EXPECT_EQ(CCentralMessageService::Pump(), 1u);

@@ -141,6 +141,10 @@ QtDialogView::QtDialogView(CDialog3d& dialog)
 
 QtDialogView::~QtDialogView() {
   std::erase(g_open, this);
+  // A dialog destroyed while open loses its list members before its base takes the view down:
+  // hiding must not read them.
+  for (auto& [wnd, w] : m_window->m_widgets)
+    if (auto* list = dynamic_cast<QtListView*>(w)) list->Detach();
   m_window->Detach();
   m_window->hide();
   m_window->deleteLater();
@@ -165,6 +169,7 @@ QWidget* QtDialogView::Widget() const {
 
 void QtDialogView::Sync() {
   m_pending = false;
+  ++m_redraws;
   m_window->m_syncing = true;
   const CRect client = m_dialog.ClientRect();
   if (m_window->size() != QSize(client.Width(), client.Height()))

@@ -25,6 +25,8 @@ class QtDialogView : public IDialogView {
   QWidget* Widget() const;
   // [ui] Redraws at once from the model.
   void Sync();
+  // [ui] Redraws since the window opened (how live a view is, for measurements).
+  int Redraws() const noexcept { return m_redraws; }
   // [ui] A person clicks button `id` of the window.
   void Click(int id);
   // [ui] The views alive now, oldest first; the last opened, or null.
@@ -36,6 +38,7 @@ class QtDialogView : public IDialogView {
   CDialog3d& m_dialog;
   DialogWindow* m_window;  // owned by Qt; deleted later when the view goes
   bool m_pending = false;
+  int m_redraws = 0;
 };
 
 }  // namespace ui::qt

@@ -222,6 +222,9 @@ QtListView::QtListView(CXListCtrl& list, QWidget* parent)
   verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
   horizontalHeader()->setHighlightSections(false);
   horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  // The last column takes what the others leave of the control's width, so that no empty header
+  // stands at the right.
+  horizontalHeader()->setStretchLastSection(true);
   setShowGrid(false);
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setSelectionMode(QAbstractItemView::MultiSelection);
@@ -232,9 +235,15 @@ QtListView::QtListView(CXListCtrl& list, QWidget* parent)
 QtListView::~QtListView() = default;
 
 void QtListView::Sync() {
-  if (m_model->Refresh()) {
-    for (int c = 0; c < m_list.GetColumnCount(); ++c)
-      setColumnWidth(c, m_list.Columns()[static_cast<std::size_t>(c)].width);
+  // Widths the model sets (a new column, an autosize) are applied; widths a person drags in the
+  // header stay until the model changes them.
+  const bool structure = m_model->Refresh();
+  m_widths.resize(m_list.Columns().size(), -1);
+  for (int c = 0; c < m_list.GetColumnCount(); ++c) {
+    const int width = m_list.GetColumnWidth(c);
+    if (!structure && m_widths[static_cast<std::size_t>(c)] == width) continue;
+    setColumnWidth(c, width);
+    m_widths[static_cast<std::size_t>(c)] = width;
   }
   QItemSelection selection;
   for (int r = 0; r < m_list.GetItemCount(); ++r)
@@ -243,6 +252,10 @@ void QtListView::Sync() {
   if (selectionModel()->selection() != selection)
     selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
   viewport()->update();
+}
+
+void QtListView::Detach() {
+  setModel(nullptr);
 }
 
 void QtListView::mousePressEvent(QMouseEvent* event) {

@@ -3,6 +3,7 @@
 // in-place edits, combo choices and keys go to the model as a person's input, and which redraws
 // from the model when told.
 #include <QTableView>
+#include <vector>
 
 class CXListCtrl;
 class ListTableModel;
@@ -16,6 +17,8 @@ class QtListView : public QTableView {
   // Redraws from the model: structure when rows or columns changed, else the cells in place (an
   // open in-place editor stays open).
   void Sync();
+  // Shows nothing and never reads the list again (it is going away).
+  void Detach();
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
@@ -25,6 +28,7 @@ class QtListView : public QTableView {
  private:
   CXListCtrl& m_list;
   ListTableModel* m_model;
+  std::vector<int> m_widths;  // the model's column widths last applied
 };
 
 }  // namespace ui::qt

@@ -28,8 +28,30 @@ constexpr int kRefreshMs = 200;
 // Steps of --actions run this far apart, so that each one's windows are drawn before the next.
 constexpr int kActionStepMs = 300;
 
-const QStringList kColumns = {"Channel", "Source", "Received", "Delivered",
-                              "Old",     "Future", "Waiting"};
+// The columns of canhost run's summary: every message received is in exactly one of the columns
+// after "Received", and the last row sums them up.
+const QStringList kColumns = {"Channel", "Source", "Received", "Delivered", "Old",
+                              "No room", "Future", "Waiting",  "Overflow"};
+
+// The cells of one row, in the order of kColumns.
+QStringList Cells(const ChannelRow& r, const QString& channel) {
+  return {channel,
+          QString::fromStdString(r.source),
+          QString::number(r.received),
+          QString::number(r.delivered),
+          QString::number(r.old),
+          QString::number(r.noRoom),
+          QString::number(r.future),
+          QString::number(r.waiting),
+          QString::number(r.overflow)};
+}
+
+ChannelRow Total(const std::vector<ChannelRow>& rows) {
+  ChannelRow total;
+  for (const ChannelRow& r : rows)
+    total += r;
+  return total;
+}
 
 class MainWindow : public QWidget {
  public:
@@ -100,21 +122,12 @@ class MainWindow : public QWidget {
                           .arg(s.running ? "Measuring" : "Stopped")
                           .arg(s.frames)
                           .arg(s.seconds, 0, 'f', 1));
-    m_table->setRowCount(static_cast<int>(s.rows.size()));
-    std::uint64_t received = 0;
-    for (std::size_t i = 0; i < s.rows.size(); ++i) {
-      const ChannelRow& r = s.rows[i];
-      received += r.received;
-      const QString cells[] = {QString::number(r.channel),  QString::fromStdString(r.source),
-                               QString::number(r.received), QString::number(r.delivered),
-                               QString::number(r.old),      QString::number(r.future),
-                               QString::number(r.waiting)};
-      for (int c = 0; c < static_cast<int>(kColumns.size()); ++c) {
-        auto* item = new QTableWidgetItem(cells[c]);
-        if (c != 1) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        m_table->setItem(static_cast<int>(i), c, item);
-      }
-    }
+    m_table->setRowCount(static_cast<int>(s.rows.size()) + (s.rows.empty() ? 0 : 1));
+    for (std::size_t i = 0; i < s.rows.size(); ++i)
+      SetRow(static_cast<int>(i), Cells(s.rows[i], QString::number(s.rows[i].channel)));
+    const ChannelRow total = Total(s.rows);
+    if (!s.rows.empty()) SetRow(static_cast<int>(s.rows.size()), Cells(total, "total"));
+    const std::uint64_t received = total.received;
     // Rate over the measured time since the last redraw.
     if (s.seconds > m_lastSeconds && received >= m_lastReceived) {
       const double rate =
@@ -124,6 +137,14 @@ class MainWindow : public QWidget {
       m_lastReceived = received;
     } else if (!s.running) {
       m_rate->setText(QStringLiteral("Message rate: -"));
+    }
+  }
+
+  void SetRow(int row, const QStringList& cells) {
+    for (int c = 0; c < cells.size(); ++c) {
+      auto* item = new QTableWidgetItem(cells[c]);
+      if (c != 1) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      m_table->setItem(row, c, item);
     }
   }
 

@@ -1,12 +1,20 @@
 #include "host/ui/qt/QtUi.h"
 
 #include <QApplication>
+#include <QEventLoop>
+#include <QFileDialog>
 #include <QFontMetrics>
+#include <QStyle>
 #include <QTimer>
 #include <QWidget>
 
+#include "host/analysisui/AnalysisWindows.h"
 #include "host/services/CCentralMessageService.h"
+#include "host/settings/SettingsFolder.h"
 #include "host/ui/CDialog3d.h"
+#include "host/ui/CXListCtrl.h"
+#include "host/ui/FileChooser.h"
+#include "host/ui/ModalLoop.h"
 #include "host/ui/qt/QtDialogView.h"
 
 namespace ui::qt {
@@ -26,6 +34,35 @@ DialogUnits UnitsOf(const QFont& font) {
   return DialogUnits{(letters / 26 + 1) / 2, fm.height()};
 }
 
+// A modal dialog blocks the other windows and runs a nested event loop until its model closes it,
+// or the application is told to end (QApplication::exit ends every loop; RunModal then cancels).
+void RunModalLoop(CDialog3d& dialog) {
+  QWidget* window = QtUi::Window(dialog);
+  if (!window) return;
+  window->hide();
+  window->setWindowModality(Qt::ApplicationModal);
+  window->show();
+  QEventLoop loop;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, &loop, [&] {
+    if (!dialog.IsOpen()) loop.quit();
+  });
+  watch.start(kPumpIntervalMs);
+  loop.exec();
+}
+
+bool ChooseFile(const FileRequest& request, CString& chosen) {
+  const QString start = request.initial.IsEmpty()
+                            ? QString::fromStdString(host::SettingsFolder().string())
+                            : QString::fromStdWString(request.initial.str());
+  const QString file = QFileDialog::getOpenFileName(
+      QApplication::activeWindow(), QString::fromStdWString(request.title.str()), start,
+      QString::fromStdWString(request.filter.str()));
+  if (file.isEmpty()) return false;
+  chosen = CString(file.toStdWString());
+  return true;
+}
+
 }  // namespace
 
 QtUi::QtUi(int& argc, char** argv) : m_app(std::make_unique<QApplication>(argc, argv)) {
@@ -35,6 +72,12 @@ QtUi::QtUi(int& argc, char** argv) : m_app(std::make_unique<QApplication>(argc, 
   font.setPointSize(8);
   QApplication::setFont(font);
   CDialog3d::SetDialogUnits(UnitsOf(font));
+  QStyle* style = QApplication::style();
+  CXListCtrl::SetMeasure({[metrics = QFontMetrics(font)](const CString& text) {
+                            return metrics.horizontalAdvance(QString::fromStdWString(text.str()));
+                          },
+                          2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth) +
+                              style->pixelMetric(QStyle::PM_ScrollBarExtent)});
   CDialog3d::SetViewFactory([](CDialog3d& dialog) -> std::unique_ptr<IDialogView> {
     return std::make_unique<QtDialogView>(dialog);
   });
@@ -46,12 +89,19 @@ QtUi::QtUi(int& argc, char** argv) : m_app(std::make_unique<QApplication>(argc, 
   auto* timer = new QTimer(app);
   QObject::connect(timer, &QTimer::timeout, app, [] { CCentralMessageService::Pump(); });
   timer->start(kPumpIntervalMs);
+  SetModalLoop(RunModalLoop);
+  SetFileChooser(ChooseFile);
+  m_windows = std::make_unique<analysisui::AnalysisWindows>();
 }
 
 QtUi::~QtUi() {
+  m_windows.reset();
+  SetFileChooser({});
+  SetModalLoop({});
   CCentralMessageService::SetWakeUp({});
   CDialog3d::SetViewFactory({});
   CDialog3d::SetDialogUnits(DialogUnits{});
+  CXListCtrl::SetMeasure({});
   QApplication::processEvents();
   m_app.reset();
 }

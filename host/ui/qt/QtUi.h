@@ -1,6 +1,7 @@
 #pragma once
 // The host's windowed mode on Qt: the application object, the dialog font and its dialog units,
-// a window for every dialog displayed while it exists, and the message service's queue run on the
+// a window for every dialog displayed while it exists, modal dialogs in a nested event loop, the
+// file chooser, the analysis objects' settings windows, and the message service's queue run on the
 // Qt main thread. Exactly one exists at a time, created on the thread that runs main.
 #include <memory>
 #include <string>
@@ -8,6 +9,10 @@
 class CDialog3d;
 class QApplication;
 class QWidget;
+
+namespace analysisui {
+class AnalysisWindows;
+}
 
 namespace ui::qt {
 
@@ -32,6 +37,7 @@ class QtUi {
 
  private:
   std::unique_ptr<QApplication> m_app;
+  std::unique_ptr<analysisui::AnalysisWindows> m_windows;
   int m_pumpTimer = 0;
 };
 

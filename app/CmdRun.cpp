@@ -5,6 +5,7 @@
 #include "app/CanSinkHost.h"
 #include "app/CanSourceHost.h"
 #include "app/CaptureWriter.h"
+#include "app/CmdPlot.h"
 #include "app/Commands.h"
 #include "app/FrameLoop.h"
 #include "app/ProgressBar.h"
@@ -85,6 +86,11 @@ int Measure(const RunOptions& options) {
   if (!options.capture.empty() && !capture.Open(options.capture, error)) return Fail(error);
   SignalRecorder signals(options.samplePeriod, options.samplesPerFrame);
   if (!options.signals.empty() && !signals.Open(options.signals, error)) return Fail(error);
+  AtomicOutputFile plot;
+  if (!options.plot.empty()) {
+    if (!plot.Open(options.plot, error)) return Fail(error);
+    signals.KeepSeries();
+  }
 
   if (!options.settings.empty()) host::SetSettingsFolder(options.settings);
   const std::filesystem::path folder = host::SettingsFolder();
@@ -161,7 +167,9 @@ int Measure(const RunOptions& options) {
     progress.PrintLine("canhost run: warning: the replay on channel " +
                        std::to_string(options.channel) +
                        " did not end with its log; is that channel's source active?");
-  if (!capture.Close(error) || !signals.Close(error)) {
+  if (!capture.Close(error) || !signals.Close(error) ||
+      (!options.plot.empty() &&
+       !WritePlot(signals.Series(), options.plotWidth, options.plotHeight, plot, error))) {
     Fail(error);
     ok = false;
   }

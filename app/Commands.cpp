@@ -1,6 +1,7 @@
 #include "app/Commands.h"
 
 #include "app/CmdDbc.h"
+#include "app/CmdPlot.h"
 #include "app/CmdUi.h"
 
 #include <cstdio>
@@ -21,6 +22,7 @@ const std::vector<Command>& Commands() {
       {"dbc", "inspect a DBC file or decode a CAN log with it", kDbcUsage, &RunDbc},
       {"ui", "the host's main window: modules, their dialogs, a live measurement", kUiUsage,
        &RunUi},
+      {"plot", "draw a saved file of decoded signals as a PNG picture", kPlotUsage, &RunPlot},
   };
   return commands;
 }

@@ -30,5 +30,6 @@ int RunModules(const std::vector<std::string>& args);
 int RunDbc(const std::vector<std::string>& args);
 int RunRun(const std::vector<std::string>& args);
 int RunUi(const std::vector<std::string>& args);
+int RunPlot(const std::vector<std::string>& args);
 
 }  // namespace app

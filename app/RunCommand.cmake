@@ -28,6 +28,9 @@ add_library(canhost_run STATIC
   AtomicOutputFile.cpp
   CanSinkHost.cpp
   SignalRecorder.cpp
+  SinkSignalReader.cpp
+  SignalMonitor.cpp
+  SignalCsvReader.cpp
   ${CMAKE_CURRENT_BINARY_DIR}/EmbeddedSettings.cpp)
 target_link_libraries(canhost_run PUBLIC canhost_app_headers canplugin_packet_format host
                                   PRIVATE canhost_warnings)

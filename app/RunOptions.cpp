@@ -48,6 +48,21 @@ bool ParseDbc(const std::string& value, RunOptions& options, std::string& error)
 
 }  // namespace
 
+bool RunOptions::ParseSize(const std::string& value, int& width, int& height, std::string& error) {
+  const auto x = value.find('x');
+  long long w = 0;
+  long long h = 0;
+  if (x == std::string::npos || !ParseWhole(value.substr(0, x), w) ||
+      !ParseWhole(value.substr(x + 1), h) || w < 200 || h < 150 || w > 10000 || h > 10000) {
+    error =
+        "--size: " + mfc::QuoteToken(value) + " is not WIDTHxHEIGHT from 200x150 to 10000x10000";
+    return false;
+  }
+  width = static_cast<int>(w);
+  height = static_cast<int>(h);
+  return true;
+}
+
 unsigned long long RunOptions::Frames() const noexcept {
   double length = kDefaultSeconds;
   if (seconds) {
@@ -77,10 +92,11 @@ bool RunOptions::Parse(const std::vector<std::string>& args, RunOptions& options
       options.allSignals = true;
       continue;
     }
-    const bool takesValue =
-        option == "--settings" || option == "--seconds" || option == "--replay" ||
-        option == "--channel" || option == "--sample-period" || option == "--samples-per-frame" ||
-        option == "--capture" || option == "--plugin" || option == "--dbc" || option == "--signals";
+    const bool takesValue = option == "--settings" || option == "--seconds" ||
+                            option == "--replay" || option == "--channel" ||
+                            option == "--sample-period" || option == "--samples-per-frame" ||
+                            option == "--capture" || option == "--plugin" || option == "--dbc" ||
+                            option == "--signals" || option == "--plot" || option == "--size";
     if (!takesValue) {
       error = "unknown option " + mfc::QuoteToken(option);
       return false;
@@ -100,6 +116,10 @@ bool RunOptions::Parse(const std::vector<std::string>& args, RunOptions& options
       options.plugin = value;
     } else if (option == "--signals") {
       options.signals = value;
+    } else if (option == "--plot") {
+      options.plot = value;
+    } else if (option == "--size") {
+      if (!ParseSize(value, options.plotWidth, options.plotHeight, error)) return false;
     } else if (option == "--dbc") {
       if (!ParseDbc(value, options, error)) return false;
     } else if (option == "--seconds") {

@@ -19,6 +19,9 @@
 //   --dbc 256=a.dbc                         -> error "--dbc: '256=a.dbc' is not CHANNEL=FILE with a
 //                                              channel from 0 to 255"
 //   --dbc 0=missing.dbc                     -> error "--dbc: missing.dbc: no such file"
+//   --plot run.png --size 800x450           -> the decoded signals drawn into run.png, 800 x 450
+//   --size 80x45                            -> error "--size: '80x45' is not WIDTHxHEIGHT from
+//                                              200x150 to 10000x10000"
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -32,6 +35,7 @@ inline constexpr char kRunUsage[] =
     "usage: canhost run [--settings DIR] [--seconds S] [--fast] [--replay FILE [--channel N]]\n"
     "                   [--sample-period SEC] [--samples-per-frame N] [--capture FILE] [--quiet]\n"
     "                   [--plugin PATH] [--dbc CH=FILE ...] [--all-signals] [--signals FILE]\n"
+    "                   [--plot FILE.png [--size WxH]]\n"
     "  Runs a measurement: loads the CAN plug-in, creates \"CCanSourceModule\" from the settings\n"
     "  folder and drives it frame by frame as the host does, then prints per channel what was\n"
     "  received, delivered, dropped as old, discarded as future and still waiting. A new or empty\n"
@@ -65,6 +69,9 @@ inline constexpr char kRunUsage[] =
     "  --signals FILE         write the decoded signals as CSV: time,signal,value,unit, one row "
     "per\n"
     "                         value (rates per minute for pulse signals), time as for --capture\n"
+    "  --plot FILE.png        draw the decoded signals of the run into a PNG picture: one panel\n"
+    "                         per signal (per unit beyond 8), time in seconds; no display needed\n"
+    "  --size WxH             size of the --plot picture in pixels (default: 1600x900)\n"
     "  --plugin PATH          plug-in library (default: ../lib/libcanplugin.so next to canhost,\n"
     "                         or $CANHOST_PLUGIN)\n"
     "  Exit codes: 0 done (also after Ctrl-C), 1 runtime error (one line on stderr), 2 bad\n"
@@ -88,10 +95,15 @@ class RunOptions {
   std::map<int, std::filesystem::path> dbc;  // DBC file by bus channel (--dbc)
   bool allSignals = false;                   // session signals for unassigned DBC signals
   std::filesystem::path signals;             // CSV of the decoded signals; empty: none
+  std::filesystem::path plot;                // PNG of the decoded signals; empty: none
+  int plotWidth = 1600;                      // pixels of the --plot picture
+  int plotHeight = 900;
 
   // [ui] Reads the arguments that follow "run". False with a one-line reason in `error`.
   static bool Parse(const std::vector<std::string>& args, RunOptions& options, std::string& error);
 
+  // [ui] "WIDTHxHEIGHT" of --size (also canhost plot's). False with a one-line reason.
+  static bool ParseSize(const std::string& value, int& width, int& height, std::string& error);
   // [any] Seconds per frame.
   double FrameSeconds() const noexcept { return samplePeriod * samplesPerFrame; }
   // [any] Frames the measurement lasts; 0 when it ends with the replayed log instead.

@@ -4,23 +4,28 @@
 #include <charconv>
 #include <cstring>
 
-#include "host/paramdb/CPqParamInstance.h"
-#include "host/slowsampling/CAsyncSource.h"
+#include "app/CsvWriter.h"
 
 namespace app {
 namespace {
 
 constexpr std::size_t kBufferBytes = 1 << 20;
 
-// A CSV field: quoted when it holds a comma, a quote or a line break.
-std::string Field(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"') out += '"';
-    out += c;
+// Halves `points`: of each four, the lowest and the highest value stay, in their order.
+void Thin(std::vector<ui::PlotPoint>& points) {
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < points.size(); i += 4) {
+    const auto begin = points.begin() + static_cast<std::ptrdiff_t>(i);
+    const auto end = points.begin() + static_cast<std::ptrdiff_t>(std::min(i + 4, points.size()));
+    const auto [low, high] = std::minmax_element(
+        begin, end,
+        [](const ui::PlotPoint& a, const ui::PlotPoint& b) { return a.value < b.value; });
+    const ui::PlotPoint first = low < high ? *low : *high;
+    const ui::PlotPoint second = low < high ? *high : *low;
+    points[kept++] = first;
+    if (low != high) points[kept++] = second;
   }
-  return out + "\"";
+  points.resize(kept);
 }
 
 }  // namespace
@@ -31,15 +36,6 @@ bool SignalRecorder::Open(const std::filesystem::path& file, std::string& error)
   std::setvbuf(m_out.stream(), m_buffer.data(), _IOFBF, m_buffer.size());
   std::fputs("time,signal,value,unit\n", m_out.stream());
   return true;
-}
-
-SignalRecorder::Signal& SignalRecorder::SignalOf(CSlowSinkPlugin& sink, int number) {
-  const auto [it, added] = m_signals.try_emplace(number);
-  if (added) {
-    it->second.name = Field(sink.Tables().ApplicationSignalName(number).ToUtf8());
-    it->second.unit = Field(sink.Tables().UnitText(number).ToUtf8());
-  }
-  return it->second;
 }
 
 void SignalRecorder::AddValue(Signal& signal, double time, double value) {
@@ -65,24 +61,24 @@ void SignalRecorder::AddValue(Signal& signal, double time, double value) {
 }
 
 void SignalRecorder::AddFrame(std::uint64_t frame, CSlowSinkPlugin& sink) {
-  const float frameRate = static_cast<float>(1.0 / m_samplePeriod);
-  const double first = static_cast<double>(frame) * m_samplesPerFrame;
-  for (SlowSampling::CAsyncSource* source : sink.sources()) {
-    const SinkSourceEntry* entry = sink.source_entry(source->id());
-    if (entry == nullptr) continue;
-    for (const auto& [number, state] : entry->states) {
-      Signal& signal = SignalOf(sink, number);
-      signal.timeouts = std::max(signal.timeouts, state.timeouts);
-      std::uint64_t at = 0;
-      for (const CFueGroeListeBasis::Entry& e : state.list->entries()) {
-        at += e.length;
-        // Entries at the frame's end only complete the list.
-        if (at >= m_samplesPerFrame) break;
-        const double time = (first + static_cast<double>(at)) * m_samplePeriod;
-        AddValue(signal, time, state.list->output_value(e.value, frameRate));
-      }
-    }
-  }
+  m_reader.Read(
+      frame, sink,
+      [this](std::size_t index, const SinkSignalState& state,
+             std::span<const ui::PlotPoint> values) {
+        while (m_signals.size() <= index) {
+          const SinkSignalReader::Signal& named = m_reader.signals()[m_signals.size()];
+          m_signals.push_back({CsvWriter::Field(named.name), CsvWriter::Field(named.unit)});
+        }
+        Signal& signal = m_signals[index];
+        signal.timeouts = std::max(signal.timeouts, state.timeouts);
+        for (const ui::PlotPoint& point : values)
+          AddValue(signal, point.time, point.value);
+        if (!m_keepSeries) return;
+        m_series.resize(m_signals.size());
+        std::vector<ui::PlotPoint>& series = m_series[index];
+        series.insert(series.end(), values.begin(), values.end());
+        if (series.size() > kMaxSeriesPoints) Thin(series);
+      });
 }
 
 bool SignalRecorder::Close(std::string& error) {
@@ -90,11 +86,21 @@ bool SignalRecorder::Close(std::string& error) {
 }
 
 std::vector<SignalRecorder::Signal> SignalRecorder::Signals() const {
-  std::vector<Signal> out;
-  for (const auto& [number, signal] : m_signals)
-    out.push_back(signal);
+  std::vector<Signal> out = m_signals;
   std::sort(out.begin(), out.end(),
             [](const Signal& a, const Signal& b) { return a.name < b.name; });
+  return out;
+}
+
+std::vector<ui::PlotSeries> SignalRecorder::Series() const {
+  std::vector<ui::PlotSeries> out;
+  for (std::size_t i = 0; i < m_series.size(); ++i) {
+    if (m_series[i].empty()) continue;
+    const SinkSignalReader::Signal& named = m_reader.signals()[i];
+    out.push_back({named.name, named.unit, m_series[i]});
+  }
+  std::sort(out.begin(), out.end(),
+            [](const ui::PlotSeries& a, const ui::PlotSeries& b) { return a.name < b.name; });
   return out;
 }
 

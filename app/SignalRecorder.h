@@ -9,6 +9,7 @@
 //   0.0050000000000000001,Engine speed,1520,1/min      <- a pulse: the rate per minute
 //   0.0070000000000000001,Coolant temperature,87,°C    <- a hop: the value
 // time = (frame x samples per frame + slow-sample index) x sample period, seconds from the start.
+// A signal that two sources deliver is named after each (see SinkSignalReader.h).
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -18,7 +19,9 @@
 #include <vector>
 
 #include "app/AtomicOutputFile.h"
+#include "app/SinkSignalReader.h"
 #include "host/slowsampling/CSlowSinkPlugin.h"
+#include "host/ui/SignalSnapshot.h"
 
 namespace app {
 
@@ -36,7 +39,7 @@ class SignalRecorder {
   };
 
   SignalRecorder(double samplePeriod, unsigned samplesPerFrame)
-      : m_samplePeriod(samplePeriod), m_samplesPerFrame(samplesPerFrame) {}
+      : m_reader(samplePeriod, samplesPerFrame) {}
   ~SignalRecorder() = default;
   SignalRecorder(const SignalRecorder&) = delete;
   SignalRecorder& operator=(const SignalRecorder&) = delete;
@@ -49,17 +52,26 @@ class SignalRecorder {
   // in `error`; the temporary file is removed.
   bool Close(std::string& error);
 
+  // Points kept per signal for Series(): beyond, every four consecutive points give way to their
+  // lowest and highest, in time order, so a plot still shows every extreme of a long run.
+  static constexpr std::size_t kMaxSeriesPoints = std::size_t{1} << 17;
+
+  // [ui] From here on every value is also kept for Series() (a plot of the whole run).
+  void KeepSeries() { m_keepSeries = true; }
+
   // [any] The signals seen (every offered one, with or without values), by name.
   std::vector<Signal> Signals() const;
+  // [ui] Every value of each signal since KeepSeries, by name; signals without values left out.
+  std::vector<ui::PlotSeries> Series() const;
 
  private:
-  Signal& SignalOf(CSlowSinkPlugin& sink, int number);
   void AddValue(Signal& signal, double time, double value);
 
-  double m_samplePeriod;
-  unsigned m_samplesPerFrame;
-  std::map<int, Signal> m_signals;  // by application signal number
-  std::vector<char> m_buffer;       // stdio buffer of m_out: declared first, so it outlives m_out
+  SinkSignalReader m_reader;
+  std::vector<Signal> m_signals;  // by the reader's index
+  bool m_keepSeries = false;
+  std::vector<std::vector<ui::PlotPoint>> m_series;  // by the reader's index, with KeepSeries
+  std::vector<char> m_buffer;  // stdio buffer of m_out: declared first, so it outlives m_out
   AtomicOutputFile m_out;
 };
 

@@ -5,15 +5,15 @@
 #include "app/FrameLoop.h"
 #include "host/module/CCommandDispatcher.h"
 #include "host/module/HostConstants.h"
-#include "host/module/ModuleRegistry.h"
 #include "host/settings/PrWin.h"
 #include "host/slowsampling/CSlowSinkPlugin.h"
-#include "host/slowsampling/CSourceInfo.h"
 
 namespace app {
 
 UiSession::UiSession(double samplePeriod, unsigned samplesPerFrame)
-    : m_samplePeriod(samplePeriod), m_samplesPerFrame(samplesPerFrame) {}
+    : m_samplePeriod(samplePeriod),
+      m_samplesPerFrame(samplesPerFrame),
+      m_signals(samplePeriod, samplesPerFrame) {}
 
 UiSession::~UiSession() {
   Stop();
@@ -21,13 +21,14 @@ UiSession::~UiSession() {
 
 bool UiSession::Create(const std::string& pluginPath, std::string& error) {
   if (!m_host.Create(pluginPath, error)) return false;
+  // The sink decodes as in canhost run; a plug-in without one still measures.
+  std::string sinkError;
+  if (!m_sink.Create(m_host, sinkError))
+    PrWin::Output(CString::FromUtf8("canhost ui: " + sinkError + "\n").GetString(), 1, 3);
   if (!m_host.Configure(m_samplePeriod, m_samplesPerFrame)) {
     error = "the frame driver refused the sampling";
     return false;
   }
-  m_sink = host::ModuleRegistry::Instance().Create(CString(kSinkName));
-  if (m_sink && !m_sink->Create(CString(kSinkName), nullptr)) m_sink.reset();
-  BindSink();
   Publish(false);
   return true;
 }
@@ -35,23 +36,15 @@ bool UiSession::Create(const std::string& pluginPath, std::string& error) {
 std::vector<std::string> UiSession::Modules() const {
   std::vector<std::string> names = {"CAN-Sources (" + CString(CanSourceHost::kModuleName).ToUtf8() +
                                     ")"};
-  if (m_sink) names.push_back("CAN sink (" + CString(kSinkName).ToUtf8() + ")");
+  if (m_sink.Sink() != nullptr) names.push_back("CAN sink (" + CString(kSinkName).ToUtf8() + ")");
   return names;
 }
 
 void UiSession::ShowSettings(std::size_t index) {
   if (index == 0)
     m_host.ShowSettingsDialog();
-  else if (index == 1 && m_sink)
-    m_sink->ShowSettingsDialog();
-}
-
-void UiSession::BindSink() {
-  auto* sink = dynamic_cast<CSlowSinkPlugin*>(m_sink.get());
-  if (sink == nullptr) return;
-  for (SlowSampling::CAsyncSource* source : SlowSampling::CSourceInfo::SourceInfo().sources())
-    if (source->plugin() == m_host.Plugin() && sink->accepts_src(source)) sink->add_src(source);
-  sink->read_params();
+  else if (index == 1 && m_sink.Sink() != nullptr)
+    m_sink.Sink()->ShowSettingsDialog();
 }
 
 bool UiSession::Start(std::string& error) {
@@ -64,6 +57,7 @@ bool UiSession::Start(std::string& error) {
   CCommandDispatcher::Host().Dispatch(mcStartAudioSources);
   if (!m_host.Start()) PrWin::Output(L"canhost ui: the module reported a failure at start\n", 1, 3);
   m_running = true;
+  m_signals.Restart();
   Publish(true);
   m_processing = std::thread([this] { Measure(); });
   return true;
@@ -86,7 +80,12 @@ void UiSession::Measure() {
   plan.pumpsUi = false;
   FrameLoop loop(m_host, plan);
   std::string error;
-  const FrameLoop::End end = loop.Run([this](std::uint64_t) { Publish(true); }, error);
+  const FrameLoop::End end = loop.Run(
+      [this](std::uint64_t frame) {
+        if (CSlowSinkPlugin* sink = m_sink.Sink()) m_signals.AddFrame(frame, *sink);
+        Publish(true);
+      },
+      error);
   if (end == FrameLoop::End::Failed)
     PrWin::Output(CString::FromUtf8("canhost ui: " + error + "\n").GetString(), 1, 3);
 }
@@ -112,7 +111,7 @@ bool UiSession::Close(std::string& error) {
   Stop();
   if (m_closed) return true;
   m_closed = true;
-  if (const auto* sink = dynamic_cast<const CSlowSinkPlugin*>(m_sink.get())) sink->write_params();
+  m_sink.Shutdown();
   return m_host.Shutdown(error);
 }
 

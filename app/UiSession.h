@@ -1,14 +1,16 @@
 #pragma once
 // canhost ui without its window: the CAN source module and the CAN sink created from the plug-in,
 // a real-time measurement with the frame loop of canhost run on a processing thread of its own,
-// and the summary that thread publishes after every frame for the window to read.
+// and the summary and decoded signals that thread publishes after every frame for the window to
+// read.
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include "app/CanSinkHost.h"
 #include "app/CanSourceHost.h"
-#include "host/module/CModule.h"
+#include "app/SignalMonitor.h"
 #include "host/ui/IMainWindowModel.h"
 
 namespace app {
@@ -29,13 +31,10 @@ class UiSession : public ui::IMainWindowModel {
   bool Start(std::string& error) override;
   void Stop() override;
   ui::MeasurementSnapshot Snapshot() const override;
+  ui::SignalSnapshotPtr Signals() const override { return m_signals.Snapshot(); }
   bool Close(std::string& error) override;
 
  private:
-  // [ui] Binds the module's sources to the sink, then has it read its settings (so the stored
-  // decoder choices survive the binding); its "CAN Decoding" window lists them. Sources the
-  // CAN-Bus dialog adds later are not bound.
-  void BindSink();
   // [processing] The frame loop until Stop.
   void Measure();
   // [processing] or [ui] while stopped: publishes the module's statistics.
@@ -44,7 +43,8 @@ class UiSession : public ui::IMainWindowModel {
   double m_samplePeriod;
   unsigned m_samplesPerFrame;
   CanSourceHost m_host;
-  std::unique_ptr<CModule> m_sink;
+  CanSinkHost m_sink;  // declared after m_host: goes before the sources it is bound to
+  SignalMonitor m_signals;
   std::thread m_processing;
   bool m_running = false;  // [ui]
   bool m_closed = false;   // [ui]

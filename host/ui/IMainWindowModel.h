@@ -4,8 +4,11 @@
 // Snapshot() a few times a second; the measurement publishes it, so the window never waits for
 // the processing thread. [ui] unless noted.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "host/ui/SignalSnapshot.h"
 
 namespace ui {
 
@@ -55,6 +58,8 @@ class IMainWindowModel {
   virtual void Stop() = 0;
   // [any] The latest published state.
   virtual MeasurementSnapshot Snapshot() const = 0;
+  // [any] The decoded signals as last published; null when the model decodes nothing.
+  virtual SignalSnapshotPtr Signals() const { return nullptr; }
   // The window closes: stops the measurement and saves the settings; false with one line in
   // `error` when the settings could not be saved.
   virtual bool Close(std::string& error) = 0;

@@ -2,35 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include "host/slowsampling/CAsyncSource.h"
-#include "host/slowsampling/CSourceInfo.h"
-#include "host/valuelists/CDzPulsListe.h"
-#include "host/valuelists/CFueGroeHopListe.h"
+#include <algorithm>
+
+#include "tests/app/FilledSink.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
 
-class Source : public SlowSampling::CAsyncSource {
- public:
-  Source() : CAsyncSource(nullptr, L"source") {
-    SlowSampling::CSourceInfo::SourceInfo().signin(this);
-  }
-};
-
-// A sink whose lists the test fills as the CAN sink would after a block.
-class FilledSink : public CSlowSinkPlugin {
- public:
-  explicit FilledSink(Source& source) {
-    add_src(&source);
-    auto& entry = m_sourceTable[source.id()];
-    entry.signals = {{L"rpm", 1}, {L"temp", 3}};
-    update_container();
-    m_pulses = entry.states.at(1).list.get();
-    m_hops = entry.states.at(3).list.get();
-  }
-  CFueGroeListeBasis* m_pulses;
-  CFueGroeListeBasis* m_hops;
-};
+using testing_support::FilledSink;
+using testing_support::Source;
 
 TEST(SignalRecorder, OneRowPerDecodedValueAtItsFrameAlignedTime) {
   testing_support::TempDir dir;
@@ -39,20 +19,22 @@ TEST(SignalRecorder, OneRowPerDecodedValueAtItsFrameAlignedTime) {
   app::SignalRecorder recorder(0.001, 100);
   std::string error;
   ASSERT_TRUE(recorder.Open(dir / "signals.csv", error)) << error;
+  CFueGroeListeBasis& pulses = sink.List(source, 1);
+  CFueGroeListeBasis& hops = sink.List(source, 3);
   // Frame 2: pulses at slow samples 3 and 7 (periods of 100 and 50 samples at 1000 samples per
   // second: 600 and 1200 per minute) and the completion to the frame's end, which is no value;
   // one hop at sample 5 and its completion.
-  sink.m_pulses->append(3, 100.0F);
-  sink.m_pulses->append(4, 50.0F);
-  sink.m_pulses->append(93, 50.0F);
-  sink.m_hops->append(5, 87.5F);
-  sink.m_hops->append(95, 87.5F);
+  pulses.append(3, 100.0F);
+  pulses.append(4, 50.0F);
+  pulses.append(93, 50.0F);
+  hops.append(5, 87.5F);
+  hops.append(95, 87.5F);
   recorder.AddFrame(2, sink);
   // Frame 3 brings no values: its lists only carry the last ones on.
-  sink.m_pulses->clear();
-  sink.m_pulses->append(100, 50.0F);
-  sink.m_hops->clear();
-  sink.m_hops->append(100, 87.5F);
+  pulses.clear();
+  pulses.append(100, 50.0F);
+  hops.clear();
+  hops.append(100, 87.5F);
   recorder.AddFrame(3, sink);
   ASSERT_TRUE(recorder.Close(error)) << error;
 
@@ -71,6 +53,36 @@ TEST(SignalRecorder, OneRowPerDecodedValueAtItsFrameAlignedTime) {
   EXPECT_EQ(signals[1].last, 1200.0);
   EXPECT_EQ(signals[1].min, 600.0);
   EXPECT_EQ(signals[1].max, 1200.0);
+}
+
+TEST(SignalRecorder, ALongRunsSeriesStaysBoundedAndKeepsItsExtremes) {
+  Source source;
+  FilledSink sink(source);
+  app::SignalRecorder recorder(0.001, 100);
+  recorder.KeepSeries();
+  CFueGroeListeBasis& hops = sink.List(source, 3);
+  // 99 values a frame, a sawtooth of 0..999 with one spike in the middle of the run.
+  constexpr std::uint64_t kFrames = 3 * app::SignalRecorder::kMaxSeriesPoints / 99;
+  std::uint64_t n = 0;
+  for (std::uint64_t frame = 0; frame < kFrames; ++frame) {
+    hops.clear();
+    for (int i = 0; i < 99; ++i, ++n)
+      hops.append(1, n == kFrames * 99 / 2 ? 5000.0F : static_cast<float>(n % 1000));
+    hops.append(1, 0.0F);  // completion to the frame's end
+    recorder.AddFrame(frame, sink);
+  }
+  const auto series = recorder.Series();
+  ASSERT_EQ(series.size(), 1u);
+  const auto& points = series[0].points;
+  EXPECT_LE(points.size(), app::SignalRecorder::kMaxSeriesPoints);
+  EXPECT_GT(points.size(), app::SignalRecorder::kMaxSeriesPoints / 4);
+  EXPECT_TRUE(std::is_sorted(points.begin(), points.end(),
+                             [](const auto& a, const auto& b) { return a.time < b.time; }));
+  const auto [low, high] = std::minmax_element(
+      points.begin(), points.end(), [](const auto& a, const auto& b) { return a.value < b.value; });
+  EXPECT_EQ(low->value, 0.0);
+  EXPECT_EQ(high->value, 5000.0);
+  EXPECT_EQ(recorder.Signals()[0].values, n);
 }
 
 }  // namespace

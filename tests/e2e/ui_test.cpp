@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -67,4 +68,48 @@ TEST(CanhostUi, OpensTheCanBusDialogAppliesAndSavesUnderXvfb) {
   EXPECT_NE(sea.find("CanSource-Params"), std::string::npos);
   // The sink read its decoder choices before it wrote them back: channel 0 keeps its DBC decoder.
   EXPECT_NE(sea.find("CCanDbcDecoder"), std::string::npos);
+}
+
+// The engine speed row of a signal table written by the "signals" action: its cells.
+std::vector<std::string> EngineSpeedRow(const std::filesystem::path& table) {
+  std::istringstream lines(testing_support::ReadFile(table));
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("Engine speed\t", 0) != 0) continue;
+    std::vector<std::string> cells;
+    std::istringstream fields(line);
+    for (std::string cell; std::getline(fields, cell, '\t');)
+      cells.push_back(cell);
+    return cells;
+  }
+  return {};
+}
+
+TEST(CanhostUi, TheSignalTableFollowsTheDefaultMeasurementUnderXvfb) {
+  const auto xvfb = FindInPath("xvfb-run");
+  if (xvfb.empty()) GTEST_SKIP() << "xvfb-run is not installed (package xvfb)";
+  testing_support::TempDir settings;
+  const auto shots = testing_support::BinDir().parent_path() / "ui-png";
+  std::filesystem::create_directories(shots);
+  const std::string prefix = (shots / "canhost_ui_signals").string();
+  std::filesystem::remove(prefix + "-main.png");
+  // The simulated car idles for the first 10 s of the host clock, then accelerates.
+  const auto idle = settings / "idle.txt";
+  const auto moving = settings / "moving.txt";
+  const int rc = Spawn({xvfb.string(), "-a", (testing_support::BinDir() / "canhost").string(), "ui",
+                        "--settings", (settings / "s").string(), "--actions",
+                        "start; wait 1; signals " + idle.string() + "; wait 12; signals " +
+                            moving.string() + "; shot " + prefix + "; quit"});
+  EXPECT_EQ(rc, 0);
+  const auto before = EngineSpeedRow(idle);
+  const auto after = EngineSpeedRow(moving);
+  // Signal, unit, value, time of the value, time-out state.
+  ASSERT_EQ(before.size(), 5u) << testing_support::ReadFile(idle);
+  ASSERT_EQ(after.size(), 5u) << testing_support::ReadFile(moving);
+  EXPECT_EQ(before[1], "1/min");
+  EXPECT_EQ(before[4], "ok");
+  EXPECT_EQ(after[4], "ok");
+  EXPECT_GT(std::stod(after[3]), std::stod(before[3]));
+  EXPECT_NE(after[2], before[2]);
+  EXPECT_GT(std::stod(after[2]), 800.0);
+  EXPECT_GT(std::filesystem::file_size(prefix + "-main.png"), 1000u);
 }

@@ -16,6 +16,7 @@
 
 #include "host/ui/IMainWindowModel.h"
 #include "host/ui/qt/QtDialogView.h"
+#include "host/ui/qt/QtSignalView.h"
 #include "host/ui/qt/QtUi.h"
 
 namespace ui::qt {
@@ -94,7 +95,9 @@ class MainWindow : public QWidget {
     layout->addWidget(m_table, 1);
     m_rate = new QLabel(this);
     layout->addWidget(m_rate);
-    resize(760, 380);
+    m_signals = new QtSignalView(model, this);
+    layout->addWidget(m_signals, 2);
+    resize(1100, 760);
 
     auto* timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, [this] { Refresh(); });
@@ -158,6 +161,7 @@ class MainWindow : public QWidget {
 
  public:
   int m_exitCode = 0;
+  QtSignalView* m_signals;
 
  private:
   IMainWindowModel& m_model;
@@ -190,6 +194,12 @@ bool RunAction(MainWindow& window, IMainWindowModel& model, const QString& step)
     for (QtDialogView* view : QtDialogView::Open())
       QtUi::SavePng(view->Widget(),
                     (arg + "-" + view->Widget()->objectName() + ".png").toStdString());
+  } else if (verb == "signals") {
+    window.m_signals->Refresh();
+    if (!window.m_signals->WriteTable(arg.toStdString()))
+      qWarning("canhost ui: cannot write '%s'", qPrintable(arg));
+  } else if (verb == "wait") {
+    // Its time passes before the next step (see RunMainWindow).
   } else if (verb == "quit") {
     window.close();
   } else {
@@ -204,8 +214,12 @@ int RunMainWindow(IMainWindowModel& model, const std::string& actions) {
   MainWindow window(model);
   window.show();
   const QStringList steps = QString::fromStdString(actions).split(';', Qt::SkipEmptyParts);
+  int at = 0;
   for (int i = 0; i < steps.size(); ++i) {
-    QTimer::singleShot(kActionStepMs * (i + 1), &window, [&window, &model, step = steps[i]] {
+    const QStringList words = steps[i].split(' ', Qt::SkipEmptyParts);
+    at += words.size() == 2 && words[0] == "wait" ? static_cast<int>(words[1].toDouble() * 1000)
+                                                  : kActionStepMs;
+    QTimer::singleShot(at, &window, [&window, &model, step = steps[i]] {
       if (!RunAction(window, model, step.trimmed()))
         qWarning("canhost ui: unknown action '%s'", qPrintable(step.trimmed()));
     });

@@ -14,6 +14,8 @@ namespace ui::qt {
 //   "settings 0"   opens module 0's settings dialog
 //   "click 2005"   clicks button 2005 of the dialog opened last
 //   "start" "stop" starts / stops the measurement
+//   "wait 2.5"     lets 2.5 s pass before the next step
+//   "signals /tmp/s.txt"  writes the signal table as text (QtSignalView::WriteTable)
 //   "shot /tmp/a"  writes /tmp/a-main.png and /tmp/a-dialog<template>.png of each open dialog
 //   "quit"         closes the main window (stops, saves)
 int RunMainWindow(IMainWindowModel& model, const std::string& actions = {});

@@ -1,0 +1,29 @@
+#pragma once
+// Reads a file of decoded signals as canhost run --signals writes it (SignalRecorder.h) back into
+// one series per signal, for a plot. Fields may be quoted (RFC 4180), a quoted field may span
+// lines; rows of a signal need not be in time order.
+//
+//   time,signal,value,unit                  <- the first line, exactly
+//   0.25,Engine speed,1520,1/min            -> series "Engine speed" [1/min]: (0.25, 1520)
+//   0.5,"Temp, coolant",87,°C               -> series "Temp, coolant" [°C]: (0.5, 87)
+//   0.5,Engine speed,x,1/min                -> FILE:LINE: value 'x' is not a number
+//   0.5,Engine speed,1520                   -> FILE:LINE: 3 fields where time,signal,value,unit
+//                                              are 4
+//   (no rows)                               -> FILE: no values
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "host/ui/SignalSnapshot.h"
+
+namespace app {
+
+class SignalCsvReader {
+ public:
+  // [ui] The series of `file`, sorted by name. False with "FILE:LINE: reason" (or "FILE: reason")
+  // in `error`.
+  static bool Read(const std::filesystem::path& file, std::vector<ui::PlotSeries>& series,
+                   std::string& error);
+};
+
+}  // namespace app

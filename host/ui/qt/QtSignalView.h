@@ -1,0 +1,53 @@
+#pragma once
+// The decoded signals of the main window: a table (plot tick, name, unit, last value, its time,
+// time-out state) and a plot of the ticked signals over the last kPlotSeconds, both redrawn from
+// the snapshot the measurement publishes, kRefreshMs apart. The first signals to get values are
+// ticked until the user ticks or unticks one.
+#include <QSet>
+#include <QString>
+#include <QWidget>
+#include <string>
+
+#include "host/ui/SignalSnapshot.h"
+
+class QTableWidget;
+class QTableWidgetItem;
+
+namespace ui {
+class IMainWindowModel;
+}
+
+namespace ui::qt {
+
+class QtSignalView : public QWidget {
+ public:
+  static constexpr int kRefreshMs = 50;
+  static constexpr double kPlotSeconds = 30.0;
+  // Signals ticked on their own, before the user chooses.
+  static constexpr int kAutoTicked = 4;
+
+  // [ui] Reads `model` (not owned; outlives the view).
+  QtSignalView(IMainWindowModel& model, QWidget* parent);
+
+  // [ui] Takes the latest snapshot.
+  void Refresh();
+  // [ui] The table as text, one line per signal, cells separated by tabs; false when the file
+  // cannot be written.
+  bool WriteTable(const std::string& path) const;
+
+ private:
+  class Plot;
+
+  void FillRow(int row, const SignalRow& signal);
+  void Ticked(QTableWidgetItem* item);
+
+  IMainWindowModel& m_model;
+  QTableWidget* m_table;
+  Plot* m_plot;
+  SignalSnapshotPtr m_shown;
+  QSet<QString> m_ticked;
+  bool m_userChose = false;
+  bool m_filling = false;  // the table changes from Refresh, not from the user
+};
+
+}  // namespace ui::qt

@@ -1,0 +1,39 @@
+#pragma once
+// A signed-in source and a sink whose value lists a test fills as the CAN sink would after a block.
+#include "host/slowsampling/CAsyncSource.h"
+#include "host/slowsampling/CSlowSinkPlugin.h"
+#include "host/slowsampling/CSourceInfo.h"
+
+namespace testing_support {
+
+class Source : public SlowSampling::CAsyncSource {
+ public:
+  explicit Source(const wchar_t* name = L"source") : CAsyncSource(nullptr, name) {
+    SlowSampling::CSourceInfo::SourceInfo().signin(this);
+  }
+};
+
+// Signals 1 (engine speed: a pulse list) and 3 (coolant temperature: a hop list) of each source.
+class FilledSink : public CSlowSinkPlugin {
+ public:
+  explicit FilledSink(Source& source) { Add(source); }
+  FilledSink(Source& first, Source& second) {
+    Add(first);
+    Add(second);
+  }
+  // [ui] The list of `signal` of `source`.
+  CFueGroeListeBasis& List(const Source& source, int signal) {
+    return *m_sourceTable.at(source.id()).states.at(signal).list;
+  }
+  SinkSignalState& State(const Source& source, int signal) {
+    return m_sourceTable.at(source.id()).states.at(signal);
+  }
+  // [ui] Binds one more source with the two signals.
+  void Add(Source& source) {
+    add_src(&source);
+    m_sourceTable[source.id()].signals = {{L"rpm", 1}, {L"temp", 3}};
+    update_container();
+  }
+};
+
+}  // namespace testing_support

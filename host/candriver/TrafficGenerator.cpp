@@ -136,7 +136,7 @@ void TrafficGenerator::Fill(std::int64_t k, std::size_t index, CanMessage& messa
     if (i < n) {
       switch (m_pattern) {
         case Pattern::Counter:
-          byte = i < 4 ? static_cast<std::uint8_t>(static_cast<std::uint64_t>(k) >> (8 * i)) : 0;
+          if (i < 4) byte = static_cast<std::uint8_t>(static_cast<std::uint64_t>(k) >> (8 * i));
           break;
         case Pattern::Ramp:
           byte = static_cast<std::uint8_t>(static_cast<std::uint64_t>(k) + i);

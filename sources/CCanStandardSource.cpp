@@ -146,17 +146,15 @@ void CCanStandardSource::publish_stats_locked(bool fetching) {
   if (!lock.owns_lock()) return;
   // assign keeps the capacity: a steady set of IDs costs no allocation per fetch.
   m_snapshot.assign(m_idStats.begin(), m_idStats.end());
-  m_shown.clear();
-  for (const auto& [id, stat] : m_idStats)
-    m_shown.emplace_back(id, stat.count);
 }
 
 void CCanStandardSource::restart_counts_locked() noexcept {
-  auto shown = m_shown.cbegin();
+  auto shown = m_snapshot.cbegin();
   for (auto& [id, stat] : m_idStats) {
-    while (shown != m_shown.cend() && shown->first < id)
+    while (shown != m_snapshot.cend() && shown->first < id)
       ++shown;
-    const std::uint32_t before = shown != m_shown.cend() && shown->first == id ? shown->second : 0;
+    const std::uint32_t before =
+        shown != m_snapshot.cend() && shown->first == id ? shown->second.count : 0;
     stat.count = stat.count > before ? stat.count - before : 0;
   }
 }

@@ -72,9 +72,9 @@ class CCanStandardSource : public CCanSource, public IStandardSourceAccess {
   // m_idStats as of the last fetch or table change, for the dialog: the UI copies it without
   // holding m_lock, so neither reception nor fetch ever waits for a window.
   std::mutex m_snapshotLock;
-  Statistics m_snapshot;  // m_snapshotLock
-  // The counts of m_snapshot, for the restart; m_lock.
-  std::vector<std::pair<int, std::uint32_t>> m_shown;
+  // Written under m_lock and m_snapshotLock, so either lock is enough to read it: the UI takes
+  // m_snapshotLock, the count restart (processing thread) holds m_lock.
+  Statistics m_snapshot;
   std::atomic<bool> m_resetCounts{false};
   std::uint32_t m_lastSchedule;  // GetTickCount of the last scheduled refresh
   // Lets a refresh scheduled onto the UI thread notice that the source is gone.

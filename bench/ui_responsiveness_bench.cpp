@@ -175,9 +175,9 @@ void WithoutWindows(benchmark::State& state) {
 // The redraw rates of the source views the person leaves alone while working for `ms`.
 std::vector<double> RedrawsWhileAPersonWorks(const std::vector<QtDialogView*>& sources, int ms,
                                              benchmark::State& state) {
-  std::vector<int> redraws0;
-  for (QtDialogView* v : sources)
-    redraws0.push_back(v->Redraws());
+  std::vector<int> redraws0(sources.size());
+  std::transform(sources.begin(), sources.end(), redraws0.begin(),
+                 [](const QtDialogView* v) { return v->Redraws(); });
   const auto start = Clock::now();
   {
     Person person(sources, BusTable());

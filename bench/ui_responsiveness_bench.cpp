@@ -47,7 +47,7 @@ int PhaseMs() {
 // Runs the UI thread's event loop for `ms` of real time: the measurement runs on meanwhile.
 void RunUiFor(int ms) {
   QEventLoop loop;
-  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
   loop.exec();
 }
 

@@ -121,6 +121,10 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   bool wav_playback_running() const;
   void merge_batches();
   void advance_frame_capsule();
+  // [processing] fill's rare ends: a record implausibly far ahead discards itself and the rest of
+  // the buffer (counted, logged); the summary lines of a frame.
+  void discard_future(std::size_t from);
+  void log_fill(int unrouted, int old, int processed) const;
   // Copies the counters into the snapshot statistics() returns. A frame's publication is skipped
   // while the UI holds the snapshot (the next frame's catches up); the others wait for it.
   void publish_statistics(bool frame);

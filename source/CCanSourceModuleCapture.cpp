@@ -115,14 +115,7 @@ bool CCanSourceModule::fill(float* region, unsigned floatsPerSample) {
     }
     const std::int64_t tc = std::max(t, frameStart);
     if (tc > frameStart + kFutureLimit) {
-      const auto rest = m_buffer.size() - passed;
-      if (m_logLevel != 0)
-        PrWin::Output(PrWin::kCategoryTrace, L"fill: drop %d future CAN messages\n",
-                      static_cast<int>(rest));
-      for (std::size_t i = passed; i < m_buffer.size(); ++i)
-        if (const int j = slot_of(m_buffer[i].message.channel); j >= 0)
-          ++m_counters[static_cast<std::size_t>(j)].future;
-      m_buffer.resize(passed);
+      discard_future(passed);
       break;
     }
     const auto dt = static_cast<float>(tc - frameStart);
@@ -150,6 +143,21 @@ bool CCanSourceModule::fill(float* region, unsigned floatsPerSample) {
     ++counters.delivered;
   }
   m_buffer.erase(m_buffer.begin(), m_buffer.begin() + static_cast<std::ptrdiff_t>(passed));
+  log_fill(unrouted, old, processed);
+  return true;
+}
+
+void CCanSourceModule::discard_future(std::size_t from) {
+  if (m_logLevel != 0)
+    PrWin::Output(PrWin::kCategoryTrace, L"fill: drop %d future CAN messages\n",
+                  static_cast<int>(m_buffer.size() - from));
+  for (std::size_t i = from; i < m_buffer.size(); ++i)
+    if (const int j = slot_of(m_buffer[i].message.channel); j >= 0)
+      ++m_counters[static_cast<std::size_t>(j)].future;
+  m_buffer.resize(from);
+}
+
+void CCanSourceModule::log_fill(int unrouted, int old, int processed) const {
   if (unrouted > 0 && m_logLevel > 0)
     PrWin::Output(PrWin::kCategoryTrace,
                   L"fill: dropped %d CAN messages of channels without handle\n", unrouted);
@@ -157,5 +165,4 @@ bool CCanSourceModule::fill(float* region, unsigned floatsPerSample) {
     PrWin::Output(PrWin::kCategoryTrace, L"fill: dropped %d old CAN messages\n", old);
   if (processed > 0 && m_logLevel > 1)
     PrWin::Output(PrWin::kCategoryTrace, L"fill: processed %d new CAN messages\n", processed);
-  return true;
 }

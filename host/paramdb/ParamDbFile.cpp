@@ -1,7 +1,6 @@
 #include "host/paramdb/ParamDbFile.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cwchar>
 
 #include "host/mfc/Text.h"
@@ -9,24 +8,7 @@
 namespace {
 
 bool ParseInt(std::string_view s, long long& out) {
-  s = mfc::TrimBlanks(s);
-  bool minus = false;
-  if (!s.empty() && (s[0] == '-' || s[0] == '+')) {
-    minus = s[0] == '-';
-    s.remove_prefix(1);
-  }
-  int base = 10;
-  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-    s.remove_prefix(2);
-    base = 16;
-  }
-  // from_chars takes a sign of its own: "--9..." would come back as the most negative number.
-  if (!s.empty() && s[0] == '-') return false;
-  long long v = 0;
-  const auto r = std::from_chars(s.data(), s.data() + s.size(), v, base);
-  if (s.empty() || r.ec != std::errc() || r.ptr != s.data() + s.size()) return false;
-  out = minus ? -v : v;
-  return true;
+  return mfc::ParseWholeNumber(mfc::TrimBlanks(s), out, 0);
 }
 
 // A value in double quotes (no escapes) or, without quotes, the trimmed text.

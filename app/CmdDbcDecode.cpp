@@ -40,6 +40,62 @@ std::string Seconds(std::int64_t ns) {
   return out;
 }
 
+// What became of the lines of the log.
+struct DecodeCounts {
+  std::uint64_t frames = 0;      // data frames decoded
+  std::uint64_t unknown = 0;     // of those, with an identifier the DBC file does not have
+  std::uint64_t unreadable = 0;  // lines that are no CAN frame
+  std::uint64_t skipped = 0;     // error and remote frames: no data to decode
+};
+
+// Writes one CSV line per signal the entry's frame carries.
+void DecodeEntry(const CanLogEntry& entry, const DbcDatabase& db, const DbcFrameDecoder& decoder,
+                 CsvWriter& csv, DecodeCounts& counts) {
+  if (!entry.error.empty()) {
+    // A binary file would give a line for each of its lines: the first few are enough.
+    if (++counts.unreadable <= kShownUnreadable)
+      std::fprintf(stderr, "canhost: %s\n", entry.error.c_str());
+    return;
+  }
+  const auto& m = entry.message;
+  if (m.flags & (XeCanDriverKvaser::kCanFlagErrorFrame | XeCanDriverKvaser::kCanFlagRemote)) {
+    ++counts.skipped;
+    return;
+  }
+  ++counts.frames;
+  const bool extended = (m.flags & XeCanDriverKvaser::kCanFlagExtended) != 0;
+  const std::uint32_t canId = XeCanDriverKvaser::FlaggedId(m.id, m.flags);
+  char id[16];
+  std::snprintf(id, sizeof id, extended ? "%08X" : "%03X", m.id);
+  const std::string time = Seconds(entry.timeNs);
+  const std::string channel = CsvWriter::Field(entry.channel);
+  const int n = decoder.Decode(canId, m.data, m.length, [&](std::uint32_t flat, double value) {
+    const auto [mi, si] = db.Locate(flat);
+    const DbcMessage& message = db.messages[mi];
+    char number[32];
+    std::snprintf(number, sizeof number, "%.17g", value);
+    csv.Line({time, channel, id, CsvWriter::Field(message.name),
+              CsvWriter::Field(message.signals[si].name), number});
+  });
+  if (n < 0) ++counts.unknown;
+}
+
+// The closing lines on stderr; the exit code.
+int Report(const DecodeCounts& counts, const std::string& dbcFile, const std::string& logFile) {
+  if (counts.unknown > 0)
+    std::fprintf(stderr,
+                 "canhost: %" PRIu64 " of %" PRIu64 " frames skipped: identifier not in %s\n",
+                 counts.unknown, counts.frames, dbcFile.c_str());
+  if (counts.unreadable > 0)
+    std::fprintf(stderr, "canhost: %" PRIu64 " lines of %s could not be read\n", counts.unreadable,
+                 logFile.c_str());
+  if (counts.unreadable > 0 && counts.frames == 0 && counts.skipped == 0) {
+    std::fprintf(stderr, "canhost: %s: no line could be read as a CAN frame\n", logFile.c_str());
+    return kExitError;
+  }
+  return kExitOk;
+}
+
 }  // namespace
 
 int RunDbcDecode(const std::vector<std::string>& args) {
@@ -75,52 +131,14 @@ int RunDbcDecode(const std::vector<std::string>& args) {
   CsvWriter csv(stdout);
   csv.Line({"time", "channel", "id", "message", "signal", "value"});
   CanLogEntry entry;
-  std::uint64_t frames = 0, unknown = 0, unreadable = 0, skipped = 0;
-  while (csv.ok() && reader.Next(entry)) {
-    if (!entry.error.empty()) {
-      // A binary file would give a line for each of its lines: the first few are enough.
-      if (++unreadable <= kShownUnreadable)
-        std::fprintf(stderr, "canhost: %s\n", entry.error.c_str());
-      continue;
-    }
-    const auto& m = entry.message;
-    if (m.flags & (XeCanDriverKvaser::kCanFlagErrorFrame | XeCanDriverKvaser::kCanFlagRemote)) {
-      ++skipped;  // no data to decode
-      continue;
-    }
-    ++frames;
-    const bool extended = (m.flags & XeCanDriverKvaser::kCanFlagExtended) != 0;
-    const std::uint32_t canId = XeCanDriverKvaser::FlaggedId(m.id, m.flags);
-    char id[16];
-    std::snprintf(id, sizeof id, extended ? "%08X" : "%03X", m.id);
-    const std::string time = Seconds(entry.timeNs);
-    const std::string channel = CsvWriter::Field(entry.channel);
-    const int n = decoder.Decode(canId, m.data, m.length, [&](std::uint32_t flat, double value) {
-      const auto [mi, si] = db.Locate(flat);
-      const DbcMessage& message = db.messages[mi];
-      char number[32];
-      std::snprintf(number, sizeof number, "%.17g", value);
-      csv.Line({time, channel, id, CsvWriter::Field(message.name),
-                CsvWriter::Field(message.signals[si].name), number});
-    });
-    if (n < 0) ++unknown;
-  }
+  DecodeCounts counts;
+  while (csv.ok() && reader.Next(entry))
+    DecodeEntry(entry, db, decoder, csv, counts);
   if (!csv.Finish()) {
     std::fprintf(stderr, "canhost: %s\n", csv.error().c_str());
     return kExitError;
   }
-  if (unknown > 0)
-    std::fprintf(stderr,
-                 "canhost: %" PRIu64 " of %" PRIu64 " frames skipped: identifier not in %s\n",
-                 unknown, frames, dbcFile.c_str());
-  if (unreadable > 0)
-    std::fprintf(stderr, "canhost: %" PRIu64 " lines of %s could not be read\n", unreadable,
-                 logFile.c_str());
-  if (unreadable > 0 && frames == 0 && skipped == 0) {
-    std::fprintf(stderr, "canhost: %s: no line could be read as a CAN frame\n", logFile.c_str());
-    return kExitError;
-  }
-  return kExitOk;
+  return Report(counts, dbcFile, logFile);
 }
 
 }  // namespace app

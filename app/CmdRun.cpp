@@ -17,6 +17,7 @@
 #include "host/cananalysis/CDbcDecoder.h"
 #include "host/candriver/CanDriver.h"
 #include "host/services/HostClock.h"
+#include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
 #include "host/settings/SettingsFolder.h"
 
@@ -27,7 +28,7 @@ namespace {
 // of a host whose USB time never ran.
 constexpr std::int64_t kFastClockStartNs = 1'000'000'000;
 // The host log's categories canhost shows on stderr: errors and warnings.
-constexpr unsigned kShownLogCategories = 1u << 1;
+constexpr unsigned kShownLogCategories = 1u << PrWin::kCategoryError;
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "canhost run: %s\n", message.c_str());
@@ -73,68 +74,154 @@ void WarnOfGaps(const RunOptions& options, const ReplayLog& replay, ProgressBar&
                        std::to_string(static_cast<int>(ReplayLog::kGapSeconds)) + " s or longer");
 }
 
-int Measure(const RunOptions& options) {
-  // The clock first: every time the host reads from here on comes from it.
-  std::optional<host::ScopedManualClock> fastClock;
-  if (options.fast) fastClock.emplace(kFastClockStartNs);
-  // Files named on the command line first: a wrong one stops the run before anything is written.
-  std::string error;
-  ReplayLog replay;
-  if (!options.replay.empty() && !ReplayLog::Check(options.replay, replay, error))
-    return Fail(error);
-  CaptureWriter capture(options.samplePeriod, options.samplesPerFrame);
-  if (!options.capture.empty() && !capture.Open(options.capture, error)) return Fail(error);
-  SignalRecorder signals(options.samplePeriod, options.samplesPerFrame);
-  if (!options.signals.empty() && !signals.Open(options.signals, error)) return Fail(error);
-  AtomicOutputFile plot;
-  if (!options.plot.empty()) {
-    if (!plot.Open(options.plot, error)) return Fail(error);
+// The files the command line names. They are opened first: a wrong one stops the run before
+// anything is written.
+struct RunFiles {
+  explicit RunFiles(const RunOptions& options)
+      : capture(options.samplePeriod, options.samplesPerFrame),
+        signals(options.samplePeriod, options.samplesPerFrame) {}
+
+  bool Open(const RunOptions& options, std::string& error) {
+    if (!options.replay.empty() && !ReplayLog::Check(options.replay, replay, error)) return false;
+    if (!options.capture.empty() && !capture.Open(options.capture, error)) return false;
+    if (!options.signals.empty() && !signals.Open(options.signals, error)) return false;
+    if (options.plot.empty()) return true;
+    if (!plot.Open(options.plot, error)) return false;
     signals.KeepSeries();
+    return true;
   }
 
+  bool Close(const RunOptions& options, std::string& error) {
+    return capture.Close(error) && signals.Close(error) &&
+           (options.plot.empty() ||
+            WritePlot(signals.Series(), options.plotWidth, options.plotHeight, plot, error));
+  }
+
+  ReplayLog replay;
+  CaptureWriter capture;
+  SignalRecorder signals;
+  AtomicOutputFile plot;
+};
+
+// Seeds a new settings folder and loads the seas; the result of the seeding, or Failed.
+SettingsSeed::Result LoadSettings(const RunOptions& options, std::string& error) {
   if (!options.settings.empty()) host::SetSettingsFolder(options.settings);
-  const std::filesystem::path folder = host::SettingsFolder();
-  const SettingsSeed::Result seeded = SettingsSeed::Seed(folder, error);
-  // The seas are checked before the log reaches stderr: a refused file is one line, not two.
+  const SettingsSeed::Result seeded = SettingsSeed::Seed(host::SettingsFolder(), error);
   if (seeded == SettingsSeed::Result::Failed || !CanSourceHost::SettingsLoad(error))
-    return Fail(error);
-  ProgressBar progress(!options.quiet && ProgressBar::StderrIsTerminal());
-  const ScopedLogSink log(progress.MakeLogSink(kShownLogCategories));
-  WarnOfGaps(options, replay, progress);
-  if (seeded == SettingsSeed::Result::Seeded && !options.quiet)
-    progress.PrintLine("canhost run: new settings folder " + folder.string() +
-                       " holds the default settings");
+    return SettingsSeed::Result::Failed;
+  return seeded;
+}
+
+// Loads the plug-in and builds the module and the sink from the settings, the replay and the DBC
+// files of the command line.
+bool CreateHosts(const RunOptions& options, CanSourceHost& host, CanSinkHost& sink,
+                 std::string& error) {
+  const std::string folder = host::SettingsFolder().string();
   if (!options.replay.empty()) {
     std::error_code ec;
     XeCanDriverKvaser::ReplayOnChannel(options.channel,
                                        std::filesystem::absolute(options.replay, ec));
   }
-
-  CanSourceHost host;
-  if (!host.Create(options.plugin, error)) return Fail(error);
-  if (!host.HasActiveSource())
-    return Fail("no active CAN source in the settings in " + folder.string() +
-                ": nothing to measure");
-  if (!options.replay.empty() && !host.HasSourceOn(options.channel))
-    return Fail("--channel " + std::to_string(options.channel) +
-                ": no CAN source of the settings in " + folder.string() + " uses that channel");
+  if (!host.Create(options.plugin, error)) return false;
+  if (!host.HasActiveSource()) {
+    error = "no active CAN source in the settings in " + folder + ": nothing to measure";
+    return false;
+  }
+  if (!options.replay.empty() && !host.HasSourceOn(options.channel)) {
+    error = "--channel " + std::to_string(options.channel) + ": no CAN source of the settings in " +
+            folder + " uses that channel";
+    return false;
+  }
   for (const auto& [channel, file] : options.dbc)
-    if (!CanSinkHost::StoreDbcFile(channel, file.string(), error)) return Fail(error);
+    if (!CanSinkHost::StoreDbcFile(channel, file.string(), error)) return false;
   XeCanAnalysis::CDbcDecoder::AssignUnassigned(options.allSignals);
-  CanSinkHost sink;
-  if (!sink.Create(host, error)) return Fail(error);
-  if (!host.Configure(options.samplePeriod, options.samplesPerFrame))
-    return Fail("the frame driver refused the sampling");
+  if (!sink.Create(host, error)) return false;
+  if (!host.Configure(options.samplePeriod, options.samplesPerFrame)) {
+    error = "the frame driver refused the sampling";
+    return false;
+  }
+  return true;
+}
 
+FrameLoop::Plan MakePlan(const RunOptions& options, const ReplayLog& replay,
+                         host::ManualClock* fastClock) {
   FrameLoop::Plan plan;
   plan.frames = options.Frames();
   plan.replayChannel = options.replay.empty() ? -1 : options.channel;
   plan.replaySeconds = replay.seconds;
   plan.replayGaps = replay.gaps;
   plan.frameSeconds = options.FrameSeconds();
-  plan.fastClock = fastClock ? &fastClock->clock() : nullptr;
-  const double totalSeconds =
-      plan.frames != 0 ? static_cast<double>(plan.frames) * plan.frameSeconds : replay.seconds;
+  plan.fastClock = fastClock;
+  return plan;
+}
+
+// Runs the frames, each written to the files as it ends, with the progress bar drawn.
+FrameLoop::End RunFrames(FrameLoop& loop, const FrameLoop::Plan& plan, double totalSeconds,
+                         CanSourceHost& host, CanSinkHost& sink, RunFiles& files,
+                         ProgressBar& progress, std::string& error) {
+  return loop.Run(
+      [&](std::uint64_t frame) {
+        files.capture.AddFrame(frame, host.Region(), host.FloatsPerSample());
+        files.signals.AddFrame(frame, *sink.Sink());
+        if (progress.Due()) {
+          const double done = static_cast<double>(frame + 1) * plan.frameSeconds;
+          progress.Draw(totalSeconds > 0.0 ? done / totalSeconds : 1.0, done, totalSeconds,
+                        Delivered(host));
+        }
+      },
+      error);
+}
+
+// Closes the files and shuts the hosts down, each failure reported; false after any.
+bool Finish(const RunOptions& options, RunFiles& files, CanSourceHost& host, CanSinkHost& sink) {
+  bool ok = true;
+  std::string error;
+  if (!files.Close(options, error)) {
+    Fail(error);
+    ok = false;
+  }
+  sink.Shutdown();
+  if (!host.Shutdown(error)) {
+    Fail(error);
+    ok = false;
+  }
+  return ok;
+}
+
+void PrintSummary(const RunSummary& summary,
+                  const std::vector<SlowSampling::SourceStatistics>& rows, const RunFiles& files,
+                  CanSinkHost& sink) {
+  std::fputs(summary.Format(rows).c_str(), stdout);
+  std::fputs(RunSummary::FormatSignals(files.signals.Signals(), sink.Sink()->statistics()).c_str(),
+             stdout);
+  std::fflush(stdout);
+}
+
+int Measure(const RunOptions& options) {
+  // The clock first: every time the host reads from here on comes from it.
+  std::optional<host::ScopedManualClock> fastClock;
+  if (options.fast) fastClock.emplace(kFastClockStartNs);
+  std::string error;
+  RunFiles files(options);
+  if (!files.Open(options, error)) return Fail(error);
+  // The seas are checked before the log reaches stderr: a refused file is one line, not two.
+  const SettingsSeed::Result seeded = LoadSettings(options, error);
+  if (seeded == SettingsSeed::Result::Failed) return Fail(error);
+  ProgressBar progress(!options.quiet && ProgressBar::StderrIsTerminal());
+  const ScopedLogSink log(progress.MakeLogSink(kShownLogCategories));
+  WarnOfGaps(options, files.replay, progress);
+  if (seeded == SettingsSeed::Result::Seeded && !options.quiet)
+    progress.PrintLine("canhost run: new settings folder " + host::SettingsFolder().string() +
+                       " holds the default settings");
+
+  CanSourceHost host;
+  CanSinkHost sink;
+  if (!CreateHosts(options, host, sink, error)) return Fail(error);
+  const FrameLoop::Plan plan =
+      MakePlan(options, files.replay, fastClock ? &fastClock->clock() : nullptr);
+  const double totalSeconds = plan.frames != 0
+                                  ? static_cast<double>(plan.frames) * plan.frameSeconds
+                                  : files.replay.seconds;
   // The loop catches Ctrl-C from here on: the line below tells the user it may be pressed.
   FrameLoop loop(host, plan);
   if (!options.quiet)
@@ -145,19 +232,11 @@ int Measure(const RunOptions& options) {
   host::SteadyClock wall;
   if (!host.Start())
     progress.PrintLine("canhost run: warning: the module reported a failure at start");
-  const FrameLoop::End end = loop.Run(
-      [&](std::uint64_t frame) {
-        capture.AddFrame(frame, host.Region(), host.FloatsPerSample());
-        signals.AddFrame(frame, *sink.Sink());
-        if (progress.Due()) {
-          const double done = static_cast<double>(frame + 1) * plan.frameSeconds;
-          progress.Draw(totalSeconds > 0.0 ? done / totalSeconds : 1.0, done, totalSeconds,
-                        Delivered(host));
-        }
-      },
-      error);
+  const FrameLoop::End end =
+      RunFrames(loop, plan, totalSeconds, host, sink, files, progress, error);
   host.Stop();
-  const double wallSeconds = static_cast<double>(wall.now_ns()) / 1e9;
+  RunSummary summary;
+  summary.wallSeconds = static_cast<double>(wall.now_ns()) / 1e9;
   const auto rows = host.Statistics();
   progress.Finish();
 
@@ -167,28 +246,12 @@ int Measure(const RunOptions& options) {
     progress.PrintLine("canhost run: warning: the replay on channel " +
                        std::to_string(options.channel) +
                        " did not end with its log; is that channel's source active?");
-  if (!capture.Close(error) || !signals.Close(error) ||
-      (!options.plot.empty() &&
-       !WritePlot(signals.Series(), options.plotWidth, options.plotHeight, plot, error))) {
-    Fail(error);
-    ok = false;
-  }
-  sink.Shutdown();
-  if (!host.Shutdown(error)) {
-    Fail(error);
-    ok = false;
-  }
-
-  RunSummary summary;
+  ok = Finish(options, files, host, sink) && ok;
   summary.frames = host.Frames();
   summary.frameSeconds = plan.frameSeconds;
-  summary.wallSeconds = wallSeconds;
   summary.fast = options.fast;
   summary.interrupted = end == FrameLoop::End::Interrupted;
-  std::fputs(summary.Format(rows).c_str(), stdout);
-  std::fputs(RunSummary::FormatSignals(signals.Signals(), sink.Sink()->statistics()).c_str(),
-             stdout);
-  std::fflush(stdout);
+  PrintSummary(summary, rows, files, sink);
   return ok ? kExitOk : kExitError;
 }
 

@@ -1,7 +1,10 @@
 #include "app/RunOptions.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <string_view>
 
 #include "host/mfc/Text.h"
 
@@ -46,6 +49,104 @@ bool ParseDbc(const std::string& value, RunOptions& options, std::string& error)
   return true;
 }
 
+// The options without a value; false for any other.
+bool SetFlag(const std::string& option, RunOptions& options) {
+  if (option == "--fast") {
+    options.fast = true;
+  } else if (option == "--quiet") {
+    options.quiet = true;
+  } else if (option == "--all-signals") {
+    options.allSignals = true;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool TakesValue(const std::string& option) {
+  static constexpr std::array<std::string_view, 12> kValued = {
+      "--settings", "--seconds", "--replay", "--channel", "--sample-period", "--samples-per-frame",
+      "--capture",  "--plugin",  "--dbc",    "--signals", "--plot",          "--size"};
+  return std::find(kValued.begin(), kValued.end(), option) != kValued.end();
+}
+
+bool ParseSeconds(const std::string& value, RunOptions& options, std::string& error) {
+  double seconds = 0.0;
+  if (!ParseDouble(value, seconds) || !(seconds > 0.0)) {
+    error = "--seconds: " + mfc::QuoteToken(value) + " is not a positive number";
+    return false;
+  }
+  if (seconds > kMaxSeconds) {
+    error = "--seconds: " + mfc::QuoteToken(value) + " is longer than a year (" +
+            std::to_string(static_cast<long long>(kMaxSeconds)) + " s)";
+    return false;
+  }
+  options.seconds = seconds;
+  return true;
+}
+
+bool ParseSamplePeriod(const std::string& value, RunOptions& options, std::string& error) {
+  if (!ParseDouble(value, options.samplePeriod) || !(options.samplePeriod > 0.0) ||
+      options.samplePeriod > 1.0) {
+    error = "--sample-period: " + mfc::QuoteToken(value) +
+            " is not a number of seconds above 0 and up to 1";
+    return false;
+  }
+  return true;
+}
+
+bool ParseSamplesPerFrame(const std::string& value, RunOptions& options, std::string& error) {
+  long long n = 0;
+  if (!ParseWhole(value, n) || n < 1 || n > kMaxSamplesPerFrame) {
+    error = "--samples-per-frame: " + mfc::QuoteToken(value) + " is not a whole number from 1 to " +
+            std::to_string(kMaxSamplesPerFrame);
+    return false;
+  }
+  options.samplesPerFrame = static_cast<unsigned>(n);
+  return true;
+}
+
+bool ParseChannel(const std::string& value, RunOptions& options, std::string& error) {
+  long long n = 0;
+  if (!ParseWhole(value, n) || n < 0 || n > 255) {
+    error = "--channel: " + mfc::QuoteToken(value) + " is not a channel from 0 to 255";
+    return false;
+  }
+  options.channel = static_cast<int>(n);
+  return true;
+}
+
+// One option that takes a value, with its value.
+bool SetValue(const std::string& option, const std::string& value, RunOptions& options,
+              std::string& error) {
+  if (option == "--settings") {
+    options.settings = value;
+  } else if (option == "--replay") {
+    options.replay = value;
+  } else if (option == "--capture") {
+    options.capture = value;
+  } else if (option == "--plugin") {
+    options.plugin = value;
+  } else if (option == "--signals") {
+    options.signals = value;
+  } else if (option == "--plot") {
+    options.plot = value;
+  } else if (option == "--size") {
+    return RunOptions::ParseSize(value, options.plotWidth, options.plotHeight, error);
+  } else if (option == "--dbc") {
+    return ParseDbc(value, options, error);
+  } else if (option == "--seconds") {
+    return ParseSeconds(value, options, error);
+  } else if (option == "--sample-period") {
+    return ParseSamplePeriod(value, options, error);
+  } else if (option == "--samples-per-frame") {
+    return ParseSamplesPerFrame(value, options, error);
+  } else {
+    return ParseChannel(value, options, error);
+  }
+  return true;
+}
+
 }  // namespace
 
 bool RunOptions::ParseSize(const std::string& value, int& width, int& height, std::string& error) {
@@ -80,24 +181,8 @@ bool RunOptions::Parse(const std::vector<std::string>& args, RunOptions& options
   bool channelGiven = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& option = args[i];
-    if (option == "--fast") {
-      options.fast = true;
-      continue;
-    }
-    if (option == "--quiet") {
-      options.quiet = true;
-      continue;
-    }
-    if (option == "--all-signals") {
-      options.allSignals = true;
-      continue;
-    }
-    const bool takesValue = option == "--settings" || option == "--seconds" ||
-                            option == "--replay" || option == "--channel" ||
-                            option == "--sample-period" || option == "--samples-per-frame" ||
-                            option == "--capture" || option == "--plugin" || option == "--dbc" ||
-                            option == "--signals" || option == "--plot" || option == "--size";
-    if (!takesValue) {
+    if (SetFlag(option, options)) continue;
+    if (!TakesValue(option)) {
       error = "unknown option " + mfc::QuoteToken(option);
       return false;
     }
@@ -105,59 +190,8 @@ bool RunOptions::Parse(const std::vector<std::string>& args, RunOptions& options
       error = option + " needs a value";
       return false;
     }
-    const std::string& value = args[++i];
-    if (option == "--settings") {
-      options.settings = value;
-    } else if (option == "--replay") {
-      options.replay = value;
-    } else if (option == "--capture") {
-      options.capture = value;
-    } else if (option == "--plugin") {
-      options.plugin = value;
-    } else if (option == "--signals") {
-      options.signals = value;
-    } else if (option == "--plot") {
-      options.plot = value;
-    } else if (option == "--size") {
-      if (!ParseSize(value, options.plotWidth, options.plotHeight, error)) return false;
-    } else if (option == "--dbc") {
-      if (!ParseDbc(value, options, error)) return false;
-    } else if (option == "--seconds") {
-      double seconds = 0.0;
-      if (!ParseDouble(value, seconds) || !(seconds > 0.0)) {
-        error = "--seconds: " + mfc::QuoteToken(value) + " is not a positive number";
-        return false;
-      }
-      if (seconds > kMaxSeconds) {
-        error = "--seconds: " + mfc::QuoteToken(value) + " is longer than a year (" +
-                std::to_string(static_cast<long long>(kMaxSeconds)) + " s)";
-        return false;
-      }
-      options.seconds = seconds;
-    } else if (option == "--sample-period") {
-      if (!ParseDouble(value, options.samplePeriod) || !(options.samplePeriod > 0.0) ||
-          options.samplePeriod > 1.0) {
-        error = "--sample-period: " + mfc::QuoteToken(value) +
-                " is not a number of seconds above 0 and up to 1";
-        return false;
-      }
-    } else if (option == "--samples-per-frame") {
-      long long n = 0;
-      if (!ParseWhole(value, n) || n < 1 || n > kMaxSamplesPerFrame) {
-        error = "--samples-per-frame: " + mfc::QuoteToken(value) +
-                " is not a whole number from 1 to " + std::to_string(kMaxSamplesPerFrame);
-        return false;
-      }
-      options.samplesPerFrame = static_cast<unsigned>(n);
-    } else {  // --channel
-      long long n = 0;
-      if (!ParseWhole(value, n) || n < 0 || n > 255) {
-        error = "--channel: " + mfc::QuoteToken(value) + " is not a channel from 0 to 255";
-        return false;
-      }
-      options.channel = static_cast<int>(n);
-      channelGiven = true;
-    }
+    if (!SetValue(option, args[++i], options, error)) return false;
+    channelGiven = channelGiven || option == "--channel";
   }
   if (channelGiven && options.replay.empty()) {
     error = "--channel needs --replay";

@@ -5,6 +5,7 @@
 #include "app/FrameLoop.h"
 #include "host/module/CCommandDispatcher.h"
 #include "host/module/HostConstants.h"
+#include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
 #include "host/slowsampling/CSlowSinkPlugin.h"
 
@@ -24,7 +25,8 @@ bool UiSession::Create(const std::string& pluginPath, std::string& error) {
   // The sink decodes as in canhost run; a plug-in without one still measures.
   std::string sinkError;
   if (!m_sink.Create(m_host, sinkError))
-    PrWin::Output(CString::FromUtf8("canhost ui: " + sinkError + "\n").GetString(), 1, 3);
+    PrWin::Output(CString::FromUtf8("canhost ui: " + sinkError + "\n").GetString(),
+                  PrWin::kCategoryError, PrWin::kStyleError);
   if (!m_host.Configure(m_samplePeriod, m_samplesPerFrame)) {
     error = "the frame driver refused the sampling";
     return false;
@@ -55,7 +57,9 @@ bool UiSession::Start(std::string& error) {
   }
   // The module locks its dialogs against changes while the acquisition runs.
   CCommandDispatcher::Host().Dispatch(mcStartAudioSources);
-  if (!m_host.Start()) PrWin::Output(L"canhost ui: the module reported a failure at start\n", 1, 3);
+  if (!m_host.Start())
+    PrWin::Output(L"canhost ui: the module reported a failure at start\n", PrWin::kCategoryError,
+                  PrWin::kStyleError);
   m_running = true;
   m_signals.Restart();
   Publish(true);
@@ -87,7 +91,8 @@ void UiSession::Measure() {
       },
       error);
   if (end == FrameLoop::End::Failed)
-    PrWin::Output(CString::FromUtf8("canhost ui: " + error + "\n").GetString(), 1, 3);
+    PrWin::Output(CString::FromUtf8("canhost ui: " + error + "\n").GetString(),
+                  PrWin::kCategoryError, PrWin::kStyleError);
 }
 
 void UiSession::Publish(bool running) {

@@ -4,6 +4,7 @@
 
 #include "host/csharp/XeCSharpRuntime.h"
 #include "host/settings/CSeaBase.h"
+#include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
 
 namespace {
@@ -16,7 +17,8 @@ CSharpInit::CSharpInit() {
   if (g_started.load()) return;
   XeCSharpRuntime::RegisterOnUiMessageCb(&CSharpInit::OnUiMessage);
   if (!XeCSharpRuntime::InitApplication(CSeaBase::DefaultPath(), L"QX_CAN", L"Pellam"))
-    PrWin::Output(L"CSharpInit: Init(): Error initializing C# application base", 1, 3);
+    PrWin::Output(L"CSharpInit: Init(): Error initializing C# application base",
+                  PrWin::kCategoryError, PrWin::kStyleError);
   g_started.store(true);
 }
 
@@ -25,5 +27,5 @@ void CSharpInit::StoreSettings() {
 }
 
 void CSharpInit::OnUiMessage(const std::wstring& text, int style) {
-  PrWin::Output((text + L"\n").c_str(), 16, style);
+  PrWin::Output((text + L"\n").c_str(), PrWin::kCategoryTrace, style);
 }

@@ -17,6 +17,7 @@
 #include "host/settings/CResourceList.h"
 #include "host/settings/CSeaBase.h"
 #include "host/settings/FileIO.h"
+#include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
 #include "sink/CCanDbcDecoder.h"
 #include "sink/CCanSink.h"
@@ -51,12 +52,12 @@ void CCanSink::apply_param_db_files() {
     const CString path = FileIO::makePathAbsolute(row->text, CSeaBase::DefaultPath());
     if (it->second->SetDbcXmlFilename(path)) {
       if (m_logLevel != 0)
-        PrWin::Output(16,
+        PrWin::Output(PrWin::kCategoryTrace,
                       L"CCanSink::read_params() decoder->SetDbcXmlFilename: File %s for Can Bus "
                       L"Channel %d successfully set from Parameter Database.\n",
                       path.GetString(), channel);
     } else {
-      PrWin::Output(16,
+      PrWin::Output(PrWin::kCategoryTrace,
                     L"CCanSink::read_params() decoder->SetDbcXmlFilename (From Parameter "
                     L"Database): Could not set and open File %s for Can Bus Channel %d.\n",
                     path.GetString(), channel);

@@ -5,6 +5,7 @@
 #include "frame/CanBusSource.h"
 #include "host/mfc/Win.h"
 #include "host/paramdb/CPqParamInstance.h"
+#include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
 #include "host/slowsampling/CAsyncSource.h"
 #include "host/valuelists/CDzPulsListe.h"
@@ -66,7 +67,8 @@ void CCanSink::process(const CDescriptionInterface& block, int sourceId) {
       ++m_leftOut;
     }
     if (static_cast<unsigned>(m_logLevel) > 1)
-      PrWin::Output(16, L"CCanSink::process(): received message on bus %d, at frame %u\n",
+      PrWin::Output(PrWin::kCategoryTrace,
+                    L"CCanSink::process(): received message on bus %d, at frame %u\n",
                     static_cast<int>(ref.channel), frame);
   }
   complete_lists(block.X(0).Len());
@@ -109,7 +111,7 @@ bool CCanSink::timed_out(SinkSignalState& state, int signal) {
     state.lastTick = 0;
     const CString line = L"CCanSink::process(): timed out on signal '" +
                          Tables().ApplicationSignalName(signal) + L"'\n";
-    PrWin::Output(line.GetString(), 16, 1);
+    PrWin::Output(line.GetString(), PrWin::kCategoryTrace, PrWin::kStyleWarning);
   }
   return true;
 }
@@ -120,7 +122,8 @@ void CCanSink::callback(int signal, float value, int frame) {
   if (found == nullptr) return;
   SinkSignalState& state = *found;
   if (state.lastFrame >= 0 && frame == state.lastFrame) {
-    PrWin::Output(16, L"CCanSink::callback(): '%s' received twice for frame %u\n",
+    PrWin::Output(PrWin::kCategoryTrace,
+                  L"CCanSink::callback(): '%s' received twice for frame %u\n",
                   Tables().ApplicationSignalName(signal).GetString(), static_cast<unsigned>(frame));
     return;
   }
@@ -136,7 +139,8 @@ void CCanSink::callback(int signal, float value, int frame) {
     list.append(length, stored);
   }
   if (m_logLevel != 0)
-    PrWin::Output(16, L"CCanSink::callback(): Pulse for '%s' inserted at frame %d, duration %u\n",
+    PrWin::Output(PrWin::kCategoryTrace,
+                  L"CCanSink::callback(): Pulse for '%s' inserted at frame %d, duration %u\n",
                   Tables().ApplicationSignalName(signal).GetString(), frame, length);
   state.lastValue = stored;
   state.lastFrame = frame;

@@ -10,6 +10,7 @@
 #include "host/module/HostConstants.h"
 #include "host/services/CCentralMessageService.h"
 #include "host/settings/CSeaBase.h"
+#include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
 #include "host/slowsampling/CSourceInfo.h"
 #include "sources/CCanObdProbe.h"
@@ -115,8 +116,7 @@ void CCanSourceModule::create(CSlowSourceContainer* container) {
   m_timeMachine.add_item(m_sync.usb_time_capsule(), true);
   m_sync.frame_time_capsule()->m_resetCallback = [this] { request_sync(); };
   m_timeMachine.add_item(m_sync.frame_time_capsule(), false);
-  for (auto& capsule : m_capsules)
-    m_timeMachine.add_item(&capsule, false);
+  rebuild_time_machine_items();
   CSlowAsyncSourcePlugin::create(container);
   open_channels();
   for (auto& io : m_channels)
@@ -154,7 +154,8 @@ CCanSource* CCanSourceModule::create(int type, const CString& name, int channel,
                                      bitrate_t bitrate, fd_arbitrationrate_t fdArbitration,
                                      fd_datarate_t fdData, bool active) {
   CanIo* reopen = nullptr;
-  if (const int k = slot_of(channel); k >= 0 && m_channels[static_cast<std::size_t>(k)].state > 0) {
+  if (const int k = slot_of(channel);
+      k >= 0 && m_channels[static_cast<std::size_t>(k)].state != CanIo::kClosed) {
     reopen = &m_channels[static_cast<std::size_t>(k)];
     reopen->Close();
   }
@@ -168,7 +169,8 @@ CCanSource* CCanSourceModule::create(int type, const CString& name, int channel,
     signedIn = adopt(std::move(built));
     signedIn->set_active(active);
   } else {
-    PrWin::Output(L"CCanSourceModule::create(): Couldn't register\n", 1, 3);
+    PrWin::Output(L"CCanSourceModule::create(): Couldn't register\n", PrWin::kCategoryError,
+                  PrWin::kStyleError);
   }
   m_statsLayoutChanged = true;
   publish_statistics(false);
@@ -206,7 +208,7 @@ CCanSource* CCanSourceModule::adopt(std::unique_ptr<CCanSource> source) {
   // time machine would take for a stopped clock if it were widened with its sign.
   capsule.m_rawTime = [this, sourceChannel]() -> std::int64_t {
     const int slot = slot_of(sourceChannel);
-    if (slot < 0 || m_channels[static_cast<std::size_t>(slot)].state != 2) return -1;
+    if (slot < 0 || m_channels[static_cast<std::size_t>(slot)].state != CanIo::kOnBus) return -1;
     return static_cast<std::uint32_t>(channel_time(sourceChannel));
   };
   m_capsules.insert(m_capsules.begin() + k, std::move(capsule));
@@ -262,7 +264,7 @@ bool CCanSourceModule::update_sync() {
 
 std::int32_t CCanSourceModule::channel_time(int channel) const {
   const int k = slot_of(channel);
-  if (k < 0 || m_channels[static_cast<std::size_t>(k)].state != 2) return -1;
+  if (k < 0 || m_channels[static_cast<std::size_t>(k)].state != CanIo::kOnBus) return -1;
   return m_channels[static_cast<std::size_t>(k)].TimeStamp();
 }
 
@@ -312,7 +314,8 @@ void CCanSourceModule::signal_change(float samplePeriod, unsigned samplesPerFram
     CTimeCapsule* usb = m_sync.usb_time_capsule();
     usb->update();
     if (usb->time() == m_usbTimeAtStart)
-      PrWin::Output(L"CCanSourceModule::signal_change(): USB-Time not running\n", 1, 1);
+      PrWin::Output(L"CCanSourceModule::signal_change(): USB-Time not running\n",
+                    PrWin::kCategoryError, PrWin::kStyleWarning);
   }
   m_buffer.clear();
   publish_statistics(false);
@@ -360,7 +363,8 @@ bool CCanSourceModule::stop() {
   for (auto& io : m_channels)
     io.GoOffBus();
   if (m_logLevel != 0)
-    PrWin::Output(16, L"CCanSourceModule::stop(): %u messages sent\n", m_delivered);
+    PrWin::Output(PrWin::kCategoryTrace, L"CCanSourceModule::stop(): %u messages sent\n",
+                  m_delivered);
   publish_statistics(false);
   return result;
 }

@@ -30,7 +30,7 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   DECLARE_DYNCREATE(CCanSourceModule)
  public:
   // Ticks of the time machine, seconds.
-  static constexpr double kTickSeconds = 0.000125;
+  static constexpr double kTickSeconds = CQorSyncInterface::kTickSeconds;
   // A record this many ticks before the frame start is old (also the slack of late placement).
   static constexpr std::int64_t kOldTolerance = 10;
   // A record this many ticks after the frame start is implausible: it and all later ones go.
@@ -89,28 +89,12 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   void remove_source_id(int id) override;
   void show_source_settings(int id) override;
 
-  bool open_channels();
-  bool update_sync();
-  // [processing] Channel time of the first handle on that channel, or -1 when it is not on bus.
-  std::int32_t channel_time(int channel) const;
-  // [any] Asks the time machine for a re-synchronisation.
-  void request_sync();
-
   // Host commands.
   int on_start_audio_sources(const CString& args, void* context);
   int on_stop_audio_sources(const CString& args, void* context);
 
   // [ui] The signed-in sources in channel order (owned by the module; valid until removed).
   std::vector<CCanSource*> sources() const;
-  // [ui] Read access for the host runner and tests.
-  const std::vector<XeCanDriverKvaser::CanIo>& channels() const noexcept { return m_channels; }
-  const std::vector<CTimeCapsule>& capsules() const noexcept { return m_capsules; }
-  const XeTimeMachine::CTimeMachine& time_machine() const noexcept { return m_timeMachine; }
-  unsigned floats_per_sample() const noexcept { return m_floatsPerSample; }
-  float samples_per_tick() const noexcept { return m_samplesPerTick; }
-  float ticks_per_frame() const noexcept { return m_ticksPerFrame; }
-  std::uint32_t delivered() const noexcept { return m_delivered; }
-  bool sync_enabled() const noexcept { return m_syncEnabled; }
 
  private:
   // What became of the records of one channel slot since start.
@@ -121,6 +105,12 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
     std::uint64_t future = 0;
   };
 
+  bool open_channels();
+  bool update_sync();
+  // [processing] Channel time of the first handle on that channel, or -1 when it is not on bus.
+  std::int32_t channel_time(int channel) const;
+  // [any] Asks the time machine for a re-synchronisation.
+  void request_sync();
   // Takes a signed-in source and gives it its channel slot (handle, counters, capsule); returns it.
   CCanSource* adopt(std::unique_ptr<CCanSource> source);
   // Position of the first handle on the channel, or -1.
@@ -131,6 +121,10 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   bool wav_playback_running() const;
   void merge_batches();
   void advance_frame_capsule();
+  // [processing] fill's rare ends: a record implausibly far ahead discards itself and the rest of
+  // the buffer (counted, logged); the summary lines of a frame.
+  void discard_future(std::size_t from);
+  void log_fill(int unrouted, int old, int processed) const;
   // Copies the counters into the snapshot statistics() returns. A frame's publication is skipped
   // while the UI holds the snapshot (the next frame's catches up); the others wait for it.
   void publish_statistics(bool frame);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "frame/CanPacket.h"
+#include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
 #include "host/slowsampling/CSlowSourceContainer.h"
 #include "source/CCanSourceModule.h"
@@ -91,7 +92,7 @@ bool CCanSourceModule::fill(float* region, unsigned floatsPerSample) {
   if (m_buffer.empty()) return true;
   const std::uint32_t capacity = floatsPerSample * 4u * m_samplesPerFrame;
   const float bytesPerTick = static_cast<float>(floatsPerSample * 4u) * m_samplesPerTick;
-  const std::int64_t frameStart = m_timeMachine.get(1)->time();
+  const std::int64_t frameStart = m_timeMachine.get(kFrameTimeItem)->time();
   auto* bytes = reinterpret_cast<std::uint8_t*>(region);
   std::uint32_t pos = 0;
   int old = 0;
@@ -115,13 +116,7 @@ bool CCanSourceModule::fill(float* region, unsigned floatsPerSample) {
     }
     const std::int64_t tc = std::max(t, frameStart);
     if (tc > frameStart + kFutureLimit) {
-      const auto rest = m_buffer.size() - passed;
-      if (m_logLevel != 0)
-        PrWin::Output(16, L"fill: drop %d future CAN messages\n", static_cast<int>(rest));
-      for (std::size_t i = passed; i < m_buffer.size(); ++i)
-        if (const int j = slot_of(m_buffer[i].message.channel); j >= 0)
-          ++m_counters[static_cast<std::size_t>(j)].future;
-      m_buffer.resize(passed);
+      discard_future(passed);
       break;
     }
     const auto dt = static_cast<float>(tc - frameStart);
@@ -149,10 +144,26 @@ bool CCanSourceModule::fill(float* region, unsigned floatsPerSample) {
     ++counters.delivered;
   }
   m_buffer.erase(m_buffer.begin(), m_buffer.begin() + static_cast<std::ptrdiff_t>(passed));
-  if (unrouted > 0 && m_logLevel > 0)
-    PrWin::Output(16, L"fill: dropped %d CAN messages of channels without handle\n", unrouted);
-  if (old > 0 && m_logLevel > 0) PrWin::Output(16, L"fill: dropped %d old CAN messages\n", old);
-  if (processed > 0 && m_logLevel > 1)
-    PrWin::Output(16, L"fill: processed %d new CAN messages\n", processed);
+  log_fill(unrouted, old, processed);
   return true;
+}
+
+void CCanSourceModule::discard_future(std::size_t from) {
+  if (m_logLevel != 0)
+    PrWin::Output(PrWin::kCategoryTrace, L"fill: drop %d future CAN messages\n",
+                  static_cast<int>(m_buffer.size() - from));
+  for (std::size_t i = from; i < m_buffer.size(); ++i)
+    if (const int j = slot_of(m_buffer[i].message.channel); j >= 0)
+      ++m_counters[static_cast<std::size_t>(j)].future;
+  m_buffer.resize(from);
+}
+
+void CCanSourceModule::log_fill(int unrouted, int old, int processed) const {
+  if (unrouted > 0 && m_logLevel > 0)
+    PrWin::Output(PrWin::kCategoryTrace,
+                  L"fill: dropped %d CAN messages of channels without handle\n", unrouted);
+  if (old > 0 && m_logLevel > 0)
+    PrWin::Output(PrWin::kCategoryTrace, L"fill: dropped %d old CAN messages\n", old);
+  if (processed > 0 && m_logLevel > 1)
+    PrWin::Output(PrWin::kCategoryTrace, L"fill: processed %d new CAN messages\n", processed);
 }

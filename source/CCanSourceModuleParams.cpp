@@ -67,7 +67,8 @@ void CCanSourceModule::write_params() const {
   }
   CSharpInit runtime;
   runtime.StoreSettings();
-  if (m_timeMachine.item_count() >= 3)
+  if (m_timeMachine.item_count() > kFirstChannelItem)
     can::WriteNamedValue(*sea, kParamsEntry,
-                         static_cast<std::int64_t>(m_timeMachine.get(2)->m_delay), 0);
+                         static_cast<std::int64_t>(m_timeMachine.get(kFirstChannelItem)->m_delay),
+                         0);
 }

@@ -5,6 +5,7 @@
 #include "frame/DriverLogForwarding.h"
 #include "host/services/CThreadControllerRegistry.h"
 #include "host/services/HostClock.h"
+#include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
 
 using namespace XeCanDriverKvaser;
@@ -56,8 +57,8 @@ bool CCanSource::start() {
   m_driverLostAtStart = m_control.Lost();
   const int before = m_control.busState;
   const bool onBus = m_control.GoOnBus();
-  if (before != 1 && onBus && log_level() != 0)
-    PrWin::Output(16, L"CCanSource::start(): on bus %d\n", m_channel);
+  if (before != CanControl::kOnBus && onBus && log_level() != 0)
+    PrWin::Output(PrWin::kCategoryTrace, L"CCanSource::start(): on bus %d\n", m_channel);
   return true;
 }
 
@@ -68,9 +69,9 @@ bool CCanSource::stop() {
 }
 
 void CCanSource::log_off_bus(int stateBefore, bool result) {
-  if (stateBefore != 0 && result && log_level() != 0)
-    PrWin::Output(16, L"CCanSource::stop(): off bus %d, received %u messages\n", m_channel,
-                  received());
+  if (stateBefore != CanControl::kOffBus && result && log_level() != 0)
+    PrWin::Output(PrWin::kCategoryTrace, L"CCanSource::stop(): off bus %d, received %u messages\n",
+                  m_channel, received());
 }
 
 std::uint32_t CCanSource::received() const noexcept {
@@ -97,7 +98,8 @@ bool CCanSource::fetch() {
       m_overflowLog.Count(overflow - m_overflowLogged, host::HostClock().now_ns());
   m_overflowLogged = overflow;
   if (n != 0)
-    PrWin::Output(16, L"CCanSource: channel %d: %llu messages dropped: queue full (%zu messages)\n",
+    PrWin::Output(PrWin::kCategoryTrace,
+                  L"CCanSource: channel %d: %llu messages dropped: queue full (%zu messages)\n",
                   m_channel, static_cast<unsigned long long>(n), kMaxQueued);
   return true;
 }

@@ -5,6 +5,7 @@
 
 #include "host/mfc/Win.h"
 #include "host/services/CCentralMessageService.h"
+#include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
 #include "sources/SnapshotLock.h"
 
@@ -35,7 +36,7 @@ CCanStandardSource::CCanStandardSource(CSlowAsyncSourcePlugin* plugin, int type,
     m_rangesValid = table_is_valid();
   }
   if (!m_rangesValid)
-    PrWin::Output(1,
+    PrWin::Output(PrWin::kCategoryError,
                   L"CCanStandardSource: the ID range table '%s' is not sorted and contiguous; "
                   L"IDs take the flag of the first range holding them, uncovered IDs pass\n",
                   m_rangeStore.list_name().GetString());

@@ -12,6 +12,7 @@
 #include "host/cananalysis/SequencerSettings.h"
 #include "host/services/HostClock.h"
 #include "host/settings/FileIO.h"
+#include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
 #include "host/settings/SettingsFolder.h"
 
@@ -172,14 +173,15 @@ void CCanSequencer::LoadSettings(bool writeDefaults) {
   } else if (writeDefaults && !std::filesystem::exists(m_file)) {
     settings = SequencerSettings::Defaults();
     if (!FileIO::WriteFileAtomic(m_file, settings.Text(), error))
-      PrWin::Output(1, L"CCanSequencer: %s\n", error.c_str());
+      PrWin::Output(PrWin::kCategoryError, L"CCanSequencer: %s\n", error.c_str());
   } else {
-    PrWin::Output(1, L"CCanSequencer: %s; the requests stay as they are\n", error.c_str());
+    PrWin::Output(PrWin::kCategoryError, L"CCanSequencer: %s; the requests stay as they are\n",
+                  error.c_str());
     return;
   }
   for (const auto& p : settings.problems)
-    PrWin::Output(1, L"CCanSequencer: %s:%d: %s\n", m_file.wstring().c_str(), p.line,
-                  Wide(p.text).c_str());
+    PrWin::Output(PrWin::kCategoryError, L"CCanSequencer: %s:%d: %s\n", m_file.wstring().c_str(),
+                  p.line, Wide(p.text).c_str());
   std::lock_guard lock(m_core->mutex);
   if (!m_core->timerSet) m_core->periodMs = settings.timerMs;
   m_core->regular = std::move(settings.regular);
@@ -223,7 +225,8 @@ void CCanSequencer::ChangeSettings() {
     if (!responder(model)) return;
     std::string error;
     if (!model.Save(error)) {
-      PrWin::Output(1, L"CCanSequencer: %s: %s; the requests stay as they are\n",
+      PrWin::Output(PrWin::kCategoryError,
+                    L"CCanSequencer: %s: %s; the requests stay as they are\n",
                     m_file.wstring().c_str(), mfc::WidenUtf8(error).c_str());
       return;
     }

@@ -8,6 +8,7 @@
 #include "host/cananalysis/DbcLexer.h"
 #include "host/paramdb/SessionSignals.h"
 #include "host/settings/FileIO.h"
+#include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
 
 namespace XeCanAnalysis {
@@ -55,14 +56,14 @@ bool CDbcDecoder::Create() {
     std::wstring error;
     const auto text = FileIO::ReadWholeFile(path, error);
     if (!text) {
-      Log("Create", mfc::NarrowUtf8(error), 3);
+      Log("Create", mfc::NarrowUtf8(error), PrWin::kStyleError);
       m_configHadErrors = true;
       ok = false;
     } else {
       std::vector<std::string> errors;
       m_config = DbcDecoderConfig::Parse(*text, path.string(), errors);
       for (const auto& e : errors)
-        Log("Create", e, 3);
+        Log("Create", e, PrWin::kStyleError);
       if (!errors.empty()) {
         m_configHadErrors = true;
         ok = false;
@@ -73,12 +74,12 @@ bool CDbcDecoder::Create() {
     std::string error;
     auto file = DbcLoadedFile::Load(m_config.dbcFile, error);
     if (!file) {
-      Log("Create", error, 3);
+      Log("Create", error, PrWin::kStyleError);
       return false;
     }
     for (const auto& d : file->database.diagnostics)
       Log("Create", FormatDbcDiagnostic(file->path.string(), d),
-          d.severity == DbcSeverity::Error ? 3 : 1);
+          d.severity == DbcSeverity::Error ? PrWin::kStyleError : PrWin::kStyleWarning);
     Install(std::move(file), m_config);
   }
   return ok;
@@ -127,12 +128,12 @@ bool CDbcDecoder::SetFileName(const CString& path) {
   std::string error;
   auto file = DbcLoadedFile::Load(path, error);
   if (!file) {
-    Log("SetFileName", error, 3);
+    Log("SetFileName", error, PrWin::kStyleError);
     return false;
   }
   for (const auto& d : file->database.diagnostics)
     Log("SetFileName", FormatDbcDiagnostic(file->path.string(), d),
-        d.severity == DbcSeverity::Error ? 3 : 1);
+        d.severity == DbcSeverity::Error ? PrWin::kStyleError : PrWin::kStyleWarning);
   m_config.dbcFile = path;
   Install(std::move(file), m_config);
   StoreConfig("SetFileName");
@@ -163,7 +164,8 @@ void CDbcDecoder::SetApplicationSignals(const CList<CAppSignal>& signals) {
 void CDbcDecoder::CallSettingsDialog() {
   const DbcSettingsResponder responder = CurrentDbcSettingsResponder();
   if (!responder) {
-    Log("CallSettingsDialog", "no settings dialog in this host, nothing changed", 1);
+    Log("CallSettingsDialog", "no settings dialog in this host, nothing changed",
+        PrWin::kStyleWarning);
     return;
   }
   const std::shared_ptr<const State> before = Current();
@@ -206,12 +208,12 @@ bool CDbcDecoder::StoreConfig(const char* operation) {
     std::filesystem::path aside = path;
     aside += ".bad";
     std::filesystem::rename(path, aside, ec);
-    Log(operation, path.string() + " had errors; kept as " + aside.string(), 1);
+    Log(operation, path.string() + " had errors; kept as " + aside.string(), PrWin::kStyleWarning);
   }
   m_configHadErrors = false;
   std::wstring error;
   if (!FileIO::WriteFileAtomic(path, m_config.Format(m_name), error)) {
-    Log(operation, mfc::NarrowUtf8(error), 3);
+    Log(operation, mfc::NarrowUtf8(error), PrWin::kStyleError);
     return false;
   }
   return true;
@@ -220,7 +222,7 @@ bool CDbcDecoder::StoreConfig(const char* operation) {
 void CDbcDecoder::Log(const char* operation, const std::string& text, int style) const {
   const std::string line =
       std::string("CDbcDecoder::") + operation + "(): " + m_name.ToUtf8() + ": " + text + "\n";
-  PrWin::Output(mfc::WidenUtf8(line).c_str(), 1, style);
+  PrWin::Output(mfc::WidenUtf8(line).c_str(), PrWin::kCategoryError, style);
 }
 
 }  // namespace XeCanAnalysis

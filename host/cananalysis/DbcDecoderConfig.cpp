@@ -1,6 +1,5 @@
 #include "host/cananalysis/DbcDecoderConfig.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -8,25 +7,6 @@
 #include "host/settings/SettingsFolder.h"
 
 namespace XeCanAnalysis {
-namespace {
-
-bool ParseNumber(std::string_view s, long long& out, int base) {
-  bool minus = false;
-  if (!s.empty() && s[0] == '-') {
-    minus = true;
-    s.remove_prefix(1);
-  }
-  if (base == 16 && s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) s.remove_prefix(2);
-  // from_chars takes a sign of its own: "--8..." would come back as the most negative number.
-  if (!s.empty() && s[0] == '-') return false;
-  long long v = 0;
-  const auto r = std::from_chars(s.data(), s.data() + s.size(), v, base);
-  if (s.empty() || r.ec != std::errc() || r.ptr != s.data() + s.size()) return false;
-  out = minus ? -v : v;
-  return true;
-}
-
-}  // namespace
 
 std::filesystem::path DbcDecoderConfig::PathFor(const CString& decoderName) {
   // Decoder names become file names: anything a file name cannot hold becomes '_'.
@@ -66,8 +46,8 @@ DbcDecoderConfig DbcDecoderConfig::Parse(std::string_view text, const std::strin
           space == std::string_view::npos ? "" : mfc::TrimBlanks(rest.substr(space + 1));
       if (eq == std::string_view::npos || space == std::string_view::npos || signal.empty() ||
           signal.find_first_of(" \t") != std::string_view::npos ||
-          !ParseNumber(rest.substr(0, space), id, 16) || id < 0 || id > 0xFFFFFFFFll ||
-          !ParseNumber(value, number, 10) || number < -1 || number > 0x7FFFFFFF) {
+          !mfc::ParseWholeNumber(rest.substr(0, space), id, 16) || id < 0 || id > 0xFFFFFFFFll ||
+          !mfc::ParseWholeNumber(value, number, 10) || number < -1 || number > 0x7FFFFFFF) {
         error("assign MESSAGE-ID SIGNAL = NUMBER expected");
         continue;
       }

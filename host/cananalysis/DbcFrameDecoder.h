@@ -59,6 +59,13 @@ class DbcFrameDecoder {
     std::uint32_t switchCount;
   };
 
+  // The constructor's steps: the signals, switches and value ranges of one message; then the
+  // hash index of every message by identifier.
+  void AddMessage(const DbcMessage& message);
+  void AddSignal(const DbcSignal& s, std::uint32_t flatIndex, std::int8_t parentSlot,
+                 std::int8_t switchSlot);
+  void BuildIndex(const DbcDatabase& database);
+
   static std::uint64_t Raw(const Signal& s, const std::uint8_t* frame) noexcept;
   static double Physical(const Signal& s, std::uint64_t raw) noexcept;
   bool Selected(const Signal& s, const std::int64_t* values, std::uint64_t present) const noexcept;

@@ -38,7 +38,7 @@ bool CanControl::Start(bool fd, bitrate_t bitrate, fd_arbitrationrate_t arbitrat
     const auto params = CanIo::ToBusParams(m_io->channel, fd, bitrate, arbitration, data);
     if (params && *params == m_io->m_port->params()) return true;
   }
-  busState = 0;
+  busState = kOffBus;
   return m_io->Open(fd, bitrate, arbitration, data);
 }
 
@@ -49,12 +49,12 @@ void CanControl::Stop() {
 
 bool CanControl::GoOnBus() {
   if (!m_io || !m_io->GoOnBus()) return false;
-  busState = 1;
+  busState = kOnBus;
   return true;
 }
 
 bool CanControl::GoOffBus() {
-  busState = 0;
+  busState = kOffBus;
   return m_io && m_io->GoOffBus();
 }
 

@@ -38,7 +38,11 @@ class CanControl {
   CanControl(const CanControl&) = delete;
   CanControl& operator=(const CanControl&) = delete;
 
-  int busState = 0;  // 1 on bus, 0 off bus
+  // Values of `busState`.
+  static constexpr int kOffBus = 0;
+  static constexpr int kOnBus = 1;
+
+  int busState = kOffBus;
 
   // [ui] Opens the handle with these parameters unless it is open with them already; off bus.
   // False when the handle cannot be opened.

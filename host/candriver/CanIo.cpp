@@ -44,7 +44,7 @@ CanIo::CanIo(int channelNumber) : channel(channelNumber) {}
 CanIo::CanIo(CanIo&& other) noexcept : channel(other.channel), state(other.state) {
   if (other.m_control) other.m_control->Attach(nullptr);
   m_port = std::move(other.m_port);
-  other.state = 0;
+  other.state = kClosed;
 }
 
 CanIo& CanIo::operator=(CanIo&& other) noexcept {
@@ -54,7 +54,7 @@ CanIo& CanIo::operator=(CanIo&& other) noexcept {
   channel = other.channel;
   state = other.state;
   m_port = std::move(other.m_port);
-  other.state = 0;
+  other.state = kClosed;
   if (m_control && m_port) m_control->Attach(m_port.get());
   return *this;
 }
@@ -83,13 +83,13 @@ std::optional<detail::BusParams> CanIo::ToBusParams(int channel, bool fd, bitrat
 }
 
 bool CanIo::Open(bool fd, bitrate_t bitrate, fd_arbitrationrate_t arbitration, fd_datarate_t data) {
-  if (state > 0) Close();
+  if (state != kClosed) Close();
   if (channel < 0) return false;
   const auto params = ToBusParams(channel, fd, bitrate, arbitration, data);
   if (!params) return false;
   SetPort(detail::CanDriver::Get().Open(channel, *params));
   if (!m_port) return false;
-  state = 1;
+  state = kOffBus;
   if (m_control) m_control->Attach(m_port.get());
   return true;
 }
@@ -100,13 +100,13 @@ bool CanIo::Close() {
     if (m_control) m_control->Attach(nullptr);
     SetPort(nullptr);
   }
-  state = 0;
+  state = kClosed;
   return true;
 }
 
 bool CanIo::GoOnBus() {
   if (!m_port || !m_port->GoOnBus()) return false;
-  state = 2;
+  state = kOnBus;
   return true;
 }
 
@@ -114,7 +114,7 @@ bool CanIo::GoOffBus() {
   // A closed handle is off bus already: the host goes off bus before it (re)opens its channels.
   if (!m_port) return true;
   m_port->GoOffBus();
-  state = 1;
+  state = kOffBus;
   return true;
 }
 

@@ -29,8 +29,13 @@ class CanIo {
   // Closes the handle.
   ~CanIo();
 
-  int channel;    // the channel number
-  int state = 0;  // 0 closed, 1 open and off bus, 2 on bus
+  // Values of `state`.
+  static constexpr int kClosed = 0;
+  static constexpr int kOffBus = 1;  // open, off bus
+  static constexpr int kOnBus = 2;
+
+  int channel;          // the channel number
+  int state = kClosed;  // kClosed, kOffBus or kOnBus
 
   // [ui, processing] Opens (or reopens) the channel with CAN FD on or off, the classic bit rate
   // (used without FD) and the FD arbitration and data rates (used with FD). False, logged, for an

@@ -20,6 +20,34 @@ std::string Quoted(std::string_view text) {
   return mfc::QuoteToken(text);
 }
 
+// Completes the message of a CANFD line from its flags field: CAN FD, remote or classic frame, with
+// its length; empty, or what is wrong with the line.
+std::string SetAscFdKind(CanMessage& m, std::uint32_t lineFlags, std::string_view flagsText,
+                         std::uint32_t dlc, std::uint32_t dataLength, std::uint32_t brs,
+                         std::uint32_t esi) {
+  const auto mismatch = [&] {
+    return "data length " + std::to_string(dataLength) + " does not match DLC " +
+           std::to_string(dlc);
+  };
+  if ((lineFlags & 0x1000) || dataLength > 8 || dlc > 8) {
+    if (static_cast<std::int32_t>(dataLength) != kFdLengths[dlc]) return mismatch();
+    m.flags |= kCanFlagFd | (brs ? kCanFlagBrs : 0u) | (esi ? kCanFlagEsi : 0u);
+    m.length = static_cast<std::int32_t>(dataLength);
+  } else if (lineFlags & 0x10) {
+    // A remote request carries no data: data bytes here mean the columns are not where the
+    // flags field was looked for.
+    if (dataLength != 0)
+      return "flags " + Quoted(flagsText) + " mark a remote frame, but the line has " +
+             std::to_string(dataLength) + " data bytes";
+    m.flags |= kCanFlagRemote;
+    m.length = static_cast<std::int32_t>(dlc);
+  } else {
+    if (dataLength != dlc) return mismatch();
+    m.length = static_cast<std::int32_t>(dataLength);
+  }
+  return {};
+}
+
 }  // namespace
 
 void CanLogReader::Reset(std::string name) {
@@ -230,30 +258,11 @@ bool CanLogReader::ParseAscFd(CanLogEntry& entry) {
   // The flags field (third behind the data) tells a CAN FD frame (0x1000) from a classic frame
   // written as a CANFD line, and marks a remote request (0x10). Without it the line is CAN FD.
   std::uint32_t lineFlags = 0x1000;
-  if (t.size() > i + 2 && !ParseNumber(t[i + 2], 16, lineFlags))
-    return Fail(entry, "bad flags " + Quoted(t[i + 2]));
-  const bool fd = (lineFlags & 0x1000) || dataLength > 8 || dlc > 8;
-  if (fd) {
-    if (static_cast<std::int32_t>(dataLength) != kFdLengths[dlc])
-      return Fail(entry, "data length " + std::to_string(dataLength) + " does not match DLC " +
-                             std::to_string(dlc));
-    m.flags |= kCanFlagFd | (brs ? kCanFlagBrs : 0u) | (esi ? kCanFlagEsi : 0u);
-    m.length = static_cast<std::int32_t>(dataLength);
-  } else if (lineFlags & 0x10) {
-    // A remote request carries no data: data bytes here mean the columns are not where the
-    // flags field was looked for.
-    if (dataLength != 0)
-      return Fail(entry, "flags " + Quoted(t[i + 2]) + " mark a remote frame, but the line has " +
-                             std::to_string(dataLength) + " data bytes");
-    m.flags |= kCanFlagRemote;
-    m.length = static_cast<std::int32_t>(dlc);
-  } else {
-    if (dataLength != dlc)
-      return Fail(entry, "data length " + std::to_string(dataLength) + " does not match DLC " +
-                             std::to_string(dlc));
-    m.length = static_cast<std::int32_t>(dataLength);
-  }
-  return true;
+  const std::string_view flagsText = t.size() > i + 2 ? t[i + 2] : std::string_view();
+  if (!flagsText.empty() && !ParseNumber(flagsText, 16, lineFlags))
+    return Fail(entry, "bad flags " + Quoted(flagsText));
+  const std::string wrong = SetAscFdKind(m, lineFlags, flagsText, dlc, dataLength, brs, esi);
+  return wrong.empty() || Fail(entry, wrong);
 }
 
 }  // namespace XeCanDriverKvaser

@@ -43,10 +43,18 @@ std::optional<TrafficGenerator> TrafficGenerator::Parse(const ConfigOptions& opt
   error = options.CheckKnown({"id", "period", "phase", "length", "data", "fd", "brs"});
   if (!error.empty()) return std::nullopt;
   TrafficGenerator g;
+  if (!g.ReadIds(options, error) || !g.ReadTiming(options, error) ||
+      !g.ReadFrameKind(options, error) || !g.ReadData(options, error) ||
+      !g.ReadLength(options, error))
+    return std::nullopt;
+  return g;
+}
+
+bool TrafficGenerator::ReadIds(const ConfigOptions& options, std::string& error) {
   const std::string* ids = options.Find("id");
   if (!ids || ids->empty()) {
     error = "a generator needs id=";
-    return std::nullopt;
+    return false;
   }
   for (std::size_t start = 0; start <= ids->size();) {
     std::size_t comma = ids->find(',', start);
@@ -56,39 +64,50 @@ std::optional<TrafficGenerator> TrafficGenerator::Parse(const ConfigOptions& opt
     const std::string_view text = std::string_view(*ids).substr(start, comma - start);
     if (!ParseHexId(text, id, extended)) {
       error = "bad identifier " + mfc::QuoteToken(text);
-      return std::nullopt;
+      return false;
     }
-    g.m_ids.push_back(id);
-    g.m_extended.push_back(extended);
+    m_ids.push_back(id);
+    m_extended.push_back(extended);
     start = comma + 1;
   }
+  return true;
+}
+
+bool TrafficGenerator::ReadTiming(const ConfigOptions& options, std::string& error) {
   const std::string* period = options.Find("period");
-  if (!period || !ConfigOptions::ParseDurationNs(*period, g.m_periodNs) || g.m_periodNs <= 0) {
+  if (!period || !ConfigOptions::ParseDurationNs(*period, m_periodNs) || m_periodNs <= 0) {
     error = "a generator needs period= above 0 (10ms, 500us, 1s)";
-    return std::nullopt;
+    return false;
   }
   if (const std::string* phase = options.Find("phase");
-      phase &&
-      (!ConfigOptions::ParseDurationNs(*phase, g.m_phaseNs) || g.m_phaseNs >= g.m_periodNs)) {
+      phase && (!ConfigOptions::ParseDurationNs(*phase, m_phaseNs) || m_phaseNs >= m_periodNs)) {
     error = "phase must be a duration below the period";
-    return std::nullopt;
+    return false;
   }
-  if (!ParseFlag(options, "fd", g.m_fd, error) || !ParseFlag(options, "brs", g.m_brs, error))
-    return std::nullopt;
-  if (g.m_brs && !g.m_fd) {
+  return true;
+}
+
+bool TrafficGenerator::ReadFrameKind(const ConfigOptions& options, std::string& error) {
+  if (!ParseFlag(options, "fd", m_fd, error) || !ParseFlag(options, "brs", m_brs, error))
+    return false;
+  if (m_brs && !m_fd) {
     error = "brs=1 needs fd=1";
-    return std::nullopt;
+    return false;
   }
+  return true;
+}
+
+bool TrafficGenerator::ReadData(const ConfigOptions& options, std::string& error) {
   const std::string* data = options.Find("data");
   const std::string_view pattern = data ? std::string_view(*data) : "counter";
   if (pattern == "counter") {
-    g.m_pattern = Pattern::Counter;
+    m_pattern = Pattern::Counter;
   } else if (pattern == "ramp") {
-    g.m_pattern = Pattern::Ramp;
+    m_pattern = Pattern::Ramp;
   } else if (pattern == "random") {
-    g.m_pattern = Pattern::Random;
+    m_pattern = Pattern::Random;
   } else {
-    g.m_pattern = Pattern::Fixed;
+    m_pattern = Pattern::Fixed;
     for (std::size_t i = 0; i < pattern.size(); i += 2) {
       std::uint8_t byte = 0;
       const auto [end, ec] = std::from_chars(
@@ -96,27 +115,32 @@ std::optional<TrafficGenerator> TrafficGenerator::Parse(const ConfigOptions& opt
       if (ec != std::errc() || end != pattern.data() + i + 2) {
         error =
             "data must be counter, ramp, random or hex bytes, found " + mfc::QuoteToken(pattern);
-        return std::nullopt;
+        return false;
       }
-      g.m_fixed.push_back(byte);
+      m_fixed.push_back(byte);
     }
-    g.m_length = static_cast<std::int32_t>(g.m_fixed.size());
+    m_length = static_cast<std::int32_t>(m_fixed.size());
   }
+  return true;
+}
+
+// After ReadData: fixed bytes give the length themselves.
+bool TrafficGenerator::ReadLength(const ConfigOptions& options, std::string& error) {
   if (const std::string* length = options.Find("length")) {
     std::int64_t value = -1;
     if (!ConfigOptions::ParseInteger(*length, value) || value < 0 || value > 64 ||
-        (g.m_pattern == Pattern::Fixed && value != g.m_length)) {
+        (m_pattern == Pattern::Fixed && value != m_length)) {
       error = "bad length " + mfc::QuoteToken(*length);
-      return std::nullopt;
+      return false;
     }
-    g.m_length = static_cast<std::int32_t>(value);
+    m_length = static_cast<std::int32_t>(value);
   }
-  if (g.m_fd ? !IsFdLength(g.m_length) : g.m_length > 8) {
-    error = "length " + std::to_string(g.m_length) + " does not fit a " +
-            (g.m_fd ? "CAN FD" : "classic CAN") + " frame";
-    return std::nullopt;
+  if (m_fd ? !IsFdLength(m_length) : m_length > 8) {
+    error = "length " + std::to_string(m_length) + " does not fit a " +
+            (m_fd ? "CAN FD" : "classic CAN") + " frame";
+    return false;
   }
-  return g;
+  return true;
 }
 
 std::int64_t TrafficGenerator::FirstPeriodAfter(std::int64_t t) const noexcept {

@@ -46,6 +46,13 @@ class TrafficGenerator {
   void Fill(std::int64_t k, std::size_t index, CanMessage& message) const noexcept;
 
  private:
+  // The steps of Parse, in the order its errors are found; false with the reason in `error`.
+  bool ReadIds(const ConfigOptions& options, std::string& error);
+  bool ReadTiming(const ConfigOptions& options, std::string& error);
+  bool ReadFrameKind(const ConfigOptions& options, std::string& error);
+  bool ReadData(const ConfigOptions& options, std::string& error);
+  bool ReadLength(const ConfigOptions& options, std::string& error);
+
   std::vector<std::uint32_t> m_ids;
   std::vector<bool> m_extended;
   std::int64_t m_periodNs = 0;

@@ -1,5 +1,6 @@
 #include "host/mfc/Text.h"
 
+#include <charconv>
 #include <cstdio>
 
 namespace mfc {
@@ -16,6 +17,26 @@ std::size_t Utf8Sequence(std::string_view s) {
 }
 
 }  // namespace
+
+bool ParseWholeNumber(std::string_view s, long long& value, int base) {
+  bool minus = false;
+  if (!s.empty() && (s[0] == '-' || s[0] == '+')) {
+    minus = s[0] == '-';
+    s.remove_prefix(1);
+  }
+  if (base != 10 && s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+    s.remove_prefix(2);
+    base = 16;
+  }
+  if (base == 0) base = 10;
+  // from_chars takes a sign of its own: "--9..." would come back as the most negative number.
+  if (s.empty() || s[0] == '-') return false;
+  long long v = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v, base);
+  if (ec != std::errc() || end != s.data() + s.size()) return false;
+  value = minus ? -v : v;
+  return true;
+}
 
 std::string QuoteToken(std::string_view token) {
   std::string out(1, '\'');

@@ -34,6 +34,12 @@ inline void SplitBlanks(std::string_view line, std::vector<std::string_view>& wo
 // Characters of a token an error message shows; the rest is cut and marked with "...".
 inline constexpr std::size_t kQuotedTokenMax = 60;
 
+// [any] A whole number in `base` (10 or 16) with an optional sign; base 0 takes "0x..." as hex and
+// anything else as decimal; base 16 also takes the "0x". False for anything else, blanks included.
+//   "-12" (10)  -> -12        "+7" (10)   -> 7        "0x1F" (0 or 16) -> 31
+//   "1F" (0)    -> false      "--9" (10)  -> false    "" -> false
+bool ParseWholeNumber(std::string_view text, long long& value, int base);
+
 // [any] A token of the user's input as an error message shows it: in single quotes, control
 // characters, DEL, backslashes and bytes that are not UTF-8 escaped, at most kQuotedTokenMax
 // characters (a 10 MB token or a binary file gives one short line). A new string.

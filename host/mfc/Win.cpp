@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "host/services/HostClock.h"
+#include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
 
 namespace {
@@ -16,7 +17,8 @@ DWORD GetTickCount() {
 
 int AfxMessageBox(const wchar_t* text, UINT type) {
   const CString message(text);
-  PrWin::Output((L"Message box: " + message.str() + L"\n").c_str(), 1, 2);
+  PrWin::Output((L"Message box: " + message.str() + L"\n").c_str(), PrWin::kCategoryError,
+                PrWin::kStyleNotice);
   mfc::MessageBoxResponder responder;
   {
     std::lock_guard lock(g_responderMutex);

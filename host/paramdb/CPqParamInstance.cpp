@@ -8,6 +8,7 @@
 #include "host/paramdb/CMeasuringUnit.h"
 #include "host/paramdb/ParamDbFile.h"
 #include "host/paramdb/SessionSignals.h"
+#include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
 #include "host/settings/SettingsFolder.h"
 
@@ -47,7 +48,7 @@ std::shared_ptr<CPqParamInstance::Database> Read(const std::filesystem::path& pa
     if (in) s << in.rdbuf();
     if (!in || in.bad() || std::filesystem::is_directory(path)) {
       const std::string line = db->source + ": cannot be read, parameter database not available\n";
-      PrWin::Output(mfc::WidenUtf8(line).c_str(), 1, 3);
+      PrWin::Output(mfc::WidenUtf8(line).c_str(), PrWin::kCategoryError, PrWin::kStyleError);
       return db;
     }
     text = std::move(s).str();
@@ -59,7 +60,7 @@ std::shared_ptr<CPqParamInstance::Database> Read(const std::filesystem::path& pa
   db->aux = AuxStringTable(db->content.aux);
   db->initialized = true;
   for (const auto& e : db->content.errors)
-    PrWin::Output(mfc::WidenUtf8(e + "\n").c_str(), 1, 3);
+    PrWin::Output(mfc::WidenUtf8(e + "\n").c_str(), PrWin::kCategoryError, PrWin::kStyleError);
   return db;
 }
 

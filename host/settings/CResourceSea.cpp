@@ -1,6 +1,7 @@
 #include "host/settings/CResourceSea.h"
 
 #include "host/settings/FileIO.h"
+#include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
 
 CResourceSea::CResourceSea(std::wstring name, std::filesystem::path file)
@@ -38,7 +39,7 @@ bool CResourceSea::Load() {
   if (!ok) {
     const std::wstring line = L"CResourceSea::Load(): " + error.ToString() + L"; sea \"" + m_name +
                               L"\" starts empty and this file will not be overwritten\n";
-    PrWin::Output(line.c_str(), 1, 3);
+    PrWin::Output(line.c_str(), PrWin::kCategoryError, PrWin::kStyleError);
   }
   return ok;
 }
@@ -60,7 +61,7 @@ bool CResourceSea::Save() {
     }
   }
   if (failure.empty()) return true;
-  PrWin::Output(failure.c_str(), 1, 3);
+  PrWin::Output(failure.c_str(), PrWin::kCategoryError, PrWin::kStyleError);
   return false;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdarg>
 
 #include "host/mfc/CString.h"
+#include "host/settings/LogCategories.h"
 
 namespace host {
 namespace {
@@ -108,6 +109,6 @@ void Output(int category, const wchar_t* format, ...) {
   va_start(args, format);
   std::wstring text = mfc::FormatWide(format, args);
   va_end(args);
-  host::Dispatch(host::LogLine{std::move(text), category, 0});
+  host::Dispatch(host::LogLine{std::move(text), category, kStylePlain});
 }
 }  // namespace PrWin

@@ -1,7 +1,7 @@
 #pragma once
-// The host log. Every line carries a category and a style:
-//   category 1  errors and warnings (style 3 error, style 1 warning)
-//   category 16 traces of the modules (style 0 for formatted lines, 1..3 as given)
+// The host log. Every line carries a category and a style (host/settings/LogCategories.h):
+//   kCategoryError  errors and warnings (kStyleError, kStyleWarning)
+//   kCategoryTrace  traces of the modules (kStylePlain for formatted lines, others as given)
 // Lines go to every installed sink (host::LogSink); the host installs a stderr or file sink with a
 // category filter, tests install a host::CaptureLog and read the lines back.
 #include <cstdio>

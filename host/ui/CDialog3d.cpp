@@ -4,6 +4,7 @@
 #include <string>
 
 #include "host/module/ExtensionModule.h"
+#include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
 #include "host/ui/CDataExchange.h"
 #include "host/ui/CLibMgr.h"
@@ -57,7 +58,7 @@ BOOL CDialog3d::DisplayDialog() {
     PrWin::Output((L"CDialog3d::DisplayDialog(): no dialog template " +
                    std::to_wstring(m_templateId) + L" in " + CString::FromUtf8(lib).str() + L"\n")
                       .c_str(),
-                  1, 3);
+                  PrWin::kCategoryError, PrWin::kStyleError);
     return FALSE;
   }
   CreateControls();

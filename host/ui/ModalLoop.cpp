@@ -1,5 +1,6 @@
 #include "host/ui/ModalLoop.h"
 
+#include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
 #include "host/ui/CDialog3d.h"
 
@@ -22,7 +23,8 @@ bool RunModal(CDialog3d& dialog) {
     loop(dialog);
   else
     PrWin::Output(
-        (L"\"" + dialog.Title().str() + L"\": no person to answer it, cancelled\n").c_str(), 1, 1);
+        (L"\"" + dialog.Title().str() + L"\": no person to answer it, cancelled\n").c_str(),
+        PrWin::kCategoryError, PrWin::kStyleWarning);
   if (dialog.IsOpen()) dialog.CloseByFrame();
   // A dialog whose Cancel refuses to close still goes: the caller's state is on the stack.
   if (dialog.IsOpen()) dialog.DestroyWindow();

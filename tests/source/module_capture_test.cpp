@@ -14,7 +14,7 @@ TEST_F(Capture, PacketLandsAtTheSlowSampleOfItsTime) {
   Attach();
   CanIo sender = Sender(3);
   Start();
-  EXPECT_EQ(m_module.floats_per_sample(), 16u);
+  EXPECT_EQ(m_driver.floats_per_sample(&m_module), 16u);
   const auto placed = Frame(SendAt(sender, 80, Message(0x123, {1, 2, 3, 4, 5, 6})));
   ASSERT_EQ(placed.size(), 1u);
   EXPECT_EQ(placed[0].sample, 10);
@@ -23,7 +23,7 @@ TEST_F(Capture, PacketLandsAtTheSlowSampleOfItsTime) {
   const std::vector<std::uint8_t> packet(bytes + 640, bytes + 656);
   EXPECT_EQ(packet, (std::vector<std::uint8_t>{0x55, 0, 6, 0xAA, 0x23, 0x01, 0, 0, 1, 2, 3, 4, 5, 6,
                                                0, 0}));
-  EXPECT_EQ(m_module.delivered(), 1u);
+  EXPECT_EQ(m_module.statistics()[0].delivered, 1u);
   // An extended identifier carries bit 31 in the packet.
   const auto next = Frame(SendAt(sender, 8, Message(0x18DAF110, {9})));
   ASSERT_EQ(next.size(), 1u);

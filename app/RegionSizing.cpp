@@ -5,6 +5,7 @@
 
 #include "frame/CanPacket.h"
 #include "host/candriver/CanMessage.h"
+#include "host/timemachine/CQorSyncInterface.h"
 
 namespace app {
 namespace {
@@ -19,7 +20,7 @@ constexpr double kFdNominalBits = 29.0;
 constexpr double kFdDataBits = 27.0;
 constexpr double kFdLongCrcBits = 4.0;
 
-constexpr double kTicksPerSecond = 8000.0;
+constexpr double kTicksPerSecond = 1.0 / CQorSyncInterface::kTickSeconds;
 constexpr double kSustainedMargin = 1.05;
 constexpr double kSlackTicks = 10.0;
 // Bytes the module's placement loses to rounding: positions are cut to multiples of 4.

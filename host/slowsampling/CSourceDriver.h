@@ -29,9 +29,6 @@ class CSourceDriver {
   // [ui] Adds a sink (not owned; outlives the driver's use of it). After the plug-ins' updates,
   // every frame hands each attached source's data to each sink, in attachment order.
   void attach_sink(CSlowSinkPlugin* sink);
-  // [ui] New sampling. For every plug-in in attachment order: floats per sample from its
-  // bytes_per_second, signal_change, set_data_offset (regions follow each other), then
-  // propagate_log_level. False (and nothing changed) unless both values are positive.
   // [ui] The floats per slow sample the host gives the plug-in at the next configure, in place of
   // those its bytes_per_second asks for (0: back to bytes_per_second).
   void choose_floats_per_sample(const CSlowAsyncSourcePlugin* plugin, unsigned floats);

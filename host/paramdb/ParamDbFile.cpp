@@ -59,7 +59,9 @@ ParamDbContent ParamDbFile::Parse(std::string_view text, const std::string& file
     ++lineNo;
     const std::string_view line = mfc::TrimBlanks(raw);
     const auto error = [&](const std::string& what) {
-      out.errors.push_back(fileName + ":" + std::to_string(lineNo) + ": " + what);
+      std::string message = fileName;
+      message.append(":").append(std::to_string(lineNo)).append(": ").append(what);
+      out.errors.push_back(std::move(message));
     };
     if (line.empty() || line[0] == '#') continue;
     if (line.front() == '[') {

@@ -24,6 +24,7 @@ Outcome RunWithOutput(const std::vector<std::string>& args, int outFd,
   std::vector<std::string> store = {(testing_support::BinDir() / "canhost").string()};
   store.insert(store.end(), args.begin(), args.end());
   std::vector<char*> argv;
+  argv.reserve(store.size() + 1);
   for (auto& a : store)
     argv.push_back(a.data());
   argv.push_back(nullptr);

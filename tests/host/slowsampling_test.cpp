@@ -151,7 +151,8 @@ TEST(SourceDriver, FrameCapsuleHoldsTheStartOfTheFrameBeingFilledWithSyncOnOrOff
       driver.run_frame();
     }
     for (int k = 0; k < 30; ++k) {
-      EXPECT_EQ(plugin.m_frameTimes[k], start + k * kTicksPerFrame) << "frame " << k << " sync " << syncOn;
+      EXPECT_EQ(plugin.m_frameTimes[k], start + k * kTicksPerFrame)
+          << "frame " << k << " sync " << syncOn;
       EXPECT_EQ(plugin.m_eventTimes[k], start + k * kTicksPerFrame + 300) << "frame " << k;
     }
   }

@@ -60,6 +60,7 @@ void CCanSourceModule::merge_batches() {
     if (m_runs[r].next != m_runs[r].end) m_heads.push_back({m_runs[r].next->time, r});
   std::make_heap(m_heads.begin(), m_heads.end(), later);
   m_scratch.clear();
+  ReleaseAfterBurst(m_scratch, m_buffer.size() + incoming);
   m_scratch.reserve(m_buffer.size() + incoming);
   while (!m_heads.empty()) {
     std::pop_heap(m_heads.begin(), m_heads.end(), later);

@@ -84,7 +84,9 @@ std::uint32_t CCanSource::overflow() const noexcept {
 }
 
 bool CCanSource::fetch() {
+  const std::size_t last = m_batch.size();
   m_batch.clear();
+  ReleaseAfterBurst(m_batch, last);
   {
     std::lock_guard lock(m_lock);
     m_batch.swap(m_queue);

@@ -97,6 +97,26 @@ bool VirtualBus::GrowLocked() noexcept {
   }
 }
 
+// A ring grown for a burst would keep its memory for the rest of the run. Weighed once a second
+// so that traffic which fills it in waves does not make it shrink and grow in turn.
+void VirtualBus::ShrinkLocked(std::int64_t nowNs) noexcept {
+  if (m_ring.size() == kInitialRing || nowNs - m_shrinkCheckNs < 1'000'000'000) return;
+  m_shrinkCheckNs = nowNs;
+  std::uint64_t unread = 0;
+  for (const Member& m : m_members)
+    if (m.port->receiving() && m.cursor < m_total) unread = std::max(unread, m_total - m.cursor);
+  const std::size_t size = std::max(kInitialRing, std::bit_ceil(4 * unread + 1));
+  if (size >= m_ring.size()) return;
+  try {
+    std::vector<BusFrame> smaller(size);
+    for (std::uint64_t s = m_total > size ? m_total - size : 0; s < m_total; ++s)
+      smaller[s & (size - 1)] = Slot(s);
+    m_ring.swap(smaller);
+  } catch (const std::bad_alloc&) {
+    // Keeping the larger ring loses nothing.
+  }
+}
+
 void VirtualBus::AdvanceLocked(std::int64_t nowNs) noexcept {
   BusFrame frame;
   while (m_schedule.Next(nowNs, frame))
@@ -126,6 +146,7 @@ VirtualBus::Fetched VirtualBus::Fetch(const VirtualPort& port, CanMessage* out,
     out[n].timestamp = port.clock().TicksAt(frame.endNs);
     ++n;
   }
+  ShrinkLocked(now);
   fetched.result.count = n;
   fetched.result.lost = member->lost;
   member->lost = 0;

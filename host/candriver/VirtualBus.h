@@ -10,7 +10,8 @@
 // Frames that have gone over the bus are kept in one ring that every member reads at its own
 // pace. The ring holds what the slowest member has not read yet: it starts small and doubles when
 // a member falls behind, up to kReceiveQueue frames; a member that falls further behind loses the
-// oldest (counted per member, reported with its next Fetch). The timeline advances whenever a
+// oldest (counted per member, reported with its next Fetch). Once the members have caught up, the
+// ring is halved back towards its initial size, at most once a second. The timeline advances whenever a
 // member fetches or sends, up to the host clock's time.
 #include <bit>
 #include <memory>
@@ -73,6 +74,7 @@ class VirtualBus {
   void AdvanceLocked(std::int64_t nowNs) noexcept;
   void PushLocked(const BusFrame& frame) noexcept;
   bool GrowLocked() noexcept;
+  void ShrinkLocked(std::int64_t nowNs) noexcept;
   BusFrame& Slot(std::uint64_t seq) noexcept { return m_ring[seq & (m_ring.size() - 1)]; }
   Member* FindLocked(const VirtualPort& port) noexcept;
 
@@ -86,6 +88,7 @@ class VirtualBus {
   std::uint64_t m_total = 0;     // frames pushed into the ring
   std::uint64_t m_overwrittenSeen = 0;
   host::LogThrottle m_overwrites;
+  std::int64_t m_shrinkCheckNs = 0;  // when the ring's size was last weighed against its use
 };
 
 }  // namespace XeCanDriverKvaser::detail

@@ -35,7 +35,8 @@ class VirtualPort final : public CanPort {
   FetchResult DoFetch(CanMessage* out, std::size_t capacity) noexcept override;
 
  private:
-  void Report(const std::wstring& what, std::uint64_t count) const noexcept;
+  void Report(std::uint64_t count, const wchar_t* cause, std::size_t bound,
+              const wchar_t* unit) const noexcept;
 
   const std::shared_ptr<VirtualBus> m_bus;
   ClockWaiter m_waiter;

@@ -174,48 +174,92 @@ TEST_F(Bus, TransmitQueueIsBoundedAndReportsOverflow) {
   EXPECT_TRUE(senderControl.Send(Message(0x300, {99})));
 }
 
+// A read monitor that holds its reception thread at the first frame until released, as a host
+// that stops reading does; it keeps the counter (bytes 0..3) of every frame it is given.
+class HeldReader {
+ public:
+  explicit HeldReader(CanControl& control) {
+    control.AddCanReadMonitor([this](const CanMessage& m) {
+      std::unique_lock lock(m_mutex);
+      m_counters.push_back(static_cast<std::uint32_t>(m.data[0] | m.data[1] << 8 | m.data[2] << 16 |
+                                                      m.data[3] << 24));
+      if (m_counters.size() == 1) {
+        m_held = true;
+        m_cv.notify_all();
+        m_cv.wait(lock, [&] { return m_released; });
+      }
+      return true;
+    });
+  }
+  bool WaitHeld() {
+    std::unique_lock lock(m_mutex);
+    return m_cv.wait_for(lock, std::chrono::seconds(30), [&] { return m_held; });
+  }
+  void Release() {
+    {
+      std::lock_guard lock(m_mutex);
+      m_released = true;
+    }
+    m_cv.notify_all();
+  }
+  std::vector<std::uint32_t> counters() {
+    std::lock_guard lock(m_mutex);
+    return m_counters;
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::condition_variable m_cv;
+  bool m_held = false, m_released = false;
+  std::vector<std::uint32_t> m_counters;
+};
+
 // A reader that stops reading loses the oldest frames once the bus is a whole ring ahead; the
 // loss is counted for its controller and reported, never grows memory.
 TEST_F(Bus, ReceiverThatFallsBehindLosesTheOldestFramesCounted) {
   Configure("channel 0 virtual\ngenerator default id=1 period=10us length=0\n");
   CanIo io(0);
   CanControl control(L"slow", io);
-  std::mutex mutex;
-  std::condition_variable cv;
-  bool blocked = false, release = false;
-  std::uint64_t received = 0;
-  control.AddCanReadMonitor([&](const CanMessage&) {
-    std::unique_lock lock(mutex);
-    ++received;
-    if (received == 1) {
-      blocked = true;
-      cv.notify_all();
-      cv.wait(lock, [&] { return release; });
-    }
-    return true;
-  });
+  HeldReader reader(control);
   ASSERT_TRUE(OnBus(io));
   SetTime(1'000'000);
-  {
-    std::unique_lock lock(mutex);
-    ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(30), [&] { return blocked; }));
-  }
+  ASSERT_TRUE(reader.WaitHeld());
   // 110 µs frames: 7 s of them are about twice the ring.
   SetTime(7'000'000'000);
-  {
-    std::lock_guard lock(mutex);
-    release = true;
-  }
-  cv.notify_all();
+  reader.Release();
   ASSERT_TRUE(WaitUntilDelivered());
   const auto stats = TheBus()->Statistics();
-  std::lock_guard lock(mutex);
+  const std::uint64_t received = reader.counters().size();
   EXPECT_GT(control.Lost(), 0u);
   EXPECT_EQ(received + control.Lost(), stats.frames);
   EXPECT_LE(received, 64 + detail::VirtualBus::kReceiveQueue + 1);
   EXPECT_EQ(Logged(L"candriver: channel 0: " + std::to_wstring(control.Lost()) +
                    L" messages lost: receive queue full"),
             1u);
+}
+
+// Held up for less than a ring's worth, a reader gets every frame once it reads again, in bus
+// order: while the ring grows for the backlog, and after it has shrunk back and traffic goes on.
+TEST_F(Bus, ReceiverThatCatchesUpGetsEveryFrameInOrder) {
+  Configure("channel 0 virtual\ngenerator default id=1 period=200us length=4 data=counter\n");
+  CanIo io(0);
+  CanControl control(L"held", io);
+  HeldReader reader(control);
+  ASSERT_TRUE(OnBus(io));
+  SetTime(1'000'000);
+  ASSERT_TRUE(reader.WaitHeld());
+  SetTime(2'000'000'000);  // 10,000 frames: far more than the ring holds at first
+  reader.Release();
+  for (std::int64_t t = 2'100'000'000; t <= 6'000'000'000; t += 100'000'000) {
+    SetTime(t);
+    ASSERT_TRUE(WaitUntilDelivered());
+  }
+  const auto counters = reader.counters();
+  EXPECT_EQ(control.Lost(), 0u);
+  EXPECT_EQ(counters.size(), TheBus()->Statistics().frames);
+  ASSERT_GT(counters.size(), 29'000u);
+  for (std::size_t i = 1; i < counters.size(); ++i)
+    ASSERT_EQ(counters[i], counters[i - 1] + 1) << "frame " << i;
 }
 
 }  // namespace

@@ -32,6 +32,7 @@ class StandardSourceDialog : public PluginRig {
   }
   std::vector<IdRange> Shown() {
     std::vector<IdRange> rows;
+    rows.reserve(static_cast<std::size_t>(Ranges().GetItemCount()));
     for (int r = 0; r < Ranges().GetItemCount(); ++r)
       rows.push_back({std::stoi(Ranges().GetItemText(r, kStart).str()),
                       std::stoi(Ranges().GetItemText(r, kStop).str()),

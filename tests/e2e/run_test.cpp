@@ -232,6 +232,7 @@ TEST(CanhostRun, CtrlCStopsCleanlyWithTheSummaryAndSavedSettings) {
   const std::string settings = (dir / "settings").string();
   std::vector<std::string> store = {path, "run", "--seconds", "600", "--settings", settings};
   std::vector<char*> argv;
+  argv.reserve(store.size() + 1);
   for (auto& s : store)
     argv.push_back(s.data());
   argv.push_back(nullptr);

@@ -22,8 +22,7 @@ std::filesystem::path FindInPath(const std::string& name) {
   std::string dirs = path ? path : "/usr/bin:/bin";
   for (std::size_t start = 0; start <= dirs.size();) {
     const std::size_t end = std::min(dirs.find(':', start), dirs.size());
-    const std::filesystem::path candidate =
-        std::filesystem::path(dirs.substr(start, end - start)) / name;
+    std::filesystem::path candidate = std::filesystem::path(dirs.substr(start, end - start)) / name;
     if (!dirs.substr(start, end - start).empty() && std::filesystem::exists(candidate))
       return candidate;
     start = end + 1;
@@ -33,6 +32,7 @@ std::filesystem::path FindInPath(const std::string& name) {
 
 int Spawn(const std::vector<std::string>& args) {
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (const auto& a : args)
     argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);

@@ -184,6 +184,7 @@ TEST(UiResponsiveness, WindowsCostTheMeasurementNothingAndRedrawFiveTimesASecond
   ASSERT_TRUE(session.Start(error)) << error;
   RunUiFor(1000);  // the first refreshes come after the counts pass the quiet bound
   std::vector<int> redraws0;
+  redraws0.reserve(sources.size());
   for (QtDialogView* v : sources)
     redraws0.push_back(v->Redraws());
   const auto start = Clock::now();

@@ -1,49 +1,23 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "tests/support/RunProgram.h"
 #include "tests/support/TestSupport.h"
 
-extern char** environ;
-
 namespace {
 
 using testing_support::RunProgram;
 
-struct Outcome {
-  int exitCode = -1;
-  std::string err;
-};
-
-// Runs canhost with its standard output on `outFd` (stderr goes to a file of `dir`).
-Outcome RunWithOutput(const std::vector<std::string>& args, int outFd,
-                      const std::filesystem::path& dir) {
-  std::vector<std::string> store = {(testing_support::BinDir() / "canhost").string()};
-  store.insert(store.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  argv.reserve(store.size() + 1);
-  for (auto& a : store)
-    argv.push_back(a.data());
-  argv.push_back(nullptr);
-  const std::string errFile = (dir / "stderr.txt").string();
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, outFd, 1);
-  posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
-  pid_t pid = 0;
-  Outcome outcome;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  outcome.err = testing_support::ReadFile(errFile);
-  return outcome;
+// Runs canhost with its standard output going to `outPath` and returns the exit code and stderr.
+std::pair<int, std::string> RunWithOutput(const std::vector<std::string>& args,
+                                          const std::string& outPath,
+                                          const std::filesystem::path& dir) {
+  const std::string errPath = (dir / "stderr.txt").string();
+  const pid_t pid = testing_support::SpawnProgram("canhost", args, {}, outPath, errPath);
+  int status = 0;
+  if (pid > 0) waitpid(pid, &status, 0);
+  return {pid > 0 ? testing_support::ExitCodeOf(status) : -1, testing_support::ReadFile(errPath)};
 }
 
 TEST(CanhostDbc, InfoListsMessagesSignalsAndFindings) {
@@ -146,20 +120,18 @@ TEST(CanhostDbc, DecodeExitsOneWhenItCannotWriteOrReadAnything) {
     lines += "(1.000000) can0 123#1027\n";
   testing_support::WriteFile(log, lines);
 
-  const int full = open("/dev/full", O_WRONLY);
-  ASSERT_GE(full, 0);
-  const auto onFull = RunWithOutput({"dbc", "decode", "--dbc", dbc, log}, full, dir.path());
-  close(full);
-  EXPECT_EQ(onFull.exitCode, 1);
-  EXPECT_EQ(onFull.err, "canhost: cannot write the output: No space left on device\n");
+  const auto onFull = RunWithOutput({"dbc", "decode", "--dbc", dbc, log}, "/dev/full", dir.path());
+  EXPECT_EQ(onFull, (std::pair<int, std::string>{
+                        1, "canhost: cannot write the output: No space left on device\n"}));
 
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
   close(fds[0]);  // nobody reads: every write fails with EPIPE instead of killing the process
-  const auto closed = RunWithOutput({"dbc", "decode", "--dbc", dbc, log}, fds[1], dir.path());
+  const auto closed = RunWithOutput({"dbc", "decode", "--dbc", dbc, log},
+                                    "/proc/self/fd/" + std::to_string(fds[1]), dir.path());
   close(fds[1]);
-  EXPECT_EQ(closed.exitCode, 1);
-  EXPECT_EQ(closed.err, "canhost: cannot write the output: Broken pipe\n");
+  EXPECT_EQ(closed,
+            (std::pair<int, std::string>{1, "canhost: cannot write the output: Broken pipe\n"}));
 
   // Folders where files belong.
   const auto logDir = RunProgram("canhost", {"dbc", "decode", "--dbc", dbc, dir.path().string()});

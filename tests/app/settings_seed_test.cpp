@@ -50,7 +50,6 @@ TEST(SettingsSeed, FillsOnlyAMissingOrEmptyFolder) {
   EXPECT_TRUE(std::filesystem::exists(dir / "empty/Application.sea"));
 
   // A user's folder is neither overwritten nor completed.
-  std::filesystem::create_directory(dir / "mine");
   testing_support::WriteFile(dir / "mine/Application.sea", "entry \"Mine\"\n");
   EXPECT_EQ(SettingsSeed::Seed(dir / "mine", error), SettingsSeed::Result::Existing);
   EXPECT_EQ(ReadFile(dir / "mine/Application.sea"), "entry \"Mine\"\n");

@@ -76,6 +76,18 @@ void ExpectWidenedToItsColumns(const CDialog3d& dlg, QWidget* window) {
   }
 }
 
+// The open dialog's window: its title, the template geometry, and its picture; then Cancel.
+void ExpectRenderedAndSave(CDialog3d& dlg, const char* title, const std::string& png) {
+  ui::qt::QtUi::ProcessEvents();
+  QWidget* window = ui::qt::QtUi::Window(dlg);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(window->windowTitle(), title);
+  ExpectTemplateGeometry(dlg, window);
+  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath(png)));
+  dlg.CloseByFrame();
+  ui::qt::QtUi::ProcessEvents();
+}
+
 class DialogRender : public ModuleRig {
  protected:
   DialogRender() { Attach(); }
@@ -115,16 +127,9 @@ TEST_F(DialogRender, StandardSourceDialog) {
   m_clock.advance_ms(1000);
   source.fetch();  // publishes the counts the window shows
   dlg.refresh();
-  ui::qt::QtUi::ProcessEvents();
   EXPECT_EQ(dlg.m_idList.GetItemCount(), 5);
   EXPECT_EQ(dlg.rate_text(), L"1000");
-  QWidget* window = ui::qt::QtUi::Window(dlg);
-  ASSERT_NE(window, nullptr);
-  EXPECT_EQ(window->windowTitle(), "CAN Standard Source");
-  ExpectTemplateGeometry(dlg, window);
-  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath("standard_source.png")));
-  dlg.close();
-  ui::qt::QtUi::ProcessEvents();
+  ExpectRenderedAndSave(dlg, "CAN Standard Source", "standard_source.png");
 }
 
 // A source goes with its dialog still open (the host closes while windows show): the window goes
@@ -140,18 +145,6 @@ TEST_F(DialogRender, WindowOfADialogDestroyedWhileOpenGoesQuietly) {
   }
   ui::qt::QtUi::ProcessEvents();
   EXPECT_TRUE(ui::qt::QtDialogView::Open().empty());
-}
-
-// The open dialog's window: its title, the template geometry, and its picture; then Cancel.
-void ExpectRenderedAndSave(CDialog3d& dlg, const char* title, const std::string& png) {
-  ui::qt::QtUi::ProcessEvents();
-  QWidget* window = ui::qt::QtUi::Window(dlg);
-  ASSERT_NE(window, nullptr);
-  EXPECT_EQ(window->windowTitle(), title);
-  ExpectTemplateGeometry(dlg, window);
-  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath(png)));
-  dlg.CloseByFrame();
-  ui::qt::QtUi::ProcessEvents();
 }
 
 TEST_F(DialogRender, CanDecodingDialog) {

@@ -19,15 +19,12 @@ const char* const kOneSource = "list \"CAN-Sources\"\nline \"CAN 0\", \"1\", \"0
 TEST(CanhostRunInput, WrongSettingsAndFilesStopTheRunWithTheirCause) {
   TempDir dir;
   const auto settings = [&](const std::string& name) { return (dir / name).string(); };
-  std::filesystem::create_directories(dir / "idle");
   WriteFile(dir / "idle/Application.sea",
             "list \"CAN-Sources\"\nline \"Off\", \"0\", \"0\", \"0\"\n");
-  std::filesystem::create_directories(dir / "managed");
   WriteFile(dir / "managed/Application.sea", kOneSource);
   WriteFile(dir / "managed/ManagedApplication.sea", "entry \"Application\" = \"canhost\n");
   std::filesystem::create_directories(dir / "conf/candriver.conf");
   WriteFile(dir / "conf/Application.sea", kOneSource);
-  std::filesystem::create_directories(dir / "good");
   WriteFile(dir / "good/Application.sea", kOneSource);
 
   struct Case {
@@ -64,7 +61,6 @@ TEST(CanhostRunInput, WrongSettingsAndFilesStopTheRunWithTheirCause) {
 // the 2.6 million empty frames between them, yet places the last frames at their time.
 TEST(CanhostRunInput, ReplayWithAGapOfDaysWarnsAndFastCrossesIt) {
   TempDir dir;
-  std::filesystem::create_directories(dir / "settings");
   WriteFile(dir / "settings/Application.sea", kOneSource);
   WriteFile(dir / "drive.log",
             "(1000.000000) can0 100#01\n(1000.010000) can0 100#02\n(1000.020000) can0 100#03\n"

@@ -1,24 +1,19 @@
 // canhost run end to end: the real binary, the real plug-in, the real driver.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <map>
 #include <random>
-#include <sstream>
 
 #include "host/candriver/CanLogReader.h"
 #include "host/candriver/CandumpFormat.h"
 #include "host/settings/SeaFile.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TestSupport.h"
-
-extern char** environ;
 
 namespace {
 
@@ -73,57 +68,33 @@ std::string MakeLog(int count) {
   return log;
 }
 
-struct Row {
-  long long received = -1, delivered = -1, old = -1, noRoom = -1, future = -1, waiting = -1,
-            overflow = -1;
-};
-
-// The summary's rows by their first column: the channel, or "total".
-std::map<std::string, Row> ParseSummary(const std::string& out) {
-  std::map<std::string, Row> rows;
-  std::istringstream in(out);
-  for (std::string line; std::getline(in, line);) {
-    std::istringstream fields(line);
-    std::string label;
-    Row r;
-    if (fields >> label >> r.received >> r.delivered >> r.old >> r.noRoom >> r.future >>
-        r.waiting >> r.overflow)
-      rows[label] = r;
-  }
-  return rows;
-}
-
-// Each row adds up, and the total is the sum of the channels.
-void ExpectRowsAddUp(const std::map<std::string, Row>& rows) {
+// Each row adds up: whatever was received was delivered or is counted in one other column; the
+// total is the sum of the channels.
+void ExpectRowsAddUp(const testing_support::RunCounts& counts) {
   long long received = 0;
-  for (const auto& [label, r] : rows) {
-    EXPECT_EQ(r.received, r.delivered + r.old + r.noRoom + r.future + r.waiting + r.overflow)
-        << "row " << label;
-    if (label != "total") received += r.received;
+  for (const auto& [label, row] : counts.rows) {
+    long long accounted = 0;
+    for (std::size_t i = 0; i < counts.columns.size(); ++i)
+      accounted += counts.columns[i] == "received" ? 0 : row[i];
+    EXPECT_EQ(counts.At(label, "received"), accounted) << "row " << label;
+    if (label != "total") received += counts.At(label, "received");
   }
-  ASSERT_TRUE(rows.count("total"));
-  EXPECT_EQ(rows.at("total").received, received);
+  EXPECT_EQ(counts.columns.size(), 7u);
+  EXPECT_EQ(counts.At("total", "received"), received);
 }
 
 TEST(CanhostRun, FastReplayCapturesEveryMessageOfTheLogAtItsTime) {
   TempDir dir;
   // A settings folder of the user's own: one source, on channel 2; no driver configuration, so
   // channels 0-3 are virtual and nothing but the log is on the bus. It must not be seeded.
-  std::filesystem::create_directory(dir / "settings");
   WriteFile(dir / "settings/Application.sea",
             "list \"CAN-Sources\"\nline \"Replay\", \"1\", \"2\", \"0\"\n");
   const std::string log = MakeLog(600);
   WriteFile(dir / "drive.log", log);
-  const std::vector<std::string> args = {"run",
-                                         "--settings",
-                                         (dir / "settings").string(),
-                                         "--fast",
-                                         "--replay",
-                                         (dir / "drive.log").string(),
-                                         "--channel",
-                                         "2",
-                                         "--capture",
-                                         (dir / "capture.log").string()};
+  const std::string settings = (dir / "settings").string(), replay = (dir / "drive.log").string();
+  const std::vector<std::string> args = {
+      "run",  "--settings", settings, "--fast",    "--replay",
+      replay, "--channel",  "2",      "--capture", (dir / "capture.log").string()};
   const auto r = RunProgram("canhost", args);
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_FALSE(std::filesystem::exists(dir / "settings/candriver.conf"));
@@ -143,11 +114,10 @@ TEST(CanhostRun, FastReplayCapturesEveryMessageOfTheLogAtItsTime) {
     EXPECT_LE(std::fabs(inCapture - inLog), samplePeriod + tick);
   }
 
-  const auto rows = ParseSummary(r.out);
-  ASSERT_TRUE(rows.count("2")) << r.out;
-  EXPECT_EQ(rows.at("2").received, 600);
-  EXPECT_EQ(rows.at("2").delivered, 600);
-  ExpectRowsAddUp(rows);
+  const auto counts = testing_support::ParseRunCounts(r.out);
+  EXPECT_EQ(counts.At("2", "received"), 600) << r.out;
+  EXPECT_EQ(counts.At("2", "delivered"), 600);
+  ExpectRowsAddUp(counts);
   // The settings were written back: the old four-value line is completed.
   EXPECT_NE(ReadFile(dir / "settings/Application.sea")
                 .find(R"(line "Replay", "1", "2", "0", "-2", "0", "-1000", "-1001")"),
@@ -166,14 +136,13 @@ TEST(CanhostRun, RealTimeRunOnAFreshFolderCapturesTheDemoAndSavesTheSettings) {
   const auto r = RunProgram("canhost", {"run", "--seconds", "3", "--settings", settings.string()});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("30 frames of 0.100 s = 3.000 s, real time"), std::string::npos) << r.out;
-  const auto rows = ParseSummary(r.out);
-  ASSERT_TRUE(rows.count("0") && rows.count("1") && rows.count("2")) << r.out;
+  const auto counts = testing_support::ParseRunCounts(r.out);
   // The sequencer on channel 0 gets an answer every 10 ms; the vehicle on channel 1 answers and
   // delivers nothing; the generators send about 410 messages a second to channel 2.
-  EXPECT_GT(rows.at("0").delivered, 200);
-  EXPECT_EQ(rows.at("1").delivered, 0);
-  EXPECT_GT(rows.at("2").delivered, 600);
-  ExpectRowsAddUp(rows);
+  EXPECT_GT(counts.At("0", "delivered"), 200) << r.out;
+  EXPECT_EQ(counts.At("1", "delivered"), 0);
+  EXPECT_GT(counts.At("2", "delivered"), 600);
+  ExpectRowsAddUp(counts);
 
   EXPECT_TRUE(std::filesystem::exists(settings / "candriver.conf"));
   // The host wrote the seeded sea back in its own form (the seed's comments are gone).
@@ -228,43 +197,25 @@ TEST(CanhostRun, BadArgumentsAndBadFilesGiveTheirExitCodeAndOneClearLine) {
 
 TEST(CanhostRun, CtrlCStopsCleanlyWithTheSummaryAndSavedSettings) {
   TempDir dir;
-  const std::string path = (testing_support::BinDir() / "canhost").string();
-  const std::string settings = (dir / "settings").string();
-  std::vector<std::string> store = {path, "run", "--seconds", "600", "--settings", settings};
-  std::vector<char*> argv;
-  argv.reserve(store.size() + 1);
-  for (auto& s : store)
-    argv.push_back(s.data());
-  argv.push_back(nullptr);
-  int out[2];
-  ASSERT_EQ(pipe(out), 0);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_addclose(&actions, out[0]);
-  pid_t pid = 0;
-  ASSERT_EQ(posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ), 0);
-  posix_spawn_file_actions_destroy(&actions);
-  close(out[1]);
-
+  const auto out = dir / "out.txt";
+  const pid_t pid = testing_support::SpawnProgram(
+      "canhost", {"run", "--seconds", "600", "--settings", (dir / "settings").string()}, {},
+      out.string(), (dir / "err.txt").string());
+  ASSERT_GT(pid, 0);
   // The first line says the measurement runs and Ctrl-C may stop it.
-  std::string text;
-  char buffer[4096];
-  ssize_t n = 0;
-  while (text.find('\n') == std::string::npos && (n = read(out[0], buffer, sizeof buffer)) > 0)
-    text.append(buffer, static_cast<std::size_t>(n));
-  ASSERT_NE(text.find("Ctrl-C stops"), std::string::npos) << text;
+  const bool running = testing_support::WaitFor(
+      [&] { return ReadFile(out).find("Ctrl-C stops") != std::string::npos; },
+      std::chrono::minutes(2));
   kill(pid, SIGINT);
-  while ((n = read(out[0], buffer, sizeof buffer)) > 0)
-    text.append(buffer, static_cast<std::size_t>(n));
-  close(out[0]);
   int status = 0;
   waitpid(pid, &status, 0);
+  ASSERT_TRUE(running) << ReadFile(out);
 
   ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
   EXPECT_EQ(WEXITSTATUS(status), 0);
+  const std::string text = ReadFile(out);
   EXPECT_NE(text.find("stopped by Ctrl-C"), std::string::npos) << text;
-  ExpectRowsAddUp(ParseSummary(text));
+  ExpectRowsAddUp(testing_support::ParseRunCounts(text));
   EXPECT_EQ(ReadFile(dir / "settings/Application.sea").rfind("# Sea \"Application\"", 0), 0u);
 }
 
@@ -273,7 +224,6 @@ TEST(CanhostRun, CtrlCStopsCleanlyWithTheSummaryAndSavedSettings) {
 TEST(CanhostRun, OverloadOnSixteenChannelsIsBoundedAndAccounted) {
   TempDir dir;
   const auto settings = dir / "settings";
-  std::filesystem::create_directory(settings);
   std::string sources = "list \"CAN-Sources\"\n";
   std::string conf;
   for (int ch = 0; ch < 16; ++ch) {
@@ -286,13 +236,13 @@ TEST(CanhostRun, OverloadOnSixteenChannelsIsBoundedAndAccounted) {
   const auto r = RunProgram(
       "canhost", {"run", "--fast", "--quiet", "--seconds", "2", "--settings", settings.string()});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  const auto rows = ParseSummary(r.out);
-  ASSERT_EQ(rows.size(), 17u) << r.out;
-  ExpectRowsAddUp(rows);
+  const auto counts = testing_support::ParseRunCounts(r.out);
+  ASSERT_EQ(counts.rows.size(), 17u) << r.out;
+  ExpectRowsAddUp(counts);
   // Two seconds of a saturated 1 Mbit/s bus: thousands of frames a channel, far fewer than the
   // 800 000 the generator asked for.
-  EXPECT_GT(rows.at("7").received, 5000);
-  EXPECT_LT(rows.at("7").received, 40000);
+  EXPECT_GT(counts.At("7", "received"), 5000);
+  EXPECT_LT(counts.At("7", "received"), 40000);
   EXPECT_EQ(r.err.find("threw"), std::string::npos) << r.err.substr(0, 2000);
   EXPECT_NE(ReadFile(settings / "Application.sea").find("CAN 15"), std::string::npos);
 }

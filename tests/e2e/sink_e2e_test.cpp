@@ -82,24 +82,11 @@ struct Accounting {
   std::size_t twice = 0;        // left out: a second value of the signal in one slow sample
 };
 
-// The "old" column of channel 0 in canhost run's summary.
-long long OldMessages(const std::string& out) {
-  std::istringstream in(out);
-  for (std::string line; std::getline(in, line);) {
-    std::istringstream fields(line);
-    std::string label;
-    long long received = 0, delivered = 0, old = 0;
-    if (fields >> label >> received >> delivered >> old && label == "0") return old;
-  }
-  return -1;
-}
-
 // Runs the replay and checks every value; `a` tells how the log's values were accounted for.
 void Check(const std::filesystem::path& log, const std::filesystem::path& dbc, Accounting& a) {
   TempDir dir;
   // One source on channel 0 and no driver configuration: nothing but the log on the bus, and
   // virtual channels without clock drift.
-  std::filesystem::create_directory(dir / "settings");
   WriteFile(dir / "settings/Application.sea",
             "list \"CAN-Sources\"\nline \"Replay\", \"1\", \"0\", \"0\"\n");
   const auto run = RunProgram(
@@ -129,7 +116,7 @@ void Check(const std::filesystem::path& log, const std::filesystem::path& dbc, A
     const auto& logged = fromLog.at(key);
     a.logValues += logged.size();
     a.old += logged.size() - values.size();
-    if (OldMessages(run.out) == 0) {
+    if (testing_support::ParseRunCounts(run.out).At("0", "old") == 0) {
       EXPECT_EQ(values.size(), logged.size());
     }
     const std::string bare = key.substr(key.find('.') + 1);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/RunProgram.h"
 #include "tests/support/TestSupport.h"
 
 extern char** environ;
@@ -30,17 +31,31 @@ std::filesystem::path FindInPath(const std::string& name) {
   return {};
 }
 
-int Spawn(const std::vector<std::string>& args) {
+// Runs `canhost ui` in a fresh X server with the actions; its exit code, -1 where it failed to start.
+int RunUi(const std::filesystem::path& xvfb, const std::filesystem::path& settings,
+          const std::string& actions) {
+  const std::string canhost = (testing_support::BinDir() / "canhost").string();
+  std::vector<std::string> args = {xvfb.string(),     "-a",        canhost, "ui", "--settings",
+                                   settings.string(), "--actions", actions};
   std::vector<char*> argv;
   argv.reserve(args.size() + 1);
-  for (const auto& a : args)
-    argv.push_back(const_cast<char*>(a.c_str()));
+  for (auto& a : args)
+    argv.push_back(a.data());
   argv.push_back(nullptr);
   pid_t pid = 0;
   if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
   int status = 0;
   waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return testing_support::ExitCodeOf(status);
+}
+
+// Where the pictures of `name` go; earlier pictures of that name are removed.
+std::string ShotPrefix(const std::string& name) {
+  const auto shots = testing_support::BinDir().parent_path() / "ui-png";
+  std::filesystem::create_directories(shots);
+  for (const char* suffix : {"-main.png", "-dialog1000.png", "-dialog2000.png"})
+    std::filesystem::remove((shots / name).string() + suffix);
+  return (shots / name).string();
 }
 
 }  // namespace
@@ -49,16 +64,10 @@ TEST(CanhostUi, OpensTheCanBusDialogAppliesAndSavesUnderXvfb) {
   const auto xvfb = FindInPath("xvfb-run");
   if (xvfb.empty()) GTEST_SKIP() << "xvfb-run is not installed (package xvfb)";
   testing_support::TempDir settings;
-  const auto shots = testing_support::BinDir().parent_path() / "ui-png";
-  std::filesystem::create_directories(shots);
-  const std::string prefix = (shots / "canhost_ui").string();
-  std::filesystem::remove(prefix + "-main.png");
-  std::filesystem::remove(prefix + "-dialog1000.png");
-  std::filesystem::remove(prefix + "-dialog2000.png");
-  const int rc = Spawn({xvfb.string(), "-a", (testing_support::BinDir() / "canhost").string(), "ui",
-                        "--settings", settings.path().string(), "--actions",
-                        "settings 0; click 2005; settings 1; shot " + prefix + "; quit"});
-  EXPECT_EQ(rc, 0);
+  const std::string prefix = ShotPrefix("canhost_ui");
+  EXPECT_EQ(
+      RunUi(xvfb, settings.path(), "settings 0; click 2005; settings 1; shot " + prefix + "; quit"),
+      0);
   EXPECT_GT(std::filesystem::file_size(prefix + "-main.png"), 1000u);
   EXPECT_GT(std::filesystem::file_size(prefix + "-dialog1000.png"), 1000u);
   EXPECT_GT(std::filesystem::file_size(prefix + "-dialog2000.png"), 1000u);
@@ -88,18 +97,14 @@ TEST(CanhostUi, TheSignalTableFollowsTheDefaultMeasurementUnderXvfb) {
   const auto xvfb = FindInPath("xvfb-run");
   if (xvfb.empty()) GTEST_SKIP() << "xvfb-run is not installed (package xvfb)";
   testing_support::TempDir settings;
-  const auto shots = testing_support::BinDir().parent_path() / "ui-png";
-  std::filesystem::create_directories(shots);
-  const std::string prefix = (shots / "canhost_ui_signals").string();
-  std::filesystem::remove(prefix + "-main.png");
+  const std::string prefix = ShotPrefix("canhost_ui_signals");
   // The simulated car idles for the first 10 s of the host clock, then accelerates.
   const auto idle = settings / "idle.txt";
   const auto moving = settings / "moving.txt";
-  const int rc = Spawn({xvfb.string(), "-a", (testing_support::BinDir() / "canhost").string(), "ui",
-                        "--settings", (settings / "s").string(), "--actions",
-                        "start; wait 1; signals " + idle.string() + "; wait 12; signals " +
-                            moving.string() + "; shot " + prefix + "; quit"});
-  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(RunUi(xvfb, settings / "s",
+                  "start; wait 1; signals " + idle.string() + "; wait 12; signals " +
+                      moving.string() + "; shot " + prefix + "; quit"),
+            0);
   const auto before = EngineSpeedRow(idle);
   const auto after = EngineSpeedRow(moving);
   // Signal, unit, value, time of the value, time-out state.

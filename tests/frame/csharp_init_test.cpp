@@ -53,11 +53,8 @@ class CSharpInitProcess : public ::testing::Test {
   testing_support::TempDir m_dir;
 };
 
-TEST_F(CSharpInitProcess, StartsTheRuntimeOncePerProcessAfterASuccessfulStart) {
+TEST_F(CSharpInitProcess, StartsTheRuntimeOncePerProcessAndNeverRetriesAFailedStart) {
   EXPECT_EXIT(TwoGuardsInFolder(m_dir.path(), true), ::testing::ExitedWithCode(0), "");
-}
-
-TEST_F(CSharpInitProcess, NeverRetriesAFailedStart) {
   EXPECT_EXIT(TwoGuardsInFolder(m_dir / "missing", false), ::testing::ExitedWithCode(0), "");
 }
 

@@ -38,6 +38,19 @@ void StartChannel(CTimeCapsule& capsule, const ChannelClock& clock, std::int64_t
   capsule.m_weight = 0.1;
 }
 
+// A time machine whose reference is the host's USB capsule, as the source module sets it up.
+class TimeMachine : public ::testing::Test {
+ protected:
+  TimeMachine() {
+    CQorSyncInterface::reset_host();
+    machine.add_item(usb, true);
+  }
+  host::ScopedManualClock clock{2'000'000'000};
+  CQorSyncInterface sync;
+  CTimeMachine machine{0.000125};
+  CTimeCapsule* usb = sync.usb_time_capsule();
+};
+
 TEST(TimeCapsule, StampDistanceTakesTheNearerReadingAcrossTheWrap) {
   CTimeCapsule capsule(24);
   EXPECT_EQ(capsule.m_wrap, kWrap24);
@@ -92,7 +105,7 @@ TEST(TimeCapsule, RawUpdateCountsWrapsAndResetKeepsOnlyBaseWeightAndCallbacks) {
   EXPECT_TRUE(capsule.m_updateCallback);
 }
 
-TEST(TimeMachine, ItemsKeepTheirOrderThroughRemovalAndRebuild) {
+TEST(TimeMachineItems, KeepTheirOrderThroughRemovalAndRebuild) {
   CTimeMachine machine(0.000125);
   CTimeCapsule usb(32), frame(32), a, b, c;
   for (CTimeCapsule* capsule : {&usb, &frame, &a, &b, &c})
@@ -115,13 +128,7 @@ TEST(TimeMachine, ItemsKeepTheirOrderThroughRemovalAndRebuild) {
   EXPECT_EQ(machine.get(3), nullptr);
 }
 
-TEST(TimeMachine, CapsuleSetAlignsFreshChannelsAtOnceAndSyncsOnlyWhenAsked) {
-  host::ScopedManualClock clock(2'000'000'000);
-  CQorSyncInterface::reset_host();
-  CQorSyncInterface sync;
-  CTimeMachine machine(0.000125);
-  CTimeCapsule* usb = sync.usb_time_capsule();
-  machine.add_item(usb, true);
+TEST_F(TimeMachine, CapsuleSetAlignsFreshChannelsAtOnceAndSyncsOnlyWhenAsked) {
   ChannelClock fast{500, 7'300'000'000};
   CTimeCapsule channel(24);
   machine.add_item(&channel, false);
@@ -168,13 +175,7 @@ TEST(TimeMachine, CapsuleSetAlignsFreshChannelsAtOnceAndSyncsOnlyWhenAsked) {
 // the channel's reading then stands for a later moment than the reference. Such a pair is taken
 // again, so the sync measures no error that is not there; a clock that is never read steadily
 // is not re-synchronised from that poll.
-TEST(TimeMachine, PreemptionBetweenReadingsDoesNotShiftTheChannel) {
-  host::ScopedManualClock clock(2'000'000'000);
-  CQorSyncInterface::reset_host();
-  CQorSyncInterface sync;
-  CTimeMachine machine(0.000125);
-  CTimeCapsule* usb = sync.usb_time_capsule();
-  machine.add_item(usb, true);
+TEST_F(TimeMachine, PreemptionBetweenReadingsDoesNotShiftTheChannel) {
   const ChannelClock exact{0, 1'000'000'000};
   CTimeCapsule channel(24);
   machine.add_item(&channel, false);
@@ -211,13 +212,8 @@ TEST(TimeMachine, PreemptionBetweenReadingsDoesNotShiftTheChannel) {
   EXPECT_EQ(channel.m_offset, offset);
 }
 
-TEST(TimeMachine, TwoDriftingChannelsStayAlignedOverTenMinutes) {
-  host::ScopedManualClock clock(3'000'000'000);
-  CQorSyncInterface::reset_host();
-  CQorSyncInterface sync;
-  CTimeMachine machine(0.000125);
-  CTimeCapsule* usb = sync.usb_time_capsule();
-  machine.add_item(usb, true);
+TEST_F(TimeMachine, TwoDriftingChannelsStayAlignedOverTenMinutes) {
+  clock.clock().set_ns(3'000'000'000);
   machine.add_item(sync.frame_time_capsule(), false);
   // A: 5.3 s ahead, 100 ppm fast. B: 3.3 s behind (modulo the 24-bit wrap, which it passes 0.3 s
   // into the run), 100 ppm slow.

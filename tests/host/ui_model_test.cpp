@@ -10,6 +10,12 @@ using uitest::TestDlg;
 namespace {
 
 struct UiModel : ::testing::Test {
+  // The open dialog's list with the rows of uitest::FillCells.
+  CXListCtrl& FilledList() {
+    EXPECT_TRUE(dlg.DisplayDialog());
+    uitest::FillCells(dlg.m_list);
+    return dlg.m_list;
+  }
   uitest::TestLibrary lib;
   TestDlg dlg{lib.module};
 };
@@ -130,9 +136,7 @@ TEST(UiLayout, StackedChildrenShareTheVerticalGrowth) {
 }
 
 TEST_F(UiModel, ListCellsHoldWhatTheDialogPutAndRefuseWhatDoesNotExist) {
-  ASSERT_TRUE(dlg.DisplayDialog());
-  CXListCtrl& list = dlg.m_list;
-  uitest::FillCells(list);
+  CXListCtrl& list = FilledList();
   EXPECT_EQ(list.GetItemCount(), 3);
   EXPECT_EQ(reinterpret_cast<std::intptr_t>(list.GetItemDataPtr(2)), 102);
   EXPECT_EQ(list.GetItemCheckedState(1, 0), 1);
@@ -161,9 +165,7 @@ TEST_F(UiModel, ListCellsHoldWhatTheDialogPutAndRefuseWhatDoesNotExist) {
 }
 
 TEST_F(UiModel, ClicksSelectRowsTickBoxesFollowLinksAndNotify) {
-  ASSERT_TRUE(dlg.DisplayDialog());
-  CXListCtrl& list = dlg.m_list;
-  uitest::FillCells(list);
+  CXListCtrl& list = FilledList();
   list.Click(0, 2);
   list.Click(2, 2, true);
   EXPECT_EQ(list.GetSelectedCount(), 2u);
@@ -186,9 +188,7 @@ TEST_F(UiModel, ClicksSelectRowsTickBoxesFollowLinksAndNotify) {
 }
 
 TEST_F(UiModel, TypingAndChoosingReachOnlyCellsThatAcceptThem) {
-  ASSERT_TRUE(dlg.DisplayDialog());
-  CXListCtrl& list = dlg.m_list;
-  uitest::FillCells(list);
+  CXListCtrl& list = FilledList();
   EXPECT_TRUE(list.EditCell(1, 2, L"renamed"));
   EXPECT_EQ(list.GetItemText(1, 2), L"renamed");
   EXPECT_FALSE(list.EditCell(1, 3, L"x"));  // not editable
@@ -210,9 +210,7 @@ TEST_F(UiModel, KeysReachTheDialogWithCtrlHeldOnlyWhileHandled) {
 }
 
 TEST_F(UiModel, HeaderCheckFollowsTheColumnAndTicksEveryRow) {
-  ASSERT_TRUE(dlg.DisplayDialog());
-  CXListCtrl& list = dlg.m_list;
-  uitest::FillCells(list);
+  CXListCtrl& list = FilledList();
   list.SetHeaderCheckedState(0, 3);
   EXPECT_EQ(list.GetHeaderCheckedState(0), 1);
   EXPECT_EQ(list.GetHeaderCheckedState(1), 0);

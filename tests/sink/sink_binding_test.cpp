@@ -125,7 +125,6 @@ TEST_F(SinkBinding, ParameterDatabaseFilesGoToDecodersThatExist) {
                              "[ApplicationSignals]\n1 = Engine speed\n[AuxStrings]\n"
                              "CAN_Channel_One_DBC_File = sub/engine.dbc\n"
                              "CAN_Channel_Zero_DBC_File = missing.dbc\n");
-  std::filesystem::create_directories(m_dir / "sub");
   testing_support::WriteFile(m_dir / "sub/engine.dbc", kDbc);
   FakeCanSource source0(0);
   FakeCanSource source1(1);

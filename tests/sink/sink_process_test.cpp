@@ -14,11 +14,13 @@ std::vector<std::uint8_t> Engine(std::uint16_t rpm, std::uint8_t tempRaw) {
   return {static_cast<std::uint8_t>(rpm), static_cast<std::uint8_t>(rpm >> 8), tempRaw, 0};
 }
 
-class SinkProcess : public SinkRig {};
+class SinkProcess : public SinkRig {
+ protected:
+  FakeCanSource source{0};
+  std::unique_ptr<CCanSink> sink = MakeSink(source, 0);
+};
 
 TEST_F(SinkProcess, ValuesBecomePulsesAndHopsAtTheirFramesAndTheListsAreCompleted) {
-  FakeCanSource source(0);
-  auto sink = MakeSink(source, 0);
   // Rpm is a rate per minute in the parameter database, Temp is not; Other has no signal.
   ASSERT_EQ(sink->source_entry(source.id())->states.size(), 2u);
   Block block(20, 4);                      // 100 frames per second
@@ -51,8 +53,6 @@ TEST_F(SinkProcess, ValuesBecomePulsesAndHopsAtTheirFramesAndTheListsAreComplete
 }
 
 TEST_F(SinkProcess, ARateOfZeroAndASecondValueInOneFrame) {
-  FakeCanSource source(0);
-  auto sink = MakeSink(source, 0);
   Block block(10, 8);  // rows of 32 bytes: two 12-byte packets fit in one row
   block.Put(2, 0, 0x100, Engine(0, 50));
   block.Put(5, 0, 0x100, Engine(300, 60));
@@ -67,8 +67,6 @@ TEST_F(SinkProcess, ARateOfZeroAndASecondValueInOneFrame) {
 }
 
 TEST_F(SinkProcess, HeadersThatAreNoPacketsAndPacketsAtTheEndOfTheBlock) {
-  FakeCanSource source(0);
-  auto sink = MakeSink(source, 0);
   Block block(10, 4);
   block.Put(2, 0, 0x100, Engine(600, 50));
   block.Bytes()[2 * 16 + 2] = 0;  // length 0: not a header, the scan goes on
@@ -83,8 +81,6 @@ TEST_F(SinkProcess, HeadersThatAreNoPacketsAndPacketsAtTheEndOfTheBlock) {
 }
 
 TEST_F(SinkProcess, ASilentSignalTimesOutOncePerSilence) {
-  FakeCanSource source(0);
-  auto sink = MakeSink(source, 0);
   sink->set_log_level(1);
   sink->dialog()->set_timeout(2);
   sink->apply_settings();
@@ -117,8 +113,6 @@ TEST_F(SinkProcess, ASilentSignalTimesOutOncePerSilence) {
 }
 
 TEST_F(SinkProcess, BlocksTheSinkCannotReadAreIgnored) {
-  FakeCanSource source(0);
-  auto sink = MakeSink(source, 0);
   Block block(10, 4);
   block.Put(3, 0, 0x100, Engine(600, 50));
   sink->process(block.View(), source.id());

@@ -12,8 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -44,44 +42,9 @@ long RssKb(pid_t pid) {
   return -1;
 }
 
-// The summary of canhost run: its count columns by the header's names, rows by their label.
-struct Summary {
-  std::vector<std::string> columns;
-  std::map<std::string, std::vector<long long>> rows;
-};
-
-Summary ParseSummary(const std::string& out) {
-  Summary summary;
-  std::istringstream in(out);
-  for (std::string line; std::getline(in, line);) {
-    std::istringstream fields(line);
-    std::string label;
-    fields >> label;
-    if (label == "channel") {
-      for (std::string name; fields >> name && name != "source";) {
-        if (name == "room" && !summary.columns.empty() && summary.columns.back() == "no")
-          summary.columns.back() = "no room";  // the one title of two words
-        else
-          summary.columns.push_back(name);
-      }
-      continue;
-    }
-    std::vector<long long> counts(summary.columns.size());
-    bool complete = !counts.empty();
-    for (long long& c : counts)
-      complete = complete && static_cast<bool>(fields >> c);
-    if (complete) summary.rows[label] = counts;
-  }
-  return summary;
-}
-
-long long Column(const Summary& s, const std::vector<long long>& row, const std::string& name) {
-  const auto it = std::find(s.columns.begin(), s.columns.end(), name);
-  return it == s.columns.end() ? -1 : row[static_cast<std::size_t>(it - s.columns.begin())];
-}
-
 // Every message received is delivered or still waiting: any other column counts a loss.
-void ExpectNothingLostOrUnaccounted(const Summary& s, double expectedPerChannel) {
+void ExpectNothingLostOrUnaccounted(const testing_support::RunCounts& s,
+                                    double expectedPerChannel) {
   ASSERT_EQ(s.rows.size(), kChannels + 1u) << "a row per channel and the total";
   std::vector<long long> sum(s.columns.size());
   for (const auto& [label, row] : s.rows) {
@@ -93,9 +56,9 @@ void ExpectNothingLostOrUnaccounted(const Summary& s, double expectedPerChannel)
         EXPECT_EQ(row[i], 0) << s.columns[i] << " of row " << label;
       }
     }
-    EXPECT_EQ(Column(s, row, "received"), accounted) << "row " << label;
+    EXPECT_EQ(s.At(label, "received"), accounted) << "row " << label;
     if (label == "total") continue;
-    EXPECT_NEAR(static_cast<double>(Column(s, row, "received")), expectedPerChannel,
+    EXPECT_NEAR(static_cast<double>(s.At(label, "received")), expectedPerChannel,
                 expectedPerChannel * 0.05)
         << "channel " << label;
     for (std::size_t i = 0; i < sum.size(); ++i)
@@ -150,7 +113,7 @@ TEST(Soak, SixteenChannelsAtEightyPercentLoadLoseNothingAndKeepTheirMemory) {
 
   const double perChannel = seconds * kIdsPerGenerator * 1e6 / kPeriodUs;
   std::fputs(out.c_str(), stdout);
-  ExpectNothingLostOrUnaccounted(ParseSummary(out), perChannel);
+  ExpectNothingLostOrUnaccounted(testing_support::ParseRunCounts(out), perChannel);
 
   // Flat: after the first fifth (warm-up and the stall), the last quarter holds no more than the
   // second fifth did, give or take allocator noise. The second fifth holds little more than the

@@ -5,8 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <sstream>
 
 #include "tests/support/TestSupport.h"
 
@@ -67,6 +69,38 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
   result.out = ReadFile(outPath);
   result.err = ReadFile(errPath);
   return result;
+}
+
+RunCounts ParseRunCounts(const std::string& out) {
+  RunCounts counts;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream fields(line);
+    std::string label;
+    fields >> label;
+    if (label == "channel") {
+      for (std::string name; fields >> name && name != "source";) {
+        if (name == "room" && !counts.columns.empty() && counts.columns.back() == "no")
+          counts.columns.back() = "no room";  // the one title of two words
+        else
+          counts.columns.push_back(name);
+      }
+      continue;
+    }
+    std::vector<long long> row(counts.columns.size());
+    bool complete = !row.empty();
+    for (long long& c : row)
+      complete = complete && static_cast<bool>(fields >> c);
+    if (complete) counts.rows[label] = row;
+  }
+  return counts;
+}
+
+long long RunCounts::At(const std::string& label, const std::string& column) const {
+  const auto row = rows.find(label);
+  const auto it = std::find(columns.begin(), columns.end(), column);
+  if (row == rows.end() || it == columns.end()) return -1;
+  return row->second[static_cast<std::size_t>(it - columns.begin())];
 }
 
 }  // namespace testing_support

@@ -2,6 +2,7 @@
 // Runs a program of the build tree and collects its exit code, stdout and stderr.
 #include <sys/types.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -26,5 +27,15 @@ pid_t SpawnProgram(const std::string& program, const std::vector<std::string>& a
 
 // The exit code of a waitpid status; 128 + the signal for a program killed by one.
 int ExitCodeOf(int status);
+
+// The count table of canhost run's summary: columns by their titles, rows by their label (the
+// channel, or "total").
+struct RunCounts {
+  std::vector<std::string> columns;
+  std::map<std::string, std::vector<long long>> rows;
+  // The count of `column` in row `label`; -1 where either is missing.
+  long long At(const std::string& label, const std::string& column) const;
+};
+RunCounts ParseRunCounts(const std::string& out);
 
 }  // namespace testing_support

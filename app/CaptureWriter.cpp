@@ -49,7 +49,8 @@ std::size_t CaptureWriter::AppendFrame(std::string& out, std::uint64_t frame, do
   std::size_t count = 0;
   can::PacketRef packet{};
   while (scanner.next(packet)) {
-    const double sample = firstSample + static_cast<double>(packet.offset / bytesPerSample);
+    const std::size_t sampleInFrame = packet.offset / bytesPerSample;
+    const double sample = firstSample + static_cast<double>(sampleInFrame);
     const char* nameEnd = std::to_chars(interface.data() + 3, interface.data() + interface.size(),
                                         static_cast<unsigned>(packet.channel))
                               .ptr;

@@ -75,7 +75,7 @@ void BM_VirtualBusDelivery(benchmark::State& state) {
       message.data[0] = static_cast<std::uint8_t>(i);
       sent += sender.Send(message) ? 1 : 0;
     }
-    clock.advance_ns(64 * 270'000);  // 64 frames of 270 µs
+    clock.advance_ns(std::int64_t{64} * 270'000);  // 64 frames of 270 µs
     WaitUntilDelivered();
   }
   state.SetItemsProcessed(sent * state.range(0));

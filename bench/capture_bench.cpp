@@ -42,6 +42,7 @@ void BM_CaptureFrame(benchmark::State& state) {
     SlowSampling::CSourceDriver driver;
     driver.attach(&module);
     std::vector<CCanStandardSource*> sources;
+    sources.reserve(static_cast<std::size_t>(channels));
     for (int c = 0; c < channels; ++c)
       sources.push_back(static_cast<CCanStandardSource*>(
           module.create(0, L"bench", c, false, BITRATE_1M, FD_ARBITRATION_1M, FD_DATA_1M, true)));

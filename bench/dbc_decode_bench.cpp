@@ -77,7 +77,8 @@ std::vector<Frame> ReadFrames(const std::string& path) {
     f.length = length;
     if (length > 0) in >> hex;
     for (int i = 0; i < length && 2 * i + 1 < static_cast<int>(hex.size()); ++i)
-      f.data[i] = static_cast<std::uint8_t>(std::stoul(hex.substr(2 * i, 2), nullptr, 16));
+      f.data[i] = static_cast<std::uint8_t>(
+          std::stoul(hex.substr(2 * static_cast<std::size_t>(i), 2), nullptr, 16));
     frames.push_back(f);
   }
   return frames;

@@ -88,7 +88,7 @@ void BM_SinkProcess(benchmark::State& state) {
     std::uint8_t data[64];
     for (auto& b : data)
       b = static_cast<std::uint8_t>(random());
-    if (pos >= kYDims * 4) ++packets;  // those of the first row are left out
+    if (pos >= std::size_t{kYDims} * 4) ++packets;  // those of the first row are left out
     pos += can::WritePacket(bytes + pos, 0, m.length, m.CanId(), data);
   }
   const CDescriptionInterface view(block.data(), CXChannelDescriptionInterface(0.001, kRows),

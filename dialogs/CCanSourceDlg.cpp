@@ -37,6 +37,7 @@ constexpr ColumnDef kColumns[] = {
 template <std::size_t N>
 std::vector<CString> Labels(const std::array<can::RateRow, N>& rows) {
   std::vector<CString> labels;
+  labels.reserve(N);
   for (const auto& r : rows)
     labels.emplace_back(r.label);
   return labels;

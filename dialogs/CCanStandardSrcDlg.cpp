@@ -118,7 +118,7 @@ bool CCanStandardSrcDlg::read_range_rows(IdRangeList& target) {
       }
       ids[column] = *value;
     }
-    target.emplace_back(ids[0], ids[1], m_rangeList.GetCheckbox(row, kActiveColumn) == 1);
+    target.push_back({ids[0], ids[1], m_rangeList.GetCheckbox(row, kActiveColumn) == 1});
   }
   return true;
 }

@@ -45,6 +45,7 @@ bool CCanDbcDecoder::Decode(const can::CanPacket& packet, unsigned int frame) {
   XeCanDriverKvaser::CanMessage message;
   std::memcpy(message.data, packet.data, sizeof packet.data);
   message.id = packet.id;
+  // NOLINTNEXTLINE(bugprone-signed-char-misuse): the length is a count, never a character
   message.length = packet.length;
   message.tail = 1;
   message.timestamp = frame;

@@ -142,8 +142,9 @@ void CCanSink::sync_signals() {
       }
     }
     for (const auto& [number, name] : names) {
+      const int wanted = number;  // clang before 16 cannot capture a structured binding
       if (std::none_of(offered.begin(), offered.end(),
-                       [&](const auto& s) { return s.m_number == number; }))
+                       [&](const auto& s) { return s.m_number == wanted; }))
         offered.emplace_back(name, number);
     }
   }

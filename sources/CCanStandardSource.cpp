@@ -29,7 +29,7 @@ CCanStandardSource::CCanStandardSource(CSlowAsyncSourcePlugin* plugin, int type,
   m_rangeStore.set_list_name(StoreListName(name, channel));
   IdRangeList stored;
   m_rangeStore.read(stored);
-  if (stored.empty()) stored.emplace_back(0, kMaxCanId, true);
+  if (stored.empty()) stored.push_back({0, kMaxCanId, true});
   {
     std::lock_guard lock(m_lock);
     m_ranges = std::move(stored);

@@ -50,7 +50,7 @@ class CStdSeaContainerDataSource : public CDataSourceBase<Container> {
       in >> first;
       in >> second;
       in >> flag;
-      target.emplace_back(first, second, flag);
+      target.push_back({first, second, flag});
     }
     return true;
   }

@@ -189,7 +189,8 @@ std::shared_ptr<const CDbcDecoder::State> CDbcDecoder::Current() const {
   return m_state;
 }
 
-void CDbcDecoder::Install(std::shared_ptr<const DbcLoadedFile> file, DbcDecoderConfig config) {
+void CDbcDecoder::Install(std::shared_ptr<const DbcLoadedFile> file,
+                          const DbcDecoderConfig& config) {
   auto state = std::make_shared<State>();
   if (file) {
     state->appNumbers = config.ApplicationNumbers(file->database);

@@ -82,7 +82,7 @@ class CDbcDecoder {
     std::vector<int> appNumbers;  // by flat signal number
   };
   std::shared_ptr<const State> Current() const;
-  void Install(std::shared_ptr<const DbcLoadedFile> file, DbcDecoderConfig config);
+  void Install(std::shared_ptr<const DbcLoadedFile> file, const DbcDecoderConfig& config);
   bool StoreConfig(const char* operation);
   void Log(const char* operation, const std::string& text, int style) const;
 

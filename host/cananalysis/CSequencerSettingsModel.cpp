@@ -91,7 +91,7 @@ bool CSequencerSettingsModel::Remove(std::size_t row) {
   return true;
 }
 
-bool CSequencerSettingsModel::Set(std::size_t row, Field field, std::string text) {
+bool CSequencerSettingsModel::Set(std::size_t row, Field field, std::string_view text) {
   if (row >= m_rows.size() || text.find_first_of("#\r\n") != std::string::npos) return false;
   Request& r = m_rows[row];
   std::string* const fields[] = {&r.kind, &r.id, &r.payload, &r.separation, &r.blockSize};

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/cananalysis/SequencerSettings.h"
@@ -50,7 +51,7 @@ class CSequencerSettingsModel {
   bool Remove(std::size_t row);
   // [ui] Sets one field of a row. False for a row that does not exist or a text that cannot stand
   // in a line of the file ('#' or a line break).
-  bool Set(std::size_t row, Field field, std::string text);
+  bool Set(std::size_t row, Field field, std::string_view text);
 
   // [ui] The problems of the settings as they stand: `line` is the 1-based row, 0 the timer.
   std::vector<SequencerSettingsProblem> Problems() const;

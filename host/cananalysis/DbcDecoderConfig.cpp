@@ -28,7 +28,9 @@ DbcDecoderConfig DbcDecoderConfig::Parse(std::string_view text, const std::strin
     text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
     ++lineNo;
     const auto error = [&](const std::string& what) {
-      errors.push_back(fileName + ":" + std::to_string(lineNo) + ": " + what);
+      std::string message = fileName;
+      message.append(":").append(std::to_string(lineNo)).append(": ").append(what);
+      errors.push_back(std::move(message));
     };
     if (line.empty() || line[0] == '#') continue;
     const std::size_t eq = line.find('=');

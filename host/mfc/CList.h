@@ -4,12 +4,12 @@
 #include <cstddef>
 #include <list>
 
-struct __POSITION {};
-using POSITION = __POSITION*;
+struct PositionNode {};
+using POSITION = PositionNode*;
 
 template <class TYPE, class ARG_TYPE = const TYPE&>
 class CList {
-  struct Node : __POSITION {
+  struct Node : PositionNode {
     explicit Node(ARG_TYPE v) : value(v) {}
     TYPE value;
     typename std::list<Node>::iterator self;

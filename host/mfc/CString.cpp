@@ -39,7 +39,7 @@ std::wstring TranslateFormat(const wchar_t* format) {
 
 std::wstring FormatWide(const wchar_t* format, va_list args) {
   if (!format) return {};
-  const std::wstring fmt = TranslateFormat(format);
+  std::wstring fmt = TranslateFormat(format);
   std::vector<wchar_t> buffer(256);
   for (;;) {
     va_list copy;

@@ -125,8 +125,11 @@ ParamDbContent ParamDbFile::Parse(std::string_view text, const std::string& file
     } else if (section != Section::Unknown) {
       error = AddEntry(out, section, line);
     }
-    if (!error.empty())
-      out.errors.push_back(fileName + ":" + std::to_string(lineNo) + ": " + error);
+    if (!error.empty()) {
+      std::string message = fileName;
+      message.append(":").append(std::to_string(lineNo)).append(": ").append(error);
+      out.errors.push_back(std::move(message));
+    }
   }
   return out;
 }

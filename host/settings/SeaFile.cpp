@@ -247,6 +247,7 @@ bool SeaFile::Parse(std::string_view bytes, const std::filesystem::path& file, S
 std::string SeaFile::Quote(std::wstring_view text) {
   std::string out = "\"";
   for (const wchar_t c : text) {
+    // NOLINTNEXTLINE(bugprone-signed-char-misuse): a 32-bit wchar_t keeps its value unextended
     const auto u = static_cast<std::uint32_t>(c);
     switch (c) {
       case L'\\':

@@ -126,6 +126,7 @@ CString CDialog3d::GetDlgItemTextW(int id) const {
 LRESULT CDialog3d::SendDlgItemMessage(int id, UINT message, WPARAM, LPARAM lParam) {
   CWnd* w = GetDlgItem(id);
   if (!w || message != WM_SETTEXT) return 0;
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): the host's messages carry pointers in LPARAM
   w->SetWindowTextW(reinterpret_cast<const wchar_t*>(lParam));
   return 1;
 }
@@ -147,6 +148,7 @@ LRESULT CDialog3d::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return 0;
   }
   if (message == WM_NOTIFY) {
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): the host's messages carry pointers in LPARAM
     auto* hdr = reinterpret_cast<NMHDR*>(lParam);
     LRESULT result = 0;
     if (const auto* e = FindEntry(ui::EntryKind::Notify, hdr->code, hdr->idFrom))

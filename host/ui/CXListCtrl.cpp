@@ -179,6 +179,7 @@ int CXListCtrl::GetProgress(int row, int column) const {
 void* CXListCtrl::GetItemDataPtr(int row) const {
   if (row < 0 || row >= GetItemCount()) return nullptr;
   const ui::ListRow& r = m_rows[static_cast<std::size_t>(row)];
+  // NOLINTNEXTLINE(performance-no-int-to-ptr): callers keep integers in the host's pointer slot
   return r.ptr ? r.ptr : reinterpret_cast<void*>(static_cast<std::intptr_t>(r.data));
 }
 

@@ -18,7 +18,7 @@ constexpr unsigned kSamplesPerFrame = 100;
 // A frame's region with packets written as the source module writes them.
 class Region {
  public:
-  Region() : m_floats(kFloatsPerSample * kSamplesPerFrame, 0.0F) {}
+  Region() : m_floats(std::size_t{kFloatsPerSample} * kSamplesPerFrame, 0.0F) {}
   void Put(std::size_t offset, int channel, std::uint32_t id, std::vector<std::uint8_t> data) {
     const int length = static_cast<int>(data.size());
     data.resize(can::kMaxPacketData);  // the module hands over a whole message's data array

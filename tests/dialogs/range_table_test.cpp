@@ -60,7 +60,7 @@ TEST(NormaliseRanges, RandomTablesAlwaysCoverTheIdSpaceOnceWithAlternatingFlags)
             return rng() % 8 == 0 ? anyInt(rng) : kMax - small(rng);
         }
       };
-      input.emplace_back(pick(), pick(), rng() % 2 == 0);
+      input.push_back({pick(), pick(), rng() % 2 == 0});
     }
     const Table out = Normalised(input);
     ASSERT_FALSE(out.empty()) << "seed " << seed;

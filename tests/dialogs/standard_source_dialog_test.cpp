@@ -32,10 +32,11 @@ class StandardSourceDialog : public PluginRig {
   }
   std::vector<IdRange> Shown() {
     std::vector<IdRange> rows;
+    rows.reserve(static_cast<std::size_t>(Ranges().GetItemCount()));
     for (int r = 0; r < Ranges().GetItemCount(); ++r)
-      rows.emplace_back(std::stoi(Ranges().GetItemText(r, kStart).str()),
-                        std::stoi(Ranges().GetItemText(r, kStop).str()),
-                        Ranges().GetCheckbox(r, kActive) == 1);
+      rows.push_back({std::stoi(Ranges().GetItemText(r, kStart).str()),
+                      std::stoi(Ranges().GetItemText(r, kStop).str()),
+                      Ranges().GetCheckbox(r, kActive) == 1});
     return rows;
   }
   void Receive(std::uint32_t id, int times) {

@@ -23,8 +23,7 @@ std::filesystem::path FindInPath(const std::string& name) {
   std::string dirs = path ? path : "/usr/bin:/bin";
   for (std::size_t start = 0; start <= dirs.size();) {
     const std::size_t end = std::min(dirs.find(':', start), dirs.size());
-    const std::filesystem::path candidate =
-        std::filesystem::path(dirs.substr(start, end - start)) / name;
+    std::filesystem::path candidate = std::filesystem::path(dirs.substr(start, end - start)) / name;
     if (!dirs.substr(start, end - start).empty() && std::filesystem::exists(candidate))
       return candidate;
     start = end + 1;
@@ -39,6 +38,7 @@ int RunUi(const std::filesystem::path& xvfb, const std::filesystem::path& settin
   std::vector<std::string> args = {xvfb.string(),     "-a",        canhost, "ui", "--settings",
                                    settings.string(), "--actions", actions};
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (auto& a : args)
     argv.push_back(a.data());
   argv.push_back(nullptr);

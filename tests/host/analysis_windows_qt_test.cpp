@@ -29,7 +29,7 @@ using namespace XeCanAnalysis;
 using testing_support::PngPath;
 
 // Once the modal window shows: `look` at it, then click `button`.
-void Answer(std::function<void(QWidget*)> look, int button) {
+void Answer(const std::function<void(QWidget*)>& look, int button) {
   QTimer::singleShot(0, [look, button] {
     ui::qt::QtDialogView* view = ui::qt::QtDialogView::Top();
     ASSERT_NE(view, nullptr);

@@ -230,6 +230,7 @@ TEST(DbcParser, BrokenStatementsAreReportedAndDroppedWhole) {
             (V{"f.dbc:4:16: error: byte order must be 0 or 1",
                "f.dbc:6:1: error: statement keyword expected, found 'garbage'",
                "f.dbc:7:6: error: signal dropped: it follows the unreadable line 6",
+               // NOLINTNEXTLINE(bugprone-suspicious-missing-comma): long messages split in two
                "f.dbc:8:5: error: message Again: identifier 0x1 already used by message A "
                "(line 2), message dropped",
                "f.dbc:10:6: error: signal Lonely is multiplexed (m3) but message B has no "

@@ -142,16 +142,18 @@ TEST(SourceDriver, FrameCapsuleHoldsTheStartOfTheFrameBeingFilledWithSyncOnOrOff
     ASSERT_TRUE(driver.configure(0.001F, 100));  // frames of 100 ms = 800 ticks
     driver.start();
     const std::int64_t start = host::UsbTicks();
+    constexpr std::int64_t kTicksPerFrame = 800;
     for (int k = 0; k < 30; ++k) {
       // An event 37.5 ms into frame k, seen by the channel clock (5 s ahead of the host).
-      plugin.m_nextStamp = (start + k * 800 + 300 + 40'000) & 0xFFFFFF;
+      plugin.m_nextStamp = (start + k * kTicksPerFrame + 300 + 40'000) & 0xFFFFFF;
       clock.advance_ms(100);
       if (k % 10 == 0) plugin.m_machine.sync_request();
       driver.run_frame();
     }
     for (int k = 0; k < 30; ++k) {
-      EXPECT_EQ(plugin.m_frameTimes[k], start + k * 800) << "frame " << k << " sync " << syncOn;
-      EXPECT_EQ(plugin.m_eventTimes[k], start + k * 800 + 300) << "frame " << k;
+      EXPECT_EQ(plugin.m_frameTimes[k], start + k * kTicksPerFrame)
+          << "frame " << k << " sync " << syncOn;
+      EXPECT_EQ(plugin.m_eventTimes[k], start + k * kTicksPerFrame + 300) << "frame " << k;
     }
   }
 }

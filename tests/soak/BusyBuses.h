@@ -14,8 +14,10 @@ inline constexpr int kIdsPerGenerator = 4;
 // end of the interframe space, plus the stuff bits the 98 stuffed bits can need at most.
 inline constexpr int kFrameBits = 111 + (34 + 64 - 1) / 4;
 // One generator period carries kIdsPerGenerator frames, so the bus is busy kBusLoad of the time.
+// NOLINTBEGIN(bugprone-incorrect-roundings): std::lround is not constexpr; the value is positive
 inline constexpr int kPeriodUs =
     static_cast<int>(kIdsPerGenerator * kFrameBits / (kBusLoad * kBusyBitRate) * 1e6 + 0.5);
+// NOLINTEND(bugprone-incorrect-roundings)
 static_assert(kPeriodUs == 1350);
 
 // Writes Application.sea and candriver.conf into `dir` (created).

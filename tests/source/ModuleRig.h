@@ -77,7 +77,7 @@ class ModuleRig : public PluginRig {
   std::vector<Placed> Packets() {
     const auto region = m_driver.region(&m_module);
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(region.data());
-    const std::size_t bytesPerSample = m_driver.floats_per_sample(&m_module) * 4u;
+    const std::size_t bytesPerSample = std::size_t{4} * m_driver.floats_per_sample(&m_module);
     std::vector<Placed> found;
     can::PacketScanner scanner(bytes, region.size() * 4, can::ScanMode::Complete);
     for (can::PacketRef p{}; scanner.next(p);)

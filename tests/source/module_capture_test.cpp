@@ -45,7 +45,7 @@ TEST_F(Capture, EqualTimesArePackedBehindEachOtherUntilTheSlackRunsOut) {
   });
   ASSERT_EQ(placed.size(), 14u);
   for (std::size_t i = 0; i < placed.size(); ++i) {
-    EXPECT_EQ(placed[i].offset, 400u * 16u + 12u * i);  // 16 bytes a tick: p = 6400
+    EXPECT_EQ(placed[i].offset, 400 * std::size_t{16} + 12 * i);  // 16 bytes a tick: p = 6400
     // Of equal times the records of the earlier source (channel 0) stay first: stable merge.
     EXPECT_EQ(placed[i].channel, i < 8 ? 0 : 1);
     EXPECT_EQ(placed[i].data0, i < 8 ? i : i - 8);

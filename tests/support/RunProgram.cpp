@@ -26,12 +26,14 @@ pid_t SpawnProgram(const std::string& program, const std::vector<std::string>& a
   for (const auto& e : env)
     envStore.push_back(e);
   std::vector<char*> envp;
+  envp.reserve(envStore.size() + 1);
   for (auto& e : envStore)
     envp.push_back(e.data());
   envp.push_back(nullptr);
   std::vector<std::string> argStore{path};
   argStore.insert(argStore.end(), args.begin(), args.end());
   std::vector<char*> argv;
+  argv.reserve(argStore.size() + 1);
   for (auto& a : argStore)
     argv.push_back(a.data());
   argv.push_back(nullptr);

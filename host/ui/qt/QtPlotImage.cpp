@@ -20,6 +20,7 @@ int FontPixels(int height) {
 
 std::vector<const PlotSeries*> Pointers(const std::vector<PlotSeries>& series) {
   std::vector<const PlotSeries*> out;
+  out.reserve(series.size());
   for (const PlotSeries& s : series)
     out.push_back(&s);
   return out;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <string>
+#include <utility>
 
 #include "host/mfc/Text.h"
 

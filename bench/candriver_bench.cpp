@@ -15,6 +15,7 @@
 #include "host/candriver/CanDriver.h"
 #include "host/services/HostClock.h"
 #include "host/settings/SettingsFolder.h"
+#include "tests/support/TestPaths.h"
 
 namespace {
 
@@ -115,8 +116,7 @@ BENCHMARK(BM_SaturatedBus)->Arg(1)->Arg(16)->UseRealTime();
 // A real 12138-frame candump log replayed by one clock step per round.
 void BM_ReplayDelivery(benchmark::State& state) {
   Settings settings;
-  const auto log =
-      std::filesystem::path(CANHOST_SHARED_DIR) / "realdata/traces/kuksa_tesla_m3_dogmode.log";
+  const auto log = testing_support::SharedDir() / "realdata/traces/kuksa_tesla_m3_dogmode.log";
   settings.Write("channel 0 replay file=\"" + log.string() + "\"\n");
   host::ScopedManualClock clock;
   Receiver receiver(0);

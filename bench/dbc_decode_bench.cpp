@@ -24,6 +24,7 @@
 
 #include "host/cananalysis/DbcFrameDecoder.h"
 #include "host/cananalysis/DbcParser.h"
+#include "tests/support/TestPaths.h"
 
 namespace {
 
@@ -147,7 +148,7 @@ int main(int argc, char** argv) {
   } else {
     const std::filesystem::path dir = std::filesystem::temp_directory_path();
     for (const char* name : {"ford_lincoln_base_pt", "vw_pq_norm"}) {
-      const std::string path = std::string(CANHOST_SHARED_DIR) + "/dbc/" + name + ".dbc";
+      const std::string path = (testing_support::SharedDir() / "dbc" / name).string() + ".dbc";
       const std::string out = (dir / (std::string("canhost-bench-") + name + ".frames")).string();
       if (!WriteFrames(path, out, 4)) return 1;
       runs.emplace_back(path, out);

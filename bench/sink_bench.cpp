@@ -19,6 +19,7 @@
 #include "host/slowsampling/CSourceInfo.h"
 #include "sink/CCanDbcDecoder.h"
 #include "sink/CCanSink.h"
+#include "tests/support/TestPaths.h"
 
 namespace {
 std::atomic<std::uint64_t> g_allocations{0};
@@ -52,7 +53,7 @@ class BenchSource : public SlowSampling::CAsyncSource, public CanBusSource {
 };
 
 void BM_SinkProcess(benchmark::State& state) {
-  const std::filesystem::path dbc = CANHOST_SHARED_DIR "/dbc/vw_mqbevo_norm.dbc";
+  const std::filesystem::path dbc = testing_support::SharedDir() / "dbc/vw_mqbevo_norm.dbc";
   if (!std::filesystem::exists(dbc)) {
     state.SkipWithError(("missing " + dbc.string()).c_str());
     return;

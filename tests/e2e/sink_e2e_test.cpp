@@ -157,7 +157,7 @@ TEST(CanhostRunSignals, AFixtureLogDecodesToItsValuesAtTheirFrameAlignedTimes) {
 }
 
 TEST(CanhostRunSignals, RealTracesDecodeToTheValuesOfTheirDbcFiles) {
-  const std::filesystem::path shared = CANHOST_SHARED_DIR "/realdata";
+  const std::filesystem::path shared = testing_support::SharedDir() / "realdata";
   if (!std::filesystem::exists(shared)) GTEST_SKIP() << "missing " << shared.string();
   // Not replayed: cantools_abs.log spans 36 days of idle bus, cantools_socialledge.log has a line
   // the replay refuses, pycan_logfile.asc has no DBC file of its own, and

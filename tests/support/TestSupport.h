@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TestPaths.h"
+
 namespace testing_support {
 
 // A fresh folder under the system temp folder, removed with its content on destruction.
@@ -34,12 +36,6 @@ std::string ReadFile(const std::filesystem::path& path);
 std::vector<std::vector<std::string>> CsvRows(const std::string& text);
 void WriteFile(const std::filesystem::path& path, const std::string& content);
 
-inline std::filesystem::path SourceDir() {
-  return CANHOST_SOURCE_DIR;
-}
-inline std::filesystem::path SharedDir() {
-  return CANHOST_SHARED_DIR;
-}
 // A test that reads the shared third-party files skips, naming the path, where a clone has none.
 #define SKIP_WITHOUT_SHARED(sub)                                    \
   do {                                                              \
@@ -47,9 +43,5 @@ inline std::filesystem::path SharedDir() {
     if (!std::filesystem::exists(shared_path_))                     \
       GTEST_SKIP() << "missing " << shared_path_.string();          \
   } while (false)
-
-inline std::filesystem::path BinDir() {
-  return CANHOST_BIN_DIR;
-}
 
 }  // namespace testing_support

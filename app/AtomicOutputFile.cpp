@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+#include <system_error>
 
 namespace app {
 
@@ -28,7 +28,7 @@ bool AtomicOutputFile::Open(const std::filesystem::path& file, std::string& erro
   m_temp = FileIO::TemporaryName(file, "tmp");
   m_out = std::fopen(m_temp.c_str(), "wb");
   if (m_out == nullptr) {
-    error = file.string() + ": cannot write: " + std::strerror(errno);
+    error = file.string() + ": cannot write: " + std::system_category().message(errno);
     return false;
   }
   return true;
@@ -44,7 +44,7 @@ bool AtomicOutputFile::Close(std::string& error) {
   if (ok) std::filesystem::rename(m_temp, m_file, ec);
   if (ok && !ec) return true;
   error = m_file.string() +
-          ": cannot write: " + (ec ? ec.message() : std::string(std::strerror(writeError)));
+          ": cannot write: " + (ec ? ec.message() : std::system_category().message(writeError));
   std::filesystem::remove(m_temp, ec);
   return false;
 }

@@ -2,7 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstring>
+#include <system_error>
 
 namespace app {
 
@@ -40,7 +40,8 @@ bool CsvWriter::Finish() {
 }
 
 void CsvWriter::Failed(int err) {
-  if (ok()) m_error = std::string("cannot write the output: ") + std::strerror(err);
+  if (ok())
+    m_error = std::string("cannot write the output: ") + std::system_category().message(err);
 }
 
 }  // namespace app

@@ -72,7 +72,7 @@ bool CanLogReader::Open(const std::filesystem::path& file) {
     return false;
   }
   m_in.open(file, std::ios::binary);
-  if (!m_in) m_error = m_name + ": cannot open: " + std::strerror(errno);
+  if (!m_in) m_error = m_name + ": cannot open: " + std::system_category().message(errno);
   return m_error.empty();
 }
 

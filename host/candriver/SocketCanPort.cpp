@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <system_error>
 
 #include "host/candriver/DriverLog.h"
 #include "host/mfc/CString.h"
@@ -49,7 +50,8 @@ std::unique_ptr<CanPort> SocketCanPort::Open(const ChannelConfig& config, const 
   }
   const int s = socket(PF_CAN, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, CAN_RAW);
   if (s < 0) {
-    Report(config.channel, "cannot open a CAN socket for '" + name + "': " + std::strerror(errno));
+    Report(config.channel,
+           "cannot open a CAN socket for '" + name + "': " + std::system_category().message(errno));
     return nullptr;
   }
   std::string problem;
@@ -67,9 +69,11 @@ std::unique_ptr<CanPort> SocketCanPort::Open(const ChannelConfig& config, const 
   if (problem.empty() &&
       (!SetFilter(s, false) ||
        bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0))
-    problem = "cannot bind to SocketCAN interface '" + name + "': " + std::strerror(errno);
+    problem = "cannot bind to SocketCAN interface '" + name +
+              "': " + std::system_category().message(errno);
   const int event = problem.empty() ? eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC) : -1;
-  if (problem.empty() && event < 0) problem = std::string("eventfd: ") + std::strerror(errno);
+  if (problem.empty() && event < 0)
+    problem = std::string("eventfd: ") + std::system_category().message(errno);
   if (!problem.empty()) {
     Report(config.channel, problem);
     close(s);
@@ -92,7 +96,8 @@ SocketCanPort::~SocketCanPort() {
 
 bool SocketCanPort::DoGoOnBus() {
   if (SetFilter(m_socket, true)) return true;
-  Report(channel(), "cannot receive on '" + m_interface + "': " + std::strerror(errno));
+  Report(channel(),
+         "cannot receive on '" + m_interface + "': " + std::system_category().message(errno));
   return false;
 }
 
@@ -136,7 +141,8 @@ FetchResult SocketCanPort::DoFetch(CanMessage* out, std::size_t capacity) noexce
         result.through = start;  // everything that had arrived when the drain began is out
       } else if (!m_readFailed) {
         m_readFailed = true;
-        Report(channel(), "reading '" + m_interface + "' failed: " + std::strerror(errno));
+        Report(channel(),
+               "reading '" + m_interface + "' failed: " + std::system_category().message(errno));
       }
       break;
     }

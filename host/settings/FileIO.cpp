@@ -6,15 +6,16 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 
 namespace FileIO {
 namespace {
 
 std::wstring Describe(const std::filesystem::path& file, const char* what, int err) {
-  return file.wstring() + L": " + mfc::WidenUtf8(what) + L": " + mfc::WidenUtf8(std::strerror(err));
+  return file.wstring() + L": " + mfc::WidenUtf8(what) + L": " +
+         mfc::WidenUtf8(std::system_category().message(err));
 }
 
 // Writes all bytes, retrying short writes and interruptions.

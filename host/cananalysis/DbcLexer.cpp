@@ -259,25 +259,29 @@ void DbcLexer::ScanString(DbcToken& token) {
     ++p;
   }
   if (!closed) {
-    // The string runs to the end of the file: end it at the end of its first line instead, so that
-    // the statements below it are still read.
-    m_diagnostics.push_back({DbcSeverity::Error, openLine,
-                             static_cast<int>(open - openLineStart) + 1, "unterminated string"});
-    if (m_openToEnd == std::string_view::npos) m_openToEnd = open;
-    m_line = openLine;
-    m_lineStart = openLineStart;
-    p = open + 1;
-    while (p < m_text.size() && m_text[p] != '\n' && m_text[p] != '\r')
-      ++p;
+    p = EndAtFirstLine(open, openLine, openLineStart);
     value.assign(m_text.substr(open + 1, p - open - 1));
-    token.text = m_text.substr(open + 1, p - open - 1);
     m_pos = p;
   } else {
-    token.text = m_text.substr(open + 1, p - open - 1);
     m_pos = p + 1;
   }
+  token.text = m_text.substr(open + 1, p - open - 1);
   token.kind = DbcTokenKind::String;
   token.value = DbcText(value);
+}
+
+std::size_t DbcLexer::EndAtFirstLine(std::size_t open, int openLine, std::size_t openLineStart) {
+  // The string runs to the end of the file: end it at the end of its first line instead, so that
+  // the statements below it are still read.
+  m_diagnostics.push_back({DbcSeverity::Error, openLine, static_cast<int>(open - openLineStart) + 1,
+                           "unterminated string"});
+  if (m_openToEnd == std::string_view::npos) m_openToEnd = open;
+  m_line = openLine;
+  m_lineStart = openLineStart;
+  std::size_t p = open + 1;
+  while (p < m_text.size() && m_text[p] != '\n' && m_text[p] != '\r')
+    ++p;
+  return p;
 }
 
 }  // namespace XeCanAnalysis

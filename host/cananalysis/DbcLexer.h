@@ -61,6 +61,9 @@ class DbcLexer {
   void Scan();
   void SkipSpaceAndComments();
   void ScanString(DbcToken& token);
+  // Reports an unclosed string that reaches the end of the text and goes back to the end of the
+  // string's first line, where it is ended; returns that position.
+  std::size_t EndAtFirstLine(std::size_t open, int openLine, std::size_t openLineStart);
   void ScanNumberOrName(DbcToken& token);
   bool StartsStatement(std::size_t pos) const noexcept;
   char At(std::size_t pos) const noexcept { return pos < m_text.size() ? m_text[pos] : '\0'; }

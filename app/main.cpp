@@ -13,7 +13,8 @@ int main(int argc, char** argv) {
   // glibc's default the threshold for blocks of their own mapping rises with each large block
   // freed, so later large blocks come from the heap and their memory is not returned to the
   // system; a fixed threshold keeps every block over 256 kB in a mapping that a free unmaps.
-  mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+  // First thing in main, before any thread exists.
+  mallopt(M_MMAP_THRESHOLD, 256 * 1024);  // NOLINT(concurrency-mt-unsafe)
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {
     app::PrintUsage(false);

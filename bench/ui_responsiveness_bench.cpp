@@ -241,7 +241,7 @@ int main(int argc, char** argv) {
       "buses", std::to_string(kBusyChannels) + " virtual, each " +
                    std::to_string(static_cast<int>(kBusLoad * 100)) + " % busy at " +
                    std::to_string(static_cast<int>(kBusyBitRate / 1000)) + " kbit/s");
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);  // NOLINT(concurrency-mt-unsafe): no thread yet
   int qtArgc = 1;
   char* qtArgv[] = {argv[0], nullptr};  // Qt keeps them for the application's lifetime
   ui::qt::QtUi qt(qtArgc, qtArgv);

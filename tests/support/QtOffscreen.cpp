@@ -17,7 +17,8 @@ class QtEnvironment : public ::testing::Environment {
  public:
   explicit QtEnvironment(std::string program) : m_program(std::move(program)) {}
   void SetUp() override {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // Before the test program starts any thread: nothing reads the environment meanwhile.
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);  // NOLINT(concurrency-mt-unsafe)
     m_argv[0] = m_program.data();
     m_ui = std::make_unique<ui::qt::QtUi>(m_argc, m_argv);
   }

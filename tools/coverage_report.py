@@ -1,12 +1,17 @@
 """Prints the coverage of an llvm-cov summary (llvm-cov export -summary-only) per source folder.
 
     python3 tools/coverage_report.py SUMMARY.json SOURCE_DIR
+
+Files are resolved through links (the build's include roots) to the source tree; the tests,
+benchmarks, fuzz targets and what lies outside the source tree or in a build tree are left out.
 """
 
 import collections
 import json
 import os
 import sys
+
+LEFT_OUT = {"build", "tests", "bench", "fuzz"}
 
 
 def main():
@@ -16,7 +21,7 @@ def main():
     folders = collections.defaultdict(lambda: [0, 0, 0, 0])  # lines, covered, functions, covered
     for entry in files:
         path = os.path.relpath(os.path.realpath(entry["filename"]), source_dir)
-        if path.startswith(".."):
+        if path.startswith("..") or path.split(os.sep)[0] in LEFT_OUT:
             continue
         lines, functions = entry["summary"]["lines"], entry["summary"]["functions"]
         for folder in (os.path.dirname(path) or ".", "all"):

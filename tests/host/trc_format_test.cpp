@@ -139,6 +139,10 @@ TEST(TrcFormat, WritesTheHeaderExamples) {
             "     5)      6000.000  Rx         0100  3  RTR\r\n");
   EXPECT_EQ(Line(21, 6, -1'500'000, 1, one),
             "      6        -1.500 DT  1     07FF Rx -  1    AB\r\n");
+  // An offset or bus wider than its column still stands apart (found by fuzzing).
+  EXPECT_EQ(Line(21, 7, 1'547'046'679'667'904'000, 1, one),
+            "      7 1547046679667.904 DT  1     07FF Rx -  1    AB\r\n");
+  EXPECT_EQ(Line(21, 8, 0, 400, one), "      8         0.000 DT 400     07FF Rx -  1    AB\r\n");
 }
 
 // The start time line holds any nanosecond of the years canhost reads; offsets go below it.

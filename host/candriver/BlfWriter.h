@@ -19,9 +19,10 @@ namespace XeCanDriverKvaser {
 
 class BlfWriter final : public CanLogWriter {
  public:
-  // Uncompressed bytes of a container; zlib level (1: fast, 9: small).
+  // Uncompressed bytes of a container; zlib level: 1 compresses four times as fast as the default
+  // 6, to a file about a tenth larger (log_formats_bench).
   static constexpr std::size_t kContainerSize = std::size_t{128} << 10;
-  static constexpr int kCompressionLevel = 6;
+  static constexpr int kCompressionLevel = 1;
 
   BlfWriter(std::FILE* out, std::string name);
   ~BlfWriter() override;

@@ -23,7 +23,7 @@ constexpr int kMessages = 1'000'000;
 constexpr std::array<const char*, 4> kExtensions = {".log", ".asc", ".blf", ".trc"};
 
 std::filesystem::path Folder() {
-  const auto folder = std::filesystem::temp_directory_path() / "canhost-log-bench";
+  auto folder = std::filesystem::temp_directory_path() / "canhost-log-bench";
   std::filesystem::create_directories(folder);
   return folder;
 }

@@ -198,7 +198,7 @@ void WriteSystemTime(std::uint8_t* p, std::int64_t ns) noexcept {
   const sys_days day{days(ns / kNsPerDay)};
   const year_month_day date(day);
   const std::int64_t inDay = ns % kNsPerDay;
-  const auto field = [&](int index, std::int64_t value) {
+  const auto field = [&](std::size_t index, std::int64_t value) {
     Put16(p + 2 * index, static_cast<std::uint16_t>(value));
   };
   field(0, static_cast<int>(date.year()));
@@ -215,7 +215,7 @@ void WriteFileHeader(std::span<std::uint8_t, kFileHeaderSize> out,
                      const FileHeader& header) noexcept {
   std::fill(out.begin(), out.end(), std::uint8_t{0});
   std::uint8_t* p = out.data();
-  std::memcpy(p, "LOGG", 4);
+  std::copy(kFileSignature.begin(), kFileSignature.end(), p);
   Put32(p + 4, kFileHeaderSize);
   // Application 0 (unknown) 0.0.0; format version 2.6.8.1, as other writers of the format use.
   p[12] = 2;
@@ -292,7 +292,7 @@ std::size_t EncodeObject(std::span<std::uint8_t, kObjectCapacity> out, std::uint
     if (!(m.flags & kCanFlagRemote)) std::memcpy(b + 8, m.data, static_cast<std::size_t>(length));
   }
   const std::size_t size = kHeaderV1Size + body;
-  std::memcpy(p, "LOBJ", 4);
+  std::copy(kObjectSignature.begin(), kObjectSignature.end(), p);
   Put16(p + 4, static_cast<std::uint16_t>(kHeaderV1Size));
   Put16(p + 6, 1);
   Put32(p + 8, static_cast<std::uint32_t>(size));

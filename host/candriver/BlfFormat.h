@@ -67,6 +67,8 @@ inline constexpr std::uint32_t kCanFdMessage = 100;
 inline constexpr std::uint32_t kCanFdMessage64 = 101;
 inline constexpr std::uint32_t kCanFdError64 = 104;
 
+inline constexpr std::array<std::uint8_t, 4> kFileSignature = {'L', 'O', 'G', 'G'};
+inline constexpr std::array<std::uint8_t, 4> kObjectSignature = {'L', 'O', 'B', 'J'};
 inline constexpr std::size_t kFileHeaderSize = 144;
 inline constexpr std::size_t kBaseHeaderSize = 16;       // "LOBJ" ... type
 inline constexpr std::size_t kContainerHeaderSize = 16;  // compression ... reserved

@@ -92,7 +92,7 @@ bool BlfWriter::WriteContainer() {
   const std::size_t packed = m_packed.size() - z.avail_out;
   const std::size_t size = blf::kBaseHeaderSize + blf::kContainerHeaderSize + packed;
   std::array<std::uint8_t, blf::kBaseHeaderSize + blf::kContainerHeaderSize> head{};
-  std::memcpy(head.data(), "LOBJ", 4);
+  std::copy(blf::kObjectSignature.begin(), blf::kObjectSignature.end(), head.begin());
   blf::Put16(head.data() + 4, blf::kBaseHeaderSize);
   blf::Put16(head.data() + 6, 1);
   blf::Put32(head.data() + 8, static_cast<std::uint32_t>(size));

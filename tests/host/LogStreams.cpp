@@ -12,7 +12,7 @@ std::vector<CanLogEntry> Mixed(int count, std::int64_t firstNs) {
   out.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) {
     CanLogEntry e;
-    e.timeNs = firstNs + std::int64_t{i} * 1'234'000 + (i % 7) * 1000;
+    e.timeNs = firstNs + std::int64_t{i} * 1'234'000 + std::int64_t{i % 7} * 1000;
     e.channel = "can" + std::to_string(i % 3);
     CanMessage& m = e.message;
     const int kind = i % 8;

@@ -20,7 +20,7 @@ using Bytes = std::vector<std::uint8_t>;
 Bytes Object(std::uint32_t type, const Bytes& body, std::uint64_t time = 0,
              std::uint32_t timeFlags = 2) {
   Bytes o(32 + body.size());
-  std::memcpy(o.data(), "LOBJ", 4);
+  std::copy(blf::kObjectSignature.begin(), blf::kObjectSignature.end(), o.begin());
   blf::Put16(o.data() + 4, 32);
   blf::Put16(o.data() + 6, 1);
   blf::Put32(o.data() + 8, static_cast<std::uint32_t>(o.size()));
@@ -122,8 +122,8 @@ TEST(BlfReader, ReadsObjectsAcrossContainersAndOutsideThem) {
   auto header = logstreams::Write(CanLogFormat::Blf, {}).substr(0, blf::kFileHeaderSize);
   Bytes data;
   for (std::uint32_t id : {1u, 2u}) {
-    const Bytes o =
-        Object(1, Body({1, 0, 0, 1, static_cast<std::uint8_t>(id), 0, 0, 0, 0x42}, 16), id * 1000);
+    const Bytes o = Object(1, Body({1, 0, 0, 1, static_cast<std::uint8_t>(id), 0, 0, 0, 0x42}, 16),
+                           std::uint64_t{id} * 1000);
     data.insert(data.end(), o.begin(), o.end());
   }
   data.insert(data.end(), {0, 0});  // padding some writers leave
@@ -132,7 +132,7 @@ TEST(BlfReader, ReadsObjectsAcrossContainersAndOutsideThem) {
   std::string file = header;
   const auto container = [&](Bytes part) {
     Bytes o(32 + part.size());
-    std::memcpy(o.data(), "LOBJ", 4);
+    std::copy(blf::kObjectSignature.begin(), blf::kObjectSignature.end(), o.begin());
     blf::Put16(o.data() + 4, 16);
     blf::Put16(o.data() + 6, 1);
     blf::Put32(o.data() + 8, static_cast<std::uint32_t>(o.size()));

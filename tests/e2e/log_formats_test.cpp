@@ -292,9 +292,13 @@ TEST(LogFormatReplay, ABlfLogAndItsCandumpConversionGiveTheSameSignals) {
     const auto fromLog = RunProgram(
         "canhost", {"dbc", "decode", "--dbc", dbc.string(), (dir / "drive.log").string()});
     ASSERT_EQ(fromBlf.exitCode, 0) << fromBlf.err;
-    std::string renamed = fromBlf.out;
-    for (std::size_t at = 0; (at = renamed.find(",1,", at)) != std::string::npos;)
-      renamed.replace(at, 3, ",can0,");
+    std::string renamed;
+    std::istringstream rows(fromBlf.out);
+    for (std::string row; std::getline(rows, row);) {
+      const std::size_t channel = row.find(",1,");
+      renamed += channel == std::string::npos ? row : row.replace(channel, 3, ",can0,");
+      renamed += '\n';
+    }
     EXPECT_EQ(renamed, fromLog.out);
     EXPECT_GT(fromLog.out.size(), 1000u);
     const std::string& reference = signals.begin()->second;

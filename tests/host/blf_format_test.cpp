@@ -143,6 +143,10 @@ TEST(BlfReader, ReadsObjectsAcrossContainersAndOutsideThem) {
     file.append(o.size() % 4, '\0');
   };
   container(Bytes(data.begin(), data.begin() + 70));  // the second object is cut at 70 - 48
+  // Without its second container, the file ends within the second object.
+  const auto cut = logstreams::Read(file, "cut.blf");
+  ASSERT_EQ(cut.size(), 2u);
+  EXPECT_EQ(cut[1].error, "cut.blf: object 2 (container at byte 144): truncated object");
   container(Bytes(data.begin() + 70, data.end()));
   const Bytes outside = Object(1, Body({7, 0, 0, 0, 4}, 16), 4000);
   file.append(outside.begin(), outside.end());

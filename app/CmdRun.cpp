@@ -62,10 +62,10 @@ void WarnOfGaps(const RunOptions& options, const ReplayLog& replay, ProgressBar&
   for (std::size_t i = 0; i < replay.gaps.size() && i < kShown; ++i) {
     const ReplayLog::Gap& gap = replay.gaps[i];
     char text[96];
-    std::snprintf(text, sizeof text, ": the log is silent for %.3f s before this line",
-                  gap.to - gap.from);
-    progress.PrintLine("canhost run: warning: " + options.replay.string() + ":" +
-                       std::to_string(gap.line) + text +
+    std::snprintf(text, sizeof text, ": the log is silent for %.3f s before this %s",
+                  gap.to - gap.from, gap.object ? "object" : "line");
+    progress.PrintLine("canhost run: warning: " + options.replay.string() +
+                       (gap.object ? ": object " : ":") + std::to_string(gap.line) + text +
                        (options.fast ? " (--fast crosses it at once)" : ""));
   }
   if (replay.gaps.size() > kShown)

@@ -1,5 +1,6 @@
 #include "app/Commands.h"
 
+#include "app/CmdConvert.h"
 #include "app/CmdDbc.h"
 #include "app/CmdPlot.h"
 #include "app/CmdUi.h"
@@ -20,6 +21,8 @@ const std::vector<Command>& Commands() {
        &RunModules},
       {"run", "run a measurement in real time or --fast, live or from a log", kRunUsage, &RunRun},
       {"dbc", "inspect a DBC file or decode a CAN log with it", kDbcUsage, &RunDbc},
+      {"convert", "convert a CAN log between candump, ASC, BLF and TRC", kConvertUsage,
+       &RunConvert},
       {"ui", "the host's main window: modules, their dialogs, a live measurement", kUiUsage,
        &RunUi},
       {"plot", "draw a saved file of decoded signals as a PNG picture", kPlotUsage, &RunPlot},

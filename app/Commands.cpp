@@ -6,6 +6,8 @@
 #include "app/CmdUi.h"
 
 #include <cstdio>
+#include <string>
+#include <utility>
 
 #include "app/RunOptions.h"
 
@@ -28,6 +30,21 @@ const std::vector<Command>& Commands() {
       {"plot", "draw a saved file of decoded signals as a PNG picture", kPlotUsage, &RunPlot},
   };
   return commands;
+}
+
+namespace {
+std::string& TheProgramName() {
+  static std::string name = "canhost";
+  return name;
+}
+}  // namespace
+
+void SetProgramName(std::string name) {
+  if (!name.empty()) TheProgramName() = std::move(name);
+}
+
+const std::string& ProgramName() {
+  return TheProgramName();
 }
 
 void PrintUsage(bool toStdout) {

@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
   // system; a fixed threshold keeps every block over 256 kB in a mapping that a free unmaps.
   // First thing in main, before any thread exists.
   mallopt(M_MMAP_THRESHOLD, 256 * 1024);  // NOLINT(concurrency-mt-unsafe)
+  if (argc > 0) app::SetProgramName(argv[0]);
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {
     app::PrintUsage(false);

@@ -1,7 +1,7 @@
 #include "host/candriver/CanLogWriter.h"
 
 #include <cerrno>
-#include <cstring>
+#include <system_error>
 
 #include "host/candriver/BlfWriter.h"
 #include "host/candriver/TextLogWriter.h"
@@ -20,7 +20,7 @@ bool CanLogWriter::Put(const void* data, std::size_t size) noexcept {
   if (std::fwrite(data, 1, size, m_out) == size) return true;
   m_failed = true;
   try {
-    m_error = m_name + ": cannot write: " + std::strerror(errno);
+    m_error = m_name + ": cannot write: " + std::system_category().message(errno);
   } catch (...) {  // no memory for the text: the failure itself is kept
   }
   return false;
@@ -31,7 +31,7 @@ bool CanLogWriter::FlushStream() noexcept {
   if (std::fflush(m_out) == 0) return true;
   m_failed = true;
   try {
-    m_error = m_name + ": cannot write: " + std::strerror(errno);
+    m_error = m_name + ": cannot write: " + std::system_category().message(errno);
   } catch (...) {
   }
   return false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 
 namespace XeCanDriverKvaser {
 namespace {
@@ -31,7 +32,7 @@ bool LogInput::Open(const std::filesystem::path& file, std::string& error) {
   }
   m_file = std::fopen(file.c_str(), "rb");
   if (m_file == nullptr) {
-    error = file.string() + ": cannot open: " + std::strerror(errno);
+    error = file.string() + ": cannot open: " + std::system_category().message(errno);
     return false;
   }
   m_buffer.resize(kBlockSize);

@@ -238,9 +238,78 @@ std::string_view AscHeader() noexcept {
          "   0.000000 Start of measurement\n";
 }
 
+namespace {
+
+// A CAN FD frame's line from the channel on: "CANFD   3 Rx         10  1 1 9 12 <12 bytes> ..."
+char* WriteFdFrame(char* out, std::uint32_t channel, const CanMessage& m, const char* direction,
+                   bool extended) noexcept {
+  using logtext::WriteHex;
+  out = std::copy_n("CANFD ", 6, out);
+  out = logtext::WriteRight(out, channel, 3);
+  *out++ = ' ';
+  out = std::copy_n(direction, 2, out);
+  out = std::copy_n("   ", 3, out);
+  // The identifier right-aligned in 8 characters.
+  char digits[9];
+  char* digitsEnd = WriteHex(digits, m.id);
+  if (extended) *digitsEnd++ = 'x';
+  for (auto width = digitsEnd - digits; width < 8; ++width)
+    *out++ = ' ';
+  out = std::copy(digits, digitsEnd, out);
+  const int length = std::clamp(m.length, 0, 64);
+  int dlc = 0;
+  while (dlc < 15 && kFdLengths[dlc] < length)
+    ++dlc;
+  *out++ = ' ';
+  *out++ = ' ';
+  *out++ = (m.flags & kCanFlagBrs) ? '1' : '0';
+  *out++ = ' ';
+  *out++ = (m.flags & kCanFlagEsi) ? '1' : '0';
+  *out++ = ' ';
+  out = WriteHex(out, static_cast<std::uint32_t>(dlc));
+  *out++ = ' ';
+  out = logtext::WriteRight(out, static_cast<std::uint64_t>(length), 2);
+  for (int b = 0; b < length; ++b) {
+    *out++ = ' ';
+    out = WriteHex(out, m.data[b], 2);
+  }
+  const std::uint32_t flags = kFlagFd | ((m.flags & kCanFlagBrs) ? kFlagBrs : 0u) |
+                              ((m.flags & kCanFlagEsi) ? kFlagEsi : 0u);
+  out = std::copy_n(" 0 0 ", 5, out);
+  out = WriteHex(out, flags);
+  return std::copy_n(" 0 0 0 0 0", 10, out);
+}
+
+// A classic frame's line from the channel on: "1  123             Rx   d 2 11 22"
+char* WriteClassicFrame(char* out, std::uint32_t channel, const CanMessage& m,
+                        const char* direction, bool extended) noexcept {
+  using logtext::WriteHex;
+  out = logtext::WriteRight(out, channel, 0);
+  out = std::copy_n("  ", 2, out);
+  char* id = out;
+  out = WriteHex(out, m.id);
+  if (extended) *out++ = 'x';
+  while (out - id < 15)
+    *out++ = ' ';
+  *out++ = ' ';
+  out = std::copy_n(direction, 2, out);
+  out = std::copy_n("   ", 3, out);
+  const bool remote = (m.flags & kCanFlagRemote) != 0;
+  *out++ = remote ? 'r' : 'd';
+  *out++ = ' ';
+  const int length = std::clamp(m.length, 0, 8);
+  out = WriteHex(out, static_cast<std::uint32_t>(length));
+  for (int b = 0; !remote && b < length; ++b) {
+    *out++ = ' ';
+    out = WriteHex(out, m.data[b], 2);
+  }
+  return out;
+}
+
+}  // namespace
+
 std::size_t FormatAsc(std::span<char, kAscLineCapacity> line, std::int64_t timeNs,
                       std::uint32_t channel, const CanMessage& m) noexcept {
-  using logtext::WriteHex;
   char* out = line.data();
   char time[32];
   const char* timeEnd = logtext::WriteMicroseconds(time, timeNs);
@@ -248,69 +317,15 @@ std::size_t FormatAsc(std::span<char, kAscLineCapacity> line, std::int64_t timeN
     *out++ = ' ';
   out = std::copy<const char*>(time, timeEnd, out);
   *out++ = ' ';
-  const auto pad = [&](char* from, std::ptrdiff_t width) {
-    while (out - from < width)
-      *out++ = ' ';
-  };
   const char* direction = (m.flags & kCanFlagTransmitted) ? "Tx" : "Rx";
   const bool extended = (m.flags & kCanFlagExtended) != 0 || m.id > kMaxStandardId;
   if (m.flags & kCanFlagErrorFrame) {
     out = logtext::WriteRight(out, channel, 0);
     out = std::copy_n("  ErrorFrame", 12, out);
   } else if (m.flags & kCanFlagFd) {
-    out = std::copy_n("CANFD ", 6, out);
-    out = logtext::WriteRight(out, channel, 3);
-    *out++ = ' ';
-    out = std::copy_n(direction, 2, out);
-    out = std::copy_n("   ", 3, out);
-    // The identifier right-aligned in 8 characters.
-    char digits[9];
-    char* digitsEnd = WriteHex(digits, m.id);
-    if (extended) *digitsEnd++ = 'x';
-    for (auto width = digitsEnd - digits; width < 8; ++width)
-      *out++ = ' ';
-    out = std::copy(digits, digitsEnd, out);
-    const int length = std::clamp(m.length, 0, 64);
-    int dlc = 0;
-    while (dlc < 15 && kFdLengths[dlc] < length)
-      ++dlc;
-    *out++ = ' ';
-    *out++ = ' ';
-    *out++ = (m.flags & kCanFlagBrs) ? '1' : '0';
-    *out++ = ' ';
-    *out++ = (m.flags & kCanFlagEsi) ? '1' : '0';
-    *out++ = ' ';
-    out = WriteHex(out, static_cast<std::uint32_t>(dlc));
-    *out++ = ' ';
-    out = logtext::WriteRight(out, static_cast<std::uint64_t>(length), 2);
-    for (int b = 0; b < length; ++b) {
-      *out++ = ' ';
-      out = WriteHex(out, m.data[b], 2);
-    }
-    const std::uint32_t flags = kFlagFd | ((m.flags & kCanFlagBrs) ? kFlagBrs : 0u) |
-                                ((m.flags & kCanFlagEsi) ? kFlagEsi : 0u);
-    out = std::copy_n(" 0 0 ", 5, out);
-    out = WriteHex(out, flags);
-    out = std::copy_n(" 0 0 0 0 0", 10, out);
+    out = WriteFdFrame(out, channel, m, direction, extended);
   } else {
-    out = logtext::WriteRight(out, channel, 0);
-    out = std::copy_n("  ", 2, out);
-    char* id = out;
-    out = WriteHex(out, m.id);
-    if (extended) *out++ = 'x';
-    pad(id, 15);
-    *out++ = ' ';
-    out = std::copy_n(direction, 2, out);
-    out = std::copy_n("   ", 3, out);
-    const bool remote = (m.flags & kCanFlagRemote) != 0;
-    *out++ = remote ? 'r' : 'd';
-    *out++ = ' ';
-    const int length = std::clamp(m.length, 0, 8);
-    out = WriteHex(out, static_cast<std::uint32_t>(length));
-    for (int b = 0; !remote && b < length; ++b) {
-      *out++ = ' ';
-      out = WriteHex(out, m.data[b], 2);
-    }
+    out = WriteClassicFrame(out, channel, m, direction, extended);
   }
   *out++ = '\n';
   return static_cast<std::size_t>(out - line.data());

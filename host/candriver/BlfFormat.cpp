@@ -78,71 +78,85 @@ bool FdFrame(CanMessage& m, unsigned dlc, const std::uint8_t* data, unsigned val
   return true;
 }
 
+// kCanMessage and kCanMessage2: a classic frame, its data at byte 8.
+ObjectKind DecodeCanMessage(const std::uint8_t* b, CanLogEntry& entry, std::string& reason) {
+  CanMessage& m = entry.message;
+  SetChannel(entry, U16(b));
+  if (b[2] & kFlagTx) m.flags |= kCanFlagTransmitted;
+  SetId(m, U32(b + 4));
+  if (!ClassicLength(m, b[3], reason)) return ObjectKind::Bad;
+  if (b[2] & kFlagRemote)
+    m.flags |= kCanFlagRemote;
+  else
+    std::memcpy(m.data, b + 8, static_cast<std::size_t>(m.length));
+  return ObjectKind::Frame;
+}
+
+// kCanFdMessage: a CAN FD or classic frame, its data at byte 20.
+ObjectKind DecodeCanFdMessage(const std::uint8_t* b, CanLogEntry& entry, std::string& reason) {
+  CanMessage& m = entry.message;
+  SetChannel(entry, U16(b));
+  if (b[2] & kFlagTx) m.flags |= kCanFlagTransmitted;
+  SetId(m, U32(b + 4));
+  const std::uint8_t fdFlags = b[13];
+  if (fdFlags & kFdFlagFd) {
+    m.flags |= kCanFlagFd | ((fdFlags & kFdFlagBrs) ? kCanFlagBrs : 0u) |
+               ((fdFlags & kFdFlagEsi) ? kCanFlagEsi : 0u);
+    return FdFrame(m, b[3], b + 20, b[14], reason) ? ObjectKind::Frame : ObjectKind::Bad;
+  }
+  if (!ClassicLength(m, b[3], reason)) return ObjectKind::Bad;
+  if (b[2] & kFlagRemote)
+    m.flags |= kCanFlagRemote;
+  else
+    std::memcpy(m.data, b + 20, static_cast<std::size_t>(m.length));
+  return ObjectKind::Frame;
+}
+
+// kCanFdMessage64: a CAN FD or classic frame, b[2] valid data bytes after its head.
+ObjectKind DecodeCanFdMessage64(const std::uint8_t* b, CanLogEntry& entry, std::string& reason) {
+  CanMessage& m = entry.message;
+  SetChannel(entry, b[0]);
+  if (b[34] != 0) m.flags |= kCanFlagTransmitted;
+  SetId(m, U32(b + 4));
+  const std::uint32_t flags = U32(b + 12);
+  if (flags & kFd64Fd) {
+    m.flags |= kCanFlagFd | ((flags & kFd64Brs) ? kCanFlagBrs : 0u) |
+               ((flags & kFd64Esi) ? kCanFlagEsi : 0u);
+    return FdFrame(m, b[1], b + kCanFdMessage64Head, b[2], reason) ? ObjectKind::Frame
+                                                                   : ObjectKind::Bad;
+  }
+  if (!ClassicLength(m, b[1], reason)) return ObjectKind::Bad;
+  if (flags & kFd64Remote)
+    m.flags |= kCanFlagRemote;
+  else
+    std::memcpy(m.data, b + kCanFdMessage64Head,
+                std::min<std::size_t>(b[2], static_cast<std::size_t>(m.length)));
+  return ObjectKind::Frame;
+}
+
 ObjectKind DecodeBody(std::uint32_t type, const std::uint8_t* b, std::size_t size,
                       CanLogEntry& entry, std::string& reason) {
-  CanMessage& m = entry.message;
   const auto tooShort = [&] {
     return Bad(reason, "object of type " + std::to_string(type) + " with a body of " +
                            std::to_string(size) + " bytes");
   };
   switch (type) {
     case kCanMessage:
-    case kCanMessage2: {
+    case kCanMessage2:
       if (size < kCanMessageBody) return tooShort();
-      SetChannel(entry, U16(b));
-      if (b[2] & kFlagTx) m.flags |= kCanFlagTransmitted;
-      SetId(m, U32(b + 4));
-      if (!ClassicLength(m, b[3], reason)) return ObjectKind::Bad;
-      if (b[2] & kFlagRemote)
-        m.flags |= kCanFlagRemote;
-      else
-        std::memcpy(m.data, b + 8, static_cast<std::size_t>(m.length));
-      return ObjectKind::Frame;
-    }
-    case kCanFdMessage: {
+      return DecodeCanMessage(b, entry, reason);
+    case kCanFdMessage:
       if (size < kCanFdMessageBody) return tooShort();
-      SetChannel(entry, U16(b));
-      if (b[2] & kFlagTx) m.flags |= kCanFlagTransmitted;
-      SetId(m, U32(b + 4));
-      const std::uint8_t fdFlags = b[13];
-      if (fdFlags & kFdFlagFd) {
-        m.flags |= kCanFlagFd | ((fdFlags & kFdFlagBrs) ? kCanFlagBrs : 0u) |
-                   ((fdFlags & kFdFlagEsi) ? kCanFlagEsi : 0u);
-        return FdFrame(m, b[3], b + 20, b[14], reason) ? ObjectKind::Frame : ObjectKind::Bad;
-      }
-      if (!ClassicLength(m, b[3], reason)) return ObjectKind::Bad;
-      if (b[2] & kFlagRemote)
-        m.flags |= kCanFlagRemote;
-      else
-        std::memcpy(m.data, b + 20, static_cast<std::size_t>(m.length));
-      return ObjectKind::Frame;
-    }
-    case kCanFdMessage64: {
+      return DecodeCanFdMessage(b, entry, reason);
+    case kCanFdMessage64:
       if (size < kCanFdMessage64Head || size < kCanFdMessage64Head + b[2]) return tooShort();
-      SetChannel(entry, b[0]);
-      if (b[34] != 0) m.flags |= kCanFlagTransmitted;
-      SetId(m, U32(b + 4));
-      const std::uint32_t flags = U32(b + 12);
-      if (flags & kFd64Fd) {
-        m.flags |= kCanFlagFd | ((flags & kFd64Brs) ? kCanFlagBrs : 0u) |
-                   ((flags & kFd64Esi) ? kCanFlagEsi : 0u);
-        return FdFrame(m, b[1], b + kCanFdMessage64Head, b[2], reason) ? ObjectKind::Frame
-                                                                       : ObjectKind::Bad;
-      }
-      if (!ClassicLength(m, b[1], reason)) return ObjectKind::Bad;
-      if (flags & kFd64Remote)
-        m.flags |= kCanFlagRemote;
-      else
-        std::memcpy(m.data, b + kCanFdMessage64Head,
-                    std::min<std::size_t>(b[2], static_cast<std::size_t>(m.length)));
-      return ObjectKind::Frame;
-    }
+      return DecodeCanFdMessage64(b, entry, reason);
     case kCanError:
     case kCanErrorExt:
     case kCanFdError64:
       if (size < (type == kCanFdError64 ? 1u : 2u)) return tooShort();
       SetChannel(entry, type == kCanFdError64 ? b[0] : U16(b));
-      m.flags |= kCanFlagErrorFrame;
+      entry.message.flags |= kCanFlagErrorFrame;
       return ObjectKind::Frame;
     default:
       return ObjectKind::Skipped;

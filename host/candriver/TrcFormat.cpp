@@ -199,6 +199,143 @@ bool TrcParser::Header(std::string_view token, std::string& reason) {
   return false;
 }
 
+namespace {
+
+// What the columns of a frame line before its data said.
+struct TrcLine {
+  std::uint32_t length = 0;
+  bool dlcColumn = false;  // the length column holds a DLC (2.x L) rather than bytes
+  bool error = false;
+};
+
+// After one column: read on, the line holds no frame (Parse returns false), or the line is done
+// (a frame, or the reason it is none; Parse returns true).
+enum class Step { kNext, kNoFrame, kDone };
+
+// The type column: version 1 names Rx, Tx, Warng and Error, version 2 the frame types.
+Step ReadType(std::string_view token, bool v1, TrcLine& line, CanMessage& m, std::string& reason) {
+  if (v1) {
+    if (token == "Tx") {
+      m.flags |= kCanFlagTransmitted;
+    } else if (token == "Error") {
+      line.error = true;
+    } else if (token == "Warng") {
+      return Step::kNoFrame;
+    } else if (token != "Rx") {
+      reason = "type " + Quoted(token) + " is not Rx, Tx, Warng or Error";
+      return Step::kDone;
+    }
+  } else if (token == "ER") {
+    line.error = true;
+  } else {
+    const auto* type = std::find_if(kFrameTypes.begin(), kFrameTypes.end(),
+                                    [&](const FrameType& f) { return f.name == token; });
+    if (type == kFrameTypes.end()) {
+      if (token == "ST" || token == "EC" || token == "EV") return Step::kNoFrame;  // no frames
+      reason = "type " + Quoted(token) + " is no TRC message type";
+      return Step::kDone;
+    }
+    m.flags |= type->flags;
+  }
+  return Step::kNext;
+}
+
+// One column before the data: c is its letter of the $COLUMNS line.
+Step ReadColumn(char c, std::string_view token, bool v1, std::int64_t startNs, TrcLine& line,
+                CanLogEntry& entry, std::string& reason) {
+  CanMessage& m = entry.message;
+  switch (c) {
+    case 'O': {
+      std::int64_t offset = 0;
+      if (!ParseMilliseconds(token, offset) || startNs + offset < 0 ||
+          startNs + offset >= kMaxLogNs) {
+        reason = "bad time offset " + Quoted(token) + " (ms, below " +
+                 std::to_string(kMaxLogSeconds) + " s with the start time)";
+        return Step::kDone;
+      }
+      entry.timeNs = startNs + offset;
+      return Step::kNext;
+    }
+    case 'T':
+      return ReadType(token, v1, line, m, reason);
+    case 'B': {
+      std::uint32_t bus = 0;
+      if (!AllDigits(token) || token.size() > 5 || !ParseNumber(token, 10, bus) || bus > 65535) {
+        reason = "bad bus " + Quoted(token);
+        return Step::kDone;
+      }
+      char digits[8];
+      entry.channel.assign(digits, std::to_chars(digits, digits + sizeof digits, bus).ptr);
+      return Step::kNext;
+    }
+    case 'I':
+      if (v1 && token == "FFFFFFFF") return Step::kNoFrame;  // a bus warning of version 1
+      if (token.size() > 8 || !ParseNumber(token, 16, m.id) ||
+          m.id > (token.size() > 4 ? kMaxExtendedId : kMaxStandardId)) {
+        reason = "bad identifier " + Quoted(token);
+        return Step::kDone;
+      }
+      if (token.size() > 4) m.flags |= kCanFlagExtended;
+      return Step::kNext;
+    case 'd':
+      if (token == "Tx") {
+        m.flags |= kCanFlagTransmitted;
+      } else if (token != "Rx") {
+        reason = "direction " + Quoted(token) + " is neither Rx nor Tx";
+        return Step::kDone;
+      }
+      return Step::kNext;
+    case 'L':
+    case 'l':
+      if (!ParseNumber(token, 10, line.length) || line.length > 64) {
+        reason = "bad data length " + Quoted(token);
+        return Step::kDone;
+      }
+      line.dlcColumn = c == 'L' && !v1;
+      return Step::kNext;
+    default:  // N, R
+      return Step::kNext;
+  }
+}
+
+// The length, checked against the kind of frame, and the data bytes; `reason` says what is wrong.
+void ReadData(std::span<const std::string_view> data, const TrcLine& line, CanMessage& m,
+              std::string& reason) {
+  std::uint32_t length = line.length;
+  if (m.flags & kCanFlagFd) {
+    if (line.dlcColumn) {
+      if (length > 15) {
+        reason = "DLC " + std::to_string(length) + " above 15";
+        return;
+      }
+      length = static_cast<std::uint32_t>(kFdLengths[length]);
+    } else if (!IsFdLength(static_cast<std::int32_t>(length))) {
+      reason = std::to_string(length) + " is no CAN FD length";
+      return;
+    }
+  } else if (length > 8) {
+    reason = (line.dlcColumn ? "DLC " : "length ") + std::to_string(length) + " in a classic frame";
+    return;
+  }
+  m.length = static_cast<std::int32_t>(length);
+  if (m.flags & kCanFlagRemote) return;
+  if (data.size() < length) {
+    reason =
+        "length " + std::to_string(length) + " but " + std::to_string(data.size()) + " data bytes";
+    return;
+  }
+  for (std::uint32_t b = 0; b < length; ++b) {
+    const std::string_view byte = data[b];
+    if (byte.size() != 2 || HexDigit(byte[0]) < 0 || HexDigit(byte[1]) < 0) {
+      reason = "bad data byte " + Quoted(byte);
+      return;
+    }
+    m.data[b] = static_cast<std::uint8_t>(HexDigit(byte[0]) * 16 + HexDigit(byte[1]));
+  }
+}
+
+}  // namespace
+
 bool TrcParser::Parse(std::span<const std::string_view> t, CanLogEntry& entry,
                       std::string& reason) {
   reason.clear();
@@ -207,140 +344,29 @@ bool TrcParser::Parse(std::span<const std::string_view> t, CanLogEntry& entry,
   if (!m_started) SetVersion(10);
   CanMessage& m = entry.message;
   const bool v1 = m_version < 20;
-  std::uint32_t length = 0;
-  bool dlcColumn = false;  // the length column holds a DLC (2.x L) rather than bytes
-  bool error = false;
+  TrcLine line;
   std::size_t k = 0;
   entry.channel.assign(1, '1');
-  std::size_t column = 0;
-  for (; column < m_columnCount && m_columns[column] != 'D'; ++column) {
+  for (std::size_t column = 0; column < m_columnCount && m_columns[column] != 'D'; ++column) {
     const char c = m_columns[column];
     // An error frame has no identifier: its columns end there, but for its bus.
-    if (error && (c != 'B' || k >= t.size())) break;
+    if (line.error && (c != 'B' || k >= t.size())) break;
     if (k >= t.size()) {
       reason = "the line ends before its columns do";
       return true;
     }
-    const std::string_view token = t[k];
-    ++k;
-    switch (c) {
-      case 'O': {
-        std::int64_t offset = 0;
-        if (!ParseMilliseconds(token, offset) || m_startNs + offset < 0 ||
-            m_startNs + offset >= kMaxLogNs) {
-          reason = "bad time offset " + Quoted(token) + " (ms, below " +
-                   std::to_string(kMaxLogSeconds) + " s with the start time)";
-          return true;
-        }
-        entry.timeNs = m_startNs + offset;
-        break;
-      }
-      case 'T':
-        if (v1) {
-          if (token == "Tx") {
-            m.flags |= kCanFlagTransmitted;
-          } else if (token == "Error") {
-            error = true;
-          } else if (token == "Warng") {
-            return false;
-          } else if (token != "Rx") {
-            reason = "type " + Quoted(token) + " is not Rx, Tx, Warng or Error";
-            return true;
-          }
-        } else if (token == "ER") {
-          error = true;
-        } else {
-          const auto* type = std::find_if(kFrameTypes.begin(), kFrameTypes.end(),
-                                          [&](const FrameType& f) { return f.name == token; });
-          if (type == kFrameTypes.end()) {
-            if (token == "ST" || token == "EC" || token == "EV") return false;  // no frames
-            reason = "type " + Quoted(token) + " is no TRC message type";
-            return true;
-          }
-          m.flags |= type->flags;
-        }
-        break;
-      case 'B': {
-        std::uint32_t bus = 0;
-        if (!AllDigits(token) || token.size() > 5 || !ParseNumber(token, 10, bus) || bus > 65535) {
-          reason = "bad bus " + Quoted(token);
-          return true;
-        }
-        char digits[8];
-        entry.channel.assign(digits, std::to_chars(digits, digits + sizeof digits, bus).ptr);
-        break;
-      }
-      case 'I':
-        if (v1 && token == "FFFFFFFF") return false;  // a bus warning of version 1
-        if (token.size() > 8 || !ParseNumber(token, 16, m.id) ||
-            m.id > (token.size() > 4 ? kMaxExtendedId : kMaxStandardId)) {
-          reason = "bad identifier " + Quoted(token);
-          return true;
-        }
-        if (token.size() > 4) m.flags |= kCanFlagExtended;
-        break;
-      case 'd':
-        if (token == "Tx") {
-          m.flags |= kCanFlagTransmitted;
-        } else if (token != "Rx") {
-          reason = "direction " + Quoted(token) + " is neither Rx nor Tx";
-          return true;
-        }
-        break;
-      case 'L':
-      case 'l':
-        if (!ParseNumber(token, 10, length) || length > 64) {
-          reason = "bad data length " + Quoted(token);
-          return true;
-        }
-        dlcColumn = c == 'L' && !v1;
-        break;
-      default:  // N, R
-        break;
-    }
+    const Step step = ReadColumn(c, t[k++], v1, m_startNs, line, entry, reason);
+    if (step != Step::kNext) return step == Step::kDone;
   }
-  if (error) {
-    m = CanMessage{};
-    m.flags = kCanFlagErrorFrame;
-    return true;
-  }
-  std::span<const std::string_view> data = t.subspan(std::min(k, t.size()));
-  if (v1 && !data.empty() && data.front() == "ERROR") {  // version 1.0
+  const std::span<const std::string_view> data = t.subspan(std::min(k, t.size()));
+  // Version 1.0 writes an error frame's type as data.
+  if (line.error || (v1 && !data.empty() && data.front() == "ERROR")) {
     m = CanMessage{};
     m.flags = kCanFlagErrorFrame;
     return true;
   }
   if (v1 && !data.empty() && data.front() == "RTR") m.flags |= kCanFlagRemote;
-  if (m.flags & kCanFlagFd) {
-    if (dlcColumn) {
-      if (length > 15) {
-        reason = "DLC " + std::to_string(length) + " above 15";
-        return true;
-      }
-      length = static_cast<std::uint32_t>(kFdLengths[length]);
-    } else if (!IsFdLength(static_cast<std::int32_t>(length))) {
-      reason = std::to_string(length) + " is no CAN FD length";
-      return true;
-    }
-  } else if (length > 8) {
-    reason = (dlcColumn ? "DLC " : "length ") + std::to_string(length) + " in a classic frame";
-    return true;
-  }
-  m.length = static_cast<std::int32_t>(length);
-  if (m.flags & kCanFlagRemote) return true;
-  if (data.size() < length) {
-    reason =
-        "length " + std::to_string(length) + " but " + std::to_string(data.size()) + " data bytes";
-    return true;
-  }
-  for (std::uint32_t b = 0; b < length; ++b) {
-    const std::string_view byte = data[b];
-    if (byte.size() != 2 || HexDigit(byte[0]) < 0 || HexDigit(byte[1]) < 0) {
-      reason = "bad data byte " + Quoted(byte);
-      return true;
-    }
-    m.data[b] = static_cast<std::uint8_t>(HexDigit(byte[0]) * 16 + HexDigit(byte[1]));
-  }
+  ReadData(data, line, m, reason);
   return true;
 }
 

@@ -1,5 +1,6 @@
 #include "host/candriver/CanLogReader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -7,6 +8,7 @@
 #include "host/candriver/CandumpFormat.h"
 #include "host/candriver/LogText.h"
 #include "host/mfc/Text.h"
+#include "host/settings/FileIO.h"
 
 namespace XeCanDriverKvaser {
 namespace {
@@ -53,6 +55,7 @@ std::string SetAscFdKind(CanMessage& m, std::uint32_t lineFlags, std::string_vie
 void CanLogReader::Reset(std::string name) {
   m_in.close();
   m_in.clear();
+  m_tooLong = false;
   m_text = {};
   m_fromText = false;
   m_name = std::move(name);
@@ -65,12 +68,9 @@ void CanLogReader::Reset(std::string name) {
 
 bool CanLogReader::Open(const std::filesystem::path& file) {
   Reset(file.string());
-  std::error_code ec;
-  if (std::filesystem::is_directory(file, ec)) {
-    m_error =
-        m_name + ": is a folder, not a file";  // a folder opens as a stream that reads nothing
-    return false;
-  }
+  // A FIFO would block the open, a device never end; a folder opens as a stream that reads
+  // nothing. A log of any length is read line by line.
+  if (!FileIO::CheckInputFile(file, 0, m_error)) return false;
   m_in.open(file, std::ios::binary);
   if (!m_in) m_error = m_name + ": cannot open: " + std::strerror(errno);
   return m_error.empty();
@@ -85,7 +85,16 @@ void CanLogReader::OpenText(std::string_view text, std::string name) {
 // The next line into m_line, without its line end.
 bool CanLogReader::NextLine() {
   if (!m_fromText) {
-    if (!std::getline(m_in, m_line)) return false;
+    if (m_tooLong) return false;
+    m_buffer.resize(kMaxLineBytes + 1);
+    m_in.getline(m_buffer.data(), static_cast<std::streamsize>(m_buffer.size()));
+    const auto got = static_cast<std::size_t>(m_in.gcount());
+    if (got == 0 && !m_in) return false;
+    // Without its line feed the buffer was filled: a line this long is no log's.
+    m_tooLong = m_in.fail() && !m_in.eof();
+    const std::size_t length = m_tooLong || m_in.eof() ? got : got - 1;
+    m_line.assign(m_buffer.data(), std::min(length, kMaxLineBytes));
+    m_in.clear(m_in.rdstate() & ~std::ios::failbit);
   } else {
     if (m_text.empty()) return false;
     const std::size_t end = m_text.find('\n');
@@ -99,6 +108,13 @@ bool CanLogReader::NextLine() {
 bool CanLogReader::Next(CanLogEntry& entry) {
   while (NextLine()) {
     ++m_lineNumber;
+    if (m_tooLong) {
+      entry = CanLogEntry{};
+      entry.line = m_lineNumber;
+      entry.error = m_name + ":" + std::to_string(m_lineNumber) + ": a line longer than " +
+                    std::to_string(kMaxLineBytes) + " bytes: not a CAN log; reading stops here";
+      return true;
+    }
     if (ReadLine(m_line, entry)) {
       if (!entry.error.empty()) entry.error.insert(0, m_name + ":");
       return true;

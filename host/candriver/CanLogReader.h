@@ -29,11 +29,17 @@ namespace XeCanDriverKvaser {
 
 class CanLogReader {
  public:
+  // Longest line read from a file: a longer one (a binary file, /dev/zero's kind of content in a
+  // regular file) comes back as an error entry and ends the reading, so memory and time stay
+  // bounded whatever the file holds.
+  static constexpr std::size_t kMaxLineBytes = std::size_t{1} << 16;
+
   CanLogReader() = default;
   CanLogReader(const CanLogReader&) = delete;
   CanLogReader& operator=(const CanLogReader&) = delete;
 
-  // [any] Opens a log from its start; false when it cannot be read (error() says why).
+  // [any] Opens a log from its start; false when it cannot be read (error() says why): only a
+  // regular file is read (a FIFO or a device is refused before it is opened).
   bool Open(const std::filesystem::path& file);
   // [any] Reads a log held in memory from its start, as Open does a file; `name` stands for the
   // file in error texts. The text is not copied: it must outlive the reading.
@@ -62,6 +68,8 @@ class CanLogReader {
   std::string m_name;  // file name for error texts
   std::string m_error;
   std::string m_line;
+  std::vector<char> m_buffer;  // a file's line as read, up to kMaxLineBytes
+  bool m_tooLong = false;      // the last line read was longer: the reading ends
   std::vector<std::string_view> m_tokens;
   int m_lineNumber = 0;
   int m_ascBase = 16;

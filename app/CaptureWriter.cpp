@@ -31,9 +31,9 @@ XeCanDriverKvaser::CanMessage MessageOf(const can::PacketRef& packet) noexcept {
 
 }  // namespace
 
-bool CaptureWriter::Open(const std::filesystem::path& file, std::string& error) {
-  m_text.reserve(1 << 16);
-  return m_out.Open(file, error);
+bool CaptureWriter::Open(const std::filesystem::path& file, std::string& error,
+                         const std::function<bool()>& stop, const std::function<void()>& waiting) {
+  return m_out.Open(file, error, stop, waiting);
 }
 
 std::size_t CaptureWriter::AppendFrame(std::string& out, std::uint64_t frame, double samplePeriod,
@@ -67,12 +67,9 @@ std::size_t CaptureWriter::AppendFrame(std::string& out, std::uint64_t frame, do
 void CaptureWriter::AddFrame(std::uint64_t frame, std::span<const float> region,
                              unsigned floatsPerSample) noexcept {
   if (!m_out.good()) return;
-  m_text.clear();
   m_messages +=
-      AppendFrame(m_text, frame, m_samplePeriod, m_samplesPerFrame, region, floatsPerSample);
-  if (!m_text.empty() &&
-      std::fwrite(m_text.data(), 1, m_text.size(), m_out.stream()) != m_text.size())
-    m_out.fail();
+      AppendFrame(m_out.Text(), frame, m_samplePeriod, m_samplesPerFrame, region, floatsPerSample);
+  if (!m_out.Text().empty()) m_out.Flush();
 }
 
 bool CaptureWriter::Close(std::string& error) {

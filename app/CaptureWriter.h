@@ -4,7 +4,8 @@
 // (`candump -L` lines). A packet's time is its frame's start plus its slow-sample index (byte
 // offset / 4 / floats per sample) times the sample period, in seconds from the start of the
 // measurement. Bit 31 of a packet identifier marks an extended identifier; a packet of more than
-// 8 data bytes is written as a CAN FD frame. The file appears atomically when it is closed.
+// 8 data bytes is written as a CAN FD frame. The lines go to the file as each frame ends (see
+// OutputFile.h): a run that is killed leaves every frame but the one in progress.
 //
 // Packets -> lines (frame 2, 100 samples of 1 ms per frame, 16 floats = 64 bytes per sample):
 //   offset 0,    ch 0, id 0x123, len 2, 11 22   -> (0.200000) can0 123#1122
@@ -15,10 +16,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string>
 
-#include "app/AtomicOutputFile.h"
+#include "app/OutputFile.h"
 
 namespace app {
 
@@ -29,15 +31,19 @@ class CaptureWriter {
   CaptureWriter(const CaptureWriter&) = delete;
   CaptureWriter& operator=(const CaptureWriter&) = delete;
 
-  // [ui] Starts the capture into a temporary file next to `file`. False with one line in `error`.
-  bool Open(const std::filesystem::path& file, std::string& error);
+  // [ui] Opens the capture's file (OutputFile::Open). False with one line in `error`.
+  bool Open(const std::filesystem::path& file, std::string& error,
+            const std::function<bool()>& stop = {}, const std::function<void()>& waiting = {});
+  // [ui] The measurement starts: an existing file is emptied. False with one line in `error`.
+  bool Begin(std::string& error) { return m_out.Begin(error); }
   // [processing] Appends the packets of frame `frame` (0 = the first frame of the measurement)
   // found in the module's region of `floatsPerSample` floats per slow sample.
   void AddFrame(std::uint64_t frame, std::span<const float> region,
                 unsigned floatsPerSample) noexcept;
-  // [ui] Writes everything out and moves the file into place. False with one line in `error`
-  // (the temporary file is then removed and `file` is unchanged).
+  // [ui] Writes everything out and closes the file. False with one line in `error`.
   bool Close(std::string& error);
+  // [any] The file, to compare with the other outputs of a run.
+  const OutputFile& Output() const noexcept { return m_out; }
   // [any] Messages written so far.
   std::uint64_t messages() const noexcept { return m_messages; }
 
@@ -50,8 +56,7 @@ class CaptureWriter {
  private:
   double m_samplePeriod;
   unsigned m_samplesPerFrame;
-  AtomicOutputFile m_out;
-  std::string m_text;  // the lines of one frame, reused
+  OutputFile m_out;
   std::uint64_t m_messages = 0;
 };
 

@@ -44,6 +44,13 @@ std::size_t DbcDatabase::ErrorCount() const noexcept {
                               }));
 }
 
+void DbcDatabase::AddDiagnostic(DbcDiagnostic diagnostic) {
+  if (diagnostics.size() < kKeptWhileReading)
+    diagnostics.push_back(std::move(diagnostic));
+  else
+    ++(diagnostic.severity == DbcSeverity::Error ? unlistedErrors : unlistedWarnings);
+}
+
 std::size_t DbcDatabase::WarningCount() const noexcept {
   return diagnostics.size() + Unlisted() - ErrorCount();
 }

@@ -235,11 +235,11 @@ void DbcLinker::ApplyAttributes() {
 }
 
 void DbcLinker::Warn(int line, int column, std::string text) {
-  m_db.diagnostics.push_back({DbcSeverity::Warning, line, column, std::move(text)});
+  m_db.AddDiagnostic({DbcSeverity::Warning, line, column, std::move(text)});
 }
 
 void DbcLinker::Error(int line, int column, std::string text) {
-  m_db.diagnostics.push_back({DbcSeverity::Error, line, column, std::move(text)});
+  m_db.AddDiagnostic({DbcSeverity::Error, line, column, std::move(text)});
 }
 
 }  // namespace XeCanAnalysis

@@ -70,7 +70,8 @@ void DbcParser::Run() {
     if (!Statement(keyword)) Recover();
   }
   for (auto& d : m_lex.Diagnostics())
-    m_db.diagnostics.push_back(std::move(d));
+    m_db.AddDiagnostic(std::move(d));
+  m_db.unlistedErrors += m_lex.UnlistedErrors();
   DbcLinker::Link(m_st, m_db);
 }
 
@@ -322,12 +323,12 @@ bool DbcParser::TakePunct(char c) {
 }
 
 bool DbcParser::Fail(const DbcToken& at, std::string text) {
-  m_db.diagnostics.push_back({DbcSeverity::Error, at.line, at.column, std::move(text)});
+  m_db.AddDiagnostic({DbcSeverity::Error, at.line, at.column, std::move(text)});
   return false;
 }
 
 void DbcParser::Warn(const DbcToken& at, std::string text) {
-  m_db.diagnostics.push_back({DbcSeverity::Warning, at.line, at.column, std::move(text)});
+  m_db.AddDiagnostic({DbcSeverity::Warning, at.line, at.column, std::move(text)});
 }
 
 }  // namespace XeCanAnalysis

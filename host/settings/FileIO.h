@@ -22,8 +22,9 @@ CString makePathAbsolute(const CString& path, const CString& base);
 // the decoders' configuration and the parameter database are a few kB; beyond this a file is not
 // one of them (a device, a log put in the wrong place) and is refused before it fills the memory.
 inline constexpr std::uintmax_t kMaxSettingsFileBytes = std::uintmax_t{16} << 20;
-// Largest DBC file read (the largest real ones are a few MB).
-inline constexpr std::uintmax_t kMaxDbcFileBytes = std::uintmax_t{64} << 20;
+// Largest DBC file read: the largest real ones are a few MB, and a file of nothing but broken
+// statements takes about 25 times its size in memory while it is read.
+inline constexpr std::uintmax_t kMaxDbcFileBytes = std::uintmax_t{32} << 20;
 
 // [any] Whether `file` (symbolic links followed) is a regular file of at most `limit` bytes
 // (0: any size) that can be read. False with one line in `error` that names the file and why:

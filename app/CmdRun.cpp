@@ -142,9 +142,11 @@ std::vector<std::string> UnmetRequests(const CanSourceHost& host) {
     std::string channel;
     for (int ch = 0; ch < 256 && channel.empty(); ++ch)
       if (CanSinkHost::DecoderName(ch) == decoder.str()) channel = std::to_string(ch);
-    unmet.push_back(
-        (channel.empty() ? "decoder '" + decoder.ToUtf8() + "'" : "channel " + channel) +
-        ": the DBC file does not load as asked: " + problem);
+    std::string line =
+        channel.empty() ? "decoder '" + decoder.ToUtf8() + "'" : "channel " + channel;
+    line += ": the DBC file does not load as asked: ";
+    line += problem;
+    unmet.push_back(std::move(line));
   }
   return unmet;
 }

@@ -27,7 +27,7 @@ std::string Holder(int fd, pid_t pid) {
   const ssize_t n = ::pread(fd, text.data(), text.size(), 0);
   text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
   const std::string prefix = std::to_string(pid) + " ";
-  const std::string process = "process " + std::to_string(pid);
+  std::string process = "process " + std::to_string(pid);
   if (!text.starts_with(prefix)) return process;
   const std::size_t end = text.find('\n');
   return process + " (" + text.substr(prefix.size(), end - prefix.size()) + ")";

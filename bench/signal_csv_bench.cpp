@@ -34,8 +34,8 @@ std::filesystem::path WriteRows(Variant variant, std::size_t rows) {
       {"Coolant temperature", "°C"},
       {"Throttle position", "%"},
       {"Ambient temperature", "°C"}};
-  const auto file = std::filesystem::temp_directory_path() /
-                    ("canhost-signal-csv-bench-" + std::to_string(variant) + ".csv");
+  auto file = std::filesystem::temp_directory_path() /
+              ("canhost-signal-csv-bench-" + std::to_string(variant) + ".csv");
   std::ofstream out(file, std::ios::binary);
   std::string block = "time,signal,value,unit\n";
   char number[64];

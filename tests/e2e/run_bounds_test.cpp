@@ -183,7 +183,7 @@ TEST(CanhostInputs, UnmetRequestsExitOneWithOneLineEach) {
                 .exitCode,
             0);
   const auto fresh = [&](const std::string& name) {
-    const auto settings = dir / name;
+    fs::path settings = dir / name;
     fs::copy(seed, settings, fs::copy_options::recursive);
     return settings;
   };
@@ -223,7 +223,10 @@ TEST(CanhostInputs, UnmetRequestsExitOneWithOneLineEach) {
             "off or move it to another channel\n");
 
   const auto sequencer = fresh("sequencer");
-  std::string nonsense = std::string(10'000'000, 'A') + "\n\x1b[31mred\n";
+  // A keyword of 10 MB, one with the escape codes of a terminal, and lines of nonsense.
+  constexpr std::size_t kLongKeyword = 10'000'000;
+  std::string nonsense(kLongKeyword, 'A');
+  nonsense += "\n\x1b[31mred\n";
   for (int i = 0; i < 100'000; ++i)
     nonsense += "bad line\n";
   WriteFile(sequencer / "OBDTester.sequencer", nonsense);

@@ -236,7 +236,9 @@ int Measure(const Command& self, const RunOptions& options, const std::string& c
   CanSinkHost sink;
   if (!CreateHosts(options, host, sink, error)) return Fail(error);
   const std::vector<std::string> unmet = UnmetRequests(host);
-  if (!files.Begin(error)) return Fail(error);
+  // The outputs are emptied only for a measurement that runs: a stop asked for while the run was
+  // set up leaves them as they were.
+  if (signals.Received() == 0 && !files.Begin(error)) return Fail(error);
   const FrameLoop::Plan plan =
       MakePlan(options, files.replay, fastClock ? &fastClock->clock() : nullptr);
   const double totalSeconds = plan.frames != 0

@@ -49,6 +49,13 @@ bool AtomicOutputFile::Open(const std::filesystem::path& file, std::string& erro
   return true;
 }
 
+std::FILE* AtomicOutputFile::stream() {
+  if (m_out != nullptr) return m_out;
+  // Not written frame by frame: the text goes out as it grows.
+  m_inPlace.FlushEvery(std::size_t{1} << 20);
+  return m_inPlace.Stream();
+}
+
 bool AtomicOutputFile::Write(std::string_view bytes) {
   if (!good()) return false;
   if (m_out == nullptr) {

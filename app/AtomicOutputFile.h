@@ -26,6 +26,9 @@ class AtomicOutputFile {
   bool Open(const std::filesystem::path& file, std::string& error);
   // [ui] Appends bytes; false once a write failed.
   bool Write(std::string_view bytes);
+  // [ui] The stream to write to instead (a writer of a log format): the temporary file, or the
+  // in-place output's stream, written out every MiB. Null unless open (owned by this object).
+  std::FILE* stream();
   // [any] Whether writing can go on: open and nothing failed.
   bool good() const noexcept { return (m_out != nullptr || m_inPlace.good()) && !m_failed; }
   // [ui] Records a failure; Close then reports it and leaves the old file.

@@ -9,6 +9,7 @@
 #include "app/CmdPlot.h"
 #include "app/Commands.h"
 #include "app/FrameLoop.h"
+#include "app/NextSteps.h"
 #include "app/ProgressBar.h"
 #include "app/ReplayLog.h"
 #include "app/RunFiles.h"
@@ -66,10 +67,10 @@ void WarnOfGaps(const RunOptions& options, const ReplayLog& replay, ProgressBar&
   for (std::size_t i = 0; i < replay.gaps.size() && i < kShown; ++i) {
     const ReplayLog::Gap& gap = replay.gaps[i];
     char text[96];
-    std::snprintf(text, sizeof text, ": the log is silent for %.3f s before this line",
-                  gap.to - gap.from);
-    progress.PrintLine("canhost run: warning: " + options.replay.string() + ":" +
-                       std::to_string(gap.line) + text +
+    std::snprintf(text, sizeof text, ": the log is silent for %.3f s before this %s",
+                  gap.to - gap.from, gap.object ? "object" : "line");
+    progress.PrintLine("canhost run: warning: " + options.replay.string() +
+                       (gap.object ? ": object " : ":") + std::to_string(gap.line) + text +
                        (options.fast ? " (--fast crosses it at once)" : ""));
   }
   if (replay.gaps.size() > kShown)
@@ -195,6 +196,14 @@ void PrintSummary(std::FILE* out, const RunSummary& summary,
   std::fflush(out);
 }
 
+void PrintNextSteps(std::FILE* out, const RunOptions& options) {
+  std::error_code ec;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  const std::filesystem::path cwd = std::filesystem::current_path(ec);
+  std::fputs(NextSteps(ProgramName(), options, host::SettingsFolder(), exe, cwd).c_str(), out);
+  std::fflush(out);
+}
+
 int Measure(const Command& self, const RunOptions& options, const std::string& command) {
   // The signals first: they must be blocked before any thread starts. A stop request ends a wait
   // for a FIFO's reader, or the frame loop after its current frame.
@@ -281,6 +290,7 @@ int Measure(const Command& self, const RunOptions& options, const std::string& c
   for (const std::string& line : unmet)
     Fail(line);
   ok = ok && unmet.empty();
+  if (ok && signals.Received() == 0 && ShowsNextSteps(options)) PrintNextSteps(report, options);
   return signals.ExitStatus(ok ? kExitOk : kExitError);
 }
 

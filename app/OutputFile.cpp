@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -114,6 +115,7 @@ bool OutputFile::Begin(std::string& error) {
   if (m_fd < 0 || m_begun) return true;
   m_begun = true;
   if (!m_regular) return true;
+  m_position = m_whole = 0;
   if (::ftruncate(m_fd, 0) != 0 || ::lseek(m_fd, 0, SEEK_SET) != 0) {
     m_errno = errno;
     error = Why(m_errno);
@@ -142,13 +144,63 @@ bool OutputFile::Flush() noexcept {
       left.remove_prefix(static_cast<std::size_t>(n));
     }
   }
-  if (m_errno == 0) m_whole += static_cast<off_t>(m_text.size());
+  if (m_errno == 0) {
+    m_position += static_cast<off_t>(m_text.size());
+    m_whole = std::max(m_whole, m_position);
+  }
   m_text.clear();
   return m_errno == 0;
 }
 
+std::FILE* OutputFile::Stream() {
+  if (m_stream != nullptr || m_fd < 0) return m_stream;
+  const cookie_io_functions_t functions = {nullptr, &StreamWrite, &StreamSeek, &StreamClose};
+  m_stream = ::fopencookie(this, "w", functions);
+  return m_stream;
+}
+
+ssize_t OutputFile::StreamWrite(void* self, const char* data, std::size_t size) {
+  auto& out = *static_cast<OutputFile*>(self);
+  out.m_text.append(data, size);
+  if (out.m_flushEvery != 0 && out.m_text.size() > out.m_flushEvery && !out.Flush()) {
+    errno = out.m_errno;
+    return -1;
+  }
+  return static_cast<ssize_t>(size);
+}
+
+int OutputFile::StreamSeek(void* self, off64_t* offset, int whence) {
+  auto& out = *static_cast<OutputFile*>(self);
+  if (whence == SEEK_CUR && *offset == 0) {  // ftell
+    *offset = out.m_position + static_cast<off_t>(out.m_text.size());
+    return 0;
+  }
+  if (!out.m_regular) {
+    errno = ESPIPE;
+    return -1;
+  }
+  // What waits goes where the file stood; the text after the seek goes to its new place.
+  if (!out.Flush()) {
+    errno = out.m_errno;
+    return -1;
+  }
+  const off_t at = ::lseek(out.m_fd, *offset, whence);
+  if (at < 0) return -1;
+  out.m_position = at;
+  *offset = at;
+  return 0;
+}
+
+int OutputFile::StreamClose(void* /*self*/) {
+  return 0;
+}
+
 bool OutputFile::Close(std::string& error) {
   if (m_fd < 0) return true;
+  if (m_stream != nullptr) {
+    std::fclose(m_stream);  // its buffer joins the text
+    m_stream = nullptr;
+  }
   if (!m_text.empty()) Flush();
   if (m_regular && m_errno == 0 && ::fsync(m_fd) != 0) m_errno = errno;
   if (!m_stdout && ::close(m_fd) != 0 && m_errno == 0) m_errno = errno;

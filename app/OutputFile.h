@@ -21,6 +21,7 @@
 // ends the output: a regular file is cut back to its last whole frame and Close reports why.
 #include <sys/types.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -54,6 +55,16 @@ class OutputFile {
   // [any] Whether writing can go on: open and nothing failed.
   bool good() const noexcept { return m_fd >= 0 && m_errno == 0; }
 
+  // [ui] A stdio stream onto this output (owned by it, valid until Close), for a writer of a log
+  // format (host/candriver/CanLogWriter.h): what is written to it joins the frame's text, so it
+  // still reaches the file whole at Flush. It seeks only in a regular file (a BLF header is
+  // rewritten at the end); ftell gives the offset of the text written so far. Null when the
+  // stream cannot be made (or the output is not open).
+  std::FILE* Stream();
+  // [ui] For an output not written frame by frame: the text is also written out whenever more
+  // than `bytes` of it wait (0: only at Flush).
+  void FlushEvery(std::size_t bytes) noexcept { m_flushEvery = bytes; }
+
   // [ui] Flushes, syncs a regular file to disk and closes (standard output stays open). Nothing to
   // do when not open. False with one line in `error` naming the path and the first failure.
   bool Close(std::string& error);
@@ -77,6 +88,10 @@ class OutputFile {
   bool OpenFifo(std::string& error, const std::function<bool()>& stop,
                 const std::function<void()>& waiting);
   std::string Why(int err) const;
+  // The stream's functions (fopencookie).
+  static ssize_t StreamWrite(void* self, const char* data, std::size_t size);
+  static int StreamSeek(void* self, off64_t* offset, int whence);
+  static int StreamClose(void* self);
 
   std::filesystem::path m_path;
   int m_fd = -1;
@@ -86,9 +101,12 @@ class OutputFile {
   bool m_begun = false;             // Begin ran
   dev_t m_device = 0;               // of the file, to find an output named twice
   ino_t m_inode = 0;
-  std::string m_text;  // the frame being made
-  off_t m_whole = 0;   // bytes of whole frames written to a regular file
-  int m_errno = 0;     // first failure
+  std::string m_text;             // the frame being made
+  off_t m_whole = 0;              // end of the whole frames written to a regular file
+  off_t m_position = 0;           // offset of the next write in a regular file
+  int m_errno = 0;                // first failure
+  std::FILE* m_stream = nullptr;  // Stream(), owned
+  std::size_t m_flushEvery = 0;
 };
 
 }  // namespace app

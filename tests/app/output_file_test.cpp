@@ -121,6 +121,45 @@ TEST(OutputFile, FifoAndDeviceAreWrittenInPlace) {
   EXPECT_TRUE(fs::is_character_file(null));
 }
 
+// A writer of a log format writes through the stream: its text reaches the file at the frame's
+// end, whole; in a regular file it may go back to rewrite a header (as BLF's writer does), on a
+// FIFO it may not.
+TEST(OutputFile, AStreamWritesIntoTheFramesAndSeeksInARegularFile) {
+  TempDir dir;
+  std::string error;
+  OutputFile out;
+  ASSERT_TRUE(out.Open(dir / "capture.blf", error)) << error;
+  ASSERT_TRUE(out.Begin(error)) << error;
+  std::FILE* stream = out.Stream();
+  ASSERT_NE(stream, nullptr);
+  std::fputs("HEAD....", stream);
+  std::fputs("frame 1\n", stream);
+  std::fflush(stream);
+  EXPECT_EQ(ReadFile(dir / "capture.blf"), "");  // not before the frame ends
+  EXPECT_TRUE(out.Flush());
+  EXPECT_EQ(ReadFile(dir / "capture.blf"), "HEAD....frame 1\n");
+  std::fputs("frame 2\n", stream);
+  const off_t end = ftello(stream);
+  EXPECT_EQ(end, 24);
+  ASSERT_EQ(fseeko(stream, 4, SEEK_SET), 0);
+  std::fputs("=24=", stream);
+  ASSERT_EQ(fseeko(stream, end, SEEK_SET), 0);
+  std::fputs("frame 3\n", stream);
+  ASSERT_TRUE(out.Close(error)) << error;
+  EXPECT_EQ(ReadFile(dir / "capture.blf"), "HEAD=24=frame 1\nframe 2\nframe 3\n");
+
+  const fs::path fifo = dir / "fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  OutputFile piped;
+  ASSERT_TRUE(piped.Open(fifo, error)) << error;
+  std::FILE* pipeStream = piped.Stream();
+  ASSERT_NE(pipeStream, nullptr);
+  std::fputs("x", pipeStream);
+  EXPECT_NE(fseeko(pipeStream, 0, SEEK_SET), 0);
+  ::close(reader);
+}
+
 // A write that fails half way (here the file size limit of the process) leaves the file cut back
 // to its last whole frame, and Close says why. In a child process: the limit is the process's.
 TEST(OutputFile, AFailedWriteLeavesOnlyWholeFrames) {

@@ -56,11 +56,15 @@ class DbcLexer {
   DbcToken Take();
   // Errors the lexer found (unterminated strings), appended to by Take.
   std::vector<DbcDiagnostic>& Diagnostics() noexcept { return m_diagnostics; }
+  // Errors found beyond the DbcDatabase::kKeptWhileReading in Diagnostics(), counted only.
+  std::size_t UnlistedErrors() const noexcept { return m_unlisted; }
 
  private:
   void Scan();
   void SkipSpaceAndComments();
   void ScanString(DbcToken& token);
+  // Records an unterminated string (kept up to DbcDatabase::kKeptWhileReading, then counted).
+  void Unterminated(int line, int column);
   // Reports an unclosed string that reaches the end of the text and goes back to the end of the
   // string's first line, where it is ended; returns that position.
   std::size_t EndAtFirstLine(std::size_t open, int openLine, std::size_t openLineStart);
@@ -79,6 +83,7 @@ class DbcLexer {
   std::size_t m_openToEnd = std::string_view::npos;
   DbcToken m_next;
   std::vector<DbcDiagnostic> m_diagnostics;
+  std::size_t m_unlisted = 0;
 };
 
 }  // namespace XeCanAnalysis

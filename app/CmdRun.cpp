@@ -204,46 +204,13 @@ void PrintNextSteps(std::FILE* out, const RunOptions& options) {
   std::fflush(out);
 }
 
-int Measure(const Command& self, const RunOptions& options, const std::string& command) {
-  // The signals first: they must be blocked before any thread starts. A stop request ends a wait
-  // for a FIFO's reader, or the frame loop after its current frame.
-  std::atomic<bool> stopRequested{false};
-  const StopSignals signals([&stopRequested](int) {
-    stopRequested.store(true);
-    FrameLoop::Interrupt();
-  });
-  // The clock next: every time the host reads from here on comes from it.
-  std::optional<host::ScopedManualClock> fastClock;
-  if (options.fast) fastClock.emplace(kFastClockStartNs);
+// Measures once the hosts are created and the outputs open: the frames, then the summary; returns
+// the exit status.
+int MeasureFrames(const RunOptions& options, const StopSignals& signals,
+                  std::optional<host::ScopedManualClock>& fastClock, RunFiles& files,
+                  CanSourceHost& host, CanSinkHost& sink, ProgressBar& progress,
+                  std::FILE* report) {
   std::string error;
-  RunFiles files(options);
-  switch (files.Open(
-      options, error, [&stopRequested] { return stopRequested.load(); },
-      [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); })) {
-    case RunFiles::Opened::Usage:
-      return UsageError(self, error);
-    case RunFiles::Opened::Failed:
-      Fail(error);
-      return signals.Received() != 0 ? 128 + signals.Received() : kExitError;
-    case RunFiles::Opened::Ok:
-      break;
-  }
-  // canhost's own text leaves standard output to a recording written there.
-  std::FILE* const report = files.WritesStdout() ? stderr : stdout;
-  // The seas are checked before the log reaches stderr: a refused file is one line, not two.
-  SettingsLock lock;
-  const SettingsSeed::Result seeded = LoadSettings(options, command, lock, error);
-  if (seeded == SettingsSeed::Result::Failed) return Fail(error);
-  ProgressBar progress(!options.quiet && ProgressBar::StderrIsTerminal());
-  const ScopedLogSink log(progress.MakeLogSink(kShownLogCategories));
-  WarnOfGaps(options, files.replay, progress);
-  if (seeded == SettingsSeed::Result::Seeded && !options.quiet)
-    progress.PrintLine("canhost run: new settings folder " + host::SettingsFolder().string() +
-                       " holds the default settings");
-
-  CanSourceHost host;
-  CanSinkHost sink;
-  if (!CreateHosts(options, host, sink, error)) return Fail(error);
   const std::vector<std::string> unmet = UnmetRequests(host);
   // The outputs are emptied only for a measurement that runs: a stop asked for while the run was
   // set up leaves them as they were.
@@ -292,6 +259,49 @@ int Measure(const Command& self, const RunOptions& options, const std::string& c
   ok = ok && unmet.empty();
   if (ok && signals.Received() == 0 && ShowsNextSteps(options)) PrintNextSteps(report, options);
   return signals.ExitStatus(ok ? kExitOk : kExitError);
+}
+
+int Measure(const Command& self, const RunOptions& options, const std::string& command) {
+  // The signals first: they must be blocked before any thread starts. A stop request ends a wait
+  // for a FIFO's reader, or the frame loop after its current frame.
+  std::atomic<bool> stopRequested{false};
+  const StopSignals signals([&stopRequested](int) {
+    stopRequested.store(true);
+    FrameLoop::Interrupt();
+  });
+  // The clock next: every time the host reads from here on comes from it.
+  std::optional<host::ScopedManualClock> fastClock;
+  if (options.fast) fastClock.emplace(kFastClockStartNs);
+  std::string error;
+  RunFiles files(options);
+  switch (files.Open(
+      options, error, [&stopRequested] { return stopRequested.load(); },
+      [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); })) {
+    case RunFiles::Opened::Usage:
+      return UsageError(self, error);
+    case RunFiles::Opened::Failed:
+      Fail(error);
+      return signals.Received() != 0 ? 128 + signals.Received() : kExitError;
+    case RunFiles::Opened::Ok:
+      break;
+  }
+  // canhost's own text leaves standard output to a recording written there.
+  std::FILE* const report = files.WritesStdout() ? stderr : stdout;
+  // The seas are checked before the log reaches stderr: a refused file is one line, not two.
+  SettingsLock lock;
+  const SettingsSeed::Result seeded = LoadSettings(options, command, lock, error);
+  if (seeded == SettingsSeed::Result::Failed) return Fail(error);
+  ProgressBar progress(!options.quiet && ProgressBar::StderrIsTerminal());
+  const ScopedLogSink log(progress.MakeLogSink(kShownLogCategories));
+  WarnOfGaps(options, files.replay, progress);
+  if (seeded == SettingsSeed::Result::Seeded && !options.quiet)
+    progress.PrintLine("canhost run: new settings folder " + host::SettingsFolder().string() +
+                       " holds the default settings");
+
+  CanSourceHost host;
+  CanSinkHost sink;
+  if (!CreateHosts(options, host, sink, error)) return Fail(error);
+  return MeasureFrames(options, signals, fastClock, files, host, sink, progress, report);
 }
 
 }  // namespace

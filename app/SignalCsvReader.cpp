@@ -113,6 +113,45 @@ class LineReader {
   std::vector<char> m_buffer;
 };
 
+// Adds a line to a record with quotes. A quoted field may hold line breaks: the record goes on until
+// its quotes close. Whether one is `open` is the parity of the quotes seen (a doubled quote counts
+// twice).
+void AppendLine(std::string& record, std::string_view line, bool& open) {
+  if (open) {
+    record += '\n';
+  } else {
+    record.clear();
+  }
+  record.append(line);
+  open = (std::count(line.begin(), line.end(), '"') % 2 != 0) != open;
+}
+
+// The series of a file read whole (`lines` long), each sorted by time; false when there are none
+// or the record from line `unclosed` (0: none) ends in an open quoted field.
+bool Collect(const std::filesystem::path& file, std::size_t lines, std::size_t unclosed,
+             Series& bySignal, std::vector<ui::PlotSeries>& series, std::string& error) {
+  if (unclosed != 0) {
+    error = file.string() + ":" + std::to_string(unclosed) + ": a quoted field does not end";
+    return false;
+  }
+  if (lines == 0) {
+    error = file.string() + ": empty, not a file of signals";
+    return false;
+  }
+  if (bySignal.byName().empty()) {
+    error = file.string() + ": no values";
+    return false;
+  }
+  series.clear();
+  for (auto& [name, s] : bySignal.byName()) {
+    std::stable_sort(
+        s.points.begin(), s.points.end(),
+        [](const ui::PlotPoint& a, const ui::PlotPoint& b) { return a.time < b.time; });
+    series.push_back(std::move(s));
+  }
+  return true;
+}
+
 }  // namespace
 
 bool SignalCsvReader::Read(const std::filesystem::path& file, std::vector<ui::PlotSeries>& series,
@@ -146,16 +185,8 @@ bool SignalCsvReader::Read(const std::filesystem::path& file, std::vector<ui::Pl
       recordLine = at;
       SplitPlain(line, fields);
     } else {
-      // A quoted field may hold line breaks: the record goes on until its quotes close. Whether
-      // one is open is the parity of the quotes seen (a doubled quote counts twice).
-      if (!open) {
-        record.clear();
-        recordLine = at;
-      } else {
-        record += '\n';
-      }
-      record.append(line);
-      open = (std::count(line.begin(), line.end(), '"') % 2 != 0) != open;
+      if (!open) recordLine = at;
+      AppendLine(record, line, open);
       if (open && record.size() > kMaxRecordBytes) {
         error = file.string() + ":" + std::to_string(recordLine) +
                 ": a quoted field does not end within " + std::to_string(kMaxRecordBytes) +
@@ -179,26 +210,7 @@ bool SignalCsvReader::Read(const std::filesystem::path& file, std::vector<ui::Pl
       return false;
     }
   }
-  if (open) {
-    error = file.string() + ":" + std::to_string(recordLine) + ": a quoted field does not end";
-    return false;
-  }
-  if (lineNo == 0) {
-    error = file.string() + ": empty, not a file of signals";
-    return false;
-  }
-  if (bySignal.byName().empty()) {
-    error = file.string() + ": no values";
-    return false;
-  }
-  series.clear();
-  for (auto& [name, s] : bySignal.byName()) {
-    std::stable_sort(
-        s.points.begin(), s.points.end(),
-        [](const ui::PlotPoint& a, const ui::PlotPoint& b) { return a.time < b.time; });
-    series.push_back(std::move(s));
-  }
-  return true;
+  return Collect(file, lineNo, open ? recordLine : 0, bySignal, series, error);
 }
 
 }  // namespace app

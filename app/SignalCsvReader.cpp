@@ -39,10 +39,12 @@ bool SplitRecord(const std::string& record, std::vector<std::string>& fields) {
   return !quoted;
 }
 
-bool ParseNumber(const std::string& text, double& value) {
+// A number as canhost run writes it: "%.17g", or nan, inf, -inf for a value that is not finite
+// (`finite` false allows those).
+bool ParseNumber(const std::string& text, double& value, bool finite = true) {
   const char* end = text.data() + text.size();
   const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  return ec == std::errc() && ptr == end && std::isfinite(value);
+  return ec == std::errc() && ptr == end && (!finite || std::isfinite(value));
 }
 
 // One record's error, or empty; adds its point to `byName`.
@@ -54,7 +56,7 @@ std::string TakeRecord(const std::vector<std::string>& fields,
   double value = 0.0;
   if (!ParseNumber(fields[0], time))
     return "time " + mfc::QuoteToken(fields[0]) + " is not a number";
-  if (!ParseNumber(fields[2], value))
+  if (!ParseNumber(fields[2], value, false))
     return "value " + mfc::QuoteToken(fields[2]) + " is not a number";
   ui::PlotSeries& series = byName[fields[1]];
   if (series.points.empty()) {

@@ -119,6 +119,7 @@ std::pair<double, double> QtPlotPainter::Range(const Panel& panel) const {
     const auto& points = m_series[i]->points;
     for (std::size_t k = FirstShown(*m_series[i], m_t0); k < points.size(); ++k) {
       if (points[k].time > m_t1) break;
+      if (!std::isfinite(points[k].value)) continue;
       low = any ? std::min(low, points[k].value) : points[k].value;
       high = any ? std::max(high, points[k].value) : points[k].value;
       any = true;
@@ -183,6 +184,8 @@ void QtPlotPainter::PaintTitle(QPainter& painter, const Panel& panel) const {
   painter.drawText(x, r.top() - m_fontPx / 2, QStringLiteral("[%1]").arg(unit));
 }
 
+// A value that is not finite (NaN, an infinity) is a gap: the curve stops at it and goes on at
+// the next finite value.
 void QtPlotPainter::PaintCurve(QPainter& painter, const Panel& panel, std::size_t index, double low,
                                double high) const {
   const QRect& r = panel.rect;
@@ -190,6 +193,9 @@ void QtPlotPainter::PaintCurve(QPainter& painter, const Panel& panel, std::size_
   const auto yOf = [&](double v) {
     return static_cast<int>(std::lround(r.bottom() - (v - low) / (high - low) * (r.height() - 1)));
   };
+  painter.save();
+  painter.setClipRect(r);
+  painter.setPen(QPen(CurveColor(index), 2));
   // Per pixel column: the value held on entry, the range of the column's values, the last one.
   QPolygon line;
   bool open = false;
@@ -201,6 +207,16 @@ void QtPlotPainter::PaintCurve(QPainter& painter, const Panel& panel, std::size_
   for (std::size_t k = FirstShown(*m_series[index], m_t0); k < points.size(); ++k) {
     if (points[k].time > m_t1) break;
     const int x = static_cast<int>(std::lround(XOf(r, std::max(points[k].time, m_t0))));
+    if (!std::isfinite(points[k].value)) {
+      if (open) {
+        flush();
+        line << QPoint(x, lastY);
+        painter.drawPolyline(line);
+        line.clear();
+      }
+      open = false;
+      continue;
+    }
     const int y = yOf(points[k].value);
     if (!open || x != column) {
       if (open) flush();
@@ -214,14 +230,13 @@ void QtPlotPainter::PaintCurve(QPainter& painter, const Panel& panel, std::size_
     }
     lastY = y;
   }
-  if (!open) return;
-  flush();
-  const double hold = std::min(m_holdUntil, m_t1);
-  if (hold > points.back().time) line << QPoint(static_cast<int>(std::lround(XOf(r, hold))), lastY);
-  painter.save();
-  painter.setClipRect(r);
-  painter.setPen(QPen(CurveColor(index), 2));
-  painter.drawPolyline(line);
+  if (open) {
+    flush();
+    const double hold = std::min(m_holdUntil, m_t1);
+    if (hold > points.back().time)
+      line << QPoint(static_cast<int>(std::lround(XOf(r, hold))), lastY);
+    painter.drawPolyline(line);
+  }
   painter.restore();
 }
 

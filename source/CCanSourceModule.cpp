@@ -187,6 +187,8 @@ CCanSource* CCanSourceModule::create(int type, const CString& name, int channel,
 
 CCanSource* CCanSourceModule::adopt(std::unique_ptr<CCanSource> source) {
   CCanSource* const adopted = source.get();
+  if (m_samplesPerFrame != 0)
+    adopted->size_queue(static_cast<double>(m_samplePeriod) * m_samplesPerFrame);
   auto it = m_sources.find(adopted->id());
   if (it != m_sources.end()) {
     // The registry gave the id again: the new source takes the old one's place. The capsule array
@@ -308,8 +310,10 @@ void CCanSourceModule::signal_change(float samplePeriod, unsigned samplesPerFram
   m_samplesPerTick = static_cast<float>(kTickSeconds) / samplePeriod;
   m_tickCarry = 0.0F;
   m_ticksPerFrame = static_cast<float>(samplesPerFrame) / m_samplesPerTick;
-  for (auto& [id, source] : m_sources)
+  for (auto& [id, source] : m_sources) {
     source->set_floats_per_sample(m_floatsPerSample);
+    source->size_queue(static_cast<double>(samplePeriod) * samplesPerFrame);
+  }
   if (m_syncEnabled && !wav_playback_running()) {
     CTimeCapsule* usb = m_sync.usb_time_capsule();
     usb->update();

@@ -33,7 +33,8 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   static constexpr double kTickSeconds = CQorSyncInterface::kTickSeconds;
   // A record this many ticks before the frame start is old (also the slack of late placement).
   static constexpr std::int64_t kOldTolerance = 10;
-  // A record this many ticks after the frame start is implausible: it and all later ones go.
+  // A record this many ticks after the frame start and after the USB time now is implausible: it
+  // and all later ones go.
   static constexpr std::int64_t kFutureLimit = 16000;
   // Items of the time machine: the USB reference, the frame, then one capsule per channel in
   // channel order.

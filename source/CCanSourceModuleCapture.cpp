@@ -93,6 +93,12 @@ bool CCanSourceModule::fill(float* region, unsigned floatsPerSample) {
   const std::uint32_t capacity = floatsPerSample * 4u * m_samplesPerFrame;
   const float bytesPerTick = static_cast<float>(floatsPerSample * 4u) * m_samplesPerTick;
   const std::int64_t frameStart = m_timeMachine.get(kFrameTimeItem)->time();
+  // A record is in the future when it lies beyond the limit after the frame and after the USB
+  // time now: after a stall (a suspended machine, a starved process) the frames catch up with
+  // the time the driver's records were stamped at, and those wait for their frames.
+  const std::int64_t futureFrom =
+      std::max(frameStart, m_syncEnabled ? m_timeMachine.get(kUsbTimeItem)->time() : frameStart) +
+      kFutureLimit;
   auto* bytes = reinterpret_cast<std::uint8_t*>(region);
   std::uint32_t pos = 0;
   int old = 0;
@@ -115,7 +121,7 @@ bool CCanSourceModule::fill(float* region, unsigned floatsPerSample) {
       continue;
     }
     const std::int64_t tc = std::max(t, frameStart);
-    if (tc > frameStart + kFutureLimit) {
+    if (tc > futureFrom) {
       discard_future(passed);
       break;
     }

@@ -28,8 +28,17 @@ std::vector<double> Ticks(double low, double high, int target) {
   return ticks;
 }
 
-QString Number(double value) {
-  return QString::number(value, 'g', 7);
+QString Number(double value, int digits = 7) {
+  return QString::number(value, 'g', digits);
+}
+
+// Significant digits that tell ticks `step` apart around magnitude `largest` (at least 7): a
+// counter near 4294967295 that moves by one shows 4294967290, not 4.294967e+09 on every tick.
+int DigitsFor(double largest, double step) {
+  if (!(step > 0.0) || !(largest > 0.0) || !std::isfinite(largest)) return 7;
+  const int digits =
+      static_cast<int>(std::ceil(std::log10(largest)) - std::floor(std::log10(step))) + 1;
+  return std::clamp(digits, 7, 17);
 }
 
 // Index of the first point that shows in [t0, ...]: the last one at or before t0 holds into it.
@@ -145,12 +154,16 @@ void QtPlotPainter::PaintPanel(QPainter& painter, const Panel& panel, bool timeL
     painter.drawText(x - metrics.horizontalAdvance(label) / 2, r.bottom() + m_fontPx * 3 / 2,
                      label);
   }
-  for (const double v : Ticks(low, high, std::max(2, r.height() / (m_fontPx * 3)))) {
+  const std::vector<double> values = Ticks(low, high, std::max(2, r.height() / (m_fontPx * 3)));
+  const int digits =
+      values.size() < 2 ? 7
+                        : DigitsFor(std::max(std::abs(low), std::abs(high)), values[1] - values[0]);
+  for (const double v : values) {
     const int y = static_cast<int>(std::lround(r.bottom() - (v - low) / (high - low) * r.height()));
     painter.setPen(grid);
     painter.drawLine(r.left(), y, r.right(), y);
     painter.setPen(Qt::black);
-    const QString label = Number(v);
+    const QString label = Number(v, digits);
     painter.drawText(r.left() - m_fontPx / 2 - metrics.horizontalAdvance(label),
                      y + metrics.ascent() / 2 - 1, label);
   }

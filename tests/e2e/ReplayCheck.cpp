@@ -93,6 +93,7 @@ std::vector<Played> PlayingOrder(const std::vector<CanLogEntry>& frames, const B
   };
   std::priority_queue<Played, std::vector<Played>, decltype(later)> window(later);
   std::vector<Played> out;
+  out.reserve(frames.size());
   std::int64_t latest = 0;
   std::size_t next = 0;
   while (next < frames.size() || !window.empty()) {
@@ -160,6 +161,8 @@ ReplayReport CheckReplay(const ReplaySetup& setup) {
       frames.push_back(e);
   std::vector<CanLogEntry> playable;
   std::vector<std::size_t> fileIndex;  // of each playable frame among `frames`
+  playable.reserve(frames.size());
+  fileIndex.reserve(frames.size());
   for (std::size_t i = 0; i < frames.size(); ++i) {
     if ((frames[i].message.flags & XeCanDriverKvaser::kCanFlagFd) && !setup.bus.fd) continue;
     playable.push_back(frames[i]);

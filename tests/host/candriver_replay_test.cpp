@@ -19,6 +19,7 @@ using Replay = DriverFixture;
 std::vector<std::int64_t> WireTimes(const std::vector<CanLogEntry>& frames,
                                     const detail::BusParams& params) {
   std::vector<std::int64_t> out;
+  out.reserve(frames.size());
   for (const CanLogEntry& e : frames) {
     const std::int64_t logged =
         (e.timeNs - frames.front().timeNs + 62'500) / 125'000 * 125'000;  // to the tick

@@ -181,6 +181,7 @@ TEST(DbcRecovery, StatementStartsAreTheKeywordsThatBeginLines) {
   std::vector<std::size_t> starts;
   DbcParser::Parse(text, &starts);
   std::vector<std::string> words;
+  words.reserve(starts.size());
   for (const std::size_t at : starts)
     words.push_back(text.substr(at, text.find(' ', at) - at));
   // Not "still" inside the comment's string, nor BA_ behind the comment on its line.

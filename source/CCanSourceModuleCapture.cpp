@@ -40,9 +40,8 @@ void CCanSourceModule::merge_batches() {
     auto& batch = source->batch();
     if (batch.empty()) continue;
     const int k = slot_of(batch.front().message.channel);
-    const CTimeCapsule* capsule = k >= 0 ? &m_capsules[static_cast<std::size_t>(k)] : nullptr;
     for (auto& record : batch)
-      record.time = capsule ? capsule->stamp_time(record.stamp) : record.stamp;
+      record.time = k >= 0 ? record_time(static_cast<std::size_t>(k), record) : record.stamp;
     incoming += batch.size();
     m_runs.push_back({batch.data(), batch.data() + batch.size()});
   }
@@ -75,6 +74,19 @@ void CCanSourceModule::merge_batches() {
     std::push_heap(m_heads.begin(), m_heads.end(), later);
   }
   m_buffer.swap(m_scratch);
+}
+
+// A record's stamp is read against the channel's latest clock reading. The capsule keeps 24 bits
+// of it (2097 s): a record stamped longer ago than half of that, which a stall of the machine
+// brings (what the driver kept, what waited in the buffer), would be read a turn of the clock off,
+// in the far future. The whole 32-bit reading and stamp tell it apart for 3 days either way.
+std::int64_t CCanSourceModule::record_time(std::size_t slot,
+                                           const CanRecord& record) const noexcept {
+  const CTimeCapsule& capsule = m_capsules[slot];
+  const std::uint32_t raw = m_lastRaw[slot];
+  if (static_cast<std::int64_t>(raw & capsule.m_mask) != capsule.m_last)
+    return capsule.stamp_time(record.stamp);  // not read since a reset
+  return capsule.time() + capsule.scaled(static_cast<std::int32_t>(record.stamp - raw));
 }
 
 void CCanSourceModule::advance_frame_capsule() {
@@ -114,7 +126,7 @@ bool CCanSourceModule::fill(float* region, unsigned floatsPerSample) {
       continue;
     }
     Counters& counters = m_counters[static_cast<std::size_t>(k)];
-    const std::int64_t t = m_capsules[static_cast<std::size_t>(k)].stamp_time(record.stamp);
+    const std::int64_t t = record_time(static_cast<std::size_t>(k), record);
     if (t < frameStart - kOldTolerance) {
       ++old;
       ++counters.old;

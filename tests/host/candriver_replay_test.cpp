@@ -131,7 +131,7 @@ TEST_F(Replay, UnreadableLinesAreReportedOnceASecondWithTheirCount) {
   Collector collector(control);
   ASSERT_TRUE(control.Start(false, BITRATE_500K, FD_ARBITRATION_500K, FD_DATA_2M));
   ASSERT_TRUE(control.GoOnBus());
-  SetTime(Now() + 1'000'000'000);
+  // The log's one frame is due at once: it is read through before the clock moves.
   ASSERT_TRUE(WaitUntilDelivered());
   EXPECT_EQ(collector.size(), 1u);
   const std::wstring file = (m_dir / "garbled.log").wstring();

@@ -133,11 +133,15 @@ bool DbcParser::Statement(const DbcToken& keyword) {
 // start of a line. A statement that broke off at the end of its line leaves that keyword as the
 // next token, and it is never taken: the statement after a bad one is read as if the bad one
 // were not there.
+bool DbcParser::StartsStatement(const DbcToken& token) noexcept {
+  return token.firstOnLine && token.kind == DbcTokenKind::Identifier && IsDbcKeyword(token.text);
+}
+
 void DbcParser::Recover() {
   while (true) {
     const DbcToken& t = m_lex.Peek();
     if (t.kind == DbcTokenKind::End) return;
-    if (t.firstOnLine && t.kind == DbcTokenKind::Identifier && IsDbcKeyword(t.text)) return;
+    if (StartsStatement(t)) return;
     const bool semicolon = t.IsPunct(';');
     m_lex.Take();
     if (semicolon) return;
@@ -158,8 +162,7 @@ bool DbcParser::ExpectSemicolon() {
     m_lex.Take();
     return true;
   }
-  if (t.kind == DbcTokenKind::End ||
-      (t.firstOnLine && t.kind == DbcTokenKind::Identifier && IsDbcKeyword(t.text))) {
+  if (t.kind == DbcTokenKind::End || StartsStatement(t)) {
     Warn(t, "';' missing before " + Describe(t) + ", statement taken");
     return true;
   }
@@ -299,7 +302,7 @@ bool DbcParser::MuxIndicator(DbcSignal& signal) {
 
 bool DbcParser::TakeIdent(std::string& out, const char* what) {
   const DbcToken& t = m_lex.Peek();
-  if (t.kind != DbcTokenKind::Identifier)
+  if (t.kind != DbcTokenKind::Identifier || StartsStatement(t))
     return Fail(t, std::string(what) + " expected, found " + Describe(t));
   out = DbcText(m_lex.Take().text);
   return true;

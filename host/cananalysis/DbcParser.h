@@ -45,6 +45,9 @@ class DbcParser {
   explicit DbcParser(std::string_view text) : m_text(text), m_lex(text) {}
   void Run();
   bool Statement(const DbcToken& keyword);
+  // A statement keyword at the start of a line begins a statement, whatever the one before
+  // still expects: a statement broken off at its line end never takes the next one's words.
+  static bool StartsStatement(const DbcToken& token) noexcept;
   void Recover();
   void EndOfLine(const char* statement);
   bool ExpectSemicolon();

@@ -154,6 +154,26 @@ TEST(DbcRecovery, ARefusedSignalCostsOnlyItsOwnStatement) {
   }
 }
 
+// A statement that breaks off at the end of its line, where it still expects an object keyword,
+// a name or a list of them, leaves the statement of the next line whole: a keyword that begins a
+// line is never taken as the words of the statement before.
+TEST(DbcRecovery, AStatementBrokenOffAtItsLineEndLeavesTheNextWhole) {
+  constexpr const char* kBrokenOff[] = {
+      "CM_",       "CM_ SG_ 100", "BA_DEF_",         "BA_ \"Level\"",
+      "BO_TX_BU_", "VAL_ 100",    "SIG_VALTYPE_ 100"};
+  for (const char* broken : kBrokenOff) {
+    for (const char* follower : kFollowers) {
+      // A signal below any statement but BO_ and SG_ belongs to no message: not this case.
+      if (std::string(follower).rfind(" SG_", 0) == 0) continue;
+      SCOPED_TRACE(std::string(broken) + " then " + follower);
+      const DbcDatabase clean = DbcParser::Parse(File("", "", follower));
+      const DbcDatabase after = DbcParser::Parse(File("", std::string(broken) + "\n", follower));
+      EXPECT_EQ(Dump(after), Dump(clean));
+      EXPECT_EQ(after.ErrorCount(), clean.ErrorCount() + 1) << Findings(after).front();
+    }
+  }
+}
+
 // What the refusal used to cost: the BO_ behind it lost its header, so its signals went to the
 // message before and were decoded from the wrong frames; the SIG_VALTYPE_ behind it was skipped,
 // so a double was decoded as an integer.

@@ -19,8 +19,7 @@ void Check(bool condition) {
   if (!condition) __builtin_trap();
 }
 
-// SG_ lines the parser refuses, one of each kind. Inserted at a statement keyword's offset, so
-// that the line takes the keyword's column (an indented name would join an NS_ list above it).
+// SG_ lines the parser refuses, one of each kind.
 constexpr std::array<const char*, 7> kInvalidSignals = {
     "SG_ Bad : 8|0@1+ (1,0) [0|0] \"\" X\n",     // length 0
     "SG_ Bad : 0|65@1+ (1,0) [0|0] \"\" X\n",    // length 65
@@ -51,9 +50,18 @@ std::vector<std::uint64_t> Decoded(const DbcDatabase& db, const std::uint8_t* fr
   return out;
 }
 
-// A refused SG_ line where a statement begins: the parse of the rest is the same.
+// A refused SG_ line where a statement begins at the start of a line: the parse of the rest is
+// the same. Where a string lacks its closing quote, what belongs to it depends on the quotes of
+// every line after it (the line's own included): such texts are left out, and so are indented
+// keywords, which a string may run across.
 void CheckInsertedInvalidSignal(std::string_view text, const DbcDatabase& db,
-                                const std::vector<std::size_t>& starts, const std::uint8_t* frame) {
+                                std::vector<std::size_t> starts, const std::uint8_t* frame) {
+  for (const auto& d : db.diagnostics)
+    if (d.text == "unterminated string") return;
+  std::erase_if(starts, [&](std::size_t at) {
+    return at != 0 && text[at - 1] != '\n' && text[at - 1] != '\r' &&
+           !(at == 3 && text.substr(0, 3) == "\xEF\xBB\xBF");
+  });
   std::uint64_t hash = 14695981039346656037ull;
   for (const char c : text)
     hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;

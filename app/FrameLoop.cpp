@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <csignal>
 
 #include "host/cananalysis/AnalysisTimer.h"
 #include "host/candriver/CanDriver.h"
@@ -12,14 +11,8 @@
 namespace app {
 namespace {
 
-// Set by SIGINT; the loop stops before its next frame. A lock-free atomic store is all a signal
-// handler may do here.
+// Set by Interrupt; the loop stops before its next frame.
 std::atomic<bool> g_interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-void OnInterrupt(int /*signal*/) {
-  g_interrupted.store(true);
-}
 
 // A replay that has not ended this long after its log's length will not end: its channel's
 // source is not receiving.
@@ -27,22 +20,14 @@ constexpr double kReplayOverdueSeconds = 3.0;
 
 }  // namespace
 
-// The handler resets itself, so that a second Ctrl-C ends a run that does not stop.
 FrameLoop::FrameLoop(CanSourceHost& host, const Plan& plan) : m_host(host), m_plan(plan) {
   g_interrupted.store(false);
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESETHAND;
-  sigaction(SIGINT, &action, &m_previousHandler);
-}
-
-FrameLoop::~FrameLoop() {
-  sigaction(SIGINT, &m_previousHandler, nullptr);
 }
 
 void FrameLoop::Interrupt() {
   g_interrupted.store(true);
+  // A real-time loop sleeps on the host clock until the end of its frame.
+  host::HostClock().notify_waiters();
 }
 
 FrameLoop::End FrameLoop::Run(const FrameDone& frameDone, std::string& error) {

@@ -17,9 +17,8 @@
 //
 // The measurement ends after its number of frames, or, when it replays a log without a length,
 // when the driver reports the log played to its end plus a few frames in which the last messages
-// are delivered; or at Ctrl-C (SIGINT), after the frame in progress.
-#include <signal.h>
-
+// are delivered; or when Interrupt is called (the command's stop on a signal, StopSignals.h),
+// after the frame in progress.
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -65,21 +64,21 @@ class FrameLoop {
 
   enum class End {
     Done,         // every frame ran, or the replay ended
-    Interrupted,  // Ctrl-C
+    Interrupted,  // Interrupt was called
     Failed,       // see the error
   };
 
   // Called after every frame with its index (0 = the first frame).
   using FrameDone = std::function<void(std::uint64_t frame)>;
 
-  // [ui] From here on until destruction, SIGINT (Ctrl-C) stops the loop before its next frame;
-  // a second one ends the process.
+  // [ui] A loop over the frames of `plan`; an Interrupt before this is forgotten.
   FrameLoop(CanSourceHost& host, const Plan& plan);
-  ~FrameLoop();
+  ~FrameLoop() = default;
   FrameLoop(const FrameLoop&) = delete;
   FrameLoop& operator=(const FrameLoop&) = delete;
 
-  // [any] Stops the loop before its next frame, as Ctrl-C does.
+  // [any] Stops the loop before its next frame; a loop waiting for the end of a frame in real
+  // time stops at once.
   static void Interrupt();
 
   // [ui] Runs the frames (the module must be started). Failed comes with one line in `error`.
@@ -98,7 +97,6 @@ class FrameLoop {
   // clock's time at the start of frame 0.
   std::uint64_t SilentFrames(std::int64_t start, std::uint64_t frame) const;
 
-  struct sigaction m_previousHandler {};
   CanSourceHost& m_host;
   Plan m_plan;
   bool m_replayEnded = false;

@@ -3,8 +3,8 @@
 #
 # The default settings of data/ are compiled in, so that canhost seeds a new settings folder
 # wherever it is installed. A change of a seed file reconfigures the build.
-set(CANHOST_SEED_FILES Application.sea candriver.conf canhost.dbc obd2.dbc "decoders/DBC Decoder.txt"
-                       "decoders/CCanDbcDecoder_2.txt")
+set(CANHOST_SEED_FILES Application.sea candriver.conf canhost.dbc obd2.dbc OBDTester.sequencer
+                       "decoders/DBC Decoder.txt" "decoders/CCanDbcDecoder_2.txt")
 set(CANHOST_SEED_TABLE "")
 foreach(seed IN LISTS CANHOST_SEED_FILES)
   file(READ ${PROJECT_SOURCE_DIR}/data/${seed} seed_text)
@@ -19,12 +19,16 @@ add_library(canhost_run STATIC
   CaptureWriter.cpp
   CsvWriter.cpp
   FrameLoop.cpp
+  NextSteps.cpp
   ProgressBar.cpp
   RegionSizing.cpp
+  OutputFile.cpp
   ReplayLog.cpp
   RunOptions.cpp
   RunSummary.cpp
+  SettingsLock.cpp
   SettingsSeed.cpp
+  StopSignals.cpp
   AtomicOutputFile.cpp
   CanSinkHost.cpp
   SignalRecorder.cpp
@@ -35,5 +39,6 @@ add_library(canhost_run STATIC
 target_link_libraries(canhost_run PUBLIC canhost_app_headers canplugin_packet_format host
                                   PRIVATE canhost_warnings)
 
-target_sources(canhost PRIVATE CmdRun.cpp)
+# RunFiles draws the --plot picture with the Qt view, as canhost plot does.
+target_sources(canhost PRIVATE CmdRun.cpp RunFiles.cpp)
 target_link_libraries(canhost PRIVATE canhost_run)

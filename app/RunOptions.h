@@ -42,26 +42,28 @@ inline constexpr char kRunUsage[] =
     "  decoded signal its values. A new or empty settings folder is first filled with the\n"
     "  default: an OBD-II sequencer on virtual channel 0 polling the vehicle simulation on\n"
     "  channel 1, decoded with obd2.dbc, and a standard source on channel 2 hearing traffic\n"
-    "  generators. The settings are written back at the end. Ctrl-C stops the measurement\n"
-    "  cleanly and still prints the summary.\n"
+    "  generators. The settings are written back at the end. Ctrl-C, SIGTERM or SIGHUP stop the\n"
+    "  measurement after its frame, complete the files, save and print the summary; a second\n"
+    "  signal ends at once. One canhost at a time may use a settings folder.\n"
     "  --settings DIR         settings folder (default: $CANHOST_SETTINGS, else\n"
     "                         $HOME/.config/canhost)\n"
     "  --seconds S            length of the measurement in seconds (default: 5; with --replay:\n"
     "                         until the log ends)\n"
     "  --fast                 step the host clock as fast as the data allows instead of real\n"
     "                         time; nothing is lost and the run is repeatable\n"
-    "  --replay FILE          replay a candump (-L) or Vector ASC log on one channel, in place of\n"
-    "                         that channel's configured backend; every frame plays, those logged\n"
-    "                         closer than the bus carries them as soon as the wire is free\n"
+    "  --replay FILE          replay a log (candump -L, Vector ASC, BLF or PEAK TRC) on one\n"
+    "                         channel, in place of that channel's configured backend; every\n"
+    "                         frame plays, those logged closer than the bus carries them as soon\n"
+    "                         as the wire is free\n"
     "  --channel N            channel of the replay, 0..255 (default: 0); a source of the\n"
     "                         settings must use it\n"
     "  --sample-period SEC    seconds per slow sample (default: 0.001)\n"
     "  --samples-per-frame N  slow samples per frame (default: 100); a frame lasts from 1 ms to\n"
     "                         2 s\n"
-    "  --capture FILE         write the frame-aligned CAN stream as a candump log: each message\n"
-    "                         at its frame's start + slow-sample index x sample period, in "
-    "seconds\n"
-    "                         from the start of the measurement\n"
+    "  --capture FILE         write the frame-aligned CAN stream as a log of the format FILE's\n"
+    "                         extension names (.log candump, .asc, .blf, .trc; other names:\n"
+    "                         candump): each message at its frame's start + slow-sample index\n"
+    "                         x sample period, in seconds from the start of the measurement\n"
     "  --quiet                no progress bar on stderr (it is shown only on a terminal)\n"
     "  --dbc CH=FILE          decode bus channel CH (0..255) with the DBC file FILE; stored in "
     "the\n"
@@ -78,8 +80,12 @@ inline constexpr char kRunUsage[] =
     "  --size WxH             size of the --plot picture in pixels (default: 1600x900)\n"
     "  --plugin PATH          plug-in library (default: ../lib/libcanplugin.so next to canhost,\n"
     "                         or $CANHOST_PLUGIN)\n"
-    "  Exit codes: 0 done (also after Ctrl-C), 1 runtime error (one line on stderr), 2 bad\n"
-    "  arguments.\n";
+    "  --capture and --signals are written as the frames end, into what FILE names ('-' and\n"
+    "  /dev/stdout: standard output, the summary then on stderr; a FIFO, a device, a link's\n"
+    "  target; an existing file is emptied when the measurement starts, keeping its mode).\n"
+    "  Exit codes: 0 done, 1 runtime error or a request not met (a channel that did not open,\n"
+    "  a DBC file that did not load; one line each), 2 bad arguments (also one file named by two\n"
+    "  outputs), 128 + N stopped by signal N (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP).\n";
 
 class RunOptions {
  public:
@@ -94,7 +100,7 @@ class RunOptions {
   int channel = 0;                 // channel of the replay, 0..255
   double samplePeriod = 0.001;     // seconds per slow sample, > 0
   unsigned samplesPerFrame = 100;  // slow samples per frame, 1..100000
-  std::filesystem::path capture;   // candump log of the frame-aligned stream; empty: none
+  std::filesystem::path capture;   // log of the frame-aligned stream; empty: none
   bool quiet = false;              // no progress bar
   std::map<int, std::filesystem::path> dbc;  // DBC file by bus channel (--dbc)
   bool allSignals = false;                   // session signals for unassigned DBC signals

@@ -55,6 +55,7 @@ bool UiSession::Start(std::string& error) {
     error = "the session is closed";
     return false;
   }
+  if (!m_host.OneSourcePerChannel(error)) return false;
   // The module locks its dialogs against changes while the acquisition runs.
   CCommandDispatcher::Host().Dispatch(mcStartAudioSources);
   if (!m_host.Start())

@@ -90,7 +90,6 @@ class CCanSink : public CSlowSinkPlugin, public ISinkAccess {
   float m_frameRate = 0.0F;
   SinkSourceEntry* m_current = nullptr;  // the entry of the block in process; null: none
   can::CanPacket m_packet;               // the parse buffer
-  std::uint32_t m_blockTick = 0;         // GetTickCount at the start of the block in process
   std::uint64_t m_decoded = 0;           // packets handed to a decoder since creation
   std::uint64_t m_sharedFrame = 0;       // values in a frame that had one of their signal
   std::atomic<bool> m_running{false};    // host acquisition runs (written [ui], read [any])

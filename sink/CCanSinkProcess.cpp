@@ -56,8 +56,6 @@ void CCanSink::process(const CDescriptionInterface& block, int sourceId) {
   }
   m_current->values.clear();
 
-  // One reading of the clock serves the block: its values arrive within microseconds.
-  m_blockTick = static_cast<std::uint32_t>(GetTickCount());
   const int channel = source_channel(sourceId);
   const auto decoder = m_decoders.find(channel);
   CCanDecoder* const dec = decoder == m_decoders.end() ? nullptr : decoder->second;
@@ -157,6 +155,7 @@ void CCanSink::callback(int signal, double value, int frame) {
                   Tables().ApplicationSignalName(signal).GetString(), frame, length);
   state.lastValue = stored;
   state.lastFrame = frame;
-  state.lastTick = m_blockTick;
+  // The tick of this value: a time-out counts from it, not from the start of the block.
+  state.lastTick = static_cast<std::uint32_t>(GetTickCount());
   state.silent = false;
 }

@@ -36,8 +36,9 @@ class DbcParser {
   // how the statements around it read.
   static DbcDatabase Parse(std::string_view text,
                            std::vector<std::size_t>* statementStarts = nullptr);
-  // [any] Reads and parses a file. False, with `error` = "FILE: reason", when it cannot be read;
-  // `text`, when given, receives the file's bytes.
+  // [any] Reads and parses a file. False, with `error` = "FILE: reason", when it cannot be read:
+  // only a regular file of at most FileIO::kMaxDbcFileBytes is (a FIFO or a device is refused
+  // before it is opened for good). `text`, when given, receives the file's bytes.
   static bool ParseFile(const std::filesystem::path& path, DbcDatabase& database,
                         std::string& error, std::string* text = nullptr);
 

@@ -113,7 +113,8 @@ void ReplayPort::ReportShift() {
       mfc::WidenUtf8(m_file.string()) + L": " + std::to_wstring(m_shifted) +
       L" frames played later than logged, the wire being busy with the frames before them "
       L"(times too close, or out of order), at most " +
-      seconds + L" s (line " + std::to_wstring(m_maxShiftLine) + L"); none dropped");
+      seconds + (m_maxShiftObject ? L" s (object " : L" s (line ") +
+      std::to_wstring(m_maxShiftLine) + L"); none dropped");
 }
 
 // Reads the next usable frame into the window; false at the end of the log.
@@ -130,7 +131,7 @@ bool ReplayPort::ReadAhead() {
       continue;
     }
     m_latestLogNs = m_read == 0 ? m_entry.timeNs : std::max(m_latestLogNs, m_entry.timeNs);
-    m_ahead.push_back({m_entry.timeNs, m_read++, m_entry.line, m_entry.message});
+    m_ahead.push_back({m_entry.timeNs, m_read++, m_entry.line, m_entry.object, m_entry.message});
     std::push_heap(m_ahead.begin(), m_ahead.end(), std::greater<>());
     return true;
   }
@@ -165,6 +166,7 @@ bool ReplayPort::ReadNext() {
     if (m_pendingDue - logged > m_maxShift) {
       m_maxShift = m_pendingDue - logged;
       m_maxShiftLine = m_next.line;
+      m_maxShiftObject = m_next.object;
     }
   }
   m_pending = true;

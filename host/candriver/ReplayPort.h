@@ -1,5 +1,5 @@
 #pragma once
-// A handle on a replay channel (backend "replay"): it plays a candump or ASC log (CanLogReader)
+// A handle on a replay channel (backend "replay"): it plays a log of any format (CanLogReader)
 // to its controller, every time from the start when it goes on bus. Frame i is due at
 //   on-bus time + round((log time i - log time of the first frame) / 125 µs) ticks
 // so the timestamps keep the log's spacing to the tick; the host clock sets the pace (real time,
@@ -17,10 +17,10 @@
 // merged log whose interfaces are slightly out of step plays sorted (equal times keep the log's
 // order). A frame stamped earlier than one already handed out (further out of order than the
 // window) plays next, as soon as the wire is free. The first frame played is the earliest of the
-// log's first window. Unreadable lines are skipped and reported with file and line (the first at
-// once, then at most one line a second with the count since the line before); error frames are
-// skipped; CAN FD frames on a channel opened without CAN FD are skipped and counted in one log
-// line at the end of the log. A replay channel sends nothing.
+// log's first window. Unreadable lines (BLF: objects) are skipped and reported with file and
+// place (the first at once, then at most one line a second with the count since the line before);
+// error frames are skipped; CAN FD frames on a channel opened without CAN FD are skipped and
+// counted in one log line at the end of the log. A replay channel sends nothing.
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
@@ -70,7 +70,8 @@ class ReplayPort final : public CanPort {
   struct Ahead {
     std::int64_t timeNs;
     std::uint64_t order;  // reading order: keeps equal times in log order
-    int line;
+    int line;     // the line of a text log, the object of a BLF log
+    bool object;  // `line` counts objects
     CanMessage message;
     bool operator>(const Ahead& other) const noexcept {
       return timeNs != other.timeNs ? timeNs > other.timeNs : order > other.order;
@@ -122,6 +123,7 @@ class ReplayPort final : public CanPort {
   std::uint64_t m_skippedFd = 0;
   std::int64_t m_maxShift = 0;  // largest delay of a frame behind its logged time, ns
   int m_maxShiftLine = 0;
+  bool m_maxShiftObject = false;
   bool m_shiftReported = true;
   std::uint64_t m_shifted = 0;  // frames played later than logged
   Skips m_unreadable{L"unreadable lines", {}, {}};

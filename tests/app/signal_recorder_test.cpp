@@ -22,6 +22,7 @@ TEST(SignalRecorder, OneRowPerDecodedValueAtItsFrameAlignedTime) {
   app::SignalRecorder recorder(0.001, 100);
   std::string error;
   ASSERT_TRUE(recorder.Open(dir / "signals.csv", error)) << error;
+  ASSERT_TRUE(recorder.Begin(error)) << error;
   // Frame 2: rates at slow samples 0, 3 and 7 (the last two in one slow sample is the same), a
   // value at sample 5. The value lists hold the kind's single-precision form: never read here.
   sink.Put(source, 1, 0, 600.0);
@@ -64,6 +65,7 @@ TEST(SignalRecorder, ExtremeAndNonFiniteValuesAreWrittenExactlyAndCounted) {
   app::SignalRecorder recorder(0.001, 100);
   std::string error;
   ASSERT_TRUE(recorder.Open(dir / "signals.csv", error)) << error;
+  ASSERT_TRUE(recorder.Begin(error)) << error;
   const double inf = std::numeric_limits<double>::infinity();
   sink.Put(source, 1, 1, std::numeric_limits<double>::quiet_NaN());
   for (const auto& [at, value] : {std::pair<std::uint32_t, double>{1, std::nan("")},

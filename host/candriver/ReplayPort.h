@@ -70,8 +70,8 @@ class ReplayPort final : public CanPort {
   struct Ahead {
     std::int64_t timeNs;
     std::uint64_t order;  // reading order: keeps equal times in log order
-    int line;     // the line of a text log, the object of a BLF log
-    bool object;  // `line` counts objects
+    int line;             // the line of a text log, the object of a BLF log
+    bool object;          // `line` counts objects
     CanMessage message;
     bool operator>(const Ahead& other) const noexcept {
       return timeNs != other.timeNs ? timeNs > other.timeNs : order > other.order;

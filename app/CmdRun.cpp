@@ -17,6 +17,7 @@
 #include "host/cananalysis/CDbcDecoder.h"
 #include "host/candriver/CanDriver.h"
 #include "host/services/HostClock.h"
+#include "host/services/StopToken.h"
 #include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
 #include "host/settings/SettingsFolder.h"
@@ -223,7 +224,8 @@ int Measure(const RunOptions& options) {
                                   ? static_cast<double>(plan.frames) * plan.frameSeconds
                                   : files.replay.seconds;
   // The loop catches Ctrl-C from here on: the line below tells the user it may be pressed.
-  FrameLoop loop(host, plan);
+  const host::StopToken stop;
+  FrameLoop loop(host, plan, stop);
   if (!options.quiet)
     std::printf("canhost run: measuring%s, frames of %.3f s; Ctrl-C stops\n",
                 options.fast ? " as fast as the data allows" : " in real time", plan.frameSeconds);

@@ -11,13 +11,10 @@
 namespace app {
 namespace {
 
-// Set by SIGINT; the loop stops before its next frame. A lock-free atomic store is all a signal
-// handler may do here.
-std::atomic<bool> g_interrupted{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
+// SIGINT: the run stops before its next frame. Counting the request is all a signal handler may
+// do here.
 void OnInterrupt(int /*signal*/) {
-  g_interrupted.store(true);
+  host::RequestStopFromSignal();
 }
 
 // A replay that has not ended this long after its log's length will not end: its channel's
@@ -27,8 +24,8 @@ constexpr double kReplayOverdueSeconds = 3.0;
 }  // namespace
 
 // The handler resets itself, so that a second Ctrl-C ends a run that does not stop.
-FrameLoop::FrameLoop(CanSourceHost& host, const Plan& plan) : m_host(host), m_plan(plan) {
-  g_interrupted.store(false);
+FrameLoop::FrameLoop(CanSourceHost& host, const Plan& plan, const host::StopToken& stop)
+    : m_host(host), m_plan(plan), m_stop(stop) {
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
@@ -40,16 +37,12 @@ FrameLoop::~FrameLoop() {
   sigaction(SIGINT, &m_previousHandler, nullptr);
 }
 
-void FrameLoop::Interrupt() {
-  g_interrupted.store(true);
-}
-
 FrameLoop::End FrameLoop::Run(const FrameDone& frameDone, std::string& error) {
   host::Clock& clock = host::HostClock();
   const std::int64_t start = clock.now_ns();
   const double frameNs = m_plan.frameSeconds * 1e9;
   for (std::uint64_t frame = 0;; ++frame) {
-    if (g_interrupted.load()) return End::Interrupted;
+    if (m_stop.requested()) return End::Interrupted;
     if (Finished(frame)) return End::Done;
     if (m_plan.fastClock != nullptr) {
       const std::uint64_t silent = SilentFrames(frame);
@@ -64,7 +57,7 @@ FrameLoop::End FrameLoop::Run(const FrameDone& frameDone, std::string& error) {
                 " within " + std::to_string(kDeliveryBoundSeconds) + " s";
         return End::Failed;
       }
-    } else if (!clock.sleep_until(end, g_interrupted)) {
+    } else if (!clock.sleep_until(end, m_stop.flag()) || m_stop.requested()) {
       return End::Interrupted;
     } else {
       // What the bus carried by now is handed over before the frame takes it: on a busy machine

@@ -13,10 +13,10 @@
 //
 // The measurement ends after its number of frames, or, when it replays a log without a length,
 // when the driver reports the log played to its end plus a few frames in which the last messages
-// are delivered; or at Ctrl-C (SIGINT), after the frame in progress.
+// are delivered; or when its stop token is asked (Stop in canhost ui, Ctrl-C), before the next
+// frame: a run asked to stop while it waits for its frame's end returns at once.
 #include <signal.h>
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -25,6 +25,7 @@
 #include "app/CanSourceHost.h"
 #include "app/ReplayLog.h"
 #include "host/services/HostClock.h"
+#include "host/services/StopToken.h"
 
 namespace app {
 
@@ -59,22 +60,20 @@ class FrameLoop {
 
   enum class End {
     Done,         // every frame ran, or the replay ended
-    Interrupted,  // Ctrl-C
+    Interrupted,  // the stop token was asked (Stop, Ctrl-C)
     Failed,       // see the error
   };
 
   // Called after every frame with its index (0 = the first frame).
   using FrameDone = std::function<void(std::uint64_t frame)>;
 
-  // [ui] From here on until destruction, SIGINT (Ctrl-C) stops the loop before its next frame;
-  // a second one ends the process.
-  FrameLoop(CanSourceHost& host, const Plan& plan);
+  // [ui] `stop` (not owned, outlives the loop) ends the run. From here on until destruction,
+  // SIGINT (Ctrl-C) asks every run's token to stop (host::RequestStopFromSignal); a second one
+  // ends the process.
+  FrameLoop(CanSourceHost& host, const Plan& plan, const host::StopToken& stop);
   ~FrameLoop();
   FrameLoop(const FrameLoop&) = delete;
   FrameLoop& operator=(const FrameLoop&) = delete;
-
-  // [any] Stops the loop before its next frame, as Ctrl-C does.
-  static void Interrupt();
 
   // [ui] Runs the frames (the module must be started). Failed comes with one line in `error`.
   End Run(const FrameDone& frameDone, std::string& error);
@@ -94,6 +93,7 @@ class FrameLoop {
   struct sigaction m_previousHandler {};
   CanSourceHost& m_host;
   Plan m_plan;
+  const host::StopToken& m_stop;
   bool m_replayEnded = false;
   std::uint64_t m_replayEndFrame = 0;  // first frame run after the driver reported the end
   bool m_replayOverdue = false;

@@ -69,7 +69,6 @@ BOOL CCanSinkDlg::OnInitDialog() {
   for (int id : {can::IDC_TIMEOUT_LABEL, can::IDC_TIMEOUT})
     D3dLayoutChild(id, CEdges::BOTTOM | CEdges::LEFT);
   D3dLayoutComplete(3);
-  refresh();
   return TRUE;
 }
 
@@ -79,9 +78,7 @@ void CCanSinkDlg::DoDataExchange(CDataExchange* pDX) {
 }
 
 void CCanSinkDlg::refresh() {
-  if (!GetSafeHwnd()) return;
-  for (int id : {IDOK, ID_APPLY_NOW})
-    GetDlgItem(id)->EnableWindow(apply_enabled() ? TRUE : FALSE);
+  if (GetSafeHwnd()) fill_table();
 }
 
 void CCanSinkDlg::fill_table() {

@@ -83,14 +83,14 @@ void CCanSink::read_params() {
   }
   sync_signals();
   if (const CResourceEntry* entry = CSeaBase::ApplicationSea()->FindEntry(kParamsEntry))
-    m_timeout = can::ReadEntryValue<std::uint32_t>(*entry, 0);
-  if (m_dlg) m_dlg->set_timeout(m_timeout);
+    m_timeout.store(can::ReadEntryValue<std::uint32_t>(*entry, 0));
+  if (m_dlg) m_dlg->set_timeout(m_timeout.load());
 }
 
 void CCanSink::write_params() const {
   CSlowSinkPlugin::write_params();
   CResourceSea* sea = CSeaBase::ApplicationSea();
-  can::WriteNamedValue(*sea, kParamsEntry, static_cast<std::uint32_t>(m_timeout), 0);
+  can::WriteNamedValue(*sea, kParamsEntry, static_cast<std::uint32_t>(m_timeout.load()), 0);
   CResourceList list(sea, ModuleName() + kBussesSuffix);
   list.RemoveAll();
   for (const auto& [channel, decoder] : m_decoders) {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cmath>
 
 #include "frame/ConstantTables.h"
@@ -150,9 +151,14 @@ void CCanSourceModule::rebuild_time_machine_items() {
     m_timeMachine.add_item(&capsule, false);
 }
 
+void CCanSourceModule::assert_configurable() const {
+  assert(!m_acquiring && "the sources change only between stop and start");
+}
+
 CCanSource* CCanSourceModule::create(int type, const CString& name, int channel, bool fd,
                                      bitrate_t bitrate, fd_arbitrationrate_t fdArbitration,
                                      fd_datarate_t fdData, bool active) {
+  assert_configurable();
   CanIo* reopen = nullptr;
   if (const int k = slot_of(channel);
       k >= 0 && m_channels[static_cast<std::size_t>(k)].state != CanIo::kClosed) {
@@ -218,6 +224,7 @@ CCanSource* CCanSourceModule::adopt(std::unique_ptr<CCanSource> source) {
 }
 
 void CCanSourceModule::remove_source(CCanSource* source) {
+  assert_configurable();
   if (!source) return;
   const auto it = m_sources.find(source->id());
   if (it == m_sources.end() || it->second.get() != source) return;
@@ -237,6 +244,7 @@ void CCanSourceModule::remove_source(CCanSource* source) {
 
 bool CCanSourceModule::set_delay(std::int32_t ticks) {
   if (running()) return false;
+  assert_configurable();
   m_delay = ticks;
   if (!m_capsules.empty())
     m_timeMachine.get(kFirstChannelItem)->m_delay = static_cast<std::int64_t>(m_delay);
@@ -330,6 +338,7 @@ void CCanSourceModule::reset_channel_capsule(CTimeCapsule& capsule) {
 
 bool CCanSourceModule::start() {
   if (wav_playback_running()) return true;
+  m_acquiring = true;
   m_delivered = 0;
   std::fill(m_counters.begin(), m_counters.end(), Counters{});
   bool result = true;
@@ -366,6 +375,7 @@ bool CCanSourceModule::stop() {
     PrWin::Output(PrWin::kCategoryTrace, L"CCanSourceModule::stop(): %u messages sent\n",
                   m_delivered);
   publish_statistics(false);
+  m_acquiring = false;
   return result;
 }
 
@@ -389,13 +399,13 @@ BOOL CCanSourceModule::OnSpecialShutdown() {
 }
 
 std::vector<SlowSampling::SourceStatistics> CCanSourceModule::statistics() const {
-  std::lock_guard lock(m_statsLock);
+  host::MutexLock lock(m_statsLock);
   return m_stats;
 }
 
 void CCanSourceModule::publish_statistics(bool frame) {
-  const auto lock = LockSnapshot(m_statsLock, frame);
-  if (!lock.owns_lock()) return;
+  if (!LockSnapshot(m_statsLock, frame)) return;
+  host::MutexLock lock(m_statsLock, std::adopt_lock);
   if (m_statsLayoutChanged || m_stats.size() != m_sources.size()) {
     m_stats.assign(m_sources.size(), {});
     std::size_t k = 0;

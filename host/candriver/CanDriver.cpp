@@ -1,5 +1,8 @@
 #include "host/candriver/CanDriver.h"
 
+#include <fstream>
+#include <sstream>
+
 #include "host/candriver/CanBackends.h"
 #include "host/candriver/DeliveryTracker.h"
 #include "host/candriver/DriverLog.h"
@@ -13,6 +16,10 @@ bool WaitUntilDelivered(std::chrono::milliseconds bound) {
 
 void ReloadConfiguration() {
   detail::CanDriver::Get().Reload();
+}
+
+bool ReloadConfigurationIfChanged() {
+  return detail::CanDriver::Get().ReloadIfChanged();
 }
 
 void ReplayOnChannel(int channel, const std::filesystem::path& file) {
@@ -30,14 +37,39 @@ CanDriver& CanDriver::Get() {
   return driver;
 }
 
+std::string CanDriver::Fingerprint(const std::filesystem::path& file) {
+  std::error_code ec;
+  if (!std::filesystem::exists(file, ec)) return std::string(1, '\0') + "missing";
+  if (std::filesystem::is_directory(file, ec)) return std::string(1, '\0') + "folder";
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return file.string() + '\0' + text.str();
+}
+
+// A new configuration also makes new virtual buses: a bus keeps the generators it was made with,
+// and the handles reopened under the new configuration meet on the new one.
 void CanDriver::LoadLocked() {
-  m_config = DriverConfig::Load(host::SettingsFolder() / DriverConfig::kFileName);
+  const std::filesystem::path file = host::SettingsFolder() / DriverConfig::kFileName;
+  m_fingerprint = Fingerprint(file);
+  m_config = DriverConfig::Load(file);
   m_loaded = true;
+  m_buses.clear();
+  ++m_generation;
 }
 
 void CanDriver::Reload() {
   std::lock_guard lock(m_mutex);
   LoadLocked();
+}
+
+bool CanDriver::ReloadIfChanged() {
+  std::lock_guard lock(m_mutex);
+  if (!m_loaded ||
+      Fingerprint(host::SettingsFolder() / DriverConfig::kFileName) == m_fingerprint)
+    return false;
+  LoadLocked();
+  return true;
 }
 
 void CanDriver::SetReplay(int channel, const std::filesystem::path& file) {
@@ -68,8 +100,11 @@ std::unique_ptr<CanPort> CanDriver::Open(int channel, const BusParams& params) {
     }
     config = *found;
   }
+  const std::uint64_t generation = Generation();
   const Backend* backend = FindBackend(config.backend);
-  return backend ? backend->open(config, params) : nullptr;
+  std::unique_ptr<CanPort> port = backend ? backend->open(config, params) : nullptr;
+  if (port) port->set_generation(generation);
+  return port;
 }
 
 std::shared_ptr<VirtualBus> CanDriver::Bus(const std::string& name) {

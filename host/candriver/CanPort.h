@@ -85,6 +85,10 @@ class CanPort {
   // since it last went on bus. Ports without an end never finish.
   virtual bool Finished() const noexcept { return false; }
 
+  // [ui, processing] The driver configuration the port was opened with (CanDriver::Generation).
+  std::uint64_t generation() const noexcept { return m_generation; }
+  void set_generation(std::uint64_t generation) noexcept { m_generation = generation; }
+
  protected:
   virtual bool DoGoOnBus() = 0;
   virtual void DoGoOffBus() = 0;
@@ -99,6 +103,7 @@ class CanPort {
   std::atomic<bool> m_onBus{false};
   std::atomic<bool> m_receiving{false};
   std::atomic<std::uint64_t> m_epoch{0};
+  std::uint64_t m_generation = 0;
 };
 
 }  // namespace XeCanDriverKvaser::detail

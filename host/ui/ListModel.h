@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "host/mfc/CString.h"
+#include "host/ui/IntegerInput.h"
 
 namespace ui {
 
@@ -24,6 +25,9 @@ struct ListCell {
   int comboSel = -1;
   bool linkEnabled = false;
   int progress = 0;  // 0..100
+  bool integer = false;  // an editable text that admits `range` only (IntegerInput)
+  IntegerInput range;
+  CString mark;  // why the cell's value was refused; empty: not marked. Editing clears it.
 };
 
 struct ListColumn {

@@ -35,8 +35,12 @@ bool CCanSourceDlg::apply() {
     int channel = -1;
     if (!ui::IntegerInput{0, kMaxChannel}.Parse(channelText, channel)) {
       CString reason;
-      reason.Format(L"Channel in row %d: '%s' is not a channel number 0..%d.", row + 1,
-                    channelText.GetString(), kMaxChannel);
+      if (channelText.IsEmpty())
+        reason.Format(L"Channel in row %d is empty: give a channel number 0..%d.", row + 1,
+                      kMaxChannel);
+      else
+        reason.Format(L"Channel in row %d: '%s' is not a channel number 0..%d.", row + 1,
+                      channelText.GetString(), kMaxChannel);
       m_list.MarkCell(row, kChannel, reason);
       AfxMessageBox(reason + L"\nThe rows above it were applied; this row and the rows below it "
                              L"were not, and they stay as typed.",

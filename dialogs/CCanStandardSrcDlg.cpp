@@ -108,10 +108,14 @@ bool CCanStandardSrcDlg::read_range_rows(IdRangeList& target) {
     for (int column : {kStartColumn, kStopColumn}) {
       const CString text = m_rangeList.GetItemText(row, column);
       if (!ui::IntegerInput{0, kMaxCanId}.Parse(text, ids[column])) {
+        const wchar_t* cell = column == kStartColumn ? L"Start ID" : L"Stop ID";
         CString reason;
-        reason.Format(L"%s in row %d: '%s' is not an identifier: give a decimal number 0..%d.",
-                      column == kStartColumn ? L"Start ID" : L"Stop ID", row + 1,
-                      text.GetString(), kMaxCanId);
+        if (text.IsEmpty())
+          reason.Format(L"%s in row %d is empty: give a decimal identifier 0..%d.", cell, row + 1,
+                        kMaxCanId);
+        else
+          reason.Format(L"%s in row %d: '%s' is not a decimal identifier 0..%d.", cell, row + 1,
+                        text.GetString(), kMaxCanId);
         m_rangeList.MarkCell(row, column, reason);
         AfxMessageBox(reason + L"\nThe table is unchanged.", MB_ICONWARNING);
         return false;

@@ -166,7 +166,7 @@ TEST_F(CanBusDialog, OkStopsAtARefusedChannelAndKeepsTheLaterRowsAsTyped) {
   List().EditCell(2, kName, L"third");
   Dlg().ClickButton(IDOK);
   EXPECT_TRUE(Dlg().IsOpen());
-  const CString why = L"Channel in row 2: '' is not a channel number 0..255.";
+  const CString why = L"Channel in row 2 is empty: give a channel number 0..255.";
   ASSERT_EQ(m_boxes.size(), 1u);
   EXPECT_EQ(m_boxes[0], why + L"\nThe rows above it were applied; this row and the rows below it "
                               L"were not, and they stay as typed.");
@@ -203,9 +203,16 @@ TEST_F(CanBusDialog, InputIsCheckedAsItIsTypedAndARefusedDelayKeepsTheWindowOpen
   EXPECT_EQ(m_module.delay(), 0);
   Dlg().TypeText(can::IDC_DELAY, L"-8");
   EXPECT_TRUE(Dlg().GetDlgItem(can::IDC_DELAY)->Error().IsEmpty());
+  // A new row shows channel -1 until one is chosen: it is refused with what was there.
+  Dlg().ClickButton(1002);
+  Dlg().ClickButton(IDOK);
+  EXPECT_TRUE(Dlg().IsOpen());
+  EXPECT_EQ(List().GetCellMark(1, kChannel), L"Channel in row 2: '-1' is not a channel number 0..255.");
+  List().EditCell(1, kChannel, L"4");
   Dlg().ClickButton(IDOK);
   EXPECT_FALSE(Dlg().IsOpen());
   EXPECT_EQ(m_module.delay(), -8);
+  EXPECT_EQ(SourcesNow().size(), 2u);
 }
 
 TEST_F(CanBusDialog, OkAndApplyStayDisabledWhileAudioSourcesRun) {

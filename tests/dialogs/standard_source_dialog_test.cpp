@@ -105,8 +105,7 @@ TEST_F(StandardSourceDialog, ACellThatIsNoIdentifierIsRefusedAndMarkedAndChanges
   Ranges().EditCell(1, kStart, L"");
   Dlg().ClickButton(IDOK);
   EXPECT_TRUE(Dlg().is_open());
-  const CString why = L"Start ID in row 2: '' is not an identifier: give a decimal number "
-                      L"0..1073741823.";
+  const CString why = L"Start ID in row 2 is empty: give a decimal identifier 0..1073741823.";
   ASSERT_EQ(m_boxes.size(), 1u);
   EXPECT_EQ(m_boxes[0], why + L"\nThe table is unchanged.");
   EXPECT_EQ(Ranges().GetCellMark(1, kStart), why);

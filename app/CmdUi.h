@@ -8,15 +8,17 @@ inline constexpr const char* kUiUsage =
     "  Opens the host's main window: the CAN-Sources module and the CAN sink with their settings\n"
     "  dialogs, Start/Stop of a real-time measurement, its live per-channel summary and its "
     "decoded\n"
-    "  signals (a table, and a plot of the ticked ones over the last 30 s). Closing\n"
-    "  the window stops the measurement and saves the settings.\n"
+    "  signals (a table, and a plot of the ticked ones over the last 30 s), and a log pane of\n"
+    "  the host's errors and warnings. Closing the window stops the measurement and saves the\n"
+    "  settings.\n"
     "  --settings DIR   settings folder (default: $CANHOST_SETTINGS, else ~/.config/canhost);\n"
     "                   a new folder is seeded with the default settings\n"
     "  --plugin PATH    plug-in library (default: ../lib/libcanplugin.so next to canhost)\n"
     "  --actions STEPS  steps run once the window shows, separated by ';': 'settings N' opens\n"
     "                   module N's dialog, 'click ID' clicks a button of the dialog opened last,\n"
     "                   'start', 'stop', 'wait SECONDS', 'signals FILE' writes the signal\n"
-    "                   table as text, 'shot PREFIX' writes PNGs of the windows, 'quit'\n"
+    "                   table as text, 'shot PREFIX' writes PNGs of the windows (and of a\n"
+    "                   message box), 'dismiss' presses OK on a message box, 'quit'\n"
     "  Needs a display (X11 or Wayland; QT_QPA_PLATFORM=offscreen draws nowhere).\n";
 
 }  // namespace app

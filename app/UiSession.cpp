@@ -18,8 +18,8 @@ namespace {
 
 // A line of the host log, where the window shows it.
 void WriteLog(const std::string& text, int style) {
-  PrWin::Output(CString::FromUtf8("canhost ui: " + text + "\n").GetString(),
-                PrWin::kCategoryError, style);
+  PrWin::Output(CString::FromUtf8("canhost ui: " + text + "\n").GetString(), PrWin::kCategoryError,
+                style);
 }
 
 }  // namespace
@@ -78,8 +78,8 @@ bool UiSession::Start(std::string& error) {
   }
   if (XeCanDriverKvaser::ReloadConfigurationIfChanged())
     WriteLog(std::string(XeCanDriverKvaser::detail::DriverConfig::kFileName) +
-            " changed: the channels use the new configuration from this start",
-        PrWin::kStyleWarning);
+                 " changed: the channels use the new configuration from this start",
+             PrWin::kStyleWarning);
   // The sources may have changed since the last run (the CAN-Bus dialog): the region is sized
   // for them as they are now.
   if (!m_host.Configure(m_samplePeriod, m_samplesPerFrame)) {

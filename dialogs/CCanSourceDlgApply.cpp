@@ -42,8 +42,9 @@ bool CCanSourceDlg::apply() {
         reason.Format(L"Channel in row %d: '%s' is not a channel number 0..%d.", row + 1,
                       channelText.GetString(), kMaxChannel);
       m_list.MarkCell(row, kChannel, reason);
-      AfxMessageBox(reason + L"\nThe rows above it were applied; this row and the rows below it "
-                             L"were not, and they stay as typed.",
+      AfxMessageBox(reason +
+                        L"\nThe rows above it were applied; this row and the rows below it "
+                        L"were not, and they stay as typed.",
                     MB_ICONWARNING);
       return false;
     }

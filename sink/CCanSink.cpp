@@ -118,8 +118,7 @@ CCanSink::DecoderTable::iterator CCanSink::set_decoder(int channel, CRuntimeClas
 }
 
 void CCanSink::publish_decoders(CCanDecoder* retired) {
-  stage([this, table = m_decoders] { m_decoding = table; },
-        std::shared_ptr<CCanDecoder>(retired));
+  stage([this, table = m_decoders] { m_decoding = table; }, std::shared_ptr<CCanDecoder>(retired));
 }
 
 void CCanSink::sync_signals() {

@@ -160,8 +160,8 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   std::vector<Head> m_heads;  // heap of the runs' first records
   // Slot (handle position) of channels 0..255, -1 for none; rebuilt when the handles change.
   std::array<std::int16_t, 256> m_slotOf{};
-  std::vector<XeCanDriverKvaser::CanIo> m_channels;     // one handle per source, same order
-  std::vector<Counters> m_counters;                     // one per source, same order
+  std::vector<XeCanDriverKvaser::CanIo> m_channels;  // one handle per source, same order
+  std::vector<Counters> m_counters;                  // one per source, same order
   mutable host::Mutex m_statsLock;
   std::vector<SlowSampling::SourceStatistics> m_stats GUARDED_BY(m_statsLock);  // last published
   bool m_statsLayoutChanged = true;        // sources changed since the last publication ([ui])
@@ -169,6 +169,6 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   std::unique_ptr<ISettingsDialog> m_dlg;  // null without a dialog factory
   std::atomic<bool> m_audioSourcesRunning{false};
   std::atomic<bool> m_acquiring{false};  // between start and stop: update may run
-  std::uint32_t m_delivered = 0;  // messages delivered since start
+  std::uint32_t m_delivered = 0;         // messages delivered since start
   std::int64_t m_usbTimeAtStart = 0;
 };

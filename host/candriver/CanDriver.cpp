@@ -65,8 +65,7 @@ void CanDriver::Reload() {
 
 bool CanDriver::ReloadIfChanged() {
   std::lock_guard lock(m_mutex);
-  if (!m_loaded ||
-      Fingerprint(host::SettingsFolder() / DriverConfig::kFileName) == m_fingerprint)
+  if (!m_loaded || Fingerprint(host::SettingsFolder() / DriverConfig::kFileName) == m_fingerprint)
     return false;
   LoadLocked();
   return true;

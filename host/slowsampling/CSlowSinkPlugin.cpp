@@ -64,15 +64,17 @@ void CSlowSinkPlugin::update_container() {
   for (const auto& [id, entry] : m_sourceTable) {
     std::vector<Wanted> wanted;
     for (const SlowSampling::CSignal& signal : entry.signals)
-      if (signal.m_number >= 0) wanted.push_back({signal.m_number, IsRate(*m_tables, signal.m_number)});
+      if (signal.m_number >= 0)
+        wanted.push_back({signal.m_number, IsRate(*m_tables, signal.m_number)});
     plan.emplace_back(id, std::move(wanted));
   }
   stage([this, plan = std::move(plan), now = GetTickCount()] { apply_states(plan, now); });
 }
 
 void CSlowSinkPlugin::apply_states(const StatePlan& plan, std::uint32_t now) {
-  for (const auto& [id, wanted] : plan) {
-    const auto found = m_sourceTable.find(id);
+  for (const auto& item : plan) {
+    const std::vector<Wanted>& wanted = item.second;  // clang before 16 cannot capture a binding
+    const auto found = m_sourceTable.find(item.first);
     if (found == m_sourceTable.end()) continue;
     SinkSourceEntry& entry = found->second;
     std::erase_if(entry.states, [&](const auto& state) {

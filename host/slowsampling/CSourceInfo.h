@@ -54,7 +54,7 @@ class CSourceInfo {
 
   mutable host::Mutex m_mutex;
   std::map<int, CAsyncSource*> m_sources GUARDED_BY(m_mutex);  // signed-in sources by id
-  int m_lastId GUARDED_BY(m_mutex) = 0;        // last id given; the next is m_lastId + 1
+  int m_lastId GUARDED_BY(m_mutex) = 0;         // last id given; the next is m_lastId + 1
   unsigned m_refusals GUARDED_BY(m_mutex) = 0;  // sign-ins still to refuse
   int m_reuseId GUARDED_BY(m_mutex) = 0;        // id for the next sign-in, 0: a new one
   std::map<int, Observer> m_observers GUARDED_BY(m_mutex);  // by number

@@ -28,10 +28,10 @@ enum class ControlKind {
 };
 
 // Style bits of a control.
-inline constexpr unsigned kRightAligned = 0x1;  // Edit: text aligned right
-inline constexpr unsigned kReadOnly = 0x2;      // Edit: the user cannot type
-inline constexpr unsigned kMultiSelect = 0x4;   // ListView: several rows selectable
-inline constexpr unsigned kDigitsOnly = 0x8;    // Edit: typing admits the digits 0-9 only
+inline constexpr unsigned kRightAligned = 0x1;   // Edit: text aligned right
+inline constexpr unsigned kReadOnly = 0x2;       // Edit: the user cannot type
+inline constexpr unsigned kMultiSelect = 0x4;    // ListView: several rows selectable
+inline constexpr unsigned kDigitsOnly = 0x8;     // Edit: typing admits the digits 0-9 only
 inline constexpr unsigned kSignedDigits = 0x10;  // Edit: typing admits a signed 32-bit integer
 
 struct ControlRes {

@@ -24,7 +24,7 @@ struct ListCell {
   std::vector<CString> labels;
   int comboSel = -1;
   bool linkEnabled = false;
-  int progress = 0;  // 0..100
+  int progress = 0;      // 0..100
   bool integer = false;  // an editable text that admits `range` only (IntegerInput)
   IntegerInput range;
   CString mark;  // why the cell's value was refused; empty: not marked. Editing clears it.

@@ -34,7 +34,8 @@ class LogModel : public host::LogSink {
 
   // Keeps the newest `capacity` lines of the categories in `categoryMask` (bit n = category n;
   // by default the errors and warnings the host shows its user).
-  explicit LogModel(std::size_t capacity = kDefaultCapacity, unsigned categoryMask = kShownCategories);
+  explicit LogModel(std::size_t capacity = kDefaultCapacity,
+                    unsigned categoryMask = kShownCategories);
 
   // [any] A line of the host log.
   void write(const host::LogLine& line) override;

@@ -41,7 +41,8 @@ constexpr int kApply = 2005;
 constexpr int kRounds = 14;
 
 unsigned Seed() {
-  if (const char* text = std::getenv("CANHOST_PERSON_SEED")) return static_cast<unsigned>(std::atoi(text));
+  if (const char* text = std::getenv("CANHOST_PERSON_SEED"))
+    return static_cast<unsigned>(std::atoi(text));
   return std::random_device{}();
 }
 
@@ -96,10 +97,12 @@ class Person {
           ClickDecoderLinks();
           break;
         case 3:
-          for (CDialog3d* dlg : m_dialogs.All(kSequencer)) WorkOnSequencer(*dlg);
+          for (CDialog3d* dlg : m_dialogs.All(kSequencer))
+            WorkOnSequencer(*dlg);
           break;
         case 4:
-          for (CDialog3d* dlg : m_dialogs.All(kStandard)) WorkOnRanges(*dlg, running);
+          for (CDialog3d* dlg : m_dialogs.All(kStandard))
+            WorkOnRanges(*dlg, running);
           break;
         case 5:
           OpenEverything();
@@ -191,8 +194,9 @@ class Person {
         break;
       default:
         // Some frames, with the person at work meanwhile.
-        EXPECT_TRUE(testing_support::WaitFor([&] { return m_session.Snapshot().frames > 0 ||
-                                                          host::StopSignalCount() != m_signals; }));
+        EXPECT_TRUE(testing_support::WaitFor([&] {
+          return m_session.Snapshot().frames > 0 || host::StopSignalCount() != m_signals;
+        }));
         Work(4 + Pick(6), true);
         Linger(100 + Pick(300));
     }

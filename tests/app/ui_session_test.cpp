@@ -10,8 +10,8 @@
 #include "app/SettingsSeed.h"
 #include "host/candriver/CanDriver.h"
 #include "host/mfc/Win.h"
-#include "host/settings/CSeaBase.h"
 #include "host/services/HostClock.h"
+#include "host/settings/CSeaBase.h"
 #include "host/settings/SettingsFolder.h"
 #include "tests/app/OpenDialogs.h"
 #include "tests/app/WithinBound.h"
@@ -47,8 +47,7 @@ class DefaultSession : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string error;
-    ASSERT_EQ(app::SettingsSeed::Seed(m_dir / "settings", error),
-              app::SettingsSeed::Result::Seeded)
+    ASSERT_EQ(app::SettingsSeed::Seed(m_dir / "settings", error), app::SettingsSeed::Result::Seeded)
         << error;
     UseSettings(m_dir / "settings");
     ASSERT_TRUE(app::CanSourceHost::SettingsLoad(error)) << error;
@@ -181,9 +180,9 @@ TEST(UiSession, NothingToMeasureIsSaidAndChangesCountFromTheNextStart) {
     EXPECT_EQ(channels->GetItemText(1, 0), L"<unnamed>");
     EXPECT_EQ(channels->GetItemData64(1), 3);
 
-    testing_support::WriteFile(dir / "candriver.conf",
-                               "channel 2 virtual bus=traffic\nchannel 3 virtual bus=traffic\n" +
-                                   traffic);
+    testing_support::WriteFile(
+        dir / "candriver.conf",
+        "channel 2 virtual bus=traffic\nchannel 3 virtual bus=traffic\n" + traffic);
     ASSERT_TRUE(session.Start(error)) << error;
     EXPECT_TRUE(Logged(log, "candriver.conf changed", ui::LogLevel::Warning));
     const auto channel3 = [&] {

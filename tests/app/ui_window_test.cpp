@@ -23,8 +23,7 @@ TEST(MainWindow, AStartWithNothingToMeasureIsShownInTheLogPane) {
                              "line \"CAN 2\", \"0\", \"2\", \"0\", \"-2\", \"0\", \"-1000\", "
                              "\"-1001\"\n");
   // A backend the driver does not know: its line is reported and left out.
-  testing_support::WriteFile(dir / "candriver.conf",
-                             "channel 2 virtual\nchannel 4 serial\n");
+  testing_support::WriteFile(dir / "candriver.conf", "channel 2 virtual\nchannel 4 serial\n");
   // The driver reads its configuration when the first source opens its channel, after the
   // plug-in has routed the driver's log into the host log: the pane shows the refused line.
   host::SetSettingsFolder(dir.path());

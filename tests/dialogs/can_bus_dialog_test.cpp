@@ -168,8 +168,9 @@ TEST_F(CanBusDialog, OkStopsAtARefusedChannelAndKeepsTheLaterRowsAsTyped) {
   EXPECT_TRUE(Dlg().IsOpen());
   const CString why = L"Channel in row 2 is empty: give a channel number 0..255.";
   ASSERT_EQ(m_boxes.size(), 1u);
-  EXPECT_EQ(m_boxes[0], why + L"\nThe rows above it were applied; this row and the rows below it "
-                              L"were not, and they stay as typed.");
+  EXPECT_EQ(m_boxes[0], why +
+                            L"\nThe rows above it were applied; this row and the rows below it "
+                            L"were not, and they stay as typed.");
   EXPECT_EQ(List().GetCellMark(1, kChannel), why);
   EXPECT_EQ(a->name(), L"first");
   EXPECT_EQ(c->name(), L"c");
@@ -207,7 +208,8 @@ TEST_F(CanBusDialog, InputIsCheckedAsItIsTypedAndARefusedDelayKeepsTheWindowOpen
   Dlg().ClickButton(1002);
   Dlg().ClickButton(IDOK);
   EXPECT_TRUE(Dlg().IsOpen());
-  EXPECT_EQ(List().GetCellMark(1, kChannel), L"Channel in row 2: '-1' is not a channel number 0..255.");
+  EXPECT_EQ(List().GetCellMark(1, kChannel),
+            L"Channel in row 2: '-1' is not a channel number 0..255.");
   List().EditCell(1, kChannel, L"4");
   Dlg().ClickButton(IDOK);
   EXPECT_FALSE(Dlg().IsOpen());

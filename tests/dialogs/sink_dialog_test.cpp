@@ -247,9 +247,8 @@ TEST_F(SinkDialog, ConfigurationWhileAnotherThreadProcessesBlocks) {
   });
   CCanSinkDlg& dlg = Open();
   int round = 0;
-  const auto previous = XeCanAnalysis::SetDbcSettingsResponder([&](auto& model) {
-    return model.Assign(0x100, L"Other", round % 2 == 0 ? 2 : -1);
-  });
+  const auto previous = XeCanAnalysis::SetDbcSettingsResponder(
+      [&](auto& model) { return model.Assign(0x100, L"Other", round % 2 == 0 ? 2 : -1); });
   for (round = 0; round < 20; ++round) {
     const int before = blocks.load();
     dlg.m_list.Click(0, kSettings);

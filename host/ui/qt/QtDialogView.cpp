@@ -105,7 +105,8 @@ QWidget* MakeWidget(CDialog3d& dialog, CWnd& wnd, QWidget* parent) {
 }
 
 // A refused value is framed in red and says why when the pointer rests on it.
-constexpr const char* kRefusedStyle = "QLineEdit { border: 2px solid #c00000; background: #ffe8e8; }";
+constexpr const char* kRefusedStyle =
+    "QLineEdit { border: 2px solid #c00000; background: #ffe8e8; }";
 
 void SyncWidget(CWnd& wnd, QWidget* w) {
   w->setGeometry(ToQRect(wnd.GetWindowRect()));

@@ -9,8 +9,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPen>
-#include <QValidator>
 #include <QStyledItemDelegate>
+#include <QValidator>
 
 #include "host/ui/CXListCtrl.h"
 

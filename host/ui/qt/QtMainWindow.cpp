@@ -116,7 +116,8 @@ class MainWindow : public QWidget {
   void StartMeasurement() {
     std::string error;
     m_refused.clear();
-    if (!m_model.Start(error)) m_refused = QStringLiteral("Not started: ") + QString::fromStdString(error);
+    if (!m_model.Start(error))
+      m_refused = QStringLiteral("Not started: ") + QString::fromStdString(error);
     m_lastSeconds = 0.0;
     m_lastReceived = 0;
     Refresh();

@@ -102,9 +102,8 @@ void CanSinkHost::SourceChanged(SlowSampling::CAsyncSource* source, bool signedI
   }
   if (source->plugin() != plugin || !m_sink->accepts_src(source) || !m_sink->add_src(source))
     return;
-  // As at creation: bound first, then the stored settings choose the channel's decoder.
-  m_sink->read_params();
-  m_sink->update_container();
+  // Binding resets the channel's decoder; the sink chooses it again from its settings.
+  m_sink->sources_changed();
 }
 
 void CanSinkHost::Shutdown() {

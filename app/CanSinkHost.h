@@ -6,8 +6,8 @@
 // at the end it writes its parameters before the seas are saved.
 //
 // Sources the module signs in later (a row added or changed in the "CAN-Bus" window) are bound at
-// once in the same way, bind then read the parameters, so the decoders stored for their channels
-// are kept; released sources are unbound. The "CAN Decoding" window then lists them.
+// once, and the sink told (sources_changed), so that their channels keep the decoders stored for
+// them; released sources are unbound. The "CAN Decoding" window then lists them.
 //
 // Before the sink reads its parameters, the command line's DBC files (--dbc CH=FILE) are put
 // into the settings where the sink and its decoders keep them: the channel's line of

@@ -48,6 +48,9 @@ class CCanSink : public CSlowSinkPlugin, public ISinkAccess {
   void process(const CDescriptionInterface& block, int sourceId) override;
   void read_params() override;
   void write_params() const override;
+  // A channel that binding left without decoder gets the one its settings choose again, and the
+  // offered signals follow.
+  void sources_changed() override;
   SlowSampling::SinkStatistics statistics() const override;
 
   // [ui] Gives `channel` a decoder of `cls` (null: none), replacing one of another class. The
@@ -85,6 +88,9 @@ class CCanSink : public CSlowSinkPlugin, public ISinkAccess {
   void complete_lists(std::uint32_t len);
   bool timed_out(SinkSignalState& state, int signal);
   void apply_param_db_files();
+  // [ui] Each channel of "<module>-Busses" gets the decoder class stored for it (a decoder of
+  // that class already there stays as it is).
+  void choose_stored_decoders();
   // [ui] Stages m_decoders as the processing thread's table; `retired` (a decoder taken out of
   // it, or null) is destroyed once the processing thread has let go of it.
   void publish_decoders(CCanDecoder* retired);

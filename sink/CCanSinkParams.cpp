@@ -68,6 +68,22 @@ void CCanSink::apply_param_db_files() {
 void CCanSink::read_params() {
   CSlowSinkPlugin::read_params();
   apply_param_db_files();
+  choose_stored_decoders();
+  sync_signals();
+  if (const CResourceEntry* entry = CSeaBase::ApplicationSea()->FindEntry(kParamsEntry))
+    m_timeout.store(can::ReadEntryValue<std::uint32_t>(*entry, 0));
+  if (m_dlg) m_dlg->set_timeout(m_timeout.load());
+}
+
+// Not read_params again: the parameter database's files would overwrite the files the user chose
+// for decoders that exist by now.
+void CCanSink::sources_changed() {
+  choose_stored_decoders();
+  sync_signals();
+  update_container();
+}
+
+void CCanSink::choose_stored_decoders() {
   CResourceList list(CSeaBase::ApplicationSea(), ModuleName() + kBussesSuffix);
   for (list.GotoHead(); list.IsValid(); list.GotoNext()) {
     const CResourceEntry* line = list.GetCurrentLine();
@@ -81,10 +97,6 @@ void CCanSink::read_params() {
       break;
     }
   }
-  sync_signals();
-  if (const CResourceEntry* entry = CSeaBase::ApplicationSea()->FindEntry(kParamsEntry))
-    m_timeout.store(can::ReadEntryValue<std::uint32_t>(*entry, 0));
-  if (m_dlg) m_dlg->set_timeout(m_timeout.load());
 }
 
 void CCanSink::write_params() const {

@@ -303,6 +303,7 @@ bool CCanSourceModule::wav_playback_running() const {
 
 void CCanSourceModule::signal_change(float samplePeriod, unsigned samplesPerFrame,
                                      int floatsPerSample) {
+  assert_configurable();
   m_samplePeriod = samplePeriod;
   m_samplesPerFrame = samplesPerFrame;
   m_activeSources = static_cast<std::uint32_t>(std::count_if(
@@ -380,6 +381,7 @@ bool CCanSourceModule::stop() {
 }
 
 void CCanSourceModule::set_data_offset(int offset) {
+  assert_configurable();
   m_dataOffset = offset;
   for (auto& [id, source] : m_sources)
     source->set_data_offset(offset);

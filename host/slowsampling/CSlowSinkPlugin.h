@@ -60,6 +60,10 @@ class CSlowSinkPlugin : public CSpecialModeClient {
   virtual void get_signals(SlowSampling::CClient& client);
   virtual void read_params() {}
   virtual void write_params() const {}
+  // [ui] The host bound (add_src) or unbound sources after the sink read its parameters, between
+  // measurements (a module's sources changed): the sink brings its channels and offered signals
+  // in line with its settings.
+  virtual void sources_changed() {}
   // [any] Counters since creation (none by default).
   virtual SlowSampling::SinkStatistics statistics() const { return {}; }
 

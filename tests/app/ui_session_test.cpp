@@ -118,6 +118,46 @@ TEST_F(DefaultSession, StopRightAfterStartEndsTheRun) {
   }
 }
 
+// Both OBD-II sources rebuilt in the CAN-Bus window (another bit rate, the same for both): the new
+// sources are bound at once, channel 0 keeps its DBC decoder and its file, and the next run
+// decodes as before.
+TEST_F(DefaultSession, RebuiltSourcesKeepTheirChannelsDecoders) {
+  // The parameter database names a DBC file for channel 0 too; it counts when the sink is made,
+  // not when a source is bound later.
+  std::filesystem::copy_file(testing_support::SourceDir() / "data" / "sample.dbc",
+                             m_dir / "settings" / "sample.dbc");
+  testing_support::OpenDialogs dialogs;
+  m_session->ShowSettings(0);
+  CDialog3d* bus = dialogs.Find(1000);
+  ASSERT_NE(bus, nullptr);
+  CXListCtrl* sources = testing_support::OpenDialogs::List(*bus, 1001);
+  constexpr int kBitrate = 5, k250k = 6;
+  ASSERT_EQ(sources->Cell(0, kBitrate)->labels.at(k250k), L"250k");
+  for (int row : {0, 1})
+    ASSERT_TRUE(sources->ChooseCombo(row, kBitrate, k250k));
+  ASSERT_TRUE(bus->ClickButton(IDOK));
+  m_session->ShowSettings(1);
+  CDialog3d* decoding = dialogs.Find(2000);
+  ASSERT_NE(decoding, nullptr);
+  CXListCtrl* channels = testing_support::OpenDialogs::List(*decoding, 2006);
+  ASSERT_GE(channels->GetItemCount(), 1);
+  EXPECT_EQ(channels->GetItemData64(0), 0);
+  EXPECT_EQ(channels->GetItemText(0, 1), L"CCanDbcDecoder");
+  EXPECT_NE(testing_support::ReadFile(m_dir / "settings" / "decoders" / "DBC Decoder.txt")
+                .find("obd2.dbc"),
+            std::string::npos);
+  std::string error;
+  ASSERT_TRUE(m_session->Start(error)) << error;
+  EXPECT_TRUE(testing_support::WaitFor([&] {
+    const ui::SignalSnapshotPtr s = m_session->Signals();
+    return std::any_of(s->rows.begin(), s->rows.end(), [](const ui::SignalRow& r) {
+      return r.series.name == "Engine speed" && r.series.points.size() >= 2;
+    });
+  }));
+  WithinBound([&] { m_session->Stop(); }, "Stop");
+  ExpectRowsAddUp(m_session->Snapshot());
+}
+
 // On a host clock that does not move, the loop waits for the end of its first frame for ever;
 // Stop wakes it.
 TEST(UiSession, StopWakesTheLoopWaitingForTheEndOfItsFrame) {

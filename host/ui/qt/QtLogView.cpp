@@ -77,11 +77,4 @@ void QtLogView::Refresh() {
   if (following) m_list->scrollToBottom();
 }
 
-std::vector<std::string> QtLogView::Shown() const {
-  std::vector<std::string> lines;
-  for (int i = 0; i < m_list->count(); ++i)
-    lines.push_back(m_list->item(i)->text().toStdString());
-  return lines;
-}
-
 }  // namespace ui::qt

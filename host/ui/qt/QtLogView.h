@@ -6,7 +6,6 @@
 #include <QWidget>
 #include <cstdint>
 #include <memory>
-#include <string>
 
 class QListWidget;
 
@@ -25,8 +24,6 @@ class QtLogView : public QWidget {
 
   // [ui] Takes the lines the model took since the last refresh.
   void Refresh();
-  // [ui] The lines shown, oldest first (tests, --actions).
-  std::vector<std::string> Shown() const;
 
  private:
   std::shared_ptr<LogModel> m_model;

@@ -220,6 +220,7 @@ class Person {
 TEST(Person, WorksTheWindowsWhileMeasurementsStartAndStop) {
   const unsigned seed = Seed();
   std::printf("CANHOST_PERSON_SEED=%u\n", seed);
+  std::fflush(stdout);  // a race report ends the program: the seed must be out by then
   testing_support::TempDir dir;
   std::string error;
   ASSERT_EQ(app::SettingsSeed::Seed(dir / "settings", error), app::SettingsSeed::Result::Seeded)
@@ -240,7 +241,9 @@ TEST(Person, WorksTheWindowsWhileMeasurementsStartAndStop) {
     return true;
   });
   {
-    app::UiSession session(0.001, 100);
+    // Frames of 2 ms: the processing thread is inside a block much of the time, so that a change
+    // made under it does not go unseen.
+    app::UiSession session(0.0002, 10);
     ASSERT_TRUE(session.Create("", error)) << error;
     Person person(session, dialogs, seed);
     person.OpenEverything();

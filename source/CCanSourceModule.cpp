@@ -152,7 +152,7 @@ void CCanSourceModule::rebuild_time_machine_items() {
 }
 
 void CCanSourceModule::assert_configurable() const {
-  assert(!m_acquiring && "the sources change only between stop and start");
+  assert(!m_audioSourcesRunning && "the sources change only while acquisition is stopped");
 }
 
 CCanSource* CCanSourceModule::create(int type, const CString& name, int channel, bool fd,
@@ -244,7 +244,6 @@ void CCanSourceModule::remove_source(CCanSource* source) {
 
 bool CCanSourceModule::set_delay(std::int32_t ticks) {
   if (running()) return false;
-  assert_configurable();
   m_delay = ticks;
   if (!m_capsules.empty())
     m_timeMachine.get(kFirstChannelItem)->m_delay = static_cast<std::int64_t>(m_delay);
@@ -339,7 +338,6 @@ void CCanSourceModule::reset_channel_capsule(CTimeCapsule& capsule) {
 
 bool CCanSourceModule::start() {
   if (wav_playback_running()) return true;
-  m_acquiring = true;
   m_delivered = 0;
   std::fill(m_counters.begin(), m_counters.end(), Counters{});
   bool result = true;
@@ -376,7 +374,6 @@ bool CCanSourceModule::stop() {
     PrWin::Output(PrWin::kCategoryTrace, L"CCanSourceModule::stop(): %u messages sent\n",
                   m_delivered);
   publish_statistics(false);
-  m_acquiring = false;
   return result;
 }
 

@@ -8,8 +8,9 @@
 // of its operations at once, except that the UI may read statistics() and use the dialog's view
 // (delay, running) while frames run: statistics() reads a snapshot that the processing thread
 // publishes at the end of each update, and the processing thread skips a publication rather than
-// wait for a UI that is copying the last one. The sources, their handles and the delay change
-// only between stop and the next start: the "CAN-Bus" window locks its OK and Apply meanwhile, and
+// wait for a UI that is copying the last one. While the host's acquisition runs (between its
+// start and stop commands, when its processing thread calls update) the sources, their handles,
+// the delay and the sampling do not change: the "CAN-Bus" window locks its OK and Apply then, and
 // debug builds assert it in every operation that changes them.
 #include <array>
 #include <atomic>
@@ -110,7 +111,8 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
 
   bool open_channels();
   bool update_sync();
-  // [ui] Debug builds stop here between start and stop: the caller changes what update reads.
+  // [ui] Debug builds stop here while the host's acquisition runs: the caller changes what update
+  // reads.
   void assert_configurable() const;
   // [processing] Channel time of the first handle on that channel, or -1 when it is not on bus.
   std::int32_t channel_time(int channel) const;
@@ -168,7 +170,6 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   std::int32_t m_delay = 0;                // CAN bus delay versus the USB time, 125 µs ticks
   std::unique_ptr<ISettingsDialog> m_dlg;  // null without a dialog factory
   std::atomic<bool> m_audioSourcesRunning{false};
-  std::atomic<bool> m_acquiring{false};  // between start and stop: update may run
-  std::uint32_t m_delivered = 0;         // messages delivered since start
+  std::uint32_t m_delivered = 0;  // messages delivered since start
   std::int64_t m_usbTimeAtStart = 0;
 };

@@ -18,15 +18,21 @@ class OpenDialogs {
       return std::make_unique<View>(*this, dialog);
     });
   }
-  ~OpenDialogs() { CDialog3d::SetViewFactory({}); }
+  // Dialogs still open keep their views, which forget this list.
+  ~OpenDialogs() {
+    CDialog3d::SetViewFactory({});
+    for (View* view : m_views)
+      view->m_owner = nullptr;
+  }
   OpenDialogs(const OpenDialogs&) = delete;
   OpenDialogs& operator=(const OpenDialogs&) = delete;
 
   // The open dialogs of template `id`, oldest first.
   std::vector<CDialog3d*> All(int templateId) const {
     std::vector<CDialog3d*> found;
-    for (CDialog3d* d : m_open)
-      if (d->Template() && d->Template()->id == templateId) found.push_back(d);
+    for (const View* view : m_views)
+      if (view->m_dialog->Template() && view->m_dialog->Template()->id == templateId)
+        found.push_back(view->m_dialog);
     return found;
   }
   // The last opened dialog of template `id`, or null.
@@ -40,23 +46,23 @@ class OpenDialogs {
   }
 
  private:
-  class View : public IDialogView {
-   public:
-    View(OpenDialogs& owner, CDialog3d& dialog) : m_owner(owner), m_dialog(&dialog) {
-      m_owner.m_open.push_back(m_dialog);
+  struct View : IDialogView {
+    View(OpenDialogs& owner, CDialog3d& dialog) : m_owner(&owner), m_dialog(&dialog) {
+      m_owner->m_views.push_back(this);
     }
-    ~View() override { std::erase(m_owner.m_open, m_dialog); }
+    ~View() override {
+      if (m_owner) std::erase(m_owner->m_views, this);
+    }
     View(const View&) = delete;
     View& operator=(const View&) = delete;
     void Changed(CWnd* /*control*/) override {}
     void Raise() override {}
 
-   private:
-    OpenDialogs& m_owner;
+    OpenDialogs* m_owner;  // null once the list has gone
     CDialog3d* m_dialog;
   };
 
-  std::vector<CDialog3d*> m_open;
+  std::vector<View*> m_views;  // open, oldest first
 };
 
 }  // namespace testing_support

@@ -29,54 +29,83 @@ XeCanDriverKvaser::CanMessage MessageOf(const can::PacketRef& packet) noexcept {
   return message;
 }
 
-}  // namespace
-
-bool CaptureWriter::Open(const std::filesystem::path& file, std::string& error) {
-  m_text.reserve(1 << 16);
-  return m_out.Open(file, error);
-}
-
-std::size_t CaptureWriter::AppendFrame(std::string& out, std::uint64_t frame, double samplePeriod,
-                                       unsigned samplesPerFrame, std::span<const float> region,
-                                       unsigned floatsPerSample) noexcept {
+// Calls visit(timeNs, channel, message) for each packet of a frame's region, in packet order.
+template <typename Visit>
+std::size_t ForEachMessage(std::uint64_t frame, double samplePeriod, unsigned samplesPerFrame,
+                           std::span<const float> region, unsigned floatsPerSample,
+                           const Visit& visit) noexcept {
   if (floatsPerSample == 0) return 0;
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(region.data());
   can::PacketScanner scanner(bytes, region.size_bytes(), can::ScanMode::Complete);
   const std::size_t bytesPerSample = std::size_t{4} * floatsPerSample;
   const double firstSample = static_cast<double>(frame) * samplesPerFrame;
-  std::array<char, XeCanDriverKvaser::kCandumpLineCapacity> line;
-  std::array<char, 16> interface = {'c', 'a', 'n'};
   std::size_t count = 0;
   can::PacketRef packet{};
   while (scanner.next(packet)) {
     const std::size_t sampleInFrame = packet.offset / bytesPerSample;
     const double sample = firstSample + static_cast<double>(sampleInFrame);
-    const char* nameEnd = std::to_chars(interface.data() + 3, interface.data() + interface.size(),
-                                        static_cast<unsigned>(packet.channel))
-                              .ptr;
-    const auto timeNs = std::llround(sample * samplePeriod * 1e9);
-    const std::size_t length = XeCanDriverKvaser::FormatCandump(
-        line, timeNs, {interface.data(), nameEnd}, MessageOf(packet));
-    // The capacity grows to the largest frame once; appending costs no allocation after that.
-    out.append(line.data(), length);
+    visit(std::llround(sample * samplePeriod * 1e9), packet.channel, MessageOf(packet));
     ++count;
   }
   return count;
 }
 
+// "can<channel>" into `name`; returns its length.
+std::size_t InterfaceName(std::array<char, 16>& name, unsigned channel) noexcept {
+  name[0] = 'c';
+  name[1] = 'a';
+  name[2] = 'n';
+  return static_cast<std::size_t>(
+      std::to_chars(name.data() + 3, name.data() + name.size(), channel).ptr - name.data());
+}
+
+}  // namespace
+
+bool CaptureWriter::Open(const std::filesystem::path& file, std::string& error) {
+  using namespace XeCanDriverKvaser;
+  if (!m_out.Open(file, error)) return false;
+  m_writer = CanLogWriter::Create(FormatOfName(file).value_or(CanLogFormat::Candump),
+                                  m_out.stream(), file.string());
+  // The channel names of a capture are short: assigning them never allocates.
+  m_entry.channel.reserve(16);
+  return true;
+}
+
+std::size_t CaptureWriter::AppendFrame(std::string& out, std::uint64_t frame, double samplePeriod,
+                                       unsigned samplesPerFrame, std::span<const float> region,
+                                       unsigned floatsPerSample) noexcept {
+  std::array<char, XeCanDriverKvaser::kCandumpLineCapacity> line;
+  std::array<char, 16> interface;
+  return ForEachMessage(
+      frame, samplePeriod, samplesPerFrame, region, floatsPerSample,
+      [&](std::int64_t timeNs, unsigned channel, const XeCanDriverKvaser::CanMessage& message) {
+        const std::size_t length = XeCanDriverKvaser::FormatCandump(
+            line, timeNs, {interface.data(), InterfaceName(interface, channel)}, message);
+        // The capacity grows to the largest frame once; appending costs no allocation after that.
+        out.append(line.data(), length);
+      });
+}
+
 void CaptureWriter::AddFrame(std::uint64_t frame, std::span<const float> region,
                              unsigned floatsPerSample) noexcept {
-  if (!m_out.good()) return;
-  m_text.clear();
-  m_messages +=
-      AppendFrame(m_text, frame, m_samplePeriod, m_samplesPerFrame, region, floatsPerSample);
-  if (!m_text.empty() &&
-      std::fwrite(m_text.data(), 1, m_text.size(), m_out.stream()) != m_text.size())
-    m_out.fail();
+  if (!m_out.good() || !m_writer) return;
+  std::array<char, 16> interface;
+  ForEachMessage(
+      frame, m_samplePeriod, m_samplesPerFrame, region, floatsPerSample,
+      [&](std::int64_t timeNs, unsigned channel, const XeCanDriverKvaser::CanMessage& message) {
+        if (!m_out.good()) return;
+        m_entry.timeNs = timeNs;
+        m_entry.channel.assign(interface.data(), InterfaceName(interface, channel));
+        m_entry.message = message;
+        if (!m_writer->Write(m_entry)) m_out.fail();
+      });
 }
 
 bool CaptureWriter::Close(std::string& error) {
-  return m_out.Close(error);
+  if (m_writer && m_out.good() && !m_writer->Finish()) m_out.fail();
+  const bool closed = m_out.Close(error);
+  if (!closed && m_writer && !m_writer->error().empty()) error = m_writer->error();
+  return closed;
 }
 
 }  // namespace app

@@ -1,12 +1,14 @@
 #pragma once
 // canhost run --capture: the frame-aligned CAN stream exactly as the source module wrote it into
-// the container, read back from its packets (frame/CanPacket.h) and written as a candump log
-// (`candump -L` lines). A packet's time is its frame's start plus its slow-sample index (byte
+// the container, read back from its packets (frame/CanPacket.h) and written as a log of the
+// format the file's extension names (CanLogFormat.h: .log candump, .asc, .blf, .trc; candump for
+// any other name), channel N as interface canN. A packet's time is its frame's start plus its slow-sample index (byte
 // offset / 4 / floats per sample) times the sample period, in seconds from the start of the
 // measurement. Bit 31 of a packet identifier marks an extended identifier; a packet of more than
 // 8 data bytes is written as a CAN FD frame. The file appears atomically when it is closed.
 //
-// Packets -> lines (frame 2, 100 samples of 1 ms per frame, 16 floats = 64 bytes per sample):
+// Packets -> candump lines (frame 2, 100 samples of 1 ms per frame, 16 floats = 64 bytes per
+// sample):
 //   offset 0,    ch 0, id 0x123, len 2, 11 22   -> (0.200000) can0 123#1122
 //   offset 16,   ch 0, id 0x7FF, len 0          -> (0.200000) can0 7FF#
 //   offset 64,   ch 1, id 0x80000123, len 1, AB -> (0.201000) can1 00000123#AB
@@ -15,10 +17,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <string>
 
 #include "app/AtomicOutputFile.h"
+#include "host/candriver/CanLogWriter.h"
 
 namespace app {
 
@@ -29,7 +33,8 @@ class CaptureWriter {
   CaptureWriter(const CaptureWriter&) = delete;
   CaptureWriter& operator=(const CaptureWriter&) = delete;
 
-  // [ui] Starts the capture into a temporary file next to `file`. False with one line in `error`.
+  // [ui] Starts the capture into a temporary file next to `file`, in the format its extension
+  // names. False with one line in `error`.
   bool Open(const std::filesystem::path& file, std::string& error);
   // [processing] Appends the packets of frame `frame` (0 = the first frame of the measurement)
   // found in the module's region of `floatsPerSample` floats per slow sample.
@@ -39,7 +44,7 @@ class CaptureWriter {
   // (the temporary file is then removed and `file` is unchanged).
   bool Close(std::string& error);
   // [any] Messages written so far.
-  std::uint64_t messages() const noexcept { return m_messages; }
+  std::uint64_t messages() const noexcept { return m_writer ? m_writer->written() : 0; }
 
   // [any] Appends the lines of one frame's region to `out`; returns how many. The text format of
   // the examples above; `out` keeps its capacity, so a steady stream allocates nothing.
@@ -51,8 +56,8 @@ class CaptureWriter {
   double m_samplePeriod;
   unsigned m_samplesPerFrame;
   AtomicOutputFile m_out;
-  std::string m_text;  // the lines of one frame, reused
-  std::uint64_t m_messages = 0;
+  std::unique_ptr<XeCanDriverKvaser::CanLogWriter> m_writer;
+  XeCanDriverKvaser::CanLogEntry m_entry;  // reused for every message
 };
 
 }  // namespace app

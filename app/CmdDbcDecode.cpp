@@ -1,4 +1,4 @@
-// canhost dbc decode: a CAN log decoded with a DBC file, as CSV on stdout.
+// canhost dbc decode: a CAN log of any format decoded with a DBC file, as CSV on stdout.
 #include <cinttypes>
 #include <cstdio>
 #include <string>
@@ -81,16 +81,18 @@ void DecodeEntry(const CanLogEntry& entry, const DbcDatabase& db, const DbcFrame
 }
 
 // The closing lines on stderr; the exit code.
-int Report(const DecodeCounts& counts, const std::string& dbcFile, const std::string& logFile) {
+int Report(const DecodeCounts& counts, const std::string& dbcFile, const std::string& logFile,
+           bool objects) {
   if (counts.unknown > 0)
     std::fprintf(stderr,
                  "canhost: %" PRIu64 " of %" PRIu64 " frames skipped: identifier not in %s\n",
                  counts.unknown, counts.frames, dbcFile.c_str());
   if (counts.unreadable > 0)
-    std::fprintf(stderr, "canhost: %" PRIu64 " lines of %s could not be read\n", counts.unreadable,
-                 logFile.c_str());
+    std::fprintf(stderr, "canhost: %" PRIu64 " %s of %s could not be read\n", counts.unreadable,
+                 objects ? "objects" : "lines", logFile.c_str());
   if (counts.unreadable > 0 && counts.frames == 0 && counts.skipped == 0) {
-    std::fprintf(stderr, "canhost: %s: no line could be read as a CAN frame\n", logFile.c_str());
+    std::fprintf(stderr, "canhost: %s: no %s could be read as a CAN frame\n", logFile.c_str(),
+                 objects ? "object" : "line");
     return kExitError;
   }
   return kExitOk;
@@ -138,7 +140,7 @@ int RunDbcDecode(const std::vector<std::string>& args) {
     std::fprintf(stderr, "canhost: %s\n", csv.error().c_str());
     return kExitError;
   }
-  return Report(counts, dbcFile, logFile);
+  return Report(counts, dbcFile, logFile, reader.format() == XeCanDriverKvaser::CanLogFormat::Blf);
 }
 
 }  // namespace app

@@ -8,6 +8,7 @@
 #include "app/CmdPlot.h"
 #include "app/Commands.h"
 #include "app/FrameLoop.h"
+#include "app/NextSteps.h"
 #include "app/ProgressBar.h"
 #include "app/ReplayLog.h"
 #include "app/RunOptions.h"
@@ -63,10 +64,10 @@ void WarnOfGaps(const RunOptions& options, const ReplayLog& replay, ProgressBar&
   for (std::size_t i = 0; i < replay.gaps.size() && i < kShown; ++i) {
     const ReplayLog::Gap& gap = replay.gaps[i];
     char text[96];
-    std::snprintf(text, sizeof text, ": the log is silent for %.3f s before this line",
-                  gap.to - gap.from);
-    progress.PrintLine("canhost run: warning: " + options.replay.string() + ":" +
-                       std::to_string(gap.line) + text +
+    std::snprintf(text, sizeof text, ": the log is silent for %.3f s before this %s",
+                  gap.to - gap.from, gap.object ? "object" : "line");
+    progress.PrintLine("canhost run: warning: " + options.replay.string() +
+                       (gap.object ? ": object " : ":") + std::to_string(gap.line) + text +
                        (options.fast ? " (--fast crosses it at once)" : ""));
   }
   if (replay.gaps.size() > kShown)
@@ -198,6 +199,14 @@ void PrintSummary(const RunSummary& summary,
   std::fflush(stdout);
 }
 
+void PrintNextSteps(const RunOptions& options) {
+  std::error_code ec;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  const std::filesystem::path cwd = std::filesystem::current_path(ec);
+  std::fputs(NextSteps(ProgramName(), options, host::SettingsFolder(), exe, cwd).c_str(), stdout);
+  std::fflush(stdout);
+}
+
 int Measure(const RunOptions& options) {
   // The clock first: every time the host reads from here on comes from it.
   std::optional<host::ScopedManualClock> fastClock;
@@ -254,6 +263,7 @@ int Measure(const RunOptions& options) {
   summary.fast = options.fast;
   summary.interrupted = end == FrameLoop::End::Interrupted;
   PrintSummary(summary, rows, files, sink);
+  if (ok && ShowsNextSteps(options)) PrintNextSteps(options);
   return ok ? kExitOk : kExitError;
 }
 

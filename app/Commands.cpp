@@ -1,10 +1,13 @@
 #include "app/Commands.h"
 
+#include "app/CmdConvert.h"
 #include "app/CmdDbc.h"
 #include "app/CmdPlot.h"
 #include "app/CmdUi.h"
 
 #include <cstdio>
+#include <string>
+#include <utility>
 
 #include "app/RunOptions.h"
 
@@ -20,11 +23,28 @@ const std::vector<Command>& Commands() {
        &RunModules},
       {"run", "run a measurement in real time or --fast, live or from a log", kRunUsage, &RunRun},
       {"dbc", "inspect a DBC file or decode a CAN log with it", kDbcUsage, &RunDbc},
+      {"convert", "convert a CAN log between candump, ASC, BLF and TRC", kConvertUsage,
+       &RunConvert},
       {"ui", "the host's main window: modules, their dialogs, a live measurement", kUiUsage,
        &RunUi},
       {"plot", "draw a saved file of decoded signals as a PNG picture", kPlotUsage, &RunPlot},
   };
   return commands;
+}
+
+namespace {
+std::string& TheProgramName() {
+  static std::string name = "canhost";
+  return name;
+}
+}  // namespace
+
+void SetProgramName(std::string name) {
+  if (!name.empty()) TheProgramName() = std::move(name);
+}
+
+const std::string& ProgramName() {
+  return TheProgramName();
 }
 
 void PrintUsage(bool toStdout) {

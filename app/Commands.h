@@ -21,6 +21,10 @@ struct Command {
 // Every command, in the order "--help" lists them.
 const std::vector<Command>& Commands();
 
+// [ui] canhost as it was started (argv[0]): what a command tells the user to type again.
+void SetProgramName(std::string name);
+const std::string& ProgramName();
+
 // Prints the general usage to stderr (or stdout for --help).
 void PrintUsage(bool toStdout);
 // Prints a command's usage after an argument error; returns kExitUsage.

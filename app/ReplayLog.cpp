@@ -27,7 +27,8 @@ bool ReplayLog::Check(const std::filesystem::path& file, ReplayLog& log, std::st
     first = std::min(first, entry.timeNs);
     if (static_cast<double>(entry.timeNs - latest) >= kGapSeconds * 1e9)
       log.gaps.push_back({static_cast<double>(latest - first) / 1e9,
-                          static_cast<double>(entry.timeNs - first) / 1e9, entry.line});
+                          static_cast<double>(entry.timeNs - first) / 1e9, entry.line,
+                          entry.object});
     latest = std::max(latest, entry.timeNs);
     ++log.frames;
   }

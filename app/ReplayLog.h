@@ -17,17 +17,19 @@ class ReplayLog {
 
   // A silent stretch of the log, in seconds from its first frame.
   struct Gap {
-    double from = 0.0;  // time of the latest frame before it
-    double to = 0.0;    // time of the frame that ends it
-    int line = 0;       // line of that frame
+    double from = 0.0;    // time of the latest frame before it
+    double to = 0.0;      // time of the frame that ends it
+    int line = 0;         // line of that frame (BLF: its object)
+    bool object = false;  // `line` counts the objects of a BLF log
   };
 
   std::uint64_t frames = 0;  // CAN frames in the log (error frames left out)
   double seconds = 0.0;      // from the earliest frame to the latest one, seconds of log time
   std::vector<Gap> gaps;     // in log order
 
-  // [ui] Reads the candump or ASC log `file` through. False with one line in `error`:
-  // "<file>: cannot open" or "<file>:<line>: <reason>" for the first line that cannot be read.
+  // [ui] Reads the log `file` (any format of CanLogReader) through. False with one line in
+  // `error`: "<file>: cannot open" or "<file>:<line>: <reason>" for the first line (BLF: object)
+  // that cannot be read.
   static bool Check(const std::filesystem::path& file, ReplayLog& log, std::string& error);
 };
 

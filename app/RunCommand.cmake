@@ -3,8 +3,8 @@
 #
 # The default settings of data/ are compiled in, so that canhost seeds a new settings folder
 # wherever it is installed. A change of a seed file reconfigures the build.
-set(CANHOST_SEED_FILES Application.sea candriver.conf canhost.dbc obd2.dbc "decoders/DBC Decoder.txt"
-                       "decoders/CCanDbcDecoder_2.txt")
+set(CANHOST_SEED_FILES Application.sea candriver.conf canhost.dbc obd2.dbc OBDTester.sequencer
+                       "decoders/DBC Decoder.txt" "decoders/CCanDbcDecoder_2.txt")
 set(CANHOST_SEED_TABLE "")
 foreach(seed IN LISTS CANHOST_SEED_FILES)
   file(READ ${PROJECT_SOURCE_DIR}/data/${seed} seed_text)
@@ -19,6 +19,7 @@ add_library(canhost_run STATIC
   CaptureWriter.cpp
   CsvWriter.cpp
   FrameLoop.cpp
+  NextSteps.cpp
   ProgressBar.cpp
   RegionSizing.cpp
   ReplayLog.cpp

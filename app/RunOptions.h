@@ -50,17 +50,17 @@ inline constexpr char kRunUsage[] =
     "                         until the log ends)\n"
     "  --fast                 step the host clock as fast as the data allows instead of real\n"
     "                         time; nothing is lost and the run is repeatable\n"
-    "  --replay FILE          replay a candump (-L) or Vector ASC log on one channel, in place of\n"
-    "                         that channel's configured backend\n"
+    "  --replay FILE          replay a log (candump -L, Vector ASC, BLF or PEAK TRC) on one\n"
+    "                         channel, in place of that channel's configured backend\n"
     "  --channel N            channel of the replay, 0..255 (default: 0); a source of the\n"
     "                         settings must use it\n"
     "  --sample-period SEC    seconds per slow sample (default: 0.001)\n"
     "  --samples-per-frame N  slow samples per frame (default: 100); a frame lasts from 1 ms to\n"
     "                         2 s\n"
-    "  --capture FILE         write the frame-aligned CAN stream as a candump log: each message\n"
-    "                         at its frame's start + slow-sample index x sample period, in "
-    "seconds\n"
-    "                         from the start of the measurement\n"
+    "  --capture FILE         write the frame-aligned CAN stream as a log of the format FILE's\n"
+    "                         extension names (.log candump, .asc, .blf, .trc; other names:\n"
+    "                         candump): each message at its frame's start + slow-sample index\n"
+    "                         x sample period, in seconds from the start of the measurement\n"
     "  --quiet                no progress bar on stderr (it is shown only on a terminal)\n"
     "  --dbc CH=FILE          decode bus channel CH (0..255) with the DBC file FILE; stored in "
     "the\n"
@@ -92,7 +92,7 @@ class RunOptions {
   int channel = 0;                 // channel of the replay, 0..255
   double samplePeriod = 0.001;     // seconds per slow sample, > 0
   unsigned samplesPerFrame = 100;  // slow samples per frame, 1..100000
-  std::filesystem::path capture;   // candump log of the frame-aligned stream; empty: none
+  std::filesystem::path capture;   // log of the frame-aligned stream; empty: none
   bool quiet = false;              // no progress bar
   std::map<int, std::filesystem::path> dbc;  // DBC file by bus channel (--dbc)
   bool allSignals = false;                   // session signals for unassigned DBC signals

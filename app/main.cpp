@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
   // freed, so later large blocks come from the heap and their memory is not returned to the
   // system; a fixed threshold keeps every block over 256 kB in a mapping that a free unmaps.
   mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+  if (argc > 0) app::SetProgramName(argv[0]);
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {
     app::PrintUsage(false);

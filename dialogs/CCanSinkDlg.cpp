@@ -14,6 +14,7 @@ IMPLEMENT_DYNAMIC(CCanSinkDlg, CDialog3d)
 
 BEGIN_MESSAGE_MAP(CCanSinkDlg, CDialog3d)
 ON_MESSAGE(WM_XLISTCTRL_LINK_CLICKED, &CCanSinkDlg::OnLink)
+ON_MESSAGE(WM_SIZE, &CCanSinkDlg::OnSize)
 END_MESSAGE_MAP()
 
 namespace {
@@ -27,8 +28,9 @@ struct ColumnDef {
 constexpr ColumnDef kColumns[] = {
     {can::IDS_NAME, 90}, {can::IDS_DECODER, 130}, {can::IDS_SETTINGS, 55}};
 
-// The choice that means "no decoder": a single em dash.
+// The choice that means "no decoder": a single em dash, global combo string id -1.
 constexpr const wchar_t* kNoDecoder = L"\u2014";
+constexpr int kNoDecoderId = -1;
 
 CString ClassName(const CRuntimeClass* cls) {
   return cls != nullptr ? CString::FromUtf8(cls->m_lpszClassName) : CString();
@@ -53,9 +55,10 @@ void CCanSinkDlg::ShowDialog() {
 BOOL CCanSinkDlg::OnInitDialog() {
   CDialog3d::OnInitDialog();
   m_classes = m_sink.decoder_choices();
-  m_choices = {kNoDecoder};
-  for (const CRuntimeClass* cls : m_classes)
-    m_choices.push_back(ClassName(cls));
+  m_list.GlobalComboStringsReset();
+  m_list.GlobalComboStringsInsert(kNoDecoderId, kNoDecoder);
+  for (std::size_t k = 0; k < m_classes.size(); ++k)
+    m_list.GlobalComboStringsInsert(static_cast<int>(k), ClassName(m_classes[k]));
   m_list.SetFullRowSelect(true);
   {
     CSwitchResourceDefault resources(can::ExtensionModule());
@@ -69,7 +72,14 @@ BOOL CCanSinkDlg::OnInitDialog() {
   for (int id : {can::IDC_TIMEOUT_LABEL, can::IDC_TIMEOUT})
     D3dLayoutChild(id, CEdges::BOTTOM | CEdges::LEFT);
   D3dLayoutComplete(3);
+  m_list.AutosizeColumnWidth(-1);
   return TRUE;
+}
+
+LRESULT CCanSinkDlg::OnSize(WPARAM type, LPARAM size) {
+  CDialog3d::OnSize(type, size);
+  m_list.AutosizeColumnWidth(-1);
+  return 0;
 }
 
 void CCanSinkDlg::DoDataExchange(CDataExchange* pDX) {
@@ -83,19 +93,19 @@ void CCanSinkDlg::refresh() {
 
 void CCanSinkDlg::fill_table() {
   m_list.DeleteAllItems();
+  m_list.SetBatchInsertMode(true);
   for (const SinkChannel& channel : m_sink.channels())
     add_row(channel);
+  m_list.SetBatchInsertMode(false);
 }
 
 void CCanSinkDlg::add_row(const SinkChannel& channel) {
   const int row = m_list.AddItem(channel.name.GetString(), nullptr, channel.channel);
-  int choice = 0;
-  if (channel.decoder != nullptr) {
-    const CString name = ClassName(channel.decoder->GetRuntimeClass());
-    for (std::size_t i = 1; i < m_choices.size() && choice == 0; ++i)
-      if (m_choices[i] == name) choice = static_cast<int>(i);
-  }
-  m_list.SetComboBox(row, kDecoder, m_choices, choice);
+  const CString decoder = channel.decoder != nullptr ? ClassName(channel.decoder->GetRuntimeClass())
+                                                     : CString(kNoDecoder);
+  m_list.SetItemText(row, kDecoder, decoder);
+  m_list.SetComboBoxGlobalStrings(row, kDecoder,
+                                  m_list.GlobalComboStringsGetId(decoder, kNoDecoderId), -1);
   const bool link = channel.decoder != nullptr && channel.decoder->HasSettings();
   CSwitchResourceDefault resources(can::ExtensionModule());
   m_list.SetItemText(row, kSettings,
@@ -114,9 +124,10 @@ LRESULT CCanSinkDlg::OnLink(WPARAM row, LPARAM) {
 void CCanSinkDlg::apply() {
   UpdateData(TRUE);
   for (int row = 0; row < m_list.GetItemCount(); ++row) {
-    const int choice = m_list.GetComboCurSel(row, kDecoder);
-    CRuntimeClass* cls = choice >= 1 && choice <= static_cast<int>(m_classes.size())
-                             ? m_classes[choice - 1]
+    // The id of the chosen string: decoder class k, or -1 for none.
+    const int id = m_list.GetComboCurSel(row, kDecoder);
+    CRuntimeClass* cls = id >= 0 && id < static_cast<int>(m_classes.size())
+                             ? m_classes[static_cast<std::size_t>(id)]
                              : nullptr;
     m_sink.choose_decoder(static_cast<int>(m_list.GetItemData64(row)), cls);
   }

@@ -1,9 +1,11 @@
 #pragma once
 // The sink's "CAN Decoding" dialog: one row per bus channel that has a CAN source (named after
-// the first one attached), the channel's decoder class chosen in a combo ("—" for none), a link to
-// the decoder's own settings, and the time-out for message update. Apply hands the choices to the
-// sink and has it re-apply its settings; during a measurement the sink's processing takes them up
-// at its next block, so OK, Apply and the links stay live. Runs on [ui] only.
+// the first one attached), the channel's decoder class chosen in a combo over the list's global
+// strings ("—" id -1 for none, decoder class k id k), a link to the decoder's own settings, and the
+// time-out for message update. The columns fill the list's width, after layout and whenever the
+// window is resized. Apply hands the choices to the sink and has it re-apply its settings; during a
+// measurement the sink's processing takes them up at its next block, so OK, Apply and the links
+// stay live. Runs on [ui] only.
 #include <vector>
 
 #include "host/ui/CDialog3d.h"
@@ -35,6 +37,7 @@ class CCanSinkDlg : public CDialog3d, public ISinkDialog {
   void OnCancel() override;
   void OnApply() override;
   LRESULT OnLink(WPARAM row, LPARAM column);
+  LRESULT OnSize(WPARAM type, LPARAM size);
   DECLARE_MESSAGE_MAP()
 
  private:
@@ -47,8 +50,7 @@ class CCanSinkDlg : public CDialog3d, public ISinkDialog {
   // settings and takes it over when it applies them.
   UINT m_timeout = 0;
   ISinkAccess& m_sink;
-  // The decoder classes in the sink's registry order: combo choice k + 1 is class k (choice 0 is
-  // "—"). Taken at each opening.
+  // The decoder classes in the sink's registry order: global combo string k is class k. Taken at
+  // each opening.
   std::vector<CRuntimeClass*> m_classes;
-  std::vector<CString> m_choices;
 };

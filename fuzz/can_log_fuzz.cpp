@@ -1,5 +1,6 @@
-// libFuzzer target: any text read as a candump or ASC log gives frames a bus could carry, or an
-// error naming the line, never a crash; and reading stops at the end of the text.
+// libFuzzer target: any text read as a candump or ASC log (or TRC, where the text starts as one)
+// gives frames a bus could carry, or an error naming the line, never a crash; and reading stops at
+// the end of the text.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -13,7 +14,8 @@ using fuzz::Check;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   CanLogReader reader;
-  reader.OpenText(text, "fuzz.log");
+  // Bytes starting with "LOGG" are BLF whatever the name: blf_log_fuzz reads those.
+  if (!reader.OpenText(text, "fuzz.log") || reader.format() == CanLogFormat::Blf) return 0;
   CanLogEntry entry;
   int lastLine = 0;
   std::size_t entries = 0;

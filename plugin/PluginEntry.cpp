@@ -33,16 +33,20 @@ std::unique_ptr<ISinkDialog> MakeSinkDialog(ISinkAccess& sink) {
 
 AFX_EXTENSION_MODULE g_extension;
 
-// Process attach and detach. The dialogs find their resources through g_extension.
+// Process attach and detach. The dialogs find their resources through g_extension. When the
+// extension module does not start, the entry does nothing more: nothing chains the library into
+// the host's resource libraries, which makes the host refuse the load.
 struct LibraryEntry {
   LibraryEntry() {
-    if (AfxInitExtensionModule(g_extension, "libcanplugin.so")) library.emplace(g_extension);
+    if (!AfxInitExtensionModule(g_extension, "libcanplugin.so")) return;
+    library.emplace(g_extension);
     CCanSourceModule::set_dialog_factory(&MakeSourceModuleDialog);
     CCanStandardSource::set_dialog_factory(&MakeStandardSourceDialog);
     CCanObdProbe::set_dialog_factory(&MakeSequencerDialog);
     CCanSink::set_dialog_factory(&MakeSinkDialog);
   }
   ~LibraryEntry() {
+    if (!library) return;
     CCanSink::set_dialog_factory(nullptr);
     CCanObdProbe::set_dialog_factory(nullptr);
     CCanStandardSource::set_dialog_factory(nullptr);
@@ -50,6 +54,8 @@ struct LibraryEntry {
     library.reset();
     AfxTermExtensionModule(g_extension);
   }
+  LibraryEntry(const LibraryEntry&) = delete;
+  LibraryEntry& operator=(const LibraryEntry&) = delete;
   std::optional<CDynLinkLibrary> library;
 };
 

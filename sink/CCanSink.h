@@ -104,7 +104,6 @@ class CCanSink : public CSlowSinkPlugin, public ISinkAccess {
   float m_frameRate = 0.0F;
   SinkSourceEntry* m_current = nullptr;  // the entry of the block in process; null: none
   can::CanPacket m_packet;               // the parse buffer
-  std::uint32_t m_blockTick = 0;         // GetTickCount at the start of the block in process
   std::uint64_t m_decoded = 0;           // packets handed to a decoder since creation
   std::uint64_t m_leftOut = 0;           // packets of a decoded channel in a block's frame 0
 };

@@ -9,9 +9,9 @@
 //     3                            -> (no class) nothing
 // Messages sea:
 //   list  "CanDecoders-XMLFiles"   channel, DBC file; a line per channel that had a DBC decoder
-#include <array>
 #include <cstdint>
 
+#include "frame/ConstantTables.h"
 #include "frame/ParameterCodec.h"
 #include "host/paramdb/CPqParamInstance.h"
 #include "host/settings/CResourceList.h"
@@ -29,9 +29,6 @@ constexpr const wchar_t* kBussesSuffix = L"-Busses";
 constexpr const wchar_t* kFilesList = L"CanDecoders-XMLFiles";
 constexpr const wchar_t* kNoDecoder = L"-";
 constexpr const wchar_t* kDbcDisplayName = L"DBC Decoder";
-// The parameter database's DBC file of channel 0 and 1, indexed by channel.
-constexpr std::array<const wchar_t*, 2> kParamDbFiles = {L"CAN_Channel_Zero_DBC_File",
-                                                         L"CAN_Channel_One_DBC_File"};
 constexpr std::size_t kMaxKeyChars = 200;
 
 CString ClassName(const CObject* object) {
@@ -43,9 +40,10 @@ CString ClassName(const CObject* object) {
 
 void CCanSink::apply_param_db_files() {
   CPqParamInstance db(nullptr);
-  for (int channel = 0; channel < static_cast<int>(kParamDbFiles.size()); ++channel) {
+  // The parameter database names a DBC file for the channels of DbcFileKeys only.
+  for (int channel = 0; channel < static_cast<int>(DbcFileKeys.size()); ++channel) {
     TableType::Text key{};
-    TableType::strcopy(key, kParamDbFiles[static_cast<std::size_t>(channel)], kMaxKeyChars);
+    TableType::strcopy(key, DbcFileKeys[static_cast<std::size_t>(channel)], kMaxKeyChars);
     const AuxStringRow* row = db.AuxStrings().Find(key);
     const auto it = m_decoders.find(channel);
     if (row == nullptr || it == m_decoders.end() || it->second == nullptr) continue;

@@ -47,8 +47,6 @@ void CCanSink::process(const CDescriptionInterface& block, int sourceId) {
     state.lastFrame = -1;
   }
 
-  // One reading of the clock serves the block: its values arrive within microseconds.
-  m_blockTick = static_cast<std::uint32_t>(GetTickCount());
   const int channel = source_channel(sourceId);
   const auto decoder = m_decoding.find(channel);
   CCanDecoder* const dec = decoder == m_decoding.end() ? nullptr : decoder->second;
@@ -145,6 +143,7 @@ void CCanSink::callback(int signal, float value, int frame) {
                   Tables().ApplicationSignalName(signal).GetString(), frame, length);
   state.lastValue = stored;
   state.lastFrame = frame;
-  state.lastTick = m_blockTick;
+  // The tick of this value: a time-out counts from it, not from the start of the block.
+  state.lastTick = static_cast<std::uint32_t>(GetTickCount());
   state.silent = false;
 }

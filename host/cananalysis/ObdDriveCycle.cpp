@@ -22,10 +22,10 @@ struct Phase {
 };
 constexpr std::array<Phase, 5> kPhases = {{
     {0.0, 0.0, 0.0, 20.0, 0.0},       // idle
-    {10.0, 0.0, 5.0, 80.0, 60.0},     // acceleration
-    {30.0, 100.0, 0.0, 35.0, 20.0},   // cruise
-    {45.0, 100.0, -10.0, 10.0, 0.0},  // braking
-    {55.0, 0.0, 0.0, 20.0, 0.0},      // idle
+    {1.0, 0.0, 8.0, 80.0, 60.0},      // acceleration
+    {13.5, 100.0, 0.0, 35.0, 20.0},   // cruise
+    {40.0, 100.0, -10.0, 10.0, 0.0},  // braking
+    {50.0, 0.0, 0.0, 20.0, 0.0},      // idle
 }};
 static_assert(kPhases[1].fromKmh + kPhases[1].rate * (kPhases[2].start - kPhases[1].start) ==
               kPhases[2].fromKmh);

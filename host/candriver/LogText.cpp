@@ -1,5 +1,6 @@
 #include "host/candriver/LogText.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace XeCanDriverKvaser::logtext {
@@ -50,6 +51,40 @@ int HexDigit(char c) noexcept {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
+}
+
+char* WriteHex(char* out, std::uint32_t value, int digits) noexcept {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  for (int i = digits - 1; i >= 0; --i) {
+    out[i] = kHex[value & 0xF];
+    value >>= 4;
+  }
+  return out + digits;
+}
+
+char* WriteHex(char* out, std::uint32_t value) noexcept {
+  int digits = 1;
+  while (digits < 8 && (value >> (4 * digits)) != 0)
+    ++digits;
+  return WriteHex(out, value, digits);
+}
+
+char* WriteMicroseconds(char* out, std::int64_t ns) noexcept {
+  const std::int64_t micros = (std::max<std::int64_t>(ns, 0) + 500) / 1000;
+  out = std::to_chars(out, out + 24, micros / 1'000'000).ptr;
+  *out++ = '.';
+  for (std::int64_t unit = 100'000, rest = micros % 1'000'000; unit > 0; unit /= 10)
+    *out++ = static_cast<char>('0' + rest / unit % 10);
+  return out;
+}
+
+char* WriteRight(char* out, std::uint64_t value, int width) noexcept {
+  char digits[24];
+  char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  const auto length = static_cast<int>(end - digits);
+  for (int i = length; i < width; ++i)
+    *out++ = ' ';
+  return std::copy(digits, end, out);
 }
 
 }  // namespace XeCanDriverKvaser::logtext

@@ -96,8 +96,8 @@ bool ReplayPort::ReadAhead() {
     if (m_played && m_entry.timeNs < m_playedLogNs) {
       const double late = static_cast<double>(m_playedLogNs - m_entry.timeNs) / 1e9;
       Log(L"candriver: channel " + std::to_wstring(channel()) + L": " +
-          mfc::WidenUtf8(m_file.string()) + L":" + std::to_wstring(m_entry.line) + L": frame " +
-          std::to_wstring(late) + L" s earlier than one already played (more than " +
+          mfc::WidenUtf8(m_entry.Where(m_file.string())) + L": frame " + std::to_wstring(late) +
+          L" s earlier than one already played (more than " +
           std::to_wstring(kReorderNs / 1'000'000'000) + L" s out of order), skipped");
       continue;
     }

@@ -1,5 +1,5 @@
 #pragma once
-// A handle on a replay channel (backend "replay"): it plays a candump or ASC log (CanLogReader)
+// A handle on a replay channel (backend "replay"): it plays a log of any format (CanLogReader)
 // to its controller, every time from the start when it goes on bus. Frame i is due at
 //   on-bus time + round((log time i - log time of the first frame) / 125 µs) ticks
 // so the timestamps keep the log's spacing to the tick; the host clock sets the pace (real time,
@@ -7,8 +7,8 @@
 // kReorderNs ahead of the frame handed out next, so a merged log whose interfaces are slightly
 // out of step plays sorted (equal times keep the log's order). A frame stamped earlier than one
 // already handed out is beyond that window: it is logged with file and line and skipped. The
-// first frame played is the earliest of the log's first window. Unreadable lines are logged with
-// file and line and skipped; error frames are skipped; CAN FD frames on a channel opened without
+// first frame played is the earliest of the log's first window. Unreadable lines (BLF: objects)
+// are logged with file and place and skipped; error frames are skipped; CAN FD frames on a channel opened without
 // CAN FD are skipped and counted in one log line at the end of the log. A replay channel sends
 // nothing.
 #include <atomic>

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <mutex>
 
+#include "host/mfc/CString.h"
+#include "host/settings/LogCategories.h"
+#include "host/settings/PrWin.h"
+
 namespace {
 struct Libraries {
   std::mutex mutex;
@@ -14,9 +18,30 @@ Libraries& TheLibraries() {
 }
 }  // namespace
 
+namespace {
+void Refuse(const std::string& name, const wchar_t* reason) {
+  const std::wstring line =
+      L"AfxInitExtensionModule(): " + CString::FromUtf8(name).str() + L": " + reason + L"\n";
+  PrWin::Output(line.c_str(), PrWin::kCategoryError, PrWin::kStyleError);
+}
+}  // namespace
+
 bool AfxInitExtensionModule(AFX_EXTENSION_MODULE& module, const char* libraryName) {
-  if (module.bInitialized) return false;
-  module.libraryName = libraryName ? libraryName : "";
+  const std::string name = libraryName != nullptr ? libraryName : "";
+  if (module.bInitialized) {
+    Refuse(name, L"the extension module is initialised already");
+    return false;
+  }
+  if (name.empty()) {
+    Refuse(name, L"an extension library needs a name");
+    return false;
+  }
+  const auto chained = host::ExtensionLibraries();
+  if (std::find(chained.begin(), chained.end(), name) != chained.end()) {
+    Refuse(name, L"an extension library of this name is loaded already");
+    return false;
+  }
+  module.libraryName = name;
   module.bInitialized = true;
   return true;
 }
@@ -38,6 +63,15 @@ CDynLinkLibrary::~CDynLinkLibrary() {
 }
 
 namespace host {
+std::vector<const AFX_EXTENSION_MODULE*> ExtensionRecords() {
+  auto& libs = TheLibraries();
+  std::lock_guard lock(libs.mutex);
+  std::vector<const AFX_EXTENSION_MODULE*> records;
+  for (const auto* m : libs.modules)
+    if (m->bInitialized) records.push_back(m);
+  return records;
+}
+
 std::vector<std::string> ExtensionLibraries() {
   auto& libs = TheLibraries();
   std::lock_guard lock(libs.mutex);

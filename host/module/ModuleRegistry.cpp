@@ -32,6 +32,11 @@ std::vector<CString> ModuleRegistry::Names() const {
   return names;
 }
 
+std::vector<ModuleRegistry::Entry> ModuleRegistry::Entries() const {
+  std::lock_guard lock(m_mutex);
+  return m_entries;
+}
+
 CRuntimeClass* ModuleRegistry::Find(const CString& name) const {
   std::lock_guard lock(m_mutex);
   for (const auto& e : m_entries)

@@ -33,8 +33,16 @@ class ModuleRegistry {
   // [any] The process-wide registry.
   static ModuleRegistry& Instance();
 
+  struct Entry {
+    CString name;
+    CRuntimeClass* cls;
+    bool operator==(const Entry&) const = default;
+  };
+
   // [any] Registered names, sorted.
   std::vector<CString> Names() const;
+  // [any] The registrations, in their order (a name may be registered by two classes).
+  std::vector<Entry> Entries() const;
   // [any] The class registered under the name, or null.
   CRuntimeClass* Find(const CString& name) const;
   // [ui] A new module of the class registered under the name; null when the name is unknown or
@@ -45,10 +53,6 @@ class ModuleRegistry {
   void Remove(CRuntimeClass* cls, const CString& name);
 
  private:
-  struct Entry {
-    CString name;
-    CRuntimeClass* cls;
-  };
   mutable std::mutex m_mutex;
   std::vector<Entry> m_entries;
 };

@@ -1,7 +1,8 @@
 #pragma once
 // Loads a plug-in library. The library's load-time initialisers register its module classes
 // (CModuleRegister) and its extension module; the loader reports which module names the library
-// brought and fails when the library is not a UI extension library.
+// brought. It fails, and takes the library's registrations back, when no extension module of the
+// library started: not a UI extension library, or one whose entry failed.
 #include <string>
 #include <vector>
 

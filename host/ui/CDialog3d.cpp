@@ -29,6 +29,7 @@ const ui::MessageMap* CDialog3d::GetThisMessageMap() {
       {ui::EntryKind::Command, BN_CLICKED, IDOK, &CDialog3d::OnOK, nullptr, nullptr},
       {ui::EntryKind::Command, BN_CLICKED, IDCANCEL, &CDialog3d::OnCancel, nullptr, nullptr},
       {ui::EntryKind::Command, BN_CLICKED, ID_APPLY_NOW, &CDialog3d::OnApply, nullptr, nullptr},
+      {ui::EntryKind::Message, WM_SIZE, 0, nullptr, nullptr, &CDialog3d::OnSize},
   };
   static const ui::MessageMap map{nullptr, entries};
   return &map;
@@ -217,8 +218,13 @@ void CDialog3d::CloseByFrame() {
 
 void CDialog3d::Resize(int clientWidth, int clientHeight) {
   if (!m_open) return;
-  m_client = m_layout.Apply(clientWidth, clientHeight);
+  SendMessage(WM_SIZE, SIZE_RESTORED, MakeSizeParam(clientWidth, clientHeight));
+}
+
+LRESULT CDialog3d::OnSize(WPARAM, LPARAM size) {
+  m_client = m_layout.Apply(SizeWidth(size), SizeHeight(size));
   Invalidate(nullptr);
+  return 0;
 }
 
 CString CDialog3d::Title() const {

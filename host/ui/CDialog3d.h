@@ -63,7 +63,8 @@ class CDialog3d : public CObject {
   bool TypeText(int id, const wchar_t* text);
   bool ToggleCheck(int id);
   void CloseByFrame();  // the window's close box: Cancel
-  // A person drags the frame: the client area takes (about) that size and the children follow.
+  // A person drags the frame: the dialog gets WM_SIZE, whose handling here lets the client area
+  // take (about) that size and the children follow.
   void Resize(int clientWidth, int clientHeight);
 
   CString Title() const;
@@ -93,6 +94,9 @@ class CDialog3d : public CObject {
   virtual void OnOK();
   virtual void OnCancel();
   virtual void OnApply();
+  // WM_SIZE: the layout of the children follows the new client size. A dialog that handles WM_SIZE
+  // itself calls this first.
+  LRESULT OnSize(WPARAM type, LPARAM size);
   virtual const ui::MessageMap* GetMessageMap() const;
 
  public:

@@ -99,8 +99,8 @@ CString CXListCtrl::GetItemText(int row, int column) const {
   const ui::ListCell* c = Cell(row, column);
   if (!c) return {};
   if (c->kind == ui::CellKind::Combo) {
-    const auto sel = static_cast<std::size_t>(c->comboSel);
-    return c->comboSel >= 0 && sel < c->labels.size() ? c->labels[sel] : CString();
+    const int position = ComboPosition(row, column);
+    return position >= 0 ? ComboLabels(row, column)[static_cast<std::size_t>(position)] : CString();
   }
   return c->text;
 }
@@ -158,13 +158,9 @@ BOOL CXListCtrl::SetComboBox(int row, int column, const std::vector<CString>& la
   c->kind = ui::CellKind::Combo;
   c->labels = labels;
   c->comboSel = selected >= 0 && selected < static_cast<int>(labels.size()) ? selected : -1;
+  c->globalStrings = false;
   Touch();
   return TRUE;
-}
-
-int CXListCtrl::GetComboCurSel(int row, int column) const {
-  const ui::ListCell* c = Cell(row, column);
-  return c && c->kind == ui::CellKind::Combo ? c->comboSel : -1;
 }
 
 BOOL CXListCtrl::SetHyperlink(int row, int column, bool shown, bool enabled) {
@@ -269,7 +265,10 @@ bool CXListCtrl::Accepting() const {
 
 void CXListCtrl::Touch() {
   ++m_revision;
-  Changed();
+  if (m_batch)
+    m_batchChanged = true;
+  else
+    Changed();
 }
 
 void CXListCtrl::Notify(UINT code, int row, int column) {
@@ -289,7 +288,10 @@ void CXListCtrl::OnAttach() {
   m_columns.clear();
   m_rows.clear();
   m_headerChecks.clear();
+  m_globalStrings.clear();
   m_fullRow = false;
+  m_batch = false;
+  m_batchChanged = false;
   Touch();
 }
 
@@ -327,7 +329,7 @@ int CXListCtrl::ContentWidth(int column) const {
         break;
       case ui::CellKind::Combo:
         // Any label may be chosen: room for the widest.
-        for (const CString& label : c.labels)
+        for (const CString& label : c.globalStrings ? GlobalTexts() : c.labels)
           width = std::max(width, TextWidth(label) + kComboButton);
         break;
       case ui::CellKind::Progress:
@@ -337,20 +339,51 @@ int CXListCtrl::ContentWidth(int column) const {
   return width + kCellMargin;
 }
 
+int CXListCtrl::FittedWidth(int column) const {
+  const ui::ListColumn& col = m_columns[static_cast<std::size_t>(column)];
+  const int content = ContentWidth(column);
+  if (content < 0) return col.width;
+  const int box = m_headerChecks[static_cast<std::size_t>(column)] != 0 ? kCheckWidth + 8 : 0;
+  return std::max(content, TextWidth(col.title) + kCellMargin + box);
+}
+
 BOOL CXListCtrl::SetColumnWidth(int column, int width) {
   if (column < 0 || column >= GetColumnCount()) return FALSE;
   ui::ListColumn& col = m_columns[static_cast<std::size_t>(column)];
-  if (width == LVSCW_AUTOSIZE || width == LVSCW_AUTOSIZE_USEHEADER) {
+  if (width == LVSCW_AUTOSIZE) {
     const int content = ContentWidth(column);
     if (content < 0) return TRUE;
-    int title = 0;
-    if (width == LVSCW_AUTOSIZE_USEHEADER) {
-      const std::size_t c = static_cast<std::size_t>(column);
-      title = TextWidth(col.title) + kCellMargin + (m_headerChecks[c] != 0 ? kCheckWidth + 8 : 0);
-    }
-    width = std::max(content, title);
+    width = content;
+  } else if (width == LVSCW_AUTOSIZE_USEHEADER) {
+    width = FittedWidth(column);
   }
   col.width = std::max(width, 0);
+  Touch();
+  return TRUE;
+}
+
+BOOL CXListCtrl::AutosizeColumnWidth(int column) {
+  if (column >= 0) return SetColumnWidth(column, LVSCW_AUTOSIZE_USEHEADER);
+  if (column != -1) return FALSE;
+  std::vector<int> widths;
+  int total = 0;
+  for (int c = 0; c < GetColumnCount(); ++c)
+    total += widths.emplace_back(FittedWidth(c));
+  // What the control shows of its columns: its width less frame and vertical scroll bar.
+  const int spare = GetWindowRect().Width() - g_measure.chrome - total;
+  if (spare > 0 && total > 0) {
+    int given = 0;
+    for (std::size_t c = 0; c < widths.size(); ++c) {
+      // The last column takes what rounding left, so the columns end at the control's edge.
+      const int share = c + 1 == widths.size()
+                            ? spare - given
+                            : static_cast<int>(static_cast<long long>(spare) * widths[c] / total);
+      widths[c] += share;
+      given += share;
+    }
+  }
+  for (std::size_t c = 0; c < widths.size(); ++c)
+    m_columns[c].width = widths[c];
   Touch();
   return TRUE;
 }

@@ -5,8 +5,16 @@
 // (Click, EditCell, ChooseCombo, PressKey) do what a person's input does, including the
 // notifications the dialog receives. [ui] only; rows and columns are 0-based, and an operation
 // on a row or column that does not exist returns FALSE / -1 and changes nothing.
+//
+// Combo cells either hold labels of their own (SetComboBox; the choice is a position) or show the
+// list's global combo strings, one set of (id, text) for every such cell of the list
+// (SetComboBoxGlobalStrings; the choice is an id):
+//   GlobalComboStringsInsert(-1, L"—"); GlobalComboStringsInsert(0, L"CCanDbcDecoder");
+//   SetComboBoxGlobalStrings(0, 1, 0)   -> row 0 shows "CCanDbcDecoder"; GetComboCurSel(0, 1) == 0
+//   ChooseCombo(0, 1, 0)                -> "—" chosen;                   GetComboCurSel(0, 1) == -1
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "host/ui/CWnd.h"
@@ -25,6 +33,10 @@ class CXListCtrl : public CWnd {
   // The control width that shows every column without a horizontal scroll bar, with room for a
   // vertical one.
   int GetFittingWidth() const;
+  // Fits `column` to its widest cell and its title (LVSCW_AUTOSIZE_USEHEADER). -1 fits every
+  // column and then shares the width the control has beyond them out among the columns, in
+  // proportion to their widths, so that they fill it. Dialogs call it after layout and on WM_SIZE.
+  BOOL AutosizeColumnWidth(int column);
 
   // How the view measures (installed by it; without one, estimates from the dialog units).
   struct Measure {
@@ -59,7 +71,30 @@ class CXListCtrl : public CWnd {
   int GetItemCheckedState(int row, int column) const { return GetCheckbox(row, column); }
   BOOL SetComboBox(int row, int column, const std::vector<CString>& labels, int selected,
                    int flags = 0);
+  // The chosen position of a combo of its own; the id of the chosen string of a combo over the
+  // global strings; -1 for none (or the id -1).
   int GetComboCurSel(int row, int column) const;
+  // What the combo cell offers, in order (its own labels or the global strings' texts), and the
+  // position of its choice (-1: none).
+  std::vector<CString> ComboLabels(int row, int column) const;
+  int ComboPosition(int row, int column) const;
+
+  // The global combo strings: emptied, one appended (an id given again replaces its text in
+  // place), the id of a text (or `fallback`).
+  void GlobalComboStringsReset();
+  void GlobalComboStringsInsert(int id, const wchar_t* text);
+  int GlobalComboStringsGetId(const wchar_t* text, int fallback) const;
+  const std::vector<std::pair<int, CString>>& GlobalComboStrings() const noexcept {
+    return m_globalStrings;
+  }
+  // Makes the cell a combo over the global strings with the string of `id` chosen; `dropRows`:
+  // rows its open list shows (-1: the view's default).
+  BOOL SetComboBoxGlobalStrings(int row, int column, int id, int dropRows = -1);
+
+  // Batch insert mode: while on, the changes of the list reach the view not one by one but once,
+  // when the mode is switched off, so filling many rows redraws once.
+  void SetBatchInsertMode(bool on);
+  bool BatchInsertMode() const noexcept { return m_batch; }
   // Shows the cell's text as a link (`shown`), clickable when `enabled`; not shown: plain text.
   BOOL SetHyperlink(int row, int column, bool shown, bool enabled = true);
   BOOL SetProgress(int row, int column);
@@ -106,6 +141,8 @@ class CXListCtrl : public CWnd {
  private:
   ui::ListCell* MutableCell(int row, int column);
   int ContentWidth(int column) const;
+  int FittedWidth(int column) const;
+  std::vector<CString> GlobalTexts() const;
   bool Accepting() const;
   void Touch();
   void Notify(UINT code, int row, int column);
@@ -114,6 +151,9 @@ class CXListCtrl : public CWnd {
   std::vector<ui::ListColumn> m_columns;
   std::vector<ui::ListRow> m_rows;
   std::vector<int> m_headerChecks;
+  std::vector<std::pair<int, CString>> m_globalStrings;
   bool m_fullRow = false;
+  bool m_batch = false;
+  bool m_batchChanged = false;  // a change waits for the end of the batch
   std::uint64_t m_revision = 0;
 };

@@ -46,10 +46,13 @@ bool CXListCtrl::EditCell(int row, int column, const wchar_t* text) {
 bool CXListCtrl::ChooseCombo(int row, int column, int index) {
   ui::ListCell* cell = MutableCell(row, column);
   if (!Accepting() || !cell || cell->kind != ui::CellKind::Combo || index < 0 ||
-      index >= static_cast<int>(cell->labels.size()))
+      index >= static_cast<int>(ComboLabels(row, column).size()))
     return false;
-  if (cell->comboSel == index) return true;
-  cell->comboSel = index;
+  if (ComboPosition(row, column) == index) return true;
+  if (cell->globalStrings)
+    cell->comboId = m_globalStrings[static_cast<std::size_t>(index)].first;
+  else
+    cell->comboSel = index;
   Touch();
   Post(WM_XLISTCTRL_COMBO_SELECTION, row, column);
   return true;

@@ -21,8 +21,11 @@ struct ListCell {
   CellKind kind = CellKind::Text;
   bool editable = false;
   int check = 0;
-  std::vector<CString> labels;
+  std::vector<CString> labels;  // a combo of its own; empty for one over the global strings
   int comboSel = -1;
+  bool globalStrings = false;  // a combo over the list's global combo strings
+  int comboId = -1;            // ... with the string of this id chosen (none: an unknown id)
+  int dropRows = -1;           // rows its open list shows; -1 the view's default
   bool linkEnabled = false;
   int progress = 0;      // 0..100
   bool integer = false;  // an editable text that admits `range` only (IntegerInput)

@@ -10,6 +10,10 @@ using LPARAM = std::intptr_t;
 using LRESULT = std::intptr_t;
 
 // Messages a dialog handles.
+// The client area took a new size: wParam SIZE_RESTORED, lParam the width in the low 16 bits and
+// the height in the next 16 (MakeSizeParam, SizeWidth, SizeHeight).
+inline constexpr UINT WM_SIZE = 0x0005;
+inline constexpr WPARAM SIZE_RESTORED = 0;
 inline constexpr UINT WM_SETTEXT = 0x000C;
 inline constexpr UINT WM_NOTIFY = 0x004E;
 inline constexpr UINT WM_COMMAND = 0x0111;
@@ -22,6 +26,17 @@ inline constexpr UINT WM_XLISTCTRL_LINK_CLICKED = WM_USER + 0x201;
 inline constexpr UINT WM_XLISTCTRL_COMBO_SELECTION = WM_USER + 0x202;
 // Sent by a CXListCtrl when an in-place edit ends with a changed text: wParam row, lParam column.
 inline constexpr UINT WM_XLISTCTRL_EDIT_END = WM_USER + 0x203;
+
+constexpr LPARAM MakeSizeParam(int width, int height) noexcept {
+  return static_cast<LPARAM>((static_cast<unsigned>(width) & 0xFFFFu) |
+                             ((static_cast<unsigned>(height) & 0xFFFFu) << 16));
+}
+constexpr int SizeWidth(LPARAM size) noexcept {
+  return static_cast<int>(size & 0xFFFF);
+}
+constexpr int SizeHeight(LPARAM size) noexcept {
+  return static_cast<int>((size >> 16) & 0xFFFF);
+}
 
 // Notification codes (NMHDR::code).
 inline constexpr UINT NM_CLICK = static_cast<UINT>(-2);

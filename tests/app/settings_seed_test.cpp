@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "host/cananalysis/SequencerSettings.h"
 #include "host/candriver/DriverConfig.h"
 #include "host/mfc/CString.h"
 #include "host/settings/FileIO.h"
@@ -19,7 +20,7 @@ using testing_support::SourceDir;
 using testing_support::TempDir;
 
 TEST(SettingsSeed, CompiledInDefaultIsDataAndReadsWithoutError) {
-  ASSERT_EQ(SettingsSeed::Files().size(), 6u);
+  ASSERT_EQ(SettingsSeed::Files().size(), 7u);
   for (const auto& file : SettingsSeed::Files())
     EXPECT_EQ(file.text, ReadFile(SourceDir() / "data" / file.name)) << file.name;
 
@@ -37,6 +38,17 @@ TEST(SettingsSeed, CompiledInDefaultIsDataAndReadsWithoutError) {
   // The generators stay off the bus of the diagnostic demo.
   EXPECT_EQ(config.GeneratorsOf("default").size(), 0u);
   EXPECT_EQ(config.GeneratorsOf("traffic").size(), 3u);
+
+  // The tester asks for every value obd2.dbc gives an application signal: engine speed, vehicle
+  // speed, coolant temperature, throttle position and ambient air temperature.
+  const auto tester = XeCanAnalysis::SequencerSettings::Parse(SettingsSeed::Files()[4].text);
+  EXPECT_TRUE(tester.problems.empty());
+  EXPECT_EQ(tester.timerMs, 9);
+  std::vector<std::vector<std::uint8_t>> asked;
+  for (const auto& request : tester.regular)
+    asked.push_back(request.payload);
+  EXPECT_EQ(asked, (std::vector<std::vector<std::uint8_t>>{
+                       {0x01, 0x0C}, {0x01, 0x0D}, {0x01, 0x05}, {0x01, 0x11}, {0x01, 0x46}}));
 }
 
 TEST(SettingsSeed, FillsOnlyAMissingOrEmptyFolder) {
@@ -78,8 +90,8 @@ TEST(SettingsSeed, KilledSeedingLeavesNoHalfFolderAndItsTemporaryIsRemoved) {
   EXPECT_TRUE(std::filesystem::exists(live));
   for (const auto& file : SettingsSeed::Files())
     EXPECT_EQ(ReadFile(folder / file.name), file.text);
-  // Nothing but the seeded files (four, and the folder of the decoders' two) is left.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 5);
+  // Nothing but the seeded files (five, and the folder of the decoders' two) is left.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 6);
 
   // A file's temporary of a killed save goes with the next save of that file.
   testing_support::WriteFile(staleFile, "half");

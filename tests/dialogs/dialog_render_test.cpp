@@ -8,6 +8,8 @@
 #include <QTableView>
 #include <QWidget>
 #include <algorithm>
+#include <cstdlib>
+#include <vector>
 
 #include "dialogs/CCanSequencerDlg.h"
 #include "dialogs/CCanSinkDlg.h"
@@ -150,6 +152,20 @@ TEST_F(DialogRender, WindowOfADialogDestroyedWhileOpenGoesQuietly) {
   EXPECT_TRUE(ui::qt::QtDialogView::Open().empty());
 }
 
+// The table's columns, fitted to their cells and titles, share the rest of the table's width:
+// they end at its right edge, the first as much as the last grown beyond its content.
+void ExpectColumnsFillTheTable(QTableView* table, const std::vector<int>& fitted) {
+  int sum = 0;
+  for (int c = 0; c < table->model()->columnCount(); ++c) {
+    EXPECT_GE(table->columnWidth(c), fitted[static_cast<std::size_t>(c)]) << "column " << c;
+    sum += table->columnWidth(c);
+  }
+  EXPECT_EQ(table->horizontalScrollBar()->maximum(), 0);
+  EXPECT_LE(std::abs(sum - table->viewport()->width()), 1) << sum;
+}
+
+// Rendered at its template size and again larger: the channel table's columns fill its width
+// both times.
 TEST_F(DialogRender, CanDecodingDialog) {
   Add(0, true, L"Powertrain");
   Add(2, true, L"Body");
@@ -161,8 +177,37 @@ TEST_F(DialogRender, CanDecodingDialog) {
   ASSERT_NE(sink.dialog(), nullptr);
   sink.dialog()->set_timeout(5);
   sink.ShowSettingsDialog();
-  ExpectRenderedAndSave(dynamic_cast<CCanSinkDlg&>(*sink.dialog()), "CAN Decoding",
-                        "can_decoding.png");
+  auto& dlg = dynamic_cast<CCanSinkDlg&>(*sink.dialog());
+  ui::qt::QtUi::ProcessEvents();
+  QWidget* window = ui::qt::QtUi::Window(dlg);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(window->windowTitle(), "CAN Decoding");
+  ExpectTemplateGeometry(dlg, window);
+  auto* table = window->findChild<QTableView*>(QString::number(can::IDC_CHANNEL_LIST));
+  ASSERT_NE(table, nullptr);
+  // What each column needs: its widest text and a margin.
+  const QFontMetrics metrics(table->font());
+  std::vector<int> fitted;
+  for (int c = 0; c < table->model()->columnCount(); ++c) {
+    int widest =
+        metrics.horizontalAdvance(table->model()->headerData(c, Qt::Horizontal).toString());
+    for (int r = 0; r < table->model()->rowCount(); ++r)
+      widest = std::max(widest,
+                        metrics.horizontalAdvance(table->model()->index(r, c).data().toString()));
+    fitted.push_back(widest + 8);
+  }
+  ExpectColumnsFillTheTable(table, fitted);
+  const int nameWidth = table->columnWidth(0);
+  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath("can_decoding.png")));
+
+  window->resize(window->width() + 240, window->height() + 90);
+  ui::qt::QtUi::ProcessEvents();
+  EXPECT_EQ(dlg.ClientRect().Width(), window->width());
+  ExpectColumnsFillTheTable(table, fitted);
+  EXPECT_GT(table->columnWidth(0), nameWidth + 40);
+  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath("can_decoding_wide.png")));
+  dlg.CloseByFrame();
+  ui::qt::QtUi::ProcessEvents();
 }
 
 TEST_F(DialogRender, SequencerDialog) {

@@ -78,7 +78,12 @@ TEST_F(SinkDialog, ShowsAChannelPerAttachedSourceNamedAfterTheFirst) {
   ASSERT_EQ(list.GetItemCount(), 2);
   EXPECT_EQ(list.GetItemText(0, kName), L"Powertrain");
   EXPECT_EQ(list.GetItemText(0, kDecoder), L"CCanDbcDecoder");
-  EXPECT_EQ(list.Cell(0, kDecoder)->labels, (std::vector<CString>{L"\u2014", L"CCanDbcDecoder"}));
+  // Every row offers the list's global strings; the choice is the string's id.
+  EXPECT_EQ(list.GlobalComboStrings(),
+            (std::vector<std::pair<int, CString>>{{-1, L"\u2014"}, {0, L"CCanDbcDecoder"}}));
+  EXPECT_EQ(list.ComboLabels(1, kDecoder), (std::vector<CString>{L"\u2014", L"CCanDbcDecoder"}));
+  EXPECT_EQ(list.GetComboCurSel(0, kDecoder), 0);
+  EXPECT_EQ(list.GetComboCurSel(1, kDecoder), -1);
   EXPECT_TRUE(IsLink(dlg, 0));
   EXPECT_EQ(list.GetItemText(0, kSettings), L"Settings");
   EXPECT_EQ(list.GetItemText(1, kName), L"Body");
@@ -146,6 +151,43 @@ TEST_F(SinkDialog, ApplyChoosesReplacesAndRemovesDecoders) {
   EXPECT_NE(m_sink.decoders().at(0), nullptr);
   EXPECT_EQ(CSeaBase::ApplicationSea()->FindEntry(L"CanSink-Params")->GetParts(),
             std::vector<std::wstring>{L"4"});
+}
+
+// Counts what reaches a window of the dialog: changes of the channel table.
+struct CountingView : IDialogView {
+  explicit CountingView(const CWnd* list, int* changes) : m_list(list), m_changes(changes) {}
+  void Changed(CWnd* control) override { *m_changes += control == m_list ? 1 : 0; }
+  void Raise() override {}
+  const CWnd* m_list;
+  int* m_changes;
+};
+
+TEST_F(SinkDialog, ColumnsFillTheTableAtEverySizeAndTheTableRefillsInOneBatch) {
+  for (int channel = 0; channel < 3; ++channel)
+    Source(channel, L"Source");
+  int changes = 0;
+  CDialog3d::SetViewFactory([&](CDialog3d& shown) {
+    return std::make_unique<CountingView>(&dynamic_cast<CCanSinkDlg&>(shown).m_list, &changes);
+  });
+  CCanSinkDlg& dlg = Open();
+  CDialog3d::SetViewFactory({});
+  const CXListCtrl& list = dlg.m_list;
+  const auto columns = [&] {
+    return list.GetColumnWidth(kName) + list.GetColumnWidth(kDecoder) +
+           list.GetColumnWidth(kSettings);
+  };
+  const auto inner = [&] { return list.GetWindowRect().Width() - 20; };  // the default chrome
+  EXPECT_EQ(columns(), inner());
+  const int name = list.GetColumnWidth(kName);
+  dlg.Resize(dlg.ClientRect().Width() + 300, dlg.ClientRect().Height() + 100);
+  EXPECT_EQ(columns(), inner());
+  EXPECT_GT(list.GetColumnWidth(kName), name);
+
+  // Apply fills the table again: emptied, then the rows in one batch.
+  changes = 0;
+  dlg.ClickButton(ID_APPLY_NOW);
+  EXPECT_EQ(list.GetItemCount(), 3);
+  EXPECT_EQ(changes, 2);
 }
 
 TEST_F(SinkDialog, WithoutSourcesOnlyTheTimeOutApplies) {

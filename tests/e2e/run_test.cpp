@@ -137,7 +137,7 @@ TEST(CanhostRun, RealTimeRunOnAFreshFolderCapturesTheDemoAndSavesTheSettings) {
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("30 frames of 0.100 s = 3.000 s, real time"), std::string::npos) << r.out;
   const auto counts = testing_support::ParseRunCounts(r.out);
-  // The sequencer on channel 0 gets an answer every 10 ms; the vehicle on channel 1 answers and
+  // The sequencer on channel 0 gets an answer every 9 ms; the vehicle on channel 1 answers and
   // delivers nothing; the generators send about 410 messages a second to channel 2.
   EXPECT_GT(counts.At("0", "delivered"), 200) << r.out;
   EXPECT_EQ(counts.At("1", "delivered"), 0);

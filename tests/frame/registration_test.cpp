@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
 #include "frame/ConstantTables.h"
 #include "host/module/ExtensionModule.h"
 #include "host/module/ModuleRegistry.h"
 #include "sink/CCanSink.h"
 #include "source/CCanSourceModule.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -34,6 +39,25 @@ TEST(ConstantTables, CodeLookupFallsBackToPositionZero) {
   EXPECT_EQ(can::NominalBitrate(7), 0);
   EXPECT_EQ(can::NominalFdDataRate(-1004), 8000000);
   EXPECT_EQ(can::NominalFdDataRate(3000000), 3000000);
+}
+
+// The parameter-database keys of the per-channel DBC files have one home, the table: a second
+// copy (the sink once kept its own) could drift from it unnoticed.
+TEST(ConstantTables, TheDbcFileKeysLiveInTheTableOnly) {
+  EXPECT_EQ(DbcFileKeys,
+            (std::vector<CString>{L"CAN_Channel_Zero_DBC_File", L"CAN_Channel_One_DBC_File"}));
+  std::vector<std::string> holders;
+  for (const char* folder : {"frame", "plugin", "source", "sources", "sink", "dialogs"}) {
+    for (const auto& entry :
+         std::filesystem::recursive_directory_iterator(testing_support::SourceDir() / folder)) {
+      std::ifstream in(entry.path());
+      std::stringstream text;
+      text << in.rdbuf();
+      if (text.str().find("_DBC_File\"") != std::string::npos)
+        holders.push_back(entry.path().lexically_relative(testing_support::SourceDir()).string());
+    }
+  }
+  EXPECT_EQ(holders, std::vector<std::string>{"frame/ConstantTables.h"});
 }
 
 }  // namespace

@@ -17,23 +17,26 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::int64_t kSecond = 1'000'000'000;
 
-Bytes Answer(const Bytes& request, std::int64_t ns = 14 * kSecond, std::uint32_t run = 0) {
+Bytes Answer(const Bytes& request, std::int64_t ns = 3500 * kSecond / 1000, std::uint32_t run = 0) {
   return ObdAnswer(request, DriveCycle(ns), run);
 }
 
 TEST(ObdDriveCycle, PhasesGearsAndRepetition) {
-  EXPECT_EQ(DriveCycle(5 * kSecond).speedKmh, 0.0);
-  EXPECT_EQ(DriveCycle(5 * kSecond).engineRpm, 800.0);
-  EXPECT_EQ(DriveCycle(14 * kSecond).speedKmh, 20.0);
-  EXPECT_EQ(DriveCycle(14 * kSecond).engineRpm, 1600.0);  // just shifted into 2nd
+  EXPECT_EQ(DriveCycle(kSecond / 2).speedKmh, 0.0);
+  EXPECT_EQ(DriveCycle(kSecond / 2).engineRpm, 800.0);
+  EXPECT_EQ(DriveCycle(3500 * kSecond / 1000).speedKmh, 20.0);
+  EXPECT_EQ(DriveCycle(3500 * kSecond / 1000).engineRpm, 1600.0);  // just shifted into 2nd
+  // A 5 s measurement from the clock's start sees the car pull away and the engine rev.
+  EXPECT_EQ(DriveCycle(5 * kSecond).speedKmh, 32.0);
+  EXPECT_NEAR(DriveCycle(3500 * kSecond / 1000 - 1).engineRpm, 3000.0, 1e-3);
   EXPECT_EQ(DriveCycle(35 * kSecond).engineRpm, 2800.0);  // cruise in 5th
-  EXPECT_EQ(DriveCycle(50 * kSecond).speedKmh, 50.0);     // braking
+  EXPECT_EQ(DriveCycle(45 * kSecond).speedKmh, 50.0);     // braking
   EXPECT_EQ(DriveCycle(57 * kSecond).speedKmh, 0.0);
   // Speed is continuous across the phase boundaries.
-  EXPECT_NEAR(DriveCycle(30 * kSecond - 1).speedKmh, 100.0, 1e-6);
-  EXPECT_NEAR(DriveCycle(55 * kSecond - 1).speedKmh, 0.0, 1e-6);
+  EXPECT_NEAR(DriveCycle(13500 * kSecond / 1000 - 1).speedKmh, 100.0, 1e-6);
+  EXPECT_NEAR(DriveCycle(50 * kSecond - 1).speedKmh, 0.0, 1e-6);
   // The cycle repeats; temperatures and fuel follow the total time.
-  EXPECT_EQ(DriveCycle(kCycleNs + 14 * kSecond).engineRpm, 1600.0);
+  EXPECT_EQ(DriveCycle(kCycleNs + 3500 * kSecond / 1000).engineRpm, 1600.0);
   EXPECT_EQ(DriveCycle(0).coolantC, 20.0);
   EXPECT_EQ(DriveCycle(600 * kSecond).coolantC, 90.0);
   EXPECT_LT(DriveCycle(600 * kSecond).fuelPercent, DriveCycle(0).fuelPercent);

@@ -258,6 +258,93 @@ TEST_F(UiModel, LockedWindowUpdatesReachTheViewOnceWhenUnlocked) {
   EXPECT_EQ(changes, 1);
 }
 
+TEST_F(UiModel, AutosizedColumnsFillTheControlAndFollowItsWidth) {
+  CXListCtrl::SetMeasure({[](const CString& t) { return static_cast<int>(t.GetLength()); }, 20});
+  ASSERT_TRUE(dlg.DisplayDialog());
+  CXListCtrl& list = dlg.m_list;
+  list.InsertColumn(0, L"Name", 0, 40);
+  list.InsertColumn(1, L"Decoder", 0, 40);
+  list.AddItem(L"Powertrain");
+  list.SetItemText(0, 1, L"a decoder with a long name");
+  const auto sum = [&] { return list.GetColumnWidth(0) + list.GetColumnWidth(1); };
+  // Fitted (10 + 12 and 26 + 12 pixels), then the rest of the control's width shared out in
+  // proportion: the columns end at the control's inner edge.
+  const int inner = list.GetWindowRect().Width() - 20;
+  EXPECT_TRUE(list.AutosizeColumnWidth(-1));
+  EXPECT_EQ(sum(), inner);
+  EXPECT_EQ(list.GetColumnWidth(0), 22 + (inner - 60) * 22 / 60);
+
+  // A wider window widens both; a narrower one never squeezes a column below its content.
+  dlg.Resize(dlg.ClientRect().Width() + 150, dlg.ClientRect().Height());
+  list.AutosizeColumnWidth(-1);
+  EXPECT_EQ(sum(), inner + 150);
+  list.SetItemText(0, 1, std::wstring(inner + 300, L'x').c_str());
+  list.AutosizeColumnWidth(-1);
+  EXPECT_EQ(list.GetColumnWidth(0), 22);
+  EXPECT_EQ(list.GetColumnWidth(1), inner + 300 + 12);
+  // One column: fitted to its cells and title only.
+  EXPECT_TRUE(list.AutosizeColumnWidth(0));
+  EXPECT_EQ(list.GetColumnWidth(0), 22);
+  EXPECT_FALSE(list.AutosizeColumnWidth(2));
+  CXListCtrl::SetMeasure({});
+}
+
+TEST_F(UiModel, GlobalComboStringsAreOneSetForEveryCellAndChoicesAreIds) {
+  ASSERT_TRUE(dlg.DisplayDialog());
+  CXListCtrl& list = dlg.m_list;
+  list.InsertColumn(0, L"Name");
+  list.InsertColumn(1, L"Decoder");
+  list.GlobalComboStringsInsert(-1, L"\u2014");
+  list.GlobalComboStringsInsert(0, L"CCanDbcDecoder");
+  list.GlobalComboStringsInsert(7, L"Other");
+  EXPECT_EQ(list.GlobalComboStringsGetId(L"Other", -1), 7);
+  EXPECT_EQ(list.GlobalComboStringsGetId(L"missing", -5), -5);
+  for (int r = 0; r < 2; ++r) {
+    list.AddItem(L"row");
+    EXPECT_TRUE(list.SetComboBoxGlobalStrings(r, 1, r == 0 ? 0 : -1));
+  }
+  EXPECT_EQ(list.GetItemText(0, 1), L"CCanDbcDecoder");
+  EXPECT_EQ(list.GetComboCurSel(0, 1), 0);
+  EXPECT_EQ(list.GetComboCurSel(1, 1), -1);
+  EXPECT_EQ(list.ComboLabels(1, 1), (std::vector<CString>{L"\u2014", L"CCanDbcDecoder", L"Other"}));
+
+  // A person picks the third entry of row 1: its id is the choice.
+  EXPECT_TRUE(list.ChooseCombo(1, 1, 2));
+  EXPECT_EQ(dlg.m_combos, (std::vector<std::pair<int, int>>{{1, 1}}));
+  EXPECT_EQ(list.GetComboCurSel(1, 1), 7);
+  EXPECT_EQ(list.ComboPosition(1, 1), 2);
+  EXPECT_FALSE(list.ChooseCombo(1, 1, 3));
+
+  // The set is shared: a new text for an id shows in every cell that has it chosen; a reset
+  // leaves the cells without choice.
+  list.GlobalComboStringsInsert(7, L"Renamed");
+  EXPECT_EQ(list.GetItemText(1, 1), L"Renamed");
+  EXPECT_EQ(list.GlobalComboStrings().size(), 3u);
+  list.GlobalComboStringsReset();
+  EXPECT_EQ(list.GetItemText(1, 1), L"");
+  EXPECT_EQ(list.GetComboCurSel(1, 1), -1);
+  EXPECT_FALSE(list.SetComboBoxGlobalStrings(5, 1, 0));
+}
+
+TEST_F(UiModel, RowsInsertedInBatchModeReachTheViewOnce) {
+  int changes = 0;
+  CDialog3d::SetViewFactory([&](CDialog3d&) { return std::make_unique<CountingView>(&changes); });
+  ASSERT_TRUE(dlg.DisplayDialog());
+  CDialog3d::SetViewFactory({});
+  changes = 0;
+  dlg.m_list.SetBatchInsertMode(true);
+  EXPECT_TRUE(dlg.m_list.BatchInsertMode());
+  uitest::FillCells(dlg.m_list);
+  EXPECT_EQ(changes, 0);
+  EXPECT_EQ(dlg.m_list.GetItemCount(), 3);  // the model has the rows at once
+  dlg.m_list.SetBatchInsertMode(false);
+  EXPECT_EQ(changes, 1);
+  // A batch without changes tells the view nothing.
+  dlg.m_list.SetBatchInsertMode(true);
+  dlg.m_list.SetBatchInsertMode(false);
+  EXPECT_EQ(changes, 1);
+}
+
 TEST(UiResources, StringsComeFromTheSelectedLibraryFirst) {
   static constexpr ui::StringRes kOther[] = {{1, L"Aktiv"}, {9, L"Only here"}};
   static constexpr ui::ResourceSet kOtherSet{{}, kOther};

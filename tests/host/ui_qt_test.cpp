@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -87,6 +88,24 @@ TEST_F(UiQt, InputOnTheWidgetsReachesTheModel) {
   EXPECT_EQ(dlg.m_list.GetItemCheckedState(0, 0), 1);
   QTest::keyClick(table, Qt::Key_N, Qt::ControlModifier);
   EXPECT_EQ(dlg.m_keys, (std::vector<std::pair<int, bool>>{{'N', true}}));
+
+  // A combo over the list's global strings offers them in their order; a choice is the string's id.
+  dlg.m_list.GlobalComboStringsInsert(-1, L"none");
+  dlg.m_list.GlobalComboStringsInsert(4, L"four");
+  dlg.m_list.GlobalComboStringsInsert(9, L"nine");
+  dlg.m_list.SetComboBoxGlobalStrings(2, 1, 4, 2);
+  ui::qt::QtUi::ProcessEvents();
+  const QRect combo = table->visualRect(table->model()->index(2, 1));
+  QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, combo.center());
+  auto* editor = table->findChild<QComboBox*>();
+  ASSERT_NE(editor, nullptr);
+  ASSERT_EQ(editor->count(), 3);
+  EXPECT_EQ(editor->itemText(2), "nine");
+  EXPECT_EQ(editor->currentIndex(), 1);
+  EXPECT_EQ(editor->maxVisibleItems(), 2);
+  Q_EMIT editor->activated(2);
+  EXPECT_EQ(dlg.m_list.GetComboCurSel(2, 1), 9);
+  EXPECT_EQ(table->model()->index(2, 1).data().toString(), "nine");
   QTest::mouseClick(Child(window, IDCANCEL), Qt::LeftButton);
   EXPECT_FALSE(dlg.IsOpen());
   ui::qt::QtUi::ProcessEvents();

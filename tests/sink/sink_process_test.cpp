@@ -112,6 +112,44 @@ TEST_F(SinkProcess, ASilentSignalTimesOutOncePerSilence) {
   EXPECT_EQ(Entries(State(*sink, source, 3)), (List{{10, 10.0F}}));
 }
 
+// A signal's silence counts from the tick of its last value, not from the start of the block
+// that brought it: decoding a block takes time too.
+TEST_F(SinkProcess, ATimeOutCountsFromTheTickOfTheLastValue) {
+  sink->set_log_level(1);
+  sink->dialog()->set_timeout(2);
+  sink->apply_settings();
+  // 1.5 s pass while the block is decoded, before the values of frame 7 arrive.
+  CCanDecoder* decoder = sink->decoders().at(0);
+  bool stepped = false;
+  decoder->m_valueCallback = [this, &stepped, deliver = decoder->m_valueCallback](
+                                 int signal, float value, int frame) {
+    if (frame == 7 && !stepped) {
+      m_clock.advance_ms(1500);
+      stepped = true;
+    }
+    deliver(signal, value, frame);
+  };
+  Block values(10, 4);
+  values.Put(3, 0, 0x100, Engine(600, 50));
+  values.Put(7, 0, 0x100, Engine(1200, 60));
+  sink->process(values.View(), source.id());
+  ASSERT_TRUE(stepped);
+  const std::wstring line = L"CCanSink::process(): timed out on signal 'Coolant temperature'\n";
+
+  // 2.5 s after the block started, 1 s after the last value: the signal goes on.
+  m_clock.advance_ms(1000);
+  Block empty(10, 4);
+  sink->process(empty.View(), source.id());
+  EXPECT_EQ(Entries(State(*sink, source, 3)), (List{{10, 20.0F}}));
+  EXPECT_EQ(m_log.count(line), 0u);
+
+  // 2 s after the last value: timed out.
+  m_clock.advance_ms(1000);
+  sink->process(empty.View(), source.id());
+  EXPECT_TRUE(State(*sink, source, 3).list->empty());
+  EXPECT_EQ(m_log.count(line), 1u);
+}
+
 TEST_F(SinkProcess, BlocksTheSinkCannotReadAreIgnored) {
   Block block(10, 4);
   block.Put(3, 0, 0x100, Engine(600, 50));

@@ -152,10 +152,12 @@ class CellDelegate : public QStyledItemDelegate {
     if (!c) return nullptr;
     const int row = index.row(), column = index.column();
     if (c->kind == ui::CellKind::Combo) {
+      // Its own labels, or the list's global strings.
       auto* combo = new QComboBox(parent);
-      for (const CString& label : c->labels)
+      for (const CString& label : m_list.ComboLabels(row, column))
         combo->addItem(ToQ(label));
-      combo->setCurrentIndex(c->comboSel);
+      combo->setCurrentIndex(m_list.ComboPosition(row, column));
+      if (c->dropRows > 0) combo->setMaxVisibleItems(c->dropRows);
       QObject::connect(combo, &QComboBox::activated, combo, [this, row, column](int chosen) {
         m_list.ChooseCombo(row, column, chosen);
       });

@@ -110,4 +110,27 @@ bool CanSourceHost::HasSourceOn(int channel) const {
   return false;
 }
 
+bool CanSourceHost::OneSourcePerChannel(std::string& error) const {
+  const auto rows = m_plugin->statistics();
+  for (std::size_t i = 0; i < rows.size(); ++i)
+    for (std::size_t j = i + 1; j < rows.size(); ++j)
+      if (rows[i].active && rows[j].active && rows[i].channel == rows[j].channel) {
+        error = "channel " + std::to_string(rows[i].channel) + " has two active sources, '" +
+                CString(rows[i].name).ToUtf8() + "' and '" + CString(rows[j].name).ToUtf8() +
+                "'; switch one off or move it to another channel";
+        return false;
+      }
+  return true;
+}
+
+std::vector<std::string> CanSourceHost::ClosedChannels() const {
+  std::vector<std::string> closed;
+  for (const auto& row : m_plugin->statistics())
+    if (row.active && !XeCanDriverKvaser::OpenBusParams(row.channel))
+      closed.push_back("channel " + std::to_string(row.channel) + " of source '" +
+                       CString(row.name).ToUtf8() +
+                       "' did not open (the driver's line above says why): it receives nothing");
+  return closed;
+}
+
 }  // namespace app

@@ -59,6 +59,13 @@ class CanSourceHost {
   bool HasActiveSource() const;
   // [ui] Whether a source of the module uses `channel`.
   bool HasSourceOn(int channel) const;
+  // [ui] Whether every channel has at most one active source: two on one channel would each
+  // count the channel's messages, and the rows of the summary would not add up. False with one
+  // line in `error` naming the channel and both sources.
+  bool OneSourcePerChannel(std::string& error) const;
+  // [ui] The active sources whose channel did not open (not configured in the driver, its
+  // interface missing), one line each: they would receive nothing.
+  std::vector<std::string> ClosedChannels() const;
   // [processing] The module's region of the last frame (owned by the container).
   std::span<const float> Region() const { return m_driver.region(m_plugin); }
   // [any] Floats per slow sample of the module's region.

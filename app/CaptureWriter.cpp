@@ -61,11 +61,17 @@ std::size_t InterfaceName(std::array<char, 16>& name, unsigned channel) noexcept
 
 }  // namespace
 
-bool CaptureWriter::Open(const std::filesystem::path& file, std::string& error) {
+bool CaptureWriter::Open(const std::filesystem::path& file, std::string& error,
+                         const std::function<bool()>& stop, const std::function<void()>& waiting) {
   using namespace XeCanDriverKvaser;
-  if (!m_out.Open(file, error)) return false;
-  m_writer = CanLogWriter::Create(FormatOfName(file).value_or(CanLogFormat::Candump),
-                                  m_out.stream(), file.string());
+  if (!m_out.Open(file, error, stop, waiting)) return false;
+  std::FILE* stream = m_out.Stream();
+  if (stream == nullptr) {
+    error = file.string() + ": cannot write: no stream for it";
+    return false;
+  }
+  m_writer = CanLogWriter::Create(FormatOfName(file).value_or(CanLogFormat::Candump), stream,
+                                  file.string());
   // The channel names of a capture are short: assigning them never allocates.
   m_entry.channel.reserve(16);
   return true;
@@ -88,24 +94,28 @@ std::size_t CaptureWriter::AppendFrame(std::string& out, std::uint64_t frame, do
 
 void CaptureWriter::AddFrame(std::uint64_t frame, std::span<const float> region,
                              unsigned floatsPerSample) noexcept {
-  if (!m_out.good() || !m_writer) return;
+  if (!m_out.good() || !m_writer || m_refused) return;
   std::array<char, 16> interface;
   ForEachMessage(
       frame, m_samplePeriod, m_samplesPerFrame, region, floatsPerSample,
       [&](std::int64_t timeNs, unsigned channel, const XeCanDriverKvaser::CanMessage& message) {
-        if (!m_out.good()) return;
+        if (m_refused) return;
         m_entry.timeNs = timeNs;
         m_entry.channel.assign(interface.data(), InterfaceName(interface, channel));
         m_entry.message = message;
-        if (!m_writer->Write(m_entry)) m_out.fail();
+        m_refused = !m_writer->Write(m_entry);
       });
+  // The frame goes to the file whole.
+  if (!m_refused) m_refused = !m_writer->Flush();
+  m_out.Flush();
 }
 
 bool CaptureWriter::Close(std::string& error) {
-  if (m_writer && m_out.good() && !m_writer->Finish()) m_out.fail();
+  if (m_writer && m_out.good() && !m_refused) m_refused = !m_writer->Finish();
   const bool closed = m_out.Close(error);
-  if (!closed && m_writer && !m_writer->error().empty()) error = m_writer->error();
-  return closed;
+  if (closed && !m_refused) return true;
+  if (m_writer && !m_writer->error().empty()) error = m_writer->error();
+  return false;
 }
 
 }  // namespace app

@@ -5,7 +5,9 @@
 // any other name), channel N as interface canN. A packet's time is its frame's start plus its slow-sample index (byte
 // offset / 4 / floats per sample) times the sample period, in seconds from the start of the
 // measurement. Bit 31 of a packet identifier marks an extended identifier; a packet of more than
-// 8 data bytes is written as a CAN FD frame. The file appears atomically when it is closed.
+// 8 data bytes is written as a CAN FD frame. Each frame's messages go to the file when the frame
+// ends (see OutputFile.h): a run that is killed leaves every frame but the one in progress (BLF:
+// one container per frame).
 //
 // Packets -> candump lines (frame 2, 100 samples of 1 ms per frame, 16 floats = 64 bytes per
 // sample):
@@ -17,11 +19,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
 
-#include "app/AtomicOutputFile.h"
+#include "app/OutputFile.h"
 #include "host/candriver/CanLogWriter.h"
 
 namespace app {
@@ -33,16 +36,20 @@ class CaptureWriter {
   CaptureWriter(const CaptureWriter&) = delete;
   CaptureWriter& operator=(const CaptureWriter&) = delete;
 
-  // [ui] Starts the capture into a temporary file next to `file`, in the format its extension
-  // names. False with one line in `error`.
-  bool Open(const std::filesystem::path& file, std::string& error);
+  // [ui] Opens the capture's file (OutputFile::Open) for the format its extension names. False
+  // with one line in `error`.
+  bool Open(const std::filesystem::path& file, std::string& error,
+            const std::function<bool()>& stop = {}, const std::function<void()>& waiting = {});
+  // [ui] The measurement starts: an existing file is emptied. False with one line in `error`.
+  bool Begin(std::string& error) { return m_out.Begin(error); }
   // [processing] Appends the packets of frame `frame` (0 = the first frame of the measurement)
   // found in the module's region of `floatsPerSample` floats per slow sample.
   void AddFrame(std::uint64_t frame, std::span<const float> region,
                 unsigned floatsPerSample) noexcept;
-  // [ui] Writes everything out and moves the file into place. False with one line in `error`
-  // (the temporary file is then removed and `file` is unchanged).
+  // [ui] Writes the end of the log and closes the file. False with one line in `error`.
   bool Close(std::string& error);
+  // [any] The file, to compare with the other outputs of a run.
+  const OutputFile& Output() const noexcept { return m_out; }
   // [any] Messages written so far.
   std::uint64_t messages() const noexcept { return m_writer ? m_writer->written() : 0; }
 
@@ -55,8 +62,9 @@ class CaptureWriter {
  private:
   double m_samplePeriod;
   unsigned m_samplesPerFrame;
-  AtomicOutputFile m_out;
+  OutputFile m_out;
   std::unique_ptr<XeCanDriverKvaser::CanLogWriter> m_writer;
+  bool m_refused = false;  // the format could not hold a frame: the capture ended there
   XeCanDriverKvaser::CanLogEntry m_entry;  // reused for every message
 };
 

@@ -96,6 +96,9 @@ int RunDbcInfo(const std::vector<std::string>& args) {
   }
   for (const auto& d : db.diagnostics)
     std::printf("%s\n", FormatDbcDiagnostic(file, d).c_str());
+  if (db.Unlisted() > 0)
+    std::printf("%s: %zu more errors and warnings not listed (the first %zu are)\n", file.c_str(),
+                db.Unlisted(), DbcDatabase::kMaxDiagnostics);
   if (db.ErrorCount() > 0) {
     std::fprintf(stderr, "canhost: %s: %zu errors\n", file.c_str(), db.ErrorCount());
     return kExitError;

@@ -120,9 +120,14 @@ int RunDbcDecode(const std::vector<std::string>& args) {
     std::fprintf(stderr, "canhost: %s\n", error.c_str());
     return kExitError;
   }
+  // The errors, the first few of them: a binary file would give one for nearly every line.
+  std::size_t shown = 0;
   for (const auto& d : db.diagnostics)
-    if (d.severity == DbcSeverity::Error)
+    if (d.severity == DbcSeverity::Error && shown++ < kShownUnreadable)
       std::fprintf(stderr, "%s\n", FormatDbcDiagnostic(dbcFile, d).c_str());
+  if (db.ErrorCount() > kShownUnreadable)
+    std::fprintf(stderr, "canhost: %s: %zu more errors (canhost dbc info lists them)\n",
+                 dbcFile.c_str(), db.ErrorCount() - kShownUnreadable);
   const DbcFrameDecoder decoder(db);
 
   XeCanDriverKvaser::CanLogReader reader;

@@ -77,8 +77,8 @@ bool WritePlot(const std::vector<ui::PlotSeries>& series, int width, int height,
   if (png.empty()) {
     error = "the picture could not be encoded as PNG";
     out.fail();
-  } else if (std::fwrite(png.data(), 1, png.size(), out.stream()) != png.size()) {
-    out.fail();
+  } else {
+    out.Write(png);
   }
   std::string closeError;
   if (!out.Close(closeError) && error.empty()) error = closeError;

@@ -11,10 +11,13 @@
 #include "app/NextSteps.h"
 #include "app/ProgressBar.h"
 #include "app/ReplayLog.h"
+#include "app/RunFiles.h"
 #include "app/RunOptions.h"
 #include "app/RunSummary.h"
+#include "app/SettingsLock.h"
 #include "app/SettingsSeed.h"
 #include "app/SignalRecorder.h"
+#include "app/StopSignals.h"
 #include "host/cananalysis/CDbcDecoder.h"
 #include "host/candriver/CanDriver.h"
 #include "host/services/HostClock.h"
@@ -76,38 +79,12 @@ void WarnOfGaps(const RunOptions& options, const ReplayLog& replay, ProgressBar&
                        std::to_string(static_cast<int>(ReplayLog::kGapSeconds)) + " s or longer");
 }
 
-// The files the command line names. They are opened first: a wrong one stops the run before
-// anything is written.
-struct RunFiles {
-  explicit RunFiles(const RunOptions& options)
-      : capture(options.samplePeriod, options.samplesPerFrame),
-        signals(options.samplePeriod, options.samplesPerFrame) {}
-
-  bool Open(const RunOptions& options, std::string& error) {
-    if (!options.replay.empty() && !ReplayLog::Check(options.replay, replay, error)) return false;
-    if (!options.capture.empty() && !capture.Open(options.capture, error)) return false;
-    if (!options.signals.empty() && !signals.Open(options.signals, error)) return false;
-    if (options.plot.empty()) return true;
-    if (!plot.Open(options.plot, error)) return false;
-    signals.KeepSeries();
-    return true;
-  }
-
-  bool Close(const RunOptions& options, std::string& error) {
-    return capture.Close(error) && signals.Close(error) &&
-           (options.plot.empty() ||
-            WritePlot(signals.Series(), options.plotWidth, options.plotHeight, plot, error));
-  }
-
-  ReplayLog replay;
-  CaptureWriter capture;
-  SignalRecorder signals;
-  AtomicOutputFile plot;
-};
-
-// Seeds a new settings folder and loads the seas; the result of the seeding, or Failed.
-SettingsSeed::Result LoadSettings(const RunOptions& options, std::string& error) {
+// Locks the settings folder, seeds it when new and loads the seas; the result of the seeding, or
+// Failed.
+SettingsSeed::Result LoadSettings(const RunOptions& options, const std::string& command,
+                                  SettingsLock& lock, std::string& error) {
   if (!options.settings.empty()) host::SetSettingsFolder(options.settings);
+  if (!lock.Acquire(host::SettingsFolder(), command, error)) return SettingsSeed::Result::Failed;
   const SettingsSeed::Result seeded = SettingsSeed::Seed(host::SettingsFolder(), error);
   if (seeded == SettingsSeed::Result::Failed || !CanSourceHost::SettingsLoad(error))
     return SettingsSeed::Result::Failed;
@@ -129,6 +106,7 @@ bool CreateHosts(const RunOptions& options, CanSourceHost& host, CanSinkHost& si
     error = "no active CAN source in the settings in " + folder + ": nothing to measure";
     return false;
   }
+  if (!host.OneSourcePerChannel(error)) return false;
   if (!options.replay.empty() && !host.HasSourceOn(options.channel)) {
     error = "--channel " + std::to_string(options.channel) + ": no CAN source of the settings in " +
             folder + " uses that channel";
@@ -157,14 +135,34 @@ FrameLoop::Plan MakePlan(const RunOptions& options, const ReplayLog& replay,
   return plan;
 }
 
-// Runs the frames, each written to the files as it ends, with the progress bar drawn.
+// The requests of the settings and the command line that the run cannot meet: a channel that did
+// not open, a decoder whose DBC file did not load. One line each.
+std::vector<std::string> UnmetRequests(const CanSourceHost& host) {
+  std::vector<std::string> unmet = host.ClosedChannels();
+  for (const auto& [decoder, problem] : XeCanAnalysis::CDbcDecoder::LoadProblems()) {
+    std::string channel;
+    for (int ch = 0; ch < 256 && channel.empty(); ++ch)
+      if (CanSinkHost::DecoderName(ch) == decoder.str()) channel = std::to_string(ch);
+    std::string line =
+        channel.empty() ? "decoder '" + decoder.ToUtf8() + "'" : "channel " + channel;
+    line += ": the DBC file does not load as asked: ";
+    line += problem;
+    unmet.push_back(std::move(line));
+  }
+  return unmet;
+}
+
+// Runs the frames, each written to the files as it ends, with the progress bar drawn. An output
+// that fails (a full disk, a reader gone) stops the run.
 FrameLoop::End RunFrames(FrameLoop& loop, const FrameLoop::Plan& plan, double totalSeconds,
-                         CanSourceHost& host, CanSinkHost& sink, RunFiles& files,
-                         ProgressBar& progress, std::string& error) {
+                         const RunOptions& options, CanSourceHost& host, CanSinkHost& sink,
+                         RunFiles& files, ProgressBar& progress, host::StopToken& stop,
+                         std::string& error) {
   return loop.Run(
       [&](std::uint64_t frame) {
         files.capture.AddFrame(frame, host.Region(), host.FloatsPerSample());
         files.signals.AddFrame(frame, *sink.Sink());
+        if (!files.good(options)) stop.request();
         if (progress.Due()) {
           const double done = static_cast<double>(frame + 1) * plan.frameSeconds;
           progress.Draw(totalSeconds > 0.0 ? done / totalSeconds : 1.0, done, totalSeconds,
@@ -190,32 +188,50 @@ bool Finish(const RunOptions& options, RunFiles& files, CanSourceHost& host, Can
   return ok;
 }
 
-void PrintSummary(const RunSummary& summary,
+void PrintSummary(std::FILE* out, const RunSummary& summary,
                   const std::vector<SlowSampling::SourceStatistics>& rows, const RunFiles& files,
                   CanSinkHost& sink) {
-  std::fputs(summary.Format(rows).c_str(), stdout);
+  std::fputs(summary.Format(rows).c_str(), out);
   std::fputs(RunSummary::FormatSignals(files.signals.Signals(), sink.Sink()->statistics()).c_str(),
-             stdout);
-  std::fflush(stdout);
+             out);
+  std::fflush(out);
 }
 
-void PrintNextSteps(const RunOptions& options) {
+void PrintNextSteps(std::FILE* out, const RunOptions& options) {
   std::error_code ec;
   const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
   const std::filesystem::path cwd = std::filesystem::current_path(ec);
-  std::fputs(NextSteps(ProgramName(), options, host::SettingsFolder(), exe, cwd).c_str(), stdout);
-  std::fflush(stdout);
+  std::fputs(NextSteps(ProgramName(), options, host::SettingsFolder(), exe, cwd).c_str(), out);
+  std::fflush(out);
 }
 
-int Measure(const RunOptions& options) {
-  // The clock first: every time the host reads from here on comes from it.
+int Measure(const Command& self, const RunOptions& options, const std::string& command) {
+  // The run's stop token, and the clock (every time the host reads from here on comes from it):
+  // both outlive the thread of the signals, which asks the one and wakes the other.
+  host::StopToken stop;
   std::optional<host::ScopedManualClock> fastClock;
   if (options.fast) fastClock.emplace(kFastClockStartNs);
+  // The signals before any thread starts: they must be blocked in all of them. A stop signal ends
+  // a wait for a FIFO's reader, or the frame loop before its next frame.
+  const StopSignals signals([&stop](int) { stop.request(); });
   std::string error;
   RunFiles files(options);
-  if (!files.Open(options, error)) return Fail(error);
+  switch (files.Open(
+      options, error, [&stop] { return stop.requested(); },
+      [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); })) {
+    case RunFiles::Opened::Usage:
+      return UsageError(self, error);
+    case RunFiles::Opened::Failed:
+      Fail(error);
+      return signals.Received() != 0 ? 128 + signals.Received() : kExitError;
+    case RunFiles::Opened::Ok:
+      break;
+  }
+  // canhost's own text leaves standard output to a recording written there.
+  std::FILE* const report = files.WritesStdout() ? stderr : stdout;
   // The seas are checked before the log reaches stderr: a refused file is one line, not two.
-  const SettingsSeed::Result seeded = LoadSettings(options, error);
+  SettingsLock lock;
+  const SettingsSeed::Result seeded = LoadSettings(options, command, lock, error);
   if (seeded == SettingsSeed::Result::Failed) return Fail(error);
   ProgressBar progress(!options.quiet && ProgressBar::StderrIsTerminal());
   const ScopedLogSink log(progress.MakeLogSink(kShownLogCategories));
@@ -227,24 +243,26 @@ int Measure(const RunOptions& options) {
   CanSourceHost host;
   CanSinkHost sink;
   if (!CreateHosts(options, host, sink, error)) return Fail(error);
+  const std::vector<std::string> unmet = UnmetRequests(host);
+  // The outputs are emptied only for a measurement that runs: a stop asked for while the run was
+  // set up leaves them as they were.
+  if (signals.Received() == 0 && !files.Begin(error)) return Fail(error);
   const FrameLoop::Plan plan =
       MakePlan(options, files.replay, fastClock ? &fastClock->clock() : nullptr);
   const double totalSeconds = plan.frames != 0
                                   ? static_cast<double>(plan.frames) * plan.frameSeconds
                                   : files.replay.seconds;
-  // The loop catches Ctrl-C from here on: the line below tells the user it may be pressed.
-  const host::StopToken stop;
   FrameLoop loop(host, plan, stop);
   if (!options.quiet)
-    std::printf("canhost run: measuring%s, frames of %.3f s; Ctrl-C stops\n",
-                options.fast ? " as fast as the data allows" : " in real time", plan.frameSeconds);
-  std::fflush(stdout);
+    std::fprintf(report, "canhost run: measuring%s, frames of %.3f s; Ctrl-C stops\n",
+                 options.fast ? " as fast as the data allows" : " in real time", plan.frameSeconds);
+  std::fflush(report);
 
   host::SteadyClock wall;
   if (!host.Start())
     progress.PrintLine("canhost run: warning: the module reported a failure at start");
   const FrameLoop::End end =
-      RunFrames(loop, plan, totalSeconds, host, sink, files, progress, error);
+      RunFrames(loop, plan, totalSeconds, options, host, sink, files, progress, stop, error);
   host.Stop();
   RunSummary summary;
   summary.wallSeconds = static_cast<double>(wall.now_ns()) / 1e9;
@@ -257,14 +275,20 @@ int Measure(const RunOptions& options) {
     progress.PrintLine("canhost run: warning: the replay on channel " +
                        std::to_string(options.channel) +
                        " did not end with its log; is that channel's source active?");
+  const bool outputFailed = !files.good(options);
   ok = Finish(options, files, host, sink) && ok;
   summary.frames = host.Frames();
   summary.frameSeconds = plan.frameSeconds;
   summary.fast = options.fast;
-  summary.interrupted = end == FrameLoop::End::Interrupted;
-  PrintSummary(summary, rows, files, sink);
-  if (ok && ShowsNextSteps(options)) PrintNextSteps(options);
-  return ok ? kExitOk : kExitError;
+  if (end == FrameLoop::End::Interrupted)
+    summary.stoppedBy = signals.Received() != 0 ? StopSignals::Name(signals.Received())
+                                                : (outputFailed ? "a failed output" : "a request");
+  PrintSummary(report, summary, rows, files, sink);
+  for (const std::string& line : unmet)
+    Fail(line);
+  ok = ok && unmet.empty();
+  if (ok && signals.Received() == 0 && ShowsNextSteps(options)) PrintNextSteps(report, options);
+  return signals.ExitStatus(ok ? kExitOk : kExitError);
 }
 
 }  // namespace
@@ -276,7 +300,10 @@ int RunRun(const std::vector<std::string>& args) {
   RunOptions options;
   std::string error;
   if (!RunOptions::Parse(args, options, error)) return UsageError(*self, error);
-  return Measure(options);
+  std::string command = "canhost run";
+  for (const std::string& arg : args)
+    command += " " + arg;
+  return Measure(*self, options, command);
 }
 
 }  // namespace app

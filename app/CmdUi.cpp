@@ -6,7 +6,9 @@
 #include "app/CanSourceHost.h"
 #include "app/Commands.h"
 #include "app/RunOptions.h"
+#include "app/SettingsLock.h"
 #include "app/SettingsSeed.h"
+#include "app/StopSignals.h"
 #include "app/UiSession.h"
 #include "host/settings/SettingsFolder.h"
 #include "host/ui/qt/QtMainWindow.h"
@@ -54,9 +56,17 @@ int RunUi(const std::vector<std::string>& args) {
     if (std::string(c.name) == "ui") self = &c;
   UiOptions options;
   std::string error;
-  if (!Parse(args, options, error)) return UsageError(*self, error);
+  if (!Parse(args, options, error) || !ui::qt::CheckActions(options.actions, error))
+    return UsageError(*self, error);
+  // Before any thread starts (Qt's among them): a stop signal closes the window as the user would.
+  const StopSignals signals([](int) { ui::qt::CloseMainWindow(); });
 
   if (!options.settings.empty()) host::SetSettingsFolder(options.settings);
+  std::string command = "canhost ui";
+  for (const std::string& arg : args)
+    command += " " + arg;
+  SettingsLock lock;
+  if (!lock.Acquire(host::SettingsFolder(), command, error)) return Fail(error);
   const SettingsSeed::Result seeded = SettingsSeed::Seed(host::SettingsFolder(), error);
   if (seeded == SettingsSeed::Result::Failed || !CanSourceHost::SettingsLoad(error))
     return Fail(error);
@@ -69,7 +79,7 @@ int RunUi(const std::vector<std::string>& args) {
   // Declared after the Qt application: the modules and their dialogs go before it.
   UiSession session(defaults.samplePeriod, defaults.samplesPerFrame);
   if (!session.Create(options.plugin, error)) return Fail(error);
-  return ui::qt::RunMainWindow(session, options.actions);
+  return signals.ExitStatus(ui::qt::RunMainWindow(session, options.actions));
 }
 
 }  // namespace app

@@ -19,6 +19,10 @@ inline constexpr const char* kUiUsage =
     "                   'start', 'stop', 'wait SECONDS', 'signals FILE' writes the signal\n"
     "                   table as text, 'shot PREFIX' writes PNGs of the windows (and of a\n"
     "                   message box), 'dismiss' presses OK on a message box, 'quit'\n"
-    "  Needs a display (X11 or Wayland; QT_QPA_PLATFORM=offscreen draws nowhere).\n";
+    "  SIGTERM, SIGHUP and Ctrl-C close the window as the user would (it stops and saves).\n"
+    "  Needs a display (X11 or Wayland; QT_QPA_PLATFORM=offscreen draws nowhere).\n"
+    "  Exit codes: 0 done, 1 the settings could not be read or saved (or the folder is in use),\n"
+    "  2 bad arguments (also a step of --actions that does not read, as 'wait -5'), 128 + N\n"
+    "  closed by signal N.\n";
 
 }  // namespace app

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <csignal>
 
 #include "host/cananalysis/AnalysisTimer.h"
 #include "host/candriver/CanDriver.h"
@@ -11,31 +10,14 @@
 namespace app {
 namespace {
 
-// SIGINT: the run stops before its next frame. Counting the request is all a signal handler may
-// do here.
-void OnInterrupt(int /*signal*/) {
-  host::RequestStopFromSignal();
-}
-
 // A replay that has not ended this long after its log's length will not end: its channel's
 // source is not receiving.
 constexpr double kReplayOverdueSeconds = 3.0;
 
 }  // namespace
 
-// The handler resets itself, so that a second Ctrl-C ends a run that does not stop.
 FrameLoop::FrameLoop(CanSourceHost& host, const Plan& plan, const host::StopToken& stop)
-    : m_host(host), m_plan(plan), m_stop(stop) {
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESETHAND;
-  sigaction(SIGINT, &action, &m_previousHandler);
-}
-
-FrameLoop::~FrameLoop() {
-  sigaction(SIGINT, &m_previousHandler, nullptr);
-}
+    : m_host(host), m_plan(plan), m_stop(stop) {}
 
 FrameLoop::End FrameLoop::Run(const FrameDone& frameDone, std::string& error) {
   host::Clock& clock = host::HostClock();

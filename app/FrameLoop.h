@@ -13,10 +13,9 @@
 //
 // The measurement ends after its number of frames, or, when it replays a log without a length,
 // when the driver reports the log played to its end plus a few frames in which the last messages
-// are delivered; or when its stop token is asked (Stop in canhost ui, Ctrl-C), before the next
-// frame: a run asked to stop while it waits for its frame's end returns at once.
-#include <signal.h>
-
+// are delivered; or when its stop token is asked (Stop in canhost ui, a stop signal in canhost
+// run), before the next frame: a run asked to stop while it waits for its frame's end returns at
+// once.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -60,18 +59,16 @@ class FrameLoop {
 
   enum class End {
     Done,         // every frame ran, or the replay ended
-    Interrupted,  // the stop token was asked (Stop, Ctrl-C)
+    Interrupted,  // the stop token was asked
     Failed,       // see the error
   };
 
   // Called after every frame with its index (0 = the first frame).
   using FrameDone = std::function<void(std::uint64_t frame)>;
 
-  // [ui] `stop` (not owned, outlives the loop) ends the run. From here on until destruction,
-  // SIGINT (Ctrl-C) asks every run's token to stop (host::RequestStopFromSignal); a second one
-  // ends the process.
+  // [ui] `stop` (not owned, outlives the loop) ends the run.
   FrameLoop(CanSourceHost& host, const Plan& plan, const host::StopToken& stop);
-  ~FrameLoop();
+  ~FrameLoop() = default;
   FrameLoop(const FrameLoop&) = delete;
   FrameLoop& operator=(const FrameLoop&) = delete;
 
@@ -90,7 +87,6 @@ class FrameLoop {
   // Frames from `frame` on that --fast may count without running them (0: none).
   std::uint64_t SilentFrames(std::uint64_t frame) const;
 
-  struct sigaction m_previousHandler {};
   CanSourceHost& m_host;
   Plan m_plan;
   const host::StopToken& m_stop;

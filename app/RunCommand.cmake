@@ -22,10 +22,13 @@ add_library(canhost_run STATIC
   NextSteps.cpp
   ProgressBar.cpp
   RegionSizing.cpp
+  OutputFile.cpp
   ReplayLog.cpp
   RunOptions.cpp
   RunSummary.cpp
+  SettingsLock.cpp
   SettingsSeed.cpp
+  StopSignals.cpp
   AtomicOutputFile.cpp
   CanSinkHost.cpp
   SignalRecorder.cpp
@@ -36,5 +39,6 @@ add_library(canhost_run STATIC
 target_link_libraries(canhost_run PUBLIC canhost_app_headers canplugin_packet_format host
                                   PRIVATE canhost_warnings)
 
-target_sources(canhost PRIVATE CmdRun.cpp)
+# RunFiles draws the --plot picture with the Qt view, as canhost plot does.
+target_sources(canhost PRIVATE CmdRun.cpp RunFiles.cpp)
 target_link_libraries(canhost PRIVATE canhost_run)

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "host/mfc/Text.h"
+#include "host/settings/FileIO.h"
 
 namespace app {
 namespace {
@@ -36,13 +37,19 @@ bool ParseDbc(const std::string& value, RunOptions& options, std::string& error)
   long long channel = -1;
   if (eq == std::string::npos || eq + 1 == value.size() ||
       !ParseWhole(value.substr(0, eq), channel) || channel < 0 || channel > 255) {
-    error = "--dbc: '" + value + "' is not CHANNEL=FILE with a channel from 0 to 255";
+    error =
+        "--dbc: " + mfc::QuoteToken(value) + " is not CHANNEL=FILE with a channel from 0 to 255";
     return false;
   }
   const std::filesystem::path file = value.substr(eq + 1);
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(file, ec)) {
+  std::string why;
+  if (!std::filesystem::exists(file, ec)) {
     error = "--dbc: " + file.string() + ": no such file";
+    return false;
+  }
+  if (!FileIO::CheckInputFile(file, FileIO::kMaxDbcFileBytes, why)) {
+    error = "--dbc: " + why;
     return false;
   }
   options.dbc[static_cast<int>(channel)] = file;

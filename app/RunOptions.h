@@ -42,8 +42,9 @@ inline constexpr char kRunUsage[] =
     "  decoded signal its values. A new or empty settings folder is first filled with the\n"
     "  default: an OBD-II sequencer on virtual channel 0 polling the vehicle simulation on\n"
     "  channel 1, decoded with obd2.dbc, and a standard source on channel 2 hearing traffic\n"
-    "  generators. The settings are written back at the end. Ctrl-C stops the measurement\n"
-    "  cleanly and still prints the summary.\n"
+    "  generators. The settings are written back at the end. Ctrl-C, SIGTERM or SIGHUP stop the\n"
+    "  measurement after its frame, complete the files, save and print the summary; a second\n"
+    "  signal ends at once. One canhost at a time may use a settings folder.\n"
     "  --settings DIR         settings folder (default: $CANHOST_SETTINGS, else\n"
     "                         $HOME/.config/canhost)\n"
     "  --seconds S            length of the measurement in seconds (default: 5; with --replay:\n"
@@ -76,8 +77,12 @@ inline constexpr char kRunUsage[] =
     "  --size WxH             size of the --plot picture in pixels (default: 1600x900)\n"
     "  --plugin PATH          plug-in library (default: ../lib/libcanplugin.so next to canhost,\n"
     "                         or $CANHOST_PLUGIN)\n"
-    "  Exit codes: 0 done (also after Ctrl-C), 1 runtime error (one line on stderr), 2 bad\n"
-    "  arguments.\n";
+    "  --capture and --signals are written as the frames end, into what FILE names ('-' and\n"
+    "  /dev/stdout: standard output, the summary then on stderr; a FIFO, a device, a link's\n"
+    "  target; an existing file is emptied when the measurement starts, keeping its mode).\n"
+    "  Exit codes: 0 done, 1 runtime error or a request not met (a channel that did not open,\n"
+    "  a DBC file that did not load; one line each), 2 bad arguments (also one file named by two\n"
+    "  outputs), 128 + N stopped by signal N (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP).\n";
 
 class RunOptions {
  public:

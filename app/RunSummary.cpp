@@ -24,9 +24,10 @@ std::string Row(const char* label, const SlowSampling::SourceStatistics& s,
 std::string RunSummary::Format(const std::vector<SlowSampling::SourceStatistics>& rows) const {
   const double measured = static_cast<double>(frames) * frameSeconds;
   char text[200];
+  const std::string how =
+      !stoppedBy.empty() ? "stopped by " + stoppedBy : (fast ? "fast" : "real time");
   std::snprintf(text, sizeof text, "canhost run: %llu frames of %.3f s = %.3f s, %s\n",
-                static_cast<unsigned long long>(frames), frameSeconds, measured,
-                interrupted ? "stopped by Ctrl-C" : (fast ? "fast" : "real time"));
+                static_cast<unsigned long long>(frames), frameSeconds, measured, how.c_str());
   std::string out = text;
   out +=
       "channel   received  delivered       old   no room    future   waiting  overflow  source\n";

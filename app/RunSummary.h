@@ -12,7 +12,8 @@
 //     total       2460       2445         4         2         1         6         2
 //   effective rate: 815.0 messages/s of measurement, 815.0 messages/s of wall-clock time
 //
-// With --fast the first line ends in "fast", after Ctrl-C in "stopped by Ctrl-C".
+// With --fast the first line ends in "fast"; a run stopped early says by what: "stopped by
+// Ctrl-C", "stopped by SIGTERM", "stopped by a failed output".
 //
 // Then the decoded signals (FormatSignals), and the packets of decoded channels that the sink
 // leaves out (those in the first slow sample of a frame), so that no message goes silently:
@@ -35,7 +36,7 @@ class RunSummary {
   double frameSeconds = 0.0;  // length of a frame, seconds
   double wallSeconds = 0.0;   // wall-clock time from start to stop, seconds
   bool fast = false;          // --fast
-  bool interrupted = false;   // stopped by Ctrl-C
+  std::string stoppedBy;      // what stopped the run early ("Ctrl-C", "SIGTERM"); empty: none
 
   // [any] The summary text of the rows (one per source), lines ending in "\n". A new string.
   std::string Format(const std::vector<SlowSampling::SourceStatistics>& rows) const;

@@ -1,5 +1,9 @@
 #include "app/SettingsSeed.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "app/SettingsLock.h"
 #include "host/mfc/CString.h"
 #include "host/settings/FileIO.h"
 
@@ -8,69 +12,93 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kSeedingKind = "seeding";
-
 std::string Why(const fs::path& path, const char* what, const std::error_code& ec) {
   return path.string() + ": " + what + ": " + ec.message();
 }
 
-// Writes the default into `temp`, a new folder; errors name `folder`, the one the user knows.
-bool WriteDefault(const fs::path& temp, const fs::path& folder, std::string& error) {
+// Flushes the folder's entries (the renames of the files into it) to disk.
+void SyncFolder(const fs::path& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+// Removes what a seeding writes (the files of the default, the folders it made when they are
+// empty, the marker).
+void RemoveDefault(const fs::path& folder) {
   std::error_code ec;
-  if (!fs::create_directory(temp, ec)) {
-    error = Why(folder, "cannot create the folder",
-                ec ? ec : std::make_error_code(std::errc::file_exists));
+  for (const SettingsSeed::File& file : SettingsSeed::Files()) {
+    fs::remove(folder / file.name, ec);
+    const fs::path parent = (folder / file.name).parent_path();
+    if (parent != folder && fs::is_empty(parent, ec)) fs::remove(parent, ec);
+  }
+  fs::remove(folder / SettingsSeed::kMarker, ec);
+}
+
+// Whether the folder holds anything of a user's: the lock file and temporaries do not count.
+bool HoldsAnything(const fs::path& folder, std::error_code& ec) {
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name != SettingsLock::kFileName && !FileIO::IsTemporaryName(name)) return true;
+  }
+  return false;
+}
+
+bool WriteDefault(const fs::path& folder, std::string& error) {
+  std::error_code ec;
+  const fs::path marker = folder / SettingsSeed::kMarker;
+  std::wstring why;
+  if (!FileIO::WriteFileAtomic(marker, "a seeding of this folder did not finish\n", why)) {
+    error = folder.string() + ": cannot write into the folder (" + CString(why).ToUtf8() + ")";
     return false;
   }
   for (const SettingsSeed::File& file : SettingsSeed::Files()) {
-    std::wstring why;
-    fs::create_directories((temp / file.name).parent_path(), ec);
-    if (!FileIO::WriteFileAtomic(temp / file.name, file.text, why)) {
+    fs::create_directories((folder / file.name).parent_path(), ec);
+    if (!FileIO::WriteFileAtomic(folder / file.name, file.text, why)) {
       error = (folder / file.name).string() + ": cannot write it (" + CString(why).ToUtf8() + ")";
       return false;
     }
   }
+  SyncFolder(folder);
+  for (const SettingsSeed::File& file : SettingsSeed::Files())
+    if (const fs::path parent = (folder / file.name).parent_path(); parent != folder)
+      SyncFolder(parent);
+  if (!fs::remove(marker, ec)) {
+    error = Why(marker, "cannot remove it", ec);
+    return false;
+  }
+  SyncFolder(folder);
   return true;
 }
 
 }  // namespace
 
-// The default is written into a temporary folder next to the settings folder and renamed into
-// place, so a run killed while seeding leaves a temporary (removed by the next run), never a
-// settings folder with half the files that every later run would take for the user's.
 SettingsSeed::Result SettingsSeed::Seed(const fs::path& given, std::string& error) {
   const fs::path folder = given.has_filename() ? given : given.parent_path();
   std::error_code ec;
-  if (fs::exists(folder, ec)) {
-    if (!fs::is_directory(folder, ec)) {
-      error = folder.string() + ": not a folder";
-      return Result::Failed;
-    }
-    if (!fs::is_empty(folder, ec)) return Result::Existing;
+  if (fs::exists(folder, ec) && !fs::is_directory(folder, ec)) {
+    error = folder.string() + ": not a folder";
+    return Result::Failed;
   }
+  if (!fs::create_directories(folder, ec) && ec) {
+    error = Why(folder, "cannot create the folder", ec);
+    return Result::Failed;
+  }
+  // Temporaries of killed runs: earlier versions seeded into a folder beside this one.
+  FileIO::RemoveStaleTemporaries(folder, "seeding");
+  // And of every file canhost writes here, the decoders' configurations included.
+  FileIO::RemoveStaleTemporariesIn(folder);
+  FileIO::RemoveStaleTemporariesIn(folder / "decoders");
+  if (fs::exists(folder / kMarker, ec)) RemoveDefault(folder);
+  const bool holds = HoldsAnything(folder, ec);
   if (ec) {
     error = Why(folder, "cannot read", ec);
     return Result::Failed;
   }
-  const fs::path parent = folder.has_parent_path() ? folder.parent_path() : fs::path(".");
-  if (!fs::create_directories(parent, ec) && ec) {
-    error = Why(parent, "cannot create the folder", ec);
-    return Result::Failed;
-  }
-  FileIO::RemoveStaleTemporaries(folder, kSeedingKind);
-  const fs::path temp = FileIO::TemporaryName(folder, kSeedingKind);
-  if (!WriteDefault(temp, folder, error)) {
-    fs::remove_all(temp, ec);
-    return Result::Failed;
-  }
-  // rename() replaces an empty folder; one that another run has filled meanwhile stays.
-  fs::rename(temp, folder, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove_all(temp, ignored);
-    if (fs::is_directory(folder, ignored) && !fs::is_empty(folder, ignored))
-      return Result::Existing;
-    error = Why(folder, "cannot create the folder", ec);
+  if (holds) return Result::Existing;
+  if (!WriteDefault(folder, error)) {
+    RemoveDefault(folder);
     return Result::Failed;
   }
   return Result::Seeded;

@@ -9,8 +9,6 @@
 namespace app {
 namespace {
 
-constexpr std::size_t kBufferBytes = 1 << 20;
-
 // Halves `points`: of each four, the lowest and the highest value stay, in their order.
 void Thin(std::vector<ui::PlotPoint>& points) {
   std::size_t kept = 0;
@@ -30,11 +28,15 @@ void Thin(std::vector<ui::PlotPoint>& points) {
 
 }  // namespace
 
-bool SignalRecorder::Open(const std::filesystem::path& file, std::string& error) {
-  if (!m_out.Open(file, error)) return false;
-  m_buffer.resize(kBufferBytes);
-  std::setvbuf(m_out.stream(), m_buffer.data(), _IOFBF, m_buffer.size());
-  std::fputs("time,signal,value,unit\n", m_out.stream());
+bool SignalRecorder::Open(const std::filesystem::path& file, std::string& error,
+                          const std::function<bool()>& stop, const std::function<void()>& waiting) {
+  return m_out.Open(file, error, stop, waiting);
+}
+
+bool SignalRecorder::Begin(std::string& error) {
+  if (!m_out.Begin(error)) return false;
+  m_out.Append("time,signal,value,unit\n");
+  m_out.Flush();
   return true;
 }
 
@@ -44,20 +46,20 @@ void SignalRecorder::AddValue(Signal& signal, double time, double value) {
   signal.last = value;
   ++signal.values;
   if (!m_out.good()) return;
-  std::FILE* out = m_out.stream();
   // to_chars with precision 17 writes exactly what "%.17g" writes, several times faster.
   char row[128];
   char* end = std::to_chars(row, row + 32, time, std::chars_format::general, 17).ptr;
   *end++ = ',';
-  std::fwrite(row, 1, static_cast<std::size_t>(end - row), out);
-  std::fwrite(signal.name.data(), 1, signal.name.size(), out);
+  std::string& out = m_out.Text();
+  out.append(row, end);
+  out.append(signal.name);
   end = row;
   *end++ = ',';
   end = std::to_chars(end, row + 40, value, std::chars_format::general, 17).ptr;
   *end++ = ',';
-  std::fwrite(row, 1, static_cast<std::size_t>(end - row), out);
-  std::fwrite(signal.unit.data(), 1, signal.unit.size(), out);
-  if (std::fputc('\n', out) == EOF) m_out.fail();
+  out.append(row, end);
+  out.append(signal.unit);
+  out += '\n';
 }
 
 void SignalRecorder::AddFrame(std::uint64_t frame, CSlowSinkPlugin& sink) {
@@ -79,6 +81,7 @@ void SignalRecorder::AddFrame(std::uint64_t frame, CSlowSinkPlugin& sink) {
         series.insert(series.end(), values.begin(), values.end());
         if (series.size() > kMaxSeriesPoints) Thin(series);
       });
+  if (!m_out.Text().empty()) m_out.Flush();
 }
 
 bool SignalRecorder::Close(std::string& error) {

@@ -1,7 +1,8 @@
 #pragma once
 // What canhost run makes of the sink's value lists after every frame: the CSV of --signals and
-// the per-signal counts of the summary. The CSV is written frame by frame (through a temporary
-// file renamed at the end), so neither memory nor the lists grow with the measurement's length.
+// the per-signal counts of the summary. The CSV is written frame by frame into its file (see
+// OutputFile.h), so neither memory nor the lists grow with the measurement's length, and a run
+// that is killed leaves every frame but the one in progress.
 //
 // One row per value-list entry that a decoded value made (entries that only complete a list up
 // to the end of the frame are not values):
@@ -13,12 +14,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "app/AtomicOutputFile.h"
+#include "app/OutputFile.h"
 #include "app/SinkSignalReader.h"
 #include "host/slowsampling/CSlowSinkPlugin.h"
 #include "host/ui/SignalSnapshot.h"
@@ -44,13 +46,19 @@ class SignalRecorder {
   SignalRecorder(const SignalRecorder&) = delete;
   SignalRecorder& operator=(const SignalRecorder&) = delete;
 
-  // [ui] Starts the CSV (a temporary file beside `file`). False with one line in `error`.
-  bool Open(const std::filesystem::path& file, std::string& error);
-  // [processing] Takes the lists of frame `frame` of every source of the sink.
+  // [ui] Opens the CSV's file (OutputFile::Open). False with one line in `error`.
+  bool Open(const std::filesystem::path& file, std::string& error,
+            const std::function<bool()>& stop = {}, const std::function<void()>& waiting = {});
+  // [ui] The measurement starts: the file is emptied and gets its header line. False with one
+  // line in `error`.
+  bool Begin(std::string& error);
+  // [processing] Takes the lists of frame `frame` of every source of the sink; their rows are
+  // written out at once.
   void AddFrame(std::uint64_t frame, CSlowSinkPlugin& sink);
-  // [ui] Finishes the CSV (renamed into place); without Open nothing to do. False with one line
-  // in `error`; the temporary file is removed.
+  // [ui] Finishes the CSV; without Open nothing to do. False with one line in `error`.
   bool Close(std::string& error);
+  // [any] The file, to compare with the other outputs of a run.
+  const OutputFile& Output() const noexcept { return m_out; }
 
   // Points kept per signal for Series(): beyond, every four consecutive points give way to their
   // lowest and highest, in time order, so a plot still shows every extreme of a long run.
@@ -71,8 +79,7 @@ class SignalRecorder {
   std::vector<Signal> m_signals;  // by the reader's index
   bool m_keepSeries = false;
   std::vector<std::vector<ui::PlotPoint>> m_series;  // by the reader's index, with KeepSeries
-  std::vector<char> m_buffer;  // stdio buffer of m_out: declared first, so it outlives m_out
-  AtomicOutputFile m_out;
+  OutputFile m_out;
 };
 
 }  // namespace app

@@ -70,12 +70,13 @@ bool UiSession::Start(std::string& error) {
     error = "the session is closed";
     return false;
   }
-  // A new token per run, made first: a stop signal during the rest of Start, and a Stop that comes
-  // before the thread has built its loop, still end this run; no Stop of an earlier one can.
-  auto stop = std::make_shared<host::StopToken>();
   if (!m_host.HasActiveSource()) {
     error = "no active CAN source in the settings in " + host::SettingsFolder().string() +
             ": nothing to measure";
+    WriteLog(error, PrWin::kStyleError);
+    return false;
+  }
+  if (!m_host.OneSourcePerChannel(error)) {
     WriteLog(error, PrWin::kStyleError);
     return false;
   }
@@ -99,7 +100,9 @@ bool UiSession::Start(std::string& error) {
   char frame[32];
   std::snprintf(frame, sizeof frame, "%.3f", m_samplePeriod * m_samplesPerFrame);
   WriteLog(std::string("measuring in real time, frames of ") + frame + " s", PrWin::kStylePlain);
-  m_stop = std::move(stop);
+  // A new token per run: a Stop that comes before the thread has built its loop still ends this
+  // run, and no Stop of an earlier run can end it.
+  m_stop = std::make_shared<host::StopToken>();
   m_processing = std::thread([this, stop = m_stop] { Measure(*stop); });
   return true;
 }

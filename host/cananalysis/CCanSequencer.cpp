@@ -179,9 +179,16 @@ void CCanSequencer::LoadSettings(bool writeDefaults) {
                   error.c_str());
     return;
   }
-  for (const auto& p : settings.problems)
+  // A file that is no request list would give a line for each of its lines.
+  for (std::size_t i = 0; i < settings.problems.size() && i < kReportedProblems; ++i) {
+    const auto& p = settings.problems[i];
     PrWin::Output(PrWin::kCategoryError, L"CCanSequencer: %s:%d: %s\n", m_file.wstring().c_str(),
                   p.line, Wide(p.text).c_str());
+  }
+  if (settings.problems.size() > kReportedProblems)
+    PrWin::Output(PrWin::kCategoryError, L"CCanSequencer: %s: %u more lines in error left out\n",
+                  m_file.wstring().c_str(),
+                  static_cast<unsigned>(settings.problems.size() - kReportedProblems));
   std::lock_guard lock(m_core->mutex);
   if (!m_core->timerSet) m_core->periodMs = settings.timerMs;
   m_core->regular = std::move(settings.regular);

@@ -24,6 +24,9 @@ class AnalysisTimer;
 
 class CCanSequencer {
  public:
+  // Wrong lines of the request file logged one by one; one more line counts the rest.
+  static constexpr std::size_t kReportedProblems = 10;
+
   struct Statistics {
     std::uint64_t requests = 0;   // requests sent
     std::uint64_t answers = 0;    // positive answers received whole

@@ -1,8 +1,10 @@
 #include "host/cananalysis/CDbcDecoder.h"
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <map>
+#include <mutex>
 
 #include "host/cananalysis/CDbcSettingsModel.h"
 #include "host/cananalysis/DbcLexer.h"
@@ -15,6 +17,17 @@ namespace XeCanAnalysis {
 namespace {
 
 std::atomic<bool> g_assignUnassigned{false};
+
+// Why decoders did not load, by name.
+struct Problems {
+  std::mutex mutex;
+  std::map<std::wstring, std::string> byName;
+};
+
+Problems& TheProblems() {
+  static Problems problems;
+  return problems;
+}
 
 // Session application signals for the signals of `database` that `numbers` leaves without one.
 void AssignSessionSignals(const DbcDatabase& database, std::vector<int>& numbers) {
@@ -48,8 +61,27 @@ CDbcDecoder::CDbcDecoder(const CString& name, ValueCallback callback)
 
 CDbcDecoder::~CDbcDecoder() = default;
 
+std::vector<std::pair<CString, std::string>> CDbcDecoder::LoadProblems() {
+  Problems& problems = TheProblems();
+  std::lock_guard lock(problems.mutex);
+  std::vector<std::pair<CString, std::string>> out;
+  for (const auto& [name, text] : problems.byName)
+    out.emplace_back(CString(name), text);
+  return out;
+}
+
+void CDbcDecoder::SetProblem(std::string text) const {
+  Problems& problems = TheProblems();
+  std::lock_guard lock(problems.mutex);
+  if (text.empty())
+    problems.byName.erase(m_name.str());
+  else
+    problems.byName[m_name.str()] = std::move(text);
+}
+
 bool CDbcDecoder::Create() {
   bool ok = true;
+  std::string problem;
   const std::filesystem::path path = DbcDecoderConfig::PathFor(m_name);
   std::error_code ec;
   if (std::filesystem::exists(path, ec)) {
@@ -57,14 +89,23 @@ bool CDbcDecoder::Create() {
     const auto text = FileIO::ReadWholeFile(path, error);
     if (!text) {
       Log("Create", mfc::NarrowUtf8(error), PrWin::kStyleError);
+      problem = mfc::NarrowUtf8(error);
       m_configHadErrors = true;
       ok = false;
     } else {
       std::vector<std::string> errors;
       m_config = DbcDecoderConfig::Parse(*text, path.string(), errors);
-      for (const auto& e : errors)
-        Log("Create", e, PrWin::kStyleError);
+      for (std::size_t i = 0; i < errors.size() && i < kLoggedDiagnostics; ++i)
+        Log("Create", errors[i], PrWin::kStyleError);
+      if (errors.size() > kLoggedDiagnostics)
+        Log("Create",
+            path.string() + ": " + std::to_string(errors.size() - kLoggedDiagnostics) +
+                " more lines in error",
+            PrWin::kStyleError);
       if (!errors.empty()) {
+        problem =
+            errors.front() +
+            (errors.size() > 1 ? " (and " + std::to_string(errors.size() - 1) + " more)" : "");
         m_configHadErrors = true;
         ok = false;
       }
@@ -75,14 +116,40 @@ bool CDbcDecoder::Create() {
     auto file = DbcLoadedFile::Load(m_config.dbcFile, error);
     if (!file) {
       Log("Create", error, PrWin::kStyleError);
+      SetProblem(error);
       return false;
     }
-    for (const auto& d : file->database.diagnostics)
-      Log("Create", FormatDbcDiagnostic(file->path.string(), d),
-          d.severity == DbcSeverity::Error ? PrWin::kStyleError : PrWin::kStyleWarning);
+    LogDiagnostics(*file);
+    const DbcDatabase& db = file->database;
+    const auto first =
+        std::find_if(db.diagnostics.begin(), db.diagnostics.end(),
+                     [](const DbcDiagnostic& d) { return d.severity == DbcSeverity::Error; });
+    if (first != db.diagnostics.end() && problem.empty())
+      problem =
+          FormatDbcDiagnostic(file->path.string(), *first) +
+          (db.ErrorCount() > 1 ? " (and " + std::to_string(db.ErrorCount() - 1) + " more errors)"
+                               : "");
+    if (db.messages.empty() && problem.empty())
+      problem = file->path.string() + ": no message (BO_) to decode";
     Install(std::move(file), m_config);
   }
+  SetProblem(std::move(problem));
   return ok;
+}
+
+void CDbcDecoder::LogDiagnostics(const DbcLoadedFile& file) const {
+  const DbcDatabase& db = file.database;
+  for (std::size_t i = 0; i < db.diagnostics.size() && i < kLoggedDiagnostics; ++i) {
+    const DbcDiagnostic& d = db.diagnostics[i];
+    Log("Create", FormatDbcDiagnostic(file.path.string(), d),
+        d.severity == DbcSeverity::Error ? PrWin::kStyleError : PrWin::kStyleWarning);
+  }
+  const std::size_t all = db.diagnostics.size() + db.Unlisted();
+  if (all > kLoggedDiagnostics)
+    Log("Create",
+        file.path.string() + ": " + std::to_string(all - kLoggedDiagnostics) +
+            " more errors and warnings (canhost dbc info " + file.path.string() + " lists them)",
+        db.ErrorCount() > 0 ? PrWin::kStyleError : PrWin::kStyleWarning);
 }
 
 void CDbcDecoder::Decode(const XeCanDriverKvaser::CanMessage& message) noexcept {

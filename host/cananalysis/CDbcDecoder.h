@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/cananalysis/CAppSignal.h"
@@ -71,6 +72,15 @@ class CDbcDecoder {
   static void AssignUnassigned(bool on) noexcept;
   static bool AssignsUnassigned() noexcept;
 
+  // [any] Process-wide: why decoders did not load at their last Create, one line each, by
+  // decoder name: a configuration or DBC file that cannot be read, a DBC file with errors (what
+  // parsed is used) or without any message. A decoder whose Create loads well is not listed.
+  static std::vector<std::pair<CString, std::string>> LoadProblems();
+
+  // At most this many diagnostics of a DBC file are logged by Create; one more line counts the
+  // rest (canhost dbc info lists them).
+  static constexpr std::size_t kLoggedDiagnostics = 10;
+
   // [any] The decoder's name.
   const CString& GetName() const noexcept { return m_name; }
   // [ui] Warnings and errors of the DBC file in use, "FILE:LINE:COLUMN: ...".
@@ -85,6 +95,9 @@ class CDbcDecoder {
   void Install(std::shared_ptr<const DbcLoadedFile> file, const DbcDecoderConfig& config);
   bool StoreConfig(const char* operation);
   void Log(const char* operation, const std::string& text, int style) const;
+  void LogDiagnostics(const DbcLoadedFile& file) const;
+  // Records (or with an empty text forgets) why this decoder did not load.
+  void SetProblem(std::string text) const;
 
   CString m_name;
   ValueCallback m_callback;

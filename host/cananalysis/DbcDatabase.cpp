@@ -38,9 +38,21 @@ const DbcAttrValue* DbcDatabase::SignalAttribute(const DbcSignal& signal,
 }
 
 std::size_t DbcDatabase::ErrorCount() const noexcept {
-  return static_cast<std::size_t>(
-      std::count_if(diagnostics.begin(), diagnostics.end(),
-                    [](const DbcDiagnostic& d) { return d.severity == DbcSeverity::Error; }));
+  return unlistedErrors + static_cast<std::size_t>(std::count_if(
+                              diagnostics.begin(), diagnostics.end(), [](const DbcDiagnostic& d) {
+                                return d.severity == DbcSeverity::Error;
+                              }));
+}
+
+void DbcDatabase::AddDiagnostic(DbcDiagnostic diagnostic) {
+  if (diagnostics.size() < kKeptWhileReading)
+    diagnostics.push_back(std::move(diagnostic));
+  else
+    ++(diagnostic.severity == DbcSeverity::Error ? unlistedErrors : unlistedWarnings);
+}
+
+std::size_t DbcDatabase::WarningCount() const noexcept {
+  return diagnostics.size() + Unlisted() - ErrorCount();
 }
 
 }  // namespace XeCanAnalysis

@@ -177,7 +177,16 @@ struct DbcDatabase {
   std::vector<DbcAttributeDef> attributeDefs;
   std::vector<DbcAttribute> networkAttributes;
   std::vector<DbcRelationAttribute> relationAttributes;
-  std::vector<DbcDiagnostic> diagnostics;  // in file order
+  // Diagnostics kept of a file: a binary file gives one for nearly every line, and neither the
+  // memory nor a reader of them gains from more; the rest are only counted.
+  static constexpr std::size_t kMaxDiagnostics = 1000;
+  // Kept while the file is read, before they are sorted by line and cut to kMaxDiagnostics (each
+  // stage of reading reports in its own order).
+  static constexpr std::size_t kKeptWhileReading = 4 * kMaxDiagnostics;
+
+  std::vector<DbcDiagnostic> diagnostics;  // in file order, the first kMaxDiagnostics
+  std::size_t unlistedErrors = 0;          // errors beyond those, counted only
+  std::size_t unlistedWarnings = 0;        // warnings beyond those, counted only
   std::uint32_t signalCount = 0;           // signals of all messages
 
   // [any] The message with that identifier (kCanIdExtended form; an identifier above 0x7FF
@@ -189,9 +198,13 @@ struct DbcDatabase {
   // neither exists.
   const DbcAttrValue* SignalAttribute(const DbcSignal& signal,
                                       std::string_view name) const noexcept;
-  // [any] Number of diagnostics of each severity.
+  // [any] Number of diagnostics of each severity, the unlisted ones included.
   std::size_t ErrorCount() const noexcept;
-  std::size_t WarningCount() const noexcept { return diagnostics.size() - ErrorCount(); }
+  std::size_t WarningCount() const noexcept;
+  // [any] Diagnostics found but not in `diagnostics`.
+  std::size_t Unlisted() const noexcept { return unlistedErrors + unlistedWarnings; }
+  // [any] Adds a diagnostic while the file is read: kept up to kKeptWhileReading, then counted.
+  void AddDiagnostic(DbcDiagnostic diagnostic);
 
   // Built by the linker: identifier (kCanIdExtended form) -> index in messages.
   std::unordered_map<std::uint32_t, std::uint32_t> messageIndex;

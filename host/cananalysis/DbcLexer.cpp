@@ -214,6 +214,13 @@ bool DbcLexer::StartsStatement(std::size_t pos) const noexcept {
          (next == ' ' || next == '\t' || next == ':');
 }
 
+void DbcLexer::Unterminated(int line, int column) {
+  if (m_diagnostics.size() < DbcDatabase::kKeptWhileReading)
+    m_diagnostics.push_back({DbcSeverity::Error, line, column, "unterminated string"});
+  else
+    ++m_unlisted;
+}
+
 void DbcLexer::ScanString(DbcToken& token) {
   const std::size_t open = m_pos;
   const int openLine = m_line;
@@ -240,9 +247,7 @@ void DbcLexer::ScanString(DbcToken& token) {
       if (StartsStatement(p + 1)) {
         // A line that starts with a statement keyword ends a string that lacks its closing
         // quote: one missing quote must not swallow the statements after it.
-        m_diagnostics.push_back({DbcSeverity::Error, openLine,
-                                 static_cast<int>(open - openLineStart) + 1,
-                                 "unterminated string"});
+        Unterminated(openLine, static_cast<int>(open - openLineStart) + 1);
         token.text = m_text.substr(open + 1, lineEnd - open - 1);
         token.kind = DbcTokenKind::String;
         token.value = DbcText(value);
@@ -261,8 +266,7 @@ void DbcLexer::ScanString(DbcToken& token) {
   if (!closed) {
     // The string runs to the end of the file: end it at the end of its first line instead, so that
     // the statements below it are still read.
-    m_diagnostics.push_back({DbcSeverity::Error, openLine,
-                             static_cast<int>(open - openLineStart) + 1, "unterminated string"});
+    Unterminated(openLine, static_cast<int>(open - openLineStart) + 1);
     if (m_openToEnd == std::string_view::npos) m_openToEnd = open;
     m_line = openLine;
     m_lineStart = openLineStart;

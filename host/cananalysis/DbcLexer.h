@@ -56,11 +56,15 @@ class DbcLexer {
   DbcToken Take();
   // Errors the lexer found (unterminated strings), appended to by Take.
   std::vector<DbcDiagnostic>& Diagnostics() noexcept { return m_diagnostics; }
+  // Errors found beyond the DbcDatabase::kKeptWhileReading in Diagnostics(), counted only.
+  std::size_t UnlistedErrors() const noexcept { return m_unlisted; }
 
  private:
   void Scan();
   void SkipSpaceAndComments();
   void ScanString(DbcToken& token);
+  // Records an unterminated string (kept up to DbcDatabase::kKeptWhileReading, then counted).
+  void Unterminated(int line, int column);
   void ScanNumberOrName(DbcToken& token);
   bool StartsStatement(std::size_t pos) const noexcept;
   char At(std::size_t pos) const noexcept { return pos < m_text.size() ? m_text[pos] : '\0'; }
@@ -76,6 +80,7 @@ class DbcLexer {
   std::size_t m_openToEnd = std::string_view::npos;
   DbcToken m_next;
   std::vector<DbcDiagnostic> m_diagnostics;
+  std::size_t m_unlisted = 0;
 };
 
 }  // namespace XeCanAnalysis

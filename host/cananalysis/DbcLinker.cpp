@@ -55,6 +55,13 @@ void DbcLinker::Link(DbcStatements& statements, DbcDatabase& database) {
                    [](const DbcDiagnostic& a, const DbcDiagnostic& b) {
                      return a.line != b.line ? a.line < b.line : a.column < b.column;
                    });
+  for (std::size_t i = DbcDatabase::kMaxDiagnostics; i < database.diagnostics.size(); ++i)
+    ++(database.diagnostics[i].severity == DbcSeverity::Error ? database.unlistedErrors
+                                                              : database.unlistedWarnings);
+  if (database.diagnostics.size() > DbcDatabase::kMaxDiagnostics) {
+    database.diagnostics.resize(DbcDatabase::kMaxDiagnostics);
+    database.diagnostics.shrink_to_fit();
+  }
 }
 
 void DbcLinker::AddMessages() {
@@ -228,11 +235,11 @@ void DbcLinker::ApplyAttributes() {
 }
 
 void DbcLinker::Warn(int line, int column, std::string text) {
-  m_db.diagnostics.push_back({DbcSeverity::Warning, line, column, std::move(text)});
+  m_db.AddDiagnostic({DbcSeverity::Warning, line, column, std::move(text)});
 }
 
 void DbcLinker::Error(int line, int column, std::string text) {
-  m_db.diagnostics.push_back({DbcSeverity::Error, line, column, std::move(text)});
+  m_db.AddDiagnostic({DbcSeverity::Error, line, column, std::move(text)});
 }
 
 }  // namespace XeCanAnalysis

@@ -4,11 +4,11 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <fstream>
-#include <sstream>
 
 #include "host/cananalysis/DbcNumber.h"
+#include "host/mfc/CString.h"
 #include "host/mfc/Text.h"
+#include "host/settings/FileIO.h"
 
 namespace XeCanAnalysis {
 namespace {
@@ -38,25 +38,14 @@ DbcDatabase DbcParser::Parse(std::string_view text) {
 
 bool DbcParser::ParseFile(const std::filesystem::path& path, DbcDatabase& database,
                           std::string& error, std::string* text) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    error = path.string() + ": is a folder, not a DBC file";
+  std::wstring why;
+  auto bytes = FileIO::ReadWholeFile(path, why, FileIO::kMaxDbcFileBytes);
+  if (!bytes) {
+    error = mfc::NarrowUtf8(why);
     return false;
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = path.string() + ": cannot be opened";
-    return false;
-  }
-  std::ostringstream content;
-  content << in.rdbuf();
-  if (in.bad()) {
-    error = path.string() + ": cannot be read";
-    return false;
-  }
-  std::string bytes = std::move(content).str();
-  database = Parse(bytes);
-  if (text) *text = std::move(bytes);
+  database = Parse(*bytes);
+  if (text) *text = std::move(*bytes);
   return true;
 }
 
@@ -81,7 +70,8 @@ void DbcParser::Run() {
     if (!Statement(keyword)) Recover();
   }
   for (auto& d : m_lex.Diagnostics())
-    m_db.diagnostics.push_back(std::move(d));
+    m_db.AddDiagnostic(std::move(d));
+  m_db.unlistedErrors += m_lex.UnlistedErrors();
   DbcLinker::Link(m_st, m_db);
 }
 
@@ -333,12 +323,12 @@ bool DbcParser::TakePunct(char c) {
 }
 
 bool DbcParser::Fail(const DbcToken& at, std::string text) {
-  m_db.diagnostics.push_back({DbcSeverity::Error, at.line, at.column, std::move(text)});
+  m_db.AddDiagnostic({DbcSeverity::Error, at.line, at.column, std::move(text)});
   return false;
 }
 
 void DbcParser::Warn(const DbcToken& at, std::string text) {
-  m_db.diagnostics.push_back({DbcSeverity::Warning, at.line, at.column, std::move(text)});
+  m_db.AddDiagnostic({DbcSeverity::Warning, at.line, at.column, std::move(text)});
 }
 
 }  // namespace XeCanAnalysis

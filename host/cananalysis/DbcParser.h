@@ -31,8 +31,9 @@ class DbcParser {
  public:
   // [any] Parses the text of a DBC file. Bad content never throws: it becomes diagnostics.
   static DbcDatabase Parse(std::string_view text);
-  // [any] Reads and parses a file. False, with `error` = "FILE: reason", when it cannot be read;
-  // `text`, when given, receives the file's bytes.
+  // [any] Reads and parses a file. False, with `error` = "FILE: reason", when it cannot be read:
+  // only a regular file of at most FileIO::kMaxDbcFileBytes is (a FIFO or a device is refused
+  // before it is opened for good). `text`, when given, receives the file's bytes.
   static bool ParseFile(const std::filesystem::path& path, DbcDatabase& database,
                         std::string& error, std::string* text = nullptr);
 

@@ -44,7 +44,7 @@ std::optional<Failure> ParseOption(std::string_view word, SequencerRequest& requ
       return std::nullopt;
     }
     return Failure{SequencerSettingsError::BadOption,
-                   "st=" + std::string(value) + ": 0..127 (ms) or F1..F9 (100..900 us)"};
+                   "st=" + mfc::QuoteToken(value) + ": 0..127 (ms) or F1..F9 (100..900 us)"};
   }
   if (key == "bs") {
     const auto n = ParseNumber(value, 10);
@@ -52,10 +52,10 @@ std::optional<Failure> ParseOption(std::string_view word, SequencerRequest& requ
       request.blockSize = static_cast<std::uint8_t>(*n);
       return std::nullopt;
     }
-    return Failure{SequencerSettingsError::BadOption, "bs=" + std::string(value) + ": 0..255"};
+    return Failure{SequencerSettingsError::BadOption, "bs=" + mfc::QuoteToken(value) + ": 0..255"};
   }
   return Failure{SequencerSettingsError::BadOption,
-                 "unknown option '" + std::string(key) + "' (known: st, bs)"};
+                 "unknown option " + mfc::QuoteToken(key) + " (known: st, bs)"};
 }
 
 // words: <id> <payload bytes...> [options...]
@@ -66,7 +66,7 @@ std::optional<Failure> ParseRequest(const std::vector<std::string_view>& words,
   const auto id = ParseNumber(words[1], 16);
   if (!id || *id > 0x7FF)
     return Failure{SequencerSettingsError::BadIdentifier,
-                   "identifier " + std::string(words[1]) + " is not an 11-bit hex identifier"};
+                   "identifier " + mfc::QuoteToken(words[1]) + " is not an 11-bit hex identifier"};
   request.id = *id;
   std::string hex;
   std::size_t i = 2;
@@ -76,7 +76,9 @@ std::optional<Failure> ParseRequest(const std::vector<std::string_view>& words,
     return Failure{SequencerSettingsError::BadPayload, "payload has an odd number of hex digits"};
   for (std::size_t k = 0; k < hex.size(); k += 2) {
     const auto byte = ParseNumber(std::string_view(hex).substr(k, 2), 16);
-    if (!byte) return Failure{SequencerSettingsError::BadPayload, "payload is not hex: " + hex};
+    if (!byte)
+      return Failure{SequencerSettingsError::BadPayload,
+                     "payload is not hex: " + mfc::QuoteToken(hex)};
     request.payload.push_back(static_cast<std::uint8_t>(*byte));
   }
   if (request.payload.empty() || request.payload.size() > kMaxPayload)
@@ -137,7 +139,7 @@ SequencerSettings SequencerSettings::Parse(std::string_view text) {
         (words[0] == "regular" ? settings.regular : settings.oneShot).push_back(request);
     } else {
       fail({SequencerSettingsError::UnknownKeyword,
-            "unknown keyword '" + std::string(words[0]) + "' (known: timer, regular, oneshot)"});
+            "unknown keyword " + mfc::QuoteToken(words[0]) + " (known: timer, regular, oneshot)"});
     }
   }
   return settings;

@@ -1,11 +1,13 @@
 #include "host/candriver/CanDriver.h"
 
-#include <fstream>
-#include <sstream>
+#include <optional>
+#include <string>
 
 #include "host/candriver/CanBackends.h"
 #include "host/candriver/DeliveryTracker.h"
 #include "host/candriver/DriverLog.h"
+#include "host/mfc/CString.h"
+#include "host/settings/FileIO.h"
 #include "host/settings/SettingsFolder.h"
 
 namespace XeCanDriverKvaser {
@@ -37,14 +39,14 @@ CanDriver& CanDriver::Get() {
   return driver;
 }
 
+// Read as the configuration itself is read: bounded, and never from a FIFO or a device (a file
+// refused is known by the reason, so that a file put right again counts as a change).
 std::string CanDriver::Fingerprint(const std::filesystem::path& file) {
-  std::error_code ec;
-  if (!std::filesystem::exists(file, ec)) return std::string(1, '\0') + "missing";
-  if (std::filesystem::is_directory(file, ec)) return std::string(1, '\0') + "folder";
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return file.string() + '\0' + text.str();
+  std::wstring why;
+  const std::optional<std::string> text = FileIO::ReadWholeFile(file, why);
+  std::string print(1, '\0');
+  print += text ? file.string() + '\0' + *text : CString(why).ToUtf8();
+  return print;
 }
 
 // A new configuration also makes new virtual buses: a bus keeps the generators it was made with,

@@ -91,7 +91,7 @@ class CanDriver {
 
  private:
   void LoadLocked();
-  // The file's text, or a marker for a missing file or a folder in its place.
+  // The file's text, or why it cannot be read (missing, a folder, a FIFO, too large).
   static std::string Fingerprint(const std::filesystem::path& file);
 
   std::mutex m_mutex;

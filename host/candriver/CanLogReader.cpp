@@ -46,6 +46,13 @@ bool CanLogReader::Next(CanLogEntry& entry) {
   std::string_view line;
   while (m_input.ReadLine(line)) {
     ++m_lineNumber;
+    if (m_input.tooLong()) {
+      entry = CanLogEntry{};
+      entry.line = m_lineNumber;
+      entry.error = m_name + ":" + std::to_string(m_lineNumber) + ": a line longer than " +
+                    std::to_string(kMaxLineBytes) + " bytes: not a CAN log; reading stops here";
+      return true;
+    }
     if (ParseLine(line, entry)) {
       if (!entry.error.empty()) entry.error.insert(0, m_name + ":");
       return true;

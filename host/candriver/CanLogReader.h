@@ -28,6 +28,10 @@ class BlfReader;
 
 class CanLogReader {
  public:
+  // Longest line of a text log (LogInput.h): a longer one comes back as an error entry and ends
+  // the reading.
+  static constexpr std::size_t kMaxLineBytes = LogInput::kMaxLineBytes;
+
   CanLogReader();
   ~CanLogReader();
   CanLogReader(const CanLogReader&) = delete;

@@ -1,12 +1,10 @@
 #include "host/candriver/DriverConfig.h"
 
-#include <fstream>
-#include <sstream>
-
 #include "host/candriver/CanBackends.h"
 #include "host/candriver/DriverLog.h"
 #include "host/mfc/CString.h"
 #include "host/mfc/Text.h"
+#include "host/settings/FileIO.h"
 
 namespace XeCanDriverKvaser::detail {
 namespace {
@@ -63,18 +61,13 @@ DriverConfig DriverConfig::Default() {
 DriverConfig DriverConfig::Load(const std::filesystem::path& file) {
   std::error_code ec;
   if (!std::filesystem::exists(file, ec)) return Default();
-  if (std::filesystem::is_directory(file, ec)) {
-    Report(file.string(), "is a folder, not a file; no channel is configured");
+  std::wstring why;
+  const auto text = FileIO::ReadWholeFile(file, why);
+  if (!text) {
+    Report(mfc::NarrowUtf8(why), "no channel is configured");
     return DriverConfig();
   }
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    Report(file.string(), "cannot read the file; no channel is configured");
-    return DriverConfig();
-  }
-  std::ostringstream text;
-  text << in.rdbuf();
-  return Parse(text.str(), file.string(), file.parent_path());
+  return Parse(*text, file.string(), file.parent_path());
 }
 
 bool DriverConfig::ParseChannel(const std::vector<std::string>& tokens, ChannelConfig& config,
@@ -101,8 +94,18 @@ bool DriverConfig::ParseChannel(const std::vector<std::string>& tokens, ChannelC
   for (std::size_t i = 3; i < tokens.size(); ++i) {
     const std::string_view token = tokens[i];
     if (token.starts_with("offset=")) {
-      if (!ConfigOptions::ParseInteger(token.substr(7), config.clock.offsetTicks)) {
-        error = "offset must be an integer number of 125 us ticks";
+      const std::string_view value = token.substr(7);
+      if (!ConfigOptions::ParseInteger(value, config.clock.offsetTicks)) {
+        long long ignored = 0;
+        const bool digits =
+            !value.empty() &&
+            value.find_first_not_of("0123456789", value[0] == '-') == std::string_view::npos &&
+            value.size() > (value[0] == '-' ? 1u : 0u);
+        error = "offset " + mfc::QuoteToken(value) +
+                (digits && !mfc::ParseWholeNumber(value, ignored, 10)
+                     ? " is beyond the 64-bit range of an offset (-9223372036854775808.."
+                       "9223372036854775807 ticks)"
+                     : " is not an integer number of 125 us ticks");
         return false;
       }
     } else if (token.starts_with("drift=")) {
@@ -123,6 +126,11 @@ DriverConfig DriverConfig::Parse(std::string_view text, const std::string& name,
   DriverConfig config;
   std::vector<std::string> tokens;
   int lineNumber = 0;
+  // A file that is no configuration at all would give a log line for each of its lines.
+  std::size_t wrong = 0;
+  const auto report = [&](const std::string& where, const std::string& reason) {
+    if (++wrong <= kReportedLines) Report(where, reason);
+  };
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
     const std::string_view line = text.substr(0, end);
@@ -130,7 +138,7 @@ DriverConfig DriverConfig::Parse(std::string_view text, const std::string& name,
     ++lineNumber;
     const std::string where = name + ":" + std::to_string(lineNumber);
     if (!SplitLine(line, tokens)) {
-      Report(where, "unclosed quote");
+      report(where, "unclosed quote");
       continue;
     }
     if (tokens.empty()) continue;
@@ -158,8 +166,10 @@ DriverConfig DriverConfig::Parse(std::string_view text, const std::string& name,
     } else {
       error = "expected 'channel' or 'generator', found " + mfc::QuoteToken(tokens[0]);
     }
-    Report(where, error);
+    report(where, error);
   }
+  if (wrong > kReportedLines)
+    Report(name, std::to_string(wrong - kReportedLines) + " more lines in error left out");
   for (const GeneratorConfig& g : config.m_generators) {
     bool used = false;
     for (const ChannelConfig& c : config.m_channels) {

@@ -35,8 +35,12 @@ struct GeneratorConfig {
 class DriverConfig {
  public:
   static constexpr const char* kFileName = "candriver.conf";
+  // Wrong lines reported one by one; the rest are counted in one more line.
+  static constexpr std::size_t kReportedLines = 20;
 
   // [ui] Reads a configuration file; without one, the default: channels 0-3 virtual on one bus.
+  // A file that cannot be read (a FIFO, a device, a folder, one over FileIO's size limit) is
+  // logged and configures no channel.
   static DriverConfig Load(const std::filesystem::path& file);
   // [ui] Reads configuration text; `name` names it in messages, `folder` anchors file names.
   static DriverConfig Parse(std::string_view text, const std::string& name,

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "host/settings/FileIO.h"
+
 namespace XeCanDriverKvaser {
 namespace {
 constexpr std::size_t kBlockSize = std::size_t{1} << 18;
@@ -20,15 +22,12 @@ void LogInput::Close() noexcept {
   m_pos = m_end = 0;
   m_consumed = 0;
   m_failed = false;
+  m_tooLong = false;
 }
 
 bool LogInput::Open(const std::filesystem::path& file, std::string& error) {
   Close();
-  std::error_code ec;
-  if (std::filesystem::is_directory(file, ec)) {
-    error = file.string() + ": is a folder, not a file";
-    return false;
-  }
+  if (!FileIO::CheckInputFile(file, 0, error)) return false;
   m_file = std::fopen(file.c_str(), "rb");
   if (m_file == nullptr) {
     error = file.string() + ": cannot open: " + std::strerror(errno);
@@ -90,8 +89,18 @@ std::size_t LogInput::Skip(std::size_t count) {
   return done;
 }
 
+bool LogInput::CutLine(std::string_view& line) {
+  m_tooLong = true;
+  line = line.substr(0, kMaxLineBytes);
+  // Nothing after it is read.
+  if (m_file != nullptr) std::fclose(m_file);
+  m_file = nullptr;
+  m_pos = m_end;
+  return true;
+}
+
 bool LogInput::ReadLine(std::string_view& line) {
-  if (m_file == nullptr && m_pos == m_end) return false;
+  if (m_tooLong || (m_file == nullptr && m_pos == m_end)) return false;
   bool spanning = false;
   for (;;) {
     const char* start = m_data + m_pos;
@@ -107,13 +116,18 @@ bool LogInput::ReadLine(std::string_view& line) {
         line = {start, length};
       }
       if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      if (line.size() > kMaxLineBytes) return CutLine(line);
       return true;
     }
-    // No line end in the block: keep what there is and read on.
+    // No line end in the block: keep what there is and read on, up to the longest line.
     if (!spanning) m_line.clear();
     spanning = true;
     m_line.append(start, m_end - m_pos);
     m_pos = m_end;
+    if (m_line.size() > kMaxLineBytes + 1) {
+      line = m_line;
+      return CutLine(line);
+    }
     if (!Refill()) {
       if (m_line.empty()) return false;
       line = m_line;

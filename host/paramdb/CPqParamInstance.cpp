@@ -1,13 +1,12 @@
 #include "host/paramdb/CPqParamInstance.h"
 
 #include <filesystem>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 
 #include "host/paramdb/CMeasuringUnit.h"
 #include "host/paramdb/ParamDbFile.h"
 #include "host/paramdb/SessionSignals.h"
+#include "host/settings/FileIO.h"
 #include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
 #include "host/settings/SettingsFolder.h"
@@ -43,15 +42,14 @@ std::shared_ptr<CPqParamInstance::Database> Read(const std::filesystem::path& pa
   std::string text;
   if (exists) {
     db->source = path.string();
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    if (in) s << in.rdbuf();
-    if (!in || in.bad() || std::filesystem::is_directory(path)) {
-      const std::string line = db->source + ": cannot be read, parameter database not available\n";
-      PrWin::Output(mfc::WidenUtf8(line).c_str(), PrWin::kCategoryError, PrWin::kStyleError);
+    std::wstring why;
+    auto bytes = FileIO::ReadWholeFile(path, why);
+    if (!bytes) {
+      const std::wstring line = why + L"; parameter database not available\n";
+      PrWin::Output(line.c_str(), PrWin::kCategoryError, PrWin::kStyleError);
       return db;
     }
-    text = std::move(s).str();
+    text = std::move(*bytes);
   } else {
     db->source = "<embedded default>";
     text = kDefaultParamDb;
@@ -59,8 +57,17 @@ std::shared_ptr<CPqParamInstance::Database> Read(const std::filesystem::path& pa
   db->content = ParamDbFile::Parse(text, db->source);
   db->aux = AuxStringTable(db->content.aux);
   db->initialized = true;
-  for (const auto& e : db->content.errors)
-    PrWin::Output(mfc::WidenUtf8(e + "\n").c_str(), PrWin::kCategoryError, PrWin::kStyleError);
+  // A file that is no database would give a line for each of its lines: the first few are enough.
+  constexpr std::size_t kShownErrors = 20;
+  const auto& errors = db->content.errors;
+  for (std::size_t i = 0; i < errors.size() && i < kShownErrors; ++i)
+    PrWin::Output(mfc::WidenUtf8(errors[i] + "\n").c_str(), PrWin::kCategoryError,
+                  PrWin::kStyleError);
+  if (errors.size() > kShownErrors)
+    PrWin::Output(mfc::WidenUtf8(db->source + ": " + std::to_string(errors.size() - kShownErrors) +
+                                 " more lines in error\n")
+                      .c_str(),
+                  PrWin::kCategoryError, PrWin::kStyleError);
   return db;
 }
 

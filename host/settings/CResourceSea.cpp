@@ -14,6 +14,9 @@ bool CResourceSea::Load() {
   std::error_code ec;
   if (std::filesystem::exists(m_file, ec) || ec) {
     const auto bytes = FileIO::ReadWholeFile(m_file, error.what);
+    // The error names the file already; SeaError::ToString puts it in front once more.
+    const std::wstring prefix = m_file.wstring() + L": ";
+    if (!bytes && error.what.starts_with(prefix)) error.what.erase(0, prefix.size());
     ok = bytes && host::SeaFile::Parse(*bytes, m_file, content, error);
     if (!ok) content = {};
   }

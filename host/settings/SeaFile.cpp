@@ -189,6 +189,41 @@ void AppendParts(std::string& out, const std::vector<std::wstring>& parts) {
   }
 }
 
+// The writer's first line starts so; with kClosedMark in it, the file ends with kEndLine.
+// (kClosedMark is looked for in the whole line: a file cut inside it holds no line feed.)
+constexpr std::string_view kHeaderStart = "# Sea \"";
+constexpr std::string_view kClosedMark = ", closed by its end line;";
+constexpr std::string_view kEndLine = "# end of sea ";
+
+// A file the writer made that was cut short: false with the place where it ends in `error`.
+bool CheckWhole(std::string_view bytes, SeaError& error) {
+  const std::string_view first = bytes.substr(0, bytes.find('\n'));
+  if (!first.starts_with(kHeaderStart)) return true;
+  std::size_t lines = 0;
+  std::size_t lastStart = 0;
+  bool ended = false;
+  for (std::size_t at = 0; at < bytes.size();) {
+    const std::size_t nl = bytes.find('\n', at);
+    const std::string_view line = bytes.substr(at, nl == std::string_view::npos ? nl : nl - at);
+    ++lines;
+    lastStart = at;
+    ended = ended || (lines > 1 && line.starts_with(kEndLine));
+    at = nl == std::string_view::npos ? bytes.size() : nl + 1;
+  }
+  const std::size_t lastLength = bytes.size() - lastStart - (bytes.ends_with('\n') ? 1 : 0);
+  error.line = lines;
+  error.column = lastLength + 1;
+  if (!bytes.ends_with('\n')) {
+    error.what = L"the file ends inside this line, which has no line feed: it was cut short";
+    return false;
+  }
+  if (first.find(kClosedMark) != std::string_view::npos && !ended) {
+    error.what = L"the file ends before its end line (\"# end of sea ...\"): it was cut short";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::wstring SeaError::ToString() const {
@@ -203,6 +238,7 @@ bool SeaFile::Parse(std::string_view bytes, const std::filesystem::path& file, S
   content = {};
   error = SeaError{file, 0, 0, {}};
   if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);  // byte order mark of editors
+  if (!CheckWhole(bytes, error)) return false;
   std::map<std::wstring, std::size_t> entryLines;
   std::map<std::wstring, std::size_t> listLines;
   SeaContent::List* list = nullptr;
@@ -283,7 +319,8 @@ std::string SeaFile::Quote(std::wstring_view text) {
 
 std::string SeaFile::Write(const SeaContent& content, std::wstring_view seaName) {
   std::string out = "# Sea " + Quote(seaName) +
-                    " of the host settings: UTF-8, one record per line; comments are not kept.\n";
+                    " of the host settings: UTF-8, one record per line, closed by its end line; "
+                    "comments are not kept.\n";
   for (const auto& entry : content.entries) {
     out += "entry " + Quote(entry.name);
     if (!entry.parts.empty()) out += " = ";
@@ -298,7 +335,7 @@ std::string SeaFile::Write(const SeaContent& content, std::wstring_view seaName)
       out += '\n';
     }
   }
-  return out;
+  return out + std::string(kEndLine) + Quote(seaName) + '\n';
 }
 
 }  // namespace host

@@ -8,6 +8,16 @@
 //   line "P0", "P1", ...              next line of the current list (`line` alone: no parts)
 //   # ...                             comment; comments and blank lines are not kept on save
 //
+// A file the writer made starts with a header comment and ends with an end line:
+//   # Sea "Application" of the host settings: UTF-8, ..., closed by its end line; ...
+//   ...records...
+//   # end of sea "Application"
+// so that a file cut short (a copy that broke off, a disk that filled) is told from a whole one:
+// a file whose first line starts as that header ('# Sea "') and that lacks its end line, or whose
+// last line has no line feed, is refused where it ends. Files without the header (written by
+// hand) need neither; files of earlier versions of the writer (a header without "closed by its
+// end line") need only the line feed.
+//
 // Names and parts are always quoted. Inside quotes the text is UTF-8 verbatim except for the
 // escapes \\ \" \n \r \t and \u{HEX} (1 to 8 hex digits) for the code points that would not survive
 // an editor: other control characters, U+007F-U+009F, surrogates and values above U+10FFFF. Blanks
@@ -25,6 +35,8 @@
 //   list "X-0"  followed by no line    -> list X-0 exists and is empty
 //   entry "A" = "open                  -> error at line 1, column 13: text not closed by '"'
 //   line "x"  before any list          -> error at line 1, column 1: line outside a list
+//   (writer's header) entry "A" = "1"  -> error at line 2, column 16: the file ends before its end
+//     and no end line                     line: cut short
 #include <cstddef>
 #include <filesystem>
 #include <string>

@@ -50,27 +50,36 @@ TEST(CaptureWriter, HeaderExamples) {
             "(0.299000) can3 18FEF100#0102030405060708\n");
 }
 
-TEST(CaptureWriter, FileAppearsWholeOnlyWhenClosed) {
+// The lines of a frame are in the file as soon as the frame ends, so a run that is killed keeps
+// every frame before the one in progress. A file that was there stays as it was until the
+// measurement begins, then is emptied in place; a new file of a run refused before it began goes.
+TEST(CaptureWriter, EachFrameIsInTheFileWhenItEnds) {
   testing_support::TempDir dir;
   Region region;
   region.Put(640, 2, 0x100, {0xEE});
   std::string error;
+  testing_support::WriteFile(dir / "capture.log", "old\n");
+  std::filesystem::permissions(dir / "capture.log", std::filesystem::perms::owner_read |
+                                                        std::filesystem::perms::owner_write);
   {
     CaptureWriter writer(0.001, kSamplesPerFrame);
     ASSERT_TRUE(writer.Open(dir / "capture.log", error)) << error;
+    EXPECT_EQ(testing_support::ReadFile(dir / "capture.log"), "old\n");
+    ASSERT_TRUE(writer.Begin(error)) << error;
     writer.AddFrame(0, region.span(), kFloatsPerSample);
+    EXPECT_EQ(testing_support::ReadFile(dir / "capture.log"), "(0.010000) can2 100#EE\n");
     writer.AddFrame(1, region.span(), kFloatsPerSample);
-    EXPECT_FALSE(std::filesystem::exists(dir / "capture.log"));
+    EXPECT_EQ(testing_support::ReadFile(dir / "capture.log"),
+              "(0.010000) can2 100#EE\n(0.110000) can2 100#EE\n");
     ASSERT_TRUE(writer.Close(error)) << error;
     EXPECT_EQ(writer.messages(), 2u);
   }
-  EXPECT_EQ(testing_support::ReadFile(dir / "capture.log"),
-            "(0.010000) can2 100#EE\n(0.110000) can2 100#EE\n");
+  EXPECT_EQ(std::filesystem::status(dir / "capture.log").permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 
-  {  // A run that fails before Close leaves neither the capture nor its temporary file.
+  {
     CaptureWriter writer(0.001, kSamplesPerFrame);
-    ASSERT_TRUE(writer.Open(dir / "broken.log", error));
-    writer.AddFrame(0, region.span(), kFloatsPerSample);
+    ASSERT_TRUE(writer.Open(dir / "refused.log", error));
   }
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 

@@ -1,8 +1,7 @@
 // A person at the window while measurements run (label "threads"; run under ThreadSanitizer in CI):
 // real-time measurements of the default settings start and stop in a loop, each Stop at a random
-// moment of its run, down to right after Start, and now and then a stop signal comes from another
-// thread during Start. Meanwhile the person opens every dialog, edits, clicks every link (the
-// DBC decoder's settings too), and presses OK, Apply and Cancel. Nothing may race, nothing may
+// moment of its run, down to right after Start. Meanwhile the person opens every dialog, edits,
+// clicks every link (the DBC decoder's settings too), and presses OK, Apply and Cancel. Nothing may race, nothing may
 // hang (every wait is bounded), and every row of the summary must add up after each run.
 //   CANHOST_PERSON_SEED=1234 build/tsan/bin/app_person_test   repeats one sequence of moments
 #include <gtest/gtest.h>
@@ -19,7 +18,6 @@
 #include "host/candriver/CanDriver.h"
 #include "host/mfc/Win.h"
 #include "host/services/CCentralMessageService.h"
-#include "host/services/StopToken.h"
 #include "host/settings/CSeaBase.h"
 #include "host/settings/SettingsFolder.h"
 #include "tests/app/OpenDialogs.h"
@@ -170,17 +168,9 @@ class Person {
   }
 
   // Starts and stops at a random moment: right after Start, within microseconds, within a frame,
-  // or after some frames; now and then a stop signal arrives from another thread during Start.
+  // or after some frames.
   void StartAndStop(int round) {
     const int moment = Pick(6);
-    std::thread signal;
-    if (Pick(4) == 0) {
-      const int delayUs = Pick(2000);
-      signal = std::thread([delayUs] {
-        std::this_thread::sleep_for(std::chrono::microseconds(delayUs));
-        host::RequestStopFromSignal();
-      });
-    }
     std::string error;
     ASSERT_TRUE(m_session.Start(error)) << error;
     switch (moment) {
@@ -194,15 +184,11 @@ class Person {
         break;
       default:
         // Some frames, with the person at work meanwhile.
-        EXPECT_TRUE(testing_support::WaitFor([&] {
-          return m_session.Snapshot().frames > 0 || host::StopSignalCount() != m_signals;
-        }));
+        EXPECT_TRUE(testing_support::WaitFor([&] { return m_session.Snapshot().frames > 0; }));
         Work(4 + Pick(6), true);
         Linger(100 + Pick(300));
     }
     testing_support::WithinBound([&] { m_session.Stop(); }, "Stop");
-    if (signal.joinable()) signal.join();
-    m_signals = host::StopSignalCount();
     const ui::MeasurementSnapshot s = m_session.Snapshot();
     EXPECT_FALSE(s.running);
     for (const ui::ChannelRow& r : s.rows)
@@ -214,7 +200,6 @@ class Person {
   app::UiSession& m_session;
   OpenDialogs& m_dialogs;
   std::mt19937 m_random;
-  std::uint64_t m_signals = host::StopSignalCount();
 };
 
 TEST(Person, WorksTheWindowsWhileMeasurementsStartAndStop) {

@@ -37,7 +37,7 @@ TEST(RunSummary, HeaderExample) {
       "effective rate: 815.0 messages/s of measurement, 815.0 messages/s of wall-clock "
       "time\n");
 
-  summary.interrupted = true;
+  summary.stoppedBy = "Ctrl-C";
   EXPECT_EQ(summary.Format({}).find("= 3.000 s, stopped by Ctrl-C\n"), 34u);
 }
 

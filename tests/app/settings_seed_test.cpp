@@ -72,32 +72,41 @@ TEST(SettingsSeed, FillsOnlyAMissingOrEmptyFolder) {
   EXPECT_EQ(error, (dir / "file").string() + ": not a folder");
 }
 
-// A run killed while seeding leaves a temporary folder, never a half-filled settings folder; the
-// next run removes it and seeds. Temporaries of a live process (this one) are not touched.
-TEST(SettingsSeed, KilledSeedingLeavesNoHalfFolderAndItsTemporaryIsRemoved) {
+// The default is written in place, behind a marker: a run killed while seeding leaves the marker,
+// and the next run removes what it wrote and seeds again, so a half-filled folder is never taken
+// for a user's. The lock file and temporaries of dead processes do not make a folder the user's;
+// temporaries of live processes (this one) are not touched.
+TEST(SettingsSeed, AKilledSeedingIsDoneAgainAndTemporariesOfDeadRunsGo) {
   TempDir dir;
   const auto folder = dir / "settings";
   // What a kill in the middle left: the process (pid 2^22 + 1 is above Linux's pid_max) is gone.
-  const auto dead = dir / "settings.seeding.4194305.0";
-  testing_support::WriteFile(dead / "Application.sea", "list \"CAN-Sources\"\n");
-  const auto live = FileIO::TemporaryName(folder, "seeding");
-  std::filesystem::create_directory(live);
-  const auto staleFile = dir / "settings" / "Application.sea.tmp.4194305.3";
+  testing_support::WriteFile(folder / SettingsSeed::kMarker, "");
+  testing_support::WriteFile(folder / "Application.sea", "list \"CAN-Sources\"\n");
+  testing_support::WriteFile(folder / "Application.sea.tmp.4194305.3", "half");
+  testing_support::WriteFile(folder / "decoders/DBC Decoder.txt.tmp.4194305.0", "half");
+  testing_support::WriteFile(folder / "canhost.lock", "4194305 canhost run\n");
+  const auto oldStyle = dir / "settings.seeding.4194305.0";  // of earlier versions
+  testing_support::WriteFile(oldStyle / "Application.sea", "x");
+  const auto live = FileIO::TemporaryName(folder / "candriver.conf", "tmp");
+  testing_support::WriteFile(live, "mine");
 
   std::string error;
   ASSERT_EQ(SettingsSeed::Seed(folder, error), SettingsSeed::Result::Seeded) << error;
-  EXPECT_FALSE(std::filesystem::exists(dead));
-  EXPECT_TRUE(std::filesystem::exists(live));
   for (const auto& file : SettingsSeed::Files())
     EXPECT_EQ(ReadFile(folder / file.name), file.text);
-  // Nothing but the seeded files (five, and the folder of the decoders' two) is left.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 6);
+  EXPECT_FALSE(std::filesystem::exists(folder / SettingsSeed::kMarker));
+  EXPECT_FALSE(std::filesystem::exists(folder / "Application.sea.tmp.4194305.3"));
+  EXPECT_FALSE(std::filesystem::exists(folder / "decoders/DBC Decoder.txt.tmp.4194305.0"));
+  EXPECT_FALSE(std::filesystem::exists(oldStyle));
+  EXPECT_TRUE(std::filesystem::exists(live));
+  std::filesystem::remove(live);
+  // The seeded files (five, and the folder of the decoders' two) and the lock file.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 7);
+  EXPECT_FALSE(FileIO::IsTemporaryName("Application.sea"));
+  EXPECT_TRUE(FileIO::IsTemporaryName("a.tmp.sea.tmp.12.0"));
 
-  // A file's temporary of a killed save goes with the next save of that file.
-  testing_support::WriteFile(staleFile, "half");
-  std::wstring why;
-  ASSERT_TRUE(FileIO::WriteFileAtomic(folder / "Application.sea", "x", why));
-  EXPECT_FALSE(std::filesystem::exists(staleFile));
+  // Seeded once, the folder is the user's.
+  EXPECT_EQ(SettingsSeed::Seed(folder, error), SettingsSeed::Result::Existing);
 }
 
 // What seeding into a read-only folder and saving below it report, one line each. Root writes
@@ -107,6 +116,11 @@ std::string WritesIntoReadOnly(const std::filesystem::path& ro) {
     std::string error;
     if (SettingsSeed::Seed(ro / "settings", error) != SettingsSeed::Result::Failed)
       error = "seeded";
+    // An empty folder of its own in the read-only parent (as a mount point) is filled in place.
+    std::string inPlace;
+    if (SettingsSeed::Seed(ro / "empty", inPlace) == SettingsSeed::Result::Seeded)
+      inPlace = "seeded in place";
+    error += "\n" + inPlace;
     std::wstring why;
     if (FileIO::WriteFileAtomic(ro / "sub/a.sea", "x", why)) why = L"written";
     return error + "\n" + CString(why).ToUtf8();
@@ -139,13 +153,17 @@ TEST(SettingsSeed, ReadOnlyParentIsReportedWithItsCause) {
                              fs::perms::group_exec | fs::perms::others_read |
                              fs::perms::others_exec;
   fs::create_directory(dir / "ro");
+  fs::create_directory(dir / "ro/empty");
+  fs::permissions(dir / "ro/empty", fs::perms::all);
   fs::permissions(dir.path(), readOnly | fs::perms::owner_write);
   fs::permissions(dir / "ro", readOnly);
   const std::string result = WritesIntoReadOnly(dir / "ro");
   fs::permissions(dir / "ro", fs::perms::owner_all);
-  EXPECT_EQ(result,
-            (dir / "ro/settings").string() + ": cannot create the folder: Permission denied\n" +
-                (dir / "ro/sub").string() + ": cannot create the folder: Permission denied");
+  EXPECT_EQ(result, (dir / "ro/settings").string() +
+                        ": cannot create the folder: Permission denied\n" + "seeded in place\n" +
+                        (dir / "ro/sub").string() +
+                        ": cannot create the folder: Permission denied");
+  EXPECT_EQ(ReadFile(dir / "ro/empty/Application.sea"), SettingsSeed::Files()[0].text);
 }
 
 }  // namespace

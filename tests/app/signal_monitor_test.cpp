@@ -33,6 +33,7 @@ TEST(SinkSignals, ASignalOfTwoSourcesIsNamedAfterEachAndReadsBackFromTheCsv) {
   recorder.KeepSeries();
   std::string error;
   ASSERT_TRUE(recorder.Open(dir / "signals.csv", error)) << error;
+  ASSERT_TRUE(recorder.Begin(error)) << error;
   Hop(sink, can0, 5, 20.0F);
   Hop(sink, can2, 7, 90.5F);
   recorder.AddFrame(0, sink);

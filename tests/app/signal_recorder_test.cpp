@@ -19,6 +19,7 @@ TEST(SignalRecorder, OneRowPerDecodedValueAtItsFrameAlignedTime) {
   app::SignalRecorder recorder(0.001, 100);
   std::string error;
   ASSERT_TRUE(recorder.Open(dir / "signals.csv", error)) << error;
+  ASSERT_TRUE(recorder.Begin(error)) << error;
   CFueGroeListeBasis& pulses = sink.List(source, 1);
   CFueGroeListeBasis& hops = sink.List(source, 3);
   // Frame 2: pulses at slow samples 3 and 7 (periods of 100 and 50 samples at 1000 samples per

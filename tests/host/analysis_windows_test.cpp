@@ -217,7 +217,7 @@ TEST_F(SequencerWindow, RequestListIsEditedCheckedSavedAndReloaded) {
     EXPECT_TRUE(list.EditCell(1, CSequencerSettingsModel::Identifier, L"800"));
     EXPECT_TRUE(list.EditCell(1, CSequencerSettingsModel::Payload, L"01 05"));
     EXPECT_EQ(d.GetDlgItemTextW(analysisui::kSeqStatus),
-              L"Line 2: identifier 800 is not an 11-bit hex identifier");
+              L"Line 2: identifier '800' is not an 11-bit hex identifier");
     EXPECT_TRUE(list.EditCell(1, CSequencerSettingsModel::Identifier, L"7E0"));
     EXPECT_TRUE(list.EditCell(1, CSequencerSettingsModel::BlockSize, L"bs#"));  // refused
     EXPECT_EQ(list.GetItemText(1, CSequencerSettingsModel::BlockSize), L"");

@@ -1,6 +1,7 @@
 #include "host/candriver/CanLogReader.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <vector>
@@ -202,6 +203,47 @@ TEST(CanLogReader, ALogInMemoryReadsAsItsFile) {
   EXPECT_FALSE(memory.Next(b));
   EXPECT_EQ(entries, 4);
   EXPECT_EQ(a.line, 7);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace XeCanDriverKvaser;
+
+// A file that is no log in any sense: a FIFO or a device is refused before it is opened (it would
+// block or never end), and a line longer than any log's ends the reading with one error, so a
+// file of zeros costs neither memory nor time.
+TEST(CanLogReader, OnlyRegularFilesWithLinesOfALogAreRead) {
+  testing_support::TempDir dir;
+  CanLogReader reader;
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  EXPECT_FALSE(reader.Open(dir / "fifo"));
+  EXPECT_EQ(reader.error(), (dir / "fifo").string() + ": is a FIFO, not a regular file");
+
+  testing_support::WriteFile(dir / "long.log",
+                             "(1.000000) can0 123#11\n" +
+                                 std::string(CanLogReader::kMaxLineBytes + 1, '\0') +
+                                 "\n(2.000000) can0 123#22\n");
+  ASSERT_TRUE(reader.Open(dir / "long.log"));
+  CanLogEntry entry;
+  ASSERT_TRUE(reader.Next(entry));
+  EXPECT_EQ(entry.error, "");
+  ASSERT_TRUE(reader.Next(entry));
+  EXPECT_EQ(entry.error,
+            (dir / "long.log").string() +
+                ":2: a line longer than 65536 bytes: not a CAN log; reading stops here");
+  EXPECT_FALSE(reader.Next(entry));
+
+  // A line of exactly the longest length is read.
+  testing_support::WriteFile(
+      dir / "edge.log",
+      "(1.000000) can0 123#11" + std::string(CanLogReader::kMaxLineBytes - 22, ' ') + "\n");
+  ASSERT_TRUE(reader.Open(dir / "edge.log"));
+  ASSERT_TRUE(reader.Next(entry));
+  EXPECT_EQ(entry.error, "");
+  EXPECT_EQ(entry.message.id, 0x123u);
+  EXPECT_FALSE(reader.Next(entry));
 }
 
 }  // namespace

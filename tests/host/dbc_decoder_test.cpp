@@ -160,7 +160,7 @@ TEST_F(DbcDecoderTest, UnreadableFilesAndBadConfigurationsAreReported) {
   EXPECT_EQ(modifications, 0);
   CString name;
   EXPECT_TRUE(d->GetFileName(name) && name == L"engine.dbc");
-  EXPECT_EQ(log.count_containing(L"missing.dbc: cannot be opened"), 1u);
+  EXPECT_EQ(log.count_containing(L"missing.dbc: cannot open: No such file or directory"), 1u);
 
   WriteFile(m_dir / "decoders" / "DBC Decoder.txt",
             "file = engine.dbc\nassign 0x100 Temp = 3\ncolour = red\nassign 0x100 = 1\n");
@@ -180,6 +180,43 @@ TEST_F(DbcDecoderTest, UnreadableFilesAndBadConfigurationsAreReported) {
   ASSERT_TRUE(bad->SetFileName(L"wide.dbc"));
   ASSERT_EQ(bad->Diagnostics().size(), 1u);
   EXPECT_NE(bad->Diagnostics()[0].find("wide.dbc:1:5: warning:"), std::string::npos);
+}
+
+// What keeps a decoder from decoding as configured is listed by its name, one line each, for the
+// host to report; a binary file's diagnostics are logged as the first few and a count.
+TEST_F(DbcDecoderTest, LoadProblemsAreListedOncePerDecoderAndLoggedBounded) {
+  host::CaptureLog log;
+  const auto problemOf = [](const wchar_t* name) {
+    for (const auto& [decoder, text] : CDbcDecoder::LoadProblems())
+      if (decoder == name) return text;
+    return std::string();
+  };
+  WriteFile(m_dir / "decoders" / "DBC Decoder.txt", "file = missing.dbc\n");
+  EXPECT_FALSE(Make()->Create());
+  EXPECT_EQ(problemOf(L"DBC Decoder"),
+            (m_dir / "missing.dbc").string() + ": cannot open: No such file or directory");
+
+  WriteFile(m_dir / "empty.dbc", "VERSION \"\"\n");
+  WriteFile(m_dir / "decoders" / "DBC Decoder.txt", "file = empty.dbc\n");
+  EXPECT_TRUE(Make()->Create());
+  EXPECT_EQ(problemOf(L"DBC Decoder"),
+            (m_dir / "empty.dbc").string() + ": no message (BO_) to decode");
+
+  std::string garbage;
+  for (int i = 0; i < 50; ++i)
+    garbage += "BO_ \x01\x02 nonsense\n";
+  WriteFile(m_dir / "binary.dbc", std::string(kEngineDbc) + garbage);
+  WriteFile(m_dir / "decoders" / "DBC Decoder.txt", "file = binary.dbc\n");
+  log.clear();
+  EXPECT_TRUE(Make()->Create());
+  EXPECT_NE(problemOf(L"DBC Decoder").find("binary.dbc:"), std::string::npos);
+  EXPECT_NE(problemOf(L"DBC Decoder").find("(and 49 more errors)"), std::string::npos);
+  EXPECT_EQ(log.lines().size(), CDbcDecoder::kLoggedDiagnostics + 1);
+  EXPECT_EQ(log.count_containing(L"binary.dbc: 40 more errors and warnings"), 1u);
+
+  WriteFile(m_dir / "decoders" / "DBC Decoder.txt", "file = engine.dbc\n");
+  EXPECT_TRUE(Make()->Create());
+  EXPECT_EQ(problemOf(L"DBC Decoder"), "");
 }
 
 TEST_F(DbcDecoderTest, SettingsDialogAssignsSignalsAndReportsTheChange) {

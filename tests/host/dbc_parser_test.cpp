@@ -122,6 +122,20 @@ TEST(DbcParser, HeaderExamples) {
   EXPECT_EQ(Findings(db), (V{"f.dbc:4:1: warning: ';' missing before 'CM_', statement taken"}));
 }
 
+// A file that is no DBC (binary, a log in the wrong place) gives an error for nearly every line:
+// the first kMaxDiagnostics are kept, the rest counted, so memory does not grow with them.
+TEST(DbcParser, DiagnosticsBeyondTheLimitAreCountedNotKept) {
+  std::string garbage;
+  for (std::size_t i = 0; i < DbcDatabase::kMaxDiagnostics + 500; ++i)
+    garbage += "BO_ x B: 8 X\n";  // message identifier expected
+  const auto db = DbcParser::Parse("BO_ 4000 B: 8 X\n" + garbage);
+  EXPECT_EQ(db.diagnostics.size(), DbcDatabase::kMaxDiagnostics);
+  EXPECT_EQ(db.diagnostics.front().line, 1);  // the first ones, in file order
+  EXPECT_EQ(db.ErrorCount(), DbcDatabase::kMaxDiagnostics + 500);
+  EXPECT_EQ(db.WarningCount(), 1u);
+  EXPECT_EQ(db.Unlisted(), 501u);
+}
+
 TEST(DbcLinker, IdentifierExamples) {
   std::uint32_t id = 0;
   bool assumed = false;

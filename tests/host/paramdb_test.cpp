@@ -145,7 +145,9 @@ TEST_F(ParamInstanceTest, FileInTheSettingsFolderWinsAndBadOnesAreReported) {
   CPqParamInstance broken;
   EXPECT_FALSE(broken.Initialized());
   EXPECT_TRUE(broken.AppSignalProperty().empty());
-  EXPECT_EQ(log.count_containing(L"cannot be read, parameter database not available"), 1u);
+  EXPECT_EQ(log.count_containing(L"paramdb.txt: is a folder, not a file; parameter database not "
+                                 L"available"),
+            1u);
 }
 
 }  // namespace

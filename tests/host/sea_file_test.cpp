@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -35,8 +36,42 @@ TEST(SeaFileFormat, DocumentedExamplesParseAndWriteBackUnchanged) {
   };
   for (const auto& [text, expected] : examples) {
     EXPECT_TRUE(ParseOk(text + "\n") == expected) << text;
-    EXPECT_TRUE(host::SeaFile::Write(expected, L"T").ends_with("\n" + text + "\n")) << text;
+    EXPECT_TRUE(
+        host::SeaFile::Write(expected, L"T").ends_with("\n" + text + "\n# end of sea \"T\"\n"))
+        << text;
   }
+}
+
+// A file the writer made and that was cut short anywhere (a copy that broke off, a full disk) is
+// refused where it ends; whole, and by hand without the header, it reads.
+TEST(SeaFileFormat, AWrittenFileCutShortAnywhereIsRefusedWhereItEnds) {
+  const host::SeaContent content = {{{L"CanSource-Params", {L"120"}}, {L"CAN 0", {L"10", L"1"}}},
+                                    {{L"CAN-Sources", {{L"CAN 0", L"1", L"0"}, {L"CAN 1"}}}}};
+  const std::string text = host::SeaFile::Write(content, L"Application");
+  ParseOk(text);
+  for (std::size_t cut = std::string_view("# Sea \"").size(); cut < text.size(); ++cut) {
+    host::SeaContent parsed;
+    host::SeaError error;
+    ASSERT_FALSE(host::SeaFile::Parse(text.substr(0, cut), "x.sea", parsed, error)) << cut;
+    const std::string head = text.substr(0, cut);
+    EXPECT_EQ(error.line, static_cast<std::size_t>(std::count(head.begin(), head.end(), '\n')) +
+                              (head.ends_with('\n') ? 0 : 1))
+        << cut;
+    EXPECT_NE(error.what.find(L"cut short"), std::wstring::npos) << cut;
+  }
+  // A header of an earlier writer asks only for the last line feed.
+  const std::string earlier =
+      "# Sea \"Application\" of the host settings: UTF-8, one record per line; comments are not "
+      "kept.\nentry \"A\" = \"1\"\n";
+  ParseOk(earlier);
+  host::SeaContent parsed;
+  host::SeaError error;
+  EXPECT_FALSE(host::SeaFile::Parse(earlier.substr(0, earlier.size() - 1), "x.sea", parsed, error));
+  EXPECT_EQ(error.ToString(),
+            L"x.sea:2:16: the file ends inside this line, which has no line "
+            L"feed: it was cut short");
+  // Written by hand: no header, no end line, no last line feed needed.
+  ParseOk("entry \"A\" = \"1\"");
 }
 
 TEST(SeaFileFormat, ErrorsNameFileLineAndColumn) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <fstream>
 #include <thread>
 
 #include "host/settings/CResourceList.h"
@@ -196,6 +199,53 @@ TEST_F(Settings, UiAndProcessingThreadsShareASea) {
   processing.join();
   EXPECT_EQ(sea.LookupGetInt(L"Counter", 0, 0), 1999);
   EXPECT_EQ(CResourceList(sea, L"L").GetCount(), 2000u);
+}
+
+// A sea kept behind a link (a settings folder shared between machines, a dotfiles repository) is
+// saved into the link's target with the target's mode; the link stays.
+TEST_F(Settings, SaveThroughALinkKeepsTheLinkAndTheMode) {
+  namespace fs = std::filesystem;
+  const auto path = CSeaBase::SeaFile(CSeaBase::seaApplication);
+  testing_support::TempDir elsewhere;
+  testing_support::WriteFile(elsewhere / "Application.sea", "entry \"A\" = \"1\"\n");
+  fs::permissions(elsewhere / "Application.sea", fs::perms::owner_read | fs::perms::owner_write);
+  fs::create_symlink(elsewhere / "Application.sea", path);
+  CResourceEntry* entry = nullptr;
+  CSeaBase::ApplicationSea()->LookupEntry(entry, 2, L"A", 0);
+  entry->SetInt(2, 0);
+  ASSERT_TRUE(CSeaBase::SaveAll());
+  EXPECT_TRUE(fs::is_symlink(path));
+  EXPECT_NE(ReadFile(elsewhere / "Application.sea").find("entry \"A\" = \"2\""), std::string::npos);
+  EXPECT_EQ(fs::status(elsewhere / "Application.sea").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(std::distance(fs::directory_iterator(elsewhere.path()), {}), 1);
+}
+
+// What the host reads whole is a regular file of bounded size: a FIFO, a device or a folder is
+// refused by name and kind before it could block or fill the memory.
+TEST(FileIO, OnlyRegularFilesUpToTheLimitAreRead) {
+  testing_support::TempDir dir;
+  std::wstring error;
+  testing_support::WriteFile(dir / "small", "12345");
+  ASSERT_EQ(FileIO::ReadWholeFile(dir / "small", error, 5), "12345");
+  EXPECT_FALSE(FileIO::ReadWholeFile(dir / "small", error, 4));
+  EXPECT_EQ(error,
+            (dir / "small").wstring() + L": 5 bytes, more than the 4 bytes such a file may have");
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  EXPECT_FALSE(FileIO::ReadWholeFile(dir / "fifo", error));
+  EXPECT_EQ(error, (dir / "fifo").wstring() + L": is a FIFO, not a regular file");
+  std::string narrow;
+  EXPECT_FALSE(FileIO::CheckInputFile(dir / "fifo", 0, narrow));
+  EXPECT_EQ(narrow, (dir / "fifo").string() + ": is a FIFO, not a regular file");
+  EXPECT_FALSE(FileIO::CheckInputFile(dir.path(), 0, narrow));
+  EXPECT_EQ(narrow, dir.path().string() + ": is a folder, not a file");
+  // A sparse file of 10 GB is refused by its size, not read.
+  { std::ofstream big(dir / "big"); }
+  std::filesystem::resize_file(dir / "big", std::uintmax_t{10} << 30);
+  EXPECT_FALSE(FileIO::ReadWholeFile(dir / "big", error));
+  EXPECT_EQ(error, (dir / "big").wstring() +
+                       L": 10737418240 bytes, more than the 16 MiB such a file may have");
+  EXPECT_TRUE(FileIO::CheckInputFile(dir / "big", 0, narrow));
 }
 
 TEST(FileIO, MakePathAbsoluteExamples) {

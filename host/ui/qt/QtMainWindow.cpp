@@ -14,6 +14,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <mutex>
+
+#include "host/mfc/Text.h"
 #include "host/ui/IMainWindowModel.h"
 #include "host/ui/qt/QtDialogView.h"
 #include "host/ui/qt/QtLogView.h"
@@ -23,6 +26,14 @@
 namespace ui::qt {
 
 namespace {
+
+// The main window while RunMainWindow shows it, for CloseMainWindow from another thread.
+std::mutex g_windowMutex;
+QWidget* g_window = nullptr;    // guarded by g_windowMutex
+bool g_closeRequested = false;  // guarded by g_windowMutex
+
+// The longest wait of --actions, seconds.
+constexpr double kMaxWaitSeconds = 86400.0;
 
 // The summary redraws at this interval, from the snapshot the measurement publishes.
 constexpr int kRefreshMs = 200;
@@ -240,9 +251,61 @@ bool RunAction(MainWindow& window, IMainWindowModel& model, const QString& step)
 
 }  // namespace
 
+bool CheckActions(const std::string& actions, std::string& error) {
+  static const QStringList kVerbs = {"settings", "click",   "start", "stop",   "wait",
+                                     "shot",     "signals", "quit",  "dismiss"};
+  for (const QString& raw : QString::fromStdString(actions).split(';', Qt::SkipEmptyParts)) {
+    const QString step = raw.trimmed();
+    const QStringList words = step.split(' ', Qt::SkipEmptyParts);
+    if (words.isEmpty()) continue;
+    const auto quoted = [&] { return mfc::QuoteToken(step.toStdString()); };
+    if (!kVerbs.contains(words[0])) {
+      error = "--actions: unknown step " + quoted();
+      return false;
+    }
+    bool number = false;
+    if (words[0] == "wait") {
+      const double seconds = words.size() == 2 ? words[1].toDouble(&number) : 0.0;
+      if (!number || !(seconds >= 0.0 && seconds <= kMaxWaitSeconds)) {
+        error = "--actions: " + quoted() + ": the time to wait is not 0 to 86400 seconds";
+        return false;
+      }
+    } else if (words[0] == "settings" || words[0] == "click") {
+      if (words.size() == 2) words[1].toInt(&number);
+      if (!number) {
+        error = "--actions: " + quoted() + ": needs one whole number";
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+void CloseMainWindow() {
+  std::lock_guard lock(g_windowMutex);
+  g_closeRequested = true;
+  if (g_window != nullptr)
+    QMetaObject::invokeMethod(
+        g_window, [window = g_window] { window->close(); }, Qt::QueuedConnection);
+}
+
 int RunMainWindow(IMainWindowModel& model, const std::string& actions) {
   MainWindow window(model);
   window.show();
+  {
+    std::lock_guard lock(g_windowMutex);
+    g_window = &window;
+    if (g_closeRequested)
+      QMetaObject::invokeMethod(
+          &window, [&window] { window.close(); }, Qt::QueuedConnection);
+  }
+  // The window goes before RunMainWindow returns: no close may be posted to it after that.
+  struct Unregister {
+    ~Unregister() {
+      std::lock_guard lock(g_windowMutex);
+      g_window = nullptr;
+    }
+  } unregister;
   const QStringList steps = QString::fromStdString(actions).split(';', Qt::SkipEmptyParts);
   int at = 0;
   for (int i = 0; i < steps.size(); ++i) {

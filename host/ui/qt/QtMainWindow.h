@@ -24,4 +24,13 @@ namespace ui::qt {
 //   "quit"         closes the main window (stops, saves)
 int RunMainWindow(IMainWindowModel& model, const std::string& actions = {});
 
+// [ui] Whether `actions` reads as steps of RunMainWindow: every verb known, "settings" and
+// "click" with a whole number, "wait" with seconds from 0 to 86400. False with one line in
+// `error` quoting the step ("wait -5": the time to wait is not 0 to 86400 seconds).
+bool CheckActions(const std::string& actions, std::string& error);
+
+// [any] Closes the main window as the user would (the measurement stops, the settings are saved),
+// from any thread: at once when it shows, or as soon as RunMainWindow shows it.
+void CloseMainWindow();
+
 }  // namespace ui::qt

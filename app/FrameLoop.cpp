@@ -46,6 +46,9 @@ FrameLoop::End FrameLoop::Run(const FrameDone& frameDone, std::string& error) {
       // the reception threads may run late, and a message that reaches the source after its
       // frame ran would be old in the next one.
       XeCanDriverKvaser::WaitUntilDelivered(std::chrono::milliseconds(kRealTimeDeliveryBoundMs));
+      // A Stop during that wait does not wait for the frame as well (what was delivered stays
+      // counted as waiting).
+      if (m_stop.requested()) return End::Interrupted;
     }
     if (m_plan.frames == 0 && !m_replayEnded) {
       if (XeCanDriverKvaser::ReplayFinished(m_plan.replayChannel)) {

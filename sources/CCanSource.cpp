@@ -1,8 +1,11 @@
 #include "sources/CCanSource.h"
 
+#include <algorithm>
+#include <cmath>
 #include <mutex>
 
 #include "frame/DriverLogForwarding.h"
+#include "host/candriver/FrameTiming.h"
 #include "host/services/CThreadControllerRegistry.h"
 #include "host/services/HostClock.h"
 #include "host/settings/LogCategories.h"
@@ -41,19 +44,22 @@ void CCanSource::shutdown_reception() {
 }
 
 std::size_t CCanSource::queued() {
-  std::lock_guard lock(m_lock);
+  host::CriticalSectionLock lock(m_lock);
   return m_queue.size();
 }
 
 bool CCanSource::start() {
   if (m_channel < 0) return false;
   {
-    std::lock_guard lock(m_lock);
+    host::CriticalSectionLock lock(m_lock);
     m_queue.clear();
   }
   m_received.store(0, std::memory_order_relaxed);
   m_overflow.store(0, std::memory_order_relaxed);
   m_overflowLogged = 0;
+  // Reopened only when the driver's configuration changed since the handle was opened: an edited
+  // candriver.conf counts from the next start.
+  m_control.Start(m_fd, m_bitrate, m_fdArbitration, m_fdData);
   m_driverLostAtStart = m_control.Lost();
   const int before = m_control.busState;
   const bool onBus = m_control.GoOnBus();
@@ -89,7 +95,7 @@ bool CCanSource::fetch() {
   m_batch.clear();
   ReleaseAfterBurst(m_batch, last);
   {
-    std::lock_guard lock(m_lock);
+    host::CriticalSectionLock lock(m_lock);
     m_batch.swap(m_queue);
   }
   // Logged here, on the processing thread, so the reception thread never calls the host.
@@ -100,8 +106,18 @@ bool CCanSource::fetch() {
   if (n != 0)
     PrWin::Output(PrWin::kCategoryTrace,
                   L"CCanSource: channel %d: %llu messages dropped: queue full (%zu messages)\n",
-                  m_channel, static_cast<unsigned long long>(n), kMaxQueued);
+                  m_channel, static_cast<unsigned long long>(n), queue_bound());
   return true;
+}
+
+void CCanSource::size_queue(double frameSeconds) {
+  std::size_t bound = kMaxQueued;
+  const auto bus = OpenBusParams(m_channel);  // the controller opened the channel when made
+  const std::int64_t shortest = bus ? detail::ShortestFrameNs(*bus) : 0;
+  if (shortest > 0 && frameSeconds > 0.0)
+    bound = std::max(bound, static_cast<std::size_t>(std::ceil(2.0 * frameSeconds * 1e9 /
+                                                               static_cast<double>(shortest))));
+  m_maxQueued.store(bound, std::memory_order_relaxed);
 }
 
 bool CCanSource::on_message(const CanMessage& message) {
@@ -111,13 +127,13 @@ bool CCanSource::on_message(const CanMessage& message) {
 }
 
 void CCanSource::enqueue(const CanMessage& message) {
-  std::lock_guard lock(m_lock);
+  host::CriticalSectionLock lock(m_lock);
   enqueue_locked(message);
 }
 
 void CCanSource::enqueue_locked(const CanMessage& message) {
   m_received.fetch_add(1, std::memory_order_relaxed);
-  if (m_queue.size() >= kMaxQueued) {
+  if (m_queue.size() >= m_maxQueued.load(std::memory_order_relaxed)) {
     m_overflow.fetch_add(1, std::memory_order_relaxed);
     return;
   }
@@ -126,6 +142,6 @@ void CCanSource::enqueue_locked(const CanMessage& message) {
 
 void CCanSource::discard_queue() {
   std::vector<CanRecord> released;
-  std::lock_guard lock(m_lock);
+  host::CriticalSectionLock lock(m_lock);
   m_queue.swap(released);
 }

@@ -166,8 +166,7 @@ int CDbcDecoder::DecodeFrame(std::uint32_t canId, const std::uint8_t* data, int 
   const int frame = static_cast<int>(timestamp);
   const int* numbers = state->appNumbers.data();
   return state->file->decoder.Decode(canId, data, length, [&](std::uint32_t flat, double value) {
-    if (m_callback)
-      m_callback(static_cast<int>(flat), numbers[flat], static_cast<float>(value), frame);
+    if (m_callback) m_callback(static_cast<int>(flat), numbers[flat], value, frame);
   });
 }
 
@@ -252,7 +251,7 @@ std::vector<std::string> CDbcDecoder::Diagnostics() const {
 }
 
 std::shared_ptr<const CDbcDecoder::State> CDbcDecoder::Current() const {
-  std::lock_guard lock(m_mutex);
+  host::MutexLock lock(m_mutex);
   return m_state;
 }
 
@@ -264,7 +263,7 @@ void CDbcDecoder::Install(std::shared_ptr<const DbcLoadedFile> file,
     if (AssignsUnassigned()) AssignSessionSignals(file->database, state->appNumbers);
   }
   state->file = std::move(file);
-  std::lock_guard lock(m_mutex);
+  host::MutexLock lock(m_mutex);
   m_state = std::move(state);
 }
 

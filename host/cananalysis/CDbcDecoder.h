@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,6 +19,7 @@
 #include "host/candriver/CanMessage.h"
 #include "host/mfc/CList.h"
 #include "host/mfc/CString.h"
+#include "host/mfc/ThreadSafety.h"
 
 namespace XeCanAnalysis {
 
@@ -27,7 +27,7 @@ class CDbcDecoder {
  public:
   // (signal index of EnumSignals, application signal number or -1, physical value, frame): the
   // frame is the timestamp of the decoded message.
-  using ValueCallback = std::function<void(int, int, float, int)>;
+  using ValueCallback = std::function<void(int, int, double, int)>;
 
   // [ui] A decoder named `name` (its configuration file is named after it); nothing is read
   // before Create.
@@ -105,8 +105,8 @@ class CDbcDecoder {
   DbcDecoderConfig m_config;
   bool m_configHadErrors = false;  // keep the file aside before writing over it
   std::vector<CAppSignal> m_appSignals;
-  mutable std::mutex m_mutex;  // guards m_state only
-  std::shared_ptr<const State> m_state;
+  mutable host::Mutex m_mutex;
+  std::shared_ptr<const State> m_state GUARDED_BY(m_mutex);
 };
 
 }  // namespace XeCanAnalysis

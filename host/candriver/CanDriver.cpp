@@ -1,8 +1,13 @@
 #include "host/candriver/CanDriver.h"
 
+#include <optional>
+#include <string>
+
 #include "host/candriver/CanBackends.h"
 #include "host/candriver/DeliveryTracker.h"
 #include "host/candriver/DriverLog.h"
+#include "host/mfc/CString.h"
+#include "host/settings/FileIO.h"
 #include "host/settings/SettingsFolder.h"
 
 namespace XeCanDriverKvaser {
@@ -15,12 +20,24 @@ void ReloadConfiguration() {
   detail::CanDriver::Get().Reload();
 }
 
+bool ReloadConfigurationIfChanged() {
+  return detail::CanDriver::Get().ReloadIfChanged();
+}
+
 void ReplayOnChannel(int channel, const std::filesystem::path& file) {
   detail::CanDriver::Get().SetReplay(channel, file);
 }
 
 bool ReplayFinished(int channel) {
   return detail::DeliveryTracker::Get().ReplayFinished(channel);
+}
+
+std::optional<std::int64_t> ReplayNextDue(int channel) {
+  return detail::DeliveryTracker::Get().ReplayNextDue(channel);
+}
+
+void SkipBusTime(std::int64_t deltaNs) {
+  detail::CanDriver::Get().SkipBusTime(deltaNs);
 }
 
 namespace detail {
@@ -30,14 +47,38 @@ CanDriver& CanDriver::Get() {
   return driver;
 }
 
+// Read as the configuration itself is read: bounded, and never from a FIFO or a device (a file
+// refused is known by the reason, so that a file put right again counts as a change).
+std::string CanDriver::Fingerprint(const std::filesystem::path& file) {
+  std::wstring why;
+  const std::optional<std::string> text = FileIO::ReadWholeFile(file, why);
+  std::string print(1, '\0');
+  print += text ? file.string() + '\0' + *text : CString(why).ToUtf8();
+  return print;
+}
+
+// A new configuration also makes new virtual buses: a bus keeps the generators it was made with,
+// and the handles reopened under the new configuration meet on the new one.
 void CanDriver::LoadLocked() {
-  m_config = DriverConfig::Load(host::SettingsFolder() / DriverConfig::kFileName);
+  const std::filesystem::path file = host::SettingsFolder() / DriverConfig::kFileName;
+  m_fingerprint = Fingerprint(file);
+  m_config = DriverConfig::Load(file);
   m_loaded = true;
+  m_buses.clear();
+  ++m_generation;
 }
 
 void CanDriver::Reload() {
   std::lock_guard lock(m_mutex);
   LoadLocked();
+}
+
+bool CanDriver::ReloadIfChanged() {
+  std::lock_guard lock(m_mutex);
+  if (!m_loaded || Fingerprint(host::SettingsFolder() / DriverConfig::kFileName) == m_fingerprint)
+    return false;
+  LoadLocked();
+  return true;
 }
 
 void CanDriver::SetReplay(int channel, const std::filesystem::path& file) {
@@ -68,8 +109,11 @@ std::unique_ptr<CanPort> CanDriver::Open(int channel, const BusParams& params) {
     }
     config = *found;
   }
+  const std::uint64_t generation = Generation();
   const Backend* backend = FindBackend(config.backend);
-  return backend ? backend->open(config, params) : nullptr;
+  std::unique_ptr<CanPort> port = backend ? backend->open(config, params) : nullptr;
+  if (port) port->set_generation(generation);
+  return port;
 }
 
 std::shared_ptr<VirtualBus> CanDriver::Bus(const std::string& name) {
@@ -78,6 +122,17 @@ std::shared_ptr<VirtualBus> CanDriver::Bus(const std::string& name) {
   auto bus = std::make_shared<VirtualBus>(name, m_config.GeneratorsOf(name));
   m_buses[name] = bus;
   return bus;
+}
+
+void CanDriver::SkipBusTime(std::int64_t deltaNs) {
+  std::vector<std::shared_ptr<VirtualBus>> buses;
+  {
+    std::lock_guard lock(m_mutex);
+    for (const auto& [name, weak] : m_buses)
+      if (auto bus = weak.lock()) buses.push_back(std::move(bus));
+  }
+  for (const auto& bus : buses)
+    bus->SkipTime(deltaNs);
 }
 
 }  // namespace detail

@@ -31,11 +31,13 @@
 //                                                <file>:<line>"
 //   channel 5 replay                          -> error "a replay channel needs file="
 //   channel 6 virtual speed=2                 -> error "unknown option 'speed' (known: bus)"
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "host/candriver/CanPort.h"
@@ -51,8 +53,12 @@ namespace XeCanDriverKvaser {
 bool WaitUntilDelivered(std::chrono::milliseconds bound = std::chrono::seconds(30));
 
 // [ui] Reads the driver configuration again (after the settings folder or the file changed).
-// Open handles keep their backends; handles opened afterwards use the new configuration.
+// Open handles keep their backends; handles opened afterwards use the new configuration, and so
+// does a controller's Start (CanControl::Start reopens a handle opened before).
 void ReloadConfiguration();
+// [ui] The same, only when the file's text (or its presence) differs from what was read last;
+// whether it did. Nothing is read before the first handle opens.
+bool ReloadConfigurationIfChanged();
 
 // [ui] Makes `channel` replay the candump or ASC log `file` (without clock offset or drift), in
 // place of what the configuration says for it, for the rest of the process; handles opened
@@ -64,6 +70,18 @@ void ReplayOnChannel(int channel, const std::filesystem::path& file);
 // other backends, and while no controller on the channel is on bus.
 bool ReplayFinished(int channel);
 
+// [any] For a controller on bus on `channel` that replays a log: the host time its next frame is
+// due (after WaitUntilDelivered: the first frame not handed out yet), kNever once the log has
+// played. Nullopt when no controller on the channel is on bus with a replay.
+std::optional<std::int64_t> ReplayNextDue(int channel);
+
+// [ui] Before a manual host clock jumps ahead by `deltaNs` over time in which nothing is to
+// happen (canhost run --fast crossing a silence of a replayed log): every virtual bus moves its
+// timeline on by as much (the frame on the wire, the frames waiting to be sent, the generators'
+// next periods), so the jump carries no traffic and no generator period over the buses. Logs
+// keep their times. Call it when everything due has been delivered (WaitUntilDelivered).
+void SkipBusTime(std::int64_t deltaNs);
+
 namespace detail {
 
 class CanDriver {
@@ -71,8 +89,11 @@ class CanDriver {
   // [any] The process-wide driver.
   static CanDriver& Get();
 
-  // [ui] See ReloadConfiguration.
+  // [ui] See ReloadConfiguration and ReloadConfigurationIfChanged.
   void Reload();
+  bool ReloadIfChanged();
+  // [any] Counts the configurations read: a port opened under an older one is out of date.
+  std::uint64_t Generation() const noexcept { return m_generation.load(); }
   // [ui, processing] Opens a port on a channel; null after logging why.
   std::unique_ptr<CanPort> Open(int channel, const BusParams& params);
   // [ui] See ReplayOnChannel.
@@ -80,12 +101,18 @@ class CanDriver {
   // [ui, processing] The virtual bus of that name, made with its generators when first needed and
   // kept while a handle uses it.
   std::shared_ptr<VirtualBus> Bus(const std::string& name);
+  // [ui] See SkipBusTime.
+  void SkipBusTime(std::int64_t deltaNs);
 
  private:
   void LoadLocked();
+  // The file's text, or why it cannot be read (missing, a folder, a FIFO, too large).
+  static std::string Fingerprint(const std::filesystem::path& file);
 
   std::mutex m_mutex;
   bool m_loaded = false;
+  std::string m_fingerprint;  // of the configuration read last
+  std::atomic<std::uint64_t> m_generation{1};
   DriverConfig m_config;
   std::map<int, ChannelConfig> m_replays;  // channels replaying a log in place of m_config
   std::map<std::string, std::weak_ptr<VirtualBus>> m_buses;

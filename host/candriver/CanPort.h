@@ -84,6 +84,14 @@ class CanPort {
   // [any] For a port that plays a recording: whether it has handed out the recording's last frame
   // since it last went on bus. Ports without an end never finish.
   virtual bool Finished() const noexcept { return false; }
+  // [any] For a port that plays a recording and is on bus: the host time its next frame is due,
+  // kNever once the last one was handed out. Up to date for the deliveries due by now once they
+  // are done (WaitUntilDelivered). Ports without a recording: kNever.
+  virtual std::int64_t NextDueNs() const noexcept { return kNever; }
+
+  // [ui, processing] The driver configuration the port was opened with (CanDriver::Generation).
+  std::uint64_t generation() const noexcept { return m_generation; }
+  void set_generation(std::uint64_t generation) noexcept { m_generation = generation; }
 
  protected:
   virtual bool DoGoOnBus() = 0;
@@ -99,6 +107,7 @@ class CanPort {
   std::atomic<bool> m_onBus{false};
   std::atomic<bool> m_receiving{false};
   std::atomic<std::uint64_t> m_epoch{0};
+  std::uint64_t m_generation = 0;
 };
 
 }  // namespace XeCanDriverKvaser::detail

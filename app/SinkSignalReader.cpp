@@ -1,9 +1,18 @@
 #include "app/SinkSignalReader.h"
 
+#include <cmath>
+
 #include "host/paramdb/CPqParamInstance.h"
 #include "host/slowsampling/CAsyncSource.h"
 
 namespace app {
+
+SinkSignalReader::SinkSignalReader(double samplePeriod, unsigned samplesPerFrame)
+    : m_samplePeriod(samplePeriod), m_samplesPerFrame(samplesPerFrame) {
+  const double rate = 1.0 / samplePeriod;
+  const double whole = std::round(rate);
+  if (whole >= 1.0 && std::abs(rate - whole) <= 1e-9 * whole) m_samplesPerSecond = whole;
+}
 
 std::size_t SinkSignalReader::IndexOf(CSlowSinkPlugin& sink,
                                       const SlowSampling::CAsyncSource& source, int number) {
@@ -24,27 +33,40 @@ std::size_t SinkSignalReader::IndexOf(CSlowSinkPlugin& sink,
   return it->second;
 }
 
+const std::vector<std::size_t>& SinkSignalReader::Indices(CSlowSinkPlugin& sink,
+                                                          const SlowSampling::CAsyncSource& source,
+                                                          const SinkSourceEntry& entry) {
+  // A source's signals only ever grow in number: the same count means the same signals.
+  std::vector<std::size_t>& indices = m_indices[source.id()];
+  if (indices.size() == entry.states.size()) return indices;
+  indices.clear();
+  for (const auto& state : entry.states)
+    indices.push_back(IndexOf(sink, source, state.first));
+  return indices;
+}
+
 void SinkSignalReader::Read(std::uint64_t frame, CSlowSinkPlugin& sink, const Visit& visit) {
   // Names first: every signal is known before any value of this frame is handed on.
   for (SlowSampling::CAsyncSource* source : sink.sources())
     if (const SinkSourceEntry* entry = sink.source_entry(source->id()))
-      for (const auto& state : entry->states)
-        IndexOf(sink, *source, state.first);
+      Indices(sink, *source, *entry);
   const auto frameRate = static_cast<float>(1.0 / m_samplePeriod);
   const double first = static_cast<double>(frame) * m_samplesPerFrame;
   for (SlowSampling::CAsyncSource* source : sink.sources()) {
     const SinkSourceEntry* entry = sink.source_entry(source->id());
     if (entry == nullptr) continue;
+    const std::vector<std::size_t>& indices = m_indices[source->id()];
+    std::size_t k = 0;
     for (const auto& [number, state] : entry->states) {
       m_values.clear();
       std::uint64_t at = 0;
       for (const CFueGroeListeBasis::Entry& e : state.list->entries()) {
         at += e.length;
         if (at >= m_samplesPerFrame) break;
-        m_values.push_back({(first + static_cast<double>(at)) * m_samplePeriod,
+        m_values.push_back({TimeOf(first + static_cast<double>(at)),
                             state.list->output_value(e.value, frameRate)});
       }
-      visit(m_index.at({source->id(), number}), state, m_values);
+      visit(indices[k++], state, m_values);
     }
   }
 }

@@ -41,9 +41,9 @@ TEST(SignalRecorder, OneRowPerDecodedValueAtItsFrameAlignedTime) {
 
   EXPECT_EQ(testing_support::ReadFile(dir / "signals.csv"),
             "time,signal,value,unit\n"
-            "0.20300000000000001,Engine speed,600,1/min\n"
-            "0.20700000000000002,Engine speed,1200,1/min\n"
-            "0.20500000000000002,Coolant temperature,87.5,°C\n");
+            "0.203,Engine speed,600,1/min\n"
+            "0.207,Engine speed,1200,1/min\n"
+            "0.205,Coolant temperature,87.5,°C\n");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
                           std::filesystem::directory_iterator()),
             1);  // no temporary file left

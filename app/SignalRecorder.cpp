@@ -48,11 +48,11 @@ void SignalRecorder::AddValue(std::size_t index, double time, double value) {
   ++signal.values;
   if (!m_out.good()) return;
   const RowText& text = m_rowText[index];
-  char number[32];
+  char number[CsvWriter::kNumberRoom];
   std::string& out = m_out.Text();
-  out.append(number, std::to_chars(number, number + sizeof number, time).ptr);
+  out.append(number, CsvWriter::FormatNumber(number, time));
   out.append(text.middle);
-  out.append(number, std::to_chars(number, number + sizeof number, value).ptr);
+  out.append(number, CsvWriter::FormatNumber(number, value));
   out.append(text.end);
 }
 

@@ -65,18 +65,27 @@ TEST(DecodeCsv, RowsCarryShortestExactValuesAndQuotedNames) {
             "0.000250125,\"my,bus\",0C9,ECMEngineStatus,EngineSpeed,1520.25\n"
             "0.000250125,\"my,bus\",0C9,ECMEngineStatus,Fuel,0.017\n");
 
-  // Shortest, yet the same double when read back, whatever the bits.
+  // Shortest, yet the same double when read back, whatever the bits; whole numbers as to_chars
+  // has them (10000, 1e+05, -0).
   std::mt19937_64 rng(42);
-  char text[app::CsvWriter::kNumberRoom];
+  const auto same = [](double value) {
+    char fast[app::CsvWriter::kNumberRoom + 1], text[app::CsvWriter::kNumberRoom + 1];
+    *app::CsvWriter::FormatNumber(fast, value) = '\0';
+    *std::to_chars(text, text + app::CsvWriter::kNumberRoom, value).ptr = '\0';
+    EXPECT_STREQ(fast, text);
+    return std::strtod(fast, nullptr) == value;
+  };
   for (int i = 0; i < 100000; ++i) {
     double value;
     const std::uint64_t bits = rng();
     std::memcpy(&value, &bits, sizeof value);
-    if (!std::isfinite(value)) continue;
-    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
-    *end = '\0';
-    ASSERT_EQ(std::strtod(text, nullptr), value) << text;
+    if (std::isfinite(value)) {
+      ASSERT_TRUE(same(value)) << value;
+    }
   }
+  for (int i = -20000; i <= 20000; ++i)
+    ASSERT_TRUE(same(i) && same(i * 0.001) && same(i * 10.0)) << i;
+  EXPECT_TRUE(same(-0.0) && same(1e5) && same(9999.5));
 }
 
 TEST(DecodeCsv, TimesKeepMicrosecondsAndNanosecondsWhenThere) {

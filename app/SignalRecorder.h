@@ -4,11 +4,12 @@
 // OutputFile.h), so neither memory nor the lists grow with the measurement's length, and a run
 // that is killed leaves every frame but the one in progress.
 //
-// One row per value-list entry that a decoded value made (entries that only complete a list up
-// to the end of the frame are not values):
+// One row per decoded value, as the decoder delivered it (two in one slow sample give two rows):
 //   time,signal,value,unit
 //   0.005,Engine speed,1520,1/min      <- a pulse: the rate per minute
 //   0.007,Coolant temperature,87,°C    <- a hop: the value
+//   0.008,Counter,4294967295,          <- exact: no single-precision rounding
+//   0.009,Ratio,nan,                   <- NaN and infinities as nan, inf, -inf
 // time = (frame x samples per frame + slow-sample index) x sample period, seconds from the start;
 // numbers shortest-exact (std::to_chars without a precision: 0.017, and the same double when read
 // back). The name and unit of a signal are quoted once, when it first shows.
@@ -35,9 +36,10 @@ class SignalRecorder {
   struct Signal {
     std::string name;
     std::string unit;
-    std::uint64_t values = 0;
+    std::uint64_t values = 0;     // all of them, NaN and infinities included
+    std::uint64_t nonFinite = 0;  // of those, NaN or infinite: left out of min and max
     double last = 0.0;
-    double min = 0.0;
+    double min = 0.0;  // of the finite values; 0 without one
     double max = 0.0;
     std::uint32_t timeouts = 0;
   };

@@ -94,15 +94,12 @@ void BM_SignalCsv(benchmark::State& state) {
     state.SkipWithError(error.c_str());
     return;
   }
-  CFueGroeListeBasis& pulses = sink.List(source, 1);
-  CFueGroeListeBasis& hops = sink.List(source, 3);
   std::uint64_t frame = 0;
   for (auto _ : state) {
-    pulses.clear();
-    hops.clear();
-    for (unsigned sample = 0; sample < 100; ++sample) {
-      pulses.append(sample, 40.0F + static_cast<float>((frame + sample) % 7));
-      hops.append(sample, 80.0F + 0.125F * static_cast<float>((frame * 100 + sample) % 97));
+    sink.ClearValues(source);
+    for (std::uint32_t sample = 0; sample < 100; ++sample) {
+      sink.Put(source, 1, sample, 40.0 + static_cast<double>((frame + sample) % 7));
+      sink.Put(source, 3, sample, 80.0 + 0.125 * static_cast<double>((frame * 100 + sample) % 97));
     }
     recorder.AddFrame(frame++, sink);
   }

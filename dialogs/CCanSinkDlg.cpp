@@ -73,7 +73,6 @@ BOOL CCanSinkDlg::OnInitDialog() {
     D3dLayoutChild(id, CEdges::BOTTOM | CEdges::LEFT);
   D3dLayoutComplete(3);
   m_list.AutosizeColumnWidth(-1);
-  refresh();
   return TRUE;
 }
 
@@ -89,9 +88,7 @@ void CCanSinkDlg::DoDataExchange(CDataExchange* pDX) {
 }
 
 void CCanSinkDlg::refresh() {
-  if (!GetSafeHwnd()) return;
-  for (int id : {IDOK, ID_APPLY_NOW})
-    GetDlgItem(id)->EnableWindow(apply_enabled() ? TRUE : FALSE);
+  if (GetSafeHwnd()) fill_table();
 }
 
 void CCanSinkDlg::fill_table() {

@@ -100,8 +100,10 @@ void CCanSourceDlg::DoDataExchange(CDataExchange* pDX) {
 
 void CCanSourceDlg::EnableApply(bool enable) {
   if (!GetSafeHwnd()) return;
-  for (int id : {IDOK, ID_APPLY_NOW})
+  for (int id : {IDOK, ID_APPLY_NOW}) {
     GetDlgItem(id)->EnableWindow(enable ? TRUE : FALSE);
+    GetDlgItem(id)->SetToolTip(enable ? CString() : CString(can::kLockedWhileMeasuring));
+  }
   enable_remove();
 }
 
@@ -132,7 +134,7 @@ void CCanSourceDlg::add_row(const SourceRow* source) {
   m_list.SetItemText(row, kName, source ? source->name.GetString() : L"<unnamed>");
   m_list.SetEdit(row, kName, true);
   m_list.SetItemText(row, kChannel, source ? source->channel : -1);
-  m_list.SetEdit(row, kChannel, true);
+  m_list.SetEditInteger(row, kChannel, 0, kMaxChannel);
   const bool fd = source && source->fd;
   m_list.SetCheckbox(row, kFd, fd ? 1 : 0);
   set_rate_combo(row, fd, source);
@@ -193,8 +195,9 @@ void CCanSourceDlg::OnApply() {
   apply();
 }
 
+// A refused value keeps the window open with every row as typed, so that nothing is lost.
 void CCanSourceDlg::OnOK() {
-  apply();
+  if (!apply()) return;
   m_open = false;
   DestroyWindow();
 }

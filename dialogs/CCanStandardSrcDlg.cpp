@@ -1,6 +1,5 @@
 #include "dialogs/CCanStandardSrcDlg.h"
 
-#include <mutex>
 #include <string>
 
 #include "dialogs/DialogResources.h"
@@ -10,6 +9,7 @@
 #include "host/ui/CEdges.h"
 #include "host/ui/CLibMgr.h"
 #include "host/ui/CSwitchResourceDefault.h"
+#include "host/ui/IntegerInput.h"
 
 IMPLEMENT_DYNAMIC(CCanStandardSrcDlg, CDialog3d)
 
@@ -64,7 +64,7 @@ BOOL CCanStandardSrcDlg::OnInitDialog() {
   for (int id : {IDCANCEL, ID_APPLY_NOW, IDOK})
     D3dLayoutChild(id, CEdges::BOTTOM | CEdges::RIGHT);
   D3dLayoutComplete(2);
-  enable_apply();
+  enable_apply(apply_enabled());
   return TRUE;
 }
 
@@ -73,11 +73,12 @@ void CCanStandardSrcDlg::DoDataExchange(CDataExchange* pDX) {
   DDX_Control(pDX, can::IDC_RANGE_LIST, m_rangeList);
 }
 
-void CCanStandardSrcDlg::enable_apply() {
-  const bool enabled = !m_source.running();
+void CCanStandardSrcDlg::enable_apply(bool enable) {
   if (!GetSafeHwnd()) return;
-  for (int id : {IDOK, ID_APPLY_NOW})
-    GetDlgItem(id)->EnableWindow(enabled ? TRUE : FALSE);
+  for (int id : {IDOK, ID_APPLY_NOW}) {
+    GetDlgItem(id)->EnableWindow(enable ? TRUE : FALSE);
+    GetDlgItem(id)->SetToolTip(enable ? CString() : CString(can::kLockedWhileMeasuring));
+  }
 }
 
 void CCanStandardSrcDlg::fill_range_rows(const IdRangeList& ranges) {
@@ -90,8 +91,8 @@ void CCanStandardSrcDlg::append_range_row(int start, int stop, bool active) {
   const int row = m_rangeList.AddItem(L"", nullptr, stop);
   m_rangeList.SetItemText(row, kStartColumn, start);
   m_rangeList.SetItemText(row, kStopColumn, stop);
-  m_rangeList.SetEdit(row, kStartColumn, true);
-  m_rangeList.SetEdit(row, kStopColumn, true);
+  m_rangeList.SetEditInteger(row, kStartColumn, 0, kMaxCanId);
+  m_rangeList.SetEditInteger(row, kStopColumn, 0, kMaxCanId);
   m_rangeList.SetCheckbox(row, kActiveColumn, active ? 1 : 0);
   m_rangeList.SetProgress(row, kRangeBarColumn);
 }
@@ -105,18 +106,20 @@ bool CCanStandardSrcDlg::read_range_rows(IdRangeList& target) {
   for (int row = 0; row < m_rangeList.GetItemCount(); ++row) {
     int ids[2] = {0, 0};
     for (int column : {kStartColumn, kStopColumn}) {
-      std::string error;
       const CString text = m_rangeList.GetItemText(row, column);
-      const auto value = can::CellToInt(text, error);
-      if (!value) {
-        CString message;
-        message.Format(L"%s in row %d: '%s' is not an identifier (%S).\nThe table is unchanged.",
-                       column == kStartColumn ? L"Start ID" : L"Stop ID", row + 1, text.GetString(),
-                       error.c_str());
-        AfxMessageBox(message, MB_ICONWARNING);
+      if (!ui::IntegerInput{0, kMaxCanId}.Parse(text, ids[column])) {
+        const wchar_t* cell = column == kStartColumn ? L"Start ID" : L"Stop ID";
+        CString reason;
+        if (text.IsEmpty())
+          reason.Format(L"%s in row %d is empty: give a decimal identifier 0..%d.", cell, row + 1,
+                        kMaxCanId);
+        else
+          reason.Format(L"%s in row %d: '%s' is not a decimal identifier 0..%d.", cell, row + 1,
+                        text.GetString(), kMaxCanId);
+        m_rangeList.MarkCell(row, column, reason);
+        AfxMessageBox(reason + L"\nThe table is unchanged.", MB_ICONWARNING);
         return false;
       }
-      ids[column] = *value;
     }
     target.push_back({ids[0], ids[1], m_rangeList.GetCheckbox(row, kActiveColumn) == 1});
   }
@@ -174,7 +177,7 @@ void CCanStandardSrcDlg::refresh() {
   SendDlgItemMessage(can::IDC_RATE, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(rate.c_str()));
   m_lastRefresh = GetTickCount();
   m_source.request_count_reset();
-  enable_apply();
+  enable_apply(apply_enabled());
 }
 
 std::uint32_t CCanStandardSrcDlg::update_lists() {

@@ -12,6 +12,8 @@ void CWnd::Attach(CDialog3d* parent, const ui::ControlRes& res, const CRect& rec
   m_enabled = true;
   m_visible = true;
   m_check = 0;
+  m_toolTip = CString();
+  m_error = CString();
   OnAttach();
 }
 
@@ -46,6 +48,18 @@ void CWnd::MoveWindow(const CRect& rect) {
 void CWnd::SetCheck(int check) {
   if (m_check == check) return;
   m_check = check;
+  Changed();
+}
+
+void CWnd::SetToolTip(const CString& text) {
+  if (m_toolTip == text) return;
+  m_toolTip = text;
+  Changed();
+}
+
+void CWnd::SetError(const CString& reason) {
+  if (m_error == reason) return;
+  m_error = reason;
   Changed();
 }
 

@@ -33,6 +33,12 @@ class CWnd {
   // Check boxes: 1 ticked, 0 clear.
   void SetCheck(int check);
   int GetCheck() const noexcept { return m_check; }
+  // What the control says when the pointer rests on it (empty: nothing), e.g. why it is disabled.
+  void SetToolTip(const CString& text);
+  const CString& ToolTip() const noexcept { return m_toolTip; }
+  // A refused value: the control is marked and says why (empty: not marked). Typing clears it.
+  void SetError(const CString& reason);
+  const CString& Error() const noexcept { return m_error; }
 
  protected:
   // A new window takes the object (or the window goes): state of the old window is dropped.
@@ -50,4 +56,6 @@ class CWnd {
   bool m_enabled = true;
   bool m_visible = true;
   int m_check = 0;
+  CString m_toolTip;
+  CString m_error;
 };

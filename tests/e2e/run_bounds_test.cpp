@@ -26,10 +26,19 @@ using testing_support::RunProgram;
 using testing_support::TempDir;
 using testing_support::WriteFile;
 
+// clang says whether a sanitizer is on through __has_feature, not the GCC macros.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define HAS_SANITIZER_FEATURE 1
+#endif
+#endif
+#ifndef HAS_SANITIZER_FEATURE
+#define HAS_SANITIZER_FEATURE 0
+#endif
 // Address space canhost is given: far below what /dev/zero read whole would take. The sanitizers
 // reserve terabytes of shadow memory, so their builds run without the limit (the time bound
 // stays).
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || HAS_SANITIZER_FEATURE
 constexpr bool kLimitMemory = false;
 #else
 constexpr bool kLimitMemory = true;

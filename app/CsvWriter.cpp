@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <system_error>
 
 namespace app {

@@ -26,6 +26,7 @@
 #include "bench/GeneratedLog.h"
 #include "host/cananalysis/DbcParser.h"
 #include "tests/support/RunProgram.h"
+#include "tests/support/TestPaths.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ const fs::path& Folder() {
 }
 
 std::string Dbc() {
-  return std::string(CANHOST_SHARED_DIR) + "/dbc/vw_pq_norm.dbc";
+  return (testing_support::SharedDir() / "dbc/vw_pq_norm.dbc").string();
 }
 
 // The log of `messages` messages, written once.

@@ -28,6 +28,7 @@
 #include "frame/CanPacket.h"
 #include "host/cananalysis/DbcParser.h"
 #include "tests/app/FilledSink.h"
+#include "tests/support/TestPaths.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ std::vector<CanLogEntry> Frames(const XeCanAnalysis::DbcDatabase& db, std::size_
 }
 
 void BM_DecodeCsv(benchmark::State& state, const std::string& dbcName) {
-  const std::string path = std::string(CANHOST_SHARED_DIR) + "/dbc/" + dbcName;
+  const std::string path = (testing_support::SharedDir() / "dbc" / dbcName).string();
   XeCanAnalysis::DbcDatabase db;
   std::string error;
   if (!std::filesystem::exists(path) || !XeCanAnalysis::DbcParser::ParseFile(path, db, error)) {

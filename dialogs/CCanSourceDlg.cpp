@@ -1,9 +1,12 @@
 #include "dialogs/CCanSourceDlg.h"
 
 #include <algorithm>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "dialogs/DialogResources.h"
+#include "dialogs/RangeTable.h"
 #include "frame/ConstantTables.h"
 #include "host/ui/CDataExchange.h"
 #include "host/ui/CEdges.h"
@@ -24,14 +27,15 @@ namespace {
 
 enum Column { kActive, kType, kName, kChannel, kFd, kBitrate, kFdData, kSettings };
 
-struct ColumnDef {
-  UINT title;
-  int width;
-};
-constexpr ColumnDef kColumns[] = {
-    {can::IDS_ACTIVE, 60},      {can::IDS_TYPE, 110},      {can::IDS_NAME, 70},
-    {can::IDS_CHANNEL, 60},     {can::IDS_FD_CHANNEL, 60}, {can::IDS_BITRATE, 60},
-    {can::IDS_FD_DATARATE, 60}, {can::IDS_SETTINGS, 55},
+constexpr can::ColumnDef kColumns[] = {
+    {can::IDS_ACTIVE, 60, can::IDS_TIP_ACTIVE_SOURCE},
+    {can::IDS_TYPE, 110, can::IDS_TIP_TYPE},
+    {can::IDS_NAME, 70, can::IDS_TIP_NAME},
+    {can::IDS_CHANNEL, 60, can::IDS_TIP_CHANNEL},
+    {can::IDS_FD_CHANNEL, 60, can::IDS_TIP_FD_CHANNEL},
+    {can::IDS_BITRATE, 60, can::IDS_TIP_BITRATE},
+    {can::IDS_FD_DATARATE, 60, can::IDS_TIP_FD_DATARATE},
+    {can::IDS_SETTINGS, 55, can::IDS_TIP_SOURCE_SETTINGS},
 };
 
 template <std::size_t N>
@@ -69,11 +73,7 @@ void CCanSourceDlg::ShowDialog() {
 
 BOOL CCanSourceDlg::OnInitDialog() {
   CDialog3d::OnInitDialog();
-  {
-    CSwitchResourceDefault resources(can::ExtensionModule());
-    for (int c = 0; c < static_cast<int>(std::size(kColumns)); ++c)
-      m_list.InsertColumn(c, CLibMgr::LoadStringW(kColumns[c].title), 0, kColumns[c].width, -1);
-  }
+  can::InsertColumns(m_list, kColumns);
   m_list.SetFullRowSelect(true);
   m_list.m_bHighlightHover = true;
   m_list.SetHeaderCheckedState(kActive, 3);
@@ -144,13 +144,17 @@ void CCanSourceDlg::add_row(const SourceRow* source) {
   m_list.SetHyperlink(row, kSettings, link, true);
 }
 
+// A row without a source (added here) switches between the 500 kbit/s of both tables.
 void CCanSourceDlg::set_rate_combo(int row, bool fd, const SourceRow* source) {
   if (fd)
-    m_list.SetComboBox(row, kBitrate, Labels(can::kFdArbitrationRates),
-                       source ? PositionOf(can::kFdArbitrationRates, source->fdArbitration) : 0);
+    m_list.SetComboBox(
+        row, kBitrate, Labels(can::kFdArbitrationRates),
+        PositionOf(can::kFdArbitrationRates,
+                   source ? source->fdArbitration : XeCanDriverKvaser::FD_ARBITRATION_500K));
   else
-    m_list.SetComboBox(row, kBitrate, Labels(can::kBitrates),
-                       source ? PositionOf(can::kBitrates, source->bitrate) : 0);
+    m_list.SetComboBox(
+        row, kBitrate, Labels(can::kBitrates),
+        PositionOf(can::kBitrates, source ? source->bitrate : XeCanDriverKvaser::BITRATE_500K));
 }
 
 const SourceRow* CCanSourceDlg::source_of_row(int row) const {
@@ -160,8 +164,23 @@ const SourceRow* CCanSourceDlg::source_of_row(int row) const {
   return nullptr;
 }
 
+// A new row starts where most buses are: the lowest channel no row names yet, 500 kbit/s (CAN
+// FD: 500 kbit/s arbitration, 2 Mbit/s data), inactive until the user ticks it.
 void CCanSourceDlg::OnAdd() {
-  add_row(nullptr);
+  std::set<int> used;
+  std::string error;
+  for (int row = 0; row < m_list.GetItemCount(); ++row)
+    if (const auto channel = can::CellToInt(m_list.GetItemText(row, kChannel), error))
+      used.insert(*channel);
+  SourceRow fresh;
+  fresh.name = L"<unnamed>";
+  fresh.channel = 0;
+  while (used.count(fresh.channel) != 0)
+    ++fresh.channel;
+  fresh.bitrate = XeCanDriverKvaser::BITRATE_500K;
+  fresh.fdArbitration = XeCanDriverKvaser::FD_ARBITRATION_500K;
+  fresh.fdData = XeCanDriverKvaser::FD_DATA_2M;
+  add_row(&fresh);
   fit_columns();
 }
 

@@ -12,6 +12,7 @@ void CWnd::Attach(CDialog3d* parent, const ui::ControlRes& res, const CRect& rec
   m_enabled = true;
   m_visible = true;
   m_check = 0;
+  m_tip = res.tip ? res.tip : L"";
   OnAttach();
 }
 
@@ -40,6 +41,12 @@ void CWnd::ShowWindow(bool show) {
 void CWnd::MoveWindow(const CRect& rect) {
   if (m_rect == rect) return;
   m_rect = rect;
+  Changed();
+}
+
+void CWnd::SetToolTip(const wchar_t* text) {
+  if (m_tip == text) return;
+  m_tip = text;
   Changed();
 }
 

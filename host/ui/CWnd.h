@@ -33,6 +33,9 @@ class CWnd {
   // Check boxes: 1 ticked, 0 clear.
   void SetCheck(int check);
   int GetCheck() const noexcept { return m_check; }
+  // The tooltip a person sees over the control (the template's, until set); empty for none.
+  void SetToolTip(const wchar_t* text);
+  CString GetToolTip() const { return m_tip; }
 
  protected:
   // A new window takes the object (or the window goes): state of the old window is dropped.
@@ -50,4 +53,5 @@ class CWnd {
   bool m_enabled = true;
   bool m_visible = true;
   int m_check = 0;
+  CString m_tip;
 };

@@ -26,6 +26,8 @@ class CXListCtrl : public CWnd {
   int InsertColumn(int column, const wchar_t* title, int format = 0, int width = -1,
                    int subItem = -1);
   int GetColumnCount() const noexcept { return static_cast<int>(m_columns.size()); }
+  // The tooltip of column `column`'s header.
+  BOOL SetColumnToolTip(int column, const wchar_t* text);
   // Pixels, or LVSCW_AUTOSIZE / LVSCW_AUTOSIZE_USEHEADER. A column of bars has no width of its own
   // content: autosizing leaves it as it is.
   BOOL SetColumnWidth(int column, int width);

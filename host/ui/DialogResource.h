@@ -8,7 +8,8 @@
 //   constexpr ui::ControlRes kControls[] = {
 //       {1002, ui::ControlKind::Button, L"Add", 7, 80, 50, 14},           // push button
 //       {-1, ui::ControlKind::Static, L"Delay", 45, 104, 136, 8},         // label, no id
-//       {2009, ui::ControlKind::Edit, L"", 184, 101, 40, 14, ui::kRightAligned},
+//       {2009, ui::ControlKind::Edit, L"", 184, 101, 40, 14, ui::kRightAligned,
+//        L"Ticks of 125 µs"},                                              // with a tooltip
 //   };
 //   constexpr ui::DialogRes kDialog{1000, L"CAN-Bus", 231, 143, kControls};
 #include <span>
@@ -34,11 +35,12 @@ inline constexpr unsigned kMultiSelect = 0x4;   // ListView: several rows select
 inline constexpr unsigned kDigitsOnly = 0x8;    // Edit: typing admits the digits 0-9 only
 
 struct ControlRes {
-  int id;               // control id; -1 for a label nobody addresses
-  ControlKind kind;     // what the control is
-  const wchar_t* text;  // caption or initial text
-  int x, y, cx, cy;     // position and size in dialog units
-  unsigned style = 0;   // kRightAligned, kReadOnly, kMultiSelect, kDigitsOnly
+  int id;                        // control id; -1 for a label nobody addresses
+  ControlKind kind;              // what the control is
+  const wchar_t* text;           // caption or initial text
+  int x, y, cx, cy;              // position and size in dialog units
+  unsigned style = 0;            // kRightAligned, kReadOnly, kMultiSelect, kDigitsOnly
+  const wchar_t* tip = nullptr;  // tooltip: what the control means; null for none
 };
 
 struct DialogRes {

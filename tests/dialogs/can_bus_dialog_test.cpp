@@ -48,6 +48,9 @@ TEST_F(CanBusDialog, ShowsOneRowPerSourceWithItsValues) {
   EXPECT_EQ(Dlg().Title(), L"CAN-Bus");
   ASSERT_EQ(List().GetItemCount(), 2);
   EXPECT_EQ(List().Columns()[kFdData].title, L"FD Datarate");
+  for (const ui::ListColumn& column : List().Columns())  // each column says what it means
+    EXPECT_FALSE(column.tip.IsEmpty()) << column.title.ToUtf8();
+  EXPECT_NE(Dlg().GetDlgItem(2009)->GetToolTip().Find(L"125"), -1);
   EXPECT_EQ(List().GetItemCheckedState(0, kActive), 1);
   EXPECT_EQ(List().GetItemText(0, kType), L"Standard CAN Source");
   EXPECT_EQ(List().GetItemText(0, kName), L"body");
@@ -95,6 +98,27 @@ TEST_F(CanBusDialog, ApplyKeepsRenamedSourcesAndRebuildsChangedOnes) {
     EXPECT_EQ(now.count(IdOfRow(row)), 1u);
 }
 
+TEST_F(CanBusDialog, ANewRowTakesTheNextFreeChannelAt500k) {
+  Add(0);
+  Add(2);
+  Dlg().ShowDialog();
+  Dlg().ClickButton(1002);
+  EXPECT_EQ(List().GetItemText(2, kChannel), L"1");
+  EXPECT_EQ(List()
+                .Cell(2, kBitrate)
+                ->labels[static_cast<std::size_t>(List().GetComboCurSel(2, kBitrate))],
+            L"500k");
+  List().EditCell(0, kChannel, L"7");  // what the table says now counts, applied or not
+  Dlg().ClickButton(1002);
+  EXPECT_EQ(List().GetItemText(3, kChannel), L"0");
+  Dlg().ClickButton(1002);
+  EXPECT_EQ(List().GetItemText(4, kChannel), L"3");
+  List().Click(4, kFd);  // FD on and off again: 500k both ways
+  EXPECT_EQ(List().GetComboCurSel(4, kBitrate), 0);
+  List().Click(4, kFd);
+  EXPECT_EQ(List().GetComboCurSel(4, kBitrate), 7);
+}
+
 TEST_F(CanBusDialog, AddApplyCreatesTheDefaultSourceAndFdSwitchesTheRateLabels) {
   Dlg().ShowDialog();
   Dlg().ClickButton(1002);
@@ -110,10 +134,10 @@ TEST_F(CanBusDialog, AddApplyCreatesTheDefaultSourceAndFdSwitchesTheRateLabels) 
   ASSERT_EQ(SourcesNow().size(), 2u);
   const CCanSource* plain = SourcesNow().begin()->second;
   const CCanSource* fd = SourcesNow().rbegin()->second;
-  EXPECT_EQ(plain->m_channel, -1);
+  EXPECT_EQ(plain->m_channel, 0);  // the first free channel
   EXPECT_FALSE(plain->active());
-  EXPECT_EQ(plain->m_bitrate, can::kBitrates[0].code);
-  EXPECT_EQ(plain->m_fdData, can::kFdDataRates[0].code);
+  EXPECT_EQ(plain->m_bitrate, BITRATE_500K);
+  EXPECT_EQ(plain->m_fdData, FD_DATA_2M);
   EXPECT_TRUE(fd->m_fd);
   EXPECT_EQ(fd->m_fdArbitration, can::kFdArbitrationRates[1].code);
   EXPECT_EQ(fd->m_bitrate, can::kBitrates[1].code);  // same position in the classic table

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QFontMetrics>
+#include <QLabel>
 #include <QScrollBar>
 #include <QTableView>
 #include <QWidget>
@@ -108,6 +109,14 @@ TEST_F(DialogRender, CanBusDialog) {
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(window->windowTitle(), "CAN-Bus");
   ExpectWidenedToItsColumns(dlg, window);
+  // What a column or a field means shows over it.
+  auto* table = window->findChild<QTableView*>(QString::number(can::IDC_SOURCE_LIST));
+  for (int c = 0; c < table->model()->columnCount(); ++c)
+    EXPECT_FALSE(
+        table->model()->headerData(c, Qt::Horizontal, Qt::ToolTipRole).toString().isEmpty())
+        << c;
+  EXPECT_TRUE(
+      window->findChild<QWidget*>(QString::number(can::IDC_DELAY))->toolTip().contains("125"));
   EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath("can_bus.png")));
   dlg.ClickButton(IDCANCEL);
   ui::qt::QtUi::ProcessEvents();
@@ -212,6 +221,13 @@ TEST_F(DialogRender, SequencerDialog) {
   source.apply_settings({20, true, false});
   CCanSequencerDlg dlg(source);
   dlg.show();
+  ui::qt::QtUi::ProcessEvents();
+  // The note on the two timers wraps inside its place, every line of it shown.
+  auto* note = qobject_cast<QLabel*>(
+      ui::qt::QtUi::Window(dlg)->findChild<QWidget*>(QString::number(can::IDC_TIMER_NOTE)));
+  ASSERT_NE(note, nullptr);
+  EXPECT_TRUE(note->wordWrap());
+  EXPECT_LE(note->heightForWidth(note->width()), note->height());
   ExpectRenderedAndSave(dlg, "CAN Sequencer", "can_sequencer.png");
 }
 

@@ -106,11 +106,15 @@ void SyncWidget(CWnd& wnd, QWidget* w) {
   w->setGeometry(ToQRect(wnd.GetWindowRect()));
   w->setEnabled(wnd.IsWindowEnabled());
   w->setVisible(wnd.IsWindowVisible());
+  w->setToolTip(ToQ(wnd.GetToolTip()));
   const QString text = ToQ(wnd.GetWindowTextW());
   if (auto* label = qobject_cast<QLabel*>(w)) {
-    // A label wider than its rectangle in this font is set narrower rather than cut off.
+    // A label of several lines wraps its words; a one-line label wider than its rectangle in this
+    // font is set narrower rather than cut off.
     QFont font = QApplication::font();
-    if (QFontMetrics(font).horizontalAdvance(text) > label->width())
+    const QFontMetrics metrics(font);
+    label->setWordWrap(label->height() >= 2 * metrics.lineSpacing());
+    if (!label->wordWrap() && metrics.horizontalAdvance(text) > label->width())
       font.setFamily(font.family() + QStringLiteral(" Condensed"));
     label->setFont(font);
     label->setText(text);

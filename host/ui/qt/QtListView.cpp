@@ -35,8 +35,12 @@ class ListTableModel : public QAbstractTableModel {
     return ToQ(m_list.GetItemText(index.row(), index.column()));
   }
   QVariant headerData(int section, Qt::Orientation o, int role) const override {
-    if (o != Qt::Horizontal || role != Qt::DisplayRole || section >= m_list.GetColumnCount())
-      return {};
+    if (o != Qt::Horizontal || section >= m_list.GetColumnCount()) return {};
+    if (role == Qt::ToolTipRole) {
+      const CString& tip = m_list.Columns()[static_cast<std::size_t>(section)].tip;
+      return tip.IsEmpty() ? QVariant() : QVariant(ToQ(tip));
+    }
+    if (role != Qt::DisplayRole) return {};
     // Room for the header check box that CheckHeader draws left of the title.
     const QString title = ToQ(m_list.Columns()[static_cast<std::size_t>(section)].title);
     return m_list.GetHeaderCheckedState(section) != 0 ? QStringLiteral("     ") + title : title;

@@ -195,12 +195,31 @@ TEST_F(CanBusDialog, BadInputIsRefusedWithAMessageAndNeverCrashes) {
   EXPECT_TRUE(Dlg().IsOpen());
 }
 
+TEST_F(CanBusDialog, EscapeIsCancelAndReturnIsOk) {
+  Add(1, true, L"a");
+  Dlg().ShowDialog();
+  List().EditCell(0, kName, L"escaped");
+  Dlg().TypeText(2009, L"12");
+  EXPECT_TRUE(Dlg().PressKey(VK_ESCAPE));
+  EXPECT_FALSE(Dlg().IsOpen());
+  EXPECT_EQ(SourcesNow().begin()->second->name(), L"a");
+  EXPECT_EQ(m_module.delay(), 0);
+  Dlg().ShowDialog();  // reopens: Cancel cleared its open state
+  ASSERT_TRUE(Dlg().IsOpen());
+  List().EditCell(0, kName, L"returned");
+  EXPECT_TRUE(Dlg().PressKey(VK_RETURN));
+  EXPECT_FALSE(Dlg().IsOpen());
+  EXPECT_EQ(SourcesNow().begin()->second->name(), L"returned");
+}
+
 TEST_F(CanBusDialog, OkAndApplyStayDisabledWhileAudioSourcesRun) {
   Add(1);
   m_module.on_start_audio_sources(L"", nullptr);
   Dlg().ShowDialog();
   EXPECT_FALSE(Dlg().ClickButton(ID_APPLY_NOW));
   EXPECT_FALSE(Dlg().ClickButton(IDOK));
+  EXPECT_FALSE(Dlg().PressKey(VK_RETURN));  // Return is OK, locked too
+  EXPECT_TRUE(Dlg().IsOpen());
   EXPECT_TRUE(List().EditCell(0, kName, L"still editable"));
   m_module.on_stop_audio_sources(L"", nullptr);
   Dlg().refresh();  // what the module does for the window it owns

@@ -110,6 +110,20 @@ TEST_F(SinkDialog, ShowsAChannelPerAttachedSourceNamedAfterTheFirst) {
   EXPECT_EQ(dlg.m_list.GetItemText(0, kName), L"Body");
 }
 
+TEST_F(SinkDialog, EscapeIsCancelAndReturnIsOk) {
+  const auto before = m_sink.timeout();
+  CCanSinkDlg& dlg = Open();
+  dlg.TypeText(can::IDC_TIMEOUT, L"9");
+  ASSERT_TRUE(dlg.PressKey(VK_ESCAPE));
+  EXPECT_FALSE(dlg.IsOpen());
+  EXPECT_EQ(m_sink.timeout(), before);
+  Open();
+  dlg.TypeText(can::IDC_TIMEOUT, L"9");
+  ASSERT_TRUE(dlg.PressKey(VK_RETURN));
+  EXPECT_FALSE(dlg.IsOpen());
+  EXPECT_EQ(m_sink.timeout(), 9u);
+}
+
 TEST_F(SinkDialog, ApplyChoosesReplacesAndRemovesDecoders) {
   Source(0, L"A");
   Source(1, L"B");

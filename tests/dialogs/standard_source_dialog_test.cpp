@@ -179,6 +179,20 @@ TEST_F(StandardSourceDialog, DecimalIdsIsAViewSettingKeptAcrossWindows) {
   EXPECT_EQ(entry->GetStringFb(0, L""), L"hex");
 }
 
+TEST_F(StandardSourceDialog, EscapeIsCancelAndReturnIsOk) {
+  Dlg().show();
+  Ranges().EditCell(0, kStop, L"0x7FF");
+  ASSERT_TRUE(Dlg().PressKey(VK_ESCAPE));
+  EXPECT_FALSE(Dlg().is_open());
+  EXPECT_EQ(SourceTable(), (std::vector<IdRange>{{0, kMax, true}}));
+  Dlg().show();
+  Ranges().EditCell(0, kStop, L"0x7FF");
+  Ranges().Click(0, kActive);
+  ASSERT_TRUE(Dlg().PressKey(VK_RETURN));
+  EXPECT_FALSE(Dlg().is_open());
+  EXPECT_EQ(SourceTable(), (std::vector<IdRange>{{0, 0x7FF, false}, {0x800, kMax, true}}));
+}
+
 TEST_F(StandardSourceDialog, OkAndApplyFollowTheAcquisition) {
   m_source.set_running(true);
   Dlg().show();

@@ -236,6 +236,9 @@ QtListView::QtListView(CXListCtrl& list, QWidget* parent)
   setSelectionMode(QAbstractItemView::MultiSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  // Tab leaves the table for the next control (the buttons), as in a desktop dialog; the arrow
+  // keys move between cells.
+  setTabKeyNavigation(false);
 }
 
 QtListView::~QtListView() = default;

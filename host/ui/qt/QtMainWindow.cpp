@@ -82,6 +82,7 @@ ChannelRow Total(const std::vector<ChannelRow>& rows) {
 class MainWindow : public QWidget {
  public:
   explicit MainWindow(IMainWindowModel& model) : m_model(model) {
+    QtDialogView::SetMainWindow(this);
     setWindowTitle(QStringLiteral("canhost"));
     auto* layout = new QVBoxLayout(this);
     auto* modules = new QGroupBox(QStringLiteral("Modules"), this);
@@ -178,6 +179,10 @@ class MainWindow : public QWidget {
       m_table->setItem(row, c, item);
     }
   }
+
+  ~MainWindow() override { QtDialogView::SetMainWindow(nullptr); }
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
 
  protected:
   void closeEvent(QCloseEvent* event) override {

@@ -50,12 +50,10 @@ const QStringList kColumnTips = {
     "Messages the source took in since Start: the sum of the columns to the right",
     "Written into the measurement at their time",
     "Dropped as too old: they reached the module after their frame had been written",
-    "Dropped for want of room: in time, but the messages before them filled the frame near "
-    "their time",
+    "Dropped for want of room: in time, but earlier messages filled the frame near their time",
     "Discarded as future: stamped more than 2 s ahead of their frame (a clock that jumped)",
     "Not delivered yet: queued, or kept for a later frame",
-    "Lost because a queue on their way was full (the driver's receive ring or the source's "
-    "queue)"};
+    "Lost because a queue on their way was full (the driver's receive ring or the source's)"};
 
 // The cells of one row, in the order of kColumns.
 QStringList Cells(const ChannelRow& r, const QString& channel) {

@@ -3,6 +3,7 @@
 // the build folder (ui-png/) for a person to look at.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
@@ -103,6 +104,8 @@ TEST_F(UiQt, InputOnTheWidgetsReachesTheModel) {
   EXPECT_EQ(editor->itemText(2), "nine");
   EXPECT_EQ(editor->currentIndex(), 1);
   EXPECT_EQ(editor->maxVisibleItems(), 2);
+  ui::qt::QtUi::ProcessEvents();
+  EXPECT_TRUE(editor->view()->isVisible());  // the one click opened the list as well
   Q_EMIT editor->activated(2);
   EXPECT_EQ(dlg.m_list.GetComboCurSel(2, 1), 9);
   EXPECT_EQ(table->model()->index(2, 1).data().toString(), "nine");

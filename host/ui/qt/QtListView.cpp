@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <QTimer>
 
 #include "host/ui/CXListCtrl.h"
 
@@ -122,6 +123,8 @@ class CellDelegate : public QStyledItemDelegate {
       QObject::connect(combo, &QComboBox::activated, combo, [this, row, column](int chosen) {
         m_list.ChooseCombo(row, column, chosen);
       });
+      // The click that opened the cell opens its list too: one click to choose, as on a desktop.
+      QTimer::singleShot(0, combo, [combo] { combo->showPopup(); });
       return combo;
     }
     auto* edit = new QLineEdit(parent);

@@ -80,6 +80,10 @@ BOOL CCanSinkDlg::OnInitDialog() {
   for (int id : {can::IDC_TIMEOUT_LABEL, can::IDC_TIMEOUT})
     D3dLayoutChild(id, CEdges::BOTTOM | CEdges::LEFT);
   D3dLayoutComplete(3);
+  // Every channel's row shows at the first opening, up to a screenful of them.
+  const int missing =
+      m_list.GetFittingHeight(can::kRowsShownAtMost) - m_list.GetWindowRect().Height();
+  if (missing > 0) Resize(ClientRect().Width(), ClientRect().Height() + missing);
   m_list.AutosizeColumnWidth(-1);
   refresh();
   return TRUE;

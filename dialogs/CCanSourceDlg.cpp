@@ -87,7 +87,12 @@ BOOL CCanSourceDlg::OnInitDialog() {
   // The template's table is narrower than its eight columns in most fonts: the window opens as
   // wide as they need, and the layout stretches the table.
   const int missing = m_list.GetFittingWidth() - m_list.GetWindowRect().Width();
-  if (missing > 0) Resize(ClientRect().Width() + missing, ClientRect().Height());
+  // ... and as high as its rows need, up to a screenful of them (a scroll bar beyond).
+  const int missingHeight =
+      m_list.GetFittingHeight(can::kRowsShownAtMost) - m_list.GetWindowRect().Height();
+  if (missing > 0 || missingHeight > 0)
+    Resize(ClientRect().Width() + std::max(missing, 0),
+           ClientRect().Height() + std::max(missingHeight, 0));
   UpdateData(FALSE);
   EnableApply(!m_module.running());
   return TRUE;

@@ -77,6 +77,9 @@ inline constexpr UINT IDS_TIP_DECODER_SETTINGS = 1117;
 
 extern const ui::ResourceSet kDialogResources;
 
+// A table opens as high as its rows need, up to this many of them.
+inline constexpr int kRowsShownAtMost = 20;
+
 // A table column: title and tooltip from the string table, width in pixels.
 struct ColumnDef {
   UINT title;

@@ -377,6 +377,11 @@ int CXListCtrl::GetColumnWidth(int column) const {
   return m_columns[static_cast<std::size_t>(column)].width;
 }
 
+int CXListCtrl::GetFittingHeight(int maxRows) const {
+  const int rows = std::min(GetItemCount(), maxRows);
+  return g_measure.frame + g_measure.headerHeight + rows * g_measure.rowHeight;
+}
+
 int CXListCtrl::GetFittingWidth() const {
   int width = g_measure.chrome;
   for (const ui::ListColumn& c : m_columns)

@@ -122,6 +122,30 @@ TEST_F(DialogRender, CanBusDialog) {
   ui::qt::QtUi::ProcessEvents();
 }
 
+// Sixteen sources: the window opens with every row in view, and can be made smaller again.
+TEST_F(DialogRender, CanBusDialogShowsEveryRow) {
+  for (int channel = 0; channel < 16; ++channel)
+    Add(channel, channel % 3 != 0, (L"Bus " + std::to_wstring(channel)).c_str());
+  CCanSourceDlg dlg(m_module);
+  dlg.ShowDialog();
+  ui::qt::QtUi::ProcessEvents();
+  QWidget* window = ui::qt::QtUi::Window(dlg);
+  ASSERT_NE(window, nullptr);
+  auto* table = window->findChild<QTableView*>(QString::number(can::IDC_SOURCE_LIST));
+  ASSERT_EQ(table->model()->rowCount(), 16);
+  EXPECT_EQ(table->verticalScrollBar()->maximum(), 0);
+  EXPECT_GE(table->viewport()->height(), table->rowViewportPosition(15) + table->rowHeight(15));
+  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath("can_bus_16.png")));
+  const CRect small =
+      ui::ToPixels(CDialog3d::Units(), 0, 0, dlg.Template()->cx, dlg.Template()->cy);
+  window->resize(small.Width(), small.Height());
+  ui::qt::QtUi::ProcessEvents();
+  EXPECT_EQ(window->height(), small.Height());
+  EXPECT_GT(table->verticalScrollBar()->maximum(), 0);
+  dlg.ClickButton(IDCANCEL);
+  ui::qt::QtUi::ProcessEvents();
+}
+
 TEST_F(DialogRender, StandardSourceDialog) {
   CCanStandardSource source(nullptr, 0, L"S", 0, false, BITRATE_500K, FD_ARBITRATION_500K,
                             FD_DATA_1M);
@@ -212,6 +236,26 @@ TEST_F(DialogRender, CanDecodingDialog) {
   ExpectColumnsFillTheTable(table, fitted);
   EXPECT_GT(table->columnWidth(0), nameWidth + 40);
   EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath("can_decoding_wide.png")));
+  dlg.CloseByFrame();
+  ui::qt::QtUi::ProcessEvents();
+}
+
+TEST_F(DialogRender, CanDecodingDialogShowsEveryChannel) {
+  for (int channel = 0; channel < 4; ++channel)
+    Add(channel, true, L"Bus");
+  CCanSink sink;
+  sink.Create(L"CCanSink", nullptr);
+  for (CCanSource* source : Sources())
+    sink.add_src(source);
+  sink.ShowSettingsDialog();
+  auto& dlg = dynamic_cast<CCanSinkDlg&>(*sink.dialog());
+  ui::qt::QtUi::ProcessEvents();
+  QWidget* window = ui::qt::QtUi::Window(dlg);
+  ASSERT_NE(window, nullptr);
+  auto* table = window->findChild<QTableView*>(QString::number(can::IDC_CHANNEL_LIST));
+  ASSERT_EQ(table->model()->rowCount(), 4);
+  EXPECT_EQ(table->verticalScrollBar()->maximum(), 0);
+  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath("can_decoding_4.png")));
   dlg.CloseByFrame();
   ui::qt::QtUi::ProcessEvents();
 }

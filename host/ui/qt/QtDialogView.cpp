@@ -167,7 +167,10 @@ QtDialogView::QtDialogView(CDialog3d& dialog)
     w->setObjectName(QString::number(wnd->GetDlgCtrlID()));
     m_window->m_widgets[wnd] = w;
   }
-  const CRect client = dialog.ClientRect();
+  // A window opened larger than its template (to show every column and row) can be made smaller
+  // again, down to the template; its tables then scroll.
+  const CRect client =
+      ui::ToPixels(CDialog3d::Units(), 0, 0, dialog.Template()->cx, dialog.Template()->cy);
   m_window->setMinimumSize(client.Width(), client.Height());
   Sync();
   PlaceOverOpener();

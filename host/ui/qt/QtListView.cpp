@@ -228,7 +228,7 @@ QtListView::QtListView(CXListCtrl& list, QWidget* parent)
   setHorizontalHeader(new CheckHeader(list, this));
   setItemDelegate(new CellDelegate(list, this));
   verticalHeader()->hide();
-  verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+  verticalHeader()->setDefaultSectionSize(RowHeight(fontMetrics()));
   horizontalHeader()->setHighlightSections(false);
   horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   // The last column takes what the others leave of the control's width, so that no empty header
@@ -245,6 +245,10 @@ QtListView::QtListView(CXListCtrl& list, QWidget* parent)
 }
 
 QtListView::~QtListView() = default;
+
+int QtListView::RowHeight(const QFontMetrics& metrics) {
+  return metrics.height() + 6;
+}
 
 void QtListView::Sync() {
   // Widths the model sets (a new column, an autosize) are applied; widths a person drags in the

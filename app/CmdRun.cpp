@@ -129,7 +129,6 @@ FrameLoop::Plan MakePlan(const RunOptions& options, const ReplayLog& replay,
   plan.frames = options.Frames();
   plan.replayChannel = options.replay.empty() ? -1 : options.channel;
   plan.replaySeconds = replay.seconds;
-  plan.replayGaps = replay.gaps;
   plan.frameSeconds = options.FrameSeconds();
   plan.fastClock = fastClock;
   return plan;

@@ -5,6 +5,7 @@
 
 #include "host/cananalysis/AnalysisTimer.h"
 #include "host/candriver/CanDriver.h"
+#include "host/candriver/ClockWaiter.h"
 #include "host/services/CCentralMessageService.h"
 
 namespace app {
@@ -37,9 +38,18 @@ FrameLoop::End FrameLoop::Run(const FrameDone& frameDone, std::string& error) {
     if (g_interrupted.load()) return End::Interrupted;
     if (Finished(frame)) return End::Done;
     if (m_plan.fastClock != nullptr) {
-      const std::uint64_t silent = SilentFrames(frame);
-      m_host.SkipFrames(silent);
-      frame += silent;
+      const std::uint64_t silent = SilentFrames(start, frame);
+      if (silent != 0) {
+        // Nothing of the skipped frames runs, and nothing of the other sources happens in them:
+        // the analysis objects and the virtual buses take up after the jump where they were.
+        const std::int64_t from = start + std::llround(static_cast<double>(frame) * frameNs);
+        const std::int64_t to = start + std::llround(static_cast<double>(frame + silent) * frameNs);
+        XeCanAnalysis::SkipDeadlines(to - from);
+        XeCanDriverKvaser::SkipBusTime(to - from);
+        m_host.SkipFrames(silent);
+        frame += silent;
+        m_plan.fastClock->set_ns(to);
+      }
     }
     // Frame ends are computed from the start, so that rounding does not add up over a long run.
     const std::int64_t end = start + std::llround(static_cast<double>(frame + 1) * frameNs);
@@ -66,7 +76,10 @@ FrameLoop::End FrameLoop::Run(const FrameDone& frameDone, std::string& error) {
         m_replayEnded = true;
         m_replayEndFrame = frame;
       } else if (static_cast<double>(frame + 1) * m_plan.frameSeconds >
-                 m_plan.replaySeconds + kReplayOverdueSeconds) {
+                     m_plan.replaySeconds + kReplayOverdueSeconds &&
+                 !XeCanDriverKvaser::ReplayNextDue(m_plan.replayChannel)) {
+        // Frames of a log that came closer than the bus carries them play later than logged;
+        // a replay that has not begun by now will not.
         m_replayOverdue = true;
         return End::Done;
       }
@@ -80,15 +93,18 @@ FrameLoop::End FrameLoop::Run(const FrameDone& frameDone, std::string& error) {
 // The clock stops at every deadline of the analysis objects (the sequencer's requests, the
 // simulator's paced frames) on its way to the frame's end, so that they act at their own times and
 // what they send is on the bus before the frame is read, exactly as in real time.
+// Long frames are crossed in steps of at most kFastStepSeconds, each delivered before the next:
+// a bus at full load must not bring more at once than the driver keeps for a reader.
 bool FrameLoop::AdvanceFastClock(std::int64_t end) {
   const std::chrono::seconds bound(kDeliveryBoundSeconds);
-  for (std::int64_t next = XeCanAnalysis::NextDeadline(); next < end;
-       next = XeCanAnalysis::NextDeadline()) {
+  const auto step = static_cast<std::int64_t>(kFastStepSeconds * 1e9);
+  for (;;) {
+    const std::int64_t next =
+        std::min({XeCanAnalysis::NextDeadline(), m_plan.fastClock->now_ns() + step, end});
     m_plan.fastClock->set_ns(next);
     if (!XeCanAnalysis::WaitUntilSettled(bound)) return false;
+    if (next >= end) return true;
   }
-  m_plan.fastClock->set_ns(end);
-  return XeCanAnalysis::WaitUntilSettled(bound);
 }
 
 bool FrameLoop::Finished(std::uint64_t frame) {
@@ -101,20 +117,22 @@ bool FrameLoop::Finished(std::uint64_t frame) {
   return after >= kMaxDrainFrames || ReplayWaiting() == 0;
 }
 
-std::uint64_t FrameLoop::SilentFrames(std::uint64_t frame) const {
-  const double seconds = m_plan.frameSeconds;
-  // With --fast the replay went on bus at the clock's start: log time is time since the start.
-  const double now = static_cast<double>(frame) * seconds;
-  for (const ReplayLog::Gap& gap : m_plan.replayGaps) {
-    if (!(gap.from < now && now + 2.0 * seconds < gap.to)) continue;
-    const double until = std::min(gap.to - seconds, now + kPollSeconds);
-    auto silent = static_cast<std::uint64_t>(std::floor((until - now) / seconds));
-    if (m_plan.frames != 0) silent = std::min(silent, m_plan.frames - frame - 1);
-    for (const auto& row : m_host.Statistics())
-      if (row.waiting != 0) return 0;
-    return silent;
-  }
-  return 0;
+std::uint64_t FrameLoop::SilentFrames(std::int64_t start, std::uint64_t frame) const {
+  if (m_plan.replayChannel < 0) return 0;
+  const auto next = XeCanDriverKvaser::ReplayNextDue(m_plan.replayChannel);
+  if (!next || *next == XeCanDriverKvaser::detail::kNever) return 0;
+  const double frameNs = m_plan.frameSeconds * 1e9;
+  const double now = static_cast<double>(frame) * frameNs;  // start of this frame, from `start`
+  const auto due = static_cast<double>(*next - start);
+  // The frame before the one the next message falls in runs, and so does every frame of a
+  // silence shorter than a gap.
+  if (due - now < ReplayLog::kGapSeconds * 1e9) return 0;
+  const double until = std::min(due - frameNs, now + kPollSeconds * 1e9);
+  auto silent = static_cast<std::uint64_t>(std::floor((until - now) / frameNs));
+  if (m_plan.frames != 0) silent = std::min(silent, m_plan.frames - frame - 1);
+  for (const auto& row : m_host.Statistics())
+    if (row.waiting != 0) return 0;
+  return silent;
 }
 
 std::uint64_t FrameLoop::ReplayWaiting() const {

@@ -5,11 +5,15 @@
 //              delivered what was due by then (a bounded wait: on a busy machine the reception
 //              threads may lag behind the clock), pump the UI thread's queue (the module's regular
 //              re-synchronisation runs there), run the frame.
-//   --fast     move the manual host clock to the end of the frame, wait until the CAN driver has
-//              delivered everything due by then, pump, run the frame. No message is lost to a
-//              slow machine and a run repeats exactly. Inside a gap of the replayed log, with
-//              nothing waiting, the frames are counted without being run, one in kPollSeconds
-//              run so that the channels' clocks are read before their counters wrap.
+//   --fast     move the manual host clock to the end of the frame (in steps of at most
+//              kFastStepSeconds), wait until the CAN driver has delivered everything due by then,
+//              pump, run the frame. No message is lost to a slow machine and a run repeats exactly.
+//              Where the replayed log is silent for a gap (ReplayLog::kGapSeconds or more before
+//              its next frame is due), with nothing waiting, the frames are counted without being
+//              run, one in kPollSeconds run so that the channels' clocks are read before their
+//              counters wrap. The analysis objects and the virtual buses skip the same time
+//              (SkipDeadlines, SkipBusTime): a silence of any length costs a frame per
+//              kPollSeconds.
 //
 // The measurement ends after its number of frames, or, when it replays a log without a length,
 // when the driver reports the log played to its end plus a few frames in which the last messages
@@ -43,13 +47,15 @@ class FrameLoop {
   // Longest stretch of frames skipped at once: the channel capsules' 24-bit counters of 125 us
   // wrap every 2097 s and must be read at least every half of that.
   static constexpr double kPollSeconds = 1000.0;
+  // Longest step of the --fast clock: a bus at full load carries at most 26,000 frames a second
+  // (1 Mbit/s, empty CAN FD frames), fewer than the driver keeps for a reader (32768).
+  static constexpr double kFastStepSeconds = 1.0;
 
   struct Plan {
     std::uint64_t frames = 0;    // frames to run; 0: until the replay ends
     int replayChannel = -1;      // channel of the replay (ends the run when frames is 0)
     double replaySeconds = 0.0;  // length of the replayed log, seconds
-    std::vector<ReplayLog::Gap> replayGaps;  // silent stretches of the replayed log
-    double frameSeconds = 0.1;               // length of a frame, seconds
+    double frameSeconds = 0.1;   // length of a frame, seconds
     host::ManualClock* fastClock = nullptr;  // the installed host clock in --fast mode, else null
     // Whether the loop runs the UI thread's queue before each frame: false when a window system
     // runs it on a thread of its own (canhost ui).
@@ -87,8 +93,9 @@ class FrameLoop {
   // --fast: moves the host clock to `end` (ns); false when delivery takes longer than its bound.
   bool AdvanceFastClock(std::int64_t end);
   std::uint64_t ReplayWaiting() const;
-  // Frames from `frame` on that --fast may count without running them (0: none).
-  std::uint64_t SilentFrames(std::uint64_t frame) const;
+  // Frames from `frame` on that --fast may count without running them (0: none); `start` is the
+  // clock's time at the start of frame 0.
+  std::uint64_t SilentFrames(std::int64_t start, std::uint64_t frame) const;
 
   CanSourceHost& m_host;
   Plan m_plan;

@@ -57,19 +57,28 @@ std::string RunSummary::FormatSignals(const std::vector<SignalRecorder::Signal>&
   std::string out;
   char text[320];
   if (!signals.empty()) {
-    std::snprintf(text, sizeof text, "%-27s %-8s %9s %13s %13s %13s %10s\n", "signal", "unit",
-                  "values", "last", "min", "max", "time-outs");
+    std::snprintf(text, sizeof text, "%-27s %-8s %9s %13s %13s %13s %8s %10s\n", "signal", "unit",
+                  "values", "last", "min", "max", "nan/inf", "time-outs");
     out += text;
   }
   for (const auto& s : signals) {
-    std::snprintf(text, sizeof text, "%-27s %-8s %9llu %13.6g %13.6g %13.6g %10u\n", s.name.c_str(),
-                  s.unit.c_str(), static_cast<unsigned long long>(s.values), s.last, s.min, s.max,
-                  s.timeouts);
+    // Min and max are of the finite values: a signal with none has neither.
+    char min[32] = "-";
+    char max[32] = "-";
+    if (s.values > s.nonFinite) {
+      std::snprintf(min, sizeof min, "%.6g", s.min);
+      std::snprintf(max, sizeof max, "%.6g", s.max);
+    }
+    std::snprintf(text, sizeof text, "%-27s %-8s %9llu %13.6g %13s %13s %8llu %10u\n",
+                  s.name.c_str(), s.unit.c_str(), static_cast<unsigned long long>(s.values), s.last,
+                  min, max, static_cast<unsigned long long>(s.nonFinite), s.timeouts);
     out += text;
   }
-  std::snprintf(
-      text, sizeof text, "packets decoded: %llu, left out (first slow sample of a frame): %llu\n",
-      static_cast<unsigned long long>(sink.decoded), static_cast<unsigned long long>(sink.leftOut));
+  std::snprintf(text, sizeof text,
+                "packets decoded: %llu, values that shared a slow sample with an earlier one of "
+                "their signal: %llu\n",
+                static_cast<unsigned long long>(sink.decoded),
+                static_cast<unsigned long long>(sink.sharedFrame));
   return out + text;
 }
 

@@ -15,11 +15,15 @@
 // With --fast the first line ends in "fast"; a run stopped early says by what: "stopped by
 // Ctrl-C", "stopped by SIGTERM", "stopped by a failed output".
 //
-// Then the decoded signals (FormatSignals), and the packets of decoded channels that the sink
-// leaves out (those in the first slow sample of a frame), so that no message goes silently:
+// Then the decoded signals (FormatSignals): every value counts, NaN and infinities too, which
+// min and max leave out ("-" when a signal has no finite value); and the packets the sink decoded
+// with the values that came in a slow sample which had a value of their signal already (recorded
+// like the others; the host's value lists hold one a slow sample):
 //   signal                      unit        values          last           min           max
-//   time-outs Engine speed                1/min          500          1500           800 2000 0
-//   packets decoded: 1200, left out (first slow sample of a frame): 12
+//   nan/inf  time-outs
+//   Engine speed                1/min          500          1500           800          2000
+//   0          0
+//   packets decoded: 1200, values that shared a slow sample with an earlier one of their signal: 3
 #include <cstdint>
 #include <string>
 #include <vector>

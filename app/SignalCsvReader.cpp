@@ -52,10 +52,12 @@ void SplitPlain(std::string_view record, std::vector<std::string_view>& fields) 
   }
 }
 
-bool ParseNumber(std::string_view text, double& value) {
+// A number as canhost run writes it: "%.17g", or nan, inf, -inf for a value that is not finite
+// (`finite` false allows those).
+bool ParseNumber(std::string_view text, double& value, bool finite = true) {
   const char* end = text.data() + text.size();
   const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  return ec == std::errc() && ptr == end && std::isfinite(value);
+  return ec == std::errc() && ptr == end && (!finite || std::isfinite(value));
 }
 
 // The series of a file by name, with the name of the last one used kept at hand: rows of one
@@ -70,7 +72,7 @@ class Series {
     double value = 0.0;
     if (!ParseNumber(fields[0], time))
       return "time " + mfc::QuoteToken(fields[0]) + " is not a number";
-    if (!ParseNumber(fields[2], value))
+    if (!ParseNumber(fields[2], value, false))
       return "value " + mfc::QuoteToken(fields[2]) + " is not a number";
     if (m_last == nullptr || m_last->name != fields[1]) {
       m_last = &m_byName[std::string(fields[1])];

@@ -10,6 +10,8 @@
 //   time,signal,value,unit                  <- the first line, exactly
 //   0.25,Engine speed,1520,1/min            -> series "Engine speed" [1/min]: (0.25, 1520)
 //   0.5,"Temp, coolant",87,°C               -> series "Temp, coolant" [°C]: (0.5, 87)
+//   0.75,Ratio,nan,                         -> series "Ratio": (0.75, NaN), a gap (also inf, -inf)
+//   nan,Ratio,1,                            -> FILE:LINE: time 'nan' is not a number
 //   0.5,Engine speed,x,1/min                -> FILE:LINE: value 'x' is not a number
 //   0.5,Engine speed,1520                   -> FILE:LINE: 3 fields where time,signal,value,unit
 //                                              are 4

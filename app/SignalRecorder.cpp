@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 
 #include "app/CsvWriter.h"
@@ -9,19 +10,27 @@
 namespace app {
 namespace {
 
-// Halves `points`: of each four, the lowest and the highest value stay, in their order.
+// Halves `points`: of each four, the lowest and the highest value stay, in their order. A point
+// that is not a number (a gap in the curve) stays too: a gap is never thinned away, and NaN takes
+// no part in the comparisons.
 void Thin(std::vector<ui::PlotPoint>& points) {
   std::size_t kept = 0;
   for (std::size_t i = 0; i < points.size(); i += 4) {
-    const auto begin = points.begin() + static_cast<std::ptrdiff_t>(i);
-    const auto end = points.begin() + static_cast<std::ptrdiff_t>(std::min(i + 4, points.size()));
-    const auto [low, high] = std::minmax_element(
-        begin, end,
-        [](const ui::PlotPoint& a, const ui::PlotPoint& b) { return a.value < b.value; });
-    const ui::PlotPoint first = low < high ? *low : *high;
-    const ui::PlotPoint second = low < high ? *high : *low;
-    points[kept++] = first;
-    if (low != high) points[kept++] = second;
+    const std::size_t end = std::min(i + 4, points.size());
+    std::size_t low = end, high = end, gap = end;
+    for (std::size_t k = i; k < end; ++k) {
+      const double v = points[k].value;
+      if (std::isnan(v)) {
+        if (gap == end) gap = k;
+      } else {
+        if (low == end || v < points[low].value) low = k;
+        if (high == end || v > points[high].value) high = k;
+      }
+    }
+    std::size_t stay[3] = {gap, low, high};
+    std::sort(stay, stay + 3);
+    for (std::size_t j = 0; j < 3; ++j)
+      if (stay[j] != end && (j == 0 || stay[j] != stay[j - 1])) points[kept++] = points[stay[j]];
   }
   points.resize(kept);
 }
@@ -41,8 +50,13 @@ bool SignalRecorder::Begin(std::string& error) {
 }
 
 void SignalRecorder::AddValue(Signal& signal, double time, double value) {
-  signal.min = signal.values == 0 ? value : std::min(signal.min, value);
-  signal.max = signal.values == 0 ? value : std::max(signal.max, value);
+  if (std::isfinite(value)) {
+    const bool first = signal.values == signal.nonFinite;
+    signal.min = first ? value : std::min(signal.min, value);
+    signal.max = first ? value : std::max(signal.max, value);
+  } else {
+    ++signal.nonFinite;
+  }
   signal.last = value;
   ++signal.values;
   if (!m_out.good()) return;

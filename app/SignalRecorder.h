@@ -4,11 +4,12 @@
 // OutputFile.h), so neither memory nor the lists grow with the measurement's length, and a run
 // that is killed leaves every frame but the one in progress.
 //
-// One row per value-list entry that a decoded value made (entries that only complete a list up
-// to the end of the frame are not values):
+// One row per decoded value, as the decoder delivered it (two in one slow sample give two rows):
 //   time,signal,value,unit
 //   0.0050000000000000001,Engine speed,1520,1/min      <- a pulse: the rate per minute
 //   0.0070000000000000001,Coolant temperature,87,°C    <- a hop: the value
+//   0.0080000000000000002,Counter,4294967295,          <- exact: no single-precision rounding
+//   0.0090000000000000011,Ratio,nan,                   <- NaN and infinities as nan, inf, -inf
 // time = (frame x samples per frame + slow-sample index) x sample period, seconds from the start.
 // A signal that two sources deliver is named after each (see SinkSignalReader.h).
 #include <cstdint>
@@ -33,9 +34,10 @@ class SignalRecorder {
   struct Signal {
     std::string name;
     std::string unit;
-    std::uint64_t values = 0;
+    std::uint64_t values = 0;     // all of them, NaN and infinities included
+    std::uint64_t nonFinite = 0;  // of those, NaN or infinite: left out of min and max
     double last = 0.0;
-    double min = 0.0;
+    double min = 0.0;  // of the finite values; 0 without one
     double max = 0.0;
     std::uint32_t timeouts = 0;
   };

@@ -30,21 +30,29 @@ void SinkSignalReader::Read(std::uint64_t frame, CSlowSinkPlugin& sink, const Vi
     if (const SinkSourceEntry* entry = sink.source_entry(source->id()))
       for (const auto& state : entry->states)
         IndexOf(sink, *source, state.first);
-  const auto frameRate = static_cast<float>(1.0 / m_samplePeriod);
   const double first = static_cast<double>(frame) * m_samplesPerFrame;
   for (SlowSampling::CAsyncSource* source : sink.sources()) {
     const SinkSourceEntry* entry = sink.source_entry(source->id());
     if (entry == nullptr) continue;
+    // The entry's log holds the values of all its signals in decoding order: grouped here by
+    // signal in two passes (count, then place), each signal's values keep their order.
+    const std::size_t signals = entry->states.size();
+    m_offsets.assign(signals + 1, 0);
+    for (const SinkSourceEntry::Value& v : entry->values)
+      if (v.ordinal < signals) ++m_offsets[v.ordinal + 1];
+    for (std::size_t k = 0; k < signals; ++k)
+      m_offsets[k + 1] += m_offsets[k];
+    m_values.resize(m_offsets[signals]);
+    m_next.assign(m_offsets.begin(), m_offsets.end() - 1);
+    for (const SinkSourceEntry::Value& v : entry->values)
+      if (v.ordinal < signals)
+        m_values[m_next[v.ordinal]++] = {(first + static_cast<double>(v.frame)) * m_samplePeriod,
+                                         v.value};
     for (const auto& [number, state] : entry->states) {
-      m_values.clear();
-      std::uint64_t at = 0;
-      for (const CFueGroeListeBasis::Entry& e : state.list->entries()) {
-        at += e.length;
-        if (at >= m_samplesPerFrame) break;
-        m_values.push_back({(first + static_cast<double>(at)) * m_samplePeriod,
-                            state.list->output_value(e.value, frameRate)});
-      }
-      visit(m_index.at({source->id(), number}), state, m_values);
+      const std::size_t k = state.ordinal;
+      std::span<const ui::PlotPoint> values;
+      if (k < signals) values = {m_values.data() + m_offsets[k], m_offsets[k + 1] - m_offsets[k]};
+      visit(m_index.at({source->id(), number}), state, values);
     }
   }
 }

@@ -36,8 +36,8 @@ class SinkSignalReader {
       : m_samplePeriod(samplePeriod), m_samplesPerFrame(samplesPerFrame) {}
 
   // [processing] Calls `visit` for every signal of every source of `sink` with the values frame
-  // `frame` (0 = the first) made; entries that only complete a list to the frame's end are not
-  // values.
+  // `frame` (0 = the first) decoded, each at the slow sample of its packet and as the decoder
+  // delivered it (SinkSourceEntry::values), two in one slow sample included.
   void Read(std::uint64_t frame, CSlowSinkPlugin& sink, const Visit& visit);
   // [any, while no Read runs] The signals seen so far; an index stays valid.
   const std::vector<Signal>& signals() const noexcept { return m_signals; }
@@ -50,7 +50,9 @@ class SinkSignalReader {
   std::map<std::pair<int, int>, std::size_t> m_index;  // (source id, signal number) -> index
   std::vector<Signal> m_signals;
   std::vector<int> m_numbers;           // application signal number of each index
-  std::vector<ui::PlotPoint> m_values;  // one frame's values of one signal, reused
+  std::vector<ui::PlotPoint> m_values;  // one frame's values of one source, by signal; reused
+  std::vector<std::size_t> m_offsets;   // where each signal's values begin in m_values
+  std::vector<std::size_t> m_next;      // where the next value of each signal goes
 };
 
 }  // namespace app

@@ -31,7 +31,7 @@ bool CCanDbcDecoder::Create(unsigned int channel) {
     name.Format(L"%s_%u", cls ? CString::FromUtf8(cls->m_lpszClassName).GetString() : L"", channel);
   }
   m_dbcDecoder = std::make_unique<XeCanAnalysis::CDbcDecoder>(
-      name, [this](int index, int signal, float value, int frame) {
+      name, [this](int index, int signal, double value, int frame) {
         OnDecoded(index, signal, value, frame);
       });
   m_dbcDecoder->Create();
@@ -53,7 +53,7 @@ bool CCanDbcDecoder::Decode(const can::CanPacket& packet, unsigned int frame) {
   return true;
 }
 
-void CCanDbcDecoder::OnDecoded(int /*index*/, int signal, float value, int frame) {
+void CCanDbcDecoder::OnDecoded(int /*index*/, int signal, double value, int frame) {
   m_valueCallback(signal, value, frame);
 }
 

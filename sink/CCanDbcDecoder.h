@@ -31,7 +31,7 @@ class CCanDbcDecoder : public CCanDecoder {
   XeCanAnalysis::CDbcDecoder* host_decoder() const noexcept { return m_dbcDecoder.get(); }
 
  private:
-  void OnDecoded(int index, int signal, float value, int frame);
+  void OnDecoded(int index, int signal, double value, int frame);
   void OnSignalEnumerated(XeCanAnalysis::CDbcSignal& signal);
   void OnDecoderModified();
   void EnumerateSignals();

@@ -31,9 +31,9 @@ class CCanDecoder : public CObject {
   virtual bool GetDbcXmlFilename(CString& /*path*/) { return false; }
   virtual bool GetDbcXmlContent(CString& /*content*/) { return false; }
 
-  // (application signal number or -1, value, frame) of every decoded value; empty until the sink
-  // installs the decoder.
-  std::function<void(int, float, int)> m_valueCallback;
+  // (application signal number or -1, value as decoded, frame) of every decoded value; empty
+  // until the sink installs the decoder.
+  std::function<void(int, double, int)> m_valueCallback;
   // The application signals the decoder produces: number -> name, ascending.
   std::map<int, CString> m_signalNames;
 

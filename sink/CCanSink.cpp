@@ -110,7 +110,7 @@ CCanSink::DecoderTable::iterator CCanSink::set_decoder(int channel, CRuntimeClas
   if (cls != nullptr) it->second = dynamic_cast<CCanDecoder*>(cls->CreateObject());
   CCanDecoder* decoder = it->second;
   if (decoder == nullptr) return it;
-  decoder->m_valueCallback = [this](int signal, float value, int frame) {
+  decoder->m_valueCallback = [this](int signal, double value, int frame) {
     callback(signal, value, frame);
   };
   decoder->RegisterOnModification([this] { apply_settings(); });
@@ -160,5 +160,5 @@ void CCanSink::apply_settings() {
 }
 
 SlowSampling::SinkStatistics CCanSink::statistics() const {
-  return {m_decoded, m_leftOut};
+  return {m_decoded, m_sharedFrame};
 }

@@ -56,8 +56,8 @@ class CCanSink : public CSlowSinkPlugin, public ISinkAccess {
   // [ui] Takes the dialog's values, re-offers the signals, stores everything and has the host
   // take up the signals. Also every decoder's modification callback.
   void apply_settings() override;
-  // [processing] The decoders' value callback: (application signal, value, frame).
-  void callback(int signal, float value, int frame);
+  // [processing] The decoders' value callback: (application signal, value as decoded, frame).
+  void callback(int signal, double value, int frame);
   // [ui] Records the decoder's DBC file in "CanDecoders-XMLFiles"; false when it has none.
   bool store_decoder_file(int channel, CCanDbcDecoder& decoder);
 
@@ -91,6 +91,6 @@ class CCanSink : public CSlowSinkPlugin, public ISinkAccess {
   SinkSourceEntry* m_current = nullptr;  // the entry of the block in process; null: none
   can::CanPacket m_packet;               // the parse buffer
   std::uint64_t m_decoded = 0;           // packets handed to a decoder since creation
-  std::uint64_t m_leftOut = 0;           // packets of a decoded channel in a block's frame 0
+  std::uint64_t m_sharedFrame = 0;       // values in a frame that had one of their signal
   std::atomic<bool> m_running{false};    // host acquisition runs (written [ui], read [any])
 };

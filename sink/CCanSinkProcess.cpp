@@ -17,6 +17,14 @@ namespace {
 // The channel coding under which the source module declares its CAN packets.
 constexpr int kPacketCoding = 8;
 
+// The value lists' single precision: a value beyond its range becomes an infinity of its sign.
+float ToSingle(double value) noexcept {
+  constexpr double kMax = std::numeric_limits<float>::max();
+  if (value > kMax) return std::numeric_limits<float>::infinity();
+  if (value < -kMax) return -std::numeric_limits<float>::infinity();
+  return static_cast<float>(value);
+}
+
 }  // namespace
 
 int CCanSink::source_channel(int sourceId) const {
@@ -46,6 +54,7 @@ void CCanSink::process(const CDescriptionInterface& block, int sourceId) {
     state.list->clear();
     state.lastFrame = -1;
   }
+  m_current->values.clear();
 
   const int channel = source_channel(sourceId);
   const auto decoder = m_decoders.find(channel);
@@ -58,12 +67,8 @@ void CCanSink::process(const CDescriptionInterface& block, int sourceId) {
     std::memcpy(&m_packet, bytes + ref.offset, can::kPacketHeader + ref.length);
     if (channel < 0 || ref.channel != static_cast<unsigned>(channel) || dec == nullptr) continue;
     const auto frame = static_cast<unsigned>(ref.offset / 4 / yDims);
-    if (frame != 0) {
-      ++m_decoded;
-      dec->Decode(m_packet, frame);
-    } else {
-      ++m_leftOut;
-    }
+    ++m_decoded;
+    dec->Decode(m_packet, frame);
     if (static_cast<unsigned>(m_logLevel) > 1)
       PrWin::Output(PrWin::kCategoryTrace,
                     L"CCanSink::process(): received message on bus %d, at frame %u\n",
@@ -114,12 +119,19 @@ bool CCanSink::timed_out(SinkSignalState& state, int signal) {
   return true;
 }
 
-void CCanSink::callback(int signal, float value, int frame) {
+// Every value is recorded as decoded. The value list takes one entry per frame, made by the
+// first value of the signal in that frame: an entry's length is the distance in frames from the
+// value before. A value in frame 0 makes no entry (it would have length 0) but becomes the last
+// value, which the end of the block spreads over the block; a later value in the same frame is
+// counted and leaves the list and the last value as they are.
+void CCanSink::callback(int signal, double value, int frame) {
   if (signal == -1 || m_current == nullptr) return;
   SinkSignalState* const found = m_current->find(signal);
   if (found == nullptr) return;
   SinkSignalState& state = *found;
+  m_current->values.push_back({state.ordinal, static_cast<std::uint32_t>(frame), value});
   if (state.lastFrame >= 0 && frame == state.lastFrame) {
+    ++m_sharedFrame;
     PrWin::Output(PrWin::kCategoryTrace,
                   L"CCanSink::callback(): '%s' received twice for frame %u\n",
                   Tables().ApplicationSignalName(signal).GetString(), static_cast<unsigned>(frame));
@@ -129,12 +141,13 @@ void CCanSink::callback(int signal, float value, int frame) {
       static_cast<std::uint32_t>(state.lastFrame >= 0 ? frame - state.lastFrame : frame);
   float stored = 0.0F;
   CFueGroeListeBasis& list = *state.list;
+  const float single = ToSingle(value);
   if (list.kind() == CFueGroeListeBasis::Kind::Pulse) {
-    stored = value == 0.0F ? std::numeric_limits<float>::max() : m_frameRate * 60.0F / value;
-    list.append(length, stored);
+    stored = single == 0.0F ? std::numeric_limits<float>::max() : m_frameRate * 60.0F / single;
+    if (length != 0) list.append(length, stored);
   } else if (list.kind() == CFueGroeListeBasis::Kind::Hop) {
-    stored = value;
-    list.append(length, stored);
+    stored = single;
+    if (length != 0) list.append(length, stored);
   }
   if (m_logLevel != 0)
     PrWin::Output(PrWin::kCategoryTrace,

@@ -187,6 +187,8 @@ CCanSource* CCanSourceModule::create(int type, const CString& name, int channel,
 
 CCanSource* CCanSourceModule::adopt(std::unique_ptr<CCanSource> source) {
   CCanSource* const adopted = source.get();
+  if (m_samplesPerFrame != 0)
+    adopted->size_queue(static_cast<double>(m_samplePeriod) * m_samplesPerFrame);
   auto it = m_sources.find(adopted->id());
   if (it != m_sources.end()) {
     // The registry gave the id again: the new source takes the old one's place. The capsule array
@@ -201,15 +203,19 @@ CCanSource* CCanSourceModule::adopt(std::unique_ptr<CCanSource> source) {
   const auto k = std::distance(m_sources.begin(), it);
   m_channels.insert(m_channels.begin() + k, CanIo(adopted->m_channel));
   m_counters.insert(m_counters.begin() + k, Counters{});
+  m_lastRaw.insert(m_lastRaw.begin() + k, 0u);
   CTimeCapsule capsule(24, 0);
   capsule.m_delay = static_cast<std::int64_t>(m_delay);
   const int sourceChannel = adopted->m_channel;
   // -1 (off bus) stops the capsule; any other channel time counts, also one past 2^31, which the
   // time machine would take for a stopped clock if it were widened with its sign.
+  // The whole 32-bit reading is kept for the records' stamps (record_time).
   capsule.m_rawTime = [this, sourceChannel]() -> std::int64_t {
     const int slot = slot_of(sourceChannel);
     if (slot < 0 || m_channels[static_cast<std::size_t>(slot)].state != CanIo::kOnBus) return -1;
-    return static_cast<std::uint32_t>(channel_time(sourceChannel));
+    const auto raw = static_cast<std::uint32_t>(channel_time(sourceChannel));
+    m_lastRaw[static_cast<std::size_t>(slot)] = raw;
+    return raw;
   };
   m_capsules.insert(m_capsules.begin() + k, std::move(capsule));
   rebuild_slots();
@@ -229,6 +235,7 @@ void CCanSourceModule::remove_source(CCanSource* source) {
   m_channels.erase(m_channels.begin() + k);
   rebuild_slots();
   m_counters.erase(m_counters.begin() + k);
+  m_lastRaw.erase(m_lastRaw.begin() + k);
   m_capsules.erase(m_capsules.begin() + k);
   rebuild_time_machine_items();
   m_statsLayoutChanged = true;
@@ -308,8 +315,10 @@ void CCanSourceModule::signal_change(float samplePeriod, unsigned samplesPerFram
   m_samplesPerTick = static_cast<float>(kTickSeconds) / samplePeriod;
   m_tickCarry = 0.0F;
   m_ticksPerFrame = static_cast<float>(samplesPerFrame) / m_samplesPerTick;
-  for (auto& [id, source] : m_sources)
+  for (auto& [id, source] : m_sources) {
     source->set_floats_per_sample(m_floatsPerSample);
+    source->size_queue(static_cast<double>(samplePeriod) * samplesPerFrame);
+  }
   if (m_syncEnabled && !wav_playback_running()) {
     CTimeCapsule* usb = m_sync.usb_time_capsule();
     usb->update();

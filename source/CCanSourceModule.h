@@ -33,7 +33,8 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   static constexpr double kTickSeconds = CQorSyncInterface::kTickSeconds;
   // A record this many ticks before the frame start is old (also the slack of late placement).
   static constexpr std::int64_t kOldTolerance = 10;
-  // A record this many ticks after the frame start is implausible: it and all later ones go.
+  // A record this many ticks after the frame start and after the USB time now is implausible: it
+  // and all later ones go.
   static constexpr std::int64_t kFutureLimit = 16000;
   // Items of the time machine: the USB reference, the frame, then one capsule per channel in
   // channel order.
@@ -120,6 +121,8 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   void reset_channel_capsule(CTimeCapsule& capsule);
   bool wav_playback_running() const;
   void merge_batches();
+  // [processing] The host time of a record on the capsule of its slot (see the .cpp).
+  std::int64_t record_time(std::size_t slot, const CanRecord& record) const noexcept;
   void advance_frame_capsule();
   // [processing] fill's rare ends: a record implausibly far ahead discards itself and the rest of
   // the buffer (counted, logged); the summary lines of a frame.
@@ -155,9 +158,10 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   std::vector<Head> m_heads;  // heap of the runs' first records
   // Slot (handle position) of channels 0..255, -1 for none; rebuilt when the handles change.
   std::array<std::int16_t, 256> m_slotOf{};
-  std::vector<XeCanDriverKvaser::CanIo> m_channels;     // one handle per source, same order
-  std::vector<Counters> m_counters;                     // one per source, same order
-  mutable std::mutex m_statsLock;                       // guards m_stats
+  std::vector<XeCanDriverKvaser::CanIo> m_channels;  // one handle per source, same order
+  std::vector<Counters> m_counters;                  // one per source, same order
+  std::vector<std::uint32_t> m_lastRaw;  // one per source: its channel's last clock reading
+  mutable std::mutex m_statsLock;        // guards m_stats
   std::vector<SlowSampling::SourceStatistics> m_stats;  // the last published snapshot
   bool m_statsLayoutChanged = true;        // sources changed since the last publication ([ui])
   std::int32_t m_delay = 0;                // CAN bus delay versus the USB time, 125 µs ticks

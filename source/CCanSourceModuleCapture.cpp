@@ -40,9 +40,8 @@ void CCanSourceModule::merge_batches() {
     auto& batch = source->batch();
     if (batch.empty()) continue;
     const int k = slot_of(batch.front().message.channel);
-    const CTimeCapsule* capsule = k >= 0 ? &m_capsules[static_cast<std::size_t>(k)] : nullptr;
     for (auto& record : batch)
-      record.time = capsule ? capsule->stamp_time(record.stamp) : record.stamp;
+      record.time = k >= 0 ? record_time(static_cast<std::size_t>(k), record) : record.stamp;
     incoming += batch.size();
     m_runs.push_back({batch.data(), batch.data() + batch.size()});
   }
@@ -77,6 +76,19 @@ void CCanSourceModule::merge_batches() {
   m_buffer.swap(m_scratch);
 }
 
+// A record's stamp is read against the channel's latest clock reading. The capsule keeps 24 bits
+// of it (2097 s): a record stamped longer ago than half of that, which a stall of the machine
+// brings (what the driver kept, what waited in the buffer), would be read a turn of the clock off,
+// in the far future. The whole 32-bit reading and stamp tell it apart for 3 days either way.
+std::int64_t CCanSourceModule::record_time(std::size_t slot,
+                                           const CanRecord& record) const noexcept {
+  const CTimeCapsule& capsule = m_capsules[slot];
+  const std::uint32_t raw = m_lastRaw[slot];
+  if (static_cast<std::int64_t>(raw & capsule.m_mask) != capsule.m_last)
+    return capsule.stamp_time(record.stamp);  // not read since a reset
+  return capsule.time() + capsule.scaled(static_cast<std::int32_t>(record.stamp - raw));
+}
+
 void CCanSourceModule::advance_frame_capsule() {
   auto n = static_cast<std::int64_t>(m_ticksPerFrame);
   m_tickCarry += m_ticksPerFrame - std::floor(m_ticksPerFrame);
@@ -93,6 +105,12 @@ bool CCanSourceModule::fill(float* region, unsigned floatsPerSample) {
   const std::uint32_t capacity = floatsPerSample * 4u * m_samplesPerFrame;
   const float bytesPerTick = static_cast<float>(floatsPerSample * 4u) * m_samplesPerTick;
   const std::int64_t frameStart = m_timeMachine.get(kFrameTimeItem)->time();
+  // A record is in the future when it lies beyond the limit after the frame and after the USB
+  // time now: after a stall (a suspended machine, a starved process) the frames catch up with
+  // the time the driver's records were stamped at, and those wait for their frames.
+  const std::int64_t futureFrom =
+      std::max(frameStart, m_syncEnabled ? m_timeMachine.get(kUsbTimeItem)->time() : frameStart) +
+      kFutureLimit;
   auto* bytes = reinterpret_cast<std::uint8_t*>(region);
   std::uint32_t pos = 0;
   int old = 0;
@@ -108,14 +126,14 @@ bool CCanSourceModule::fill(float* region, unsigned floatsPerSample) {
       continue;
     }
     Counters& counters = m_counters[static_cast<std::size_t>(k)];
-    const std::int64_t t = m_capsules[static_cast<std::size_t>(k)].stamp_time(record.stamp);
+    const std::int64_t t = record_time(static_cast<std::size_t>(k), record);
     if (t < frameStart - kOldTolerance) {
       ++old;
       ++counters.old;
       continue;
     }
     const std::int64_t tc = std::max(t, frameStart);
-    if (tc > frameStart + kFutureLimit) {
+    if (tc > futureFrom) {
       discard_future(passed);
       break;
     }

@@ -1,8 +1,11 @@
 #include "sources/CCanSource.h"
 
+#include <algorithm>
+#include <cmath>
 #include <mutex>
 
 #include "frame/DriverLogForwarding.h"
+#include "host/candriver/FrameTiming.h"
 #include "host/services/CThreadControllerRegistry.h"
 #include "host/services/HostClock.h"
 #include "host/settings/LogCategories.h"
@@ -100,8 +103,18 @@ bool CCanSource::fetch() {
   if (n != 0)
     PrWin::Output(PrWin::kCategoryTrace,
                   L"CCanSource: channel %d: %llu messages dropped: queue full (%zu messages)\n",
-                  m_channel, static_cast<unsigned long long>(n), kMaxQueued);
+                  m_channel, static_cast<unsigned long long>(n), queue_bound());
   return true;
+}
+
+void CCanSource::size_queue(double frameSeconds) {
+  std::size_t bound = kMaxQueued;
+  const auto bus = OpenBusParams(m_channel);  // the controller opened the channel when made
+  const std::int64_t shortest = bus ? detail::ShortestFrameNs(*bus) : 0;
+  if (shortest > 0 && frameSeconds > 0.0)
+    bound = std::max(bound, static_cast<std::size_t>(std::ceil(2.0 * frameSeconds * 1e9 /
+                                                               static_cast<double>(shortest))));
+  m_maxQueued.store(bound, std::memory_order_relaxed);
 }
 
 bool CCanSource::on_message(const CanMessage& message) {
@@ -117,7 +130,7 @@ void CCanSource::enqueue(const CanMessage& message) {
 
 void CCanSource::enqueue_locked(const CanMessage& message) {
   m_received.fetch_add(1, std::memory_order_relaxed);
-  if (m_queue.size() >= kMaxQueued) {
+  if (m_queue.size() >= m_maxQueued.load(std::memory_order_relaxed)) {
     m_overflow.fetch_add(1, std::memory_order_relaxed);
     return;
   }

@@ -22,8 +22,9 @@ class CSlowAsyncSourcePlugin;
 class CCanSource : public SlowSampling::CAsyncSource, public CanBusSource {
  public:
   using CanMessage = XeCanDriverKvaser::CanMessage;
-  // Messages kept between two fetches. The host fetches every frame; more than this means it has
-  // stopped doing so, and what does not fit is counted as overflow instead of growing without end.
+  // Messages kept between two fetches, at least. The host fetches every frame; more than a bus
+  // can carry in two frames (size_queue) means it has stopped doing so, and what does not fit is
+  // counted as overflow instead of growing without end.
   static constexpr std::size_t kMaxQueued = 32768;
 
   CCanSource(CSlowAsyncSourcePlugin* plugin, int type, const CString& name, int channel, bool fd,
@@ -51,6 +52,12 @@ class CCanSource : public SlowSampling::CAsyncSource, public CanBusSource {
 
   // [reception] The plain receive handler: queues the message while the source is active.
   bool on_message(const CanMessage& message);
+  // [ui] Frames of `frameSeconds` from now on: the queue takes what the channel can carry in two
+  // of them at its densest (empty frames back to back, FrameTiming.h), and at least kMaxQueued.
+  // 1 Mbit/s and 2 s frames: 85,107 messages (a 100 % busy bus brings 36,364 a frame).
+  void size_queue(double frameSeconds);
+  // [any] Messages the queue holds at most.
+  std::size_t queue_bound() const noexcept { return m_maxQueued.load(std::memory_order_relaxed); }
 
   // [processing] The records of the last fetch (owned by the source, valid until the next fetch).
   std::vector<CanRecord>& batch() noexcept { return m_batch; }
@@ -97,8 +104,9 @@ class CCanSource : public SlowSampling::CAsyncSource, public CanBusSource {
   std::vector<CanRecord> m_batch;
   std::atomic<std::uint32_t> m_received{0};
   std::atomic<std::uint32_t> m_overflow{0};  // of m_received, not queued: the queue was full
-  std::uint64_t m_driverLostAtStart = 0;     // m_control.Lost() when the source started
-  host::LogThrottle m_overflowLog;           // [processing]
-  std::uint32_t m_overflowLogged = 0;        // [processing] m_overflow counted into the throttle
+  std::atomic<std::size_t> m_maxQueued{kMaxQueued};  // see size_queue
+  std::uint64_t m_driverLostAtStart = 0;             // m_control.Lost() when the source started
+  host::LogThrottle m_overflowLog;                   // [processing]
+  std::uint32_t m_overflowLogged = 0;  // [processing] m_overflow counted into the throttle
   bool m_shutDown = false;
 };

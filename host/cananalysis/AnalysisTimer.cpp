@@ -121,6 +121,21 @@ std::int64_t NextDeadline() {
   return next;
 }
 
+// Each thread sleeps towards its old deadline: woken, it takes up the new one. The timers are
+// woken under the hub's lock, so that none is destroyed meanwhile (the clock's lock, which waking
+// takes, is never held while the hub's is taken).
+void SkipDeadlines(std::int64_t deltaNs) {
+  if (deltaNs <= 0) return;
+  Hub& hub = TheHub();
+  std::lock_guard lock(hub.mutex);
+  for (AnalysisTimer* t : hub.timers) {
+    if (t->m_deadline == kNoDeadline) continue;
+    t->m_deadline = t->m_deadline > kNoDeadline - deltaNs ? kNoDeadline : t->m_deadline + deltaNs;
+    ++t->m_armed;  // an action under way does not put the old deadline back
+    t->Interrupt();
+  }
+}
+
 bool WaitUntilSettled(std::chrono::milliseconds bound) {
   using Steady = std::chrono::steady_clock;
   const auto end = Steady::now() + bound;

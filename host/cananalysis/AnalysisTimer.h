@@ -44,6 +44,7 @@ class AnalysisTimer {
 
  private:
   friend std::int64_t NextDeadline();
+  friend void SkipDeadlines(std::int64_t deltaNs);
   friend bool WaitUntilSettled(std::chrono::milliseconds bound);
   void Run();
   void Interrupt();
@@ -64,6 +65,11 @@ class AnalysisTimer {
 void NoteAnalysisSend() noexcept;
 // [any] The earliest deadline of all analysis timers, kNoDeadline when none is armed.
 std::int64_t NextDeadline();
+// [ui] Before a manual host clock jumps ahead by `deltaNs` over time in which nothing is to happen
+// (canhost run --fast crossing a silence of a replayed log): every armed deadline moves on by as
+// much, so the analysis objects take up after the jump where they were before it instead of
+// running every period of the stretch. Call it when they have settled (WaitUntilSettled).
+void SkipDeadlines(std::int64_t deltaNs);
 // [any] Blocks until no analysis timer has an action due at the host clock's current time or
 // running, and everything sent so far (by anyone) has been delivered, repeating until the
 // objects send nothing more. False after `bound` of real time. Not from a read monitor or action.

@@ -166,8 +166,7 @@ int CDbcDecoder::DecodeFrame(std::uint32_t canId, const std::uint8_t* data, int 
   const int frame = static_cast<int>(timestamp);
   const int* numbers = state->appNumbers.data();
   return state->file->decoder.Decode(canId, data, length, [&](std::uint32_t flat, double value) {
-    if (m_callback)
-      m_callback(static_cast<int>(flat), numbers[flat], static_cast<float>(value), frame);
+    if (m_callback) m_callback(static_cast<int>(flat), numbers[flat], value, frame);
   });
 }
 

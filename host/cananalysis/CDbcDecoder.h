@@ -27,7 +27,7 @@ class CDbcDecoder {
  public:
   // (signal index of EnumSignals, application signal number or -1, physical value, frame): the
   // frame is the timestamp of the decoded message.
-  using ValueCallback = std::function<void(int, int, float, int)>;
+  using ValueCallback = std::function<void(int, int, double, int)>;
 
   // [ui] A decoder named `name` (its configuration file is named after it); nothing is read
   // before Create.

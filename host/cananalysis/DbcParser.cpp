@@ -30,8 +30,9 @@ std::string Describe(const DbcToken& token) {
 
 }  // namespace
 
-DbcDatabase DbcParser::Parse(std::string_view text) {
+DbcDatabase DbcParser::Parse(std::string_view text, std::vector<std::size_t>* statementStarts) {
   DbcParser parser(text);
+  parser.m_statementStarts = statementStarts;
   parser.Run();
   return std::move(parser.m_db);
 }
@@ -62,6 +63,8 @@ void DbcParser::Run() {
       continue;
     }
     const DbcToken keyword = m_lex.Take();
+    if (m_statementStarts && keyword.firstOnLine)
+      m_statementStarts->push_back(static_cast<std::size_t>(keyword.text.data() - m_text.data()));
     if (keyword.text != "SG_") {
       m_message = -1;
       m_brokenMessageLine = 0;
@@ -116,14 +119,19 @@ bool DbcParser::Statement(const DbcToken& keyword) {
   return true;
 }
 
+// Skips the rest of a statement that failed: up to its ';' or to the next statement keyword at the
+// start of a line. A statement that broke off at the end of its line leaves that keyword as the
+// next token, and it is never taken: the statement after a bad one is read as if the bad one
+// were not there.
+bool DbcParser::StartsStatement(const DbcToken& token) noexcept {
+  return token.firstOnLine && token.kind == DbcTokenKind::Identifier && IsDbcKeyword(token.text);
+}
+
 void DbcParser::Recover() {
-  bool first = true;
   while (true) {
     const DbcToken& t = m_lex.Peek();
     if (t.kind == DbcTokenKind::End) return;
-    if (!first && t.firstOnLine && t.kind == DbcTokenKind::Identifier && IsDbcKeyword(t.text))
-      return;
-    first = false;
+    if (StartsStatement(t)) return;
     const bool semicolon = t.IsPunct(';');
     m_lex.Take();
     if (semicolon) return;
@@ -144,8 +152,7 @@ bool DbcParser::ExpectSemicolon() {
     m_lex.Take();
     return true;
   }
-  if (t.kind == DbcTokenKind::End ||
-      (t.firstOnLine && t.kind == DbcTokenKind::Identifier && IsDbcKeyword(t.text))) {
+  if (t.kind == DbcTokenKind::End || StartsStatement(t)) {
     Warn(t, "';' missing before " + Describe(t) + ", statement taken");
     return true;
   }
@@ -232,17 +239,25 @@ bool DbcParser::SignalLine() {
     if (t.kind == DbcTokenKind::Identifier) s.receivers.push_back(DbcText(t.text));
   }
   EndOfLine("SG_");
-  if (length < 1 || length > 64)
-    return Fail(lengthToken, "signal " + s.name + ": length " + std::to_string(length) +
-                                 " outside 1..64, signal dropped");
-  if (start < 0 || start > 511)
-    return Fail(startToken, "signal " + s.name + ": start bit " + std::to_string(start) +
-                                " outside 0..511, signal dropped");
+  // The statement has been read to its end: a signal refused from here on is dropped alone, and
+  // the parse goes on with the next statement as if the line were not there.
+  if (length < 1 || length > 64) {
+    Fail(lengthToken, "signal " + s.name + ": length " + std::to_string(length) +
+                          " outside 1..64, signal dropped");
+    return true;
+  }
+  if (start < 0 || start > 511) {
+    Fail(startToken, "signal " + s.name + ": start bit " + std::to_string(start) +
+                         " outside 0..511, signal dropped");
+    return true;
+  }
   s.startBit = static_cast<int>(start);
   s.length = static_cast<int>(length);
   s.byteOrder = order == 1 ? DbcByteOrder::Intel : DbcByteOrder::Motorola;
-  if (s.BytesNeeded() > 64)
-    return Fail(startToken, "signal " + s.name + " reaches past byte 64, signal dropped");
+  if (s.BytesNeeded() > 64) {
+    Fail(startToken, "signal " + s.name + " reaches past byte 64, signal dropped");
+    return true;
+  }
   if (!std::isfinite(s.factor) || !std::isfinite(s.offset))
     Warn(startToken, "signal " + s.name + ": factor or offset is not finite");
   m_st.messages[static_cast<std::size_t>(m_message)].message.signals.push_back(std::move(s));
@@ -277,7 +292,7 @@ bool DbcParser::MuxIndicator(DbcSignal& signal) {
 
 bool DbcParser::TakeIdent(std::string& out, const char* what) {
   const DbcToken& t = m_lex.Peek();
-  if (t.kind != DbcTokenKind::Identifier)
+  if (t.kind != DbcTokenKind::Identifier || StartsStatement(t))
     return Fail(t, std::string(what) + " expected, found " + Describe(t));
   out = DbcText(m_lex.Take().text);
   return true;

@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/cananalysis/DbcDatabase.h"
 #include "host/cananalysis/DbcLexer.h"
@@ -30,7 +31,11 @@ namespace XeCanAnalysis {
 class DbcParser {
  public:
   // [any] Parses the text of a DBC file. Bad content never throws: it becomes diagnostics.
-  static DbcDatabase Parse(std::string_view text);
+  // `statementStarts`, when given, receives the byte offset in `text` of every statement keyword
+  // that begins a line, in file order: the places where a line may be inserted without changing
+  // how the statements around it read.
+  static DbcDatabase Parse(std::string_view text,
+                           std::vector<std::size_t>* statementStarts = nullptr);
   // [any] Reads and parses a file. False, with `error` = "FILE: reason", when it cannot be read:
   // only a regular file of at most FileIO::kMaxDbcFileBytes is (a FIFO or a device is refused
   // before it is opened for good). `text`, when given, receives the file's bytes.
@@ -38,9 +43,12 @@ class DbcParser {
                         std::string& error, std::string* text = nullptr);
 
  private:
-  explicit DbcParser(std::string_view text) : m_lex(text) {}
+  explicit DbcParser(std::string_view text) : m_text(text), m_lex(text) {}
   void Run();
   bool Statement(const DbcToken& keyword);
+  // A statement keyword at the start of a line begins a statement, whatever the one before
+  // still expects: a statement broken off at its line end never takes the next one's words.
+  static bool StartsStatement(const DbcToken& token) noexcept;
   void Recover();
   void EndOfLine(const char* statement);
   bool ExpectSemicolon();
@@ -74,7 +82,9 @@ class DbcParser {
   bool Fail(const DbcToken& at, std::string text);
   void Warn(const DbcToken& at, std::string text);
 
+  std::string_view m_text;
   DbcLexer m_lex;
+  std::vector<std::size_t>* m_statementStarts = nullptr;
   DbcStatements m_st;
   DbcDatabase m_db;
   int m_message = -1;           // index in m_st.messages that SG_ lines belong to, or -1

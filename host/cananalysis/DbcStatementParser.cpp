@@ -7,8 +7,9 @@ namespace XeCanAnalysis {
 namespace {
 
 // The object kind named by a keyword of BA_DEF_ / BA_ / CM_, or Network for none.
+// A keyword that begins a line begins a statement: never the object kind of the one before.
 bool ObjectKeyword(const DbcToken& t, DbcObjectKind& kind) noexcept {
-  if (t.kind != DbcTokenKind::Identifier) return false;
+  if (t.kind != DbcTokenKind::Identifier || t.firstOnLine) return false;
   if (t.text == "BU_")
     kind = DbcObjectKind::Node;
   else if (t.text == "BO_")
@@ -270,7 +271,8 @@ bool DbcParser::Transmitters() {
   t.ref = RefAt(m_lex.Peek(), DbcObjectKind::Message);
   if (!TakeUInt(t.ref.rawId, "message identifier")) return false;
   if (m_lex.Peek().IsPunct(':')) m_lex.Take();
-  while (m_lex.Peek().kind == DbcTokenKind::Identifier || m_lex.Peek().IsPunct(',')) {
+  while ((m_lex.Peek().kind == DbcTokenKind::Identifier && !StartsStatement(m_lex.Peek())) ||
+         m_lex.Peek().IsPunct(',')) {
     const DbcToken tok = m_lex.Take();
     if (tok.kind == DbcTokenKind::Identifier) t.nodes.push_back(DbcText(tok.text));
   }

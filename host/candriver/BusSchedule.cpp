@@ -152,6 +152,25 @@ bool BusSchedule::Next(std::int64_t untilNs, BusFrame& frame) noexcept {
   return false;
 }
 
+void BusSchedule::Skip(std::int64_t deltaNs) noexcept {
+  if (!m_running || deltaNs <= 0) return;
+  if (m_busy) {
+    m_onWire.startNs += deltaNs;
+    m_onWire.endNs += deltaNs;
+  }
+  m_freeNs += deltaNs;
+  m_stats.sinceNs += deltaNs;
+  for (Sender& s : m_senders)
+    for (Pending& p : s.queue)
+      p.readyNs += deltaNs;
+  for (Mailbox& m : m_mailboxes) {
+    // A period waiting in the mailbox keeps its place; the ones after it are due later.
+    const std::int64_t next =
+        m.generator->FirstPeriodAfter(m.generator->DueNs(m.next) + deltaNs - 1);
+    m.next = std::max(m.next, next);
+  }
+}
+
 std::int64_t BusSchedule::NextEndNs() const noexcept {
   if (!m_running) return kNever;
   if (m_busy) return m_onWire.endNs;

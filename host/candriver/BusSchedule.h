@@ -58,6 +58,11 @@ class BusSchedule {
   bool Next(std::int64_t untilNs, BusFrame& frame) noexcept;
   // End of the next frame as far as known now (kNever: nothing is pending).
   std::int64_t NextEndNs() const noexcept;
+  // Time stands still for `deltaNs` (a manual clock jumps over a stretch in which nothing is to
+  // happen): the frame on the wire and the frames waiting move on by as much, and each generator
+  // goes on with its first period due at least `deltaNs` after the one it waits for, none of those
+  // between counted as overwritten.
+  void Skip(std::int64_t deltaNs) noexcept;
 
   const Statistics& statistics() const noexcept { return m_stats; }
 

@@ -23,6 +23,14 @@ bool ReplayFinished(int channel) {
   return detail::DeliveryTracker::Get().ReplayFinished(channel);
 }
 
+std::optional<std::int64_t> ReplayNextDue(int channel) {
+  return detail::DeliveryTracker::Get().ReplayNextDue(channel);
+}
+
+void SkipBusTime(std::int64_t deltaNs) {
+  detail::CanDriver::Get().SkipBusTime(deltaNs);
+}
+
 namespace detail {
 
 CanDriver& CanDriver::Get() {
@@ -78,6 +86,17 @@ std::shared_ptr<VirtualBus> CanDriver::Bus(const std::string& name) {
   auto bus = std::make_shared<VirtualBus>(name, m_config.GeneratorsOf(name));
   m_buses[name] = bus;
   return bus;
+}
+
+void CanDriver::SkipBusTime(std::int64_t deltaNs) {
+  std::vector<std::shared_ptr<VirtualBus>> buses;
+  {
+    std::lock_guard lock(m_mutex);
+    for (const auto& [name, weak] : m_buses)
+      if (auto bus = weak.lock()) buses.push_back(std::move(bus));
+  }
+  for (const auto& bus : buses)
+    bus->SkipTime(deltaNs);
 }
 
 }  // namespace detail

@@ -36,6 +36,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "host/candriver/CanPort.h"
@@ -64,6 +65,18 @@ void ReplayOnChannel(int channel, const std::filesystem::path& file);
 // other backends, and while no controller on the channel is on bus.
 bool ReplayFinished(int channel);
 
+// [any] For a controller on bus on `channel` that replays a log: the host time its next frame is
+// due (after WaitUntilDelivered: the first frame not handed out yet), kNever once the log has
+// played. Nullopt when no controller on the channel is on bus with a replay.
+std::optional<std::int64_t> ReplayNextDue(int channel);
+
+// [ui] Before a manual host clock jumps ahead by `deltaNs` over time in which nothing is to
+// happen (canhost run --fast crossing a silence of a replayed log): every virtual bus moves its
+// timeline on by as much (the frame on the wire, the frames waiting to be sent, the generators'
+// next periods), so the jump carries no traffic and no generator period over the buses. Logs
+// keep their times. Call it when everything due has been delivered (WaitUntilDelivered).
+void SkipBusTime(std::int64_t deltaNs);
+
 namespace detail {
 
 class CanDriver {
@@ -80,6 +93,8 @@ class CanDriver {
   // [ui, processing] The virtual bus of that name, made with its generators when first needed and
   // kept while a handle uses it.
   std::shared_ptr<VirtualBus> Bus(const std::string& name);
+  // [ui] See SkipBusTime.
+  void SkipBusTime(std::int64_t deltaNs);
 
  private:
   void LoadLocked();

@@ -84,6 +84,10 @@ class CanPort {
   // [any] For a port that plays a recording: whether it has handed out the recording's last frame
   // since it last went on bus. Ports without an end never finish.
   virtual bool Finished() const noexcept { return false; }
+  // [any] For a port that plays a recording and is on bus: the host time its next frame is due,
+  // kNever once the last one was handed out. Up to date for the deliveries due by now once they
+  // are done (WaitUntilDelivered). Ports without a recording: kNever.
+  virtual std::int64_t NextDueNs() const noexcept { return kNever; }
 
  protected:
   virtual bool DoGoOnBus() = 0;

@@ -57,6 +57,15 @@ bool DeliveryTracker::ReplayFinished(int channel) {
   return false;
 }
 
+std::optional<std::int64_t> DeliveryTracker::ReplayNextDue(int channel) {
+  std::lock_guard lock(m_mutex);
+  for (const Receiver* r : m_receivers)
+    if (r->port && r->port->channel() == channel && r->port->onBus() &&
+        (r->port->Finished() || r->port->NextDueNs() != kNever))
+      return r->port->NextDueNs();
+  return std::nullopt;
+}
+
 bool DeliveryTracker::WaitUntilDelivered(std::chrono::milliseconds bound) {
   const std::int64_t now = host::HostClock().now_ns();
   struct Target {

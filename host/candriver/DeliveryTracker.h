@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "host/candriver/CanPort.h"
@@ -34,6 +35,8 @@ class DeliveryTracker {
   bool WaitUntilDelivered(std::chrono::milliseconds bound);
   // [any] See XeCanDriverKvaser::ReplayFinished.
   bool ReplayFinished(int channel);
+  // [any] See XeCanDriverKvaser::ReplayNextDue.
+  std::optional<std::int64_t> ReplayNextDue(int channel);
 
  private:
   std::mutex m_mutex;

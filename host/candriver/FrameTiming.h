@@ -18,6 +18,11 @@
 // Examples: standard 8 bytes 135 bits (270 µs at 500 kbit/s); extended 8 bytes 160 bits;
 // standard 0 bytes 55 bits; CAN FD standard 64 bytes with BRS 34 + 678 bits (407 µs at 500
 // kbit/s / 2 Mbit/s).
+//
+// Without stuff bits (stuffed = false: the fewest bits a frame can have on a real wire; the fixed
+// stuff bits of the CAN FD CRC field stay): standard 8 bytes 111 bits (222 µs at 500 kbit/s),
+// standard 0 bytes 47 bits. A log whose frames follow closer than that was not recorded from one
+// wire as it stands (coarse or equal timestamps), and no region sized for the bus could take it.
 #include <cstdint>
 
 #include "host/candriver/CanMessage.h"
@@ -34,17 +39,19 @@ constexpr std::int32_t WorstStuffBits(std::int32_t stuffed) noexcept {
   return stuffed > 0 ? (stuffed - 1) / 4 : 0;
 }
 
-// [any] The bits of `m` (already normalised) on the wire.
-constexpr FrameBits BitsOnWire(const CanMessage& m) noexcept {
+// [any] The bits of `m` (already normalised) on the wire: with the most stuff bits it may need,
+// or with none.
+constexpr FrameBits BitsOnWire(const CanMessage& m, bool stuffed = true) noexcept {
+  const auto stuff = [stuffed](std::int32_t bits) { return stuffed ? WorstStuffBits(bits) : 0; };
   const bool extended = (m.flags & kCanFlagExtended) != 0;
   const std::int32_t payload = (m.flags & kCanFlagRemote) ? 0 : 8 * m.length;
   if (!(m.flags & kCanFlagFd)) {
-    const std::int32_t stuffed = (extended ? 39 : 19) + payload + 15;
-    return {stuffed + WorstStuffBits(stuffed) + 13, 0};
+    const std::int32_t bits = (extended ? 39 : 19) + payload + 15;
+    return {bits + stuff(bits) + 13, 0};
   }
   const std::int32_t arbitration = extended ? 36 : 17;
-  const std::int32_t arbitrationStuff = WorstStuffBits(arbitration);
-  const std::int32_t dataStuff = WorstStuffBits(arbitration + 5 + payload) - arbitrationStuff;
+  const std::int32_t arbitrationStuff = stuff(arbitration);
+  const std::int32_t dataStuff = stuff(arbitration + 5 + payload) - arbitrationStuff;
   const std::int32_t crc = m.length > 16 ? 21 + 7 : 17 + 6;
   const std::int32_t dataPhase = 5 + payload + dataStuff + 4 + crc;
   const std::int32_t nominal = arbitration + arbitrationStuff + 13;
@@ -52,17 +59,38 @@ constexpr FrameBits BitsOnWire(const CanMessage& m) noexcept {
   return {nominal + dataPhase, 0};
 }
 
-// [any] Nanoseconds `m` occupies a bus with `params` (rounded up); 0 for rates that are not set.
-constexpr std::int64_t FrameDurationNs(const CanMessage& m, const BusParams& params) noexcept {
+// [any] Nanoseconds `m` occupies a bus with `params` (rounded up), with the most stuff bits or
+// none (BitsOnWire); 0 for rates that are not set.
+constexpr std::int64_t FrameDurationNs(const CanMessage& m, const BusParams& params,
+                                       bool stuffed = true) noexcept {
   const std::int32_t nominalRate = params.fd ? params.arbitration : params.bitrate;
   const std::int32_t dataRate = params.fd ? params.data : 0;
-  const FrameBits bits = BitsOnWire(m);
+  const FrameBits bits = BitsOnWire(m, stuffed);
   if (nominalRate <= 0 || (bits.data > 0 && dataRate <= 0)) return 0;
   // Picoseconds per bit keep the sum exact enough for every rate an int32 can hold.
   std::int64_t ps = bits.nominal * (1'000'000'000'000 / nominalRate);
   if (bits.data > 0) ps += bits.data * (1'000'000'000'000 / dataRate);
   return (ps + 999) / 1000;
 }
+
+// [any] The shortest time any frame occupies a bus with `params`: a frame without payload and
+// without stuff bits, classic or (on a CAN FD bus) CAN FD with bit-rate switch. 0 for rates that
+// are not set. The most frames a second the bus can carry is 1 s divided by this.
+constexpr std::int64_t ShortestFrameNs(const BusParams& params) noexcept {
+  CanMessage empty;
+  empty.length = 0;
+  std::int64_t shortest = FrameDurationNs(empty, params, false);
+  if (params.fd) {
+    empty.flags = kCanFlagFd | kCanFlagBrs;
+    const std::int64_t fd = FrameDurationNs(empty, params, false);
+    if (fd > 0 && fd < shortest) shortest = fd;
+  }
+  return shortest;
+}
+
+static_assert(ShortestFrameNs(BusParams{false, 1'000'000, 0, 0}) == 47'000);
+// 30 bits at 1 Mbit/s and 32 at 8 Mbit/s: shorter than a classic frame at the arbitration rate.
+static_assert(ShortestFrameNs(BusParams{true, 0, 1'000'000, 8'000'000}) == 34'000);
 
 // [any] The arbitration priority of `m`: lower wins. The bits in the order they go on the bus,
 // dominant 0: 11-bit base identifier, RTR (standard) or SRR (extended, recessive), IDE, the 18

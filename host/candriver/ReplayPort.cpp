@@ -1,9 +1,11 @@
 #include "host/candriver/ReplayPort.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <functional>
 
 #include "host/candriver/DriverLog.h"
+#include "host/candriver/FrameTiming.h"
 #include "host/mfc/CString.h"
 #include "host/services/HostClock.h"
 
@@ -45,6 +47,8 @@ bool ReplayPort::DoGoOnBus() {
   m_onBusNs = host::HostClock().now_ns();
   ++m_starts;
   m_finished.store(false);
+  // The first frame is due at once; the reception thread knows better after its first fetch.
+  m_nextDueNs.store(m_onBusNs);
   return true;
 }
 
@@ -59,11 +63,15 @@ void ReplayPort::Restart() {
   m_ahead.clear();
   m_read = 0;
   m_eof = false;
-  m_played = false;
   m_skippedFd = 0;
   m_lastDue = m_startNs;
+  m_wireFree = kNever;
+  m_maxShift = 0;
+  m_shifted = 0;
+  m_shiftReported = false;
   m_done = !m_reader.Open(m_file);
   // A log that cannot be opened has nothing to play: it is over at once.
+  if (m_done) m_nextDueNs.store(kNever);
   m_finished.store(m_done);
   if (m_done)
     Log(L"candriver: channel " + std::to_wstring(channel()) + L": " +
@@ -72,19 +80,48 @@ void ReplayPort::Restart() {
 
 void ReplayPort::Finish() {
   m_done = true;
+  m_nextDueNs.store(kNever);
   m_finished.store(true);
+  const std::int64_t now = host::HostClock().now_ns();
+  ReportSkips(m_unreadable, m_unreadable.throttle.Take(now));
+  ReportShift();
   if (m_skippedFd == 0) return;
   Log(L"candriver: channel " + std::to_wstring(channel()) + L": " +
       mfc::WidenUtf8(m_file.string()) + L": " + std::to_wstring(m_skippedFd) +
       L" CAN FD frames skipped: channel opened without CAN FD");
 }
 
+void ReplayPort::Skip(Skips& skips, std::wstring report) {
+  skips.last = std::move(report);
+  ReportSkips(skips, skips.throttle.Count(1, host::HostClock().now_ns()));
+}
+
+void ReplayPort::ReportSkips(const Skips& skips, std::uint64_t n) const {
+  if (n == 0) return;
+  Log(L"candriver: channel " + std::to_wstring(channel()) + L": " +
+      (n == 1 ? skips.last
+              : std::to_wstring(n) + L" " + skips.what + L" skipped, the last: " + skips.last));
+}
+
+void ReplayPort::ReportShift() {
+  if (m_shiftReported || m_shifted == 0) return;
+  m_shiftReported = true;
+  wchar_t seconds[32];
+  std::swprintf(seconds, sizeof seconds / sizeof seconds[0], L"%.6f",
+                static_cast<double>(m_maxShift) / 1e9);
+  Log(L"candriver: channel " + std::to_wstring(channel()) + L": " +
+      mfc::WidenUtf8(m_file.string()) + L": " + std::to_wstring(m_shifted) +
+      L" frames played later than logged, the wire being busy with the frames before them "
+      L"(times too close, or out of order), at most " +
+      seconds + (m_maxShiftObject ? L" s (object " : L" s (line ") +
+      std::to_wstring(m_maxShiftLine) + L"); none dropped");
+}
+
 // Reads the next usable frame into the window; false at the end of the log.
 bool ReplayPort::ReadAhead() {
   while (m_reader.Next(m_entry)) {
     if (!m_entry.error.empty()) {
-      Log(L"candriver: channel " + std::to_wstring(channel()) + L": " +
-          mfc::WidenUtf8(m_entry.error));
+      Skip(m_unreadable, mfc::WidenUtf8(m_entry.error));
       continue;
     }
     if (m_entry.message.flags & kCanFlagErrorFrame) continue;
@@ -93,16 +130,8 @@ bool ReplayPort::ReadAhead() {
       ++m_skippedFd;
       continue;
     }
-    if (m_played && m_entry.timeNs < m_playedLogNs) {
-      const double late = static_cast<double>(m_playedLogNs - m_entry.timeNs) / 1e9;
-      Log(L"candriver: channel " + std::to_wstring(channel()) + L": " +
-          mfc::WidenUtf8(m_entry.Where(m_file.string())) + L": frame " + std::to_wstring(late) +
-          L" s earlier than one already played (more than " +
-          std::to_wstring(kReorderNs / 1'000'000'000) + L" s out of order), skipped");
-      continue;
-    }
     m_latestLogNs = m_read == 0 ? m_entry.timeNs : std::max(m_latestLogNs, m_entry.timeNs);
-    m_ahead.push_back({m_entry.timeNs, m_read++, m_entry.line, m_entry.message});
+    m_ahead.push_back({m_entry.timeNs, m_read++, m_entry.line, m_entry.object, m_entry.message});
     std::push_heap(m_ahead.begin(), m_ahead.end(), std::greater<>());
     return true;
   }
@@ -110,23 +139,36 @@ bool ReplayPort::ReadAhead() {
   return false;
 }
 
-// The earliest frame of the window is final once the log has been read a whole window beyond it.
+// The earliest frame of the window is final once the log has been read a whole window beyond it,
+// or the window is full. It ends on the wire at its logged time, or as soon as the frame before
+// has left the wire and it has had its own time on it.
 bool ReplayPort::ReadNext() {
-  while (!m_eof && (m_ahead.empty() || m_latestLogNs - m_ahead.front().timeNs < kReorderNs))
+  while (!m_eof && (m_ahead.empty() || (m_latestLogNs - m_ahead.front().timeNs < kReorderNs &&
+                                        m_ahead.size() < kReorderFrames)))
     ReadAhead();
   if (m_ahead.empty()) return false;
   std::pop_heap(m_ahead.begin(), m_ahead.end(), std::greater<>());
   m_next = m_ahead.back();
   m_ahead.pop_back();
-  m_played = true;
-  m_playedLogNs = m_next.timeNs;
   if (!m_haveFirst) {
     m_haveFirst = true;
     m_firstLogNs = m_next.timeNs;
   }
   const std::int64_t ticks = ChannelClock::FloorDiv(
       m_next.timeNs - m_firstLogNs + ChannelClock::kTickNs / 2, ChannelClock::kTickNs);
-  m_pendingDue = m_startNs + ticks * ChannelClock::kTickNs;
+  const std::int64_t logged = m_startNs + ticks * ChannelClock::kTickNs;
+  m_pendingDue = logged;
+  if (m_wireFree != kNever)
+    m_pendingDue = std::max(logged, m_wireFree + FrameDurationNs(m_next.message, params(), false));
+  m_wireFree = m_pendingDue;
+  if (m_pendingDue > logged) {
+    ++m_shifted;
+    if (m_pendingDue - logged > m_maxShift) {
+      m_maxShift = m_pendingDue - logged;
+      m_maxShiftLine = m_next.line;
+      m_maxShiftObject = m_next.object;
+    }
+  }
   m_pending = true;
   return true;
 }
@@ -143,6 +185,7 @@ FetchResult ReplayPort::DoFetch(CanMessage* out, std::size_t capacity) noexcept 
   }
   FetchResult result;
   if (!active) {
+    if (!m_done) ReportShift();
     m_done = true;
     return result;
   }
@@ -168,7 +211,11 @@ FetchResult ReplayPort::DoFetch(CanMessage* out, std::size_t capacity) noexcept 
     ++n;
   }
   result.count = n;
-  if (!m_done) result.through = m_pending ? std::max(m_pendingDue, m_lastDue) - 1 : m_lastDue - 1;
+  if (!m_done) {
+    result.through = m_pending ? std::max(m_pendingDue, m_lastDue) - 1 : m_lastDue - 1;
+    // Not pending with the batch full: the next frame may be due now.
+    m_nextDueNs.store(m_pending ? std::max(m_pendingDue, m_lastDue) : now);
+  }
   return result;
 }
 

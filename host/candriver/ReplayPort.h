@@ -3,14 +3,24 @@
 // to its controller, every time from the start when it goes on bus. Frame i is due at
 //   on-bus time + round((log time i - log time of the first frame) / 125 µs) ticks
 // so the timestamps keep the log's spacing to the tick; the host clock sets the pace (real time,
-// or as fast as a manual clock is stepped). Frames come in time order: the log is read up to
-// kReorderNs ahead of the frame handed out next, so a merged log whose interfaces are slightly
-// out of step plays sorted (equal times keep the log's order). A frame stamped earlier than one
-// already handed out is beyond that window: it is logged with file and line and skipped. The
-// first frame played is the earliest of the log's first window. Unreadable lines (BLF: objects)
-// are logged with file and place and skipped; error frames are skipped; CAN FD frames on a channel opened without
-// CAN FD are skipped and counted in one log line at the end of the log. A replay channel sends
-// nothing.
+// or as fast as a manual clock is stepped). Every frame of the log is played, and one frame ends
+// no sooner than its time on the wire after the one before (at the channel's rates, without
+// stuff bits: FrameTiming.h). Where the log's times are closer than the bus carries frames
+// (whole-second or equal timestamps), frames are delivered in order at the earliest time the
+// wire permits after their logged time. How many were late, and the latest, is reported once,
+// when the log has played or the channel leaves the bus:
+//   candriver: channel 0: drive.log: 12965 frames played later than logged, the wire being busy
+//   with the frames before them (times too close, or out of order), at most 0.320178 s (line
+//   2971); none dropped
+// Frames come in time order: the log is read up to kReorderNs ahead of the frame handed out next
+// (at most kReorderFrames frames, so that memory stays bounded whatever the log's times), so a
+// merged log whose interfaces are slightly out of step plays sorted (equal times keep the log's
+// order). A frame stamped earlier than one already handed out (further out of order than the
+// window) plays next, as soon as the wire is free. The first frame played is the earliest of the
+// log's first window. Unreadable lines (BLF: objects) are skipped and reported with file and
+// place (the first at once, then at most one line a second with the count since the line before);
+// error frames are skipped; CAN FD frames on a channel opened without CAN FD are skipped and
+// counted in one log line at the end of the log. A replay channel sends nothing.
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
@@ -23,6 +33,7 @@
 #include "host/candriver/CanPort.h"
 #include "host/candriver/ClockWaiter.h"
 #include "host/candriver/DriverConfig.h"
+#include "host/services/LogThrottle.h"
 
 namespace XeCanDriverKvaser::detail {
 
@@ -30,6 +41,10 @@ class ReplayPort final : public CanPort {
  public:
   // How far the log is read ahead to put frames into time order.
   static constexpr std::int64_t kReorderNs = 1'000'000'000;
+  // At most this many frames are read ahead (about 13 MB): six buses at full load for the whole
+  // window. A log whose window holds more (equal timestamps by the hundred thousand) plays the
+  // earliest of the window on; none is lost while the log is in time order.
+  static constexpr std::size_t kReorderFrames = std::size_t{1} << 17;
 
   // [ui] Checks the options of a replay channel line (file=, interface=).
   static std::string Check(const ChannelConfig& config);
@@ -42,6 +57,7 @@ class ReplayPort final : public CanPort {
   void Wait() override;
   void Interrupt() noexcept override { m_waiter.Wake(); }
   bool Finished() const noexcept override { return m_finished.load(); }
+  std::int64_t NextDueNs() const noexcept override { return m_nextDueNs.load(); }
 
  protected:
   bool DoGoOnBus() override;
@@ -54,7 +70,8 @@ class ReplayPort final : public CanPort {
   struct Ahead {
     std::int64_t timeNs;
     std::uint64_t order;  // reading order: keeps equal times in log order
-    int line;
+    int line;             // the line of a text log, the object of a BLF log
+    bool object;          // `line` counts objects
     CanMessage message;
     bool operator>(const Ahead& other) const noexcept {
       return timeNs != other.timeNs ? timeNs > other.timeNs : order > other.order;
@@ -64,6 +81,16 @@ class ReplayPort final : public CanPort {
   bool ReadAhead();
   void Restart();
   void Finish();
+  // Lines of one kind that are skipped (unreadable): the first is reported at once, then at most
+  // one line a second with the count since the line before.
+  struct Skips {
+    const wchar_t* what;  // "unreadable lines"
+    std::wstring last;    // the report of the last one skipped
+    host::LogThrottle throttle;
+  };
+  void Skip(Skips& skips, std::wstring report);
+  void ReportSkips(const Skips& skips, std::uint64_t n) const;
+  void ReportShift();
 
   const std::filesystem::path m_file;
   const std::string m_interface;  // log channel to play; empty: all
@@ -73,7 +100,8 @@ class ReplayPort final : public CanPort {
   bool m_active = false;
   std::int64_t m_onBusNs = 0;
   std::uint64_t m_starts = 0;
-  std::atomic<bool> m_finished{false};  // the current run handed out its last frame
+  std::atomic<bool> m_finished{false};            // the current run handed out its last frame
+  std::atomic<std::int64_t> m_nextDueNs{kNever};  // see NextDueNs
 
   // The reception thread's own.
   CanLogReader m_reader;
@@ -82,8 +110,6 @@ class ReplayPort final : public CanPort {
   std::uint64_t m_read = 0;    // frames read ahead so far
   bool m_eof = false;
   std::int64_t m_latestLogNs = 0;  // latest log time read
-  std::int64_t m_playedLogNs = 0;  // log time of the frame handed out last
-  bool m_played = false;
   std::uint64_t m_startsSeen = 0;
   std::int64_t m_startNs = 0;  // on-bus time of the current run
   bool m_pending = false;      // m_next is the next frame
@@ -91,9 +117,16 @@ class ReplayPort final : public CanPort {
   bool m_done = true;  // log played to its end (or not started)
   bool m_haveFirst = false;
   std::int64_t m_firstLogNs = 0;
-  std::int64_t m_pendingDue = 0;  // host time the pending frame is stamped with
+  std::int64_t m_pendingDue = 0;  // host time the pending frame ends on the wire and is stamped
+  std::int64_t m_wireFree = 0;    // end of the frame before on the wire (kNever: none yet)
   std::int64_t m_lastDue = 0;     // handed out at or after this (keeps log order)
   std::uint64_t m_skippedFd = 0;
+  std::int64_t m_maxShift = 0;  // largest delay of a frame behind its logged time, ns
+  int m_maxShiftLine = 0;
+  bool m_maxShiftObject = false;
+  bool m_shiftReported = true;
+  std::uint64_t m_shifted = 0;  // frames played later than logged
+  Skips m_unreadable{L"unreadable lines", {}, {}};
 };
 
 }  // namespace XeCanDriverKvaser::detail

@@ -163,6 +163,12 @@ VirtualBus::Fetched VirtualBus::Fetch(const VirtualPort& port, CanMessage* out,
   return fetched;
 }
 
+void VirtualBus::SkipTime(std::int64_t deltaNs) {
+  std::lock_guard lock(m_mutex);
+  AdvanceLocked(host::HostClock().now_ns());
+  m_schedule.Skip(deltaNs);
+}
+
 BusSchedule::Statistics VirtualBus::Statistics() {
   std::lock_guard lock(m_mutex);
   AdvanceLocked(host::HostClock().now_ns());

@@ -60,6 +60,9 @@ class VirtualBus {
   Fetched Fetch(const VirtualPort& port, CanMessage* out, std::size_t capacity) noexcept;
   // [any] The bus's figures so far (since the first node went on bus).
   BusSchedule::Statistics Statistics();
+  // [ui] See XeCanDriverKvaser::SkipBusTime: what ends by now goes over the bus first, then the
+  // rest of the timeline moves on by `deltaNs`.
+  void SkipTime(std::int64_t deltaNs);
 
  private:
   struct Member {

@@ -21,7 +21,9 @@ class CAsyncSource;
 // summary so that nothing is lost silently.
 struct SinkStatistics {
   std::uint64_t decoded = 0;  // items decoded
-  std::uint64_t leftOut = 0;  // items of a decoded channel the sink leaves out by design
+  // Values that came in a frame which had a value of their signal already: recorded with the
+  // others (SinkSignalState::values), left out of the value list, which holds one per frame.
+  std::uint64_t sharedFrame = 0;
 };
 }  // namespace SlowSampling
 

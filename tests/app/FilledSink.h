@@ -1,5 +1,6 @@
 #pragma once
-// A signed-in source and a sink whose value lists a test fills as the CAN sink would after a block.
+// A signed-in source and a sink whose value lists and decoded values a test fills as the CAN sink
+// would after a block.
 #include "host/slowsampling/CAsyncSource.h"
 #include "host/slowsampling/CSlowSinkPlugin.h"
 #include "host/slowsampling/CSourceInfo.h"
@@ -28,6 +29,13 @@ class FilledSink : public CSlowSinkPlugin {
   SinkSignalState& State(const Source& source, int signal) {
     return m_sourceTable.at(source.id()).states.at(signal);
   }
+  // [ui] A decoded value of `signal` of `source` in the block (what the host reads).
+  void Put(const Source& source, int signal, std::uint32_t frame, double value) {
+    SinkSourceEntry& entry = m_sourceTable.at(source.id());
+    entry.values.push_back({entry.states.at(signal).ordinal, frame, value});
+  }
+  // [ui] The block holds no decoded values of `source`.
+  void ClearValues(const Source& source) { m_sourceTable.at(source.id()).values.clear(); }
   // [ui] Binds one more source with the two signals.
   void Add(Source& source) {
     add_src(&source);

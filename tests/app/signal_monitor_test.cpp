@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <limits>
 #include <thread>
 
 #include "app/SignalCsvReader.h"
@@ -16,12 +17,10 @@ namespace {
 using testing_support::FilledSink;
 using testing_support::Source;
 
-// One hop value of signal 3 at slow sample `at` of a frame of 100, completed to the frame's end.
-void Hop(FilledSink& sink, const Source& source, std::uint32_t at, float value) {
-  CFueGroeListeBasis& list = sink.List(source, 3);
-  list.clear();
-  list.append(at, value);
-  list.append(100 - at, value);
+// One value of signal 3 at slow sample `at` of a frame of 100.
+void Hop(FilledSink& sink, const Source& source, std::uint32_t at, double value) {
+  sink.ClearValues(source);
+  sink.Put(source, 3, at, value);
 }
 
 TEST(SinkSignals, ASignalOfTwoSourcesIsNamedAfterEachAndReadsBackFromTheCsv) {
@@ -34,11 +33,11 @@ TEST(SinkSignals, ASignalOfTwoSourcesIsNamedAfterEachAndReadsBackFromTheCsv) {
   std::string error;
   ASSERT_TRUE(recorder.Open(dir / "signals.csv", error)) << error;
   ASSERT_TRUE(recorder.Begin(error)) << error;
-  Hop(sink, can0, 5, 20.0F);
-  Hop(sink, can2, 7, 90.5F);
+  Hop(sink, can0, 5, 20.0);
+  Hop(sink, can2, 7, 90.5);
   recorder.AddFrame(0, sink);
-  Hop(sink, can0, 1, 21.0F);
-  sink.List(can2, 3).clear();
+  Hop(sink, can0, 1, 21.0);
+  sink.ClearValues(can2);
   recorder.AddFrame(1, sink);
   ASSERT_TRUE(recorder.Close(error)) << error;
 
@@ -83,18 +82,22 @@ TEST(SignalCsvReader, BadInputIsReportedWithFileAndLine) {
     EXPECT_FALSE(app::SignalCsvReader::Read(dir / "signals.csv", series, error)) << content;
     EXPECT_NE(error.find(expected), std::string::npos) << error;
   }
-  // Quoted fields with commas, quotes and line breaks; CRLF; rows out of time order.
+  // Quoted fields with commas, quotes and line breaks; CRLF; rows out of time order; values that
+  // are not finite, as canhost run writes them.
   testing_support::WriteFile(dir / "signals.csv",
                              "time,signal,value,unit\r\n2,\"a, \"\"b\"\"\nc\",4,V\r\n"
-                             "1,\"a, \"\"b\"\"\nc\",3,V\r\n");
+                             "1,\"a, \"\"b\"\"\nc\",3,V\r\n3,\"a, \"\"b\"\"\nc\",nan,V\r\n"
+                             "4,\"a, \"\"b\"\"\nc\",-inf,V\r\n");
   std::vector<ui::PlotSeries> series;
   std::string error;
   ASSERT_TRUE(app::SignalCsvReader::Read(dir / "signals.csv", series, error)) << error;
   ASSERT_EQ(series.size(), 1u);
   EXPECT_EQ(series[0].name, "a, \"b\"\nc");
   EXPECT_EQ(series[0].unit, "V");
-  ASSERT_EQ(series[0].points.size(), 2u);
+  ASSERT_EQ(series[0].points.size(), 4u);
   EXPECT_EQ(series[0].points[0].value, 3.0);
+  EXPECT_TRUE(std::isnan(series[0].points[2].value));
+  EXPECT_EQ(series[0].points[3].value, -std::numeric_limits<double>::infinity());
 }
 
 TEST(SignalMonitor, PublishesLastValuesAndABoundedRecentWindow) {
@@ -102,7 +105,7 @@ TEST(SignalMonitor, PublishesLastValuesAndABoundedRecentWindow) {
   FilledSink sink(source);
   app::SignalMonitor monitor(0.001, 100);
   EXPECT_TRUE(monitor.Snapshot()->rows.empty());
-  Hop(sink, source, 5, 87.5F);
+  Hop(sink, source, 5, 87.5);
   sink.State(source, 1).silent = true;
   sink.State(source, 1).timeouts = 2;
   monitor.AddFrame(0, sink);
@@ -124,7 +127,7 @@ TEST(SignalMonitor, PublishesLastValuesAndABoundedRecentWindow) {
 
   // 70 s of one value a frame: the window keeps the last minute (and the value holding into it).
   for (std::uint64_t frame = 1; frame < 700; ++frame) {
-    Hop(sink, source, 50, static_cast<float>(frame));
+    Hop(sink, source, 50, static_cast<double>(frame));
     monitor.AddFrame(frame, sink);
   }
   const ui::SignalSnapshotPtr later = monitor.Snapshot();
@@ -138,10 +141,9 @@ TEST(SignalMonitor, PublishesLastValuesAndABoundedRecentWindow) {
 
   // However fast a signal comes, it keeps at most kMaxPoints.
   app::SignalMonitor dense(0.0001, 10000);
-  CFueGroeListeBasis& list = sink.List(source, 3);
-  list.clear();
-  for (int i = 0; i < 9000; ++i)
-    list.append(1, static_cast<float>(i));
+  sink.ClearValues(source);
+  for (std::uint32_t i = 0; i < 9000; ++i)
+    sink.Put(source, 3, i + 1, static_cast<double>(i));
   dense.AddFrame(0, sink);
   const auto& many = dense.Snapshot()->rows[0].series.points;
   EXPECT_EQ(many.size(), ui::SignalSnapshot::kMaxPoints);
@@ -164,7 +166,7 @@ TEST(SignalMonitor, AReaderOnAnotherThreadSeesWholeSnapshots) {
     }
   });
   for (std::uint64_t frame = 0; frame < 300; ++frame) {
-    Hop(sink, source, 50, static_cast<float>(frame));
+    Hop(sink, source, 50, static_cast<double>(frame));
     monitor.AddFrame(frame, sink);
   }
   done.store(true);

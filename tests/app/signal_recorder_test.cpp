@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
+#include "app/RunSummary.h"
 #include "tests/app/FilledSink.h"
 #include "tests/support/TestSupport.h"
 
@@ -20,29 +23,26 @@ TEST(SignalRecorder, OneRowPerDecodedValueAtItsFrameAlignedTime) {
   std::string error;
   ASSERT_TRUE(recorder.Open(dir / "signals.csv", error)) << error;
   ASSERT_TRUE(recorder.Begin(error)) << error;
-  CFueGroeListeBasis& pulses = sink.List(source, 1);
-  CFueGroeListeBasis& hops = sink.List(source, 3);
-  // Frame 2: pulses at slow samples 3 and 7 (periods of 100 and 50 samples at 1000 samples per
-  // second: 600 and 1200 per minute) and the completion to the frame's end, which is no value;
-  // one hop at sample 5 and its completion.
-  pulses.append(3, 100.0F);
-  pulses.append(4, 50.0F);
-  pulses.append(93, 50.0F);
-  hops.append(5, 87.5F);
-  hops.append(95, 87.5F);
+  // Frame 2: rates at slow samples 0, 3 and 7 (the last two in one slow sample is the same), a
+  // value at sample 5. The value lists hold the kind's single-precision form: never read here.
+  sink.Put(source, 1, 0, 600.0);
+  sink.Put(source, 1, 3, 600.0);
+  sink.Put(source, 3, 5, 87.5);
+  sink.Put(source, 1, 7, 1200.0);
+  sink.Put(source, 1, 7, 1250.0);
+  sink.List(source, 1).append(100, 1.0F);
   recorder.AddFrame(2, sink);
-  // Frame 3 brings no values: its lists only carry the last ones on.
-  pulses.clear();
-  pulses.append(100, 50.0F);
-  hops.clear();
-  hops.append(100, 87.5F);
+  // Frame 3 brings no values.
+  sink.ClearValues(source);
   recorder.AddFrame(3, sink);
   ASSERT_TRUE(recorder.Close(error)) << error;
 
   EXPECT_EQ(testing_support::ReadFile(dir / "signals.csv"),
             "time,signal,value,unit\n"
+            "0.20000000000000001,Engine speed,600,1/min\n"
             "0.20300000000000001,Engine speed,600,1/min\n"
             "0.20700000000000002,Engine speed,1200,1/min\n"
+            "0.20700000000000002,Engine speed,1250,1/min\n"
             "0.20500000000000002,Coolant temperature,87.5,°C\n");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
                           std::filesystem::directory_iterator()),
@@ -50,10 +50,66 @@ TEST(SignalRecorder, OneRowPerDecodedValueAtItsFrameAlignedTime) {
   const auto signals = recorder.Signals();
   ASSERT_EQ(signals.size(), 2u);
   EXPECT_EQ(signals[1].name, "Engine speed");
-  EXPECT_EQ(signals[1].values, 2u);
-  EXPECT_EQ(signals[1].last, 1200.0);
+  EXPECT_EQ(signals[1].values, 4u);
+  EXPECT_EQ(signals[1].last, 1250.0);
   EXPECT_EQ(signals[1].min, 600.0);
-  EXPECT_EQ(signals[1].max, 1200.0);
+  EXPECT_EQ(signals[1].max, 1250.0);
+}
+
+// Values go to the file and the counts as the decoder delivered them: integers beyond single
+// precision stay exact, NaN and infinities are written and counted, and min and max leave them out.
+TEST(SignalRecorder, ExtremeAndNonFiniteValuesAreWrittenExactlyAndCounted) {
+  testing_support::TempDir dir;
+  Source source;
+  FilledSink sink(source);
+  app::SignalRecorder recorder(0.001, 100);
+  std::string error;
+  ASSERT_TRUE(recorder.Open(dir / "signals.csv", error)) << error;
+  ASSERT_TRUE(recorder.Begin(error)) << error;
+  const double inf = std::numeric_limits<double>::infinity();
+  sink.Put(source, 1, 1, std::numeric_limits<double>::quiet_NaN());
+  for (const auto& [at, value] : {std::pair<std::uint32_t, double>{1, std::nan("")},
+                                  {2, 4294967295.0},
+                                  {3, 1e300},
+                                  {4, inf},
+                                  {5, -inf},
+                                  {6, 18446744073709551615.0},
+                                  {7, -1e300}})
+    sink.Put(source, 3, at, value);
+  recorder.AddFrame(0, sink);
+  ASSERT_TRUE(recorder.Close(error)) << error;
+  EXPECT_EQ(testing_support::ReadFile(dir / "signals.csv"),
+            "time,signal,value,unit\n"
+            "0.001,Engine speed,nan,1/min\n"
+            "0.001,Coolant temperature,nan,°C\n"
+            "0.002,Coolant temperature,4294967295,°C\n"
+            "0.0030000000000000001,Coolant temperature,1.0000000000000001e+300,°C\n"
+            "0.0040000000000000001,Coolant temperature,inf,°C\n"
+            "0.0050000000000000001,Coolant temperature,-inf,°C\n"
+            "0.0060000000000000001,Coolant temperature,1.8446744073709552e+19,°C\n"
+            "0.0070000000000000001,Coolant temperature,-1.0000000000000001e+300,°C\n");
+  const auto signals = recorder.Signals();
+  ASSERT_EQ(signals.size(), 2u);
+  EXPECT_EQ(signals[0].values, 7u);
+  EXPECT_EQ(signals[0].nonFinite, 3u);
+  EXPECT_EQ(signals[0].min, -1e300);
+  EXPECT_EQ(signals[0].max, 1e300);
+  EXPECT_EQ(signals[0].last, -1e300);
+  EXPECT_EQ(signals[1].values, 1u);
+  EXPECT_EQ(signals[1].nonFinite, 1u);
+  // The summary shows min and max of the finite values, "-" without one, and the count.
+  const std::string table = app::RunSummary::FormatSignals(signals, {5, 2});
+  EXPECT_NE(table.find("Coolant temperature         °C              7       -1e+300       -1e+300 "
+                       "       1e+300        3          0\n"),
+            std::string::npos)
+      << table;
+  EXPECT_NE(table.find("Engine speed                1/min            1           nan             - "
+                       "            -        1          0\n"),
+            std::string::npos)
+      << table;
+  EXPECT_NE(table.find("packets decoded: 5, values that shared a slow sample with an earlier one "
+                       "of their signal: 2\n"),
+            std::string::npos);
 }
 
 TEST(SignalRecorder, ALongRunsSeriesStaysBoundedAndKeepsItsExtremes) {
@@ -61,15 +117,16 @@ TEST(SignalRecorder, ALongRunsSeriesStaysBoundedAndKeepsItsExtremes) {
   FilledSink sink(source);
   app::SignalRecorder recorder(0.001, 100);
   recorder.KeepSeries();
-  CFueGroeListeBasis& hops = sink.List(source, 3);
-  // 99 values a frame, a sawtooth of 0..999 with one spike in the middle of the run.
+  // 99 values a frame, a sawtooth of 0..999 with one spike in the middle of the run and one NaN.
   constexpr std::uint64_t kFrames = 3 * app::SignalRecorder::kMaxSeriesPoints / 99;
   std::uint64_t n = 0;
   for (std::uint64_t frame = 0; frame < kFrames; ++frame) {
-    hops.clear();
-    for (int i = 0; i < 99; ++i, ++n)
-      hops.append(1, n == kFrames * 99 / 2 ? 5000.0F : static_cast<float>(n % 1000));
-    hops.append(1, 0.0F);  // completion to the frame's end
+    sink.ClearValues(source);
+    for (std::uint32_t i = 1; i < 100; ++i, ++n)
+      sink.Put(source, 3, i,
+               n == kFrames * 99 / 2   ? 5000.0
+               : n == kFrames * 99 / 3 ? std::nan("")
+                                       : static_cast<double>(n % 1000));
     recorder.AddFrame(frame, sink);
   }
   const auto series = recorder.Series();
@@ -79,10 +136,15 @@ TEST(SignalRecorder, ALongRunsSeriesStaysBoundedAndKeepsItsExtremes) {
   EXPECT_GT(points.size(), app::SignalRecorder::kMaxSeriesPoints / 4);
   EXPECT_TRUE(std::is_sorted(points.begin(), points.end(),
                              [](const auto& a, const auto& b) { return a.time < b.time; }));
-  const auto [low, high] = std::minmax_element(
-      points.begin(), points.end(), [](const auto& a, const auto& b) { return a.value < b.value; });
-  EXPECT_EQ(low->value, 0.0);
-  EXPECT_EQ(high->value, 5000.0);
+  // The gap a NaN makes in the curve is kept too.
+  EXPECT_EQ(std::count_if(points.begin(), points.end(),
+                          [](const auto& p) { return std::isnan(p.value); }),
+            1);
+  double low = 1e9, high = -1e9;
+  for (const auto& p : points)
+    if (!std::isnan(p.value)) low = std::min(low, p.value), high = std::max(high, p.value);
+  EXPECT_EQ(low, 0.0);
+  EXPECT_EQ(high, 5000.0);
   EXPECT_EQ(recorder.Signals()[0].values, n);
 }
 

@@ -46,8 +46,8 @@ struct SignalRow {
   double last = 0, min = 0, max = 0;
 };
 
-// The signal table of the summary by name: "name unit values last min max time-outs", where a
-// name has blanks and the numbers are the last five fields.
+// The signal table of the summary by name: "name unit values last min max nan/inf time-outs",
+// where a name has blanks and the numbers are the last six fields.
 std::map<std::string, SignalRow> SignalRows(const std::string& out) {
   std::map<std::string, SignalRow> rows;
   std::istringstream in(out);
@@ -65,13 +65,13 @@ std::map<std::string, SignalRow> SignalRows(const std::string& out) {
     std::vector<std::string> words;
     for (std::string w; fields >> w;)
       words.push_back(w);
-    if (words.size() < 7) continue;
+    if (words.size() < 8) continue;
     const std::size_t n = words.size();
     std::string name = words[0];
-    for (std::size_t i = 1; i + 6 < n; ++i)
+    for (std::size_t i = 1; i + 7 < n; ++i)
       name += " " + words[i];
-    rows[name] = {words[n - 6], std::stoll(words[n - 5]), std::stod(words[n - 4]),
-                  std::stod(words[n - 3]), std::stod(words[n - 2])};
+    rows[name] = {words[n - 7], std::stoll(words[n - 6]), std::stod(words[n - 5]),
+                  std::stod(words[n - 4]), std::stod(words[n - 3])};
   }
   return rows;
 }

@@ -61,7 +61,7 @@ long long SummaryValues(const std::string& out) {
     std::vector<std::string> w;
     for (std::string word; words >> word;)
       w.push_back(word);
-    if (w.size() >= 6) values += std::stoll(w[w.size() - 5]);
+    if (w.size() >= 7) values += std::stoll(w[w.size() - 6]);  // values ... nan/inf time-outs
   }
   return values;
 }

@@ -49,7 +49,7 @@ class DbcWindowQt : public ::testing::Test {
   void TearDown() override { host::SetSettingsFolder({}); }
   // Opens the decoder's window on `file`, offering the OBD default's signals; takes a picture.
   void Show(const std::filesystem::path& file, const std::string& png, int minRows) {
-    CDbcDecoder decoder(L"Picture", [](int, int, float, int) {});
+    CDbcDecoder decoder(L"Picture", [](int, int, double, int) {});
     ASSERT_TRUE(decoder.SetFileName(CString(file.wstring())));
     CList<CAppSignal> apps;
     apps.AddTail(CAppSignal(1, L"Engine speed", L"1/min", 8));
@@ -98,7 +98,7 @@ TEST_F(DbcWindowQt, RefusedFileIsShownWithItsLine) {
     looked = true;
     ui::qt::QtDialogView::Top()->Click(IDCANCEL);
   });
-  CDbcDecoder decoder(L"Refused", [](int, int, float, int) {});
+  CDbcDecoder decoder(L"Refused", [](int, int, double, int) {});
   ASSERT_TRUE(
       decoder.SetFileName(CString((testing_support::SourceDir() / "data" / "obd2.dbc").wstring())));
   decoder.CallSettingsDialog();

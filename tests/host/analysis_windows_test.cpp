@@ -51,7 +51,7 @@ class DbcWindow : public ::testing::Test {
     return -1;
   }
   // Decodes a service 01 answer for `pid` with data bytes a, b; returns (app signal, value) pairs.
-  std::vector<std::pair<int, float>> Decode(std::uint8_t pid, std::uint8_t a, std::uint8_t b) {
+  std::vector<std::pair<int, double>> Decode(std::uint8_t pid, std::uint8_t a, std::uint8_t b) {
     m_values.clear();
     const std::uint8_t data[8] = {4, 0x41, pid, a, b, 0x55, 0x55, 0x55};
     m_decoder.DecodeFrame(0x7E8, data, 8, 0);
@@ -60,9 +60,9 @@ class DbcWindow : public ::testing::Test {
 
   testing_support::TempDir m_dir;
   AnalysisWindows m_windows;
-  std::vector<std::pair<int, float>> m_values;
+  std::vector<std::pair<int, double>> m_values;
   CDbcDecoder m_decoder{L"OBD",
-                        [this](int, int app, float v, int) { m_values.emplace_back(app, v); }};
+                        [this](int, int app, double v, int) { m_values.emplace_back(app, v); }};
   int m_modifications = 0;
 };
 
@@ -112,14 +112,14 @@ TEST_F(DbcWindow, AssignedSignalIsSavedShownAgainAndDelivered) {
   auto values = Decode(0x04, 0xFF, 0);
   ASSERT_EQ(values.size(), 4u);
   EXPECT_EQ(values[3].first, 5);
-  EXPECT_FLOAT_EQ(values[3].second, 100.f);
+  EXPECT_DOUBLE_EQ(values[3].second, 100.0);
   values = Decode(0x0C, 0x1F, 0x40);
   ASSERT_EQ(values.size(), 4u);
-  EXPECT_EQ(values[3], (std::pair<int, float>{-1, 2000.f}));
+  EXPECT_EQ(values[3], (std::pair<int, double>{-1, 2000.0}));
 
   // Reopened by a new decoder from the stored configuration: the window shows the assignment,
   // and Cancel after a change keeps it.
-  CDbcDecoder again(L"OBD", [](int, int, float, int) {});
+  CDbcDecoder again(L"OBD", [](int, int, double, int) {});
   ASSERT_TRUE(again.Create());
   CList<CAppSignal> apps;
   apps.AddTail(CAppSignal(1, L"Engine speed", L"1/min", 8));

@@ -148,6 +148,43 @@ TEST_F(Bus, LoadFollowsTheFramesCarriedAndAnOverloadedBusIsFull) {
   EXPECT_EQ(Logged(L"generator frames not sent: the bus was busy"), 1u);
 }
 
+// Time skipped on the bus (SkipBusTime, then the clock jumps): nothing goes over it in the
+// skipped stretch, the frame on the wire and the frames waiting move on with it, and the
+// generators take up with their first period after it, none of the skipped ones counted as lost.
+TEST_F(Bus, SkippedTimeCarriesNothing) {
+  Configure("channel 0 virtual\nchannel 1 virtual\ngenerator default id=300 period=10ms\n");
+  CanIo sender(0), receiver(1);
+  CanControl senderControl(L"s", sender), receiverControl(L"r", receiver);
+  Collector got(receiverControl);
+  ASSERT_TRUE(OnBus(sender) && OnBus(receiver));
+  SetTime(1'000'000'000);
+  ASSERT_TRUE(WaitUntilDelivered());
+  // Periods at 10 ms, ..., 990 ms have ended; the one of 1 s is on the wire (270 µs).
+  const std::size_t before = got.size();
+  EXPECT_EQ(before, 99u);
+  for (std::uint8_t i = 0; i < 2; ++i)
+    ASSERT_TRUE(senderControl.Send(Message(0x100, {i})));
+  constexpr std::int64_t kDay = 86'400'000'000'000;
+  SkipBusTime(kDay);
+  SetTime(1'000'000'000 + kDay);
+  ASSERT_TRUE(WaitUntilDelivered());
+  EXPECT_EQ(got.size(), before);
+  SetTime(1'100'000'000 + kDay);
+  ASSERT_TRUE(WaitUntilDelivered());
+  const auto after = got.messages();
+  // The frame on the wire ends 270 µs after the jump, the two waiting ones follow, then the
+  // periods of 1.01 s to 1.09 s a day later.
+  ASSERT_EQ(after.size(), before + 1 + 2 + 9);
+  const auto start = static_cast<std::uint32_t>((1'000'000'000 + kDay) / 125'000);
+  EXPECT_EQ(after[before].id, 0x300u);
+  EXPECT_EQ(after[before].timestamp - start, 2u);
+  EXPECT_EQ(after[before + 1].id, 0x100u);
+  EXPECT_EQ(after[before + 2].id, 0x100u);
+  EXPECT_EQ(after[before + 3].id, 0x300u);
+  EXPECT_EQ(after[before + 3].timestamp - start, 82u);  // 1.01 s + 270 µs
+  EXPECT_EQ(TheBus()->Statistics().overwritten, 0u);
+}
+
 // A node's transmit queue holds 64 frames besides the one on the wire: one more is refused and
 // reported; the queued ones go out back to back, and once there is room sending works again.
 TEST_F(Bus, TransmitQueueIsBoundedAndReportsOverflow) {

@@ -1,6 +1,11 @@
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 
+#include "host/candriver/CanIo.h"
 #include "host/candriver/CanLogReader.h"
+#include "host/candriver/FrameTiming.h"
+#include "host/candriver/ReplayPort.h"
 #include "tests/host/DriverFixture.h"
 
 namespace driver_test {
@@ -8,8 +13,26 @@ namespace {
 
 using Replay = DriverFixture;
 
+// When frame i of a log ends on a wire with `params`, ns after the replay went on bus: its logged
+// time to the tick, or as soon as the frame before has left the wire and it has had its own time
+// on it. `times` in ns from the log's first frame, in playing order.
+std::vector<std::int64_t> WireTimes(const std::vector<CanLogEntry>& frames,
+                                    const detail::BusParams& params) {
+  std::vector<std::int64_t> out;
+  out.reserve(frames.size());
+  for (const CanLogEntry& e : frames) {
+    const std::int64_t logged =
+        (e.timeNs - frames.front().timeNs + 62'500) / 125'000 * 125'000;  // to the tick
+    out.push_back(out.empty() ? logged
+                              : std::max(logged, out.back() + detail::FrameDurationNs(
+                                                                  e.message, params, false)));
+  }
+  return out;
+}
+
 // Real logs, played at once by a big clock step: every frame arrives, in order, with the log's
-// spacing to the tick (the abs log spans 6.6 days, so its stamps also wrap at 2^32).
+// spacing to the tick unless the wire cannot carry them so close (the abs log spans 6.6 days, so
+// its stamps also wrap at 2^32).
 TEST_F(Replay, PlaysRealLogsWithTheirSpacingToTheTick) {
   SKIP_WITHOUT_SHARED("realdata/traces");
   struct Case {
@@ -38,7 +61,8 @@ TEST_F(Replay, PlaysRealLogsWithTheirSpacingToTheTick) {
     ASSERT_TRUE(control.Start(true, BITRATE_500K, FD_ARBITRATION_1M, FD_DATA_4M));
     ASSERT_TRUE(control.GoOnBus());
     const std::uint32_t start = static_cast<std::uint32_t>(Now() / 125'000);
-    SetTime(Now() + (want.back().timeNs - want.front().timeNs) + 62'500);
+    const std::vector<std::int64_t> wire = WireTimes(want, *OpenBusParams(0));
+    SetTime(Now() + wire.back() + 62'500);
     ASSERT_TRUE(WaitUntilDelivered());
     const auto got = collector.messages();
     ASSERT_EQ(got.size(), want.size());
@@ -48,8 +72,7 @@ TEST_F(Replay, PlaysRealLogsWithTheirSpacingToTheTick) {
       ASSERT_EQ(got[i].length, w.length) << i;
       ASSERT_EQ(got[i].flags, w.flags) << i;
       ASSERT_EQ(0, std::memcmp(got[i].data, w.data, 64)) << i;
-      const std::int64_t ticks = (want[i].timeNs - want[0].timeNs + 62'500) / 125'000;
-      ASSERT_EQ(got[i].timestamp - start, static_cast<std::uint32_t>(ticks)) << i;
+      ASSERT_EQ(got[i].timestamp - start, static_cast<std::uint32_t>(wire[i] / 125'000)) << i;
     }
     control.Stop();
   }
@@ -94,16 +117,41 @@ TEST_F(Replay, ReportsBadLinesAndSkippedFramesAndPlaysOneInterface) {
   EXPECT_FALSE(control.Send(got[0]));  // a log cannot be written to
 }
 
+// A log of many unreadable lines does not flood the driver log: the first is reported at once,
+// the rest with their count (at most one line a second, and one when the log has played).
+TEST_F(Replay, UnreadableLinesAreReportedOnceASecondWithTheirCount) {
+  std::string text;
+  for (int i = 0; i < 1000; ++i)
+    text += "(1." + std::to_string(100000 + i) + ") can0 12#00\n";
+  text += "(2.000000) can0 123#11\n";
+  testing_support::WriteFile(m_dir / "garbled.log", text);
+  Configure("channel 0 replay file=garbled.log\n");
+  CanIo io(0);
+  CanControl control(L"replay", io);
+  Collector collector(control);
+  ASSERT_TRUE(control.Start(false, BITRATE_500K, FD_ARBITRATION_500K, FD_DATA_2M));
+  ASSERT_TRUE(control.GoOnBus());
+  // The log's one frame is due at once: it is read through before the clock moves.
+  ASSERT_TRUE(WaitUntilDelivered());
+  EXPECT_EQ(collector.size(), 1u);
+  const std::wstring file = (m_dir / "garbled.log").wstring();
+  EXPECT_EQ(Log(),
+            (std::vector<std::wstring>{
+                L"candriver: channel 0: " + file + L":1: identifier '12' needs 3 or 8 hex digits",
+                L"candriver: channel 0: 999 unreadable lines skipped, the last: " + file +
+                    L":1000: identifier '12' needs 3 or 8 hex digits"}));
+}
+
 // A merged log whose interfaces are out of step by less than the window plays in time order; a
-// frame further out of order is reported with its line instead of vanishing.
-TEST_F(Replay, PlaysSlightlyUnorderedLogsInTimeOrderAndReportsFramesBeyondTheWindow) {
+// frame further out of order plays next, as soon as the wire is free, and is counted as late.
+TEST_F(Replay, PlaysSlightlyUnorderedLogsInTimeOrderAndFramesBeyondTheWindowNext) {
   testing_support::WriteFile(m_dir / "merged.log",
                              "(10.000000) can0 001#01\n"
                              "(10.400000) can0 002#02\n"
                              "(10.100000) can1 003#03\n"  // 0.3 s late: sorted in
                              "(10.400000) can1 004#04\n"  // equal time: after 002
                              "(12.500000) can0 005#05\n"
-                             "(10.200000) can1 006#06\n"  // after 10.4 was played: beyond
+                             "(10.200000) can1 006#06\n"  // after 10.4 was played: next
                              "(12.600000) can0 007#07\n");
   Configure("channel 0 replay file=merged.log\n");
   CanIo io(0);
@@ -115,17 +163,62 @@ TEST_F(Replay, PlaysSlightlyUnorderedLogsInTimeOrderAndReportsFramesBeyondTheWin
   SetTime(Now() + 3'000'000'000);
   ASSERT_TRUE(WaitUntilDelivered());
   const auto got = collector.messages();
+  // A 1-byte frame is 55 bits without stuff bits: 110 µs at 500 kbit/s, within a tick.
   const std::vector<std::pair<std::uint32_t, std::uint32_t>> want = {
-      {0x1, 0}, {0x3, 800}, {0x2, 3200}, {0x4, 3200}, {0x5, 20000}, {0x7, 20800}};
+      {0x1, 0}, {0x3, 800}, {0x2, 3200}, {0x4, 3200}, {0x6, 3201}, {0x5, 20000}, {0x7, 20800}};
   ASSERT_EQ(got.size(), want.size());
   for (std::size_t i = 0; i < want.size(); ++i) {
     EXPECT_EQ(got[i].id, want[i].first) << i;
     EXPECT_EQ(got[i].timestamp - start, want[i].second) << i;
   }
   EXPECT_EQ(Logged(L"candriver: channel 0: " + (m_dir / "merged.log").wstring() +
-                   L":6: frame 0.200000 s earlier than one already played (more than 1 s out of "
-                   L"order), skipped"),
+                   L": 2 frames played later than logged, the wire being busy with the frames "
+                   L"before them (times too close, or out of order), at most 0.200220 s (line "
+                   L"6); none dropped"),
             1u);
+  EXPECT_TRUE(ReplayFinished(0));
+}
+
+// Whole-second and equal timestamps: a second's messages at one instant. Each plays as soon as
+// the wire is free after the one before, none is lost, the log order stays, and the window of
+// frames read ahead stays bounded however many share one time.
+TEST_F(Replay, FramesWithEqualTimesPlayBackToBackInLogOrder) {
+  const std::size_t count = detail::ReplayPort::kReorderFrames + 3000;
+  std::string text;
+  for (std::size_t i = 0; i < count; ++i) {
+    char line[64];
+    std::snprintf(line, sizeof line, "(%d.000000) can0 %03zX#%02zX%02zX\n", i < 10 ? 5 : 6,
+                  i % 0x800, (i >> 8) & 0xFF, i & 0xFF);
+    text += line;
+  }
+  testing_support::WriteFile(m_dir / "coarse.log", text);
+  Configure("channel 0 replay file=coarse.log\n");
+  CanIo io(0);
+  CanControl control(L"replay", io);
+  Collector collector(control);
+  ASSERT_TRUE(control.Start(false, BITRATE_1M, FD_ARBITRATION_500K, FD_DATA_2M));
+  ASSERT_TRUE(control.GoOnBus());
+  const std::int64_t start = Now();
+  // 2-byte frames of 63 bits: 63 µs each at 1 Mbit/s.
+  const std::int64_t end = start + 1'000'000'000 + static_cast<std::int64_t>(count) * 63'000;
+  for (std::int64_t t = start; t < end + 1'000'000'000; t += 1'000'000'000) {
+    SetTime(t);
+    ASSERT_TRUE(WaitUntilDelivered());
+  }
+  const auto got = collector.messages();
+  ASSERT_EQ(got.size(), count);
+  std::uint32_t before = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    ASSERT_EQ(got[i].data[0] << 8 | got[i].data[1], static_cast<int>(i & 0xFFFF)) << i;
+    // The first ten at 5 s, back to back; the rest from 6 s on.
+    const std::int64_t due =
+        (i < 10 ? 0 : 1'000'000'000 + static_cast<std::int64_t>(i - 10) * 63'000) +
+        (i < 10 ? static_cast<std::int64_t>(i) * 63'000 : 0);
+    ASSERT_EQ(got[i].timestamp, static_cast<std::uint32_t>((start + due) / 125'000)) << i;
+    ASSERT_GE(got[i].timestamp, before);
+    before = got[i].timestamp;
+  }
+  EXPECT_EQ(Logged(L": " + std::to_wstring(count - 2) + L" frames played later than logged"), 1u);
   EXPECT_TRUE(ReplayFinished(0));
 }
 

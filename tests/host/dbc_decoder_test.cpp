@@ -28,7 +28,7 @@ const char* const kEngineDbc =
 
 struct Value {
   int index, app;
-  float value;
+  double value;
   int frame;
   bool operator==(const Value&) const = default;
 };
@@ -86,7 +86,7 @@ class DbcDecoderTest : public ::testing::Test {
     host::SetSettingsFolder({});
   }
   std::unique_ptr<CDbcDecoder> Make(const wchar_t* name = L"DBC Decoder") {
-    auto d = std::make_unique<CDbcDecoder>(name, [this](int i, int app, float v, int frame) {
+    auto d = std::make_unique<CDbcDecoder>(name, [this](int i, int app, double v, int frame) {
       values.push_back({i, app, v, frame});
     });
     d->RegisterOnDecoderModification([this] { ++modifications; });
@@ -272,7 +272,7 @@ TEST_F(DbcDecoderTest, DecodingGoesOnWhileTheFileIsSwapped) {
   WriteFile(m_dir / "other.dbc", "BO_ 256 E: 8 X\n SG_ Only : 0|8@1+ (1,0) [0|0] \"\" X\n");
   std::atomic<bool> stop{false};
   std::atomic<int> decoded{0};
-  auto quiet = std::make_unique<CDbcDecoder>(L"DBC Decoder", [&](int, int, float, int) {});
+  auto quiet = std::make_unique<CDbcDecoder>(L"DBC Decoder", [&](int, int, double, int) {});
   ASSERT_TRUE(quiet->SetFileName(L"engine.dbc"));
   std::thread worker([&] {
     const std::uint8_t data[8] = {1, 2, 3, 4, 5, 6, 7, 8};

@@ -93,6 +93,34 @@ TEST_F(ObdBus, EveryRequestGetsOneAnswerWithTheDriveCycleValue) {
   EXPECT_EQ(tester.GetStatistics().answers, 30u);
 }
 
+// A day skipped (canhost run --fast over a silent log): the analysis timers move on with the
+// clock, so the tester takes up its requests after the day where it was instead of sending the
+// day's 8.6 million, and each still gets its answer.
+TEST_F(ObdBus, SkippedTimeCarriesNoRequests) {
+  COBDVehicleSimulator ecu(L"OBDVehicle", &m_ecu.control);
+  CCanSequencer tester(L"OBDTester", &m_tester.control);
+  ecu.Activate(true);
+  tester.SetTimer(10);
+  tester.StartTimer();
+  ASSERT_TRUE(XeCanAnalysis::WaitUntilSettled());
+  Step(95);
+  const std::size_t requests = Captured(0x7DF).size();
+  EXPECT_EQ(requests, 10u);
+
+  constexpr std::int64_t kDay = 86'400'000 * kMs;
+  const std::int64_t deadline = XeCanAnalysis::NextDeadline();
+  XeCanAnalysis::SkipDeadlines(kDay);
+  SkipBusTime(kDay);
+  EXPECT_EQ(XeCanAnalysis::NextDeadline(), deadline + kDay);
+  SetTime(Now() + kDay);
+  ASSERT_TRUE(XeCanAnalysis::WaitUntilSettled());
+  EXPECT_EQ(Captured(0x7DF).size(), requests);
+  Step(100);
+  EXPECT_EQ(Captured(0x7DF).size(), 2 * requests);
+  EXPECT_EQ(Captured(0x7E8).size(), 2 * requests);
+  EXPECT_EQ(tester.GetStatistics().answers, 2 * requests);
+}
+
 // The first frame waits for the tester's flow control; the consecutive frames keep its separation
 // time and block size.
 TEST_F(ObdBus, VinArrivesWholeAtTheTestersPace) {

@@ -20,11 +20,22 @@ class SinkProcess : public SinkRig {
   std::unique_ptr<CCanSink> sink = MakeSink(source, 0);
 };
 
+using Values = std::vector<std::pair<std::uint32_t, double>>;
+
+// The block's decoded values of one signal, as the host reads them.
+Values DecodedValues(const CCanSink& sink, const FakeCanSource& source, int signal) {
+  const SinkSourceEntry& entry = *sink.source_entry(source.id());
+  Values out;
+  for (const auto& v : entry.values)
+    if (v.ordinal == entry.states.at(signal).ordinal) out.emplace_back(v.frame, v.value);
+  return out;
+}
+
 TEST_F(SinkProcess, ValuesBecomePulsesAndHopsAtTheirFramesAndTheListsAreCompleted) {
   // Rpm is a rate per minute in the parameter database, Temp is not; Other has no signal.
   ASSERT_EQ(sink->source_entry(source.id())->states.size(), 2u);
   Block block(20, 4);                      // 100 frames per second
-  block.Put(0, 0, 0x100, Engine(999, 1));  // frame 0: left out
+  block.Put(0, 0, 0x100, Engine(999, 1));  // frame 0: a value, no list entry of length 0
   block.Put(3, 0, 0x100, Engine(600, 127));
   block.Put(5, 1, 0x100, Engine(777, 2));  // another bus: skipped
   block.Put(7, 0, 0x100, Engine(1200, 128));
@@ -32,10 +43,13 @@ TEST_F(SinkProcess, ValuesBecomePulsesAndHopsAtTheirFramesAndTheListsAreComplete
 
   EXPECT_EQ(Entries(State(*sink, source, 1)), (List{{3, 10.0F}, {4, 5.0F}, {13, 5.0F}}));
   EXPECT_EQ(Entries(State(*sink, source, 3)), (List{{3, 87.0F}, {4, 88.0F}, {13, 88.0F}}));
+  // Every value as decoded, at its frame: the rate itself, not the period the list stores.
+  EXPECT_EQ(DecodedValues(*sink, source, 1), (Values{{0, 999}, {3, 600}, {7, 1200}}));
+  EXPECT_EQ(DecodedValues(*sink, source, 3), (Values{{0, -39}, {3, 87}, {7, 88}}));
   EXPECT_EQ(State(*sink, source, 1).lastFrame, -1);
   const auto stats = sink->statistics();
-  EXPECT_EQ(stats.decoded, 2u);
-  EXPECT_EQ(stats.leftOut, 1u);
+  EXPECT_EQ(stats.decoded, 3u);
+  EXPECT_EQ(stats.sharedFrame, 0u);
 
   // The host's output signal: the rate in force at each frame, carried into the next block.
   std::vector<double> rate(20);
@@ -50,6 +64,31 @@ TEST_F(SinkProcess, ValuesBecomePulsesAndHopsAtTheirFramesAndTheListsAreComplete
   sink->process(empty.View(), source.id());
   EXPECT_EQ(Entries(State(*sink, source, 1)), (List{{20, 5.0F}}));
   EXPECT_EQ(Entries(State(*sink, source, 3)), (List{{20, 88.0F}}));
+  EXPECT_TRUE(sink->source_entry(source.id())->values.empty());
+}
+
+// A value in the first frame of a block is the signal's last value from there on: the block gets
+// it from its start, and it ends a silence that would otherwise run into the time-out.
+TEST_F(SinkProcess, AValueInTheFirstFrameTakesEffectForTheBlockAndEndsASilence) {
+  sink->set_log_level(1);
+  sink->dialog()->set_timeout(2);
+  sink->apply_settings();
+  Block first(10, 4);
+  first.Put(0, 0, 0x100, Engine(600, 50));
+  // A message of a 1 s cycle at a frame's start, ten blocks of 0.1 s apart.
+  for (int i = 0; i < 5; ++i) {
+    m_clock.advance_ms(1000);
+    Block empty(10, 4);
+    for (int k = 0; k < 9; ++k)
+      sink->process(empty.View(), source.id());
+    sink->process(first.View(), source.id());
+    EXPECT_EQ(Entries(State(*sink, source, 3)), (List{{10, 10.0F}}));
+    EXPECT_EQ(DecodedValues(*sink, source, 3), (Values{{0, 10}}));
+  }
+  EXPECT_EQ(State(*sink, source, 3).timeouts, 0u);
+  EXPECT_EQ(m_log.count(L"CCanSink::process(): timed out on signal 'Coolant temperature'\n"), 0u);
+  // A rate in frame 0 gives the pulse of the whole block its period.
+  EXPECT_EQ(Entries(State(*sink, source, 1)), (List{{10, 10.0F}}));
 }
 
 TEST_F(SinkProcess, ARateOfZeroAndASecondValueInOneFrame) {
@@ -64,6 +103,10 @@ TEST_F(SinkProcess, ARateOfZeroAndASecondValueInOneFrame) {
   EXPECT_EQ(rpm[1], (std::pair<std::uint32_t, float>{3, 20.0F}));
   EXPECT_EQ(m_log.count(L"CCanSink::callback(): 'Engine speed' received twice for frame 5\n"), 1u);
   EXPECT_EQ(Entries(State(*sink, source, 3)).at(1).second, 20.0F);  // the first value stays
+  // The second value of frame 5 is recorded all the same, and counted.
+  EXPECT_EQ(DecodedValues(*sink, source, 1), (Values{{2, 0}, {5, 300}, {5, 900}}));
+  EXPECT_EQ(DecodedValues(*sink, source, 3), (Values{{2, 10}, {5, 20}, {5, 30}}));
+  EXPECT_EQ(sink->statistics().sharedFrame, 2u);
 }
 
 TEST_F(SinkProcess, HeadersThatAreNoPacketsAndPacketsAtTheEndOfTheBlock) {

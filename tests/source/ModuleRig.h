@@ -55,6 +55,19 @@ class ModuleRig : public PluginRig {
     EXPECT_TRUE(m_driver.run_frame());
     return Packets();
   }
+  // A stall of `ns` (a suspended machine): the clock jumps while no frame runs and the driver
+  // delivers what it kept; then the frames held up run back to back at the clock's time, as the
+  // frame loop catches up, and one frame more.
+  void CatchUp(std::int64_t ns) {
+    m_frameStart += ns;
+    SetTime(m_frameStart);
+    ASSERT_TRUE(WaitUntilDelivered());
+    for (std::int64_t f = 0; f < ns / kFrameNs; ++f) {
+      CCentralMessageService::Pump();
+      ASSERT_TRUE(m_driver.run_frame());
+    }
+    Frame();
+  }
   // For Frame: sends one message on the 500 kbit/s bus so that its transmission ends, and the
   // sources receive it, at frame start + `ticks` (or as soon as the clock allows).
   std::function<void(std::int64_t)> SendAt(CanIo& sender, std::int64_t ticks, CanMessage m) {

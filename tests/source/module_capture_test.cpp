@@ -73,17 +73,18 @@ TEST_F(Capture, DelayedChannelsDropOldRecordsAndPlaceRecentOnesAtTheFrameStart) 
   EXPECT_EQ(placed[0].offset, 0u);
 }
 
+// A record stamped more than 2 s after both the frame and the USB time now cannot be right (a
+// channel clock that jumped): it and the rest of the buffer go.
 TEST_F(Capture, FutureRecordDiscardsTheRestOfTheBuffer) {
   Add(0);
   Attach();
   Start();
   m_module.set_log_level(2);
-  // The host runs this frame late: messages 2 s after its start are already there.
+  // The frame runs at its end, 800 ticks after its start.
   const auto placed = Frame([&](std::int64_t frameStart) {
     Hear(frameStart + 10 * kTickNs, Message(0x1, {1}));
-    SetTime(frameStart + 16010 * kTickNs);
-    Hear(frameStart + 16010 * kTickNs, Message(0x2, {2}));
-    Hear(frameStart + 16010 * kTickNs, Message(0x3, {3}));
+    Hear(frameStart + (800 + 16010) * kTickNs, Message(0x2, {2}));
+    Hear(frameStart + (800 + 16010) * kTickNs, Message(0x3, {3}));
   });
   ASSERT_EQ(placed.size(), 1u);
   EXPECT_EQ(placed[0].id, 0x1u);
@@ -93,6 +94,55 @@ TEST_F(Capture, FutureRecordDiscardsTheRestOfTheBuffer) {
   EXPECT_EQ(stats[0].waiting, 0u);
   EXPECT_EQ(stats[0].future, 2u);
   EXPECT_EQ(stats[0].delivered, 1u);
+}
+
+// The host ran nothing for 12 s (a suspended machine) while the bus went on, full, at 3700
+// messages a second. The driver kept the last 32768 frames for the channel and lost the older
+// ones; the frames then catch up back to back, and every record kept is delivered in its own
+// frame: none is discarded as future, none is counted twice.
+TEST_F(Capture, AfterAStallWhatTheDriverKeptIsDeliveredOrCountedAsOverflowOnce) {
+  testing_support::WriteFile(m_dir / "candriver.conf",
+                             "channel 0 virtual\n"
+                             "generator default id=100 period=250us length=8\n");
+  ReloadConfiguration();
+  Add(0);
+  Attach();
+  Start();
+  const std::size_t first = Frame().size();  // 270 µs a frame: the bus is full
+  CatchUp(12'000'000'000);
+  const auto row = m_module.statistics().at(0);
+  EXPECT_EQ(row.future, 0u);
+  EXPECT_EQ(row.old, 0u);
+  EXPECT_EQ(row.noRoom, 0u);
+  EXPECT_EQ(row.received, row.delivered + row.waiting + row.overflow);
+  // 44,444 frames in the stall; the ring held a whole 32768 of them.
+  EXPECT_GE(row.delivered + row.waiting, first + 32'768u);
+  EXPECT_GT(row.overflow, 11'000u);
+  EXPECT_LE(row.waiting, 1u);
+}
+
+// A stall of 20 minutes, more than half a turn of the channel's 24-bit capsule clock (2097 s): a
+// record that waited in the buffer from before the stall is still read at its own time, not a
+// turn later (in the far future, with the driver's 32768 after it).
+TEST_F(Capture, AfterAStallLongerThanTheCapsuleClockNothingIsFuture) {
+  testing_support::WriteFile(m_dir / "candriver.conf",
+                             "channel 0 virtual\n"
+                             "generator default id=100 period=20ms phase=19650us length=8\n");
+  ReloadConfiguration();
+  Add(0);
+  Attach();
+  Start();
+  // Every fifth frame ends in a frame's last tick (99.92 ms): its packet does not fit, it waits
+  // in the buffer for the next frame.
+  Frame();
+  ASSERT_EQ(m_module.statistics().at(0).waiting, 1u);
+  CatchUp(1'200'000'000'000);
+  const auto row = m_module.statistics().at(0);
+  EXPECT_EQ(row.future, 0u);
+  EXPECT_EQ(row.old, 0u);
+  EXPECT_EQ(row.received, row.delivered + row.waiting + row.overflow);
+  EXPECT_GE(row.delivered, 1u + 32'768u);
+  EXPECT_GT(row.overflow, 1'200u * 50u - 32'768u - 100u);
 }
 
 TEST_F(Capture, MessageThatDoesNotFitWaitsForTheNextFrame) {

@@ -28,8 +28,17 @@ std::vector<double> Ticks(double low, double high, int target) {
   return ticks;
 }
 
-QString Number(double value) {
-  return QString::number(value, 'g', 7);
+QString Number(double value, int digits = 7) {
+  return QString::number(value, 'g', digits);
+}
+
+// Significant digits that tell ticks `step` apart around magnitude `largest` (at least 7): a
+// counter near 4294967295 that moves by one shows 4294967290, not 4.294967e+09 on every tick.
+int DigitsFor(double largest, double step) {
+  if (!(step > 0.0) || !(largest > 0.0) || !std::isfinite(largest)) return 7;
+  const int digits =
+      static_cast<int>(std::ceil(std::log10(largest)) - std::floor(std::log10(step))) + 1;
+  return std::clamp(digits, 7, 17);
 }
 
 // Index of the first point that shows in [t0, ...]: the last one at or before t0 holds into it.
@@ -119,6 +128,7 @@ std::pair<double, double> QtPlotPainter::Range(const Panel& panel) const {
     const auto& points = m_series[i]->points;
     for (std::size_t k = FirstShown(*m_series[i], m_t0); k < points.size(); ++k) {
       if (points[k].time > m_t1) break;
+      if (!std::isfinite(points[k].value)) continue;
       low = any ? std::min(low, points[k].value) : points[k].value;
       high = any ? std::max(high, points[k].value) : points[k].value;
       any = true;
@@ -144,12 +154,16 @@ void QtPlotPainter::PaintPanel(QPainter& painter, const Panel& panel, bool timeL
     painter.drawText(x - metrics.horizontalAdvance(label) / 2, r.bottom() + m_fontPx * 3 / 2,
                      label);
   }
-  for (const double v : Ticks(low, high, std::max(2, r.height() / (m_fontPx * 3)))) {
+  const std::vector<double> values = Ticks(low, high, std::max(2, r.height() / (m_fontPx * 3)));
+  const int digits =
+      values.size() < 2 ? 7
+                        : DigitsFor(std::max(std::abs(low), std::abs(high)), values[1] - values[0]);
+  for (const double v : values) {
     const int y = static_cast<int>(std::lround(r.bottom() - (v - low) / (high - low) * r.height()));
     painter.setPen(grid);
     painter.drawLine(r.left(), y, r.right(), y);
     painter.setPen(Qt::black);
-    const QString label = Number(v);
+    const QString label = Number(v, digits);
     painter.drawText(r.left() - m_fontPx / 2 - metrics.horizontalAdvance(label),
                      y + metrics.ascent() / 2 - 1, label);
   }
@@ -183,6 +197,8 @@ void QtPlotPainter::PaintTitle(QPainter& painter, const Panel& panel) const {
   painter.drawText(x, r.top() - m_fontPx / 2, QStringLiteral("[%1]").arg(unit));
 }
 
+// A value that is not finite (NaN, an infinity) is a gap: the curve stops at it and goes on at
+// the next finite value.
 void QtPlotPainter::PaintCurve(QPainter& painter, const Panel& panel, std::size_t index, double low,
                                double high) const {
   const QRect& r = panel.rect;
@@ -190,6 +206,9 @@ void QtPlotPainter::PaintCurve(QPainter& painter, const Panel& panel, std::size_
   const auto yOf = [&](double v) {
     return static_cast<int>(std::lround(r.bottom() - (v - low) / (high - low) * (r.height() - 1)));
   };
+  painter.save();
+  painter.setClipRect(r);
+  painter.setPen(QPen(CurveColor(index), 2));
   // Per pixel column: the value held on entry, the range of the column's values, the last one.
   QPolygon line;
   bool open = false;
@@ -201,6 +220,16 @@ void QtPlotPainter::PaintCurve(QPainter& painter, const Panel& panel, std::size_
   for (std::size_t k = FirstShown(*m_series[index], m_t0); k < points.size(); ++k) {
     if (points[k].time > m_t1) break;
     const int x = static_cast<int>(std::lround(XOf(r, std::max(points[k].time, m_t0))));
+    if (!std::isfinite(points[k].value)) {
+      if (open) {
+        flush();
+        line << QPoint(x, lastY);
+        painter.drawPolyline(line);
+        line.clear();
+      }
+      open = false;
+      continue;
+    }
     const int y = yOf(points[k].value);
     if (!open || x != column) {
       if (open) flush();
@@ -214,14 +243,13 @@ void QtPlotPainter::PaintCurve(QPainter& painter, const Panel& panel, std::size_
     }
     lastY = y;
   }
-  if (!open) return;
-  flush();
-  const double hold = std::min(m_holdUntil, m_t1);
-  if (hold > points.back().time) line << QPoint(static_cast<int>(std::lround(XOf(r, hold))), lastY);
-  painter.save();
-  painter.setClipRect(r);
-  painter.setPen(QPen(CurveColor(index), 2));
-  painter.drawPolyline(line);
+  if (open) {
+    flush();
+    const double hold = std::min(m_holdUntil, m_t1);
+    if (hold > points.back().time)
+      line << QPoint(static_cast<int>(std::lround(XOf(r, hold))), lastY);
+    painter.drawPolyline(line);
+  }
   painter.restore();
 }
 

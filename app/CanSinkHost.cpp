@@ -32,7 +32,9 @@ void StoreBusLine(int channel) {
 
 }  // namespace
 
-CanSinkHost::~CanSinkHost() = default;
+CanSinkHost::~CanSinkHost() {
+  if (m_observer != 0) SlowSampling::CSourceInfo::SourceInfo().unobserve(m_observer);
+}
 
 std::wstring CanSinkHost::DecoderName(int channel) {
   // The names the sink's DBC decoder gives its host decoder, one per channel.
@@ -85,7 +87,23 @@ bool CanSinkHost::Create(CanSourceHost& sources, std::string& error, bool bindFi
   if (!bindFirst) bind();
   m_sink->update_container();
   sources.AttachSink(m_sink);
+  m_observer = SlowSampling::CSourceInfo::SourceInfo().observe(
+      [this, plugin = sources.Plugin()](SlowSampling::CAsyncSource* source, bool signedIn) {
+        SourceChanged(source, signedIn, plugin);
+      });
   return true;
+}
+
+void CanSinkHost::SourceChanged(SlowSampling::CAsyncSource* source, bool signedIn,
+                                const CSlowAsyncSourcePlugin* plugin) {
+  if (!signedIn) {
+    m_sink->remove_src(source);
+    return;
+  }
+  if (source->plugin() != plugin || !m_sink->accepts_src(source) || !m_sink->add_src(source))
+    return;
+  // Binding resets the channel's decoder; the sink chooses it again from its settings.
+  m_sink->sources_changed();
 }
 
 void CanSinkHost::Shutdown() {

@@ -5,6 +5,10 @@
 // binding (binding a channel resets its decoder). The frame driver hands it each frame's data;
 // at the end it writes its parameters before the seas are saved.
 //
+// Sources the module signs in later (a row added or changed in the "CAN-Bus" window) are bound at
+// once, and the sink told (sources_changed), so that their channels keep the decoders stored for
+// them; released sources are unbound. The "CAN Decoding" window then lists them.
+//
 // Before the sink reads its parameters, the command line's DBC files (--dbc CH=FILE) are put
 // into the settings where the sink and its decoders keep them: the channel's line of
 // "CCanSink-Busses" names the DBC decoder class, and the decoder's own configuration names the
@@ -48,8 +52,13 @@ class CanSinkHost {
   CSlowSinkPlugin* Sink() const noexcept { return m_sink; }
 
  private:
+  // [ui] A source of `plugin` signed in (bound) or was released (unbound).
+  void SourceChanged(SlowSampling::CAsyncSource* source, bool signedIn,
+                     const CSlowAsyncSourcePlugin* plugin);
+
   std::unique_ptr<CModule> m_module;
   CSlowSinkPlugin* m_sink = nullptr;  // m_module as a sink
+  int m_observer = 0;                 // of the source registry, 0: none
 };
 
 }  // namespace app

@@ -1,5 +1,4 @@
 // canhost run: a measurement with the CAN source module, as the host application runs one.
-#include <atomic>
 #include <cstdio>
 #include <optional>
 
@@ -22,6 +21,7 @@
 #include "host/cananalysis/CDbcDecoder.h"
 #include "host/candriver/CanDriver.h"
 #include "host/services/HostClock.h"
+#include "host/services/StopToken.h"
 #include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
 #include "host/settings/SettingsFolder.h"
@@ -155,12 +155,13 @@ std::vector<std::string> UnmetRequests(const CanSourceHost& host) {
 // that fails (a full disk, a reader gone) stops the run.
 FrameLoop::End RunFrames(FrameLoop& loop, const FrameLoop::Plan& plan, double totalSeconds,
                          const RunOptions& options, CanSourceHost& host, CanSinkHost& sink,
-                         RunFiles& files, ProgressBar& progress, std::string& error) {
+                         RunFiles& files, ProgressBar& progress, host::StopToken& stop,
+                         std::string& error) {
   return loop.Run(
       [&](std::uint64_t frame) {
         files.capture.AddFrame(frame, host.Region(), host.FloatsPerSample());
         files.signals.AddFrame(frame, *sink.Sink());
-        if (!files.good(options)) FrameLoop::Interrupt();
+        if (!files.good(options)) stop.request();
         if (progress.Due()) {
           const double done = static_cast<double>(frame + 1) * plan.frameSeconds;
           progress.Draw(totalSeconds > 0.0 ? done / totalSeconds : 1.0, done, totalSeconds,
@@ -204,20 +205,18 @@ void PrintNextSteps(std::FILE* out, const RunOptions& options) {
 }
 
 int Measure(const Command& self, const RunOptions& options, const std::string& command) {
-  // The signals first: they must be blocked before any thread starts. A stop request ends a wait
-  // for a FIFO's reader, or the frame loop after its current frame.
-  std::atomic<bool> stopRequested{false};
-  const StopSignals signals([&stopRequested](int) {
-    stopRequested.store(true);
-    FrameLoop::Interrupt();
-  });
-  // The clock next: every time the host reads from here on comes from it.
+  // The run's stop token, and the clock (every time the host reads from here on comes from it):
+  // both outlive the thread of the signals, which asks the one and wakes the other.
+  host::StopToken stop;
   std::optional<host::ScopedManualClock> fastClock;
   if (options.fast) fastClock.emplace(kFastClockStartNs);
+  // The signals before any thread starts: they must be blocked in all of them. A stop signal ends
+  // a wait for a FIFO's reader, or the frame loop before its next frame.
+  const StopSignals signals([&stop](int) { stop.request(); });
   std::string error;
   RunFiles files(options);
   switch (files.Open(
-      options, error, [&stopRequested] { return stopRequested.load(); },
+      options, error, [&stop] { return stop.requested(); },
       [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); })) {
     case RunFiles::Opened::Usage:
       return UsageError(self, error);
@@ -252,9 +251,7 @@ int Measure(const Command& self, const RunOptions& options, const std::string& c
   const double totalSeconds = plan.frames != 0
                                   ? static_cast<double>(plan.frames) * plan.frameSeconds
                                   : files.replay.seconds;
-  FrameLoop loop(host, plan);
-  // A stop asked for while the run was set up stops it before its first frame.
-  if (signals.Received() != 0) FrameLoop::Interrupt();
+  FrameLoop loop(host, plan, stop);
   if (!options.quiet)
     std::fprintf(report, "canhost run: measuring%s, frames of %.3f s; Ctrl-C stops\n",
                  options.fast ? " as fast as the data allows" : " in real time", plan.frameSeconds);
@@ -264,7 +261,7 @@ int Measure(const Command& self, const RunOptions& options, const std::string& c
   if (!host.Start())
     progress.PrintLine("canhost run: warning: the module reported a failure at start");
   const FrameLoop::End end =
-      RunFrames(loop, plan, totalSeconds, options, host, sink, files, progress, error);
+      RunFrames(loop, plan, totalSeconds, options, host, sink, files, progress, stop, error);
   host.Stop();
   RunSummary summary;
   summary.wallSeconds = static_cast<double>(wall.now_ns()) / 1e9;

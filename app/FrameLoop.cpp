@@ -11,31 +11,21 @@
 namespace app {
 namespace {
 
-// Set by Interrupt; the loop stops before its next frame.
-std::atomic<bool> g_interrupted{false};
-
 // A replay that has not ended this long after its log's length will not end: its channel's
 // source is not receiving.
 constexpr double kReplayOverdueSeconds = 3.0;
 
 }  // namespace
 
-FrameLoop::FrameLoop(CanSourceHost& host, const Plan& plan) : m_host(host), m_plan(plan) {
-  g_interrupted.store(false);
-}
-
-void FrameLoop::Interrupt() {
-  g_interrupted.store(true);
-  // A real-time loop sleeps on the host clock until the end of its frame.
-  host::HostClock().notify_waiters();
-}
+FrameLoop::FrameLoop(CanSourceHost& host, const Plan& plan, const host::StopToken& stop)
+    : m_host(host), m_plan(plan), m_stop(stop) {}
 
 FrameLoop::End FrameLoop::Run(const FrameDone& frameDone, std::string& error) {
   host::Clock& clock = host::HostClock();
   const std::int64_t start = clock.now_ns();
   const double frameNs = m_plan.frameSeconds * 1e9;
   for (std::uint64_t frame = 0;; ++frame) {
-    if (g_interrupted.load()) return End::Interrupted;
+    if (m_stop.requested()) return End::Interrupted;
     if (Finished(frame)) return End::Done;
     if (m_plan.fastClock != nullptr) {
       const std::uint64_t silent = SilentFrames(start, frame);
@@ -59,13 +49,16 @@ FrameLoop::End FrameLoop::Run(const FrameDone& frameDone, std::string& error) {
                 " within " + std::to_string(kDeliveryBoundSeconds) + " s";
         return End::Failed;
       }
-    } else if (!clock.sleep_until(end, g_interrupted)) {
+    } else if (!clock.sleep_until(end, m_stop.flag()) || m_stop.requested()) {
       return End::Interrupted;
     } else {
       // What the bus carried by now is handed over before the frame takes it: on a busy machine
       // the reception threads may run late, and a message that reaches the source after its
       // frame ran would be old in the next one.
       XeCanDriverKvaser::WaitUntilDelivered(std::chrono::milliseconds(kRealTimeDeliveryBoundMs));
+      // A Stop during that wait does not wait for the frame as well (what was delivered stays
+      // counted as waiting).
+      if (m_stop.requested()) return End::Interrupted;
     }
     if (m_plan.frames == 0 && !m_replayEnded) {
       if (XeCanDriverKvaser::ReplayFinished(m_plan.replayChannel)) {

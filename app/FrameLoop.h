@@ -17,9 +17,9 @@
 //
 // The measurement ends after its number of frames, or, when it replays a log without a length,
 // when the driver reports the log played to its end plus a few frames in which the last messages
-// are delivered; or when Interrupt is called (the command's stop on a signal, StopSignals.h),
-// after the frame in progress.
-#include <atomic>
+// are delivered; or when its stop token is asked (Stop in canhost ui, a stop signal in canhost
+// run), before the next frame: a run asked to stop while it waits for its frame's end returns at
+// once.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -28,6 +28,7 @@
 #include "app/CanSourceHost.h"
 #include "app/ReplayLog.h"
 #include "host/services/HostClock.h"
+#include "host/services/StopToken.h"
 
 namespace app {
 
@@ -64,22 +65,18 @@ class FrameLoop {
 
   enum class End {
     Done,         // every frame ran, or the replay ended
-    Interrupted,  // Interrupt was called
+    Interrupted,  // the stop token was asked
     Failed,       // see the error
   };
 
   // Called after every frame with its index (0 = the first frame).
   using FrameDone = std::function<void(std::uint64_t frame)>;
 
-  // [ui] A loop over the frames of `plan`; an Interrupt before this is forgotten.
-  FrameLoop(CanSourceHost& host, const Plan& plan);
+  // [ui] `stop` (not owned, outlives the loop) ends the run.
+  FrameLoop(CanSourceHost& host, const Plan& plan, const host::StopToken& stop);
   ~FrameLoop() = default;
   FrameLoop(const FrameLoop&) = delete;
   FrameLoop& operator=(const FrameLoop&) = delete;
-
-  // [any] Stops the loop before its next frame; a loop waiting for the end of a frame in real
-  // time stops at once.
-  static void Interrupt();
 
   // [ui] Runs the frames (the module must be started). Failed comes with one line in `error`.
   End Run(const FrameDone& frameDone, std::string& error);
@@ -99,6 +96,7 @@ class FrameLoop {
 
   CanSourceHost& m_host;
   Plan m_plan;
+  const host::StopToken& m_stop;
   bool m_replayEnded = false;
   std::uint64_t m_replayEndFrame = 0;  // first frame run after the driver reported the end
   bool m_replayOverdue = false;

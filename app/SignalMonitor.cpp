@@ -14,7 +14,7 @@ SignalMonitor::SignalMonitor(double samplePeriod, unsigned samplesPerFrame)
 void SignalMonitor::Restart() {
   m_reader = SinkSignalReader(m_samplePeriod, m_samplesPerFrame);
   m_live.clear();
-  std::lock_guard lock(m_mutex);
+  host::MutexLock lock(m_mutex);
   m_published = std::make_shared<ui::SignalSnapshot>();
 }
 
@@ -60,12 +60,12 @@ void SignalMonitor::Publish(double seconds) {
       snapshot->rows.begin(), snapshot->rows.end(),
       [](const ui::SignalRow& a, const ui::SignalRow& b) { return a.series.name < b.series.name; });
   ui::SignalSnapshotPtr old;  // freed after the lock: a reader never waits for that
-  std::lock_guard lock(m_mutex);
+  host::MutexLock lock(m_mutex);
   old = std::exchange(m_published, std::move(snapshot));
 }
 
 ui::SignalSnapshotPtr SignalMonitor::Snapshot() const {
-  std::lock_guard lock(m_mutex);
+  host::MutexLock lock(m_mutex);
   return m_published;
 }
 

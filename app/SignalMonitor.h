@@ -5,10 +5,10 @@
 // lock held only to copy one pointer, so the processing thread never waits for a window's work.
 #include <cstdint>
 #include <deque>
-#include <mutex>
 #include <vector>
 
 #include "app/SinkSignalReader.h"
+#include "host/mfc/ThreadSafety.h"
 #include "host/slowsampling/CSlowSinkPlugin.h"
 #include "host/ui/SignalSnapshot.h"
 
@@ -37,8 +37,8 @@ class SignalMonitor {
   unsigned m_samplesPerFrame;
   SinkSignalReader m_reader;
   std::vector<Live> m_live;  // by the reader's index; [processing]
-  mutable std::mutex m_mutex;
-  ui::SignalSnapshotPtr m_published;  // guarded by m_mutex
+  mutable host::Mutex m_mutex;
+  ui::SignalSnapshotPtr m_published GUARDED_BY(m_mutex);
 };
 
 }  // namespace app

@@ -1,34 +1,49 @@
 #include "app/UiSession.h"
 
+#include <cstdio>
 #include <limits>
 
 #include "app/FrameLoop.h"
+#include "host/candriver/CanDriver.h"
 #include "host/module/CCommandDispatcher.h"
 #include "host/module/HostConstants.h"
 #include "host/module/ModuleRegistry.h"
 #include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
+#include "host/settings/SettingsFolder.h"
 #include "host/slowsampling/CSlowSinkPlugin.h"
 #include "host/ui/CLibMgr.h"
 
 namespace app {
 
+namespace {
+
+// A line of the host log, where the window shows it.
+void WriteLog(const std::string& text, int style) {
+  PrWin::Output(CString::FromUtf8("canhost ui: " + text + "\n").GetString(), PrWin::kCategoryError,
+                style);
+}
+
+}  // namespace
+
 UiSession::UiSession(double samplePeriod, unsigned samplesPerFrame)
     : m_samplePeriod(samplePeriod),
       m_samplesPerFrame(samplesPerFrame),
-      m_signals(samplePeriod, samplesPerFrame) {}
+      m_log(std::make_shared<ui::LogModel>()),
+      m_signals(samplePeriod, samplesPerFrame) {
+  host::AddLogSink(m_log);
+}
 
 UiSession::~UiSession() {
   Stop();
+  host::RemoveLogSink(m_log);
 }
 
 bool UiSession::Create(const std::string& pluginPath, std::string& error) {
   if (!m_host.Create(pluginPath, error)) return false;
   // The sink decodes as in canhost run; a plug-in without one still measures.
   std::string sinkError;
-  if (!m_sink.Create(m_host, sinkError))
-    PrWin::Output(CString::FromUtf8("canhost ui: " + sinkError + "\n").GetString(),
-                  PrWin::kCategoryError, PrWin::kStyleError);
+  if (!m_sink.Create(m_host, sinkError)) WriteLog(sinkError, PrWin::kStyleError);
   if (!m_host.Configure(m_samplePeriod, m_samplesPerFrame)) {
     error = "the frame driver refused the sampling";
     return false;
@@ -67,35 +82,61 @@ bool UiSession::Start(std::string& error) {
     error = "the session is closed";
     return false;
   }
-  if (!m_host.OneSourcePerChannel(error)) return false;
+  if (!m_host.HasActiveSource()) {
+    error = "no active CAN source in the settings in " + host::SettingsFolder().string() +
+            ": nothing to measure";
+    WriteLog(error, PrWin::kStyleError);
+    return false;
+  }
+  if (!m_host.OneSourcePerChannel(error)) {
+    WriteLog(error, PrWin::kStyleError);
+    return false;
+  }
+  if (XeCanDriverKvaser::ReloadConfigurationIfChanged())
+    WriteLog(std::string(XeCanDriverKvaser::detail::DriverConfig::kFileName) +
+                 " changed: the channels use the new configuration from this start",
+             PrWin::kStyleWarning);
+  // The sources may have changed since the last run (the CAN-Bus dialog): the region is sized
+  // for them as they are now.
+  if (!m_host.Configure(m_samplePeriod, m_samplesPerFrame)) {
+    error = "the frame driver refused the sampling";
+    WriteLog(error, PrWin::kStyleError);
+    return false;
+  }
   // The module locks its dialogs against changes while the acquisition runs.
   CCommandDispatcher::Host().Dispatch(mcStartAudioSources);
-  if (!m_host.Start())
-    PrWin::Output(L"canhost ui: the module reported a failure at start\n", PrWin::kCategoryError,
-                  PrWin::kStyleError);
+  if (!m_host.Start()) WriteLog("the module reported a failure at start", PrWin::kStyleError);
   m_running = true;
   m_signals.Restart();
   Publish(true);
-  m_processing = std::thread([this] { Measure(); });
+  char frame[32];
+  std::snprintf(frame, sizeof frame, "%.3f", m_samplePeriod * m_samplesPerFrame);
+  WriteLog(std::string("measuring in real time, frames of ") + frame + " s", PrWin::kStylePlain);
+  // A new token per run: a Stop that comes before the thread has built its loop still ends this
+  // run, and no Stop of an earlier run can end it.
+  m_stop = std::make_shared<host::StopToken>();
+  m_processing = std::thread([this, stop = m_stop] { Measure(*stop); });
   return true;
 }
 
 void UiSession::Stop() {
   if (!m_running) return;
-  FrameLoop::Interrupt();
+  m_stop->request();
   m_processing.join();
+  m_stop.reset();
   m_host.Stop();
   CCommandDispatcher::Host().Dispatch(mcStopAudioSources);
   m_running = false;
   Publish(false);
+  WriteLog("stopped after " + std::to_string(m_host.Frames()) + " frames", PrWin::kStylePlain);
 }
 
-void UiSession::Measure() {
+void UiSession::Measure(const host::StopToken& stop) {
   FrameLoop::Plan plan;
   plan.frames = std::numeric_limits<std::uint64_t>::max();
   plan.frameSeconds = m_samplePeriod * m_samplesPerFrame;
   plan.pumpsUi = false;
-  FrameLoop loop(m_host, plan);
+  FrameLoop loop(m_host, plan, stop);
   std::string error;
   const FrameLoop::End end = loop.Run(
       [this](std::uint64_t frame) {
@@ -103,9 +144,7 @@ void UiSession::Measure() {
         Publish(true);
       },
       error);
-  if (end == FrameLoop::End::Failed)
-    PrWin::Output(CString::FromUtf8("canhost ui: " + error + "\n").GetString(),
-                  PrWin::kCategoryError, PrWin::kStyleError);
+  if (end == FrameLoop::End::Failed) WriteLog(error, PrWin::kStyleError);
 }
 
 void UiSession::Publish(bool running) {
@@ -116,12 +155,12 @@ void UiSession::Publish(bool running) {
   for (const auto& row : m_host.Statistics())
     s.rows.push_back({row.channel, CString(row.name).ToUtf8(), row.received, row.delivered, row.old,
                       row.future, row.waiting, row.noRoom, row.overflow, row.note.ToUtf8()});
-  std::lock_guard lock(m_mutex);
+  host::MutexLock lock(m_mutex);
   m_snapshot = std::move(s);
 }
 
 ui::MeasurementSnapshot UiSession::Snapshot() const {
-  std::lock_guard lock(m_mutex);
+  host::MutexLock lock(m_mutex);
   return m_snapshot;
 }
 

@@ -1,17 +1,19 @@
 #pragma once
 // canhost ui without its window: the CAN source module and the CAN sink created from the plug-in,
 // a real-time measurement with the frame loop of canhost run on a processing thread of its own,
-// and the summary and decoded signals that thread publishes after every frame for the window to
-// read.
+// the summary and decoded signals that thread publishes after every frame for the window to read,
+// and the host log's errors and warnings for the window's log pane.
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 
 #include "app/CanSinkHost.h"
 #include "app/CanSourceHost.h"
 #include "app/SignalMonitor.h"
+#include "host/mfc/ThreadSafety.h"
+#include "host/services/StopToken.h"
 #include "host/ui/IMainWindowModel.h"
+#include "host/ui/LogModel.h"
 
 namespace app {
 
@@ -28,28 +30,37 @@ class UiSession : public ui::IMainWindowModel {
 
   std::vector<std::string> Modules() const override;
   void ShowSettings(std::size_t index) override;
+  // Refused (false, with the reason also in the log) when no source is active: nothing to measure.
+  // The driver configuration is read again when its file changed, and the module's region sized
+  // again for the sources as they are now, so changes made since the last run count.
   bool Start(std::string& error) override;
+  // Asks the run's stop token and waits for the processing thread: the loop, woken from its wait
+  // for the frame's end, stops before the next frame, however early in the run Stop comes.
   void Stop() override;
   ui::MeasurementSnapshot Snapshot() const override;
   ui::SignalSnapshotPtr Signals() const override { return m_signals.Snapshot(); }
+  // The host log's errors and warnings from the session's construction on.
+  std::shared_ptr<ui::LogModel> Log() const override { return m_log; }
   bool Close(std::string& error) override;
 
  private:
-  // [processing] The frame loop until Stop.
-  void Measure();
+  // [processing] The frame loop until `stop` is asked.
+  void Measure(const host::StopToken& stop);
   // [processing] or [ui] while stopped: publishes the module's statistics.
   void Publish(bool running);
 
   double m_samplePeriod;
   unsigned m_samplesPerFrame;
+  std::shared_ptr<ui::LogModel> m_log;  // a sink of the host log while the session lives
   CanSourceHost m_host;
   CanSinkHost m_sink;  // declared after m_host: goes before the sources it is bound to
   SignalMonitor m_signals;
   std::thread m_processing;
-  bool m_running = false;  // [ui]
-  bool m_closed = false;   // [ui]
-  mutable std::mutex m_mutex;
-  ui::MeasurementSnapshot m_snapshot;  // guarded by m_mutex
+  std::shared_ptr<host::StopToken> m_stop;  // [ui] the run's, shared with its thread; null: none
+  bool m_running = false;                   // [ui]
+  bool m_closed = false;                    // [ui]
+  mutable host::Mutex m_mutex;
+  ui::MeasurementSnapshot m_snapshot GUARDED_BY(m_mutex);
 };
 
 }  // namespace app

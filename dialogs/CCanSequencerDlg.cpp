@@ -29,13 +29,6 @@ void CCanSequencerDlg::show() {
   CSwitchResourceDefault resources(can::ExtensionModule());
   UpdateData(FALSE);
   m_open = true;
-  refresh();
-}
-
-void CCanSequencerDlg::refresh() {
-  if (!GetSafeHwnd()) return;
-  for (int id : {IDOK, ID_APPLY_NOW})
-    GetDlgItem(id)->EnableWindow(apply_enabled() ? TRUE : FALSE);
 }
 
 void CCanSequencerDlg::DoDataExchange(CDataExchange* pDX) {

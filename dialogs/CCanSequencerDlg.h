@@ -1,8 +1,9 @@
 #pragma once
 // A sequencer source's "CAN Sequencer" dialog: the regular action (Active, timer resolution), the
 // singular action (Execute at start, One shot) and the sequencer's own options. OK and Apply hand
-// the three values to the source, which switches the sequencer's timer and stores them. Runs on
-// [ui] only.
+// the three values to the source, which switches the sequencer's timer and stores them; they stay
+// enabled while acquisition runs, so the regular action can be switched on and off and "Execute at
+// start" changed during a measurement. Runs on [ui] only.
 #include "host/ui/CDialog3d.h"
 #include "sources/ISequencerSourceAccess.h"
 #include "sources/ISettingsDialog.h"
@@ -15,10 +16,6 @@ class CCanSequencerDlg : public CDialog3d, public ISettingsDialog {
 
   // Opens the dialog, or brings it to the top when it is open.
   void show() override;
-  // Acquisition started or stopped: OK and Apply follow.
-  void refresh() override;
-  // OK and Apply are enabled exactly while acquisition is not running.
-  bool apply_enabled() const noexcept { return !m_owner.running(); }
 
   // The fields' values: the source's, taken at each opening; exchanged by OK and Apply.
   int m_executeAtStart = 0;    // check box 2016

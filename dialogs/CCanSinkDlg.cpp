@@ -85,7 +85,6 @@ BOOL CCanSinkDlg::OnInitDialog() {
       m_list.GetFittingHeight(can::kRowsShownAtMost) - m_list.GetWindowRect().Height();
   if (missing > 0) Resize(ClientRect().Width(), ClientRect().Height() + missing);
   m_list.AutosizeColumnWidth(-1);
-  refresh();
   return TRUE;
 }
 
@@ -101,9 +100,7 @@ void CCanSinkDlg::DoDataExchange(CDataExchange* pDX) {
 }
 
 void CCanSinkDlg::refresh() {
-  if (!GetSafeHwnd()) return;
-  for (int id : {IDOK, ID_APPLY_NOW})
-    GetDlgItem(id)->EnableWindow(apply_enabled() ? TRUE : FALSE);
+  if (GetSafeHwnd()) fill_table();
 }
 
 void CCanSinkDlg::fill_table() {

@@ -3,8 +3,9 @@
 // the first one attached), the channel's decoder class chosen in a combo over the list's global
 // strings ("—" id -1 for none, decoder class k id k), a link to the decoder's own settings, and the
 // time-out for message update. The columns fill the list's width, after layout and whenever the
-// window is resized. Apply hands the choices to the sink and has it re-apply its settings. Runs on
-// [ui] only.
+// window is resized. Apply hands the choices to the sink and has it re-apply its settings; during a
+// measurement the sink's processing takes them up at its next block, so OK, Apply and the links
+// stay live. Runs on [ui] only.
 #include <vector>
 
 #include "host/ui/CDialog3d.h"
@@ -20,10 +21,9 @@ class CCanSinkDlg : public CDialog3d, public ISinkDialog {
   // Opens the dialog with the combo choices and the table rebuilt from the sink, or brings it to
   // the top when open.
   void ShowDialog();
-  // OK and Apply are enabled exactly while acquisition is not running.
-  bool apply_enabled() const noexcept { return !m_sink.running(); }
-
   void show() override { ShowDialog(); }
+  // A source was bound or unbound: the open window lists the channels again (choices not yet
+  // applied are shown as the sink has them).
   void refresh() override;
   unsigned int timeout() const noexcept override { return m_timeout; }
   void set_timeout(unsigned int seconds) noexcept override { m_timeout = seconds; }

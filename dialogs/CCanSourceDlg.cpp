@@ -2,16 +2,15 @@
 
 #include <algorithm>
 #include <set>
-#include <string>
 #include <vector>
 
 #include "dialogs/DialogResources.h"
-#include "dialogs/RangeTable.h"
 #include "frame/ConstantTables.h"
 #include "host/ui/CDataExchange.h"
 #include "host/ui/CEdges.h"
 #include "host/ui/CLibMgr.h"
 #include "host/ui/CSwitchResourceDefault.h"
+#include "host/ui/IntegerInput.h"
 
 IMPLEMENT_DYNAMIC(CCanSourceDlg, CDialog3d)
 
@@ -105,8 +104,10 @@ void CCanSourceDlg::DoDataExchange(CDataExchange* pDX) {
 
 void CCanSourceDlg::EnableApply(bool enable) {
   if (!GetSafeHwnd()) return;
-  for (int id : {IDOK, ID_APPLY_NOW})
+  for (int id : {IDOK, ID_APPLY_NOW}) {
     GetDlgItem(id)->EnableWindow(enable ? TRUE : FALSE);
+    GetDlgItem(id)->SetToolTip(enable ? CString() : CString(can::kLockedWhileMeasuring));
+  }
   enable_remove();
 }
 
@@ -137,7 +138,7 @@ void CCanSourceDlg::add_row(const SourceRow* source) {
   m_list.SetItemText(row, kName, source ? source->name.GetString() : L"<unnamed>");
   m_list.SetEdit(row, kName, true);
   m_list.SetItemText(row, kChannel, source ? source->channel : -1);
-  m_list.SetEdit(row, kChannel, true);
+  m_list.SetEditInteger(row, kChannel, 0, kMaxChannel);
   const bool fd = source && source->fd;
   m_list.SetCheckbox(row, kFd, fd ? 1 : 0);
   set_rate_combo(row, fd, source);
@@ -173,10 +174,10 @@ const SourceRow* CCanSourceDlg::source_of_row(int row) const {
 // FD: 500 kbit/s arbitration, 2 Mbit/s data), inactive until the user ticks it.
 void CCanSourceDlg::OnAdd() {
   std::set<int> used;
-  std::string error;
   for (int row = 0; row < m_list.GetItemCount(); ++row)
-    if (const auto channel = can::CellToInt(m_list.GetItemText(row, kChannel), error))
-      used.insert(*channel);
+    if (int channel = 0;
+        ui::IntegerInput{0, kMaxChannel}.Parse(m_list.GetItemText(row, kChannel), channel))
+      used.insert(channel);
   SourceRow fresh;
   fresh.name = L"<unnamed>";
   fresh.channel = 0;
@@ -217,8 +218,9 @@ void CCanSourceDlg::OnApply() {
   apply();
 }
 
+// A refused value keeps the window open with every row as typed, so that nothing is lost.
 void CCanSourceDlg::OnOK() {
-  apply();
+  if (!apply()) return;
   m_open = false;
   DestroyWindow();
 }

@@ -16,6 +16,9 @@ class CCanSourceDlg : public CDialog3d, public ISettingsDialog {
   DECLARE_DYNAMIC(CCanSourceDlg)
 
  public:
+  // The channels the driver has (candriver.conf: channel <0..255>).
+  static constexpr int kMaxChannel = 255;
+
   explicit CCanSourceDlg(ISourceModuleAccess& module, CDialog3d* parent = nullptr);
 
   // Opens the dialog with the table rebuilt from the module, or brings it to the top when open.
@@ -52,7 +55,9 @@ class CCanSourceDlg : public CDialog3d, public ISettingsDialog {
   void add_row(const SourceRow* source);
   void set_rate_combo(int row, bool fd, const SourceRow* source);
   void enable_remove();
-  // False when a channel cell did not convert (rows before it are applied, the rest is not).
+  // False when a value was refused, each with a message box and marked: the delay (the table is
+  // applied all the same), or a channel outside 0..kMaxChannel (rows before it are applied, the
+  // rest is not).
   bool apply();
   // The module's source shown in `row`, or null for a row added here.
   const SourceRow* source_of_row(int row) const;

@@ -1,12 +1,11 @@
 // Apply of the "CAN-Bus" dialog: the table becomes the module's set of sources.
 #include <algorithm>
 #include <set>
-#include <string>
 
 #include "dialogs/CCanSourceDlg.h"
-#include "dialogs/RangeTable.h"
 #include "frame/ConstantTables.h"
 #include "host/mfc/Win.h"
+#include "host/ui/IntegerInput.h"
 
 namespace {
 
@@ -26,19 +25,27 @@ bool Unchanged(const SourceRow& s, const SourceRow& r) {
 }  // namespace
 
 bool CCanSourceDlg::apply() {
-  UpdateData(TRUE);
+  // A refused delay keeps the module's; the table is applied all the same.
+  const bool delayTaken = UpdateData(TRUE) != FALSE;
   std::set<int> unseen;
   for (const SourceRow& s : m_module.source_rows())
     unseen.insert(s.id);
   for (int row = 0; row < m_list.GetItemCount(); ++row) {
-    std::string error;
     const CString channelText = m_list.GetItemText(row, kChannel);
-    const auto channel = can::CellToInt(channelText, error);
-    if (!channel) {
-      CString message;
-      message.Format(L"Channel in row %d: '%s' is not a number (%S).\nLater rows were not applied.",
-                     row + 1, channelText.GetString(), error.c_str());
-      AfxMessageBox(message, MB_ICONWARNING);
+    int channel = -1;
+    if (!ui::IntegerInput{0, kMaxChannel}.Parse(channelText, channel)) {
+      CString reason;
+      if (channelText.IsEmpty())
+        reason.Format(L"Channel in row %d is empty: give a channel number 0..%d.", row + 1,
+                      kMaxChannel);
+      else
+        reason.Format(L"Channel in row %d: '%s' is not a channel number 0..%d.", row + 1,
+                      channelText.GetString(), kMaxChannel);
+      m_list.MarkCell(row, kChannel, reason);
+      AfxMessageBox(reason +
+                        L"\nThe rows above it were applied; this row and the rows below it "
+                        L"were not, and they stay as typed.",
+                    MB_ICONWARNING);
       return false;
     }
     const int column5 = m_list.GetComboCurSel(row, kBitrate);
@@ -46,7 +53,7 @@ bool CCanSourceDlg::apply() {
     r.active = m_list.GetItemCheckedState(row, kActive) == 1;
     r.type = std::max(m_list.GetComboCurSel(row, kType), 0);
     r.name = m_list.GetItemText(row, kName);
-    r.channel = *channel;
+    r.channel = channel;
     r.fd = m_list.GetItemCheckedState(row, kFd) == 1;
     r.bitrate = CodeAt(can::kBitrates, column5);
     r.fdArbitration = r.fd ? CodeAt(can::kFdArbitrationRates, column5) : -1000;
@@ -67,5 +74,5 @@ bool CCanSourceDlg::apply() {
   m_module.set_delay(m_delay);
   fill_table();
   enable_remove();
-  return true;
+  return delayTaken;
 }

@@ -1,6 +1,5 @@
 #include "dialogs/CCanStandardSrcDlg.h"
 
-#include <mutex>
 #include <string>
 
 #include "dialogs/DialogResources.h"
@@ -43,6 +42,18 @@ void StoreIdBase(can::IdBase base) {
   CResourceEntry* entry = nullptr;
   CSeaBase::ApplicationSea()->LookupEntry(entry, CResourceSea::kLookupFindOrCreate, kViewEntry, 0);
   if (entry != nullptr) entry->SetText(base == can::IdBase::Decimal ? L"decimal" : L"hex", 0);
+}
+
+// Why the cell in `row` and `column` holding `text` is refused, naming the cell.
+CString Refusal(int row, int column, const CString& text, can::IdError error) {
+  const wchar_t* cell = column == kStartColumn ? L"Start ID" : L"Stop ID";
+  CString reason;
+  if (CString trimmed = text; trimmed.Trim().IsEmpty())
+    reason.Format(L"%s in row %d is empty: give an identifier, hex as 0x7FF or 7FFh, or decimal.",
+                  cell, row + 1);
+  else
+    reason.Format(L"%s in row %d: %s", cell, row + 1, can::IdErrorText(text, error).GetString());
+  return reason;
 }
 
 }  // namespace
@@ -106,7 +117,7 @@ BOOL CCanStandardSrcDlg::OnInitDialog() {
   for (int id : {IDCANCEL, ID_APPLY_NOW, IDOK})
     D3dLayoutChild(id, CEdges::BOTTOM | CEdges::RIGHT);
   D3dLayoutComplete(2);
-  enable_apply();
+  enable_apply(apply_enabled());
   return TRUE;
 }
 
@@ -115,11 +126,12 @@ void CCanStandardSrcDlg::DoDataExchange(CDataExchange* pDX) {
   DDX_Control(pDX, can::IDC_RANGE_LIST, m_rangeList);
 }
 
-void CCanStandardSrcDlg::enable_apply() {
-  const bool enabled = !m_source.running();
+void CCanStandardSrcDlg::enable_apply(bool enable) {
   if (!GetSafeHwnd()) return;
-  for (int id : {IDOK, ID_APPLY_NOW})
-    GetDlgItem(id)->EnableWindow(enabled ? TRUE : FALSE);
+  for (int id : {IDOK, ID_APPLY_NOW}) {
+    GetDlgItem(id)->EnableWindow(enable ? TRUE : FALSE);
+    GetDlgItem(id)->SetToolTip(enable ? CString() : CString(can::kLockedWhileMeasuring));
+  }
 }
 
 void CCanStandardSrcDlg::fill_range_rows(const IdRangeList& ranges) {
@@ -150,11 +162,9 @@ bool CCanStandardSrcDlg::read_range_rows(IdRangeList& target) {
       const CString text = m_rangeList.GetItemText(row, column);
       const can::IdValue id = can::ParseId(text);
       if (id.error != can::IdError::None) {
-        CString message;
-        message.Format(L"%s in row %d: %s\nThe table is unchanged.",
-                       column == kStartColumn ? L"Start ID" : L"Stop ID", row + 1,
-                       can::IdErrorText(text, id.error).GetString());
-        AfxMessageBox(message, MB_ICONWARNING);
+        const CString reason = Refusal(row, column, text, id.error);
+        m_rangeList.MarkCell(row, column, reason);
+        AfxMessageBox(reason + L"\nThe table is unchanged.", MB_ICONWARNING);
         return false;
       }
       ids[column] = id.value;
@@ -215,7 +225,7 @@ void CCanStandardSrcDlg::refresh() {
   SendDlgItemMessage(can::IDC_RATE, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(rate.c_str()));
   m_lastRefresh = GetTickCount();
   m_source.request_count_reset();
-  enable_apply();
+  enable_apply(apply_enabled());
 }
 
 std::uint32_t CCanStandardSrcDlg::update_lists() {

@@ -25,9 +25,10 @@ class CCanStandardSrcDlg : public CDialog3d, public ISettingsDialog {
   void show() override;
   void close() { DestroyWindow(); }
   bool is_open() const noexcept { return IsOpen(); }
-  // OK and Apply are enabled exactly while acquisition is not running (checked at each opening and
-  // refresh).
+  // OK and Apply are enabled exactly while acquisition is not running: set at each opening, and
+  // when the source's acquisition starts or stops (running_changed).
   bool apply_enabled() const noexcept { return !m_source.running(); }
+  void running_changed(bool running) override { enable_apply(!running); }
 
   // Scheduled by the source's fetch: shows the message rate since the last refresh and every
   // ID's share, then has the source restart its counts. Does nothing while the dialog is closed,
@@ -59,13 +60,14 @@ class CCanStandardSrcDlg : public CDialog3d, public ISettingsDialog {
   void fill_range_rows(const IdRangeList& ranges);
   void append_range_row(int start, int stop, bool active);
   void add_default_row();
-  // The rows as typed; false (with a message box naming the cell) when a cell does not convert.
+  // The rows as typed; false when a cell holds no identifier 0..kMaxCanId: that cell is marked
+  // and a message box names it.
   bool read_range_rows(IdRangeList& target);
   // Normalises the rows shown; false, with nothing changed, when a cell does not convert.
   bool normalise_ranges();
   bool apply();
   std::uint32_t update_lists();
-  void enable_apply();
+  void enable_apply(bool enable);
   // Every identifier shown again in m_base; a range cell that does not read stays as typed.
   void reformat_ids();
 

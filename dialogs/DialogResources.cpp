@@ -17,7 +17,7 @@ constexpr ui::ControlRes kCanBusControls[] = {
     {IDC_ADD, ControlKind::Button, L"Add", 7, 80, 50, 14},
     {IDC_REMOVE, ControlKind::Button, L"Remove", 61, 80, 50, 14},
     {-1, ControlKind::Static, L"CAN bus delay (vs. USB, in ticks of 125\u00b5s)", 45, 104, 136, 8},
-    {IDC_DELAY, ControlKind::Edit, L"", 184, 101, 40, 14, ui::kRightAligned,
+    {IDC_DELAY, ControlKind::Edit, L"", 184, 101, 40, 14, ui::kRightAligned | ui::kSignedDigits,
      L"How much later than the host's USB time base the CAN channels stamp their messages, in "
      L"ticks of 125 \u00b5s; subtracted from every CAN time"},
     {IDOK, ControlKind::DefaultButton, L"OK", 65, 122, 50, 14},
@@ -51,32 +51,33 @@ constexpr ui::ControlRes kCanDecodingControls[] = {
 
 // The groups come first so that the controls inside them are drawn over their frames.
 constexpr ui::ControlRes kSequencerControls[] = {
-    {-1, ControlKind::GroupBox, L"Regular action", 7, 7, 186, 80},
-    {-1, ControlKind::GroupBox, L"Singular action", 7, 92, 186, 38},
+    {-1, ControlKind::GroupBox, L"Regular action", 7, 7, 186, 88},
+    {-1, ControlKind::GroupBox, L"Singular action", 7, 100, 186, 38},
     {IDC_REGULAR_ACTIVE, ControlKind::CheckBox, L"Active", 15, 19, 60, 10, 0,
      L"While measuring, send the regular requests of the request list in turn, one per period"},
     {-1, ControlKind::Static, L"Timer resolution (ms):", 15, 35, 84, 8},
-    {IDC_TIMER, ControlKind::Edit, L"", 103, 32, 40, 14, ui::kRightAligned,
+    {IDC_TIMER, ControlKind::Edit, L"", 103, 32, 40, 14, ui::kRightAligned | ui::kSignedDigits,
      L"The period of the regular requests, in ms"},
     {IDC_TIMER_NOTE, ControlKind::Static,
      L"The period of the regular requests: one request goes out per period. It overrides the "
-     L"request list's \"Timer period\" (Options...) and takes effect when canhost next starts.",
-     15, 50, 172, 32},
-    {IDC_EXECUTE_AT_START, ControlKind::CheckBox, L"Execute at start", 15, 108, 74, 10, 0,
+     L"request list's \"Timer period\" (Options...) and takes effect when the source is next "
+     L"built (a change of its CAN-Bus row, or the next start).",
+     15, 50, 172, 40},
+    {IDC_EXECUTE_AT_START, ControlKind::CheckBox, L"Execute at start", 15, 116, 74, 10, 0,
      L"Send the one-shot requests of the request list (the VIN) when the measurement starts"},
-    {IDC_ONE_SHOT, ControlKind::Button, L"One shot", 95, 106, 45, 14, 0,
+    {IDC_ONE_SHOT, ControlKind::Button, L"One shot", 95, 114, 45, 14, 0,
      L"Send the one-shot requests now (after the channel's first start)"},
-    {IDC_OPTIONS, ControlKind::Button, L"Options...", 144, 106, 45, 14, 0,
+    {IDC_OPTIONS, ControlKind::Button, L"Options...", 144, 114, 45, 14, 0,
      L"The request list: what the tester asks, and its own timer period"},
-    {IDOK, ControlKind::DefaultButton, L"OK", 35, 138, 50, 14},
-    {IDCANCEL, ControlKind::Button, L"Cancel", 89, 138, 50, 14},
-    {ID_APPLY_NOW, ControlKind::Button, L"Apply", 143, 138, 50, 14},
+    {IDOK, ControlKind::DefaultButton, L"OK", 35, 146, 50, 14},
+    {IDCANCEL, ControlKind::Button, L"Cancel", 89, 146, 50, 14},
+    {ID_APPLY_NOW, ControlKind::Button, L"Apply", 143, 146, 50, 14},
 };
 
 constexpr ui::DialogRes kDialogs[] = {
     {IDD_CAN_BUS, L"CAN-Bus", 231, 143, kCanBusControls},
     {IDD_CAN_DECODING, L"CAN Decoding", 201, 105, kCanDecodingControls},
-    {IDD_SEQUENCER, L"CAN Sequencer", 200, 159, kSequencerControls},
+    {IDD_SEQUENCER, L"CAN Sequencer", 200, 167, kSequencerControls},
     {IDD_STANDARD_SOURCE, L"CAN Standard Source", 280, 247, kStandardSourceControls},
 };
 

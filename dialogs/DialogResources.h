@@ -37,6 +37,10 @@ inline constexpr int IDC_ONE_SHOT = 2013;
 inline constexpr int IDC_OPTIONS = 2014;
 inline constexpr int IDC_TIMER_NOTE = 2021;
 
+// What disabled OK and Apply buttons say while acquisition runs.
+inline constexpr const wchar_t* kLockedWhileMeasuring =
+    L"Locked while a measurement runs: stop it to apply changes.";
+
 // String ids of the column titles.
 inline constexpr UINT IDS_ACTIVE = 1001;
 inline constexpr UINT IDS_NAME = 1002;

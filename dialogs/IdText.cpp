@@ -1,15 +1,14 @@
 #include "dialogs/IdText.h"
 
 #include <cwctype>
-#include <limits>
 #include <optional>
 #include <string_view>
+
+#include "sources/IdRange.h"
 
 namespace can {
 
 namespace {
-
-constexpr long long kIntMax = std::numeric_limits<int>::max();
 
 std::wstring_view Trim(std::wstring_view s) {
   while (!s.empty() && std::iswspace(static_cast<wint_t>(s.front())))
@@ -37,10 +36,9 @@ IdValue Digits(std::wstring_view s, int base, bool negative) {
     const auto digit = DigitValue(c, base);
     if (!digit) return {0, IdError::NotAnId};
     if (!tooBig) value = value * base + *digit;
-    tooBig = tooBig || value > kIntMax + 1;
+    tooBig = tooBig || value > kMaxCanId;
   }
-  if (negative) value = -value;
-  if (tooBig || value > kIntMax || value < -kIntMax - 1) return {0, IdError::OutOfRange};
+  if (tooBig || (negative && value != 0)) return {0, IdError::OutOfRange};
   return {static_cast<int>(value), IdError::None};
 }
 
@@ -75,7 +73,7 @@ CString FormatId(int id, IdBase base) {
 CString IdErrorText(const CString& text, IdError error) {
   CString message;
   if (error == IdError::OutOfRange)
-    message.Format(L"'%s' is out of range: identifiers go up to 0x3FFFFFFF.", text.GetString());
+    message.Format(L"'%s' is out of range: identifiers go from 0 to 0x3FFFFFFF.", text.GetString());
   else
     message.Format(L"'%s' is not an identifier: write hex as 0x7FF or 7FFh, decimal as 2047.",
                    text.GetString());

@@ -3,11 +3,10 @@
 // engineer reads them off a trace, or in decimal when the view says so; read in either form:
 //   "0x7FF", "0X7ff"   -> 2047            hex with the C prefix
 //   "7FFh", "18FEF100H" -> 2047, 419360000 hex with the assembler suffix
-//   "2047", " +12 "    -> 2047, 12        decimal, blanks around and a sign accepted
-//   "-5"               -> -5              decimal; the range table clamps it to 0 later
+//   "2047", " +12 "    -> 2047, 12        decimal, blanks around and a plus sign accepted
 //   "7FF", "12abc", "" -> NotAnId         neither form: refused rather than read as 7 or 12
 //   "0x", "h", "0xg1"  -> NotAnId
-//   "0x80000000"       -> OutOfRange      beyond the int range the table holds
+//   "-5", "0x40000000" -> OutOfRange      outside the identifier space 0..0x3FFFFFFF
 #include <cstdint>
 
 #include "host/mfc/CString.h"
@@ -22,7 +21,7 @@ enum class IdBase : std::uint8_t {
 enum class IdError : std::uint8_t {
   None,
   NotAnId,     // neither hex (0x7FF, 7FFh) nor decimal
-  OutOfRange,  // beyond -2147483648..2147483647
+  OutOfRange,  // outside 0..kMaxCanId (0x3FFFFFFF)
 };
 
 struct IdValue {

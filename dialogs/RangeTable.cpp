@@ -1,8 +1,6 @@
 #include "dialogs/RangeTable.h"
 
 #include <algorithm>
-#include <cwctype>
-#include <limits>
 #include <list>
 
 namespace can {
@@ -84,30 +82,6 @@ IdRangeList NormaliseRanges(IdRangeList table) {
   FillGaps(rows);
   MergeEqualNeighbours(rows);
   return {rows.begin(), rows.end()};
-}
-
-std::optional<int> CellToInt(const CString& text, std::string& error) {
-  const std::wstring& s = text.str();
-  std::size_t i = 0;
-  while (i < s.size() && std::iswspace(static_cast<wint_t>(s[i])))
-    ++i;
-  bool negative = false;
-  if (i < s.size() && (s[i] == L'+' || s[i] == L'-')) negative = s[i++] == L'-';
-  if (i == s.size() || s[i] < L'0' || s[i] > L'9') {
-    error = "invalid stoi argument";
-    return std::nullopt;
-  }
-  long long value = 0;
-  for (; i < s.size() && s[i] >= L'0' && s[i] <= L'9'; ++i) {
-    value = value * 10 + (s[i] - L'0');
-    if (value > static_cast<long long>(std::numeric_limits<int>::max()) + 1) break;
-  }
-  if (negative) value = -value;
-  if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max()) {
-    error = "stoi argument out of range";
-    return std::nullopt;
-  }
-  return static_cast<int>(value);
 }
 
 }  // namespace can

@@ -8,20 +8,11 @@
 //   (0,9,off) (20,29,off)             -> (0,9,off) (10,19,on) (20,29,off) (30,max,on)
 //   (0,9,on) (20,29,on) (40,49,off)   -> (0,39,on) (40,49,off) (50,max,on)
 //   (no rows)                         -> (0,max,on)
-#include <optional>
-#include <string>
-
-#include "host/mfc/CString.h"
 #include "sources/IdRange.h"
 
 namespace can {
 
 // The table as described above. Values outside 0..kMaxCanId are clamped into it first.
 IdRangeList NormaliseRanges(IdRangeList rows);
-
-// A cell's text as an ID: decimal, leading blanks and a sign accepted, conversion stops at the
-// first character that is not a digit ("12abc" -> 12). Without digits: "invalid stoi argument";
-// beyond the int range: "stoi argument out of range" (in `error`); nullopt then.
-std::optional<int> CellToInt(const CString& text, std::string& error);
 
 }  // namespace can

@@ -2,9 +2,9 @@
 #include "sink/CCanSink.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "frame/CanBusSource.h"
-#include "host/module/HostConstants.h"
 #include "host/slowsampling/CAsyncSource.h"
 #include "host/slowsampling/CSourceInfo.h"
 #include "sink/CCanDbcDecoder.h"
@@ -39,6 +39,7 @@ CCanSink::CCanSink() {
 }
 
 CCanSink::~CCanSink() {
+  m_decoding.clear();
   for (auto& [channel, decoder] : m_decoders)
     delete decoder;
   m_decoders.clear();
@@ -48,24 +49,6 @@ CCanSink::~CCanSink() {
 SinkDialogFactory CCanSink::set_dialog_factory(SinkDialogFactory factory) {
   std::swap(g_dialogFactory, factory);
   return factory;
-}
-
-BOOL CCanSink::Create(const CString& name, CModule* parent) {
-  const BOOL result = CSlowSinkPlugin::Create(name, parent);
-  CCommandDispatcher& dispatcher = CommandDispatcher();
-  dispatcher.AddClient(
-      mcStartAudioSources, this, [this](const CString&, void*) { return on_acquisition(true); },
-      name, nullptr);
-  dispatcher.AddClient(
-      mcStopAudioSources, this, [this](const CString&, void*) { return on_acquisition(false); },
-      name, nullptr);
-  return result;
-}
-
-int CCanSink::on_acquisition(bool running) {
-  m_running = running;
-  if (m_dlg) m_dlg->refresh();
-  return 0;
 }
 
 void CCanSink::ShowSettingsDialog() {
@@ -94,31 +77,48 @@ bool CCanSink::add_src(SlowSampling::CAsyncSource* source) {
   const CanBusSource* can = AsCanSource(source);
   if (can == nullptr || !CSlowSinkPlugin::add_src(source)) return false;
   set_decoder(can->bus_channel(), nullptr);
+  channels_changed();
   return true;
+}
+
+bool CCanSink::remove_src(SlowSampling::CAsyncSource* source) {
+  if (!CSlowSinkPlugin::remove_src(source)) return false;
+  channels_changed();
+  return true;
+}
+
+void CCanSink::channels_changed() {
+  if (m_dlg) m_dlg->refresh();
 }
 
 CCanSink::DecoderTable::iterator CCanSink::set_decoder(int channel, CRuntimeClass* cls) {
   if (channel < 0) return m_decoders.end();
   auto it = m_decoders.find(channel);
+  CCanDecoder* retired = nullptr;
   if (it != m_decoders.end()) {
     if (it->second != nullptr && it->second->GetRuntimeClass() == cls) return it;
-    delete it->second;
-    it->second = nullptr;
+    retired = std::exchange(it->second, nullptr);
   } else {
     it = m_decoders.emplace(channel, nullptr).first;
   }
+  // The new decoder is made whole here, before the processing thread can see it.
   if (cls != nullptr) it->second = dynamic_cast<CCanDecoder*>(cls->CreateObject());
-  CCanDecoder* decoder = it->second;
-  if (decoder == nullptr) return it;
-  decoder->m_valueCallback = [this](int signal, double value, int frame) {
-    callback(signal, value, frame);
-  };
-  decoder->RegisterOnModification([this] { apply_settings(); });
-  if (auto* dbc = dynamic_cast<CCanDbcDecoder*>(decoder)) {
-    dbc->Create(static_cast<unsigned>(channel));
-    store_decoder_file(channel, *dbc);
+  if (CCanDecoder* decoder = it->second) {
+    decoder->m_valueCallback = [this](int signal, double value, int frame) {
+      callback(signal, value, frame);
+    };
+    decoder->RegisterOnModification([this] { apply_settings(); });
+    if (auto* dbc = dynamic_cast<CCanDbcDecoder*>(decoder)) {
+      dbc->Create(static_cast<unsigned>(channel));
+      store_decoder_file(channel, *dbc);
+    }
   }
+  publish_decoders(retired);
   return it;
+}
+
+void CCanSink::publish_decoders(CCanDecoder* retired) {
+  stage([this, table = m_decoders] { m_decoding = table; }, std::shared_ptr<CCanDecoder>(retired));
 }
 
 void CCanSink::sync_signals() {
@@ -151,7 +151,7 @@ void CCanSink::sync_signals() {
 }
 
 void CCanSink::apply_settings() {
-  if (m_dlg) m_timeout = m_dlg->timeout();
+  if (m_dlg) m_timeout.store(m_dlg->timeout());
   sync_signals();
   write_params();
   for (auto& [channel, decoder] : m_decoders)

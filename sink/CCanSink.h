@@ -3,8 +3,11 @@
 // decodes them per bus channel into application signals, recorded in the host's pulse or hop
 // lists; signals that stay silent longer than the time-out are reported once per silence.
 //
-// Threads: process and callback [processing]; everything else [ui]. The host never runs the two
-// at the same time, so the sink has no lock.
+// Threads: process and callback [processing]; everything else [ui]. A [ui] change of the decoders
+// or the offered signals made while the host feeds blocks (the "CAN Decoding" window, a decoder's
+// own settings) is built aside and staged; the processing thread adopts it before its next block
+// (CSlowSinkPlugin::stage), and a replaced decoder is destroyed on [ui] once it has. So the sink
+// takes no lock of its own on the way of a message.
 #include <atomic>
 #include <cstdint>
 #include <map>
@@ -33,9 +36,6 @@ class CCanSink : public CSlowSinkPlugin, public ISinkAccess {
   // returns the previous factory.
   static SinkDialogFactory set_dialog_factory(SinkDialogFactory factory);
 
-  // [ui] The module's creation; from here on the sink follows the host's acquisition start and
-  // stop, so that its window locks OK and Apply while frames are processed.
-  BOOL Create(const CString& name, CModule* parent) override;
   // [ui] The "CAN Decoding" window, or to the top when it is open.
   void ShowSettingsDialog() override;
   void create(CSlowSink* sink) override { CSlowSinkPlugin::create(sink); }
@@ -43,13 +43,19 @@ class CCanSink : public CSlowSinkPlugin, public ISinkAccess {
   bool accepts_src(SlowSampling::CAsyncSource* source) override;
   // Binds a CAN source: its channel gets an entry (without decoder: see set_decoder).
   bool add_src(SlowSampling::CAsyncSource* source) override;
+  // Unbinds a source; its channel keeps its decoder.
+  bool remove_src(SlowSampling::CAsyncSource* source) override;
   void process(const CDescriptionInterface& block, int sourceId) override;
   void read_params() override;
   void write_params() const override;
+  // A channel that binding left without decoder gets the one its settings choose again, and the
+  // offered signals follow.
+  void sources_changed() override;
   SlowSampling::SinkStatistics statistics() const override;
 
   // [ui] Gives `channel` a decoder of `cls` (null: none), replacing one of another class. The
-  // entry, or end() for a negative channel.
+  // entry, or end() for a negative channel. The processing thread decodes with the new table from
+  // its next block on.
   DecoderTable::iterator set_decoder(int channel, CRuntimeClass* cls);
   // [ui] Offered signals follow the decoders' signal tables (matched by name).
   void sync_signals();
@@ -64,9 +70,10 @@ class CCanSink : public CSlowSinkPlugin, public ISinkAccess {
   // [any] Process-wide decoder classes, by record address (created on first use).
   static std::set<CRuntimeClass*>& decoder_classes();
 
-  // [any] State for tests and the dialog.
+  // [ui] The decoders as configured (the processing thread's table follows at its next block).
   const DecoderTable& decoders() const noexcept { return m_decoders; }
-  unsigned int timeout() const noexcept { return m_timeout; }
+  // [any] The time-out in force, seconds.
+  unsigned int timeout() const noexcept { return m_timeout.load(); }
   // [ui] The window holding the time-out's edit copy, null without a dialog factory.
   ISinkDialog* dialog() const noexcept { return m_dlg.get(); }
 
@@ -75,22 +82,28 @@ class CCanSink : public CSlowSinkPlugin, public ISinkAccess {
     return {decoder_classes().begin(), decoder_classes().end()};
   }
   void choose_decoder(int channel, CRuntimeClass* cls) override { set_decoder(channel, cls); }
-  bool running() const noexcept override { return m_running; }
 
  private:
   int source_channel(int sourceId) const;
   void complete_lists(std::uint32_t len);
   bool timed_out(SinkSignalState& state, int signal);
   void apply_param_db_files();
-  int on_acquisition(bool running);
+  // [ui] Each channel of "<module>-Busses" gets the decoder class stored for it (a decoder of
+  // that class already there stays as it is).
+  void choose_stored_decoders();
+  // [ui] Stages m_decoders as the processing thread's table; `retired` (a decoder taken out of
+  // it, or null) is destroyed once the processing thread has let go of it.
+  void publish_decoders(CCanDecoder* retired);
+  // [ui] An open window shows the channels again.
+  void channels_changed();
 
-  unsigned int m_timeout = 0;
-  std::unique_ptr<ISinkDialog> m_dlg;  // "CAN Decoding"; null without a dialog factory
-  DecoderTable m_decoders;
+  std::atomic<unsigned int> m_timeout{0};  // seconds, 0: none; written [ui], read [processing]
+  std::unique_ptr<ISinkDialog> m_dlg;      // "CAN Decoding"; null without a dialog factory
+  DecoderTable m_decoders;                 // [ui] owned
+  DecoderTable m_decoding;                 // [processing] m_decoders as adopted; not owned
   float m_frameRate = 0.0F;
   SinkSourceEntry* m_current = nullptr;  // the entry of the block in process; null: none
   can::CanPacket m_packet;               // the parse buffer
   std::uint64_t m_decoded = 0;           // packets handed to a decoder since creation
   std::uint64_t m_sharedFrame = 0;       // values in a frame that had one of their signal
-  std::atomic<bool> m_running{false};    // host acquisition runs (written [ui], read [any])
 };

@@ -66,6 +66,22 @@ void CCanSink::apply_param_db_files() {
 void CCanSink::read_params() {
   CSlowSinkPlugin::read_params();
   apply_param_db_files();
+  choose_stored_decoders();
+  sync_signals();
+  if (const CResourceEntry* entry = CSeaBase::ApplicationSea()->FindEntry(kParamsEntry))
+    m_timeout.store(can::ReadEntryValue<std::uint32_t>(*entry, 0));
+  if (m_dlg) m_dlg->set_timeout(m_timeout.load());
+}
+
+// Not read_params again: the parameter database's files would overwrite the files the user chose
+// for decoders that exist by now.
+void CCanSink::sources_changed() {
+  choose_stored_decoders();
+  sync_signals();
+  update_container();
+}
+
+void CCanSink::choose_stored_decoders() {
   CResourceList list(CSeaBase::ApplicationSea(), ModuleName() + kBussesSuffix);
   for (list.GotoHead(); list.IsValid(); list.GotoNext()) {
     const CResourceEntry* line = list.GetCurrentLine();
@@ -79,16 +95,12 @@ void CCanSink::read_params() {
       break;
     }
   }
-  sync_signals();
-  if (const CResourceEntry* entry = CSeaBase::ApplicationSea()->FindEntry(kParamsEntry))
-    m_timeout = can::ReadEntryValue<std::uint32_t>(*entry, 0);
-  if (m_dlg) m_dlg->set_timeout(m_timeout);
 }
 
 void CCanSink::write_params() const {
   CSlowSinkPlugin::write_params();
   CResourceSea* sea = CSeaBase::ApplicationSea();
-  can::WriteNamedValue(*sea, kParamsEntry, static_cast<std::uint32_t>(m_timeout), 0);
+  can::WriteNamedValue(*sea, kParamsEntry, static_cast<std::uint32_t>(m_timeout.load()), 0);
   CResourceList list(sea, ModuleName() + kBussesSuffix);
   list.RemoveAll();
   for (const auto& [channel, decoder] : m_decoders) {

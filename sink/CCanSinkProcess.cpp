@@ -57,8 +57,8 @@ void CCanSink::process(const CDescriptionInterface& block, int sourceId) {
   m_current->values.clear();
 
   const int channel = source_channel(sourceId);
-  const auto decoder = m_decoders.find(channel);
-  CCanDecoder* const dec = decoder == m_decoders.end() ? nullptr : decoder->second;
+  const auto decoder = m_decoding.find(channel);
+  CCanDecoder* const dec = decoder == m_decoding.end() ? nullptr : decoder->second;
   m_packet = can::CanPacket{};
   const auto* bytes = static_cast<const std::uint8_t*>(block.data());
   can::PacketScanner scanner(bytes, block.elements() * 4, can::ScanMode::Sink);
@@ -103,9 +103,10 @@ void CCanSink::complete_lists(std::uint32_t len) {
 }
 
 bool CCanSink::timed_out(SinkSignalState& state, int signal) {
-  if (m_timeout == 0) return false;
+  const unsigned int timeout = m_timeout.load(std::memory_order_relaxed);
+  if (timeout == 0) return false;
   const std::uint32_t silence = static_cast<std::uint32_t>(GetTickCount()) - state.lastTick;
-  if (silence < m_timeout * 1000U) return false;
+  if (silence < timeout * 1000U) return false;
   if (!state.silent) {
     state.silent = true;
     ++state.timeouts;

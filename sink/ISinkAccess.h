@@ -25,10 +25,9 @@ class ISinkAccess {
   virtual std::vector<CRuntimeClass*> decoder_choices() const = 0;
   // [ui] Gives `channel` a decoder of `cls` (null: none); a decoder of that class stays as it is.
   virtual void choose_decoder(int channel, CRuntimeClass* cls) = 0;
-  // [ui] Takes the window's time-out over, re-offers the signals and stores the settings.
+  // [ui] Takes the window's time-out over, re-offers the signals and stores the settings. While a
+  // measurement runs, the processing thread takes the changes up at its next block.
   virtual void apply_settings() = 0;
-  // [any] Acquisition of the host runs (the window locks OK and Apply then).
-  virtual bool running() const noexcept = 0;
 
  protected:
   ~ISinkAccess() = default;
@@ -39,7 +38,7 @@ class ISinkDialog {
   virtual ~ISinkDialog() = default;
   // [ui] Opens the window, or brings it to the top when it is open.
   virtual void show() = 0;
-  // [ui] Acquisition started or stopped.
+  // [ui] The channels changed (a source was bound or unbound): an open window lists them again.
   virtual void refresh() = 0;
   // [ui] The window's edit copy of the time-out, seconds (0: none).
   virtual unsigned int timeout() const noexcept = 0;

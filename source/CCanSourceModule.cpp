@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cmath>
 
 #include "frame/ConstantTables.h"
@@ -150,9 +151,14 @@ void CCanSourceModule::rebuild_time_machine_items() {
     m_timeMachine.add_item(&capsule, false);
 }
 
+void CCanSourceModule::assert_configurable() const {
+  assert(!m_audioSourcesRunning && "the sources change only while acquisition is stopped");
+}
+
 CCanSource* CCanSourceModule::create(int type, const CString& name, int channel, bool fd,
                                      bitrate_t bitrate, fd_arbitrationrate_t fdArbitration,
                                      fd_datarate_t fdData, bool active) {
+  assert_configurable();
   CanIo* reopen = nullptr;
   if (const int k = slot_of(channel);
       k >= 0 && m_channels[static_cast<std::size_t>(k)].state != CanIo::kClosed) {
@@ -224,6 +230,7 @@ CCanSource* CCanSourceModule::adopt(std::unique_ptr<CCanSource> source) {
 }
 
 void CCanSourceModule::remove_source(CCanSource* source) {
+  assert_configurable();
   if (!source) return;
   const auto it = m_sources.find(source->id());
   if (it == m_sources.end() || it->second.get() != source) return;
@@ -302,6 +309,7 @@ bool CCanSourceModule::wav_playback_running() const {
 
 void CCanSourceModule::signal_change(float samplePeriod, unsigned samplesPerFrame,
                                      int floatsPerSample) {
+  assert_configurable();
   m_samplePeriod = samplePeriod;
   m_samplesPerFrame = samplesPerFrame;
   m_activeSources = static_cast<std::uint32_t>(std::count_if(
@@ -379,6 +387,7 @@ bool CCanSourceModule::stop() {
 }
 
 void CCanSourceModule::set_data_offset(int offset) {
+  assert_configurable();
   m_dataOffset = offset;
   for (auto& [id, source] : m_sources)
     source->set_data_offset(offset);
@@ -398,13 +407,13 @@ BOOL CCanSourceModule::OnSpecialShutdown() {
 }
 
 std::vector<SlowSampling::SourceStatistics> CCanSourceModule::statistics() const {
-  std::lock_guard lock(m_statsLock);
+  host::MutexLock lock(m_statsLock);
   return m_stats;
 }
 
 void CCanSourceModule::publish_statistics(bool frame) {
-  const auto lock = LockSnapshot(m_statsLock, frame);
-  if (!lock.owns_lock()) return;
+  if (!LockSnapshot(m_statsLock, frame)) return;
+  host::MutexLock lock(m_statsLock, std::adopt_lock);
   if (m_statsLayoutChanged || m_stats.size() != m_sources.size()) {
     m_stats.assign(m_sources.size(), {});
     std::size_t k = 0;

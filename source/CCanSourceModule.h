@@ -8,7 +8,10 @@
 // of its operations at once, except that the UI may read statistics() and use the dialog's view
 // (delay, running) while frames run: statistics() reads a snapshot that the processing thread
 // publishes at the end of each update, and the processing thread skips a publication rather than
-// wait for a UI that is copying the last one.
+// wait for a UI that is copying the last one. While the host's acquisition runs (between its
+// start and stop commands, when its processing thread calls update) the sources, their handles,
+// the delay and the sampling do not change: the "CAN-Bus" window locks its OK and Apply then, and
+// debug builds assert it in every operation that changes them.
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -19,6 +22,7 @@
 #include <vector>
 
 #include "host/candriver/CanIo.h"
+#include "host/mfc/ThreadSafety.h"
 #include "host/slowsampling/CSlowAsyncSourcePlugin.h"
 #include "host/timemachine/CQorSyncInterface.h"
 #include "host/timemachine/CTimeCapsule.h"
@@ -108,6 +112,9 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
 
   bool open_channels();
   bool update_sync();
+  // [ui] Debug builds stop here while the host's acquisition runs: the caller changes what update
+  // reads.
+  void assert_configurable() const;
   // [processing] Channel time of the first handle on that channel, or -1 when it is not on bus.
   std::int32_t channel_time(int channel) const;
   // [any] Asks the time machine for a re-synchronisation.
@@ -161,8 +168,8 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   std::vector<XeCanDriverKvaser::CanIo> m_channels;  // one handle per source, same order
   std::vector<Counters> m_counters;                  // one per source, same order
   std::vector<std::uint32_t> m_lastRaw;  // one per source: its channel's last clock reading
-  mutable std::mutex m_statsLock;        // guards m_stats
-  std::vector<SlowSampling::SourceStatistics> m_stats;  // the last published snapshot
+  mutable host::Mutex m_statsLock;
+  std::vector<SlowSampling::SourceStatistics> m_stats GUARDED_BY(m_statsLock);  // last published
   bool m_statsLayoutChanged = true;        // sources changed since the last publication ([ui])
   std::int32_t m_delay = 0;                // CAN bus delay versus the USB time, 125 µs ticks
   std::unique_ptr<ISettingsDialog> m_dlg;  // null without a dialog factory

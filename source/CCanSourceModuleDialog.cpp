@@ -18,6 +18,7 @@ bool CCanSourceModule::add_source(const SourceRow& row) {
 }
 
 void CCanSourceModule::rename_source(int id, const CString& name, bool active) {
+  assert_configurable();
   const auto it = m_sources.find(id);
   if (it == m_sources.end()) return;
   it->second->name(name);

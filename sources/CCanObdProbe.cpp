@@ -3,6 +3,8 @@
 #include "frame/ParameterCodec.h"
 #include "host/mfc/Win.h"
 #include "host/settings/CSeaBase.h"
+#include "host/settings/LogCategories.h"
+#include "host/settings/PrWin.h"
 
 namespace {
 constexpr std::uint32_t kDefaultResolution = 10;
@@ -42,13 +44,8 @@ void CCanObdProbe::show_settings() {
   if (m_dlg) m_dlg->show();
 }
 
-void CCanObdProbe::set_running(bool running) {
-  CCanSource::set_running(running);
-  if (m_dlg) m_dlg->refresh();
-}
-
 SequencerValues CCanObdProbe::values() const {
-  return {m_timerResolution, m_regularActive, m_executeAtStart};
+  return {m_timerResolution.load(), m_regularActive.load(), m_executeAtStart.load()};
 }
 
 void CCanObdProbe::read_settings() {
@@ -63,10 +60,10 @@ void CCanObdProbe::read_settings() {
 void CCanObdProbe::write_settings() {
   CResourceSea& sea = *CSeaBase::ApplicationSea();
   const std::wstring entry = name().str();
-  can::WriteNamedValue(sea, entry, static_cast<std::uint32_t>(m_timerResolution),
+  can::WriteNamedValue(sea, entry, static_cast<std::uint32_t>(m_timerResolution.load()),
                        kResolutionColumn);
-  can::WriteNamedValue(sea, entry, m_regularActive, kRegularColumn);
-  can::WriteNamedValue(sea, entry, m_executeAtStart, kAtStartColumn);
+  can::WriteNamedValue(sea, entry, m_regularActive.load(), kRegularColumn);
+  can::WriteNamedValue(sea, entry, m_executeAtStart.load(), kAtStartColumn);
 }
 
 bool CCanObdProbe::start() {
@@ -89,8 +86,15 @@ bool CCanObdProbe::stop() {
   return result;
 }
 
-// A new resolution is only stored: it reaches a sequencer made from the store later.
+// A new resolution is only stored: it reaches a sequencer made from the store later, which the
+// log tells the person who changed it.
 void CCanObdProbe::apply_settings(const SequencerValues& values) {
+  if (m_holder.sequencer && values.timerResolution != m_timerResolution.load())
+    PrWin::Output(PrWin::kCategoryError,
+                  L"CCanObdProbe: %s: the timer resolution of %d ms is stored; the sequencer keeps "
+                  L"%d ms until the source is built again (a change of its row in the CAN-Bus "
+                  L"window, or the next start of the program)\n",
+                  name().GetString(), values.timerResolution, m_holder.timer);
   m_timerResolution = values.timerResolution;
   m_regularActive = values.regularActive;
   if (m_holder.sequencer) {

@@ -5,6 +5,7 @@
 //   <name> = <timer resolution ms, unsigned>, <regular action 0/1>, <execute at start 0/1>
 //   e.g. "CAN 0" = "10", "1", "0"   -> every 10 ms, regular requests on, nothing at start
 //        a negative resolution entered in the dialog is stored as "4294967295" and reads back -1
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -30,8 +31,6 @@ class CCanObdProbe : public CCanSource, public ISequencerSourceAccess {
   bool start() override;
   // [processing] Base stop; then the sequencer's timer off.
   bool stop() override;
-  // [ui] Also locks or unlocks the window's OK and Apply.
-  void set_running(bool running) override;
   bool has_settings() override { return true; }
   void show_settings() override;
 
@@ -40,7 +39,6 @@ class CCanObdProbe : public CCanSource, public ISequencerSourceAccess {
   void one_shot() override;
   void options() override;
   SequencerHolder& holder() noexcept override { return m_holder; }
-  bool running() const noexcept override { return m_running; }
 
   // [ui] Reads / writes the three settings (see above).
   void read_settings();
@@ -49,8 +47,9 @@ class CCanObdProbe : public CCanSource, public ISequencerSourceAccess {
  private:
   // In this order: the holder exists before the dialog that points to it, and goes after it.
   SequencerHolder m_holder;
-  std::int32_t m_timerResolution = 10;  // ms
-  bool m_regularActive = false;
-  bool m_executeAtStart = false;
+  // Written [ui] (the window, during acquisition too), read by start and stop.
+  std::atomic<std::int32_t> m_timerResolution{10};  // ms
+  std::atomic<bool> m_regularActive{false};
+  std::atomic<bool> m_executeAtStart{false};
   std::unique_ptr<ISettingsDialog> m_dlg;  // null without a dialog factory
 };

@@ -44,19 +44,22 @@ void CCanSource::shutdown_reception() {
 }
 
 std::size_t CCanSource::queued() {
-  std::lock_guard lock(m_lock);
+  host::CriticalSectionLock lock(m_lock);
   return m_queue.size();
 }
 
 bool CCanSource::start() {
   if (m_channel < 0) return false;
   {
-    std::lock_guard lock(m_lock);
+    host::CriticalSectionLock lock(m_lock);
     m_queue.clear();
   }
   m_received.store(0, std::memory_order_relaxed);
   m_overflow.store(0, std::memory_order_relaxed);
   m_overflowLogged = 0;
+  // Reopened only when the driver's configuration changed since the handle was opened: an edited
+  // candriver.conf counts from the next start.
+  m_control.Start(m_fd, m_bitrate, m_fdArbitration, m_fdData);
   m_driverLostAtStart = m_control.Lost();
   const int before = m_control.busState;
   const bool onBus = m_control.GoOnBus();
@@ -92,7 +95,7 @@ bool CCanSource::fetch() {
   m_batch.clear();
   ReleaseAfterBurst(m_batch, last);
   {
-    std::lock_guard lock(m_lock);
+    host::CriticalSectionLock lock(m_lock);
     m_batch.swap(m_queue);
   }
   // Logged here, on the processing thread, so the reception thread never calls the host.
@@ -124,7 +127,7 @@ bool CCanSource::on_message(const CanMessage& message) {
 }
 
 void CCanSource::enqueue(const CanMessage& message) {
-  std::lock_guard lock(m_lock);
+  host::CriticalSectionLock lock(m_lock);
   enqueue_locked(message);
 }
 
@@ -139,6 +142,6 @@ void CCanSource::enqueue_locked(const CanMessage& message) {
 
 void CCanSource::discard_queue() {
   std::vector<CanRecord> released;
-  std::lock_guard lock(m_lock);
+  host::CriticalSectionLock lock(m_lock);
   m_queue.swap(released);
 }

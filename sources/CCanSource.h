@@ -82,7 +82,7 @@ class CCanSource : public SlowSampling::CAsyncSource, public CanBusSource {
   // [reception] Appends a copy of the message to the queue under the lock and counts it.
   void enqueue(const CanMessage& message);
   // [reception] The same, for a caller that holds m_lock.
-  void enqueue_locked(const CanMessage& message);
+  void enqueue_locked(const CanMessage& message) REQUIRES(m_lock);
   // [processing] Drops every queued message and releases the queue's storage.
   void discard_queue();
   // [ui] Goes off bus, releases the reception thread and stops the controller, once. Derived
@@ -100,7 +100,7 @@ class CCanSource : public SlowSampling::CAsyncSource, public CanBusSource {
 
   // Received, not yet fetched. A vector swapped with the batch in fetch: both keep their capacity,
   // so the steady state allocates nothing per message.
-  std::vector<CanRecord> m_queue;
+  std::vector<CanRecord> m_queue GUARDED_BY(m_lock);
   std::vector<CanRecord> m_batch;
   std::atomic<std::uint32_t> m_received{0};
   std::atomic<std::uint32_t> m_overflow{0};  // of m_received, not queued: the queue was full

@@ -31,7 +31,7 @@ CCanStandardSource::CCanStandardSource(CSlowAsyncSourcePlugin* plugin, int type,
   m_rangeStore.read(stored);
   if (stored.empty()) stored.push_back({0, kMaxCanId, true});
   {
-    std::lock_guard lock(m_lock);
+    host::CriticalSectionLock lock(m_lock);
     m_ranges = std::move(stored);
     m_rangesValid = table_is_valid();
   }
@@ -83,7 +83,7 @@ bool CCanStandardSource::range_flag(int id) const noexcept {
 bool CCanStandardSource::on_filtered_message(const CanMessage& message) {
   const int id = static_cast<int>(message.id);
   // One lock for the statistics and the queue: a known ID costs one map lookup and one append.
-  std::lock_guard lock(m_lock);
+  host::CriticalSectionLock lock(m_lock);
   auto it = m_idStats.find(id);
   if (it == m_idStats.end()) it = m_idStats.emplace(id, IdStat{0, range_flag(id)}).first;
   ++it->second.count;
@@ -95,7 +95,7 @@ bool CCanStandardSource::fetch() {
   const bool result = CCanSource::fetch();
   std::uint32_t sum = 0;
   {
-    std::lock_guard lock(m_lock);
+    host::CriticalSectionLock lock(m_lock);
     if (m_resetCounts.exchange(false, std::memory_order_relaxed)) restart_counts_locked();
     for (const auto& [id, stat] : m_idStats)
       sum += stat.count;
@@ -114,6 +114,11 @@ bool CCanStandardSource::fetch() {
   return result;
 }
 
+void CCanStandardSource::set_running(bool running) {
+  CCanSource::set_running(running);
+  if (m_dlg) m_dlg->running_changed(running);
+}
+
 void CCanStandardSource::show_settings() {
   if (m_dlg) m_dlg->show();
 }
@@ -121,7 +126,7 @@ void CCanStandardSource::show_settings() {
 bool CCanStandardSource::replace_ranges(IdRangeList table) {
   if (running()) return false;
   {
-    std::lock_guard lock(m_lock);
+    host::CriticalSectionLock lock(m_lock);
     m_ranges = std::move(table);
     m_rangesValid = table_is_valid();
     for (auto& [id, stat] : m_idStats)
@@ -133,29 +138,30 @@ bool CCanStandardSource::replace_ranges(IdRangeList table) {
 }
 
 IdRangeList CCanStandardSource::ranges() {
-  std::lock_guard lock(m_lock);
+  host::CriticalSectionLock lock(m_lock);
   return m_ranges;
 }
 
 IStandardSourceAccess::Statistics CCanStandardSource::stats_snapshot() {
-  std::lock_guard lock(m_snapshotLock);
+  host::MutexLock lock(m_snapshotLock);
   return m_snapshot;
 }
 
 void CCanStandardSource::publish_stats_locked(bool fetching) {
-  const auto lock = LockSnapshot(m_snapshotLock, fetching);
-  if (!lock.owns_lock()) return;
+  if (!LockSnapshot(m_snapshotLock, fetching)) return;
+  host::MutexLock lock(m_snapshotLock, std::adopt_lock);
   // assign keeps the capacity: a steady set of IDs costs no allocation per fetch.
   m_snapshot.assign(m_idStats.begin(), m_idStats.end());
 }
 
 void CCanStandardSource::restart_counts_locked() noexcept {
-  auto shown = m_snapshot.cbegin();
+  const Statistics& snapshot = shown_locked();
+  auto shown = snapshot.cbegin();
   for (auto& [id, stat] : m_idStats) {
-    while (shown != m_snapshot.cend() && shown->first < id)
+    while (shown != snapshot.cend() && shown->first < id)
       ++shown;
     const std::uint32_t before =
-        shown != m_snapshot.cend() && shown->first == id ? shown->second.count : 0;
+        shown != snapshot.cend() && shown->first == id ? shown->second.count : 0;
     stat.count = stat.count > before ? stat.count - before : 0;
   }
 }

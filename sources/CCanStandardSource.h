@@ -39,6 +39,9 @@ class CCanStandardSource : public CCanSource, public IStandardSourceAccess {
   static StandardSourceDialogFactory set_dialog_factory(StandardSourceDialogFactory factory);
 
   bool fetch() override;
+  // [ui] Also enables or disables the open window's OK and Apply: the range table is replaced only
+  // while acquisition is stopped.
+  void set_running(bool running) override;
   bool has_settings() override { return true; }
   void show_settings() override;
 
@@ -56,25 +59,29 @@ class CCanStandardSource : public CCanSource, public IStandardSourceAccess {
 
  private:
   // Active flag of the range holding the ID; the caller holds m_lock.
-  bool range_flag(int id) const noexcept;
-  bool table_is_valid() const noexcept;
+  bool range_flag(int id) const noexcept REQUIRES(m_lock);
+  bool table_is_valid() const noexcept REQUIRES(m_lock);
   // Copies m_idStats into m_snapshot; the caller holds m_lock. A fetch skips it while the UI is
   // copying the snapshot (the next one catches up), a table change waits.
-  void publish_stats_locked(bool fetching);
+  void publish_stats_locked(bool fetching) REQUIRES(m_lock);
   // The window has shown the last snapshot: the counts restart from it, so that what came in since
   // counts toward the next refresh. The caller holds m_lock.
-  void restart_counts_locked() noexcept;
+  void restart_counts_locked() noexcept REQUIRES(m_lock);
+  // m_snapshot as a holder of m_lock reads it: every writer holds m_lock too.
+  const Statistics& shown_locked() const noexcept REQUIRES(m_lock) NO_THREAD_SAFETY_ANALYSIS {
+    return m_snapshot;
+  }
 
   DataSource::CApplicationSeaContainerDataSource<IdRangeList> m_rangeStore;
-  IdRangeList m_ranges;             // as stored; m_lock
-  bool m_rangesValid = true;        // sorted and contiguous; m_lock
-  std::map<int, IdStat> m_idStats;  // every ID seen since construction; m_lock
+  IdRangeList m_ranges GUARDED_BY(m_lock);             // as stored
+  bool m_rangesValid GUARDED_BY(m_lock) = true;        // sorted and contiguous
+  std::map<int, IdStat> m_idStats GUARDED_BY(m_lock);  // every ID seen since construction
   // m_idStats as of the last fetch or table change, for the dialog: the UI copies it without
   // holding m_lock, so neither reception nor fetch ever waits for a window.
-  std::mutex m_snapshotLock;
+  host::Mutex m_snapshotLock;
   // Written under m_lock and m_snapshotLock, so either lock is enough to read it: the UI takes
-  // m_snapshotLock, the count restart (processing thread) holds m_lock.
-  Statistics m_snapshot;
+  // m_snapshotLock, the count restart (processing thread) holds m_lock (shown_locked).
+  Statistics m_snapshot GUARDED_BY(m_snapshotLock);
   std::atomic<bool> m_resetCounts{false};
   std::uint32_t m_lastSchedule;  // GetTickCount of the last scheduled refresh
   // Lets a refresh scheduled onto the UI thread notice that the source is gone.

@@ -1,8 +1,7 @@
 #pragma once
 // What the sequencer source's settings dialog may do with its source: read the three values it
 // edits, hand them back (OK and Apply), run the one-shot requests, open the sequencer's own
-// settings, reach the holder of the sequencer, and see whether acquisition runs (OK and Apply are
-// locked out then).
+// settings and reach the holder of the sequencer. All of it works while acquisition runs.
 #include <cstdint>
 #include <memory>
 
@@ -19,7 +18,9 @@ class ISequencerSourceAccess {
  public:
   // [ui] The values in force (the dialog's fields start from them).
   virtual SequencerValues values() const = 0;
-  // [ui] OK and Apply: takes the values, switches the sequencer's timer, stores them.
+  // [ui] OK and Apply: takes the values, switches the sequencer's timer, stores them. A changed
+  // timer resolution reaches a sequencer that exists only when the source is built again (the
+  // log says so).
   virtual void apply_settings(const SequencerValues& values) = 0;
   // [ui] "One shot": the one-shot requests, if there is a sequencer.
   virtual void one_shot() = 0;
@@ -27,8 +28,6 @@ class ISequencerSourceAccess {
   virtual void options() = 0;
   // [ui] Name, controller and (after the first start) the sequencer.
   virtual SequencerHolder& holder() noexcept = 0;
-  // [any] Acquisition of the host runs.
-  virtual bool running() const noexcept = 0;
 
  protected:
   ~ISequencerSourceAccess() = default;

@@ -10,4 +10,7 @@ class ISettingsDialog {
   virtual void show() = 0;
   // [ui] Reads the owner's statistics snapshot again; nothing while the window is closed.
   virtual void refresh() {}
+  // [ui] The owner's acquisition started (true) or stopped: an open window's OK and Apply follow,
+  // where changes must wait for the stop.
+  virtual void running_changed(bool /*running*/) {}
 };

@@ -2,9 +2,13 @@
 // The lock of a snapshot that the UI copies and the processing thread publishes. The processing
 // thread only tries it: while the UI is copying the last snapshot it skips one publication (the
 // next one catches up) rather than wait for the UI. Other publishers wait.
-#include <mutex>
+//   if (!LockSnapshot(m_statsLock, frame)) return;
+//   host::MutexLock lock(m_statsLock, std::adopt_lock);
+#include "host/mfc/ThreadSafety.h"
 
-inline std::unique_lock<std::mutex> LockSnapshot(std::mutex& mutex, bool processing) {
-  if (processing) return std::unique_lock(mutex, std::try_to_lock);
-  return std::unique_lock(mutex);
+// Whether `mutex` is now held (always, unless `processing`).
+inline bool LockSnapshot(host::Mutex& mutex, bool processing) TRY_ACQUIRE(true, mutex) {
+  if (processing) return mutex.try_lock();
+  mutex.lock();
+  return true;
 }

@@ -251,7 +251,7 @@ std::vector<std::string> CDbcDecoder::Diagnostics() const {
 }
 
 std::shared_ptr<const CDbcDecoder::State> CDbcDecoder::Current() const {
-  std::lock_guard lock(m_mutex);
+  host::MutexLock lock(m_mutex);
   return m_state;
 }
 
@@ -263,7 +263,7 @@ void CDbcDecoder::Install(std::shared_ptr<const DbcLoadedFile> file,
     if (AssignsUnassigned()) AssignSessionSignals(file->database, state->appNumbers);
   }
   state->file = std::move(file);
-  std::lock_guard lock(m_mutex);
+  host::MutexLock lock(m_mutex);
   m_state = std::move(state);
 }
 

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,6 +19,7 @@
 #include "host/candriver/CanMessage.h"
 #include "host/mfc/CList.h"
 #include "host/mfc/CString.h"
+#include "host/mfc/ThreadSafety.h"
 
 namespace XeCanAnalysis {
 
@@ -105,8 +105,8 @@ class CDbcDecoder {
   DbcDecoderConfig m_config;
   bool m_configHadErrors = false;  // keep the file aside before writing over it
   std::vector<CAppSignal> m_appSignals;
-  mutable std::mutex m_mutex;  // guards m_state only
-  std::shared_ptr<const State> m_state;
+  mutable host::Mutex m_mutex;
+  std::shared_ptr<const State> m_state GUARDED_BY(m_mutex);
 };
 
 }  // namespace XeCanAnalysis

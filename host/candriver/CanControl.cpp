@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "host/candriver/CanDriver.h"
 #include "host/candriver/DriverLog.h"
 #include "host/services/HostClock.h"
 
@@ -34,7 +35,7 @@ CanControl::~CanControl() {
 bool CanControl::Start(bool fd, bitrate_t bitrate, fd_arbitrationrate_t arbitration,
                        fd_datarate_t data) {
   if (!m_io) return false;
-  if (m_io->m_port) {
+  if (m_io->m_port && m_io->m_port->generation() == detail::CanDriver::Get().Generation()) {
     const auto params = CanIo::ToBusParams(m_io->channel, fd, bitrate, arbitration, data);
     if (params && *params == m_io->m_port->params()) return true;
   }

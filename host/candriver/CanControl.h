@@ -44,8 +44,8 @@ class CanControl {
 
   int busState = kOffBus;
 
-  // [ui] Opens the handle with these parameters unless it is open with them already; off bus.
-  // False when the handle cannot be opened.
+  // [ui] Opens the handle with these parameters unless it is open with them already, under the
+  // driver configuration in force; off bus. False when the handle cannot be opened.
   bool Start(bool fd, bitrate_t bitrate, fd_arbitrationrate_t arbitration, fd_datarate_t data);
   // [ui, processing] Goes off bus and closes the handle.
   void Stop();

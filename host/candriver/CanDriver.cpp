@@ -1,8 +1,13 @@
 #include "host/candriver/CanDriver.h"
 
+#include <optional>
+#include <string>
+
 #include "host/candriver/CanBackends.h"
 #include "host/candriver/DeliveryTracker.h"
 #include "host/candriver/DriverLog.h"
+#include "host/mfc/CString.h"
+#include "host/settings/FileIO.h"
 #include "host/settings/SettingsFolder.h"
 
 namespace XeCanDriverKvaser {
@@ -13,6 +18,10 @@ bool WaitUntilDelivered(std::chrono::milliseconds bound) {
 
 void ReloadConfiguration() {
   detail::CanDriver::Get().Reload();
+}
+
+bool ReloadConfigurationIfChanged() {
+  return detail::CanDriver::Get().ReloadIfChanged();
 }
 
 void ReplayOnChannel(int channel, const std::filesystem::path& file) {
@@ -38,14 +47,38 @@ CanDriver& CanDriver::Get() {
   return driver;
 }
 
+// Read as the configuration itself is read: bounded, and never from a FIFO or a device (a file
+// refused is known by the reason, so that a file put right again counts as a change).
+std::string CanDriver::Fingerprint(const std::filesystem::path& file) {
+  std::wstring why;
+  const std::optional<std::string> text = FileIO::ReadWholeFile(file, why);
+  std::string print(1, '\0');
+  print += text ? file.string() + '\0' + *text : CString(why).ToUtf8();
+  return print;
+}
+
+// A new configuration also makes new virtual buses: a bus keeps the generators it was made with,
+// and the handles reopened under the new configuration meet on the new one.
 void CanDriver::LoadLocked() {
-  m_config = DriverConfig::Load(host::SettingsFolder() / DriverConfig::kFileName);
+  const std::filesystem::path file = host::SettingsFolder() / DriverConfig::kFileName;
+  m_fingerprint = Fingerprint(file);
+  m_config = DriverConfig::Load(file);
   m_loaded = true;
+  m_buses.clear();
+  ++m_generation;
 }
 
 void CanDriver::Reload() {
   std::lock_guard lock(m_mutex);
   LoadLocked();
+}
+
+bool CanDriver::ReloadIfChanged() {
+  std::lock_guard lock(m_mutex);
+  if (!m_loaded || Fingerprint(host::SettingsFolder() / DriverConfig::kFileName) == m_fingerprint)
+    return false;
+  LoadLocked();
+  return true;
 }
 
 void CanDriver::SetReplay(int channel, const std::filesystem::path& file) {
@@ -76,8 +109,11 @@ std::unique_ptr<CanPort> CanDriver::Open(int channel, const BusParams& params) {
     }
     config = *found;
   }
+  const std::uint64_t generation = Generation();
   const Backend* backend = FindBackend(config.backend);
-  return backend ? backend->open(config, params) : nullptr;
+  std::unique_ptr<CanPort> port = backend ? backend->open(config, params) : nullptr;
+  if (port) port->set_generation(generation);
+  return port;
 }
 
 std::shared_ptr<VirtualBus> CanDriver::Bus(const std::string& name) {

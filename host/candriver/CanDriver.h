@@ -31,6 +31,7 @@
 //                                                <file>:<line>"
 //   channel 5 replay                          -> error "a replay channel needs file="
 //   channel 6 virtual speed=2                 -> error "unknown option 'speed' (known: bus)"
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -52,8 +53,12 @@ namespace XeCanDriverKvaser {
 bool WaitUntilDelivered(std::chrono::milliseconds bound = std::chrono::seconds(30));
 
 // [ui] Reads the driver configuration again (after the settings folder or the file changed).
-// Open handles keep their backends; handles opened afterwards use the new configuration.
+// Open handles keep their backends; handles opened afterwards use the new configuration, and so
+// does a controller's Start (CanControl::Start reopens a handle opened before).
 void ReloadConfiguration();
+// [ui] The same, only when the file's text (or its presence) differs from what was read last;
+// whether it did. Nothing is read before the first handle opens.
+bool ReloadConfigurationIfChanged();
 
 // [ui] Makes `channel` replay the candump or ASC log `file` (without clock offset or drift), in
 // place of what the configuration says for it, for the rest of the process; handles opened
@@ -84,8 +89,11 @@ class CanDriver {
   // [any] The process-wide driver.
   static CanDriver& Get();
 
-  // [ui] See ReloadConfiguration.
+  // [ui] See ReloadConfiguration and ReloadConfigurationIfChanged.
   void Reload();
+  bool ReloadIfChanged();
+  // [any] Counts the configurations read: a port opened under an older one is out of date.
+  std::uint64_t Generation() const noexcept { return m_generation.load(); }
   // [ui, processing] Opens a port on a channel; null after logging why.
   std::unique_ptr<CanPort> Open(int channel, const BusParams& params);
   // [ui] See ReplayOnChannel.
@@ -98,9 +106,13 @@ class CanDriver {
 
  private:
   void LoadLocked();
+  // The file's text, or why it cannot be read (missing, a folder, a FIFO, too large).
+  static std::string Fingerprint(const std::filesystem::path& file);
 
   std::mutex m_mutex;
   bool m_loaded = false;
+  std::string m_fingerprint;  // of the configuration read last
+  std::atomic<std::uint64_t> m_generation{1};
   DriverConfig m_config;
   std::map<int, ChannelConfig> m_replays;  // channels replaying a log in place of m_config
   std::map<std::string, std::weak_ptr<VirtualBus>> m_buses;

@@ -89,6 +89,10 @@ class CanPort {
   // are done (WaitUntilDelivered). Ports without a recording: kNever.
   virtual std::int64_t NextDueNs() const noexcept { return kNever; }
 
+  // [ui, processing] The driver configuration the port was opened with (CanDriver::Generation).
+  std::uint64_t generation() const noexcept { return m_generation; }
+  void set_generation(std::uint64_t generation) noexcept { m_generation = generation; }
+
  protected:
   virtual bool DoGoOnBus() = 0;
   virtual void DoGoOffBus() = 0;
@@ -103,6 +107,7 @@ class CanPort {
   std::atomic<bool> m_onBus{false};
   std::atomic<bool> m_receiving{false};
   std::atomic<std::uint64_t> m_epoch{0};
+  std::uint64_t m_generation = 0;
 };
 
 }  // namespace XeCanDriverKvaser::detail

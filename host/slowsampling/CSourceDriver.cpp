@@ -59,6 +59,8 @@ bool CSourceDriver::configure(float samplePeriod, unsigned samplesPerFrame) {
 }
 
 bool CSourceDriver::start() {
+  for (CSlowSinkPlugin* sink : m_sinks)
+    sink->begin_processing();
   bool ok = true;
   for (Entry& entry : m_entries)
     ok = entry.plugin->start() && ok;
@@ -88,11 +90,14 @@ bool CSourceDriver::stop() {
   bool ok = true;
   for (Entry& entry : m_entries)
     ok = entry.plugin->stop() && ok;
+  for (CSlowSinkPlugin* sink : m_sinks)
+    sink->end_processing();
   return ok;
 }
 
 void CSourceDriver::feed_sinks() {
   for (CSlowSinkPlugin* sink : m_sinks) {
+    sink->adopt_staged();
     for (CAsyncSource* source : sink->sources()) {
       const Entry* entry = find(source->plugin());
       if (entry == nullptr) continue;

@@ -36,17 +36,19 @@ class CSourceDriver {
   // host, else from its bytes_per_second), signal_change, set_data_offset (regions follow each
   // other), then propagate_log_level. False (and nothing changed) unless both values are positive.
   bool configure(float samplePeriod, unsigned samplesPerFrame);
-  // [ui] start() of every plug-in (the AND of the results), then the frame time line starts.
+  // [ui] Every sink's processing begins (CSlowSinkPlugin::begin_processing), start() of every
+  // plug-in (the AND of the results), then the frame time line starts.
   bool start();
   // [processing] One frame: the container is zeroed, update() of every plug-in (the AND), then
-  // every sink's process(block, source id) for each of its sources, then the frame capsule moves
-  // on by one frame while sync is on.
+  // every sink adopts its staged configuration and gets process(block, source id) for each of its
+  // sources, then the frame capsule moves on by one frame while sync is on.
   bool run_frame();
   // [processing] Frames in which nothing happens: the frame capsule moves on as after `frames`
   // run_frame calls, the plug-ins are not called. The caller makes sure their clocks are read
   // often enough (a 24-bit channel capsule must not miss a wrap).
   void skip_frames(std::uint64_t frames);
-  // [ui] stop() of every plug-in (the AND).
+  // [ui] stop() of every plug-in (the AND), then every sink's processing ends (after the last
+  // frame: the processing thread has ended).
   bool stop();
 
   // [any] The plug-in's region (owned by the container), empty for an unknown plug-in.

@@ -10,34 +10,64 @@ CSourceInfo& CSourceInfo::SourceInfo() {
 
 CAsyncSource* CSourceInfo::signin(CAsyncSource* source) {
   if (source == nullptr) return nullptr;
-  std::lock_guard lock(m_mutex);
-  if (source->m_id != 0) {
-    const auto it = m_sources.find(source->m_id);
-    if (it != m_sources.end() && it->second == source) return source;
+  {
+    host::MutexLock lock(m_mutex);
+    if (source->m_id != 0) {
+      const auto it = m_sources.find(source->m_id);
+      if (it != m_sources.end() && it->second == source) return source;
+    }
+    if (m_refusals > 0) {
+      --m_refusals;
+      return nullptr;
+    }
+    int id = m_reuseId;
+    m_reuseId = 0;
+    if (id <= 0) id = ++m_lastId;
+    if (id > m_lastId) m_lastId = id;  // a forced id is never handed out again
+    source->m_id = id;
+    m_sources[id] = source;
   }
-  if (m_refusals > 0) {
-    --m_refusals;
-    return nullptr;
-  }
-  int id = m_reuseId;
-  m_reuseId = 0;
-  if (id <= 0) id = ++m_lastId;
-  if (id > m_lastId) m_lastId = id;  // a forced id is never handed out again
-  source->m_id = id;
-  m_sources[id] = source;
+  notify(source, true);
   return source;
 }
 
 void CSourceInfo::release(CAsyncSource* source) {
   if (source == nullptr || source->m_id == 0) return;
   CSourceInfo& info = SourceInfo();
-  std::lock_guard lock(info.m_mutex);
-  const auto it = info.m_sources.find(source->m_id);
-  if (it != info.m_sources.end() && it->second == source) info.m_sources.erase(it);
+  {
+    host::MutexLock lock(info.m_mutex);
+    const auto it = info.m_sources.find(source->m_id);
+    if (it == info.m_sources.end() || it->second != source) return;
+    info.m_sources.erase(it);
+  }
+  info.notify(source, false);
+}
+
+int CSourceInfo::observe(Observer observer) {
+  host::MutexLock lock(m_mutex);
+  m_observers.emplace(++m_lastObserver, std::move(observer));
+  return m_lastObserver;
+}
+
+void CSourceInfo::unobserve(int number) {
+  host::MutexLock lock(m_mutex);
+  m_observers.erase(number);
+}
+
+// Copied out, so that an observer may sign in, release, or observe itself.
+void CSourceInfo::notify(CAsyncSource* source, bool signedIn) {
+  std::vector<Observer> observers;
+  {
+    host::MutexLock lock(m_mutex);
+    for (const auto& [number, observer] : m_observers)
+      observers.push_back(observer);
+  }
+  for (const Observer& observer : observers)
+    observer(source, signedIn);
 }
 
 std::vector<CAsyncSource*> CSourceInfo::sources() const {
-  std::lock_guard lock(m_mutex);
+  host::MutexLock lock(m_mutex);
   std::vector<CAsyncSource*> result;
   result.reserve(m_sources.size());
   for (const auto& [id, source] : m_sources)
@@ -46,18 +76,18 @@ std::vector<CAsyncSource*> CSourceInfo::sources() const {
 }
 
 CAsyncSource* CSourceInfo::find(int id) const {
-  std::lock_guard lock(m_mutex);
+  host::MutexLock lock(m_mutex);
   const auto it = m_sources.find(id);
   return it == m_sources.end() ? nullptr : it->second;
 }
 
 void CSourceInfo::refuse_next_signin(unsigned count) {
-  std::lock_guard lock(m_mutex);
+  host::MutexLock lock(m_mutex);
   m_refusals = count;
 }
 
 void CSourceInfo::reuse_id_next_signin(int id) {
-  std::lock_guard lock(m_mutex);
+  host::MutexLock lock(m_mutex);
   m_reuseId = id;
 }
 

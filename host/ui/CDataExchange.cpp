@@ -4,6 +4,7 @@
 #include <string>
 
 #include "host/ui/CDialog3d.h"
+#include "host/ui/CWnd.h"
 
 namespace {
 
@@ -39,6 +40,8 @@ void ExchangeInteger(CDataExchange* pDX, int id, T& value, const wchar_t* refusa
     value = parsed;
     return;
   }
+  // The field says why beside the box, until the person types in it.
+  if (CWnd* field = pDX->m_pDlgWnd->GetDlgItem(id)) field->SetError(refusal);
   AfxMessageBox(refusal, MB_ICONWARNING);
   pDX->Fail();
 }

@@ -1,8 +1,9 @@
 #pragma once
 // Data exchange between a dialog's members and its controls (CDialog3d::UpdateData). Loading
 // (m_bSaveAndValidate FALSE) writes the members into the controls; saving reads them back and
-// validates. A value that does not validate is refused with the framework's message, keeps its
-// member unchanged and makes UpdateData return FALSE; the other exchanges still run.
+// validates. A value that does not validate is refused with the framework's message, marks its
+// control with it (CWnd::Error), keeps its member unchanged and makes UpdateData return FALSE; the
+// other exchanges still run.
 //   DDX_Text(pDX, 2009, m_delay)  text " -12 " -> -12;  "12a", "", "3000000000" -> refused
 //   DDX_Text(pDX, 2015, m_timeout) (unsigned)  "3000000000" -> 3000000000;  "-1", "" -> refused
 //   DDX_Check(pDX, 2011, m_active)  ticked -> 1, clear -> 0

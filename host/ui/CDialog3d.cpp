@@ -8,6 +8,7 @@
 #include "host/settings/PrWin.h"
 #include "host/ui/CDataExchange.h"
 #include "host/ui/CLibMgr.h"
+#include "host/ui/IntegerInput.h"
 
 IMPLEMENT_DYNAMIC(CDialog3d, CObject)
 
@@ -238,6 +239,8 @@ bool CDialog3d::TypeText(int id, const wchar_t* text) {
     return false;
   if ((w->Style() & ui::kDigitsOnly) && std::wcsspn(text, L"0123456789") != std::wcslen(text))
     return false;
+  if ((w->Style() & ui::kSignedDigits) && !ui::IntegerInput{}.Admits(text)) return false;
+  w->SetError(CString());
   if (w->GetWindowTextW() == text) return true;
   w->SetWindowTextW(text);
   SendMessage(WM_COMMAND, static_cast<WPARAM>(id & 0xFFFF) | (WPARAM{EN_CHANGE} << 16), 0);

@@ -12,7 +12,8 @@ void CWnd::Attach(CDialog3d* parent, const ui::ControlRes& res, const CRect& rec
   m_enabled = true;
   m_visible = true;
   m_check = 0;
-  m_tip = res.tip ? res.tip : L"";
+  m_toolTip = res.tip ? res.tip : L"";
+  m_error = CString();
   OnAttach();
 }
 
@@ -44,15 +45,21 @@ void CWnd::MoveWindow(const CRect& rect) {
   Changed();
 }
 
-void CWnd::SetToolTip(const wchar_t* text) {
-  if (m_tip == text) return;
-  m_tip = text;
-  Changed();
-}
-
 void CWnd::SetCheck(int check) {
   if (m_check == check) return;
   m_check = check;
+  Changed();
+}
+
+void CWnd::SetToolTip(const CString& text) {
+  if (m_toolTip == text) return;
+  m_toolTip = text;
+  Changed();
+}
+
+void CWnd::SetError(const CString& reason) {
+  if (m_error == reason) return;
+  m_error = reason;
   Changed();
 }
 

@@ -33,9 +33,13 @@ class CWnd {
   // Check boxes: 1 ticked, 0 clear.
   void SetCheck(int check);
   int GetCheck() const noexcept { return m_check; }
-  // The tooltip a person sees over the control (the template's, until set); empty for none.
-  void SetToolTip(const wchar_t* text);
-  CString GetToolTip() const { return m_tip; }
+  // What the control says when the pointer rests on it (empty: nothing): the template's tip, or
+  // what the dialog sets, e.g. why it is disabled.
+  void SetToolTip(const CString& text);
+  const CString& ToolTip() const noexcept { return m_toolTip; }
+  // A refused value: the control is marked and says why (empty: not marked). Typing clears it.
+  void SetError(const CString& reason);
+  const CString& Error() const noexcept { return m_error; }
 
  protected:
   // A new window takes the object (or the window goes): state of the old window is dropped.
@@ -53,5 +57,6 @@ class CWnd {
   bool m_enabled = true;
   bool m_visible = true;
   int m_check = 0;
-  CString m_tip;
+  CString m_toolTip;
+  CString m_error;
 };

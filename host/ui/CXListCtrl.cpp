@@ -121,6 +121,30 @@ BOOL CXListCtrl::SetEdit(int row, int column, bool editable) {
   return TRUE;
 }
 
+BOOL CXListCtrl::SetEditInteger(int row, int column, int min, int max) {
+  ui::ListCell* c = MutableCell(row, column);
+  if (!c) return FALSE;
+  c->editable = true;
+  c->integer = true;
+  c->range = ui::IntegerInput{min, max};
+  Touch();
+  return TRUE;
+}
+
+BOOL CXListCtrl::MarkCell(int row, int column, const CString& reason) {
+  ui::ListCell* c = MutableCell(row, column);
+  if (!c) return FALSE;
+  if (c->mark == reason) return TRUE;
+  c->mark = reason;
+  Touch();
+  return TRUE;
+}
+
+CString CXListCtrl::GetCellMark(int row, int column) const {
+  const ui::ListCell* c = Cell(row, column);
+  return c ? c->mark : CString();
+}
+
 BOOL CXListCtrl::SetCheckbox(int row, int column, int checked) {
   ui::ListCell* c = MutableCell(row, column);
   if (!c) return FALSE;

@@ -67,6 +67,12 @@ class CXListCtrl : public CWnd {
   // A combo cell gives its chosen label.
   CString GetItemText(int row, int column) const;
   BOOL SetEdit(int row, int column, bool editable = true);
+  // Editable in place, admitting only what typing an integer of min..max passes through (an
+  // empty text among it; IntegerInput.h).
+  BOOL SetEditInteger(int row, int column, int min, int max);
+  // Marks the cell as refused, with the reason a person reads on it (empty: unmarked).
+  BOOL MarkCell(int row, int column, const CString& reason);
+  CString GetCellMark(int row, int column) const;
   BOOL SetCheckbox(int row, int column, int checked);
   // 1 ticked, 0 clear, -1 not a check box.
   int GetCheckbox(int row, int column) const;
@@ -125,6 +131,7 @@ class CXListCtrl : public CWnd {
 
   // Input as a person gives it. Click on `row` < 0 or past the end clicks below the rows.
   bool Click(int row, int column, bool ctrl = false);
+  // False, and nothing changed, for a text the cell does not admit.
   bool EditCell(int row, int column, const wchar_t* text);
   bool ChooseCombo(int row, int column, int index);
   bool PressKey(int virtualKey, bool ctrl = false);

@@ -30,7 +30,13 @@ bool CXListCtrl::Click(int row, int column, bool ctrl) {
 bool CXListCtrl::EditCell(int row, int column, const wchar_t* text) {
   ui::ListCell* cell = MutableCell(row, column);
   if (!Accepting() || !cell || !cell->editable || cell->kind != ui::CellKind::Text) return false;
-  if (cell->text == text) return true;
+  if (cell->integer && !cell->range.Admits(text)) return false;
+  const bool marked = !cell->mark.IsEmpty();
+  cell->mark = CString();
+  if (cell->text == text) {
+    if (marked) Touch();
+    return true;
+  }
   cell->text = text;
   Touch();
   Post(WM_XLISTCTRL_EDIT_END, row, column);

@@ -29,17 +29,18 @@ enum class ControlKind {
 };
 
 // Style bits of a control.
-inline constexpr unsigned kRightAligned = 0x1;  // Edit: text aligned right
-inline constexpr unsigned kReadOnly = 0x2;      // Edit: the user cannot type
-inline constexpr unsigned kMultiSelect = 0x4;   // ListView: several rows selectable
-inline constexpr unsigned kDigitsOnly = 0x8;    // Edit: typing admits the digits 0-9 only
+inline constexpr unsigned kRightAligned = 0x1;   // Edit: text aligned right
+inline constexpr unsigned kReadOnly = 0x2;       // Edit: the user cannot type
+inline constexpr unsigned kMultiSelect = 0x4;    // ListView: several rows selectable
+inline constexpr unsigned kDigitsOnly = 0x8;     // Edit: typing admits the digits 0-9 only
+inline constexpr unsigned kSignedDigits = 0x10;  // Edit: typing admits a signed 32-bit integer
 
 struct ControlRes {
-  int id;                        // control id; -1 for a label nobody addresses
-  ControlKind kind;              // what the control is
-  const wchar_t* text;           // caption or initial text
-  int x, y, cx, cy;              // position and size in dialog units
-  unsigned style = 0;            // kRightAligned, kReadOnly, kMultiSelect, kDigitsOnly
+  int id;               // control id; -1 for a label nobody addresses
+  ControlKind kind;     // what the control is
+  const wchar_t* text;  // caption or initial text
+  int x, y, cx, cy;     // position and size in dialog units
+  unsigned style = 0;   // kRightAligned, kReadOnly, kMultiSelect, kDigitsOnly, kSignedDigits
   const wchar_t* tip = nullptr;  // tooltip: what the control means; null for none
 };
 

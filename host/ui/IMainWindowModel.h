@@ -12,6 +12,8 @@
 
 namespace ui {
 
+class LogModel;
+
 // What became of one source's messages since the start of the measurement: the columns of canhost
 // run's summary, so that they add up on screen as they do there.
 struct ChannelRow {
@@ -53,7 +55,7 @@ class IMainWindowModel {
   virtual std::vector<std::string> Modules() const = 0;
   // Opens module `index`'s settings dialog (or brings it to the top).
   virtual void ShowSettings(std::size_t index) = 0;
-  // Starts a real-time measurement; false with one line in `error`.
+  // Starts a real-time measurement; false with one line in `error` (nothing to measure, ...).
   virtual bool Start(std::string& error) = 0;
   // Stops it after the frame in progress.
   virtual void Stop() = 0;
@@ -61,6 +63,8 @@ class IMainWindowModel {
   virtual MeasurementSnapshot Snapshot() const = 0;
   // [any] The decoded signals as last published; null when the model decodes nothing.
   virtual SignalSnapshotPtr Signals() const { return nullptr; }
+  // [any] The host log's lines for the window's log pane (shared); null: no pane.
+  virtual std::shared_ptr<LogModel> Log() const { return nullptr; }
   // The window closes: stops the measurement and saves the settings; false with one line in
   // `error` when the settings could not be saved.
   virtual bool Close(std::string& error) = 0;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "host/mfc/CString.h"
+#include "host/ui/IntegerInput.h"
 
 namespace ui {
 
@@ -26,7 +27,10 @@ struct ListCell {
   int comboId = -1;            // ... with the string of this id chosen (none: an unknown id)
   int dropRows = -1;           // rows its open list shows; -1 the view's default
   bool linkEnabled = false;
-  int progress = 0;  // 0..100
+  int progress = 0;      // 0..100
+  bool integer = false;  // an editable text that admits `range` only (IntegerInput)
+  IntegerInput range;
+  CString mark;  // why the cell's value was refused; empty: not marked. Editing clears it.
 };
 
 struct ListColumn {

@@ -1,5 +1,6 @@
 // The session of canhost ui without a window: a real-time measurement of the default settings on
-// its processing thread, and a reader on this thread that takes the signal snapshots meanwhile.
+// its processing thread, and a reader on this thread that takes the signal snapshots meanwhile;
+// Stop at any moment of a run; what the window's log shows; changes made between runs.
 #include "app/UiSession.h"
 
 #include <gtest/gtest.h>
@@ -7,10 +8,63 @@
 #include <algorithm>
 
 #include "app/SettingsSeed.h"
+#include "host/candriver/CanDriver.h"
+#include "host/mfc/Win.h"
+#include "host/services/HostClock.h"
+#include "host/settings/CSeaBase.h"
 #include "host/settings/SettingsFolder.h"
+#include "tests/app/OpenDialogs.h"
+#include "tests/app/WithinBound.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
+
+using testing_support::WithinBound;
+
+// Every row of the summary adds up: each message received is in exactly one column.
+void ExpectRowsAddUp(const ui::MeasurementSnapshot& s) {
+  for (const ui::ChannelRow& r : s.rows)
+    EXPECT_EQ(r.received, r.delivered + r.old + r.noRoom + r.future + r.waiting + r.overflow)
+        << "channel " << r.channel << " (" << r.source << ")";
+}
+
+bool Logged(const ui::LogModel& log, const std::string& part, ui::LogLevel level) {
+  const auto lines = log.Lines();
+  return std::any_of(lines.begin(), lines.end(), [&](const ui::LogEntry& e) {
+    return e.level == level && e.text.find(part) != std::string::npos;
+  });
+}
+
+// Points the host at `folder`: its seas and its driver configuration are read from there.
+void UseSettings(const std::filesystem::path& folder) {
+  host::SetSettingsFolder(folder);
+  CSeaBase::ReloadAll();
+  XeCanDriverKvaser::ReloadConfiguration();
+}
+
+// A session on the embedded default settings, seeded into a fresh folder.
+class DefaultSession : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_EQ(app::SettingsSeed::Seed(m_dir / "settings", error), app::SettingsSeed::Result::Seeded)
+        << error;
+    UseSettings(m_dir / "settings");
+    ASSERT_TRUE(app::CanSourceHost::SettingsLoad(error)) << error;
+    m_session = std::make_unique<app::UiSession>(0.001, 100);
+    ASSERT_TRUE(m_session->Create("", error)) << error;
+  }
+  void TearDown() override {
+    std::string error;
+    if (m_session) {
+      EXPECT_TRUE(m_session->Close(error)) << error;
+    }
+    m_session.reset();
+  }
+
+  testing_support::TempDir m_dir;
+  std::unique_ptr<app::UiSession> m_session;
+};
 
 const ui::SignalRow* Row(const ui::SignalSnapshot& snapshot, const std::string& name) {
   const auto it = std::find_if(snapshot.rows.begin(), snapshot.rows.end(),
@@ -20,11 +74,10 @@ const ui::SignalRow* Row(const ui::SignalSnapshot& snapshot, const std::string& 
 
 TEST(UiSession, PublishesTheDecodedSignalsWhileTheMeasurementRuns) {
   testing_support::TempDir dir;
-  host::SetSettingsFolder(dir / "settings");
   std::string error;
-  ASSERT_EQ(app::SettingsSeed::Seed(host::SettingsFolder(), error),
-            app::SettingsSeed::Result::Seeded)
+  ASSERT_EQ(app::SettingsSeed::Seed(dir / "settings", error), app::SettingsSeed::Result::Seeded)
       << error;
+  UseSettings(dir / "settings");
   ASSERT_TRUE(app::CanSourceHost::SettingsLoad(error)) << error;
   app::UiSession session(0.001, 100);
   ASSERT_TRUE(session.Create("", error)) << error;
@@ -56,6 +109,140 @@ TEST(UiSession, PublishesTheDecodedSignalsWhileTheMeasurementRuns) {
   EXPECT_LE(rpm->time, s->seconds);
   EXPECT_FALSE(session.Snapshot().running);
   EXPECT_TRUE(session.Close(error)) << error;
+}
+
+// A Stop right after Start comes before the processing thread has built its loop: it must end
+// that run all the same, at once.
+TEST_F(DefaultSession, StopRightAfterStartEndsTheRun) {
+  for (int run = 0; run < 25; ++run) {
+    std::string error;
+    ASSERT_TRUE(m_session->Start(error)) << error;
+    WithinBound([&] { m_session->Stop(); }, "Stop right after Start");
+    EXPECT_FALSE(m_session->Snapshot().running);
+    ExpectRowsAddUp(m_session->Snapshot());
+  }
+}
+
+// Both OBD-II sources rebuilt in the CAN-Bus window (another bit rate, the same for both): the new
+// sources are bound at once, channel 0 keeps its DBC decoder and its file, and the next run
+// decodes as before.
+TEST_F(DefaultSession, RebuiltSourcesKeepTheirChannelsDecoders) {
+  // The parameter database names a DBC file for channel 0 too; it counts when the sink is made,
+  // not when a source is bound later.
+  std::filesystem::copy_file(testing_support::SourceDir() / "data" / "sample.dbc",
+                             m_dir / "settings" / "sample.dbc");
+  testing_support::OpenDialogs dialogs;
+  m_session->ShowSettings(0);
+  CDialog3d* bus = dialogs.Find(1000);
+  ASSERT_NE(bus, nullptr);
+  CXListCtrl* sources = testing_support::OpenDialogs::List(*bus, 1001);
+  constexpr int kBitrate = 5, k250k = 6;
+  ASSERT_EQ(sources->Cell(0, kBitrate)->labels.at(k250k), L"250k");
+  for (int row : {0, 1})
+    ASSERT_TRUE(sources->ChooseCombo(row, kBitrate, k250k));
+  ASSERT_TRUE(bus->ClickButton(IDOK));
+  m_session->ShowSettings(1);
+  CDialog3d* decoding = dialogs.Find(2000);
+  ASSERT_NE(decoding, nullptr);
+  CXListCtrl* channels = testing_support::OpenDialogs::List(*decoding, 2006);
+  ASSERT_GE(channels->GetItemCount(), 1);
+  EXPECT_EQ(channels->GetItemData64(0), 0);
+  EXPECT_EQ(channels->GetItemText(0, 1), L"DBC decoder");
+  EXPECT_NE(testing_support::ReadFile(m_dir / "settings" / "decoders" / "DBC Decoder.txt")
+                .find("obd2.dbc"),
+            std::string::npos);
+  std::string error;
+  ASSERT_TRUE(m_session->Start(error)) << error;
+  EXPECT_TRUE(testing_support::WaitFor([&] {
+    const ui::SignalSnapshotPtr s = m_session->Signals();
+    return std::any_of(s->rows.begin(), s->rows.end(), [](const ui::SignalRow& r) {
+      return r.series.name == "Engine speed" && r.series.points.size() >= 2;
+    });
+  }));
+  WithinBound([&] { m_session->Stop(); }, "Stop");
+  ExpectRowsAddUp(m_session->Snapshot());
+}
+
+// On a host clock that does not move, the loop waits for the end of its first frame for ever;
+// Stop wakes it.
+TEST(UiSession, StopWakesTheLoopWaitingForTheEndOfItsFrame) {
+  testing_support::TempDir dir;
+  const host::ScopedManualClock clock(1'000'000'000);
+  std::string error;
+  ASSERT_NE(app::SettingsSeed::Seed(dir / "settings", error), app::SettingsSeed::Result::Failed);
+  UseSettings(dir / "settings");
+  ASSERT_TRUE(app::CanSourceHost::SettingsLoad(error)) << error;
+  app::UiSession session(0.001, 100);
+  ASSERT_TRUE(session.Create("", error)) << error;
+  ASSERT_TRUE(session.Start(error)) << error;
+  WithinBound([&] { session.Stop(); }, "Stop of a loop waiting on the host clock");
+  EXPECT_EQ(session.Snapshot().frames, 0u);
+  EXPECT_TRUE(session.Close(error)) << error;
+}
+
+// Settings with nothing to measure: Start says so in the log. A source added in the CAN-Bus
+// window is bound to the sink at once and listed in CAN Decoding; its channel, missing from
+// candriver.conf (the log says so), is configured in the file, and the next Start uses it.
+TEST(UiSession, NothingToMeasureIsSaidAndChangesCountFromTheNextStart) {
+  testing_support::TempDir dir;
+  testing_support::WriteFile(dir / "Application.sea",
+                             "list \"CAN-Sources\"\n"
+                             "line \"CAN 2\", \"0\", \"2\", \"0\", \"-2\", \"0\", "
+                             "\"-1000\", \"-1001\"\n");
+  const std::string traffic = "generator traffic id=100,200 period=10ms\n";
+  testing_support::WriteFile(dir / "candriver.conf", "channel 2 virtual bus=traffic\n" + traffic);
+  UseSettings(dir.path());
+  std::string error;
+  ASSERT_TRUE(app::CanSourceHost::SettingsLoad(error)) << error;
+  testing_support::OpenDialogs dialogs;
+  const auto previousBox = mfc::SetMessageBoxResponder([](const CString&, UINT) { return IDOK; });
+  {
+    app::UiSession session(0.001, 100);
+    ASSERT_TRUE(session.Create("", error)) << error;
+    const ui::LogModel& log = *session.Log();
+    EXPECT_FALSE(session.Start(error));
+    EXPECT_NE(error.find("no active CAN source"), std::string::npos) << error;
+    EXPECT_NE(error.find("nothing to measure"), std::string::npos) << error;
+    EXPECT_TRUE(Logged(log, "nothing to measure", ui::LogLevel::Error));
+
+    // The CAN-Bus window: a new active row on channel 3.
+    session.ShowSettings(0);
+    CDialog3d* bus = dialogs.Find(1000);
+    ASSERT_NE(bus, nullptr);
+    CXListCtrl* sources = testing_support::OpenDialogs::List(*bus, 1001);
+    ASSERT_TRUE(bus->ClickButton(1002));
+    ASSERT_EQ(sources->GetItemCount(), 2);
+    ASSERT_TRUE(sources->EditCell(1, 3, L"3"));
+    ASSERT_TRUE(sources->Click(1, 0));
+    ASSERT_TRUE(bus->ClickButton(IDOK));
+    EXPECT_TRUE(Logged(log, "channel 3 is not configured", ui::LogLevel::Error));
+
+    session.ShowSettings(1);
+    CDialog3d* decoding = dialogs.Find(2000);
+    ASSERT_NE(decoding, nullptr);
+    CXListCtrl* channels = testing_support::OpenDialogs::List(*decoding, 2006);
+    ASSERT_EQ(channels->GetItemCount(), 2);
+    EXPECT_EQ(channels->GetItemText(1, 0), L"<unnamed>");
+    EXPECT_EQ(channels->GetItemData64(1), 3);
+
+    testing_support::WriteFile(
+        dir / "candriver.conf",
+        "channel 2 virtual bus=traffic\nchannel 3 virtual bus=traffic\n" + traffic);
+    ASSERT_TRUE(session.Start(error)) << error;
+    EXPECT_TRUE(Logged(log, "candriver.conf changed", ui::LogLevel::Warning));
+    const auto channel3 = [&] {
+      for (const ui::ChannelRow& r : session.Snapshot().rows)
+        if (r.channel == 3) return r.delivered;
+      return std::uint64_t{0};
+    };
+    EXPECT_TRUE(testing_support::WaitFor([&] { return channel3() > 10; }));
+    WithinBound([&] { session.Stop(); }, "Stop");
+    ExpectRowsAddUp(session.Snapshot());
+    EXPECT_TRUE(session.Close(error)) << error;
+  }
+  mfc::SetMessageBoxResponder(previousBox);
+  CSeaBase::ReloadAll();
+  host::SetSettingsFolder({});
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "dialogs/DialogResources.h"
 #include "frame/ConstantTables.h"
 #include "host/mfc/Win.h"
+#include "host/ui/CDataExchange.h"
 #include "sources/CCanStandardSource.h"
 #include "tests/source/ModuleRig.h"
 
@@ -50,7 +51,7 @@ TEST_F(CanBusDialog, ShowsOneRowPerSourceWithItsValues) {
   EXPECT_EQ(List().Columns()[kFdData].title, L"FD Datarate");
   for (const ui::ListColumn& column : List().Columns())  // each column says what it means
     EXPECT_FALSE(column.tip.IsEmpty()) << column.title.ToUtf8();
-  EXPECT_NE(Dlg().GetDlgItem(2009)->GetToolTip().Find(L"125"), -1);
+  EXPECT_NE(Dlg().GetDlgItem(2009)->ToolTip().Find(L"125"), -1);
   EXPECT_EQ(List().GetItemCheckedState(0, kActive), 1);
   EXPECT_EQ(List().GetItemText(0, kType), L"Standard CAN Source");
   EXPECT_EQ(List().GetItemText(0, kName), L"body");
@@ -176,23 +177,68 @@ TEST_F(CanBusDialog, RemovingRowsAndApplyingRemovesTheSourcesAndStoresTheDelay) 
   EXPECT_TRUE(SourcesNow().empty());
 }
 
-TEST_F(CanBusDialog, BadInputIsRefusedWithAMessageAndNeverCrashes) {
+// OK after a refused channel: the rows above it are applied, the window stays open with the refused
+// row and the rows below it as typed, so that nothing typed is lost.
+TEST_F(CanBusDialog, OkStopsAtARefusedChannelAndKeepsTheLaterRowsAsTyped) {
   CCanSource* a = Add(1, true, L"a");
   Add(2, true, L"b");
+  CCanSource* c = Add(3, true, L"c");
   Dlg().ShowDialog();
-  Dlg().TypeText(2009, L"soon");
   List().EditCell(0, kName, L"first");
-  List().EditCell(1, kChannel, L"two");
-  Dlg().ClickButton(ID_APPLY_NOW);
-  ASSERT_EQ(m_boxes.size(), 2u);  // the delay, then the channel
-  EXPECT_NE(m_boxes[1].Find(L"invalid stoi argument"), -1);
-  EXPECT_EQ(a->name(), L"first");                      // the row before it was applied
-  EXPECT_EQ(SourcesNow().size(), 2u);                  // nothing removed
-  EXPECT_EQ(List().GetItemText(1, kChannel), L"two");  // no refill
-  List().EditCell(1, kChannel, L"99999999999");
-  Dlg().ClickButton(ID_APPLY_NOW);
-  EXPECT_NE(m_boxes.back().Find(L"out of range"), -1);
+  List().EditCell(1, kChannel, L"");
+  List().EditCell(2, kName, L"third");
+  Dlg().ClickButton(IDOK);
   EXPECT_TRUE(Dlg().IsOpen());
+  const CString why = L"Channel in row 2 is empty: give a channel number 0..255.";
+  ASSERT_EQ(m_boxes.size(), 1u);
+  EXPECT_EQ(m_boxes[0], why +
+                            L"\nThe rows above it were applied; this row and the rows below it "
+                            L"were not, and they stay as typed.");
+  EXPECT_EQ(List().GetCellMark(1, kChannel), why);
+  EXPECT_EQ(a->name(), L"first");
+  EXPECT_EQ(c->name(), L"c");
+  EXPECT_EQ(List().GetItemText(2, kName), L"third");
+  EXPECT_EQ(SourcesNow().size(), 3u);
+  // Fixed, OK applies the rest and closes.
+  List().EditCell(1, kChannel, L"5");
+  EXPECT_TRUE(List().GetCellMark(1, kChannel).IsEmpty());
+  Dlg().ClickButton(IDOK);
+  EXPECT_FALSE(Dlg().IsOpen());
+  EXPECT_EQ(c->name(), L"third");
+  EXPECT_EQ(SourcesNow().rbegin()->second->m_channel, 5);
+}
+
+TEST_F(CanBusDialog, InputIsCheckedAsItIsTypedAndARefusedDelayKeepsTheWindowOpen) {
+  Add(1, true, L"a");
+  Dlg().ShowDialog();
+  for (const wchar_t* refused : {L"300", L"256", L"abc", L"-1", L"7FF", L"1.5"})
+    EXPECT_FALSE(List().EditCell(0, kChannel, refused)) << CString(refused).ToUtf8();
+  EXPECT_TRUE(List().EditCell(0, kChannel, L"255"));
+  EXPECT_FALSE(Dlg().TypeText(can::IDC_DELAY, L"soon"));
+  EXPECT_FALSE(Dlg().TypeText(can::IDC_DELAY, L"1-"));
+  // A lone minus sign is on the way to a negative delay; Apply refuses it with the framework's
+  // message and marks the field; the table is applied all the same, and OK does not close.
+  EXPECT_TRUE(Dlg().TypeText(can::IDC_DELAY, L"-"));
+  Dlg().ClickButton(IDOK);
+  EXPECT_TRUE(Dlg().IsOpen());
+  EXPECT_EQ(m_boxes, std::vector<CString>{kParseIntMessage});
+  EXPECT_EQ(Dlg().GetDlgItem(can::IDC_DELAY)->Error(), CString(kParseIntMessage));
+  EXPECT_EQ(SourcesNow().begin()->second->m_channel, 255);
+  EXPECT_EQ(m_module.delay(), 0);
+  Dlg().TypeText(can::IDC_DELAY, L"-8");
+  EXPECT_TRUE(Dlg().GetDlgItem(can::IDC_DELAY)->Error().IsEmpty());
+  // A new row's channel left empty is refused with what to give.
+  Dlg().ClickButton(1002);
+  List().EditCell(1, kChannel, L"");
+  Dlg().ClickButton(IDOK);
+  EXPECT_TRUE(Dlg().IsOpen());
+  EXPECT_EQ(List().GetCellMark(1, kChannel),
+            L"Channel in row 2 is empty: give a channel number 0..255.");
+  List().EditCell(1, kChannel, L"4");
+  Dlg().ClickButton(IDOK);
+  EXPECT_FALSE(Dlg().IsOpen());
+  EXPECT_EQ(m_module.delay(), -8);
+  EXPECT_EQ(SourcesNow().size(), 2u);
 }
 
 TEST_F(CanBusDialog, EscapeIsCancelAndReturnIsOk) {
@@ -220,6 +266,7 @@ TEST_F(CanBusDialog, OkAndApplyStayDisabledWhileAudioSourcesRun) {
   EXPECT_FALSE(Dlg().ClickButton(IDOK));
   EXPECT_FALSE(Dlg().PressKey(VK_RETURN));  // Return is OK, locked too
   EXPECT_TRUE(Dlg().IsOpen());
+  EXPECT_EQ(Dlg().GetDlgItem(IDOK)->ToolTip(), CString(can::kLockedWhileMeasuring));
   EXPECT_TRUE(List().EditCell(0, kName, L"still editable"));
   m_module.on_stop_audio_sources(L"", nullptr);
   Dlg().refresh();  // what the module does for the window it owns

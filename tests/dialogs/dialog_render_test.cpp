@@ -4,6 +4,7 @@
 
 #include <QFontMetrics>
 #include <QLabel>
+#include <QMessageBox>
 #include <QScrollBar>
 #include <QTableView>
 #include <QWidget>
@@ -16,6 +17,8 @@
 #include "dialogs/CCanSourceDlg.h"
 #include "dialogs/CCanStandardSrcDlg.h"
 #include "dialogs/DialogResources.h"
+#include "host/mfc/Win.h"
+#include "host/ui/CDataExchange.h"
 #include "host/ui/qt/QtDialogView.h"
 #include "host/ui/qt/QtUi.h"
 #include "sink/CCanDbcDecoder.h"
@@ -273,6 +276,86 @@ TEST_F(DialogRender, SequencerDialog) {
   EXPECT_TRUE(note->wordWrap());
   EXPECT_LE(note->heightForWidth(note->width()), note->height());
   ExpectRenderedAndSave(dlg, "CAN Sequencer", "can_sequencer.png");
+}
+
+// A refused OK or Apply: the message box that says why, and the window behind it with the refused
+// cell or field marked; both as pictures (ui-png/refused_*.png, refused_*-box.png).
+class Refusal : public DialogRender {
+ protected:
+  Refusal() {
+    m_previous = mfc::SetMessageBoxResponder([this](const CString& text, UINT type) {
+      m_texts.push_back(text);
+      if (QWidget* window = m_window ? ui::qt::QtUi::Window(*m_window) : nullptr) {
+        EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath("refused_" + m_name + ".png")));
+      }
+      const auto box = ui::qt::QtUi::MakeMessageBox(text.str(), type, nullptr);
+      box->show();
+      ui::qt::QtUi::ProcessEvents();
+      EXPECT_TRUE(ui::qt::QtUi::SavePng(box.get(), PngPath("refused_" + m_name + "-box.png")));
+      box->close();
+      return IDOK;
+    });
+  }
+  ~Refusal() override { mfc::SetMessageBoxResponder(m_previous); }
+
+  // Presses `button` of `dlg` and expects one box whose text holds `why`.
+  void Refuse(CDialog3d& dlg, int button, const std::string& name, const wchar_t* why) {
+    m_window = &dlg;
+    m_name = name;
+    m_texts.clear();
+    ui::qt::QtUi::ProcessEvents();
+    dlg.ClickButton(button);
+    ASSERT_EQ(m_texts.size(), 1u) << name;
+    EXPECT_NE(m_texts[0].Find(why), -1) << m_texts[0].ToUtf8();
+    m_window = nullptr;
+  }
+
+  mfc::MessageBoxResponder m_previous;
+  std::vector<CString> m_texts;
+  CDialog3d* m_window = nullptr;
+  std::string m_name;
+};
+
+TEST_F(Refusal, EachRefusalSaysWhyAndMarksWhatItRefused) {
+  Add(0, true, L"Powertrain");
+  Add(1, true, L"Body");
+  Add(2, true, L"Chassis");
+  CCanSourceDlg bus(m_module);
+  bus.ShowDialog();
+  bus.m_list.EditCell(1, 3, L"");
+  Refuse(bus, IDOK, "can_bus_channel", L"Channel in row 2 is empty: give a channel number 0..255.");
+  EXPECT_TRUE(bus.IsOpen());
+  bus.m_list.EditCell(1, 3, L"1");
+  bus.TypeText(can::IDC_DELAY, L"-");
+  Refuse(bus, ID_APPLY_NOW, "can_bus_delay", kParseIntMessage);
+  EXPECT_FALSE(bus.GetDlgItem(can::IDC_DELAY)->Error().IsEmpty());
+  bus.ClickButton(IDCANCEL);
+
+  CCanStandardSource source(nullptr, 0, L"S", 0, false, BITRATE_500K, FD_ARBITRATION_500K,
+                            FD_DATA_1M);
+  source.replace_ranges({{0, 0x7FF, true}, {0x800, kMaxCanId, false}});
+  CCanStandardSrcDlg ranges(source);
+  ranges.show();
+  ranges.m_rangeList.EditCell(1, 0, L"");
+  Refuse(ranges, ID_APPLY_NOW, "standard_source_id",
+         L"Start ID in row 2 is empty: give an identifier, hex as 0x7FF or 7FFh, or decimal.");
+  ranges.close();
+
+  CCanObdProbe probe(nullptr, 2, L"OBD", 0, false, BITRATE_500K, FD_ARBITRATION_500K, FD_DATA_1M);
+  CCanSequencerDlg sequencer(probe);
+  sequencer.show();
+  sequencer.TypeText(can::IDC_TIMER, L"");
+  Refuse(sequencer, ID_APPLY_NOW, "sequencer_timer", kParseIntMessage);
+  sequencer.ClickButton(IDCANCEL);
+
+  CCanSink sink;
+  sink.Create(L"CCanSink", nullptr);
+  sink.ShowSettingsDialog();
+  auto& decoding = dynamic_cast<CCanSinkDlg&>(*sink.dialog());
+  decoding.TypeText(can::IDC_TIMEOUT, L"");
+  Refuse(decoding, ID_APPLY_NOW, "can_decoding_timeout", kParseUnsignedMessage);
+  decoding.ClickButton(IDCANCEL);
+  ui::qt::QtUi::ProcessEvents();
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -74,21 +75,5 @@ TEST(NormaliseRanges, RandomTablesAlwaysCoverTheIdSpaceOnceWithAlternatingFlags)
     }
     // Normalising a normalised table changes nothing.
     ASSERT_EQ(Normalised({out.begin(), out.end()}), out) << "seed " << seed;
-  }
-}
-
-TEST(CellToInt, ConvertsLikeStoi) {
-  std::string error;
-  EXPECT_EQ(can::CellToInt(L"  +42", error), 42);
-  EXPECT_EQ(can::CellToInt(L"-7x", error), -7);
-  EXPECT_EQ(can::CellToInt(L"2147483647", error), 2147483647);
-  EXPECT_EQ(can::CellToInt(L"-2147483648", error), std::numeric_limits<int>::min());
-  for (const wchar_t* bad : {L"", L"abc", L"-", L" x1"}) {
-    EXPECT_FALSE(can::CellToInt(bad, error));
-    EXPECT_EQ(error, "invalid stoi argument");
-  }
-  for (const wchar_t* big : {L"2147483648", L"-2147483649", L"99999999999999999999999"}) {
-    EXPECT_FALSE(can::CellToInt(big, error));
-    EXPECT_EQ(error, "stoi argument out of range");
   }
 }

@@ -1,6 +1,7 @@
 // The "CAN Sequencer" dialog of a sequencer source, driven through the control model: the values
 // it opens with, what OK / Apply / Cancel make of the source and its stored entry, the one-shot and
-// options actions before and after the sequencer exists, and the lock-out while acquisition runs.
+// options actions before and after the sequencer exists, and the changes made while acquisition
+// runs.
 #include <gtest/gtest.h>
 
 #include "dialogs/CCanSequencerDlg.h"
@@ -85,9 +86,11 @@ TEST_F(SequencerDialog, OpensWithTheSourceValuesAndAppliesThem) {
   EXPECT_EQ(Entry(L"OBD"), (std::vector<std::wstring>{L"25", L"1", L"1"}));
   EXPECT_EQ(m_source->holder().timer, 10);
 
-  // Letters in the timer field: the integer message, the boxes applied, the window closed.
+  // Letters cannot be typed into the timer field; left empty it is refused with the integer
+  // message, marked, the boxes applied and the window closed.
   dlg.ToggleCheck(can::IDC_REGULAR_ACTIVE);
-  dlg.TypeText(can::IDC_TIMER, L"fast");
+  EXPECT_FALSE(dlg.TypeText(can::IDC_TIMER, L"fast"));
+  EXPECT_TRUE(dlg.TypeText(can::IDC_TIMER, L"-"));
   dlg.ClickButton(IDOK);
   ASSERT_EQ(m_boxes.size(), 1u);
   EXPECT_EQ(m_boxes[0], CString(kParseIntMessage));
@@ -131,16 +134,40 @@ TEST_F(SequencerDialog, ActionsNeedTheSequencerOfAFirstStart) {
   dlg.ClickButton(can::IDC_OPTIONS);
   EXPECT_EQ(Take(), (Calls{"StartTimer", "StartAction", "ChangeSettings"}));
   EXPECT_EQ(m_boxes.size(), 1u);
+}
 
-  // While acquisition runs OK and Apply are locked; the actions stay available.
+TEST_F(SequencerDialog, TheRegularActionAndExecuteAtStartChangeWhileAcquisitionRuns) {
+  ASSERT_TRUE(m_source->start());
   m_source->set_running(true);
-  EXPECT_FALSE(dlg.apply_enabled());
-  EXPECT_FALSE(dlg.ClickButton(ID_APPLY_NOW));
-  EXPECT_FALSE(dlg.ClickButton(IDOK));
-  EXPECT_TRUE(dlg.ClickButton(can::IDC_ONE_SHOT));
-  m_source->set_running(false);
+  CCanSequencerDlg& dlg = Open();
+  Take();
+  // The regular requests go on and off at once; "Execute at start" counts from the next start.
+  dlg.ToggleCheck(can::IDC_REGULAR_ACTIVE);
+  dlg.ToggleCheck(can::IDC_EXECUTE_AT_START);
+  EXPECT_TRUE(dlg.ClickButton(ID_APPLY_NOW));
+  EXPECT_EQ(Take(), (Calls{"StartTimer"}));
+  EXPECT_TRUE(m_source->values().regularActive);
+  EXPECT_TRUE(m_source->values().executeAtStart);
+  EXPECT_EQ(Entry(L"OBD"), (std::vector<std::wstring>{L"10", L"1", L"1"}));
+  dlg.ToggleCheck(can::IDC_REGULAR_ACTIVE);
   EXPECT_TRUE(dlg.ClickButton(IDOK));
   EXPECT_FALSE(dlg.IsOpen());
+  EXPECT_EQ(Take(), (Calls{"StopTimer"}));
+  m_source->set_running(false);
+  ASSERT_TRUE(m_source->stop());
+  Take();
+  ASSERT_TRUE(m_source->start());
+  EXPECT_EQ(Take(), (Calls{"StartAction", "StopTimer"}));
+
+  // A new timer resolution reaches the sequencer only when the source is built again: the log
+  // says so.
+  Open();
+  dlg.TypeText(can::IDC_TIMER, L"40");
+  dlg.ClickButton(ID_APPLY_NOW);
+  EXPECT_EQ(m_log.count_containing(L"the timer resolution of 40 ms is stored; the sequencer keeps "
+                                   L"10 ms until the source is built again"),
+            1u);
+  ASSERT_TRUE(m_source->stop());
 }
 
 }  // namespace

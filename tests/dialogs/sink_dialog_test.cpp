@@ -1,13 +1,15 @@
 // The sink's "CAN Decoding" dialog, driven through the control model: the rows it shows for the
-// attached sources, what Apply makes of the sink's decoders, time-out and stored settings, and the
-// lock-out while acquisition runs.
+// attached sources, what Apply makes of the sink's decoders, time-out and stored settings, and
+// changes made while the host feeds blocks, taken up by the processing thread at its next block.
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
 
 #include "dialogs/CCanSinkDlg.h"
 #include "dialogs/DialogResources.h"
 #include "host/cananalysis/CDbcSettingsModel.h"
 #include "host/mfc/Win.h"
-#include "host/module/HostConstants.h"
 #include "host/settings/CResourceList.h"
 #include "host/ui/CDataExchange.h"
 #include "tests/sink/SinkRig.h"
@@ -204,7 +206,7 @@ TEST_F(SinkDialog, ColumnsFillTheTableAtEverySizeAndTheTableRefillsInOneBatch) {
   EXPECT_EQ(changes, 2);
 }
 
-TEST_F(SinkDialog, WithoutSourcesOnlyTheTimeOutAppliesAndRunningLocksOut) {
+TEST_F(SinkDialog, WithoutSourcesOnlyTheTimeOutApplies) {
   CCanSinkDlg& dlg = Open();
   EXPECT_EQ(dlg.m_list.GetItemCount(), 0);
   dlg.TypeText(can::IDC_TIMEOUT, L"0");
@@ -212,16 +214,111 @@ TEST_F(SinkDialog, WithoutSourcesOnlyTheTimeOutAppliesAndRunningLocksOut) {
   EXPECT_EQ(m_sink.timeout(), 0u);
   EXPECT_EQ(CSeaBase::ApplicationSea()->FindEntry(L"CanSink-Params")->GetParts(),
             std::vector<std::wstring>{L"0"});
-
-  CCommandDispatcher::Host().Dispatch(mcStartAudioSources);
-  EXPECT_FALSE(dlg.ClickButton(ID_APPLY_NOW));
-  EXPECT_FALSE(dlg.ClickButton(IDOK));
-  CCommandDispatcher::Host().Dispatch(mcStopAudioSources);
   EXPECT_TRUE(dlg.ClickButton(IDOK));
   // A sink read from the store gives the window its time-out.
   m_sink.dialog()->set_timeout(9);
   m_sink.read_params();
   EXPECT_EQ(m_sink.dialog()->timeout(), 0u);
+}
+
+// Engine speed 600 1/min, coolant 10 degC (raw 50) at row 3 of a block of 20 rows.
+Block EngineBlock() {
+  Block block(20, 4);
+  block.Put(3, 0, 0x100, {0x58, 0x02, 50, 7});
+  return block;
+}
+
+std::vector<int> StateNumbers(const CCanSink& sink, const FakeCanSource& source) {
+  std::vector<int> numbers;
+  for (const auto& [number, state] : sink.source_entry(source.id())->states)
+    numbers.push_back(number);
+  return numbers;
+}
+
+// While the host feeds blocks, the decoder's Settings link and Apply stay live: what they change
+// is built aside and the processing thread takes it up before its next block, never in the middle
+// of one.
+TEST_F(SinkDialog, DuringAMeasurementTheDecoderLinkAndApplyAreTakenUpAtTheNextBlock) {
+  FakeCanSource& engine = Source(0, L"Engine");
+  ASSERT_TRUE(m_sink.set_decoder(0, RUNTIME_CLASS(CCanDbcDecoder))
+                  ->second->SetDbcXmlFilename(L"engine.dbc"));
+  m_sink.sync_signals();
+  m_sink.update_container();
+  ASSERT_EQ(StateNumbers(m_sink, engine), (std::vector<int>{1, 3}));
+  m_sink.begin_processing();  // as the host does at the start of a measurement
+  CCanSinkDlg& dlg = Open();
+
+  // The link: Temp no longer delivers the coolant temperature, Other delivers vehicle speed.
+  int opened = 0;
+  const auto previous = XeCanAnalysis::SetDbcSettingsResponder([&](auto& model) {
+    ++opened;
+    return model.Assign(0x100, L"Temp", -1) && model.Assign(0x100, L"Other", 2);
+  });
+  EXPECT_TRUE(dlg.m_list.Click(0, kSettings));
+  XeCanAnalysis::SetDbcSettingsResponder(previous);
+  ASSERT_EQ(opened, 1);
+  EXPECT_EQ(StateNumbers(m_sink, engine), (std::vector<int>{1, 3}));  // not under a block
+  m_sink.adopt_staged();
+  EXPECT_EQ(StateNumbers(m_sink, engine), (std::vector<int>{1, 2}));
+  const Block block = EngineBlock();
+  m_sink.process(block.View(), engine.id());
+  EXPECT_EQ(State(m_sink, engine, 2).list->entries().front().value, 7.0F);
+
+  // Apply takes the decoder away: decoded on until the next block, then no more.
+  dlg.m_list.ChooseCombo(0, kDecoder, kNone);
+  EXPECT_TRUE(dlg.ClickButton(ID_APPLY_NOW));
+  EXPECT_EQ(m_sink.decoders().at(0), nullptr);
+  m_sink.process(block.View(), engine.id());
+  EXPECT_EQ(m_sink.statistics().decoded, 2u);
+  m_sink.adopt_staged();
+  m_sink.process(block.View(), engine.id());
+  EXPECT_EQ(m_sink.statistics().decoded, 2u);
+
+  // Chosen again and applied after the last block: it applies at once.
+  dlg.m_list.ChooseCombo(0, kDecoder, kDbc);
+  dlg.TypeText(can::IDC_TIMEOUT, L"3");
+  dlg.ClickButton(ID_APPLY_NOW);
+  m_sink.end_processing();
+  m_sink.process(block.View(), engine.id());
+  EXPECT_EQ(m_sink.statistics().decoded, 3u);
+  EXPECT_EQ(m_sink.timeout(), 3u);
+}
+
+// The same on a processing thread of its own, many times over, for the sanitizers to watch: the
+// UI never touches what a block is using.
+TEST_F(SinkDialog, ConfigurationWhileAnotherThreadProcessesBlocks) {
+  FakeCanSource& engine = Source(0, L"Engine");
+  ASSERT_TRUE(m_sink.set_decoder(0, RUNTIME_CLASS(CCanDbcDecoder))
+                  ->second->SetDbcXmlFilename(L"engine.dbc"));
+  m_sink.sync_signals();
+  m_sink.update_container();
+  m_sink.begin_processing();
+  std::atomic<bool> done{false};
+  std::atomic<int> blocks{0};
+  std::thread processing([&] {
+    const Block block = EngineBlock();
+    while (!done.load()) {
+      m_sink.adopt_staged();
+      m_sink.process(block.View(), engine.id());
+      blocks.fetch_add(1);
+    }
+  });
+  CCanSinkDlg& dlg = Open();
+  int round = 0;
+  const auto previous = XeCanAnalysis::SetDbcSettingsResponder(
+      [&](auto& model) { return model.Assign(0x100, L"Other", round % 2 == 0 ? 2 : -1); });
+  for (round = 0; round < 20; ++round) {
+    const int before = blocks.load();
+    dlg.m_list.Click(0, kSettings);
+    dlg.m_list.ChooseCombo(0, kDecoder, round % 3 == 0 ? kNone : kDbc);
+    dlg.ClickButton(ID_APPLY_NOW);
+    ASSERT_TRUE(testing_support::WaitFor([&] { return blocks.load() > before + 1; }));
+  }
+  XeCanAnalysis::SetDbcSettingsResponder(previous);
+  done = true;
+  processing.join();
+  m_sink.end_processing();
+  EXPECT_NE(m_sink.decoders().at(0), nullptr);
 }
 
 }  // namespace

@@ -101,21 +101,35 @@ TEST_F(StandardSourceDialog, ClicksBelowTheRowsAndKeysEditTheTable) {
   EXPECT_EQ(SourceTable(), (std::vector<IdRange>{{0, kMax, true}}));
 }
 
-TEST_F(StandardSourceDialog, ACellThatIsNoNumberLeavesEverythingUnchanged) {
+TEST_F(StandardSourceDialog, ACellThatIsNoIdentifierIsRefusedAndMarkedAndChangesNothing) {
   m_source.replace_ranges({{0, 99, false}, {100, kMax, true}});
   Dlg().show();
+  // A cell that reads neither as hex (0x7FF, 7FFh) nor decimal: OK says which cell and why, marks
+  // it, and changes nothing.
   Ranges().EditCell(0, kStop, L"5");
   Ranges().EditCell(1, kStart, L"7FF");  // hex without 0x or h: not taken for 7
   Dlg().ClickButton(IDOK);
   EXPECT_TRUE(Dlg().is_open());
+  const CString why =
+      L"Start ID in row 2: '7FF' is not an identifier: write hex as 0x7FF or 7FFh, decimal as "
+      L"2047.";
   ASSERT_EQ(m_boxes.size(), 1u);
-  EXPECT_NE(m_boxes[0].Find(L"Start ID in row 2: '7FF' is not an identifier"), -1);
+  EXPECT_EQ(m_boxes[0], why + L"\nThe table is unchanged.");
+  EXPECT_EQ(Ranges().GetCellMark(1, kStart), why);
   EXPECT_EQ(Ranges().GetItemText(1, kStart), L"7FF");
+  EXPECT_EQ(Ranges().GetItemText(0, kStop), L"5");
   EXPECT_EQ(SourceTable(), (std::vector<IdRange>{{0, 99, false}, {100, kMax, true}}));
-  Ranges().EditCell(1, kStart, L"4294967296");
-  Dlg().ClickButton(ID_APPLY_NOW);
-  EXPECT_NE(m_boxes.back().Find(L"out of range"), -1);
-  Dlg().ClickButton(IDCANCEL);  // edits are lost
+  // Empty, or outside the identifier space: refused and marked the same way.
+  for (const wchar_t* refused : {L"", L"abc", L"-5", L"0x40000000", L"4294967296"}) {
+    Ranges().EditCell(1, kStart, refused);
+    Dlg().ClickButton(ID_APPLY_NOW);
+    EXPECT_FALSE(Ranges().GetCellMark(1, kStart).IsEmpty()) << CString(refused).ToUtf8();
+  }
+  EXPECT_EQ(SourceTable(), (std::vector<IdRange>{{0, 99, false}, {100, kMax, true}}));
+  // Typing in the cell takes the mark away; Cancel loses the edits.
+  Ranges().EditCell(1, kStart, L"6");
+  EXPECT_TRUE(Ranges().GetCellMark(1, kStart).IsEmpty());
+  Dlg().ClickButton(IDCANCEL);
   Dlg().show();
   EXPECT_EQ(Shown(), (std::vector<IdRange>{{0, 99, false}, {100, kMax, true}}));
 }
@@ -193,15 +207,41 @@ TEST_F(StandardSourceDialog, EscapeIsCancelAndReturnIsOk) {
   EXPECT_EQ(SourceTable(), (std::vector<IdRange>{{0, 0x7FF, false}, {0x800, kMax, true}}));
 }
 
-TEST_F(StandardSourceDialog, OkAndApplyFollowTheAcquisition) {
-  m_source.set_running(true);
-  Dlg().show();
-  EXPECT_FALSE(Dlg().ClickButton(ID_APPLY_NOW));
-  m_source.set_running(false);
-  Dlg().refresh();  // the next traffic view follows the acquisition
-  EXPECT_TRUE(Dlg().ClickButton(ID_APPLY_NOW));
-  Dlg().show();
-  EXPECT_EQ(Dlg().RaiseCount(), 1);
+// The source's own window (the one the CAN-Bus dialog's link opens) follows the start and stop of
+// acquisition while it is open, without waiting for traffic to refresh it.
+TEST_F(StandardSourceDialog, AnOpenWindowsOkAndApplyFollowTheStartAndStopOfAcquisition) {
+  static CCanStandardSrcDlg* built = nullptr;
+  static StandardSourceDialogFactory plugin = nullptr;
+  plugin = CCanStandardSource::set_dialog_factory([](IStandardSourceAccess& source) {
+    auto window = plugin(source);
+    built = dynamic_cast<CCanStandardSrcDlg*>(window.get());
+    return window;
+  });
+  ASSERT_NE(plugin, nullptr) << "the library entry installs the standard source's window";
+  CCanStandardSource source(nullptr, 0, L"T", 1, false, BITRATE_500K, FD_ARBITRATION_500K,
+                            FD_DATA_1M);
+  CCanStandardSource::set_dialog_factory(plugin);
+  source.show_settings();
+  ASSERT_TRUE(built && built->is_open());
+  const auto locked = [&](int id) {
+    const CWnd* button = built->GetDlgItem(id);
+    return !button->IsWindowEnabled() && !button->ToolTip().IsEmpty();
+  };
+  EXPECT_FALSE(locked(IDOK));
+  source.set_running(true);
+  EXPECT_TRUE(locked(IDOK));
+  EXPECT_TRUE(locked(ID_APPLY_NOW));
+  EXPECT_EQ(built->GetDlgItem(IDOK)->ToolTip(), CString(can::kLockedWhileMeasuring));
+  source.set_running(false);
+  EXPECT_FALSE(locked(IDOK));
+  EXPECT_FALSE(locked(ID_APPLY_NOW));
+  EXPECT_TRUE(built->ClickButton(ID_APPLY_NOW));
+  // Opened while acquisition runs, it opens locked.
+  built->ClickButton(IDCANCEL);
+  source.set_running(true);
+  source.show_settings();
+  EXPECT_TRUE(locked(ID_APPLY_NOW));
+  source.set_running(false);
 }
 
 }  // namespace

@@ -110,6 +110,8 @@ QWidget* MakeWidget(CDialog3d& dialog, CWnd& wnd, QWidget* parent) {
       e->setReadOnly(wnd.Style() & kReadOnly);
       if (wnd.Style() & kDigitsOnly)
         e->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), e));
+      if (wnd.Style() & kSignedDigits)
+        e->setValidator(new QRegularExpressionValidator(QRegularExpression("-?[0-9]{0,10}"), e));
       QObject::connect(e, &QLineEdit::textEdited, e, [dlg, id](const QString& text) {
         dlg->TypeText(id, text.toStdWString().c_str());
       });
@@ -124,11 +126,16 @@ QWidget* MakeWidget(CDialog3d& dialog, CWnd& wnd, QWidget* parent) {
   return new QWidget(parent);
 }
 
+// A refused value is framed in red and says why when the pointer rests on it.
+constexpr const char* kRefusedStyle =
+    "QLineEdit { border: 2px solid #c00000; background: #ffe8e8; }";
+
 void SyncWidget(CWnd& wnd, QWidget* w) {
   w->setGeometry(ToQRect(wnd.GetWindowRect()));
   w->setEnabled(wnd.IsWindowEnabled());
   w->setVisible(wnd.IsWindowVisible());
-  w->setToolTip(ToQ(wnd.GetToolTip()));
+  const QString tip = ToQ(wnd.Error().IsEmpty() ? wnd.ToolTip() : wnd.Error());
+  if (w->toolTip() != tip) w->setToolTip(tip);
   const QString text = ToQ(wnd.GetWindowTextW());
   if (auto* label = qobject_cast<QLabel*>(w)) {
     // A label of several lines wraps its words; a one-line label wider than its rectangle in this
@@ -149,6 +156,8 @@ void SyncWidget(CWnd& wnd, QWidget* w) {
     button->setText(text);
   } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
     if (edit->text() != text) edit->setText(text);
+    const QString style = wnd.Error().IsEmpty() ? QString() : QString::fromLatin1(kRefusedStyle);
+    if (edit->styleSheet() != style) edit->setStyleSheet(style);
   } else if (auto* list = dynamic_cast<QtListView*>(w)) {
     list->Sync();
   }

@@ -8,8 +8,10 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPen>
 #include <QStyledItemDelegate>
 #include <QTimer>
+#include <QValidator>
 
 #include "host/ui/CXListCtrl.h"
 
@@ -32,8 +34,20 @@ class ListTableModel : public QAbstractTableModel {
     return parent.isValid() ? 0 : static_cast<int>(m_columns);
   }
   QVariant data(const QModelIndex& index, int role) const override {
-    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
-    return ToQ(m_list.GetItemText(index.row(), index.column()));
+    const ui::ListCell* c = m_list.Cell(index.row(), index.column());
+    const bool marked = c && !c->mark.IsEmpty();
+    switch (role) {
+      case Qt::DisplayRole:
+        return ToQ(m_list.GetItemText(index.row(), index.column()));
+      case Qt::ToolTipRole:
+        return marked ? ToQ(c->mark) : ToQ(m_list.GetItemText(index.row(), index.column()));
+      case Qt::BackgroundRole:
+        return marked ? QVariant(QColor(0xFF, 0xD7, 0xD7)) : QVariant();
+      case Qt::ForegroundRole:
+        return marked ? QVariant(QColor(0x8B, 0x00, 0x00)) : QVariant();
+      default:
+        return {};
+    }
   }
   QVariant headerData(int section, Qt::Orientation o, int role) const override {
     if (o != Qt::Horizontal || section >= m_list.GetColumnCount()) return {};
@@ -78,6 +92,32 @@ class ListTableModel : public QAbstractTableModel {
 
 namespace {
 
+// Typing in an integer cell: what the cell admits (IntegerInput) and no more.
+class IntegerValidator : public QValidator {
+ public:
+  IntegerValidator(const ui::IntegerInput& range, QObject* parent)
+      : QValidator(parent), m_range(range) {}
+  State validate(QString& input, int& /*pos*/) const override {
+    const CString text(input.toStdWString());
+    if (!m_range.Admits(text)) return Invalid;
+    int value = 0;
+    return m_range.Parse(text, value) ? Acceptable : Intermediate;
+  }
+
+ private:
+  ui::IntegerInput m_range;
+};
+
+// A refused cell keeps a red frame over whatever it draws.
+void FrameIfMarked(QPainter* p, const ui::ListCell* c, const QRect& rect) {
+  if (!c || c->mark.IsEmpty()) return;
+  p->save();
+  p->setPen(QPen(QColor(0xC0, 0x00, 0x00), 2));
+  p->setBrush(Qt::NoBrush);
+  p->drawRect(rect.adjusted(1, 1, -1, -1));
+  p->restore();
+}
+
 // Draws check boxes, combo cells, links and bars; edits text and combo cells in place and hands
 // the result to the model as the person's input.
 class CellDelegate : public QStyledItemDelegate {
@@ -87,7 +127,10 @@ class CellDelegate : public QStyledItemDelegate {
   void paint(QPainter* p, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override {
     const ui::ListCell* c = m_list.Cell(index.row(), index.column());
-    if (!c || c->kind == ui::CellKind::Text) return QStyledItemDelegate::paint(p, option, index);
+    if (!c || c->kind == ui::CellKind::Text) {
+      QStyledItemDelegate::paint(p, option, index);
+      return FrameIfMarked(p, c, option.rect);
+    }
     QStyleOptionViewItem base = option;
     initStyleOption(&base, index);
     base.text.clear();
@@ -129,6 +172,7 @@ class CellDelegate : public QStyledItemDelegate {
     }
     auto* edit = new QLineEdit(parent);
     edit->setText(ToQ(c->text));
+    if (c->integer) edit->setValidator(new IntegerValidator(c->range, edit));
     return edit;
   }
   void setEditorData(QWidget*, const QModelIndex&) const override {}

@@ -19,6 +19,7 @@
 #include "host/mfc/Text.h"
 #include "host/ui/IMainWindowModel.h"
 #include "host/ui/qt/QtDialogView.h"
+#include "host/ui/qt/QtLogView.h"
 #include "host/ui/qt/QtSignalView.h"
 #include "host/ui/qt/QtUi.h"
 
@@ -126,7 +127,12 @@ class MainWindow : public QWidget {
     layout->addWidget(m_rate);
     m_signals = new QtSignalView(model, this);
     layout->addWidget(m_signals, 2);
-    resize(1100, 760);
+    if (const auto log = model.Log()) {
+      layout->addWidget(new QLabel(QStringLiteral("Log"), this));
+      m_log = new QtLogView(log, this);
+      layout->addWidget(m_log, 1);
+    }
+    resize(1100, 860);
 
     auto* timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, [this] { Refresh(); });
@@ -134,23 +140,33 @@ class MainWindow : public QWidget {
     Refresh();
   }
 
+  // A refused start says why where the person looks: the status beside the buttons (until the
+  // next start) and the log pane.
   void StartMeasurement() {
     std::string error;
+    m_refused.clear();
     if (!m_model.Start(error))
-      QMessageBox::warning(this, windowTitle(), QString::fromStdString(error));
+      m_refused = QStringLiteral("Not started: ") + QString::fromStdString(error);
     m_lastSeconds = 0.0;
     m_lastReceived = 0;
     Refresh();
+    if (m_log) m_log->Refresh();
   }
 
   void Refresh() {
     const MeasurementSnapshot s = m_model.Snapshot();
     m_start->setEnabled(!s.running);
     m_stop->setEnabled(s.running);
-    m_status->setText(QStringLiteral("%1: %2 frames, %3 s")
-                          .arg(s.running ? "Measuring" : "Stopped")
-                          .arg(s.frames)
-                          .arg(s.seconds, 0, 'f', 1));
+    if (!m_refused.isEmpty() && !s.running) {
+      m_status->setText(m_refused);
+      m_status->setStyleSheet(QStringLiteral("color: #a00000; font-weight: bold;"));
+    } else {
+      m_status->setText(QStringLiteral("%1: %2 frames, %3 s")
+                            .arg(s.running ? "Measuring" : "Stopped")
+                            .arg(s.frames)
+                            .arg(s.seconds, 0, 'f', 1));
+      m_status->setStyleSheet(QString());
+    }
     m_table->setRowCount(static_cast<int>(s.rows.size()) + (s.rows.empty() ? 0 : 1));
     for (std::size_t i = 0; i < s.rows.size(); ++i)
       SetRow(static_cast<int>(i), Cells(s.rows[i], QString::number(s.rows[i].channel)));
@@ -196,6 +212,7 @@ class MainWindow : public QWidget {
  public:
   int m_exitCode = 0;
   QtSignalView* m_signals;
+  QtLogView* m_log = nullptr;  // null when the model has no log
 
  private:
   IMainWindowModel& m_model;
@@ -204,9 +221,17 @@ class MainWindow : public QWidget {
   QLabel* m_status;
   QTableWidget* m_table;
   QLabel* m_rate;
+  QString m_refused;  // why the last Start was refused; empty: it was not
   double m_lastSeconds = 0.0;
   std::uint64_t m_lastReceived = 0;
 };
+
+// The host's message box on the screen (a refused OK or Apply), or null.
+QMessageBox* OpenMessageBox() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) return box;
+  return nullptr;
+}
 
 // One step of --actions; false when it is not understood.
 bool RunAction(MainWindow& window, IMainWindowModel& model, const QString& step) {
@@ -224,10 +249,15 @@ bool RunAction(MainWindow& window, IMainWindowModel& model, const QString& step)
     model.Stop();
   } else if (verb == "shot") {
     window.Refresh();
+    if (window.m_log) window.m_log->Refresh();
     QtUi::SavePng(&window, (arg + "-main.png").toStdString());
     for (QtDialogView* view : QtDialogView::Open())
       QtUi::SavePng(view->Widget(),
                     (arg + "-" + view->Widget()->objectName() + ".png").toStdString());
+    if (QMessageBox* box = OpenMessageBox())
+      QtUi::SavePng(box, (arg + "-messagebox.png").toStdString());
+  } else if (verb == "dismiss") {
+    if (QMessageBox* box = OpenMessageBox()) box->accept();
   } else if (verb == "signals") {
     window.m_signals->Refresh();
     if (!window.m_signals->WriteTable(arg.toStdString()))
@@ -245,8 +275,8 @@ bool RunAction(MainWindow& window, IMainWindowModel& model, const QString& step)
 }  // namespace
 
 bool CheckActions(const std::string& actions, std::string& error) {
-  static const QStringList kVerbs = {"settings", "click", "start",   "stop",
-                                     "wait",     "shot",  "signals", "quit"};
+  static const QStringList kVerbs = {"settings", "click",   "start", "stop",   "wait",
+                                     "shot",     "signals", "quit",  "dismiss"};
   for (const QString& raw : QString::fromStdString(actions).split(';', Qt::SkipEmptyParts)) {
     const QString step = raw.trimmed();
     const QStringList words = step.split(' ', Qt::SkipEmptyParts);

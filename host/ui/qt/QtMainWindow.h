@@ -9,14 +9,18 @@ class IMainWindowModel;
 namespace ui::qt {
 
 // [ui] Shows the main window of `model` and runs until it is closed; returns the exit code (1 when
-// the settings could not be saved). `actions` are steps run one after the other once the window
+// the settings could not be saved). Below the live summary and the signals, the log pane shows
+// the model's log (errors and warnings highlighted, newest at the bottom); a refused Start says
+// why beside the Start button and in the log. `actions` are steps run one after the other once the window
 // shows, separated by ';', for demonstrations and tests:
 //   "settings 0"   opens module 0's settings dialog
 //   "click 2005"   clicks button 2005 of the dialog opened last
 //   "start" "stop" starts / stops the measurement
 //   "wait 2.5"     lets 2.5 s pass before the next step
 //   "signals /tmp/s.txt"  writes the signal table as text (QtSignalView::WriteTable)
-//   "shot /tmp/a"  writes /tmp/a-main.png and /tmp/a-dialog<template>.png of each open dialog
+//   "shot /tmp/a"  writes /tmp/a-main.png, /tmp/a-dialog<template>.png of each open dialog and
+//                  /tmp/a-messagebox.png of a message box on the screen
+//   "dismiss"      presses OK on the message box on the screen
 //   "quit"         closes the main window (stops, saves)
 int RunMainWindow(IMainWindowModel& model, const std::string& actions = {});
 

@@ -5,12 +5,14 @@
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QMessageBox>
 #include <QStyle>
 #include <QTableWidget>
 #include <QTimer>
 #include <QWidget>
 
 #include "host/analysisui/AnalysisWindows.h"
+#include "host/mfc/Win.h"
 #include "host/services/CCentralMessageService.h"
 #include "host/settings/SettingsFolder.h"
 #include "host/ui/CDialog3d.h"
@@ -98,11 +100,17 @@ QtUi::QtUi(int& argc, char** argv) : m_app(std::make_unique<QApplication>(argc, 
   timer->start(kPumpIntervalMs);
   SetModalLoop(RunModalLoop);
   SetFileChooser(ChooseFile);
+  m_previousBox = mfc::SetMessageBoxResponder([](const CString& text, UINT type) {
+    const auto box = MakeMessageBox(text.str(), type, QApplication::activeWindow());
+    box->exec();
+    return IDOK;
+  });
   m_windows = std::make_unique<analysisui::AnalysisWindows>();
 }
 
 QtUi::~QtUi() {
   m_windows.reset();
+  mfc::SetMessageBoxResponder(std::move(m_previousBox));
   SetFileChooser({});
   SetModalLoop({});
   CCentralMessageService::SetWakeUp({});
@@ -139,6 +147,28 @@ QWidget* QtUi::Window(const CDialog3d& dialog) {
 
 bool QtUi::SavePng(QWidget* widget, const std::string& path) {
   return widget && widget->grab().save(QString::fromStdString(path), "PNG");
+}
+
+std::unique_ptr<QMessageBox> QtUi::MakeMessageBox(const std::wstring& text, unsigned type,
+                                                  QWidget* parent) {
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  switch (type & 0xF0U) {
+    case MB_ICONWARNING:
+      icon = QMessageBox::Warning;
+      break;
+    case MB_ICONERROR:
+      icon = QMessageBox::Critical;
+      break;
+    case MB_ICONINFORMATION:
+      icon = QMessageBox::Information;
+      break;
+    default:
+      break;
+  }
+  auto box = std::make_unique<QMessageBox>(icon, QStringLiteral("canhost"),
+                                           QString::fromStdWString(text), QMessageBox::Ok, parent);
+  box->setObjectName(QStringLiteral("messagebox"));
+  return box;
 }
 
 }  // namespace ui::qt

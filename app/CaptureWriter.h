@@ -51,7 +51,9 @@ class CaptureWriter {
   // [any] The file, to compare with the other outputs of a run.
   const OutputFile& Output() const noexcept { return m_out; }
   // [any] Messages written so far.
-  std::uint64_t messages() const noexcept { return m_writer ? m_writer->written() : 0; }
+  std::uint64_t messages() const noexcept {
+    return m_candumpLines + (m_writer ? m_writer->written() : 0);
+  }
 
   // [any] Appends the lines of one frame's region to `out`; returns how many. The text format of
   // the examples above; `out` keeps its capacity, so a steady stream allocates nothing.
@@ -65,6 +67,8 @@ class CaptureWriter {
   OutputFile m_out;
   std::unique_ptr<XeCanDriverKvaser::CanLogWriter> m_writer;
   bool m_refused = false;  // the format could not hold a frame: the capture ended there
+  bool m_candump = false;  // candump lines are made here, not by m_writer
+  std::uint64_t m_candumpLines = 0;
   XeCanDriverKvaser::CanLogEntry m_entry;  // reused for every message
 };
 

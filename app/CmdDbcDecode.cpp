@@ -6,7 +6,7 @@
 #include "app/CmdDbc.h"
 #include "app/Commands.h"
 #include "app/CsvWriter.h"
-#include "host/cananalysis/DbcFrameDecoder.h"
+#include "app/DecodeCsv.h"
 #include "host/cananalysis/DbcParser.h"
 #include "host/candriver/CanLogReader.h"
 #include "host/mfc/Text.h"
@@ -26,20 +26,6 @@ const Command& Self() {
   return Commands().front();
 }
 
-// Seconds with the log's microseconds, and nanoseconds only when the log has them.
-std::string Seconds(std::int64_t ns) {
-  const bool negative = ns < 0;
-  const std::uint64_t abs =
-      negative ? 0 - static_cast<std::uint64_t>(ns) : static_cast<std::uint64_t>(ns);
-  char text[48];
-  std::snprintf(text, sizeof text, "%s%" PRIu64 ".%09" PRIu64, negative ? "-" : "",
-                abs / 1000000000u, abs % 1000000000u);
-  std::string out = text;
-  while (out.size() > out.find('.') + 7 && out.back() == '0')
-    out.pop_back();
-  return out;
-}
-
 // What became of the lines of the log.
 struct DecodeCounts {
   std::uint64_t frames = 0;      // data frames decoded
@@ -48,36 +34,21 @@ struct DecodeCounts {
   std::uint64_t skipped = 0;     // error and remote frames: no data to decode
 };
 
-// Writes one CSV line per signal the entry's frame carries.
-void DecodeEntry(const CanLogEntry& entry, const DbcDatabase& db, const DbcFrameDecoder& decoder,
-                 CsvWriter& csv, DecodeCounts& counts) {
+// Writes one CSV row per signal the entry's frame carries.
+void DecodeEntry(const CanLogEntry& entry, DecodeCsv& rows, DecodeCounts& counts) {
   if (!entry.error.empty()) {
     // A binary file would give a line for each of its lines: the first few are enough.
     if (++counts.unreadable <= kShownUnreadable)
       std::fprintf(stderr, "canhost: %s\n", entry.error.c_str());
     return;
   }
-  const auto& m = entry.message;
-  if (m.flags & (XeCanDriverKvaser::kCanFlagErrorFrame | XeCanDriverKvaser::kCanFlagRemote)) {
+  if (entry.message.flags &
+      (XeCanDriverKvaser::kCanFlagErrorFrame | XeCanDriverKvaser::kCanFlagRemote)) {
     ++counts.skipped;
     return;
   }
   ++counts.frames;
-  const bool extended = (m.flags & XeCanDriverKvaser::kCanFlagExtended) != 0;
-  const std::uint32_t canId = XeCanDriverKvaser::FlaggedId(m.id, m.flags);
-  char id[16];
-  std::snprintf(id, sizeof id, extended ? "%08X" : "%03X", m.id);
-  const std::string time = Seconds(entry.timeNs);
-  const std::string channel = CsvWriter::Field(entry.channel);
-  const int n = decoder.Decode(canId, m.data, m.length, [&](std::uint32_t flat, double value) {
-    const auto [mi, si] = db.Locate(flat);
-    const DbcMessage& message = db.messages[mi];
-    char number[32];
-    std::snprintf(number, sizeof number, "%.17g", value);
-    csv.Line({time, channel, id, CsvWriter::Field(message.name),
-              CsvWriter::Field(message.signals[si].name), number});
-  });
-  if (n < 0) ++counts.unknown;
+  if (rows.Frame(entry) < 0) ++counts.unknown;
 }
 
 // The closing lines on stderr; the exit code.
@@ -128,7 +99,6 @@ int RunDbcDecode(const std::vector<std::string>& args) {
   if (db.ErrorCount() > kShownUnreadable)
     std::fprintf(stderr, "canhost: %s: %zu more errors (canhost dbc info lists them)\n",
                  dbcFile.c_str(), db.ErrorCount() - kShownUnreadable);
-  const DbcFrameDecoder decoder(db);
 
   XeCanDriverKvaser::CanLogReader reader;
   if (!reader.Open(logFile)) {
@@ -136,11 +106,12 @@ int RunDbcDecode(const std::vector<std::string>& args) {
     return kExitError;
   }
   CsvWriter csv(stdout);
-  csv.Line({"time", "channel", "id", "message", "signal", "value"});
+  DecodeCsv rows(db, csv);
+  rows.Header();
   CanLogEntry entry;
   DecodeCounts counts;
   while (csv.ok() && reader.Next(entry))
-    DecodeEntry(entry, db, decoder, csv, counts);
+    DecodeEntry(entry, rows, counts);
   if (!csv.Finish()) {
     std::fprintf(stderr, "canhost: %s\n", csv.error().c_str());
     return kExitError;

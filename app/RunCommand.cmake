@@ -18,6 +18,7 @@ add_library(canhost_run STATIC
   CanSourceHost.cpp
   CaptureWriter.cpp
   CsvWriter.cpp
+  DecodeCsv.cpp
   FrameLoop.cpp
   NextSteps.cpp
   ProgressBar.cpp

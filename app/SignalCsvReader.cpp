@@ -52,7 +52,7 @@ void SplitPlain(std::string_view record, std::vector<std::string_view>& fields) 
   }
 }
 
-// A number as canhost run writes it: "%.17g", or nan, inf, -inf for a value that is not finite
+// A number as canhost run writes it: shortest-exact, or nan, inf, -inf for a value that is not finite
 // (`finite` false allows those).
 bool ParseNumber(std::string_view text, double& value, bool finite = true) {
   const char* end = text.data() + text.size();

@@ -49,7 +49,8 @@ bool SignalRecorder::Begin(std::string& error) {
   return true;
 }
 
-void SignalRecorder::AddValue(Signal& signal, double time, double value) {
+void SignalRecorder::AddValue(std::size_t index, double time, double value) {
+  Signal& signal = m_signals[index];
   if (std::isfinite(value)) {
     const bool first = signal.values == signal.nonFinite;
     signal.min = first ? value : std::min(signal.min, value);
@@ -60,20 +61,13 @@ void SignalRecorder::AddValue(Signal& signal, double time, double value) {
   signal.last = value;
   ++signal.values;
   if (!m_out.good()) return;
-  // to_chars with precision 17 writes exactly what "%.17g" writes, several times faster.
-  char row[128];
-  char* end = std::to_chars(row, row + 32, time, std::chars_format::general, 17).ptr;
-  *end++ = ',';
+  const RowText& text = m_rowText[index];
+  char number[CsvWriter::kNumberRoom];
   std::string& out = m_out.Text();
-  out.append(row, end);
-  out.append(signal.name);
-  end = row;
-  *end++ = ',';
-  end = std::to_chars(end, row + 40, value, std::chars_format::general, 17).ptr;
-  *end++ = ',';
-  out.append(row, end);
-  out.append(signal.unit);
-  out += '\n';
+  out.append(number, CsvWriter::FormatNumber(number, time));
+  out.append(text.middle);
+  out.append(number, CsvWriter::FormatNumber(number, value));
+  out.append(text.end);
 }
 
 void SignalRecorder::AddFrame(std::uint64_t frame, CSlowSinkPlugin& sink) {
@@ -84,11 +78,13 @@ void SignalRecorder::AddFrame(std::uint64_t frame, CSlowSinkPlugin& sink) {
         while (m_signals.size() <= index) {
           const SinkSignalReader::Signal& named = m_reader.signals()[m_signals.size()];
           m_signals.push_back({CsvWriter::Field(named.name), CsvWriter::Field(named.unit)});
+          const Signal& added = m_signals.back();
+          m_rowText.push_back({',' + added.name + ',', ',' + added.unit + '\n'});
         }
         Signal& signal = m_signals[index];
         signal.timeouts = std::max(signal.timeouts, state.timeouts);
         for (const ui::PlotPoint& point : values)
-          AddValue(signal, point.time, point.value);
+          AddValue(index, point.time, point.value);
         if (!m_keepSeries) return;
         m_series.resize(m_signals.size());
         std::vector<ui::PlotPoint>& series = m_series[index];

@@ -6,11 +6,13 @@
 //
 // One row per decoded value, as the decoder delivered it (two in one slow sample give two rows):
 //   time,signal,value,unit
-//   0.0050000000000000001,Engine speed,1520,1/min      <- a pulse: the rate per minute
-//   0.0070000000000000001,Coolant temperature,87,°C    <- a hop: the value
-//   0.0080000000000000002,Counter,4294967295,          <- exact: no single-precision rounding
-//   0.0090000000000000011,Ratio,nan,                   <- NaN and infinities as nan, inf, -inf
-// time = (frame x samples per frame + slow-sample index) x sample period, seconds from the start.
+//   0.005,Engine speed,1520,1/min      <- a pulse: the rate per minute
+//   0.007,Coolant temperature,87,°C    <- a hop: the value
+//   0.008,Counter,4294967295,          <- exact: no single-precision rounding
+//   0.009,Ratio,nan,                   <- NaN and infinities as nan, inf, -inf
+// time = (frame x samples per frame + slow-sample index) x sample period, seconds from the start;
+// numbers shortest-exact (std::to_chars without a precision: 0.017, and the same double when read
+// back). The name and unit of a signal are quoted once, when it first shows.
 // A signal that two sources deliver is named after each (see SinkSignalReader.h).
 #include <cstdint>
 #include <cstdio>
@@ -75,10 +77,17 @@ class SignalRecorder {
   std::vector<ui::PlotSeries> Series() const;
 
  private:
-  void AddValue(Signal& signal, double time, double value);
+  // The parts of a row that are the same for every value of a signal, made once.
+  struct RowText {
+    std::string middle;  // ",<name>,"
+    std::string end;     // ",<unit>\n"
+  };
+
+  void AddValue(std::size_t index, double time, double value);
 
   SinkSignalReader m_reader;
-  std::vector<Signal> m_signals;  // by the reader's index
+  std::vector<Signal> m_signals;   // by the reader's index
+  std::vector<RowText> m_rowText;  // by the reader's index
   bool m_keepSeries = false;
   std::vector<std::vector<ui::PlotPoint>> m_series;  // by the reader's index, with KeepSeries
   OutputFile m_out;

@@ -1,9 +1,18 @@
 #include "app/SinkSignalReader.h"
 
+#include <cmath>
+
 #include "host/paramdb/CPqParamInstance.h"
 #include "host/slowsampling/CAsyncSource.h"
 
 namespace app {
+
+SinkSignalReader::SinkSignalReader(double samplePeriod, unsigned samplesPerFrame)
+    : m_samplePeriod(samplePeriod), m_samplesPerFrame(samplesPerFrame) {
+  const double rate = 1.0 / samplePeriod;
+  const double whole = std::round(rate);
+  if (whole >= 1.0 && std::abs(rate - whole) <= 1e-9 * whole) m_samplesPerSecond = whole;
+}
 
 std::size_t SinkSignalReader::IndexOf(CSlowSinkPlugin& sink,
                                       const SlowSampling::CAsyncSource& source, int number) {
@@ -24,16 +33,28 @@ std::size_t SinkSignalReader::IndexOf(CSlowSinkPlugin& sink,
   return it->second;
 }
 
+const std::vector<std::size_t>& SinkSignalReader::Indices(CSlowSinkPlugin& sink,
+                                                          const SlowSampling::CAsyncSource& source,
+                                                          const SinkSourceEntry& entry) {
+  // A source's signals only ever grow in number: the same count means the same signals.
+  std::vector<std::size_t>& indices = m_indices[source.id()];
+  if (indices.size() == entry.states.size()) return indices;
+  indices.clear();
+  for (const auto& state : entry.states)
+    indices.push_back(IndexOf(sink, source, state.first));
+  return indices;
+}
+
 void SinkSignalReader::Read(std::uint64_t frame, CSlowSinkPlugin& sink, const Visit& visit) {
   // Names first: every signal is known before any value of this frame is handed on.
   for (SlowSampling::CAsyncSource* source : sink.sources())
     if (const SinkSourceEntry* entry = sink.source_entry(source->id()))
-      for (const auto& state : entry->states)
-        IndexOf(sink, *source, state.first);
+      Indices(sink, *source, *entry);
   const double first = static_cast<double>(frame) * m_samplesPerFrame;
   for (SlowSampling::CAsyncSource* source : sink.sources()) {
     const SinkSourceEntry* entry = sink.source_entry(source->id());
     if (entry == nullptr) continue;
+    const std::vector<std::size_t>& indices = m_indices[source->id()];
     // The entry's log holds the values of all its signals in decoding order: grouped here by
     // signal in two passes (count, then place), each signal's values keep their order.
     const std::size_t signals = entry->states.size();
@@ -46,13 +67,13 @@ void SinkSignalReader::Read(std::uint64_t frame, CSlowSinkPlugin& sink, const Vi
     m_next.assign(m_offsets.begin(), m_offsets.end() - 1);
     for (const SinkSourceEntry::Value& v : entry->values)
       if (v.ordinal < signals)
-        m_values[m_next[v.ordinal]++] = {(first + static_cast<double>(v.frame)) * m_samplePeriod,
-                                         v.value};
-    for (const auto& [number, state] : entry->states) {
-      const std::size_t k = state.ordinal;
+        m_values[m_next[v.ordinal]++] = {TimeOf(first + static_cast<double>(v.frame)), v.value};
+    std::size_t i = 0;
+    for (const auto& state : entry->states) {
+      const std::size_t k = state.second.ordinal;
       std::span<const ui::PlotPoint> values;
       if (k < signals) values = {m_values.data() + m_offsets[k], m_offsets[k + 1] - m_offsets[k]};
-      visit(m_index.at({source->id(), number}), state, values);
+      visit(indices[i++], state.second, values);
     }
   }
 }

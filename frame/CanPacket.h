@@ -96,9 +96,16 @@ class PacketScanner {
       m_pos = (m_pos + 3) & ~std::size_t{3};
       if (m_pos + kPacketHeader > m_size) return false;
       const std::uint8_t* p = m_block + m_pos;
+      if (p[0] != kPacketStart) {
+        // Most of a region is empty: the next start byte is found at once, and the word it
+        // falls in (or the one after it) is where the search goes on.
+        const void* start = std::memchr(p + 1, kPacketStart, m_size - m_pos - 1);
+        if (start == nullptr) return false;
+        m_pos = static_cast<std::size_t>(static_cast<const std::uint8_t*>(start) - m_block);
+        continue;
+      }
       const int length = p[2];
-      if (p[0] != kPacketStart || p[3] != kPacketEnd || length < minLength ||
-          length > kMaxPacketData) {
+      if (p[3] != kPacketEnd || length < minLength || length > kMaxPacketData) {
         m_pos += 4;
         continue;
       }

@@ -46,13 +46,6 @@ bool ParseSeconds(std::string_view text, std::int64_t& ns) noexcept {
   return true;
 }
 
-int HexDigit(char c) noexcept {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 char* WriteHex(char* out, std::uint32_t value, int digits) noexcept {
   static constexpr char kHex[] = "0123456789ABCDEF";
   for (int i = digits - 1; i >= 0; --i) {

@@ -58,7 +58,8 @@ TEST(SinkSignals, ASignalOfTwoSourcesIsNamedAfterEachAndReadsBackFromTheCsv) {
     EXPECT_EQ(read[i].unit, series[i].unit);
     ASSERT_EQ(read[i].points.size(), series[i].points.size());
     for (std::size_t k = 0; k < read[i].points.size(); ++k) {
-      EXPECT_EQ(read[i].points[k].time, series[i].points[k].time);  // %.17g: exact
+      EXPECT_EQ(read[i].points[k].time,
+                series[i].points[k].time);  // shortest-exact: the same double
       EXPECT_EQ(read[i].points[k].value, series[i].points[k].value);
     }
   }

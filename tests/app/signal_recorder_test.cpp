@@ -39,11 +39,11 @@ TEST(SignalRecorder, OneRowPerDecodedValueAtItsFrameAlignedTime) {
 
   EXPECT_EQ(testing_support::ReadFile(dir / "signals.csv"),
             "time,signal,value,unit\n"
-            "0.20000000000000001,Engine speed,600,1/min\n"
-            "0.20300000000000001,Engine speed,600,1/min\n"
-            "0.20700000000000002,Engine speed,1200,1/min\n"
-            "0.20700000000000002,Engine speed,1250,1/min\n"
-            "0.20500000000000002,Coolant temperature,87.5,°C\n");
+            "0.2,Engine speed,600,1/min\n"
+            "0.203,Engine speed,600,1/min\n"
+            "0.207,Engine speed,1200,1/min\n"
+            "0.207,Engine speed,1250,1/min\n"
+            "0.205,Coolant temperature,87.5,°C\n");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
                           std::filesystem::directory_iterator()),
             1);  // no temporary file left
@@ -83,11 +83,11 @@ TEST(SignalRecorder, ExtremeAndNonFiniteValuesAreWrittenExactlyAndCounted) {
             "0.001,Engine speed,nan,1/min\n"
             "0.001,Coolant temperature,nan,°C\n"
             "0.002,Coolant temperature,4294967295,°C\n"
-            "0.0030000000000000001,Coolant temperature,1.0000000000000001e+300,°C\n"
-            "0.0040000000000000001,Coolant temperature,inf,°C\n"
-            "0.0050000000000000001,Coolant temperature,-inf,°C\n"
-            "0.0060000000000000001,Coolant temperature,1.8446744073709552e+19,°C\n"
-            "0.0070000000000000001,Coolant temperature,-1.0000000000000001e+300,°C\n");
+            "0.003,Coolant temperature,1e+300,°C\n"
+            "0.004,Coolant temperature,inf,°C\n"
+            "0.005,Coolant temperature,-inf,°C\n"
+            "0.006,Coolant temperature,18446744073709551616,°C\n"
+            "0.007,Coolant temperature,-1e+300,°C\n");
   const auto signals = recorder.Signals();
   ASSERT_EQ(signals.size(), 2u);
   EXPECT_EQ(signals[0].values, 7u);

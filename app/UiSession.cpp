@@ -7,10 +7,12 @@
 #include "host/candriver/CanDriver.h"
 #include "host/module/CCommandDispatcher.h"
 #include "host/module/HostConstants.h"
+#include "host/module/ModuleRegistry.h"
 #include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
 #include "host/settings/SettingsFolder.h"
 #include "host/slowsampling/CSlowSinkPlugin.h"
+#include "host/ui/CLibMgr.h"
 
 namespace app {
 
@@ -50,10 +52,20 @@ bool UiSession::Create(const std::string& pluginPath, std::string& error) {
   return true;
 }
 
+namespace {
+
+// The name a person sees: the plug-in's string for the module, else its registration name.
+std::string DisplayName(const wchar_t* module) {
+  const UINT id = host::ModuleRegistry::Instance().DisplayNameId(module);
+  const CString text = id != 0 ? CLibMgr::LoadStringW(id) : CString();
+  return (text.IsEmpty() ? CString(module) : text).ToUtf8();
+}
+
+}  // namespace
+
 std::vector<std::string> UiSession::Modules() const {
-  std::vector<std::string> names = {"CAN-Sources (" + CString(CanSourceHost::kModuleName).ToUtf8() +
-                                    ")"};
-  if (m_sink.Sink() != nullptr) names.push_back("CAN sink (" + CString(kSinkName).ToUtf8() + ")");
+  std::vector<std::string> names = {DisplayName(CanSourceHost::kModuleName)};
+  if (m_sink.Sink() != nullptr) names.push_back(DisplayName(kSinkName));
   return names;
 }
 
@@ -142,7 +154,7 @@ void UiSession::Publish(bool running) {
   s.seconds = static_cast<double>(s.frames) * m_samplePeriod * m_samplesPerFrame;
   for (const auto& row : m_host.Statistics())
     s.rows.push_back({row.channel, CString(row.name).ToUtf8(), row.received, row.delivered, row.old,
-                      row.future, row.waiting, row.noRoom, row.overflow});
+                      row.future, row.waiting, row.noRoom, row.overflow, row.note.ToUtf8()});
   host::MutexLock lock(m_mutex);
   m_snapshot = std::move(s);
 }

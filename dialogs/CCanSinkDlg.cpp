@@ -1,6 +1,7 @@
 #include "dialogs/CCanSinkDlg.h"
 
 #include <iterator>
+#include <string_view>
 
 #include "dialogs/DialogResources.h"
 #include "host/mfc/CObject.h"
@@ -21,19 +22,30 @@ namespace {
 
 enum Column { kName, kDecoder, kSettings };
 
-struct ColumnDef {
-  UINT title;
-  int width;
-};
-constexpr ColumnDef kColumns[] = {
-    {can::IDS_NAME, 90}, {can::IDS_DECODER, 130}, {can::IDS_SETTINGS, 55}};
+constexpr can::ColumnDef kColumns[] = {{can::IDS_NAME, 90, can::IDS_TIP_BUS_NAME},
+                                       {can::IDS_DECODER, 130, can::IDS_TIP_DECODER},
+                                       {can::IDS_SETTINGS, 55, can::IDS_TIP_DECODER_SETTINGS}};
 
 // The choice that means "no decoder": a single em dash, global combo string id -1.
 constexpr const wchar_t* kNoDecoder = L"\u2014";
 constexpr int kNoDecoderId = -1;
 
-CString ClassName(const CRuntimeClass* cls) {
-  return cls != nullptr ? CString::FromUtf8(cls->m_lpszClassName) : CString();
+// Decoder classes by the names a person reads; the stored settings keep the class names.
+struct DecoderName {
+  const char* className;
+  UINT nameId;
+};
+constexpr DecoderName kDecoderNames[] = {{"CCanDbcDecoder", can::IDS_DBC_DECODER}};
+
+// The string table's name of the class; a class without one shows as itself.
+CString DisplayName(const CRuntimeClass* cls) {
+  if (cls == nullptr) return {};
+  for (const auto& [className, nameId] : kDecoderNames)
+    if (std::string_view(cls->m_lpszClassName) == className) {
+      CSwitchResourceDefault resources(can::ExtensionModule());
+      return CLibMgr::LoadStringW(nameId);
+    }
+  return CString::FromUtf8(cls->m_lpszClassName);
 }
 
 }  // namespace
@@ -58,13 +70,9 @@ BOOL CCanSinkDlg::OnInitDialog() {
   m_list.GlobalComboStringsReset();
   m_list.GlobalComboStringsInsert(kNoDecoderId, kNoDecoder);
   for (std::size_t k = 0; k < m_classes.size(); ++k)
-    m_list.GlobalComboStringsInsert(static_cast<int>(k), ClassName(m_classes[k]));
+    m_list.GlobalComboStringsInsert(static_cast<int>(k), DisplayName(m_classes[k]));
   m_list.SetFullRowSelect(true);
-  {
-    CSwitchResourceDefault resources(can::ExtensionModule());
-    for (int c = 0; c < static_cast<int>(std::size(kColumns)); ++c)
-      m_list.InsertColumn(c, CLibMgr::LoadStringW(kColumns[c].title), 0, kColumns[c].width, -1);
-  }
+  can::InsertColumns(m_list, kColumns);
   fill_table();
   for (int id : {IDOK, IDCANCEL, ID_APPLY_NOW})
     D3dLayoutChild(id, CEdges::BOTTOM | CEdges::RIGHT);
@@ -72,6 +80,10 @@ BOOL CCanSinkDlg::OnInitDialog() {
   for (int id : {can::IDC_TIMEOUT_LABEL, can::IDC_TIMEOUT})
     D3dLayoutChild(id, CEdges::BOTTOM | CEdges::LEFT);
   D3dLayoutComplete(3);
+  // Every channel's row shows at the first opening, up to a screenful of them.
+  const int missing =
+      m_list.GetFittingHeight(can::kRowsShownAtMost) - m_list.GetWindowRect().Height();
+  if (missing > 0) Resize(ClientRect().Width(), ClientRect().Height() + missing);
   m_list.AutosizeColumnWidth(-1);
   return TRUE;
 }
@@ -101,8 +113,9 @@ void CCanSinkDlg::fill_table() {
 
 void CCanSinkDlg::add_row(const SinkChannel& channel) {
   const int row = m_list.AddItem(channel.name.GetString(), nullptr, channel.channel);
-  const CString decoder = channel.decoder != nullptr ? ClassName(channel.decoder->GetRuntimeClass())
-                                                     : CString(kNoDecoder);
+  const CString decoder = channel.decoder != nullptr
+                              ? DisplayName(channel.decoder->GetRuntimeClass())
+                              : CString(kNoDecoder);
   m_list.SetItemText(row, kDecoder, decoder);
   m_list.SetComboBoxGlobalStrings(row, kDecoder,
                                   m_list.GlobalComboStringsGetId(decoder, kNoDecoderId), -1);

@@ -1,6 +1,7 @@
 #include "dialogs/CCanSourceDlg.h"
 
 #include <algorithm>
+#include <set>
 #include <vector>
 
 #include "dialogs/DialogResources.h"
@@ -9,6 +10,7 @@
 #include "host/ui/CEdges.h"
 #include "host/ui/CLibMgr.h"
 #include "host/ui/CSwitchResourceDefault.h"
+#include "host/ui/IntegerInput.h"
 
 IMPLEMENT_DYNAMIC(CCanSourceDlg, CDialog3d)
 
@@ -24,14 +26,15 @@ namespace {
 
 enum Column { kActive, kType, kName, kChannel, kFd, kBitrate, kFdData, kSettings };
 
-struct ColumnDef {
-  UINT title;
-  int width;
-};
-constexpr ColumnDef kColumns[] = {
-    {can::IDS_ACTIVE, 60},      {can::IDS_TYPE, 110},      {can::IDS_NAME, 70},
-    {can::IDS_CHANNEL, 60},     {can::IDS_FD_CHANNEL, 60}, {can::IDS_BITRATE, 60},
-    {can::IDS_FD_DATARATE, 60}, {can::IDS_SETTINGS, 55},
+constexpr can::ColumnDef kColumns[] = {
+    {can::IDS_ACTIVE, 60, can::IDS_TIP_ACTIVE_SOURCE},
+    {can::IDS_TYPE, 110, can::IDS_TIP_TYPE},
+    {can::IDS_NAME, 70, can::IDS_TIP_NAME},
+    {can::IDS_CHANNEL, 60, can::IDS_TIP_CHANNEL},
+    {can::IDS_FD_CHANNEL, 60, can::IDS_TIP_FD_CHANNEL},
+    {can::IDS_BITRATE, 60, can::IDS_TIP_BITRATE},
+    {can::IDS_FD_DATARATE, 60, can::IDS_TIP_FD_DATARATE},
+    {can::IDS_SETTINGS, 55, can::IDS_TIP_SOURCE_SETTINGS},
 };
 
 template <std::size_t N>
@@ -69,11 +72,7 @@ void CCanSourceDlg::ShowDialog() {
 
 BOOL CCanSourceDlg::OnInitDialog() {
   CDialog3d::OnInitDialog();
-  {
-    CSwitchResourceDefault resources(can::ExtensionModule());
-    for (int c = 0; c < static_cast<int>(std::size(kColumns)); ++c)
-      m_list.InsertColumn(c, CLibMgr::LoadStringW(kColumns[c].title), 0, kColumns[c].width, -1);
-  }
+  can::InsertColumns(m_list, kColumns);
   m_list.SetFullRowSelect(true);
   m_list.m_bHighlightHover = true;
   m_list.SetHeaderCheckedState(kActive, 3);
@@ -87,7 +86,12 @@ BOOL CCanSourceDlg::OnInitDialog() {
   // The template's table is narrower than its eight columns in most fonts: the window opens as
   // wide as they need, and the layout stretches the table.
   const int missing = m_list.GetFittingWidth() - m_list.GetWindowRect().Width();
-  if (missing > 0) Resize(ClientRect().Width() + missing, ClientRect().Height());
+  // ... and as high as its rows need, up to a screenful of them (a scroll bar beyond).
+  const int missingHeight =
+      m_list.GetFittingHeight(can::kRowsShownAtMost) - m_list.GetWindowRect().Height();
+  if (missing > 0 || missingHeight > 0)
+    Resize(ClientRect().Width() + std::max(missing, 0),
+           ClientRect().Height() + std::max(missingHeight, 0));
   UpdateData(FALSE);
   EnableApply(!m_module.running());
   return TRUE;
@@ -146,13 +150,17 @@ void CCanSourceDlg::add_row(const SourceRow* source) {
   m_list.SetHyperlink(row, kSettings, link, true);
 }
 
+// A row without a source (added here) switches between the 500 kbit/s of both tables.
 void CCanSourceDlg::set_rate_combo(int row, bool fd, const SourceRow* source) {
   if (fd)
-    m_list.SetComboBox(row, kBitrate, Labels(can::kFdArbitrationRates),
-                       source ? PositionOf(can::kFdArbitrationRates, source->fdArbitration) : 0);
+    m_list.SetComboBox(
+        row, kBitrate, Labels(can::kFdArbitrationRates),
+        PositionOf(can::kFdArbitrationRates,
+                   source ? source->fdArbitration : XeCanDriverKvaser::FD_ARBITRATION_500K));
   else
-    m_list.SetComboBox(row, kBitrate, Labels(can::kBitrates),
-                       source ? PositionOf(can::kBitrates, source->bitrate) : 0);
+    m_list.SetComboBox(
+        row, kBitrate, Labels(can::kBitrates),
+        PositionOf(can::kBitrates, source ? source->bitrate : XeCanDriverKvaser::BITRATE_500K));
 }
 
 const SourceRow* CCanSourceDlg::source_of_row(int row) const {
@@ -162,8 +170,23 @@ const SourceRow* CCanSourceDlg::source_of_row(int row) const {
   return nullptr;
 }
 
+// A new row starts where most buses are: the lowest channel no row names yet, 500 kbit/s (CAN
+// FD: 500 kbit/s arbitration, 2 Mbit/s data), inactive until the user ticks it.
 void CCanSourceDlg::OnAdd() {
-  add_row(nullptr);
+  std::set<int> used;
+  for (int row = 0; row < m_list.GetItemCount(); ++row)
+    if (int channel = 0;
+        ui::IntegerInput{0, kMaxChannel}.Parse(m_list.GetItemText(row, kChannel), channel))
+      used.insert(channel);
+  SourceRow fresh;
+  fresh.name = L"<unnamed>";
+  fresh.channel = 0;
+  while (used.count(fresh.channel) != 0)
+    ++fresh.channel;
+  fresh.bitrate = XeCanDriverKvaser::BITRATE_500K;
+  fresh.fdArbitration = XeCanDriverKvaser::FD_ARBITRATION_500K;
+  fresh.fdData = XeCanDriverKvaser::FD_DATA_2M;
+  add_row(&fresh);
   fit_columns();
 }
 

@@ -5,17 +5,19 @@
 #include "dialogs/DialogResources.h"
 #include "dialogs/RangeTable.h"
 #include "host/mfc/Win.h"
+#include "host/settings/CResourceSea.h"
+#include "host/settings/CSeaBase.h"
 #include "host/ui/CDataExchange.h"
 #include "host/ui/CEdges.h"
 #include "host/ui/CLibMgr.h"
 #include "host/ui/CSwitchResourceDefault.h"
-#include "host/ui/IntegerInput.h"
 
 IMPLEMENT_DYNAMIC(CCanStandardSrcDlg, CDialog3d)
 
 BEGIN_MESSAGE_MAP(CCanStandardSrcDlg, CDialog3d)
 ON_NOTIFY(NM_CLICK, can::IDC_RANGE_LIST, &CCanStandardSrcDlg::OnRangeClick)
 ON_NOTIFY(LVN_KEYDOWN, can::IDC_RANGE_LIST, &CCanStandardSrcDlg::OnRangeKey)
+ON_BN_CLICKED(can::IDC_DECIMAL_IDS, &CCanStandardSrcDlg::OnDecimalIds)
 END_MESSAGE_MAP()
 
 namespace {
@@ -26,6 +28,33 @@ constexpr int kStopColumn = 1;
 constexpr int kActiveColumn = 2;
 constexpr int kRangeBarColumn = 3;
 constexpr int kIdBarColumn = 1;
+
+// The view setting in Application.sea: "hex" (also when absent) or "decimal".
+constexpr const wchar_t* kViewEntry = L"CanStandardSource-View";
+
+can::IdBase StoredIdBase() {
+  const CResourceEntry* entry = CSeaBase::ApplicationSea()->FindEntry(kViewEntry);
+  const bool decimal = entry != nullptr && entry->GetStringFb(0, L"hex") == L"decimal";
+  return decimal ? can::IdBase::Decimal : can::IdBase::Hex;
+}
+
+void StoreIdBase(can::IdBase base) {
+  CResourceEntry* entry = nullptr;
+  CSeaBase::ApplicationSea()->LookupEntry(entry, CResourceSea::kLookupFindOrCreate, kViewEntry, 0);
+  if (entry != nullptr) entry->SetText(base == can::IdBase::Decimal ? L"decimal" : L"hex", 0);
+}
+
+// Why the cell in `row` and `column` holding `text` is refused, naming the cell.
+CString Refusal(int row, int column, const CString& text, can::IdError error) {
+  const wchar_t* cell = column == kStartColumn ? L"Start ID" : L"Stop ID";
+  CString reason;
+  if (CString trimmed = text; trimmed.Trim().IsEmpty())
+    reason.Format(L"%s in row %d is empty: give an identifier, hex as 0x7FF or 7FFh, or decimal.",
+                  cell, row + 1);
+  else
+    reason.Format(L"%s in row %d: %s", cell, row + 1, can::IdErrorText(text, error).GetString());
+  return reason;
+}
 
 }  // namespace
 
@@ -39,6 +68,7 @@ void CCanStandardSrcDlg::show() {
     BringWindowToTop();
     return;
   }
+  m_base = StoredIdBase();
   if (!DisplayDialog()) return;
   {
     CSwitchResourceDefault resources(can::ExtensionModule());
@@ -46,15 +76,38 @@ void CCanStandardSrcDlg::show() {
   }
   fill_range_rows(m_source.ranges());
   UpdateData(FALSE);
+  GetDlgItem(can::IDC_DECIMAL_IDS)->SetCheck(m_base == can::IdBase::Decimal ? 1 : 0);
+}
+
+void CCanStandardSrcDlg::OnDecimalIds() {
+  const bool decimal = GetDlgItem(can::IDC_DECIMAL_IDS)->GetCheck() == 1;
+  m_base = decimal ? can::IdBase::Decimal : can::IdBase::Hex;
+  StoreIdBase(m_base);
+  reformat_ids();
+}
+
+void CCanStandardSrcDlg::reformat_ids() {
+  for (int row = 0; row < m_idList.GetItemCount(); ++row)
+    m_idList.SetItemText(
+        row, 0, can::FormatId(static_cast<int>(m_idList.GetItemData64(row)), m_base).GetString());
+  for (int row = 0; row < m_rangeList.GetItemCount(); ++row) {
+    for (int column : {kStartColumn, kStopColumn}) {
+      const can::IdValue id = can::ParseId(m_rangeList.GetItemText(row, column));
+      if (id.error == can::IdError::None)
+        m_rangeList.SetItemText(row, column, can::FormatId(id.value, m_base).GetString());
+    }
+  }
 }
 
 void CCanStandardSrcDlg::insert_columns() {
-  m_idList.InsertColumn(0, CLibMgr::LoadStringW(can::IDS_ID), 0, 80);
-  m_idList.InsertColumn(1, CLibMgr::LoadStringW(can::IDS_FREQUENCY), 0, 358);
-  m_rangeList.InsertColumn(0, CLibMgr::LoadStringW(can::IDS_START_ID), 0, 80);
-  m_rangeList.InsertColumn(1, CLibMgr::LoadStringW(can::IDS_STOP_ID), 0, 80);
-  m_rangeList.InsertColumn(2, CLibMgr::LoadStringW(can::IDS_ACTIVE), 0, 40);
-  m_rangeList.InsertColumn(3, CLibMgr::LoadStringW(can::IDS_FREQUENCY), 0, 238);
+  constexpr can::ColumnDef kIdColumns[] = {{can::IDS_ID, 80, can::IDS_TIP_ID},
+                                           {can::IDS_FREQUENCY, 358, can::IDS_TIP_ID_SHARE}};
+  constexpr can::ColumnDef kRangeColumns[] = {{can::IDS_START_ID, 80, can::IDS_TIP_START_ID},
+                                              {can::IDS_STOP_ID, 80, can::IDS_TIP_STOP_ID},
+                                              {can::IDS_ACTIVE, 40, can::IDS_TIP_ACTIVE_RANGE},
+                                              {can::IDS_FREQUENCY, 238, can::IDS_TIP_RANGE_SHARE}};
+  can::InsertColumns(m_idList, kIdColumns);
+  can::InsertColumns(m_rangeList, kRangeColumns);
 }
 
 BOOL CCanStandardSrcDlg::OnInitDialog() {
@@ -89,10 +142,10 @@ void CCanStandardSrcDlg::fill_range_rows(const IdRangeList& ranges) {
 
 void CCanStandardSrcDlg::append_range_row(int start, int stop, bool active) {
   const int row = m_rangeList.AddItem(L"", nullptr, stop);
-  m_rangeList.SetItemText(row, kStartColumn, start);
-  m_rangeList.SetItemText(row, kStopColumn, stop);
-  m_rangeList.SetEditInteger(row, kStartColumn, 0, kMaxCanId);
-  m_rangeList.SetEditInteger(row, kStopColumn, 0, kMaxCanId);
+  m_rangeList.SetItemText(row, kStartColumn, can::FormatId(start, m_base).GetString());
+  m_rangeList.SetItemText(row, kStopColumn, can::FormatId(stop, m_base).GetString());
+  m_rangeList.SetEdit(row, kStartColumn, true);
+  m_rangeList.SetEdit(row, kStopColumn, true);
   m_rangeList.SetCheckbox(row, kActiveColumn, active ? 1 : 0);
   m_rangeList.SetProgress(row, kRangeBarColumn);
 }
@@ -107,19 +160,14 @@ bool CCanStandardSrcDlg::read_range_rows(IdRangeList& target) {
     int ids[2] = {0, 0};
     for (int column : {kStartColumn, kStopColumn}) {
       const CString text = m_rangeList.GetItemText(row, column);
-      if (!ui::IntegerInput{0, kMaxCanId}.Parse(text, ids[column])) {
-        const wchar_t* cell = column == kStartColumn ? L"Start ID" : L"Stop ID";
-        CString reason;
-        if (text.IsEmpty())
-          reason.Format(L"%s in row %d is empty: give a decimal identifier 0..%d.", cell, row + 1,
-                        kMaxCanId);
-        else
-          reason.Format(L"%s in row %d: '%s' is not a decimal identifier 0..%d.", cell, row + 1,
-                        text.GetString(), kMaxCanId);
+      const can::IdValue id = can::ParseId(text);
+      if (id.error != can::IdError::None) {
+        const CString reason = Refusal(row, column, text, id.error);
         m_rangeList.MarkCell(row, column, reason);
         AfxMessageBox(reason + L"\nThe table is unchanged.", MB_ICONWARNING);
         return false;
       }
+      ids[column] = id.value;
     }
     target.push_back({ids[0], ids[1], m_rangeList.GetCheckbox(row, kActiveColumn) == 1});
   }
@@ -196,7 +244,7 @@ std::uint32_t CCanStandardSrcDlg::update_lists() {
   for (const auto& [id, share] : m_shares) {
     if (row >= m_idList.GetItemCount() || id < m_idList.GetItemData64(row)) {
       m_idList.InsertItem(row, L"", nullptr, id);
-      m_idList.SetItemText(row, 0, id);
+      m_idList.SetItemText(row, 0, can::FormatId(id, m_base).GetString());
       m_idList.SetProgress(row, kIdBarColumn);
     }
     m_idList.UpdateProgress(row, kIdBarColumn, static_cast<int>(share));

@@ -1,11 +1,14 @@
 #pragma once
 // The standard source's settings dialog "CAN Standard Source": the channel's traffic (overall
 // message rate, share of each identifier, share of each range) and the identifier range table,
-// edited in place and normalised into a complete table on OK or Apply. Runs on [ui] only.
+// edited in place and normalised into a complete table on OK or Apply. Identifiers show in hex
+// unless "Decimal IDs" is ticked (a view setting of every standard source, kept in the
+// application settings); cells read either form (dialogs/IdText.h). Runs on [ui] only.
 #include <cstdint>
 #include <utility>
 #include <vector>
 
+#include "dialogs/IdText.h"
 #include "host/ui/CDialog3d.h"
 #include "host/ui/CXListCtrl.h"
 #include "sources/ISettingsDialog.h"
@@ -37,6 +40,7 @@ class CCanStandardSrcDlg : public CDialog3d, public ISettingsDialog {
   // (ID, share of all counted messages in percent), ascending by ID.
   const std::vector<std::pair<int, float>>& shares() const noexcept { return m_shares; }
   int refresh_count() const noexcept { return m_refreshes; }
+  can::IdBase id_base() const noexcept { return m_base; }
 
   CXListCtrl m_idList;     // control 2017
   CXListCtrl m_rangeList;  // control 2018
@@ -48,6 +52,7 @@ class CCanStandardSrcDlg : public CDialog3d, public ISettingsDialog {
   void OnApply() override;
   void OnRangeClick(NMHDR* hdr, LRESULT* result);
   void OnRangeKey(NMHDR* hdr, LRESULT* result);
+  void OnDecimalIds();
   DECLARE_MESSAGE_MAP()
 
  private:
@@ -63,9 +68,12 @@ class CCanStandardSrcDlg : public CDialog3d, public ISettingsDialog {
   bool apply();
   std::uint32_t update_lists();
   void enable_apply(bool enable);
+  // Every identifier shown again in m_base; a range cell that does not read stays as typed.
+  void reformat_ids();
 
   std::uint32_t m_lastRefresh;
   std::vector<std::pair<int, float>> m_shares;
   IStandardSourceAccess& m_source;
   int m_refreshes = 0;
+  can::IdBase m_base = can::IdBase::Hex;
 };

@@ -9,6 +9,7 @@
 #include "dialogs/CCanSinkDlg.h"
 #include "dialogs/CCanSourceDlg.h"
 #include "dialogs/CCanStandardSrcDlg.h"
+#include "dialogs/DialogResources.h"
 #include "host/module/ExtensionModule.h"
 #include "host/module/ModuleRegistry.h"
 #include "sink/CCanSink.h"
@@ -60,8 +61,9 @@ struct LibraryEntry {
 };
 
 const LibraryEntry g_entry;
-const CModuleRegister g_sourceModule(RUNTIME_CLASS(CCanSourceModule), L"CCanSourceModule");
-const CModuleRegister g_sink(RUNTIME_CLASS(CCanSink), L"CCanSink");
+const CModuleRegister g_sourceModule(RUNTIME_CLASS(CCanSourceModule), L"CCanSourceModule",
+                                     can::IDS_SOURCE_MODULE);
+const CModuleRegister g_sink(RUNTIME_CLASS(CCanSink), L"CCanSink", can::IDS_SINK_MODULE);
 
 }  // namespace
 

@@ -419,6 +419,7 @@ void CCanSourceModule::publish_statistics(bool frame) {
     std::size_t k = 0;
     for (const auto& [id, source] : m_sources) {
       m_stats[k].name = source->name();
+      m_stats[k].note = source->statistics_note();
       m_stats[k++].channel = source->m_channel;
     }
     m_statsLayoutChanged = false;

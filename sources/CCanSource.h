@@ -43,6 +43,9 @@ class CCanSource : public SlowSampling::CAsyncSource, public CanBusSource {
   // [ui] Acquisition of the host started / stopped.
   virtual void set_running(bool running) { m_running = running; }
   virtual bool has_settings() { return false; }
+  // [any] Why the host's summary shows what it shows for the source, where it would puzzle a
+  // person; empty for a source that records what it receives.
+  virtual const wchar_t* statistics_note() const noexcept { return L""; }
   virtual void show_settings() {}
 
   int bus_channel() const noexcept override { return m_channel; }

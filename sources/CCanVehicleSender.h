@@ -19,6 +19,10 @@ class CCanVehicleSender : public CCanSource {
   // [processing] Drops whatever was queued; the batch stays empty.
   bool fetch() override;
 
+  const wchar_t* statistics_note() const noexcept override {
+    return L"vehicle simulation: answers on its bus, records nothing";
+  }
+
   const SimulatorHolder& holder() const noexcept { return m_holder; }
 
  private:

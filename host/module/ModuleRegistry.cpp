@@ -4,9 +4,9 @@
 
 #include "host/module/CModule.h"
 
-CModuleRegister::CModuleRegister(CRuntimeClass* cls, const wchar_t* name)
+CModuleRegister::CModuleRegister(CRuntimeClass* cls, const wchar_t* name, UINT displayNameId)
     : m_class(cls), m_name(name) {
-  host::ModuleRegistry::Instance().Add(m_class, m_name);
+  host::ModuleRegistry::Instance().Add(m_class, m_name, displayNameId);
 }
 
 CModuleRegister::~CModuleRegister() {
@@ -44,6 +44,13 @@ CRuntimeClass* ModuleRegistry::Find(const CString& name) const {
   return nullptr;
 }
 
+UINT ModuleRegistry::DisplayNameId(const CString& name) const {
+  std::lock_guard lock(m_mutex);
+  for (const auto& e : m_entries)
+    if (e.name == name) return e.displayNameId;
+  return 0;
+}
+
 std::unique_ptr<CModule> ModuleRegistry::Create(const CString& name) const {
   CRuntimeClass* cls = Find(name);
   if (!cls || !cls->IsDerivedFrom(RUNTIME_CLASS(CModule))) return nullptr;
@@ -51,9 +58,9 @@ std::unique_ptr<CModule> ModuleRegistry::Create(const CString& name) const {
   return std::unique_ptr<CModule>(static_cast<CModule*>(object));
 }
 
-void ModuleRegistry::Add(CRuntimeClass* cls, const CString& name) {
+void ModuleRegistry::Add(CRuntimeClass* cls, const CString& name, UINT displayNameId) {
   std::lock_guard lock(m_mutex);
-  m_entries.push_back({name, cls});
+  m_entries.push_back({name, cls, displayNameId});
 }
 
 void ModuleRegistry::Remove(CRuntimeClass* cls, const CString& name) {

@@ -25,6 +25,8 @@ struct SourceStatistics {
   std::uint64_t future = 0;     // items discarded because their time was implausibly far ahead
   std::uint64_t waiting = 0;    // items not yet delivered (queued or buffered)
   std::uint64_t overflow = 0;   // items lost because a queue on their way was full
+  CString note;  // the plug-in's word on counts that would puzzle a person (a source that records
+                 // nothing by design); empty for none
 };
 }  // namespace SlowSampling
 

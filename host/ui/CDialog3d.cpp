@@ -17,6 +17,19 @@ namespace {
 // The UI runs on one thread; these are its settings.
 ui::DialogUnits g_units;
 CDialog3d::ViewFactory g_viewFactory;
+// Dialogs whose handlers run, innermost last: the last one opens what opens now.
+std::vector<CDialog3d*> g_handling;
+// Open dialogs, so that those a closing dialog opened pass to its opener.
+std::vector<CDialog3d*> g_openDialogs;
+
+// Marks `dialog` as handling a message for the lifetime of the object.
+class Handling {
+ public:
+  explicit Handling(CDialog3d* dialog) { g_handling.push_back(dialog); }
+  ~Handling() { g_handling.pop_back(); }
+  Handling(const Handling&) = delete;
+  Handling& operator=(const Handling&) = delete;
+};
 
 bool Usable(const CWnd* w) {
   return w && w->IsWindowEnabled() && w->IsWindowVisible();
@@ -43,6 +56,7 @@ CDialog3d::CDialog3d(const AFX_EXTENSION_MODULE* module, int templateId, CDialog
     : m_module(module), m_templateId(templateId), m_parent(parent) {}
 
 CDialog3d::~CDialog3d() {
+  LeaveOpenDialogs();
   m_view.reset();
   // Controls that are members of a derived dialog are gone by now: only forget them.
   m_controls.clear();
@@ -64,7 +78,11 @@ BOOL CDialog3d::DisplayDialog() {
     return FALSE;
   }
   CreateControls();
+  m_opener = m_parent;
+  if (m_opener == nullptr && !g_handling.empty() && g_handling.back() != this)
+    m_opener = g_handling.back();
   m_open = true;
+  g_openDialogs.push_back(this);
   OnInitDialog();
   if (m_open && g_viewFactory) m_view = g_viewFactory(*this);
   return m_open ? TRUE : FALSE;
@@ -92,9 +110,30 @@ BOOL CDialog3d::DestroyWindow() {
   if (!m_open) return FALSE;
   m_open = false;
   m_locked = false;
+  LeaveOpenDialogs();
   m_view.reset();
   ReleaseControls();
+  m_opener = nullptr;
   return TRUE;
+}
+
+void CDialog3d::LeaveOpenDialogs() {
+  std::erase(g_openDialogs, this);
+  for (CDialog3d* d : g_openDialogs)
+    if (d->m_opener == this) d->m_opener = m_opener;
+}
+
+bool CDialog3d::PressKey(int virtualKey) {
+  if (!m_open) return false;
+  if (virtualKey == VK_ESCAPE) {
+    // A window without a usable Cancel closes by its frame, as Escape does on the desktop.
+    if (!ClickButton(IDCANCEL)) CloseByFrame();
+    return true;
+  }
+  if (virtualKey != VK_RETURN) return false;
+  for (CWnd* w : m_controls)
+    if (w->Kind() == ui::ControlKind::DefaultButton) return ClickButton(w->GetDlgCtrlID());
+  return false;
 }
 
 void CDialog3d::BringWindowToTop() {
@@ -143,6 +182,7 @@ const ui::MessageMapEntry* CDialog3d::FindEntry(ui::EntryKind kind, UINT code, i
 }
 
 LRESULT CDialog3d::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  const Handling handling(this);
   if (message == WM_COMMAND) {
     const int id = static_cast<int>(wParam & 0xFFFF);
     const auto code = static_cast<UINT>((wParam >> 16) & 0xFFFF);

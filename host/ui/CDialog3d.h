@@ -73,6 +73,15 @@ class CDialog3d : public CObject {
   std::vector<CWnd*> Controls() const;
   const ui::DialogRes* Template() const noexcept { return m_template; }
   CDialog3d* Parent() const noexcept { return m_parent; }
+  // The dialog the window belongs to, on which the view centres it: the parent given at
+  // construction, else the dialog whose handler was running when this one opened (a link or a
+  // button of it opened this one); null when the host's main window opened it. A dialog whose
+  // opener closes first passes to the opener's own.
+  CDialog3d* Opener() const noexcept { return m_opener; }
+  // A key pressed in the window outside any cell being edited (a cell's editor keeps its keys):
+  // Escape is Cancel, Return the default button (OK), as in every desktop dialog. False when the
+  // key does nothing here (another key, or the button is disabled).
+  bool PressKey(int virtualKey);
   const AFX_EXTENSION_MODULE* Module() const noexcept { return m_module; }
   // The window showing the dialog, or null (headless, or closed).
   IDialogView* View() const noexcept { return m_view.get(); }
@@ -106,10 +115,13 @@ class CDialog3d : public CObject {
   const ui::MessageMapEntry* FindEntry(ui::EntryKind kind, UINT code, int id) const;
   void CreateControls();
   void ReleaseControls();
+  // Leaves the open dialogs; those it opened pass to its own opener.
+  void LeaveOpenDialogs();
 
   const AFX_EXTENSION_MODULE* m_module;
   int m_templateId;
   CDialog3d* m_parent;
+  CDialog3d* m_opener = nullptr;
   const ui::DialogRes* m_template = nullptr;
   bool m_open = false;
   bool m_locked = false;

@@ -12,7 +12,7 @@ void CWnd::Attach(CDialog3d* parent, const ui::ControlRes& res, const CRect& rec
   m_enabled = true;
   m_visible = true;
   m_check = 0;
-  m_toolTip = CString();
+  m_toolTip = res.tip ? res.tip : L"";
   m_error = CString();
   OnAttach();
 }

@@ -33,7 +33,8 @@ class CWnd {
   // Check boxes: 1 ticked, 0 clear.
   void SetCheck(int check);
   int GetCheck() const noexcept { return m_check; }
-  // What the control says when the pointer rests on it (empty: nothing), e.g. why it is disabled.
+  // What the control says when the pointer rests on it (empty: nothing): the template's tip, or
+  // what the dialog sets, e.g. why it is disabled.
   void SetToolTip(const CString& text);
   const CString& ToolTip() const noexcept { return m_toolTip; }
   // A refused value: the control is marked and says why (empty: not marked). Typing clears it.

@@ -29,12 +29,20 @@ void SetKeyHeld(int virtualKey, bool held) {
 int CXListCtrl::InsertColumn(int column, const wchar_t* title, int format, int width, int) {
   if (column < 0) return -1;
   column = std::min(column, GetColumnCount());
-  m_columns.insert(m_columns.begin() + column, {CString(title), format, width < 0 ? 80 : width});
+  m_columns.insert(m_columns.begin() + column,
+                   {CString(title), format, width < 0 ? 80 : width, CString()});
   m_headerChecks.insert(m_headerChecks.begin() + column, 0);
   for (ui::ListRow& r : m_rows)
     r.cells.insert(r.cells.begin() + column, ui::ListCell{});
   Touch();
   return column;
+}
+
+BOOL CXListCtrl::SetColumnToolTip(int column, const wchar_t* text) {
+  if (column < 0 || column >= GetColumnCount()) return FALSE;
+  m_columns[static_cast<std::size_t>(column)].tip = text;
+  Touch();
+  return TRUE;
 }
 
 int CXListCtrl::InsertItem(const LVITEM& item) {
@@ -391,6 +399,11 @@ BOOL CXListCtrl::AutosizeColumnWidth(int column) {
 int CXListCtrl::GetColumnWidth(int column) const {
   if (column < 0 || column >= GetColumnCount()) return 0;
   return m_columns[static_cast<std::size_t>(column)].width;
+}
+
+int CXListCtrl::GetFittingHeight(int maxRows) const {
+  const int rows = std::min(GetItemCount(), maxRows);
+  return g_measure.frame + g_measure.headerHeight + rows * g_measure.rowHeight;
 }
 
 int CXListCtrl::GetFittingWidth() const {

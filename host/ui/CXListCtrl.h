@@ -26,6 +26,8 @@ class CXListCtrl : public CWnd {
   int InsertColumn(int column, const wchar_t* title, int format = 0, int width = -1,
                    int subItem = -1);
   int GetColumnCount() const noexcept { return static_cast<int>(m_columns.size()); }
+  // The tooltip of column `column`'s header.
+  BOOL SetColumnToolTip(int column, const wchar_t* text);
   // Pixels, or LVSCW_AUTOSIZE / LVSCW_AUTOSIZE_USEHEADER. A column of bars has no width of its own
   // content: autosizing leaves it as it is.
   BOOL SetColumnWidth(int column, int width);
@@ -33,6 +35,9 @@ class CXListCtrl : public CWnd {
   // The control width that shows every column without a horizontal scroll bar, with room for a
   // vertical one.
   int GetFittingWidth() const;
+  // The control height that shows every row, up to `maxRows` of them (then a scroll bar), below
+  // the header.
+  int GetFittingHeight(int maxRows) const;
   // Fits `column` to its widest cell and its title (LVSCW_AUTOSIZE_USEHEADER). -1 fits every
   // column and then shares the width the control has beyond them out among the columns, in
   // proportion to their widths, so that they fill it. Dialogs call it after layout and on WM_SIZE.
@@ -41,7 +46,10 @@ class CXListCtrl : public CWnd {
   // How the view measures (installed by it; without one, estimates from the dialog units).
   struct Measure {
     std::function<int(const CString&)> textWidth;  // pixels of a text in the dialog font
-    int chrome = 20;  // what the control takes beside its columns: frame and vertical scroll bar
+    int chrome = 20;     // what the control takes beside its columns: frame and vertical scroll bar
+    int rowHeight = 19;  // pixels of a row
+    int headerHeight = 22;  // pixels of the column titles' header
+    int frame = 2;          // pixels of the frame, top and bottom together
   };
   // [ui] Empty textWidth: the estimates.
   static void SetMeasure(Measure measure);

@@ -8,7 +8,8 @@
 //   constexpr ui::ControlRes kControls[] = {
 //       {1002, ui::ControlKind::Button, L"Add", 7, 80, 50, 14},           // push button
 //       {-1, ui::ControlKind::Static, L"Delay", 45, 104, 136, 8},         // label, no id
-//       {2009, ui::ControlKind::Edit, L"", 184, 101, 40, 14, ui::kRightAligned},
+//       {2009, ui::ControlKind::Edit, L"", 184, 101, 40, 14, ui::kRightAligned,
+//        L"Ticks of 125 µs"},                                              // with a tooltip
 //   };
 //   constexpr ui::DialogRes kDialog{1000, L"CAN-Bus", 231, 143, kControls};
 #include <span>
@@ -40,6 +41,7 @@ struct ControlRes {
   const wchar_t* text;  // caption or initial text
   int x, y, cx, cy;     // position and size in dialog units
   unsigned style = 0;   // kRightAligned, kReadOnly, kMultiSelect, kDigitsOnly, kSignedDigits
+  const wchar_t* tip = nullptr;  // tooltip: what the control means; null for none
 };
 
 struct DialogRes {

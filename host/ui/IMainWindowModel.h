@@ -26,6 +26,7 @@ struct ChannelRow {
   std::uint64_t waiting = 0;    // kept for a later frame
   std::uint64_t noRoom = 0;     // in time, dropped: the region near its time was full
   std::uint64_t overflow = 0;   // lost to a full queue on its way
+  std::string note;             // why the counts are what they are, when they would puzzle; or ""
 
   // Adds the counts of `o` (a total row).
   ChannelRow& operator+=(const ChannelRow& o) noexcept {

@@ -37,6 +37,7 @@ struct ListColumn {
   CString title;
   int format = 0;  // 0 left aligned
   int width = 0;   // pixels
+  CString tip;     // the header's tooltip: what the column means; empty for none
 };
 
 struct ListRow {

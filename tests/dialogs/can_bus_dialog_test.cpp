@@ -49,6 +49,9 @@ TEST_F(CanBusDialog, ShowsOneRowPerSourceWithItsValues) {
   EXPECT_EQ(Dlg().Title(), L"CAN-Bus");
   ASSERT_EQ(List().GetItemCount(), 2);
   EXPECT_EQ(List().Columns()[kFdData].title, L"FD Datarate");
+  for (const ui::ListColumn& column : List().Columns())  // each column says what it means
+    EXPECT_FALSE(column.tip.IsEmpty()) << column.title.ToUtf8();
+  EXPECT_NE(Dlg().GetDlgItem(2009)->ToolTip().Find(L"125"), -1);
   EXPECT_EQ(List().GetItemCheckedState(0, kActive), 1);
   EXPECT_EQ(List().GetItemText(0, kType), L"Standard CAN Source");
   EXPECT_EQ(List().GetItemText(0, kName), L"body");
@@ -96,6 +99,27 @@ TEST_F(CanBusDialog, ApplyKeepsRenamedSourcesAndRebuildsChangedOnes) {
     EXPECT_EQ(now.count(IdOfRow(row)), 1u);
 }
 
+TEST_F(CanBusDialog, ANewRowTakesTheNextFreeChannelAt500k) {
+  Add(0);
+  Add(2);
+  Dlg().ShowDialog();
+  Dlg().ClickButton(1002);
+  EXPECT_EQ(List().GetItemText(2, kChannel), L"1");
+  EXPECT_EQ(List()
+                .Cell(2, kBitrate)
+                ->labels[static_cast<std::size_t>(List().GetComboCurSel(2, kBitrate))],
+            L"500k");
+  List().EditCell(0, kChannel, L"7");  // what the table says now counts, applied or not
+  Dlg().ClickButton(1002);
+  EXPECT_EQ(List().GetItemText(3, kChannel), L"0");
+  Dlg().ClickButton(1002);
+  EXPECT_EQ(List().GetItemText(4, kChannel), L"3");
+  List().Click(4, kFd);  // FD on and off again: 500k both ways
+  EXPECT_EQ(List().GetComboCurSel(4, kBitrate), 0);
+  List().Click(4, kFd);
+  EXPECT_EQ(List().GetComboCurSel(4, kBitrate), 7);
+}
+
 TEST_F(CanBusDialog, AddApplyCreatesTheDefaultSourceAndFdSwitchesTheRateLabels) {
   Dlg().ShowDialog();
   Dlg().ClickButton(1002);
@@ -107,15 +131,14 @@ TEST_F(CanBusDialog, AddApplyCreatesTheDefaultSourceAndFdSwitchesTheRateLabels) 
   EXPECT_EQ(List().Cell(1, kBitrate)->labels.size(), can::kFdArbitrationRates.size());
   List().ChooseCombo(1, kBitrate, 1);
   List().EditCell(1, kChannel, L"3");
-  List().EditCell(0, kChannel, L"0");  // a new row shows -1 until a channel is chosen
   Dlg().ClickButton(ID_APPLY_NOW);
   ASSERT_EQ(SourcesNow().size(), 2u);
   const CCanSource* plain = SourcesNow().begin()->second;
   const CCanSource* fd = SourcesNow().rbegin()->second;
-  EXPECT_EQ(plain->m_channel, 0);
+  EXPECT_EQ(plain->m_channel, 0);  // the first free channel
   EXPECT_FALSE(plain->active());
-  EXPECT_EQ(plain->m_bitrate, can::kBitrates[0].code);
-  EXPECT_EQ(plain->m_fdData, can::kFdDataRates[0].code);
+  EXPECT_EQ(plain->m_bitrate, BITRATE_500K);
+  EXPECT_EQ(plain->m_fdData, FD_DATA_2M);
   EXPECT_TRUE(fd->m_fd);
   EXPECT_EQ(fd->m_fdArbitration, can::kFdArbitrationRates[1].code);
   EXPECT_EQ(fd->m_bitrate, can::kBitrates[1].code);  // same position in the classic table
@@ -204,17 +227,35 @@ TEST_F(CanBusDialog, InputIsCheckedAsItIsTypedAndARefusedDelayKeepsTheWindowOpen
   EXPECT_EQ(m_module.delay(), 0);
   Dlg().TypeText(can::IDC_DELAY, L"-8");
   EXPECT_TRUE(Dlg().GetDlgItem(can::IDC_DELAY)->Error().IsEmpty());
-  // A new row shows channel -1 until one is chosen: it is refused with what was there.
+  // A new row's channel left empty is refused with what to give.
   Dlg().ClickButton(1002);
+  List().EditCell(1, kChannel, L"");
   Dlg().ClickButton(IDOK);
   EXPECT_TRUE(Dlg().IsOpen());
   EXPECT_EQ(List().GetCellMark(1, kChannel),
-            L"Channel in row 2: '-1' is not a channel number 0..255.");
+            L"Channel in row 2 is empty: give a channel number 0..255.");
   List().EditCell(1, kChannel, L"4");
   Dlg().ClickButton(IDOK);
   EXPECT_FALSE(Dlg().IsOpen());
   EXPECT_EQ(m_module.delay(), -8);
   EXPECT_EQ(SourcesNow().size(), 2u);
+}
+
+TEST_F(CanBusDialog, EscapeIsCancelAndReturnIsOk) {
+  Add(1, true, L"a");
+  Dlg().ShowDialog();
+  List().EditCell(0, kName, L"escaped");
+  Dlg().TypeText(2009, L"12");
+  EXPECT_TRUE(Dlg().PressKey(VK_ESCAPE));
+  EXPECT_FALSE(Dlg().IsOpen());
+  EXPECT_EQ(SourcesNow().begin()->second->name(), L"a");
+  EXPECT_EQ(m_module.delay(), 0);
+  Dlg().ShowDialog();  // reopens: Cancel cleared its open state
+  ASSERT_TRUE(Dlg().IsOpen());
+  List().EditCell(0, kName, L"returned");
+  EXPECT_TRUE(Dlg().PressKey(VK_RETURN));
+  EXPECT_FALSE(Dlg().IsOpen());
+  EXPECT_EQ(SourcesNow().begin()->second->name(), L"returned");
 }
 
 TEST_F(CanBusDialog, OkAndApplyStayDisabledWhileAudioSourcesRun) {
@@ -223,6 +264,8 @@ TEST_F(CanBusDialog, OkAndApplyStayDisabledWhileAudioSourcesRun) {
   Dlg().ShowDialog();
   EXPECT_FALSE(Dlg().ClickButton(ID_APPLY_NOW));
   EXPECT_FALSE(Dlg().ClickButton(IDOK));
+  EXPECT_FALSE(Dlg().PressKey(VK_RETURN));  // Return is OK, locked too
+  EXPECT_TRUE(Dlg().IsOpen());
   EXPECT_EQ(Dlg().GetDlgItem(IDOK)->ToolTip(), CString(can::kLockedWhileMeasuring));
   EXPECT_TRUE(List().EditCell(0, kName, L"still editable"));
   m_module.on_stop_audio_sources(L"", nullptr);

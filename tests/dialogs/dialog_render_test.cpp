@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QFontMetrics>
+#include <QLabel>
 #include <QMessageBox>
 #include <QScrollBar>
 #include <QTableView>
@@ -111,7 +112,39 @@ TEST_F(DialogRender, CanBusDialog) {
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(window->windowTitle(), "CAN-Bus");
   ExpectWidenedToItsColumns(dlg, window);
+  // What a column or a field means shows over it.
+  auto* table = window->findChild<QTableView*>(QString::number(can::IDC_SOURCE_LIST));
+  for (int c = 0; c < table->model()->columnCount(); ++c)
+    EXPECT_FALSE(
+        table->model()->headerData(c, Qt::Horizontal, Qt::ToolTipRole).toString().isEmpty())
+        << c;
+  EXPECT_TRUE(
+      window->findChild<QWidget*>(QString::number(can::IDC_DELAY))->toolTip().contains("125"));
   EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath("can_bus.png")));
+  dlg.ClickButton(IDCANCEL);
+  ui::qt::QtUi::ProcessEvents();
+}
+
+// Sixteen sources: the window opens with every row in view, and can be made smaller again.
+TEST_F(DialogRender, CanBusDialogShowsEveryRow) {
+  for (int channel = 0; channel < 16; ++channel)
+    Add(channel, channel % 3 != 0, (L"Bus " + std::to_wstring(channel)).c_str());
+  CCanSourceDlg dlg(m_module);
+  dlg.ShowDialog();
+  ui::qt::QtUi::ProcessEvents();
+  QWidget* window = ui::qt::QtUi::Window(dlg);
+  ASSERT_NE(window, nullptr);
+  auto* table = window->findChild<QTableView*>(QString::number(can::IDC_SOURCE_LIST));
+  ASSERT_EQ(table->model()->rowCount(), 16);
+  EXPECT_EQ(table->verticalScrollBar()->maximum(), 0);
+  EXPECT_GE(table->viewport()->height(), table->rowViewportPosition(15) + table->rowHeight(15));
+  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath("can_bus_16.png")));
+  const CRect small =
+      ui::ToPixels(CDialog3d::Units(), 0, 0, dlg.Template()->cx, dlg.Template()->cy);
+  window->resize(small.Width(), small.Height());
+  ui::qt::QtUi::ProcessEvents();
+  EXPECT_EQ(window->height(), small.Height());
+  EXPECT_GT(table->verticalScrollBar()->maximum(), 0);
   dlg.ClickButton(IDCANCEL);
   ui::qt::QtUi::ProcessEvents();
 }
@@ -210,11 +243,38 @@ TEST_F(DialogRender, CanDecodingDialog) {
   ui::qt::QtUi::ProcessEvents();
 }
 
+TEST_F(DialogRender, CanDecodingDialogShowsEveryChannel) {
+  for (int channel = 0; channel < 4; ++channel)
+    Add(channel, true, L"Bus");
+  CCanSink sink;
+  sink.Create(L"CCanSink", nullptr);
+  for (CCanSource* source : Sources())
+    sink.add_src(source);
+  sink.ShowSettingsDialog();
+  auto& dlg = dynamic_cast<CCanSinkDlg&>(*sink.dialog());
+  ui::qt::QtUi::ProcessEvents();
+  QWidget* window = ui::qt::QtUi::Window(dlg);
+  ASSERT_NE(window, nullptr);
+  auto* table = window->findChild<QTableView*>(QString::number(can::IDC_CHANNEL_LIST));
+  ASSERT_EQ(table->model()->rowCount(), 4);
+  EXPECT_EQ(table->verticalScrollBar()->maximum(), 0);
+  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath("can_decoding_4.png")));
+  dlg.CloseByFrame();
+  ui::qt::QtUi::ProcessEvents();
+}
+
 TEST_F(DialogRender, SequencerDialog) {
   CCanObdProbe source(nullptr, 2, L"OBD", 0, false, BITRATE_500K, FD_ARBITRATION_500K, FD_DATA_1M);
   source.apply_settings({20, true, false});
   CCanSequencerDlg dlg(source);
   dlg.show();
+  ui::qt::QtUi::ProcessEvents();
+  // The note on the two timers wraps inside its place, every line of it shown.
+  auto* note = qobject_cast<QLabel*>(
+      ui::qt::QtUi::Window(dlg)->findChild<QWidget*>(QString::number(can::IDC_TIMER_NOTE)));
+  ASSERT_NE(note, nullptr);
+  EXPECT_TRUE(note->wordWrap());
+  EXPECT_LE(note->heightForWidth(note->width()), note->height());
   ExpectRenderedAndSave(dlg, "CAN Sequencer", "can_sequencer.png");
 }
 
@@ -278,7 +338,7 @@ TEST_F(Refusal, EachRefusalSaysWhyAndMarksWhatItRefused) {
   ranges.show();
   ranges.m_rangeList.EditCell(1, 0, L"");
   Refuse(ranges, ID_APPLY_NOW, "standard_source_id",
-         L"Start ID in row 2 is empty: give a decimal identifier 0..1073741823.");
+         L"Start ID in row 2 is empty: give an identifier, hex as 0x7FF or 7FFh, or decimal.");
   ranges.close();
 
   CCanObdProbe probe(nullptr, 2, L"OBD", 0, false, BITRATE_500K, FD_ARBITRATION_500K, FD_DATA_1M);

@@ -101,6 +101,19 @@ TEST_F(SequencerDialog, OpensWithTheSourceValuesAndAppliesThem) {
   EXPECT_EQ(dlg.GetDlgItem(can::IDC_EXECUTE_AT_START)->GetCheck(), 1);
 }
 
+TEST_F(SequencerDialog, EscapeIsCancelAndReturnIsOk) {
+  CCanSequencerDlg& dlg = Open();
+  dlg.TypeText(can::IDC_TIMER, L"30");
+  ASSERT_TRUE(dlg.PressKey(VK_ESCAPE));
+  EXPECT_FALSE(dlg.IsOpen());
+  EXPECT_EQ(m_source->values().timerResolution, 10);
+  Open();
+  dlg.TypeText(can::IDC_TIMER, L"30");
+  ASSERT_TRUE(dlg.PressKey(VK_RETURN));
+  EXPECT_FALSE(dlg.IsOpen());
+  EXPECT_EQ(m_source->values().timerResolution, 30);
+}
+
 TEST_F(SequencerDialog, ActionsNeedTheSequencerOfAFirstStart) {
   CCanSequencerDlg& dlg = Open();
   dlg.ClickButton(can::IDC_ONE_SHOT);

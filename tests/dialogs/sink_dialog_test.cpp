@@ -19,7 +19,7 @@ namespace {
 
 enum Column { kName, kDecoder, kSettings };
 constexpr int kNone = 0;  // combo choice "—"
-constexpr int kDbc = 1;   // combo choice "CCanDbcDecoder"
+constexpr int kDbc = 1;   // combo choice "DBC decoder"
 
 class SinkDialog : public SinkRig {
  protected:
@@ -75,13 +75,15 @@ TEST_F(SinkDialog, ShowsAChannelPerAttachedSourceNamedAfterTheFirst) {
   const CXListCtrl& list = dlg.m_list;
   ASSERT_EQ(list.GetColumnCount(), 3);
   EXPECT_EQ(list.Columns()[kDecoder].title, L"Decoder");
+  for (const ui::ListColumn& column : list.Columns())
+    EXPECT_FALSE(column.tip.IsEmpty()) << column.title.ToUtf8();
   ASSERT_EQ(list.GetItemCount(), 2);
   EXPECT_EQ(list.GetItemText(0, kName), L"Powertrain");
-  EXPECT_EQ(list.GetItemText(0, kDecoder), L"CCanDbcDecoder");
+  EXPECT_EQ(list.GetItemText(0, kDecoder), L"DBC decoder");
   // Every row offers the list's global strings; the choice is the string's id.
   EXPECT_EQ(list.GlobalComboStrings(),
-            (std::vector<std::pair<int, CString>>{{-1, L"\u2014"}, {0, L"CCanDbcDecoder"}}));
-  EXPECT_EQ(list.ComboLabels(1, kDecoder), (std::vector<CString>{L"\u2014", L"CCanDbcDecoder"}));
+            (std::vector<std::pair<int, CString>>{{-1, L"\u2014"}, {0, L"DBC decoder"}}));
+  EXPECT_EQ(list.ComboLabels(1, kDecoder), (std::vector<CString>{L"\u2014", L"DBC decoder"}));
   EXPECT_EQ(list.GetComboCurSel(0, kDecoder), 0);
   EXPECT_EQ(list.GetComboCurSel(1, kDecoder), -1);
   EXPECT_TRUE(IsLink(dlg, 0));
@@ -108,6 +110,20 @@ TEST_F(SinkDialog, ShowsAChannelPerAttachedSourceNamedAfterTheFirst) {
   Open();
   ASSERT_EQ(dlg.m_list.GetItemCount(), 1);
   EXPECT_EQ(dlg.m_list.GetItemText(0, kName), L"Body");
+}
+
+TEST_F(SinkDialog, EscapeIsCancelAndReturnIsOk) {
+  const auto before = m_sink.timeout();
+  CCanSinkDlg& dlg = Open();
+  dlg.TypeText(can::IDC_TIMEOUT, L"9");
+  ASSERT_TRUE(dlg.PressKey(VK_ESCAPE));
+  EXPECT_FALSE(dlg.IsOpen());
+  EXPECT_EQ(m_sink.timeout(), before);
+  Open();
+  dlg.TypeText(can::IDC_TIMEOUT, L"9");
+  ASSERT_TRUE(dlg.PressKey(VK_RETURN));
+  EXPECT_FALSE(dlg.IsOpen());
+  EXPECT_EQ(m_sink.timeout(), 9u);
 }
 
 TEST_F(SinkDialog, ApplyChoosesReplacesAndRemovesDecoders) {

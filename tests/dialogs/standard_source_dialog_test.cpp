@@ -4,7 +4,9 @@
 
 #include "dialogs/CCanStandardSrcDlg.h"
 #include "dialogs/DialogResources.h"
+#include "dialogs/IdText.h"
 #include "host/mfc/Win.h"
+#include "host/settings/CSeaBase.h"
 #include "sources/CCanStandardSource.h"
 #include "tests/source/PluginRig.h"
 
@@ -35,8 +37,8 @@ class StandardSourceDialog : public PluginRig {
     std::vector<IdRange> rows;
     rows.reserve(static_cast<std::size_t>(Ranges().GetItemCount()));
     for (int r = 0; r < Ranges().GetItemCount(); ++r)
-      rows.push_back({std::stoi(Ranges().GetItemText(r, kStart).str()),
-                      std::stoi(Ranges().GetItemText(r, kStop).str()),
+      rows.push_back({can::ParseId(Ranges().GetItemText(r, kStart)).value,
+                      can::ParseId(Ranges().GetItemText(r, kStop)).value,
                       Ranges().GetCheckbox(r, kActive) == 1});
     return rows;
   }
@@ -60,12 +62,18 @@ TEST_F(StandardSourceDialog, EditedRowsBecomeTheSourcesNormalisedTable) {
   EXPECT_EQ(Dlg().Title(), L"CAN Standard Source");
   EXPECT_EQ(Shown(), (std::vector<IdRange>{{0, kMax, true}}));
   EXPECT_EQ(Ranges().Columns()[kStop].title, L"Stop ID");
+  for (const CXListCtrl* list : {&Dlg().m_idList, &Ranges()})
+    for (const ui::ListColumn& column : list->Columns())
+      EXPECT_FALSE(column.tip.IsEmpty()) << column.title.ToUtf8();
+  EXPECT_NE(Ranges().Columns()[kStart].tip.Find(L"0x7FF or 7FFh"), -1);
   Ranges().EditCell(0, kStart, L"10");
-  Ranges().EditCell(0, kStop, L"20");
+  Ranges().EditCell(0, kStop, L"14h");
   Ranges().Click(0, kActive);  // inactive
   Dlg().ClickButton(ID_APPLY_NOW);
   const std::vector<IdRange> expected{{0, 9, true}, {10, 20, false}, {21, kMax, true}};
   EXPECT_EQ(Shown(), expected);
+  EXPECT_EQ(Ranges().GetItemText(1, kStart), L"0xA");
+  EXPECT_EQ(Ranges().GetItemText(2, kStop), L"0x3FFFFFFF");
   EXPECT_EQ(SourceTable(), expected);
   EXPECT_EQ(Ranges().GetItemData64(1), 20);  // each row carries its stop ID
   Receive(15, 1);
@@ -96,20 +104,27 @@ TEST_F(StandardSourceDialog, ClicksBelowTheRowsAndKeysEditTheTable) {
 TEST_F(StandardSourceDialog, ACellThatIsNoIdentifierIsRefusedAndMarkedAndChangesNothing) {
   m_source.replace_ranges({{0, 99, false}, {100, kMax, true}});
   Dlg().show();
-  // Typing admits decimal identifiers only: no letters, no hexadecimal, nothing out of range.
-  for (const wchar_t* refused : {L"abc", L"7FF", L"-5", L"1073741824", L"4294967296", L" 1"})
-    EXPECT_FALSE(Ranges().EditCell(1, kStart, refused)) << CString(refused).ToUtf8();
-  EXPECT_EQ(Ranges().GetItemText(1, kStart), L"100");
-  // A cell left empty: OK says which cell and why, marks it, and changes nothing.
+  // A cell that reads neither as hex (0x7FF, 7FFh) nor decimal: OK says which cell and why, marks
+  // it, and changes nothing.
   Ranges().EditCell(0, kStop, L"5");
-  Ranges().EditCell(1, kStart, L"");
+  Ranges().EditCell(1, kStart, L"7FF");  // hex without 0x or h: not taken for 7
   Dlg().ClickButton(IDOK);
   EXPECT_TRUE(Dlg().is_open());
-  const CString why = L"Start ID in row 2 is empty: give a decimal identifier 0..1073741823.";
+  const CString why =
+      L"Start ID in row 2: '7FF' is not an identifier: write hex as 0x7FF or 7FFh, decimal as "
+      L"2047.";
   ASSERT_EQ(m_boxes.size(), 1u);
   EXPECT_EQ(m_boxes[0], why + L"\nThe table is unchanged.");
   EXPECT_EQ(Ranges().GetCellMark(1, kStart), why);
+  EXPECT_EQ(Ranges().GetItemText(1, kStart), L"7FF");
   EXPECT_EQ(Ranges().GetItemText(0, kStop), L"5");
+  EXPECT_EQ(SourceTable(), (std::vector<IdRange>{{0, 99, false}, {100, kMax, true}}));
+  // Empty, or outside the identifier space: refused and marked the same way.
+  for (const wchar_t* refused : {L"", L"abc", L"-5", L"0x40000000", L"4294967296"}) {
+    Ranges().EditCell(1, kStart, refused);
+    Dlg().ClickButton(ID_APPLY_NOW);
+    EXPECT_FALSE(Ranges().GetCellMark(1, kStart).IsEmpty()) << CString(refused).ToUtf8();
+  }
   EXPECT_EQ(SourceTable(), (std::vector<IdRange>{{0, 99, false}, {100, kMax, true}}));
   // Typing in the cell takes the mark away; Cancel loses the edits.
   Ranges().EditCell(1, kStart, L"6");
@@ -130,7 +145,7 @@ TEST_F(StandardSourceDialog, RefreshShowsTheRateAndTheSharesOfIdsAndRanges) {
   Dlg().refresh();
   EXPECT_EQ(Dlg().rate_text(), L"200");
   ASSERT_EQ(Dlg().m_idList.GetItemCount(), 3);
-  EXPECT_EQ(Dlg().m_idList.GetItemText(2, 0), L"30");
+  EXPECT_EQ(Dlg().m_idList.GetItemText(2, 0), L"0x1E");  // 30 in hex
   EXPECT_EQ(Dlg().m_idList.GetProgress(0, 1), 50);
   EXPECT_EQ(Dlg().m_idList.GetProgress(1, 1), 30);
   EXPECT_EQ(Dlg().m_idList.GetProgress(2, 1), 20);
@@ -146,6 +161,50 @@ TEST_F(StandardSourceDialog, RefreshShowsTheRateAndTheSharesOfIdsAndRanges) {
   EXPECT_EQ(Dlg().m_idList.GetItemData64(1), 15);
   EXPECT_EQ(Dlg().m_idList.GetProgress(1, 1), 100);
   EXPECT_EQ(Dlg().m_idList.GetProgress(0, 1), 0);
+}
+
+TEST_F(StandardSourceDialog, DecimalIdsIsAViewSettingKeptAcrossWindows) {
+  m_source.replace_ranges({{0, 0x7FF, true}, {0x800, kMax, false}});
+  Dlg().show();
+  Receive(0x123, 1);
+  m_source.fetch();
+  Dlg().refresh();
+  EXPECT_EQ(Dlg().m_idList.GetItemText(0, 0), L"0x123");
+  EXPECT_EQ(Ranges().GetItemText(0, kStop), L"0x7FF");
+  Ranges().EditCell(1, kStart, L"3000");  // typed, not applied: shown again in the new base
+  Ranges().EditCell(1, kStop, L"oops");   // unreadable: left as typed
+  ASSERT_TRUE(Dlg().ToggleCheck(can::IDC_DECIMAL_IDS));
+  EXPECT_EQ(Dlg().id_base(), can::IdBase::Decimal);
+  EXPECT_EQ(Dlg().m_idList.GetItemText(0, 0), L"291");
+  EXPECT_EQ(Ranges().GetItemText(0, kStop), L"2047");
+  EXPECT_EQ(Ranges().GetItemText(1, kStart), L"3000");
+  EXPECT_EQ(Ranges().GetItemText(1, kStop), L"oops");
+  Dlg().ClickButton(IDCANCEL);
+  // The setting outlives the window and the source: the next window opens in decimal.
+  CCanStandardSrcDlg other{m_source};
+  other.show();
+  EXPECT_EQ(other.m_rangeList.GetItemText(1, kStart), L"2048");
+  EXPECT_EQ(other.GetDlgItem(can::IDC_DECIMAL_IDS)->GetCheck(), 1);
+  const CResourceEntry* entry = CSeaBase::ApplicationSea()->FindEntry(L"CanStandardSource-View");
+  ASSERT_NE(entry, nullptr);
+  EXPECT_EQ(entry->GetStringFb(0, L""), L"decimal");
+  other.ToggleCheck(can::IDC_DECIMAL_IDS);
+  EXPECT_EQ(other.m_rangeList.GetItemText(1, kStart), L"0x800");
+  EXPECT_EQ(entry->GetStringFb(0, L""), L"hex");
+}
+
+TEST_F(StandardSourceDialog, EscapeIsCancelAndReturnIsOk) {
+  Dlg().show();
+  Ranges().EditCell(0, kStop, L"0x7FF");
+  ASSERT_TRUE(Dlg().PressKey(VK_ESCAPE));
+  EXPECT_FALSE(Dlg().is_open());
+  EXPECT_EQ(SourceTable(), (std::vector<IdRange>{{0, kMax, true}}));
+  Dlg().show();
+  Ranges().EditCell(0, kStop, L"0x7FF");
+  Ranges().Click(0, kActive);
+  ASSERT_TRUE(Dlg().PressKey(VK_RETURN));
+  EXPECT_FALSE(Dlg().is_open());
+  EXPECT_EQ(SourceTable(), (std::vector<IdRange>{{0, 0x7FF, false}, {0x800, kMax, true}}));
 }
 
 // The source's own window (the one the CAN-Bus dialog's link opens) follows the start and stop of

@@ -7,6 +7,7 @@
 #include "frame/ConstantTables.h"
 #include "host/module/ExtensionModule.h"
 #include "host/module/ModuleRegistry.h"
+#include "host/ui/CLibMgr.h"
 #include "sink/CCanSink.h"
 #include "source/CCanSourceModule.h"
 #include "tests/support/TestSupport.h"
@@ -26,6 +27,10 @@ TEST(PluginRegistration, BothModulesAreCreatableByName) {
   EXPECT_STREQ(RUNTIME_CLASS(CCanSourceModule)->m_lpszClassName, "CCanSourceModule");
   EXPECT_EQ(RUNTIME_CLASS(CCanSink)->m_wSchema, 0xFFFFu);
   EXPECT_EQ(RUNTIME_CLASS(CCanSink)->m_pBaseClass, RUNTIME_CLASS(CSlowSinkPlugin));
+  // Each registration names the string the host shows for the module.
+  EXPECT_EQ(CLibMgr::LoadStringW(registry.DisplayNameId(L"CCanSourceModule")), L"CAN-Sources");
+  EXPECT_EQ(CLibMgr::LoadStringW(registry.DisplayNameId(L"CCanSink")), L"CAN Decoding");
+  EXPECT_EQ(registry.DisplayNameId(L"NoSuchModule"), 0u);
   // Loading the library chained its extension module into the host's resource libraries.
   const auto libs = host::ExtensionLibraries();
   EXPECT_NE(std::find(libs.begin(), libs.end(), "libcanplugin.so"), libs.end());

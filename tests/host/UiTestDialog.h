@@ -1,6 +1,7 @@
 #pragma once
 // A small dialog of the kind the plug-in builds (a list, buttons along the bottom, a delay field),
 // with the resources a library would register, for the UI layer's tests.
+#include <functional>
 #include <vector>
 
 #include "host/module/ExtensionModule.h"
@@ -46,6 +47,7 @@ class TestDlg : public CDialog3d {
   std::vector<std::pair<int, bool>> m_keys;  // key, Ctrl held
   std::vector<std::pair<int, int>> m_combos;
   std::vector<std::pair<int, int>> m_edits;
+  std::function<void()> m_onAdd;  // runs in the Add button's handler (opens another dialog)
 
  protected:
   void DoDataExchange(CDataExchange* pDX) override {
@@ -65,7 +67,10 @@ class TestDlg : public CDialog3d {
     UpdateData(TRUE);
     ++m_applied;
   }
-  void OnAdd() { ++m_added; }
+  void OnAdd() {
+    ++m_added;
+    if (m_onAdd) m_onAdd();
+  }
   void OnClick(NMHDR* hdr, LRESULT* result) {
     m_clicks.push_back(reinterpret_cast<NMITEMACTIVATE*>(hdr)->iItem);
     *result = 0;

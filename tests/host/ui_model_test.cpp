@@ -103,6 +103,53 @@ TEST_F(UiModel, ButtonsGoThroughTheMessageMapAndOnlyWhenUsable) {
   EXPECT_FALSE(dlg.ClickButton(1002));
 }
 
+TEST_F(UiModel, EscapeCancelsAndReturnPressesTheDefaultButtonWhenItIsUsable) {
+  ASSERT_TRUE(dlg.DisplayDialog());
+  dlg.TypeText(2009, L"5");
+  EXPECT_FALSE(dlg.PressKey('A'));
+  EXPECT_TRUE(dlg.PressKey(VK_ESCAPE));
+  EXPECT_FALSE(dlg.IsOpen());
+  EXPECT_EQ(dlg.m_delay, 0);  // Cancel takes nothing
+  ASSERT_TRUE(dlg.DisplayDialog());
+  dlg.TypeText(2009, L"7");
+  dlg.GetDlgItem(IDOK)->EnableWindow(FALSE);  // OK locked (a measurement runs): Return does nothing
+  EXPECT_FALSE(dlg.PressKey(VK_RETURN));
+  EXPECT_TRUE(dlg.IsOpen());
+  dlg.GetDlgItem(IDOK)->EnableWindow(TRUE);
+  EXPECT_TRUE(dlg.PressKey(VK_RETURN));
+  EXPECT_FALSE(dlg.IsOpen());
+  EXPECT_EQ(dlg.m_delay, 7);
+  EXPECT_FALSE(dlg.PressKey(VK_ESCAPE));  // closed: nothing to press
+}
+
+TEST_F(UiModel, ADialogBelongsToTheDialogWhoseHandlerOpenedIt) {
+  TestDlg second{lib.module};
+  TestDlg third{lib.module};
+  ASSERT_TRUE(dlg.DisplayDialog());
+  EXPECT_EQ(dlg.Opener(), nullptr);  // opened by the host's main window
+  dlg.m_onAdd = [&] { second.DisplayDialog(); };
+  second.m_onAdd = [&] { third.DisplayDialog(); };
+  dlg.ClickButton(1002);
+  second.ClickButton(1002);
+  EXPECT_EQ(second.Opener(), &dlg);
+  EXPECT_EQ(third.Opener(), &second);
+  // The middle one closes: what it opened passes to its opener.
+  second.ClickButton(IDCANCEL);
+  EXPECT_EQ(third.Opener(), &dlg);
+  {
+    TestDlg gone{lib.module};
+    dlg.m_onAdd = [&] { gone.DisplayDialog(); };
+    dlg.ClickButton(1002);
+    gone.m_onAdd = [&] { second.DisplayDialog(); };
+    gone.ClickButton(1002);
+    EXPECT_EQ(second.Opener(), &gone);
+  }  // destroyed while open
+  EXPECT_EQ(second.Opener(), &dlg);
+  third.ClickButton(IDCANCEL);
+  ASSERT_TRUE(third.DisplayDialog());  // reopened from no handler: the main window's
+  EXPECT_EQ(third.Opener(), nullptr);
+}
+
 TEST_F(UiModel, ChildrenFollowTheWindowByTheirEdges) {
   ASSERT_TRUE(dlg.DisplayDialog());
   const CRect list = dlg.m_list.GetWindowRect();

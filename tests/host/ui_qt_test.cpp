@@ -3,6 +3,7 @@
 // the build folder (ui-png/) for a person to look at.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
@@ -103,12 +104,79 @@ TEST_F(UiQt, InputOnTheWidgetsReachesTheModel) {
   EXPECT_EQ(editor->itemText(2), "nine");
   EXPECT_EQ(editor->currentIndex(), 1);
   EXPECT_EQ(editor->maxVisibleItems(), 2);
+  ui::qt::QtUi::ProcessEvents();
+  EXPECT_TRUE(editor->view()->isVisible());  // the one click opened the list as well
   Q_EMIT editor->activated(2);
   EXPECT_EQ(dlg.m_list.GetComboCurSel(2, 1), 9);
   EXPECT_EQ(table->model()->index(2, 1).data().toString(), "nine");
   QTest::mouseClick(Child(window, IDCANCEL), Qt::LeftButton);
   EXPECT_FALSE(dlg.IsOpen());
   ui::qt::QtUi::ProcessEvents();
+}
+
+// Keys as a desktop dialog takes them: a cell's editor keeps Return (the edit is taken, the window
+// stays), Return outside it is OK, Escape is Cancel, and Tab leaves the table for the next control.
+TEST_F(UiQt, KeysWorkAsInADesktopDialog) {
+  ASSERT_TRUE(dlg.DisplayDialog());
+  uitest::FillCells(dlg.m_list);
+  ui::qt::QtUi::ProcessEvents();
+  QWidget* window = ui::qt::QtUi::Window(dlg);
+  ASSERT_NE(window, nullptr);
+  auto* table = qobject_cast<QTableView*>(Child(window, 1001));
+  table->setFocus();
+  QTest::keyClick(table, Qt::Key_Tab);
+  EXPECT_EQ(window->focusWidget(), Child(window, 1002));  // from the table to the Add button
+
+  const QModelIndex cell = table->model()->index(0, 2);
+  QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(cell).center());
+  auto* editor = table->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  editor->selectAll();
+  QTest::keyClicks(editor, "renamed");
+  QTest::keyClick(editor, Qt::Key_Return);
+  ui::qt::QtUi::ProcessEvents();
+  EXPECT_TRUE(dlg.IsOpen());
+  EXPECT_EQ(dlg.m_list.GetItemText(0, 2), L"renamed");
+  QTest::keyClicks(Child(window, 2009), "3");
+  QTest::keyClick(Child(window, 2009), Qt::Key_Return);
+  ui::qt::QtUi::ProcessEvents();
+  EXPECT_FALSE(dlg.IsOpen());  // OK: the delay taken
+  EXPECT_EQ(dlg.m_delay, 3);
+
+  ASSERT_TRUE(dlg.DisplayDialog());
+  ui::qt::QtUi::ProcessEvents();
+  QTest::keyClicks(Child(ui::qt::QtUi::Window(dlg), 2009), "9");
+  QTest::keyClick(ui::qt::QtUi::Window(dlg), Qt::Key_Escape);
+  ui::qt::QtUi::ProcessEvents();
+  EXPECT_FALSE(dlg.IsOpen());
+  EXPECT_EQ(dlg.m_delay, 3);
+}
+
+// A dialog opened from another one is its window, centred on it, and outlives it.
+TEST_F(UiQt, ADialogOpensCentredOnTheDialogThatOpenedIt) {
+  uitest::TestDlg second{lib.module};
+  dlg.m_onAdd = [&] { second.DisplayDialog(); };
+  ASSERT_TRUE(dlg.DisplayDialog());
+  ui::qt::QtUi::ProcessEvents();
+  QWidget* first = ui::qt::QtUi::Window(dlg);
+  first->resize(first->width() + 200, first->height() + 100);
+  first->move(40, 30);
+  QTest::mouseClick(Child(first, 1002), Qt::LeftButton);
+  ui::qt::QtUi::ProcessEvents();
+  QWidget* window = ui::qt::QtUi::Window(second);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(window->parentWidget(), first);
+  EXPECT_TRUE(window->isWindow());
+  const QPoint offset = window->frameGeometry().center() - first->frameGeometry().center();
+  EXPECT_LE(offset.manhattanLength(), 4) << offset.x() << "," << offset.y();  // a frame's width
+  QTest::mouseClick(Child(first, IDCANCEL), Qt::LeftButton);
+  ui::qt::QtUi::ProcessEvents();
+  ASSERT_EQ(ui::qt::QtUi::Window(second), window);  // still there, on its own now
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(window->parentWidget(), nullptr);
+  QTest::keyClick(window, Qt::Key_Escape);
+  ui::qt::QtUi::ProcessEvents();
+  EXPECT_FALSE(second.IsOpen());
 }
 
 TEST(UiQtMessages, MessagesScheduledFromAnotherThreadRunOnTheQtThread) {

@@ -4,11 +4,13 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QScreen>
 #include <QTimer>
 #include <QWidget>
 
@@ -26,6 +28,8 @@ QString ToQ(const CString& s) {
 
 // Views alive, oldest first; [ui] only.
 std::vector<QtDialogView*> g_open;
+// The host's main window: the window of the dialogs it opens.
+QPointer<QWidget> g_mainWindow;
 
 QRect ToQRect(const CRect& r) {
   return QRect(r.left, r.top, r.Width(), r.Height());
@@ -48,6 +52,24 @@ class DialogWindow : public QWidget {
  protected:
   void resizeEvent(QResizeEvent*) override {
     if (m_dialog && !m_syncing) m_dialog->Resize(width(), height());
+  }
+  // Keys no control took (a cell's editor keeps Return and Escape; a line edit, a check box and the
+  // table leave them): Escape is Cancel, Return presses the focused button, else OK.
+  void keyPressEvent(QKeyEvent* event) override {
+    const int key = event->key();
+    if (!m_dialog || (key != Qt::Key_Escape && key != Qt::Key_Return && key != Qt::Key_Enter))
+      return QWidget::keyPressEvent(event);
+    auto* button = qobject_cast<QPushButton*>(focusWidget());
+    QPointer<DialogWindow> self(this);
+    QTimer::singleShot(0, this, [self, key, button = QPointer<QPushButton>(button)] {
+      if (!self || !self->m_dialog) return;
+      if (key == Qt::Key_Escape)
+        self->m_dialog->PressKey(VK_ESCAPE);
+      else if (button && button->isEnabled())
+        button->click();
+      else
+        self->m_dialog->PressKey(VK_RETURN);
+    });
   }
   void closeEvent(QCloseEvent* event) override {
     event->ignore();
@@ -116,9 +138,12 @@ void SyncWidget(CWnd& wnd, QWidget* w) {
   if (w->toolTip() != tip) w->setToolTip(tip);
   const QString text = ToQ(wnd.GetWindowTextW());
   if (auto* label = qobject_cast<QLabel*>(w)) {
-    // A label wider than its rectangle in this font is set narrower rather than cut off.
+    // A label of several lines wraps its words; a one-line label wider than its rectangle in this
+    // font is set narrower rather than cut off.
     QFont font = QApplication::font();
-    if (QFontMetrics(font).horizontalAdvance(text) > label->width())
+    const QFontMetrics metrics(font);
+    label->setWordWrap(label->height() >= 2 * metrics.lineSpacing());
+    if (!label->wordWrap() && metrics.horizontalAdvance(text) > label->width())
       font.setFamily(font.family() + QStringLiteral(" Condensed"));
     label->setFont(font);
     label->setText(text);
@@ -151,14 +176,51 @@ QtDialogView::QtDialogView(CDialog3d& dialog)
     w->setObjectName(QString::number(wnd->GetDlgCtrlID()));
     m_window->m_widgets[wnd] = w;
   }
-  const CRect client = dialog.ClientRect();
+  // A window opened larger than its template (to show every column and row) can be made smaller
+  // again, down to the template; its tables then scroll.
+  const CRect client =
+      ui::ToPixels(CDialog3d::Units(), 0, 0, dialog.Template()->cx, dialog.Template()->cy);
   m_window->setMinimumSize(client.Width(), client.Height());
   Sync();
+  PlaceOverOpener();
   m_window->show();
+}
+
+// A window of its opener (the opening dialog's, else the main window's): it stays in front of it
+// and opens centred on it; without either, centred on the screen.
+void QtDialogView::PlaceOverOpener() {
+  QWidget* opener = g_mainWindow;
+  for (QtDialogView* view : g_open)
+    if (&view->m_dialog == m_dialog.Opener()) opener = view->m_window;
+  m_window->setParent(opener, Qt::Dialog);
+  QRect area = opener ? opener->frameGeometry() : QRect();
+  if (!opener && m_window->screen()) area = m_window->screen()->availableGeometry();
+  if (area.isValid())
+    m_window->move(area.x() + (area.width() - m_window->width()) / 2,
+                   area.y() + (area.height() - m_window->height()) / 2);
+}
+
+void QtDialogView::SetMainWindow(QWidget* window) {
+  // Windows of a main window that goes are taken from it before Qt deletes its children.
+  for (QtDialogView* view : g_open) {
+    if (g_mainWindow == nullptr || view->m_window->parentWidget() != g_mainWindow) continue;
+    const bool shown = view->m_window->isVisible();
+    view->m_window->setParent(window, Qt::Dialog);
+    view->m_window->setVisible(shown);
+  }
+  g_mainWindow = window;
 }
 
 QtDialogView::~QtDialogView() {
   std::erase(g_open, this);
+  // The windows this one opened stay, passed to its own opener (Qt would delete them with it).
+  for (QtDialogView* view : g_open) {
+    if (view->m_window->parentWidget() != m_window) continue;
+    const QPoint at = view->m_window->pos();
+    view->m_window->setParent(m_window->parentWidget(), Qt::Dialog);
+    view->m_window->move(at);
+    view->m_window->show();
+  }
   // A dialog destroyed while open loses its list members before its base takes the view down:
   // hiding must not read them.
   for (auto& [wnd, w] : m_window->m_widgets)

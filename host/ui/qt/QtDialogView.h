@@ -32,9 +32,12 @@ class QtDialogView : public IDialogView {
   // [ui] The views alive now, oldest first; the last opened, or null.
   static std::vector<QtDialogView*> Open();
   static QtDialogView* Top();
+  // [ui] The host's main window, which the dialogs it opens belong to; null: none.
+  static void SetMainWindow(QWidget* window);
 
  private:
   friend class DialogWindow;
+  void PlaceOverOpener();
   CDialog3d& m_dialog;
   DialogWindow* m_window;  // owned by Qt; deleted later when the view goes
   bool m_pending = false;

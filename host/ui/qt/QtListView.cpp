@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPen>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QValidator>
 
 #include "host/ui/CXListCtrl.h"
@@ -49,8 +50,12 @@ class ListTableModel : public QAbstractTableModel {
     }
   }
   QVariant headerData(int section, Qt::Orientation o, int role) const override {
-    if (o != Qt::Horizontal || role != Qt::DisplayRole || section >= m_list.GetColumnCount())
-      return {};
+    if (o != Qt::Horizontal || section >= m_list.GetColumnCount()) return {};
+    if (role == Qt::ToolTipRole) {
+      const CString& tip = m_list.Columns()[static_cast<std::size_t>(section)].tip;
+      return tip.IsEmpty() ? QVariant() : QVariant(ToQ(tip));
+    }
+    if (role != Qt::DisplayRole) return {};
     // Room for the header check box that CheckHeader draws left of the title.
     const QString title = ToQ(m_list.Columns()[static_cast<std::size_t>(section)].title);
     return m_list.GetHeaderCheckedState(section) != 0 ? QStringLiteral("     ") + title : title;
@@ -161,6 +166,8 @@ class CellDelegate : public QStyledItemDelegate {
       QObject::connect(combo, &QComboBox::activated, combo, [this, row, column](int chosen) {
         m_list.ChooseCombo(row, column, chosen);
       });
+      // The click that opened the cell opens its list too: one click to choose, as on a desktop.
+      QTimer::singleShot(0, combo, [combo] { combo->showPopup(); });
       return combo;
     }
     auto* edit = new QLineEdit(parent);
@@ -265,7 +272,7 @@ QtListView::QtListView(CXListCtrl& list, QWidget* parent)
   setHorizontalHeader(new CheckHeader(list, this));
   setItemDelegate(new CellDelegate(list, this));
   verticalHeader()->hide();
-  verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+  verticalHeader()->setDefaultSectionSize(RowHeight(fontMetrics()));
   horizontalHeader()->setHighlightSections(false);
   horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   // The last column takes what the others leave of the control's width, so that no empty header
@@ -276,9 +283,16 @@ QtListView::QtListView(CXListCtrl& list, QWidget* parent)
   setSelectionMode(QAbstractItemView::MultiSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  // Tab leaves the table for the next control (the buttons), as in a desktop dialog; the arrow
+  // keys move between cells.
+  setTabKeyNavigation(false);
 }
 
 QtListView::~QtListView() = default;
+
+int QtListView::RowHeight(const QFontMetrics& metrics) {
+  return metrics.height() + 6;
+}
 
 void QtListView::Sync() {
   // Widths the model sets (a new column, an autosize) are applied; widths a person drags in the

@@ -19,6 +19,8 @@ class QtListView : public QTableView {
   void Sync();
   // Shows nothing and never reads the list again (it is going away).
   void Detach();
+  // Pixels of a row in a font with these metrics.
+  static int RowHeight(const QFontMetrics& metrics);
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;

@@ -44,11 +44,24 @@ constexpr int kActionStepMs = 300;
 // after "Received", and the last row sums them up.
 const QStringList kColumns = {"Channel", "Source", "Received", "Delivered", "Old",
                               "No room", "Future", "Waiting",  "Overflow"};
+// What each column means, shown over its title.
+const QStringList kColumnTips = {
+    "The driver channel of the source",
+    "The source; a row that records nothing by design says so",
+    "Messages the source took in since Start: the sum of the columns to the right",
+    "Written into the measurement at their time",
+    "Dropped as too old: they reached the module after their frame had been written",
+    "Dropped for want of room: in time, but earlier messages filled the frame near their time",
+    "Discarded as future: stamped more than 2 s ahead of their frame (a clock that jumped)",
+    "Not delivered yet: queued, or kept for a later frame",
+    "Lost because a queue on their way was full (the driver's receive ring or the source's)"};
 
 // The cells of one row, in the order of kColumns.
 QStringList Cells(const ChannelRow& r, const QString& channel) {
+  const QString source = QString::fromStdString(r.source);
   return {channel,
-          QString::fromStdString(r.source),
+          r.note.empty() ? source
+                         : source + QStringLiteral(" \u2014 ") + QString::fromStdString(r.note),
           QString::number(r.received),
           QString::number(r.delivered),
           QString::number(r.old),
@@ -68,6 +81,7 @@ ChannelRow Total(const std::vector<ChannelRow>& rows) {
 class MainWindow : public QWidget {
  public:
   explicit MainWindow(IMainWindowModel& model) : m_model(model) {
+    QtDialogView::SetMainWindow(this);
     setWindowTitle(QStringLiteral("canhost"));
     auto* layout = new QVBoxLayout(this);
     auto* modules = new QGroupBox(QStringLiteral("Modules"), this);
@@ -100,9 +114,13 @@ class MainWindow : public QWidget {
 
     m_table = new QTableWidget(0, static_cast<int>(kColumns.size()), this);
     m_table->setHorizontalHeaderLabels(kColumns);
+    for (int c = 0; c < kColumnTips.size(); ++c)
+      m_table->horizontalHeaderItem(c)->setToolTip(kColumnTips[c]);
     m_table->verticalHeader()->hide();
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    // The source's name may carry a note on its counts: shown whole.
+    m_table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     m_table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
     layout->addWidget(m_table, 1);
     m_rate = new QLabel(this);
@@ -171,9 +189,14 @@ class MainWindow : public QWidget {
     for (int c = 0; c < cells.size(); ++c) {
       auto* item = new QTableWidgetItem(cells[c]);
       if (c != 1) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      if (c == 1) item->setToolTip(cells[c]);
       m_table->setItem(row, c, item);
     }
   }
+
+  ~MainWindow() override { QtDialogView::SetMainWindow(nullptr); }
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
 
  protected:
   void closeEvent(QCloseEvent* event) override {

@@ -4,8 +4,10 @@
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QStyle>
+#include <QTableWidget>
 #include <QTimer>
 #include <QWidget>
 
@@ -18,6 +20,7 @@
 #include "host/ui/FileChooser.h"
 #include "host/ui/ModalLoop.h"
 #include "host/ui/qt/QtDialogView.h"
+#include "host/ui/qt/QtListView.h"
 
 namespace ui::qt {
 
@@ -75,11 +78,15 @@ QtUi::QtUi(int& argc, char** argv) : m_app(std::make_unique<QApplication>(argc, 
   QApplication::setFont(font);
   CDialog3d::SetDialogUnits(UnitsOf(font));
   QStyle* style = QApplication::style();
+  const int frame = 2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth);
+  QTableWidget probe(1, 1);  // the header a list view of this font and style has
+  probe.setHorizontalHeaderLabels({QStringLiteral("Title")});
   CXListCtrl::SetMeasure({[metrics = QFontMetrics(font)](const CString& text) {
                             return metrics.horizontalAdvance(QString::fromStdWString(text.str()));
                           },
-                          2 * style->pixelMetric(QStyle::PM_DefaultFrameWidth) +
-                              style->pixelMetric(QStyle::PM_ScrollBarExtent)});
+                          frame + style->pixelMetric(QStyle::PM_ScrollBarExtent),
+                          QtListView::RowHeight(QFontMetrics(font)),
+                          probe.horizontalHeader()->sizeHint().height(), frame});
   CDialog3d::SetViewFactory([](CDialog3d& dialog) -> std::unique_ptr<IDialogView> {
     return std::make_unique<QtDialogView>(dialog);
   });

@@ -27,20 +27,7 @@ FrameLoop::End FrameLoop::Run(const FrameDone& frameDone, std::string& error) {
   for (std::uint64_t frame = 0;; ++frame) {
     if (m_stop.requested()) return End::Interrupted;
     if (Finished(frame)) return End::Done;
-    if (m_plan.fastClock != nullptr) {
-      const std::uint64_t silent = SilentFrames(start, frame);
-      if (silent != 0) {
-        // Nothing of the skipped frames runs, and nothing of the other sources happens in them:
-        // the analysis objects and the virtual buses take up after the jump where they were.
-        const std::int64_t from = start + std::llround(static_cast<double>(frame) * frameNs);
-        const std::int64_t to = start + std::llround(static_cast<double>(frame + silent) * frameNs);
-        XeCanAnalysis::SkipDeadlines(to - from);
-        XeCanDriverKvaser::SkipBusTime(to - from);
-        m_host.SkipFrames(silent);
-        frame += silent;
-        m_plan.fastClock->set_ns(to);
-      }
-    }
+    if (m_plan.fastClock != nullptr) frame = SkipSilentFrames(start, frame);
     // Frame ends are computed from the start, so that rounding does not add up over a long run.
     const std::int64_t end = start + std::llround(static_cast<double>(frame + 1) * frameNs);
     if (m_plan.fastClock != nullptr) {
@@ -81,6 +68,21 @@ FrameLoop::End FrameLoop::Run(const FrameDone& frameDone, std::string& error) {
     m_host.RunFrame();
     if (frameDone) frameDone(frame);
   }
+}
+
+std::uint64_t FrameLoop::SkipSilentFrames(std::int64_t start, std::uint64_t frame) {
+  const std::uint64_t silent = SilentFrames(start, frame);
+  if (silent == 0) return frame;
+  // Nothing of the skipped frames runs, and nothing of the other sources happens in them: the
+  // analysis objects and the virtual buses take up after the jump where they were.
+  const double frameNs = m_plan.frameSeconds * 1e9;
+  const std::int64_t from = start + std::llround(static_cast<double>(frame) * frameNs);
+  const std::int64_t to = start + std::llround(static_cast<double>(frame + silent) * frameNs);
+  XeCanAnalysis::SkipDeadlines(to - from);
+  XeCanDriverKvaser::SkipBusTime(to - from);
+  m_host.SkipFrames(silent);
+  m_plan.fastClock->set_ns(to);
+  return frame + silent;
 }
 
 // The clock stops at every deadline of the analysis objects (the sequencer's requests, the

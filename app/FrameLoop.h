@@ -93,6 +93,8 @@ class FrameLoop {
   // Frames from `frame` on that --fast may count without running them (0: none); `start` is the
   // clock's time at the start of frame 0.
   std::uint64_t SilentFrames(std::int64_t start, std::uint64_t frame) const;
+  // --fast: counts the silent frames from `frame` on without running them; the next frame to run.
+  std::uint64_t SkipSilentFrames(std::int64_t start, std::uint64_t frame);
 
   CanSourceHost& m_host;
   Plan m_plan;

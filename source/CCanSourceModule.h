@@ -133,6 +133,8 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   void advance_frame_capsule();
   // [processing] fill's rare ends: a record implausibly far ahead discards itself and the rest of
   // the buffer (counted, logged); the summary lines of a frame.
+  // The time from which a record waits for a later frame.
+  std::int64_t future_from(std::int64_t frameStart);
   void discard_future(std::size_t from);
   void log_fill(int unrouted, int old, int processed) const;
   // Copies the counters into the snapshot statistics() returns. A frame's publication is skipped

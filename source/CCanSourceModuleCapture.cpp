@@ -105,12 +105,7 @@ bool CCanSourceModule::fill(float* region, unsigned floatsPerSample) {
   const std::uint32_t capacity = floatsPerSample * 4u * m_samplesPerFrame;
   const float bytesPerTick = static_cast<float>(floatsPerSample * 4u) * m_samplesPerTick;
   const std::int64_t frameStart = m_timeMachine.get(kFrameTimeItem)->time();
-  // A record is in the future when it lies beyond the limit after the frame and after the USB
-  // time now: after a stall (a suspended machine, a starved process) the frames catch up with
-  // the time the driver's records were stamped at, and those wait for their frames.
-  const std::int64_t futureFrom =
-      std::max(frameStart, m_syncEnabled ? m_timeMachine.get(kUsbTimeItem)->time() : frameStart) +
-      kFutureLimit;
+  const std::int64_t futureFrom = future_from(frameStart);
   auto* bytes = reinterpret_cast<std::uint8_t*>(region);
   std::uint32_t pos = 0;
   int old = 0;
@@ -164,6 +159,15 @@ bool CCanSourceModule::fill(float* region, unsigned floatsPerSample) {
   m_buffer.erase(m_buffer.begin(), m_buffer.begin() + static_cast<std::ptrdiff_t>(passed));
   log_fill(unrouted, old, processed);
   return true;
+}
+
+std::int64_t CCanSourceModule::future_from(std::int64_t frameStart) {
+  // A record is in the future when it lies beyond the limit after the frame and after the USB
+  // time now: after a stall (a suspended machine, a starved process) the frames catch up with
+  // the time the driver's records were stamped at, and those wait for their frames.
+  return std::max(frameStart,
+                  m_syncEnabled ? m_timeMachine.get(kUsbTimeItem)->time() : frameStart) +
+         kFutureLimit;
 }
 
 void CCanSourceModule::discard_future(std::size_t from) {

@@ -203,15 +203,7 @@ bool DbcParser::Message() {
 
 bool DbcParser::SignalLine() {
   const DbcToken& first = m_lex.Peek();
-  if (m_message < 0) {
-    if (m_brokenMessageLine > 0)
-      return Fail(first, "signal dropped: its message statement (line " +
-                             std::to_string(m_brokenMessageLine) + ") is invalid");
-    if (m_garbageLine > 0)
-      return Fail(
-          first, "signal dropped: it follows the unreadable line " + std::to_string(m_garbageLine));
-    return Fail(first, "signal outside a message (SG_ must follow BO_)");
-  }
+  if (m_message < 0) return OrphanSignal(first);
   DbcSignal s;
   s.line = first.line;
   s.column = first.column;
@@ -262,6 +254,16 @@ bool DbcParser::SignalLine() {
     Warn(startToken, "signal " + s.name + ": factor or offset is not finite");
   m_st.messages[static_cast<std::size_t>(m_message)].message.signals.push_back(std::move(s));
   return true;
+}
+
+bool DbcParser::OrphanSignal(const DbcToken& first) {
+  if (m_brokenMessageLine > 0)
+    return Fail(first, "signal dropped: its message statement (line " +
+                           std::to_string(m_brokenMessageLine) + ") is invalid");
+  if (m_garbageLine > 0)
+    return Fail(first,
+                "signal dropped: it follows the unreadable line " + std::to_string(m_garbageLine));
+  return Fail(first, "signal outside a message (SG_ must follow BO_)");
 }
 
 bool DbcParser::MuxIndicator(DbcSignal& signal) {

@@ -57,6 +57,8 @@ class DbcParser {
   bool Nodes();
   bool Message();
   bool SignalLine();
+  // A signal with no message to belong to: refused, saying why the message is missing.
+  bool OrphanSignal(const DbcToken& first);
   bool MuxIndicator(DbcSignal& signal);
   // Statements that refer to others (DbcStatementParser.cpp).
   bool Comment();

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "host/cananalysis/DbcParser.h"
@@ -44,7 +45,7 @@ bool WriteDbcLog(const XeCanAnalysis::DbcDatabase& db, const std::string& path,
   }
   std::FILE* out = std::fopen(path.c_str(), "wb");
   if (out == nullptr) {
-    error = path + ": " + std::strerror(errno);
+    error = path + ": " + std::system_category().message(errno);
     return false;
   }
   std::uint64_t state = 0x9E3779B97F4A7C15ULL;

@@ -119,10 +119,13 @@ std::vector<Played> PlayingOrder(const std::vector<CanLogEntry>& frames, const B
   return out;
 }
 
-}  // namespace
+struct Expected {
+  std::size_t position;
+  Value value;
+};
 
-ReplayReport CheckReplay(const ReplaySetup& setup) {
-  ReplayReport report;
+// Runs the replay into the report's signals file; what "canhost dbc decode" makes of the log.
+std::string RunReplayAndDecode(const ReplaySetup& setup, ReplayReport& report) {
   auto dir = std::make_shared<testing_support::TempDir>();
   report.folder = dir;
   testing_support::WriteFile(*dir / "settings/Application.sea",
@@ -152,70 +155,14 @@ ReplayReport CheckReplay(const ReplaySetup& setup) {
       "canhost", {"dbc", "decode", "--dbc", setup.dbc.string(), setup.log.string()});
   EXPECT_EQ(decoded.exitCode, 0) << decoded.err;
 
-  // The log's frames, and what the replay plays of them.
-  std::vector<CanLogEntry> frames;
-  XeCanDriverKvaser::CanLogReader reader;
-  EXPECT_TRUE(reader.Open(setup.log)) << reader.error();
-  for (CanLogEntry e; reader.Next(e);)
-    if (e.error.empty() && !(e.message.flags & XeCanDriverKvaser::kCanFlagErrorFrame))
-      frames.push_back(e);
-  std::vector<CanLogEntry> playable;
-  std::vector<std::size_t> fileIndex;  // of each playable frame among `frames`
-  playable.reserve(frames.size());
-  fileIndex.reserve(frames.size());
-  for (std::size_t i = 0; i < frames.size(); ++i) {
-    if ((frames[i].message.flags & XeCanDriverKvaser::kCanFlagFd) && !setup.bus.fd) continue;
-    playable.push_back(frames[i]);
-    fileIndex.push_back(i);
-  }
-  report.frames = playable.size();
-  std::vector<std::int64_t> due(frames.size(), -1);
-  std::vector<std::size_t> position(frames.size(), 0);
-  const std::vector<Played> order = PlayingOrder(playable, setup.bus);
-  for (std::size_t k = 0; k < order.size(); ++k) {
-    due[fileIndex[order[k].index]] = order[k].dueNs;
-    position[fileIndex[order[k].index]] = k;
-  }
+  return decoded.out;
+}
 
-  // "canhost dbc decode" writes the values of each frame in file order: the DBC file says how
-  // many each frame has, so each row is tied to its frame.
-  XeCanAnalysis::DbcDatabase db;
-  std::string error;
-  EXPECT_TRUE(XeCanAnalysis::DbcParser::ParseFile(setup.dbc, db, error)) << error;
-  const XeCanAnalysis::DbcFrameDecoder decoder(db);
-  std::map<std::string, int> uses;
-  for (const auto& m : db.messages)
-    for (const auto& s : m.signals)
-      ++uses[s.name];
-  const auto rows = Records(decoded.out);
-  struct Expected {
-    std::size_t position;
-    Value value;
-  };
-  std::map<std::string, std::vector<Expected>> expected;
-  std::size_t row = 0;
-  for (std::size_t i = 0; i < frames.size(); ++i) {
-    const auto& m = frames[i].message;
-    if (m.flags & XeCanDriverKvaser::kCanFlagRemote) continue;
-    const int n = decoder.Decode(XeCanDriverKvaser::FlaggedId(m.id, m.flags), m.data, m.length,
-                                 [](std::uint32_t, double) {});
-    for (int k = 0; k < n && row < rows.size(); ++k, ++row) {
-      const auto& f = rows[row];
-      const std::string key = uses[f.at(4)] > 1 ? f.at(3) + "." + f.at(4) : f.at(4);
-      if (due[i] < 0) continue;  // a CAN FD frame the classic channel does not take
-      ++report.values;
-      expected[key].push_back(
-          {position[i],
-           {static_cast<double>(due[i]) / 1e9, std::strtod(f.at(5).c_str(), nullptr)}});
-    }
-  }
-  EXPECT_EQ(row, rows.size()) << "rows of canhost dbc decode not tied to a frame";
-
-  std::map<std::string, std::vector<Value>> got;
-  for (const auto& f : Records(testing_support::ReadFile(report.signalsFile)))
-    got[f.at(1)].push_back(
-        {std::strtod(f.at(0).c_str(), nullptr), std::strtod(f.at(2).c_str(), nullptr)});
-
+// Matches each signal's values in the signals file with those expected, counting what is
+// missing, extra or misplaced.
+void Compare(std::map<std::string, std::vector<Expected>>& expected,
+             std::map<std::string, std::vector<Value>>& got, const ReplaySetup& setup,
+             ReplayReport& report) {
   // Both in playing order: a signal's values in the file are in time order, and frames are
   // played in time order on the wire.
   for (auto& [key, want] : expected) {
@@ -252,6 +199,86 @@ ReplayReport CheckReplay(const ReplaySetup& setup) {
   }
   for (const auto& [name, values] : got)
     if (!expected.count(name)) report.extra += values.size();
+}
+
+// The frames of a log that a bus carries (no error frames, no unreadable lines).
+std::vector<CanLogEntry> LogFrames(const std::filesystem::path& log) {
+  std::vector<CanLogEntry> frames;
+  XeCanDriverKvaser::CanLogReader reader;
+  EXPECT_TRUE(reader.Open(log)) << reader.error();
+  for (CanLogEntry e; reader.Next(e);)
+    if (e.error.empty() && !(e.message.flags & XeCanDriverKvaser::kCanFlagErrorFrame))
+      frames.push_back(e);
+  return frames;
+}
+
+// Each signal's values in a signals file, in file order.
+std::map<std::string, std::vector<Value>> SignalsFileValues(const std::filesystem::path& file) {
+  std::map<std::string, std::vector<Value>> got;
+  for (const auto& f : Records(testing_support::ReadFile(file)))
+    got[f.at(1)].push_back(
+        {std::strtod(f.at(0).c_str(), nullptr), std::strtod(f.at(2).c_str(), nullptr)});
+  return got;
+}
+
+}  // namespace
+
+ReplayReport CheckReplay(const ReplaySetup& setup) {
+  ReplayReport report;
+  const std::string decodedOut = RunReplayAndDecode(setup, report);
+
+  // The log's frames, and what the replay plays of them.
+  const std::vector<CanLogEntry> frames = LogFrames(setup.log);
+  std::vector<CanLogEntry> playable;
+  std::vector<std::size_t> fileIndex;  // of each playable frame among `frames`
+  playable.reserve(frames.size());
+  fileIndex.reserve(frames.size());
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    if ((frames[i].message.flags & XeCanDriverKvaser::kCanFlagFd) && !setup.bus.fd) continue;
+    playable.push_back(frames[i]);
+    fileIndex.push_back(i);
+  }
+  report.frames = playable.size();
+  std::vector<std::int64_t> due(frames.size(), -1);
+  std::vector<std::size_t> position(frames.size(), 0);
+  const std::vector<Played> order = PlayingOrder(playable, setup.bus);
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    due[fileIndex[order[k].index]] = order[k].dueNs;
+    position[fileIndex[order[k].index]] = k;
+  }
+
+  // "canhost dbc decode" writes the values of each frame in file order: the DBC file says how
+  // many each frame has, so each row is tied to its frame.
+  XeCanAnalysis::DbcDatabase db;
+  std::string error;
+  EXPECT_TRUE(XeCanAnalysis::DbcParser::ParseFile(setup.dbc, db, error)) << error;
+  const XeCanAnalysis::DbcFrameDecoder decoder(db);
+  std::map<std::string, int> uses;
+  for (const auto& m : db.messages)
+    for (const auto& s : m.signals)
+      ++uses[s.name];
+  const auto rows = Records(decodedOut);
+  std::map<std::string, std::vector<Expected>> expected;
+  std::size_t row = 0;
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    const auto& m = frames[i].message;
+    if (m.flags & XeCanDriverKvaser::kCanFlagRemote) continue;
+    const int n = decoder.Decode(XeCanDriverKvaser::FlaggedId(m.id, m.flags), m.data, m.length,
+                                 [](std::uint32_t, double) {});
+    for (int k = 0; k < n && row < rows.size(); ++k, ++row) {
+      const auto& f = rows[row];
+      const std::string key = uses[f.at(4)] > 1 ? f.at(3) + "." + f.at(4) : f.at(4);
+      if (due[i] < 0) continue;  // a CAN FD frame the classic channel does not take
+      ++report.values;
+      expected[key].push_back(
+          {position[i],
+           {static_cast<double>(due[i]) / 1e9, std::strtod(f.at(5).c_str(), nullptr)}});
+    }
+  }
+  EXPECT_EQ(row, rows.size()) << "rows of canhost dbc decode not tied to a frame";
+
+  std::map<std::string, std::vector<Value>> got = SignalsFileValues(report.signalsFile);
+  Compare(expected, got, setup, report);
   return report;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <limits>
 
 #include "host/candriver/LogText.h"
 #include "host/mfc/Text.h"
@@ -81,7 +82,11 @@ bool ParseStartTime(std::string_view text, std::int64_t& ns) noexcept {
       scale *= 10;
     fraction = k <= 11 ? f * 864 * scale : (f * 864 + scale / 2) / scale;
   }
-  ns = (static_cast<std::int64_t>(days) - kDaysTo1970) * kNsPerDay + fraction;
+  // Days far beyond any log's start (seven digits reach the year 29,000) would overflow the
+  // nanosecond count; the caller refuses late starts, so these are simply not a start time.
+  const std::int64_t sinceEpoch = static_cast<std::int64_t>(days) - kDaysTo1970;
+  if (sinceEpoch >= std::numeric_limits<std::int64_t>::max() / kNsPerDay) return false;
+  ns = sinceEpoch * kNsPerDay + fraction;
   return true;
 }
 

@@ -177,6 +177,9 @@ TEST(TrcFormat, BadLinesAreNamedWithFileAndLine) {
     EXPECT_EQ(e[0].error.rfind("bad.trc:3: ", 0), 0u) << e[0].error;
     EXPECT_NE(e[0].error.find(reason), std::string::npos) << e[0].error;
   }
+  // A start millennia away is refused, not overflowed into some other date.
+  EXPECT_EQ(logstreams::Read(";$STARTTIME=4321831.5\n", "s.trc")[0].error,
+            "s.trc:1: bad $STARTTIME '4321831.5'");
   EXPECT_EQ(logstreams::Read(";$FILEVERSION=3.0\n", "v.trc")[0].error,
             "v.trc:1: unknown TRC version '3.0' (1.0 to 2.1 are read)");
   EXPECT_EQ(logstreams::Read(";$COLUMNS=N,O,T\n", "c.trc")[0].error,

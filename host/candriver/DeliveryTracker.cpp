@@ -66,21 +66,21 @@ std::optional<std::int64_t> DeliveryTracker::ReplayNextDue(int channel) {
   return std::nullopt;
 }
 
+// Only the receivers with something due by now are woken and waited for: a port's last progress
+// tells how far it has delivered (a replay up to its next frame, a virtual bus up to the end of its
+// next frame unless someone has sent since), and --fast moves the clock to many times at which
+// most channels have nothing new.
 bool DeliveryTracker::WaitUntilDelivered(std::chrono::milliseconds bound) {
   const std::int64_t now = host::HostClock().now_ns();
-  struct Target {
-    Receiver* receiver;
-    CanPort* port;
-    std::uint64_t seq;
-    std::uint64_t epoch;
-  };
   std::unique_lock lock(m_mutex);
   std::vector<Target> targets;
   for (Receiver* r : m_receivers) {
     if (!r->port || !r->port->onBus()) continue;
     // The epoch first: a message queued after it was read still counts in the sequence read next.
     const std::uint64_t epoch = r->port->epoch();
-    targets.push_back({r, r->port, r->port->PendingSeq(), epoch});
+    const Target target{r, r->port, r->port->PendingSeq(), epoch};
+    if (Reached(target, now)) continue;
+    targets.push_back(target);
     r->port->Interrupt();
   }
   // A receiver that went away, or whose port went off or on bus meanwhile, has nothing left
@@ -90,16 +90,21 @@ bool DeliveryTracker::WaitUntilDelivered(std::chrono::milliseconds bound) {
       if (std::find(m_receivers.begin(), m_receivers.end(), t.receiver) == m_receivers.end() ||
           t.receiver->port != t.port || t.port->epoch() != t.epoch)
         continue;
-      std::lock_guard progressLock(t.receiver->mutex);
-      const FetchResult& d = t.receiver->delivered;
-      if (d.epoch != t.epoch || d.seq < t.seq || d.through < now) return false;
+      if (!Reached(t, now)) return false;
     }
     return true;
   };
+  if (targets.empty()) return true;
   m_waiters.fetch_add(1);
   const bool delivered = m_cv.wait_for(lock, bound, done);
   m_waiters.fetch_sub(1);
   return delivered;
+}
+
+bool DeliveryTracker::Reached(const Target& target, std::int64_t now) {
+  std::lock_guard progressLock(target.receiver->mutex);
+  const FetchResult& d = target.receiver->delivered;
+  return d.epoch == target.epoch && d.seq >= target.seq && d.through >= now;
 }
 
 }  // namespace XeCanDriverKvaser::detail

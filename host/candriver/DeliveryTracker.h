@@ -39,6 +39,16 @@ class DeliveryTracker {
   std::optional<std::int64_t> ReplayNextDue(int channel);
 
  private:
+  // What one wait waits for of one receiver.
+  struct Target {
+    Receiver* receiver;
+    CanPort* port;
+    std::uint64_t seq;    // PendingSeq when the wait began
+    std::uint64_t epoch;  // the port's epoch then
+  };
+  // Whether the receiver's monitors have returned from everything of `target` due by `now`.
+  static bool Reached(const Target& target, std::int64_t now);
+
   std::mutex m_mutex;
   std::condition_variable m_cv;
   std::vector<Receiver*> m_receivers;

@@ -28,7 +28,11 @@ FrameLoop::End FrameLoop::Run(const FrameDone& frameDone, std::string& error) {
   // The loop alone moves the --fast clock: the actions due at its stops run here, not on threads
   // of their own that each stop would wake and wait for.
   std::optional<XeCanAnalysis::ScopedInlineActions> inlineActions;
-  if (m_plan.fastClock != nullptr) inlineActions.emplace();
+  std::optional<XeCanDriverKvaser::ScopedInlineDelivery> inlineDelivery;
+  if (m_plan.fastClock != nullptr) {
+    inlineActions.emplace();
+    inlineDelivery.emplace();
+  }
   for (std::uint64_t frame = 0;; ++frame) {
     if (m_stop.requested()) return End::Interrupted;
     if (Finished(frame)) return End::Done;

@@ -74,6 +74,11 @@ class CanControl {
   // has let go of the previous port.
   void Attach(detail::CanPort* port);
   void Run();
+  // Fetches one batch from `port` and hands it to the monitors; the number of messages.
+  std::size_t Round(detail::CanPort& port, const std::vector<ReadMonitor>& monitors,
+                    CanMessage* batch);
+  // Inline delivery: on the calling thread, what is due now, while the reception thread waits.
+  void DeliverHere();
   void Deliver(const std::vector<ReadMonitor>& monitors, const CanMessage* messages,
                std::size_t count);
   void MonitorFailed(const std::wstring& what) noexcept;

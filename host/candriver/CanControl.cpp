@@ -84,8 +84,9 @@ void CanControl::Attach(detail::CanPort* port) {
     m_port->SetReceiving(false);
     m_port->Interrupt();
     m_port = nullptr;
-    // From a read monitor the thread cannot be waited for; it checks the port before it waits.
-    if (std::this_thread::get_id() != m_thread.get_id()) m_cv.wait(lock, [&] { return !m_busy; });
+    // From a read monitor the delivery cannot be waited for; the thread checks the port before it
+    // waits.
+    if (m_busyOn != std::this_thread::get_id()) m_idleCv.wait(lock, [&] { return !m_busy; });
   }
   if (port) {
     port->SetReceiving(true);
@@ -139,18 +140,19 @@ void CanControl::DeliverHere() {
   std::unique_lock lock(m_mutex);
   while (m_busy) {
     if (m_port) m_port->Interrupt();
-    m_cv.wait(lock);
+    m_idleCv.wait(lock);
   }
   detail::CanPort* const port = m_port;
   if (!port) return;
   const auto monitors = m_monitors;
   m_busy = true;
+  m_busyOn = std::this_thread::get_id();
   lock.unlock();
   while (Round(*port, *monitors, batch.data()) == batch.size()) {
   }
   lock.lock();
   m_busy = false;
-  m_cv.notify_all();
+  m_idleCv.notify_all();
 }
 
 // One round: fetch what is due, hand it to the monitors, report the progress, and wait only when
@@ -165,6 +167,7 @@ void CanControl::Run() {
     detail::CanPort* const port = m_port;
     const auto monitors = m_monitors;
     m_busy = true;
+    m_busyOn = std::this_thread::get_id();
     lock.unlock();
 
     const std::size_t count = Round(*port, *monitors, batch.data());
@@ -176,7 +179,7 @@ void CanControl::Run() {
       lock.lock();
     }
     m_busy = false;
-    m_cv.notify_all();
+    m_idleCv.notify_all();
   }
 }
 

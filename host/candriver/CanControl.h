@@ -86,10 +86,12 @@ class CanControl {
   const CString m_name;
   CanIo* m_io;
   std::mutex m_mutex;
-  std::condition_variable m_cv;
+  std::condition_variable m_cv;       // wakes the thread: a port, quit, inline delivery over
+  std::condition_variable m_idleCv;   // m_busy went false
   detail::CanPort* m_port = nullptr;  // guarded by m_mutex
-  bool m_busy = false;                // the thread is using m_port; guarded by m_mutex
-  bool m_quit = false;                // guarded by m_mutex
+  bool m_busy = false;  // the thread, or an inline delivery, is using m_port; guarded by m_mutex
+  std::thread::id m_busyOn;  // the thread that set m_busy; guarded by m_mutex
+  bool m_quit = false;       // guarded by m_mutex
   std::shared_ptr<const std::vector<ReadMonitor>> m_monitors;  // replaced whole; guarded
   detail::DeliveryTracker::Receiver m_receiver;
   std::atomic<std::uint64_t> m_lost{0};

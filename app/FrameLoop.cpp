@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "host/cananalysis/AnalysisTimer.h"
 #include "host/candriver/CanDriver.h"
@@ -24,6 +25,14 @@ FrameLoop::End FrameLoop::Run(const FrameDone& frameDone, std::string& error) {
   host::Clock& clock = host::HostClock();
   const std::int64_t start = clock.now_ns();
   const double frameNs = m_plan.frameSeconds * 1e9;
+  // The loop alone moves the --fast clock: the actions due at its stops run here, not on threads
+  // of their own that each stop would wake and wait for.
+  std::optional<XeCanAnalysis::ScopedInlineActions> inlineActions;
+  std::optional<XeCanDriverKvaser::ScopedInlineDelivery> inlineDelivery;
+  if (m_plan.fastClock != nullptr) {
+    inlineActions.emplace();
+    inlineDelivery.emplace();
+  }
   for (std::uint64_t frame = 0;; ++frame) {
     if (m_stop.requested()) return End::Interrupted;
     if (Finished(frame)) return End::Done;

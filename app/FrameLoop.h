@@ -6,8 +6,10 @@
 //              threads may lag behind the clock), pump the UI thread's queue (the module's regular
 //              re-synchronisation runs there), run the frame.
 //   --fast     move the manual host clock to the end of the frame (in steps of at most
-//              kFastStepSeconds), wait until the CAN driver has delivered everything due by then,
-//              pump, run the frame. No message is lost to a slow machine and a run repeats exactly.
+//              kFastStepSeconds, stopping at the analysis objects' deadlines), at each stop run
+//              the actions due and hand what the CAN driver has due to the read monitors, all on
+//              this thread (no thread switch per stop), pump, run the frame. No message is lost to
+//              a slow machine and a run repeats exactly.
 //              Where the replayed log is silent for a gap (ReplayLog::kGapSeconds or more before
 //              its next frame is due), with nothing waiting, the frames are counted without being
 //              run, one in kPollSeconds run so that the channels' clocks are read before their

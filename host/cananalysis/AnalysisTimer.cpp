@@ -19,6 +19,7 @@ struct Hub {
   std::condition_variable cv;
   std::vector<AnalysisTimer*> timers;
   std::atomic<std::uint64_t> sends{0};
+  bool inlineActions = false;  // see ScopedInlineActions; guarded by the mutex
 };
 
 Hub& TheHub() {
@@ -48,7 +49,9 @@ AnalysisTimer::~AnalysisTimer() {
   CThreadControllerRegistry::Object().Release(m_thread);
   m_thread.join();
   {
-    std::lock_guard lock(hub.mutex);
+    // An action the runner runs (ScopedInlineActions) completes first, as one of the thread's does.
+    std::unique_lock lock(hub.mutex);
+    hub.cv.wait(lock, [this] { return !m_busy; });
     hub.timers.erase(std::find(hub.timers.begin(), hub.timers.end(), this));
   }
   hub.cv.notify_all();
@@ -66,7 +69,8 @@ void AnalysisTimer::Arm(std::int64_t deadline) {
 
 void AnalysisTimer::Interrupt() {
   m_interrupt.store(true);
-  TheHub().cv.notify_all();
+  m_armedCv.notify_all();
+  TheHub().cv.notify_all();  // a deadline moved away may settle a WaitUntilSettled
   if (host::Clock* clock = m_sleepingOn.load()) clock->notify_waiters();
 }
 
@@ -83,8 +87,9 @@ void AnalysisTimer::Run() {
   Hub& hub = TheHub();
   std::unique_lock lock(hub.mutex);
   while (!m_quit) {
-    if (m_deadline == kNoDeadline) {
-      hub.cv.wait(lock, [this] { return m_quit || m_deadline != kNoDeadline; });
+    if (m_deadline == kNoDeadline || hub.inlineActions) {
+      m_armedCv.wait(lock,
+                     [&] { return m_quit || (m_deadline != kNoDeadline && !hub.inlineActions); });
       continue;
     }
     const std::int64_t due = m_deadline;
@@ -95,17 +100,23 @@ void AnalysisTimer::Run() {
     const bool reached = clock.sleep_until(due, m_interrupt);
     lock.lock();
     m_sleepingOn.store(nullptr);
-    if (m_quit || !reached || m_deadline != due) continue;
-    m_busy = true;
-    const std::uint64_t armed = m_armed;
-    lock.unlock();
-    const std::int64_t next = m_action(due);
-    lock.lock();
-    m_busy = false;
-    // An Arm or Disarm while the action ran wins over the action's own next deadline.
-    if (m_armed == armed) m_deadline = next;
-    hub.cv.notify_all();
+    if (m_quit || !reached || m_deadline != due || hub.inlineActions) continue;
+    RunAction(lock);
   }
+}
+
+// The caller holds `lock` on the hub's mutex; it is let go while the action runs.
+void AnalysisTimer::RunAction(std::unique_lock<std::mutex>& lock) {
+  const std::int64_t due = m_deadline;
+  m_busy = true;
+  const std::uint64_t armed = m_armed;
+  lock.unlock();
+  const std::int64_t next = m_action(due);
+  lock.lock();
+  m_busy = false;
+  // An Arm or Disarm while the action ran wins over the action's own next deadline.
+  if (m_armed == armed) m_deadline = next;
+  TheHub().cv.notify_all();
 }
 
 void NoteAnalysisSend() noexcept {
@@ -136,30 +147,67 @@ void SkipDeadlines(std::int64_t deltaNs) {
   }
 }
 
+bool AnalysisTimer::IdleLocked(std::int64_t now) {
+  const Hub& hub = TheHub();
+  return std::all_of(hub.timers.begin(), hub.timers.end(),
+                     [&](const AnalysisTimer* t) { return !t->m_busy && t->m_deadline > now; });
+}
+
+// Runs the actions due by `now` on this thread, earliest deadline first (list order among equal
+// ones), until none is due: an action may make another one due.
+void AnalysisTimer::RunDueLocked(std::unique_lock<std::mutex>& lock, std::int64_t now) {
+  for (;;) {
+    AnalysisTimer* due = nullptr;
+    for (AnalysisTimer* t : TheHub().timers)
+      if (!t->m_busy && t->m_deadline <= now && (!due || t->m_deadline < due->m_deadline)) due = t;
+    if (!due) return;
+    due->RunAction(lock);
+  }
+}
+
+// Until no action is due or running: in inline mode this thread runs the due ones, and waits only
+// for one still underway on a timer's own thread (begun before the mode changed).
+bool AnalysisTimer::Settle(std::int64_t now, std::chrono::steady_clock::time_point end) {
+  Hub& hub = TheHub();
+  std::unique_lock lock(hub.mutex);
+  for (;;) {
+    if (hub.inlineActions) RunDueLocked(lock, now);
+    if (IdleLocked(now)) return true;
+    if (hub.cv.wait_until(lock, end) == std::cv_status::timeout) return false;
+  }
+}
+
+ScopedInlineActions::ScopedInlineActions() {
+  AnalysisTimer::SetInline(true);
+}
+
+ScopedInlineActions::~ScopedInlineActions() {
+  AnalysisTimer::SetInline(false);
+}
+
+// A timer's thread sleeping on the clock is woken so that it leaves the deadline to the runner;
+// woken again after, it takes its deadlines up.
+void AnalysisTimer::SetInline(bool on) {
+  Hub& hub = TheHub();
+  std::lock_guard lock(hub.mutex);
+  hub.inlineActions = on;
+  for (AnalysisTimer* t : hub.timers)
+    t->Interrupt();
+}
+
 bool WaitUntilSettled(std::chrono::milliseconds bound) {
   using Steady = std::chrono::steady_clock;
   const auto end = Steady::now() + bound;
   Hub& hub = TheHub();
   for (;;) {
     const std::int64_t now = host::HostClock().now_ns();
-    {
-      std::unique_lock lock(hub.mutex);
-      const auto idle = [&] {
-        return std::all_of(hub.timers.begin(), hub.timers.end(), [&](const AnalysisTimer* t) {
-          return !t->m_busy && t->m_deadline > now;
-        });
-      };
-      if (!hub.cv.wait_until(lock, end, idle)) return false;
-    }
+    if (!AnalysisTimer::Settle(now, end)) return false;
     const std::uint64_t sends = hub.sends.load(std::memory_order_acquire);
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Steady::now());
     if (left.count() <= 0 || !XeCanDriverKvaser::WaitUntilDelivered(left)) return false;
     if (hub.sends.load(std::memory_order_acquire) == sends) {
       std::lock_guard lock(hub.mutex);
-      const bool quiet =
-          std::all_of(hub.timers.begin(), hub.timers.end(),
-                      [&](const AnalysisTimer* t) { return !t->m_busy && t->m_deadline > now; });
-      if (quiet) return true;
+      if (AnalysisTimer::IdleLocked(now)) return true;
     }
   }
 }

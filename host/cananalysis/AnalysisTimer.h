@@ -10,9 +10,11 @@
 // delivered. So a `--fast` run is exact and repeatable.
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <mutex>
 #include <thread>
 
 #include "host/mfc/CString.h"
@@ -46,8 +48,17 @@ class AnalysisTimer {
   friend std::int64_t NextDeadline();
   friend void SkipDeadlines(std::int64_t deltaNs);
   friend bool WaitUntilSettled(std::chrono::milliseconds bound);
+  friend class ScopedInlineActions;
   void Run();
   void Interrupt();
+  // Runs the action due now; the caller holds `lock` on the hub's mutex.
+  void RunAction(std::unique_lock<std::mutex>& lock);
+  // With the hub's mutex held: whether no action is due by `now` or running.
+  static bool IdleLocked(std::int64_t now);
+  static void RunDueLocked(std::unique_lock<std::mutex>& lock, std::int64_t now);
+  // Waits (running the due actions in inline mode) until IdleLocked; false at `end`.
+  static bool Settle(std::int64_t now, std::chrono::steady_clock::time_point end);
+  static void SetInline(bool on);
 
   Action m_action;
   std::int64_t m_deadline = kNoDeadline;  // guarded by the hub's mutex
@@ -55,9 +66,24 @@ class AnalysisTimer {
   bool m_busy = false;                    // the action runs; hub mutex
   bool m_quit = false;                    // hub mutex
   std::atomic<bool> m_interrupt{false};   // ends the current sleep on the host clock
+  // Wakes the thread of a disarmed timer (with the hub's mutex): the hub's own condition changes
+  // at every action of every timer, which a disarmed one has no business with.
+  std::condition_variable m_armedCv;
   // The clock the thread sleeps on: a test may have installed another one since.
   std::atomic<host::Clock*> m_sleepingOn{nullptr};
   std::thread m_thread;  // last: starts when everything above exists
+};
+
+// [ui] While one lives (the frame loop of a --fast run, which alone moves the manual clock), the
+// actions due run on the thread that calls WaitUntilSettled, at the time it stops the clock at,
+// instead of on their timers' threads: a deadline then costs no thread switch. The times of the
+// actions and what they see are those the timers' threads would give them.
+class ScopedInlineActions {
+ public:
+  ScopedInlineActions();
+  ~ScopedInlineActions();
+  ScopedInlineActions(const ScopedInlineActions&) = delete;
+  ScopedInlineActions& operator=(const ScopedInlineActions&) = delete;
 };
 
 // [any] Counts a message an analysis object put on the bus, so that WaitUntilSettled knows the

@@ -10,6 +10,11 @@ namespace XeCanDriverKvaser {
 
 CanControl::CanControl(const CString& name, CanIo& io)
     : m_name(name), m_io(&io), m_monitors(std::make_shared<const std::vector<ReadMonitor>>()) {
+  m_receiver.deliverHere = [this] { DeliverHere(); };
+  m_receiver.resume = [this] {
+    { std::lock_guard lock(m_mutex); }
+    m_cv.notify_all();
+  };
   detail::DeliveryTracker::Get().Add(m_receiver);
   if (io.m_control) {
     io.m_control->Attach(nullptr);
@@ -79,8 +84,9 @@ void CanControl::Attach(detail::CanPort* port) {
     m_port->SetReceiving(false);
     m_port->Interrupt();
     m_port = nullptr;
-    // From a read monitor the thread cannot be waited for; it checks the port before it waits.
-    if (std::this_thread::get_id() != m_thread.get_id()) m_cv.wait(lock, [&] { return !m_busy; });
+    // From a read monitor the delivery cannot be waited for; the thread checks the port before it
+    // waits.
+    if (m_busyOn != std::this_thread::get_id()) m_idleCv.wait(lock, [&] { return !m_busy; });
   }
   if (port) {
     port->SetReceiving(true);
@@ -119,32 +125,61 @@ void CanControl::MonitorFailed(const std::wstring& what) noexcept {
   }
 }
 
+std::size_t CanControl::Round(detail::CanPort& port, const std::vector<ReadMonitor>& monitors,
+                              CanMessage* batch) {
+  const detail::FetchResult result = port.Fetch(batch, kBatch);
+  if (result.lost != 0) m_lost.fetch_add(result.lost, std::memory_order_relaxed);
+  Deliver(monitors, batch, result.count);
+  detail::DeliveryTracker::Get().Publish(m_receiver, result);
+  return result.count;
+}
+
+// The reception thread may be in its port's Wait, still counted busy: it is woken to let go.
+void CanControl::DeliverHere() {
+  std::array<CanMessage, kBatch> batch;
+  std::unique_lock lock(m_mutex);
+  while (m_busy) {
+    if (m_port) m_port->Interrupt();
+    m_idleCv.wait(lock);
+  }
+  detail::CanPort* const port = m_port;
+  if (!port) return;
+  const auto monitors = m_monitors;
+  m_busy = true;
+  m_busyOn = std::this_thread::get_id();
+  lock.unlock();
+  while (Round(*port, *monitors, batch.data()) == batch.size()) {
+  }
+  lock.lock();
+  m_busy = false;
+  m_idleCv.notify_all();
+}
+
 // One round: fetch what is due, hand it to the monitors, report the progress, and wait only when
-// the batch did not fill up (a full batch means there may be more right away).
+// the batch did not fill up (a full batch means there may be more right away). During inline
+// delivery the thread leaves the port to WaitUntilDelivered's caller.
 void CanControl::Run() {
   std::array<CanMessage, kBatch> batch;
   std::unique_lock lock(m_mutex);
   for (;;) {
-    m_cv.wait(lock, [&] { return m_quit || m_port; });
+    m_cv.wait(lock, [&] { return m_quit || (m_port && !detail::DeliveryTracker::Get().Inline()); });
     if (m_quit) return;
     detail::CanPort* const port = m_port;
     const auto monitors = m_monitors;
     m_busy = true;
+    m_busyOn = std::this_thread::get_id();
     lock.unlock();
 
-    const detail::FetchResult result = port->Fetch(batch.data(), batch.size());
-    if (result.lost != 0) m_lost.fetch_add(result.lost, std::memory_order_relaxed);
-    Deliver(*monitors, batch.data(), result.count);
-    detail::DeliveryTracker::Get().Publish(m_receiver, result);
+    const std::size_t count = Round(*port, *monitors, batch.data());
 
     lock.lock();
-    if (m_port == port && result.count < batch.size()) {
+    if (m_port == port && count < batch.size() && !detail::DeliveryTracker::Get().Inline()) {
       lock.unlock();
       port->Wait();
       lock.lock();
     }
     m_busy = false;
-    m_cv.notify_all();
+    m_idleCv.notify_all();
   }
 }
 

@@ -74,6 +74,11 @@ class CanControl {
   // has let go of the previous port.
   void Attach(detail::CanPort* port);
   void Run();
+  // Fetches one batch from `port` and hands it to the monitors; the number of messages.
+  std::size_t Round(detail::CanPort& port, const std::vector<ReadMonitor>& monitors,
+                    CanMessage* batch);
+  // Inline delivery: on the calling thread, what is due now, while the reception thread waits.
+  void DeliverHere();
   void Deliver(const std::vector<ReadMonitor>& monitors, const CanMessage* messages,
                std::size_t count);
   void MonitorFailed(const std::wstring& what) noexcept;
@@ -81,10 +86,12 @@ class CanControl {
   const CString m_name;
   CanIo* m_io;
   std::mutex m_mutex;
-  std::condition_variable m_cv;
+  std::condition_variable m_cv;       // wakes the thread: a port, quit, inline delivery over
+  std::condition_variable m_idleCv;   // m_busy went false
   detail::CanPort* m_port = nullptr;  // guarded by m_mutex
-  bool m_busy = false;                // the thread is using m_port; guarded by m_mutex
-  bool m_quit = false;                // guarded by m_mutex
+  bool m_busy = false;  // the thread, or an inline delivery, is using m_port; guarded by m_mutex
+  std::thread::id m_busyOn;  // the thread that set m_busy; guarded by m_mutex
+  bool m_quit = false;       // guarded by m_mutex
   std::shared_ptr<const std::vector<ReadMonitor>> m_monitors;  // replaced whole; guarded
   detail::DeliveryTracker::Receiver m_receiver;
   std::atomic<std::uint64_t> m_lost{0};

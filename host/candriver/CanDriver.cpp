@@ -16,6 +16,14 @@ bool WaitUntilDelivered(std::chrono::milliseconds bound) {
   return detail::DeliveryTracker::Get().WaitUntilDelivered(bound);
 }
 
+ScopedInlineDelivery::ScopedInlineDelivery() {
+  detail::DeliveryTracker::Get().SetInline(true);
+}
+
+ScopedInlineDelivery::~ScopedInlineDelivery() {
+  detail::DeliveryTracker::Get().SetInline(false);
+}
+
 void ReloadConfiguration() {
   detail::CanDriver::Get().Reload();
 }

@@ -82,6 +82,18 @@ std::optional<std::int64_t> ReplayNextDue(int channel);
 // keep their times. Call it when everything due has been delivered (WaitUntilDelivered).
 void SkipBusTime(std::int64_t deltaNs);
 
+// [ui] While one lives (the frame loop of a --fast run, which alone moves the manual clock),
+// WaitUntilDelivered hands out what is due on the calling thread, running the read monitors there,
+// instead of waking the reception threads and waiting for them; the threads wait meanwhile. The
+// messages, their order and the clock time the monitors see stay as the threads would give them.
+class ScopedInlineDelivery {
+ public:
+  ScopedInlineDelivery();
+  ~ScopedInlineDelivery();
+  ScopedInlineDelivery(const ScopedInlineDelivery&) = delete;
+  ScopedInlineDelivery& operator=(const ScopedInlineDelivery&) = delete;
+};
+
 namespace detail {
 
 class CanDriver {

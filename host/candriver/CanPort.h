@@ -36,7 +36,7 @@ struct FetchResult {
   std::size_t count = 0;  // messages written
   // Messages of the channel lost before these: the port's receive queue was full.
   std::uint64_t lost = 0;
-  // Queued messages taken out so far, counted like PendingSeq().
+  // PendingSeq() as far as this Fetch has taken account of it.
   std::uint64_t seq = 0;
   // Every scheduled frame (log, generator) due at or before this host time has been handed out.
   std::int64_t through = kNever;
@@ -79,7 +79,8 @@ class CanPort {
   virtual void Wait() = 0;
   // [any] Ends the current or the next Wait.
   virtual void Interrupt() noexcept = 0;
-  // [any] Messages queued for the controller so far (FetchResult::seq catches up with it).
+  // [any] Counts what may bring the controller more by now than its last Fetch promised (messages
+  // queued, frames sent on its bus); FetchResult::seq catches up with it.
   virtual std::uint64_t PendingSeq() const { return 0; }
   // [any] For a port that plays a recording: whether it has handed out the recording's last frame
   // since it last went on bus. Ports without an end never finish.

@@ -18,6 +18,7 @@ void DeliveryTracker::Add(Receiver& receiver) {
 
 void DeliveryTracker::Remove(Receiver& receiver) {
   {
+    const std::lock_guard deliverLock(m_deliverMutex);
     std::lock_guard lock(m_mutex);
     m_receivers.erase(std::remove(m_receivers.begin(), m_receivers.end(), &receiver),
                       m_receivers.end());
@@ -66,21 +67,58 @@ std::optional<std::int64_t> DeliveryTracker::ReplayNextDue(int channel) {
   return std::nullopt;
 }
 
+// Only the receivers with something due by now are woken and waited for: a port's last progress
+// tells how far it has delivered (a replay up to its next frame, a virtual bus up to the end of its
+// next frame unless someone has sent since), and --fast moves the clock to many times at which
+// most channels have nothing new.
+void DeliveryTracker::SetInline(bool on) {
+  std::vector<std::function<void()>> resume;
+  {
+    std::lock_guard lock(m_mutex);
+    m_inline.store(on, std::memory_order_release);
+    if (on) return;
+    for (const Receiver* r : m_receivers)
+      resume.push_back(r->resume);
+  }
+  for (const auto& wake : resume)
+    wake();
+}
+
+// What the monitors do may make more due by now on other channels (a frame sent ends later, but a
+// bound keeps a port that never catches up from holding the caller for ever).
+bool DeliveryTracker::DeliverHere(std::chrono::milliseconds bound) {
+  const auto end = std::chrono::steady_clock::now() + bound;
+  const std::lock_guard deliverLock(m_deliverMutex);
+  for (;;) {
+    const std::int64_t now = host::HostClock().now_ns();
+    std::vector<Receiver*> due;
+    {
+      std::lock_guard lock(m_mutex);
+      for (Receiver* r : m_receivers) {
+        if (!r->port || !r->port->onBus()) continue;
+        const std::uint64_t epoch = r->port->epoch();
+        if (!Reached({r, r->port, r->port->PendingSeq(), epoch}, now)) due.push_back(r);
+      }
+    }
+    if (due.empty()) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    for (Receiver* r : due)
+      r->deliverHere();
+  }
+}
+
 bool DeliveryTracker::WaitUntilDelivered(std::chrono::milliseconds bound) {
+  if (Inline()) return DeliverHere(bound);
   const std::int64_t now = host::HostClock().now_ns();
-  struct Target {
-    Receiver* receiver;
-    CanPort* port;
-    std::uint64_t seq;
-    std::uint64_t epoch;
-  };
   std::unique_lock lock(m_mutex);
   std::vector<Target> targets;
   for (Receiver* r : m_receivers) {
     if (!r->port || !r->port->onBus()) continue;
     // The epoch first: a message queued after it was read still counts in the sequence read next.
     const std::uint64_t epoch = r->port->epoch();
-    targets.push_back({r, r->port, r->port->PendingSeq(), epoch});
+    const Target target{r, r->port, r->port->PendingSeq(), epoch};
+    if (Reached(target, now)) continue;
+    targets.push_back(target);
     r->port->Interrupt();
   }
   // A receiver that went away, or whose port went off or on bus meanwhile, has nothing left
@@ -90,16 +128,21 @@ bool DeliveryTracker::WaitUntilDelivered(std::chrono::milliseconds bound) {
       if (std::find(m_receivers.begin(), m_receivers.end(), t.receiver) == m_receivers.end() ||
           t.receiver->port != t.port || t.port->epoch() != t.epoch)
         continue;
-      std::lock_guard progressLock(t.receiver->mutex);
-      const FetchResult& d = t.receiver->delivered;
-      if (d.epoch != t.epoch || d.seq < t.seq || d.through < now) return false;
+      if (!Reached(t, now)) return false;
     }
     return true;
   };
+  if (targets.empty()) return true;
   m_waiters.fetch_add(1);
   const bool delivered = m_cv.wait_for(lock, bound, done);
   m_waiters.fetch_sub(1);
   return delivered;
+}
+
+bool DeliveryTracker::Reached(const Target& target, std::int64_t now) {
+  std::lock_guard progressLock(target.receiver->mutex);
+  const FetchResult& d = target.receiver->delivered;
+  return d.epoch == target.epoch && d.seq >= target.seq && d.through >= now;
 }
 
 }  // namespace XeCanDriverKvaser::detail

@@ -61,6 +61,7 @@ void ReplayPort::Restart() {
   m_pending = false;
   m_haveFirst = false;
   m_ahead.clear();
+  m_inOrder.clear();
   m_read = 0;
   m_eof = false;
   m_skippedFd = 0;
@@ -131,25 +132,50 @@ bool ReplayPort::ReadAhead() {
       continue;
     }
     m_latestLogNs = m_read == 0 ? m_entry.timeNs : std::max(m_latestLogNs, m_entry.timeNs);
-    m_ahead.push_back({m_entry.timeNs, m_read++, m_entry.line, m_entry.object, m_entry.message});
-    std::push_heap(m_ahead.begin(), m_ahead.end(), std::greater<>());
+    Hold({m_entry.timeNs, m_read++, m_entry.line, m_entry.object, m_entry.message});
     return true;
   }
   m_eof = true;
   return false;
 }
 
+// A log is mostly in time order: its frames queue in order, and only one stamped earlier than the
+// latest queued goes to the heap (a heap of every frame cost a dozen moves of each).
+void ReplayPort::Hold(const Ahead& ahead) {
+  if (m_inOrder.empty() || ahead.timeNs >= m_inOrder.back().timeNs) {
+    m_inOrder.push_back(ahead);
+  } else {
+    m_ahead.push_back(ahead);
+    std::push_heap(m_ahead.begin(), m_ahead.end(), std::greater<>());
+  }
+}
+
+const ReplayPort::Ahead& ReplayPort::Earliest() const noexcept {
+  if (m_ahead.empty()) return m_inOrder.front();
+  if (m_inOrder.empty()) return m_ahead.front();
+  return m_inOrder.front() > m_ahead.front() ? m_ahead.front() : m_inOrder.front();
+}
+
+void ReplayPort::TakeEarliest() {
+  if (!m_ahead.empty() && (m_inOrder.empty() || m_inOrder.front() > m_ahead.front())) {
+    std::pop_heap(m_ahead.begin(), m_ahead.end(), std::greater<>());
+    m_next = m_ahead.back();
+    m_ahead.pop_back();
+  } else {
+    m_next = m_inOrder.front();
+    m_inOrder.pop_front();
+  }
+}
+
 // The earliest frame of the window is final once the log has been read a whole window beyond it,
 // or the window is full. It ends on the wire at its logged time, or as soon as the frame before
 // has left the wire and it has had its own time on it.
 bool ReplayPort::ReadNext() {
-  while (!m_eof && (m_ahead.empty() || (m_latestLogNs - m_ahead.front().timeNs < kReorderNs &&
-                                        m_ahead.size() < kReorderFrames)))
+  while (!m_eof && (Held() == 0 ||
+                    (m_latestLogNs - Earliest().timeNs < kReorderNs && Held() < kReorderFrames)))
     ReadAhead();
-  if (m_ahead.empty()) return false;
-  std::pop_heap(m_ahead.begin(), m_ahead.end(), std::greater<>());
-  m_next = m_ahead.back();
-  m_ahead.pop_back();
+  if (Held() == 0) return false;
+  TakeEarliest();
   if (!m_haveFirst) {
     m_haveFirst = true;
     m_firstLogNs = m_next.timeNs;

@@ -23,6 +23,7 @@
 // counted in one log line at the end of the log. A replay channel sends nothing.
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -79,6 +80,11 @@ class ReplayPort final : public CanPort {
   };
   bool ReadNext();
   bool ReadAhead();
+  // The reorder window: frames held, the earliest of them, taking it into m_next.
+  void Hold(const Ahead& ahead);
+  std::size_t Held() const noexcept { return m_inOrder.size() + m_ahead.size(); }
+  const Ahead& Earliest() const noexcept;
+  void TakeEarliest();
   void Restart();
   void Finish();
   // Lines of one kind that are skipped (unreadable): the first is reported at once, then at most
@@ -106,8 +112,10 @@ class ReplayPort final : public CanPort {
   // The reception thread's own.
   CanLogReader m_reader;
   CanLogEntry m_entry;
-  std::vector<Ahead> m_ahead;  // min-heap on time; the frames of the reorder window
-  std::uint64_t m_read = 0;    // frames read ahead so far
+  // The frames of the reorder window: those read in time order, and a min-heap of the others.
+  std::deque<Ahead> m_inOrder;
+  std::vector<Ahead> m_ahead;
+  std::uint64_t m_read = 0;  // frames read ahead so far
   bool m_eof = false;
   std::int64_t m_latestLogNs = 0;  // latest log time read
   std::uint64_t m_startsSeen = 0;

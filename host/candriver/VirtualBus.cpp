@@ -49,6 +49,7 @@ bool VirtualBus::Send(const VirtualPort& from, const CanMessage& message, std::u
     refused = member->refusals.Count(1, now);
     return false;
   }
+  m_sends.fetch_add(1, std::memory_order_release);
   for (const Member& m : m_members)
     if (m.port != &from) m.port->Interrupt();
   return true;
@@ -137,6 +138,7 @@ VirtualBus::Fetched VirtualBus::Fetch(const VirtualPort& port, CanMessage* out,
   AdvanceLocked(now);
   Member* member = FindLocked(port);
   if (!member) return fetched;  // off bus: nothing is due
+  fetched.result.seq = m_sends.load(std::memory_order_relaxed);
   std::size_t n = 0;
   while (n < capacity && member->cursor < m_total) {
     const BusFrame& frame = Slot(member->cursor++);
@@ -154,8 +156,9 @@ VirtualBus::Fetched VirtualBus::Fetch(const VirtualPort& port, CanMessage* out,
     fetched.result.through = Slot(member->cursor).endNs - 1;
     fetched.nextNs = now;
   } else {
-    fetched.result.through = now;
+    // Until someone sends (result.seq), nothing ends on the bus before its next frame.
     fetched.nextNs = m_schedule.NextEndNs();
+    fetched.result.through = std::max(now, fetched.nextNs - 1);
   }
   const std::uint64_t overwritten = m_schedule.statistics().overwritten;
   fetched.overwritten = m_overwrites.Count(overwritten - m_overwrittenSeen, now);

@@ -13,6 +13,7 @@
 // oldest (counted per member, reported with its next Fetch). Once the members have caught up, the
 // ring is halved back towards its initial size, at most once a second. The timeline advances whenever a
 // member fetches or sends, up to the host clock's time.
+#include <atomic>
 #include <bit>
 #include <memory>
 #include <mutex>
@@ -58,6 +59,8 @@ class VirtualBus {
   bool Send(const VirtualPort& from, const CanMessage& message, std::uint64_t& refused);
   // [reception] Up to `capacity` frames for `port`, in bus order, stamped with its clock.
   Fetched Fetch(const VirtualPort& port, CanMessage* out, std::size_t capacity) noexcept;
+  // [any] Frames queued for the bus so far: a Fetch's `through` holds until this moves on.
+  std::uint64_t Sends() const noexcept { return m_sends.load(std::memory_order_acquire); }
   // [any] The bus's figures so far (since the first node went on bus).
   BusSchedule::Statistics Statistics();
   // [ui] See XeCanDriverKvaser::SkipBusTime: what ends by now goes over the bus first, then the
@@ -91,7 +94,8 @@ class VirtualBus {
   std::uint64_t m_total = 0;     // frames pushed into the ring
   std::uint64_t m_overwrittenSeen = 0;
   host::LogThrottle m_overwrites;
-  std::int64_t m_shrinkCheckNs = 0;  // when the ring's size was last weighed against its use
+  std::int64_t m_shrinkCheckNs = 0;       // when the ring's size was last weighed against its use
+  std::atomic<std::uint64_t> m_sends{0};  // see Sends(); moves under m_mutex
 };
 
 }  // namespace XeCanDriverKvaser::detail

@@ -27,6 +27,8 @@ class VirtualPort final : public CanPort {
 
   void Wait() override;
   void Interrupt() noexcept override { m_waiter.Wake(); }
+  // What the others (and this port) sent is what changes the bus's timeline.
+  std::uint64_t PendingSeq() const override { return m_bus->Sends(); }
 
  protected:
   bool DoGoOnBus() override;

@@ -43,31 +43,41 @@ void SteadyClock::notify_waiters() {
 }
 
 bool ManualClock::sleep_until(std::int64_t deadline_ns, const std::atomic<bool>& cancel) {
-  std::unique_lock lock(m_mutex);
-  m_cv.wait(lock, [&] { return now_ns() >= deadline_ns || cancel.load(); });
+  Sleeper self{deadline_ns, &cancel, {}};
+  MutexLock lock(m_mutex);
+  m_sleepers.push_back(&self);
+  while (now_ns() < deadline_ns && !cancel.load())
+    self.cv.wait(m_mutex);
+  std::erase(m_sleepers, &self);
   return now_ns() >= deadline_ns;
 }
 
+// Under the lock: a sleeper that sees its deadline reached on its own may leave, and its
+// condition with it, as soon as the lock is free.
 void ManualClock::notify_waiters() {
-  { std::lock_guard lock(m_mutex); }
-  m_cv.notify_all();
+  MutexLock lock(m_mutex);
+  for (Sleeper* sleeper : m_sleepers)
+    if (sleeper->cancel->load()) sleeper->cv.notify_one();
+}
+
+void ManualClock::WakeDueLocked() {
+  const std::int64_t now = now_ns();
+  for (Sleeper* sleeper : m_sleepers)
+    if (sleeper->deadline <= now) sleeper->cv.notify_one();
 }
 
 void ManualClock::advance_ns(std::int64_t delta_ns) {
   if (delta_ns <= 0) return;
-  {
-    std::lock_guard lock(m_mutex);
-    m_now.fetch_add(delta_ns, std::memory_order_acq_rel);
-  }
-  m_cv.notify_all();
+  MutexLock lock(m_mutex);
+  m_now.fetch_add(delta_ns, std::memory_order_acq_rel);
+  WakeDueLocked();
 }
 
 void ManualClock::set_ns(std::int64_t t_ns) {
-  {
-    std::lock_guard lock(m_mutex);
-    if (t_ns > m_now.load()) m_now.store(t_ns, std::memory_order_release);
-  }
-  m_cv.notify_all();
+  MutexLock lock(m_mutex);
+  if (t_ns <= m_now.load()) return;
+  m_now.store(t_ns, std::memory_order_release);
+  WakeDueLocked();
 }
 
 Clock& HostClock() noexcept {

@@ -13,6 +13,9 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <vector>
+
+#include "host/mfc/ThreadSafety.h"
 
 namespace host {
 
@@ -51,7 +54,10 @@ class SteadyClock final : public Clock {
   std::condition_variable m_cv;
 };
 
-// Test and fast-run clock: moves only when told to.
+// Test and fast-run clock: moves only when told to. A move wakes only the sleepers whose deadline
+// it reaches, and notify_waiters only those whose cancel flag is set: a --fast run moves the clock
+// thousands of times a second, and most reception and timer threads have nothing due at most of
+// those times (waking each of them to find that out cost more than the work itself).
 class ManualClock final : public Clock {
  public:
   explicit ManualClock(std::int64_t start_ns = 0) : m_now(start_ns) {}
@@ -64,9 +70,17 @@ class ManualClock final : public Clock {
   void set_ns(std::int64_t t_ns);
 
  private:
+  // A thread in sleep_until; lives on that thread's stack while it is listed.
+  struct Sleeper {
+    std::int64_t deadline;
+    const std::atomic<bool>* cancel;
+    std::condition_variable_any cv;
+  };
+  void WakeDueLocked() REQUIRES(m_mutex);
+
   std::atomic<std::int64_t> m_now;
-  std::mutex m_mutex;
-  std::condition_variable m_cv;
+  Mutex m_mutex;
+  std::vector<Sleeper*> m_sleepers GUARDED_BY(m_mutex);
 };
 
 // [any] The installed clock (a process-wide SteadyClock unless one was installed).

@@ -185,6 +185,61 @@ TEST_F(Bus, SkippedTimeCarriesNothing) {
   EXPECT_EQ(TheBus()->Statistics().overwritten, 0u);
 }
 
+// A receiver that has caught up knows nothing ends before the generator's next period, so waiting
+// for delivery leaves it asleep; until a node sends: the frame sent ends first and is waited for.
+TEST_F(Bus, AFrameSentAfterTheReceiverCaughtUpIsWaitedFor) {
+  Configure("channel 0 virtual\nchannel 1 virtual\ngenerator default id=300 period=100ms\n");
+  CanIo sender(0), receiver(1);
+  CanControl senderControl(L"s", sender), receiverControl(L"r", receiver);
+  Collector got(receiverControl);
+  ASSERT_TRUE(OnBus(sender) && OnBus(receiver));
+  SetTime(1'000'000);
+  ASSERT_TRUE(WaitUntilDelivered());
+  SetTime(2'000'000);
+  ASSERT_TRUE(WaitUntilDelivered());
+  EXPECT_EQ(got.size(), 0u);
+  ASSERT_TRUE(senderControl.Send(Message(0x100, {1})));
+  SetTime(2'200'000);  // a 1-byte frame is on the wire for 130 µs
+  ASSERT_TRUE(WaitUntilDelivered());
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got.messages()[0].id, 0x100u);
+  SetTime(100'270'000);
+  ASSERT_TRUE(WaitUntilDelivered());
+  EXPECT_EQ(got.size(), 2u);
+}
+
+// While inline delivery is on, WaitUntilDelivered's caller runs the monitors, also for a frame
+// sent meanwhile; afterwards the reception thread takes over again where the caller left off.
+TEST_F(Bus, InlineDeliveryRunsTheMonitorsOnTheCallerThenHandsBackToTheThread) {
+  Configure("channel 0 virtual\nchannel 1 virtual\ngenerator default id=300 period=10ms\n");
+  CanIo sender(0), receiver(1);
+  CanControl senderControl(L"s", sender), receiverControl(L"r", receiver);
+  Collector got(receiverControl);
+  ASSERT_TRUE(OnBus(sender) && OnBus(receiver));
+  {
+    const ScopedInlineDelivery inlineDelivery;
+    SetTime(45'000'000);
+    ASSERT_TRUE(WaitUntilDelivered());
+    EXPECT_EQ(got.size(), 4u);
+    ASSERT_TRUE(senderControl.Send(Message(0x100, {1})));
+    SetTime(48'000'000);
+    ASSERT_TRUE(WaitUntilDelivered());
+    ASSERT_EQ(got.size(), 5u);
+    EXPECT_EQ(got.messages()[4].id, 0x100u);
+    for (const std::thread::id& id : got.threads())
+      EXPECT_EQ(id, std::this_thread::get_id());
+  }
+  SetTime(95'000'000);
+  ASSERT_TRUE(WaitUntilDelivered());
+  const auto messages = got.messages();
+  const auto threads = got.threads();
+  ASSERT_EQ(messages.size(), 10u);
+  for (std::size_t i = 5; i < messages.size(); ++i) {
+    EXPECT_EQ(messages[i].id, 0x300u);
+    EXPECT_EQ(threads[i], receiverControl.ReceptionThread().get_id());
+  }
+}
+
 // A node's transmit queue holds 64 frames besides the one on the wire: one more is refused and
 // reported; the queued ones go out back to back, and once there is room sending works again.
 TEST_F(Bus, TransmitQueueIsBoundedAndReportsOverflow) {

@@ -1,6 +1,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <queue>
+#include <string>
+#include <vector>
 
 #include "host/candriver/CanIo.h"
 #include "host/candriver/CanLogReader.h"
@@ -182,6 +185,59 @@ TEST_F(Replay, PlaysSlightlyUnorderedLogsInTimeOrderAndFramesBeyondTheWindowNext
 // Whole-second and equal timestamps: a second's messages at one instant. Each plays as soon as
 // the wire is free after the one before, none is lost, the log order stays, and the window of
 // frames read ahead stays bounded however many share one time.
+// A log out of order here and there, by less and by more than the window, and with runs of
+// equal times, plays in the order of one reorder window over the whole log: while the earliest
+// frame held is less than the window older than the latest read, read on; then play the earliest
+// (log order among equal times). Seeded, printed on failure.
+TEST_F(Replay, UnorderedLogsPlayAsOneReorderWindowOrdersThem) {
+  const unsigned seed = 2326;
+  SCOPED_TRACE(seed);
+  std::srand(seed);
+  std::string text;
+  std::vector<std::int64_t> times;
+  for (int i = 0; i < 4000; ++i) {
+    std::int64_t t = 10'000'000'000 + std::int64_t{i} * 1'000'000;
+    if (std::rand() % 10 == 0) t -= std::int64_t{std::rand() % 1500} * 1'000'000;
+    if (std::rand() % 20 == 0 && !times.empty()) t = times.back();
+    times.push_back(t);
+    char line[64];
+    std::snprintf(line, sizeof line, "(%lld.%06lld) can0 123#%02X%02X\n",
+                  static_cast<long long>(t / 1'000'000'000),
+                  static_cast<long long>(t % 1'000'000'000 / 1000), i & 0xFF, i >> 8);
+    text += line;
+  }
+  std::vector<int> want;
+  {
+    using Held = std::pair<std::int64_t, int>;
+    std::priority_queue<Held, std::vector<Held>, std::greater<>> window;
+    std::int64_t latest = 0;
+    std::size_t read = 0;
+    while (want.size() < times.size()) {
+      while (read < times.size() &&
+             (window.empty() || latest - window.top().first < 1'000'000'000)) {
+        latest = read == 0 ? times[read] : std::max(latest, times[read]);
+        window.emplace(times[read], static_cast<int>(read));
+        ++read;
+      }
+      want.push_back(window.top().second);
+      window.pop();
+    }
+  }
+  testing_support::WriteFile(m_dir / "unordered.log", text);
+  Configure("channel 0 replay file=unordered.log\n");
+  CanIo io(0);
+  CanControl control(L"replay", io);
+  Collector collector(control);
+  ASSERT_TRUE(control.Start(false, BITRATE_500K, FD_ARBITRATION_500K, FD_DATA_2M));
+  ASSERT_TRUE(control.GoOnBus());
+  SetTime(Now() + 10'000'000'000);
+  ASSERT_TRUE(WaitUntilDelivered());
+  std::vector<int> got;
+  for (const CanMessage& m : collector.messages())
+    got.push_back(m.data[0] | (m.data[1] << 8));
+  EXPECT_EQ(got, want);
+}
+
 TEST_F(Replay, FramesWithEqualTimesPlayBackToBackInLogOrder) {
   const std::size_t count = detail::ReplayPort::kReorderFrames + 3000;
   std::string text;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <vector>
 
 #include "host/mfc/Win.h"
 #include "host/services/HostClock.h"
@@ -37,6 +38,30 @@ TEST(HostClock, SleeperWakesWhenManualClockPassesDeadlineOrIsCancelled) {
   host::HostClock().notify_waiters();
   cancelled.join();
   EXPECT_EQ(result, 0);
+}
+
+// Each sleeper is woken by the move that reaches its own deadline or by its own cancel flag,
+// whatever the others wait for.
+TEST(HostClock, ManualClockWakesEachSleeperAtItsOwnDeadline) {
+  host::ScopedManualClock clock;
+  std::atomic<bool> cancels[3] = {false, false, false};
+  std::atomic<int> results[3] = {-1, -1, -1};
+  std::vector<std::thread> sleepers;
+  sleepers.reserve(3);
+  for (std::int64_t i = 0; i < 3; ++i)
+    sleepers.emplace_back([&, i] {
+      results[i] = host::HostClock().sleep_until((i + 1) * 1'000'000, cancels[i]) ? 1 : 0;
+    });
+  clock.clock().set_ns(2'000'000);
+  sleepers[0].join();
+  sleepers[1].join();
+  EXPECT_EQ(results[0], 1);
+  EXPECT_EQ(results[1], 1);
+  EXPECT_EQ(results[2], -1);
+  cancels[2] = true;
+  host::HostClock().notify_waiters();
+  sleepers[2].join();
+  EXPECT_EQ(results[2], 0);
 }
 
 TEST(HostLog, CapturesCategoryStyleAndFormattedLines) {

@@ -145,6 +145,34 @@ TEST_F(ObdBus, VinArrivesWholeAtTheTestersPace) {
   EXPECT_GE(frames[2].timestamp - frames[1].timestamp, 5 * kTicksPerMs);
 }
 
+// The same exchanges when the one thread that moves the clock also runs the timers' actions and
+// the deliveries (canhost run --fast): every request answered within a millisecond, the VIN whole
+// at the tester's pace; and the timers' and reception threads take over again afterwards.
+TEST_F(ObdBus, ARunnerThatActsAndDeliversItselfGivesTheSameExchanges) {
+  WriteSettings("timer 10\nregular 7DF 010C\noneshot 7DF 0902 st=5 bs=1\n");
+  COBDVehicleSimulator ecu(L"OBDVehicle", &m_ecu.control);
+  CCanSequencer tester(L"OBDTester", &m_tester.control);
+  ecu.Activate(true);
+  {
+    const XeCanAnalysis::ScopedInlineActions inlineActions;
+    const ScopedInlineDelivery inlineDelivery;
+    tester.StartTimer();
+    tester.StartAction();
+    ASSERT_TRUE(XeCanAnalysis::WaitUntilSettled());
+    Step(95);
+    EXPECT_EQ(tester.GetStatistics().vin, XeCanAnalysis::kSimulatedVin);
+    // The one-shot takes the first period: the VIN's three frames, then nine answers.
+    EXPECT_EQ(Captured(0x7E8).size(), 3u + 9u);
+  }
+  Step(100);
+  const auto requests = Captured(0x7DF);
+  ASSERT_EQ(requests.size(), 1u + 19u);
+  EXPECT_EQ(Captured(0x7E8).size(), 3u + 19u);
+  EXPECT_EQ(tester.GetStatistics().answers, 1u + 19u);  // the VIN, then the regular ones
+  for (std::size_t i = 2; i < requests.size(); ++i)
+    EXPECT_EQ(requests[i].timestamp - requests[i - 1].timestamp, 10 * kTicksPerMs) << i;
+}
+
 TEST_F(ObdBus, UnsupportedRequestsAreRefusedAndAnInactiveEcuIsSilent) {
   WriteSettings("timer 5\nregular 7DF 010A\nregular 7E0 2201\nregular 7DF 010D\n");
   COBDVehicleSimulator ecu(L"OBDVehicle", &m_ecu.control);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace ui {
@@ -38,5 +39,13 @@ struct MessageSnapshot {
 };
 
 using MessageSnapshotPtr = std::shared_ptr<const MessageSnapshot>;
+
+// One signal of a message as its channel's DBC file decodes the message's bytes.
+struct DecodedSignal {
+  std::string name;  // as session signals are named: "EngineSpeed", or "EEC1.Speed" when the
+                     // file has two signals of that name
+  std::string unit;
+  double value = 0.0;
+};
 
 }  // namespace ui

@@ -174,6 +174,7 @@ void QtMessageListView::BuildTable(QWidget* parent) {
   m_tableModel = new TableModel(m_list, m_table);
   m_table->setModel(m_tableModel);
   m_table->setItemDelegateForColumn(MessageListModel::kData, new BytesDelegate(m_list, m_table));
+  m_table->setWordWrap(false);
   m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
   m_table->setSelectionMode(QAbstractItemView::SingleSelection);
   m_table->verticalHeader()->hide();

@@ -77,6 +77,10 @@ QtSignalView::QtSignalView(IMainWindowModel& model, QWidget* parent)
   m_table->setHorizontalHeaderLabels(kColumns);
   m_table->verticalHeader()->hide();
   m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // A name too long for its column loses its middle: the end says which channel it came from.
+  // (Wrapped, it would lose its second line instead.)
+  m_table->setWordWrap(false);
+  m_table->setTextElideMode(Qt::ElideMiddle);
   m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   m_table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
   m_table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
@@ -131,6 +135,7 @@ void QtSignalView::FillRow(int row, const SignalRow& signal) {
       item->setData(Qt::UserRole, name);
     } else if (item->text() != cells[c]) {
       item->setText(cells[c]);
+      if (c == 1) item->setToolTip(cells[c]);
     }
   }
 }

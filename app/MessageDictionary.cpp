@@ -16,6 +16,23 @@ void MessageDictionary::Take(int channel,
   c.file = std::move(file);
 }
 
+std::optional<MessageDictionary::Found> MessageDictionary::Find(int channel, std::uint32_t id,
+                                                                const std::string& name) const {
+  const auto it = m_channels.find(channel);
+  if (it == m_channels.end()) return std::nullopt;
+  const Channel& c = it->second;
+  const XeCanAnalysis::DbcMessage* m = c.file->database.FindMessage(id);
+  if (m == nullptr && (id & ~ui::kExtendedIdFlag) <= 0x7FF)
+    m = c.file->database.FindMessage(id ^ ui::kExtendedIdFlag);
+  if (m == nullptr) return std::nullopt;
+  for (std::size_t i = 0; i < m->signals.size(); ++i) {
+    const std::uint32_t flat = m->firstSignal + static_cast<std::uint32_t>(i);
+    if (flat < c.names.size() && c.names[flat] == name)
+      return Found{c.file, flat, m->signals[i].unit};
+  }
+  return std::nullopt;
+}
+
 std::string MessageDictionary::Name(int channel, std::uint32_t id) const {
   const auto it = m_channels.find(channel);
   if (it == m_channels.end()) return {};

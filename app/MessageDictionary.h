@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,14 @@ class MessageDictionary {
   std::string Name(int channel, std::uint32_t id) const;
   std::vector<ui::DecodedSignal> Decode(int channel, std::uint32_t id, const std::uint8_t* data,
                                         int length) const;
+
+  // A signal of the file of a channel, found by its message and its name as Decode gives it.
+  struct Found {
+    std::shared_ptr<const XeCanAnalysis::DbcLoadedFile> file;
+    std::uint32_t flat = 0;  // flat signal number of the file
+    std::string unit;
+  };
+  std::optional<Found> Find(int channel, std::uint32_t id, const std::string& name) const;
 
  private:
   struct Channel {

@@ -121,6 +121,7 @@ bool UiSession::Start(std::string& error) {
   m_signals.Restart();
   m_messages.Restart();
   TakeDbcFiles();
+  m_charts.Restart(m_dictionary);
   Publish(true);
   char frame[32];
   std::snprintf(frame, sizeof frame, "%.3f", m_samplePeriod * m_samplesPerFrame);
@@ -153,8 +154,8 @@ void UiSession::Measure(const host::StopToken& stop) {
   std::string error;
   const FrameLoop::End end = loop.Run(
       [this](std::uint64_t frame) {
-        if (CSlowSinkPlugin* sink = m_sink.Sink()) m_signals.AddFrame(frame, *sink);
         TrackMessages(frame);
+        if (CSlowSinkPlugin* sink = m_sink.Sink()) m_signals.AddFrame(frame, *sink);
         Publish(true);
       },
       error);
@@ -165,6 +166,7 @@ void UiSession::TrackMessages(std::uint64_t frame) {
   const std::span<const float> region = m_host.Region();
   const unsigned floats = m_host.FloatsPerSample();
   const double frameStart = static_cast<double>(frame) * m_samplePeriod * m_samplesPerFrame;
+  m_charts.BeginFrame();
   if (floats != 0) {
     can::PacketScanner scanner(reinterpret_cast<const std::uint8_t*>(region.data()),
                                region.size_bytes(), can::ScanMode::Complete);
@@ -172,11 +174,14 @@ void UiSession::TrackMessages(std::uint64_t frame) {
     while (scanner.next(packet)) {
       // The packet's place in the region is its time: whole slow samples of the frame.
       const std::size_t sample = packet.offset / 4 / floats;
-      m_messages.Add(packet.channel, packet.id, packet.length, packet.data,
-                     frameStart + static_cast<double>(sample) * m_samplePeriod);
+      const double time = frameStart + static_cast<double>(sample) * m_samplePeriod;
+      m_messages.Add(packet.channel, packet.id, packet.length, packet.data, time);
+      m_charts.Add(packet.channel, packet.id, packet.data, packet.length, time);
     }
   }
-  m_messages.Publish(static_cast<double>(frame + 1) * m_samplePeriod * m_samplesPerFrame);
+  const double end = static_cast<double>(frame + 1) * m_samplePeriod * m_samplesPerFrame;
+  m_messages.Publish(end);
+  m_signals.SetExtraRows(m_charts.Rows(end));
 }
 
 void UiSession::Publish(bool running) {

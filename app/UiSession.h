@@ -9,6 +9,7 @@
 
 #include "app/CanSinkHost.h"
 #include "app/CanSourceHost.h"
+#include "app/ChartedDbcSignals.h"
 #include "app/MessageDictionary.h"
 #include "app/SignalMonitor.h"
 #include "host/mfc/ThreadSafety.h"
@@ -52,6 +53,13 @@ class UiSession : public ui::IMainWindowModel {
                                                int length) const override {
     return m_dictionary.Decode(channel, id, data, length);
   }
+  // Charted from the next frame on, as a signal of its own in the signal view.
+  bool ChartSignal(int channel, std::uint32_t id, const std::string& name, bool on) override {
+    return m_charts.Chart(m_dictionary, channel, id, name, on);
+  }
+  bool Charted(int channel, std::uint32_t id, const std::string& name) const override {
+    return m_charts.Charted(channel, id, name);
+  }
   // The host log's errors and warnings from the session's construction on.
   std::shared_ptr<ui::LogModel> Log() const override { return m_log; }
   bool Close(std::string& error) override;
@@ -74,6 +82,7 @@ class UiSession : public ui::IMainWindowModel {
   SignalMonitor m_signals;
   ui::MessageTracker m_messages;
   MessageDictionary m_dictionary;  // [ui]
+  ChartedDbcSignals m_charts;
   std::thread m_processing;
   std::shared_ptr<host::StopToken> m_stop;  // [ui] the run's, shared with its thread; null: none
   bool m_running = false;                   // [ui]

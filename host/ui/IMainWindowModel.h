@@ -75,6 +75,15 @@ class IMainWindowModel {
                                                    int /*length*/) const {
     return {};
   }
+  // Charts signal `name` of message `id` of `channel` (as DecodeMessage names it) among the
+  // decoded signals, or stops charting it; false when it cannot be charted.
+  virtual bool ChartSignal(int /*channel*/, std::uint32_t /*id*/, const std::string& /*name*/,
+                           bool /*on*/) {
+    return false;
+  }
+  virtual bool Charted(int /*channel*/, std::uint32_t /*id*/, const std::string& /*name*/) const {
+    return false;
+  }
   // [any] The host log's lines for the window's log pane (shared); null: no pane.
   virtual std::shared_ptr<LogModel> Log() const { return nullptr; }
   // The window closes: stops the measurement and saves the settings; false with one line in

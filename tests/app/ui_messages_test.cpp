@@ -160,12 +160,21 @@ TEST(MessageListWindow, RealTraceIsListedWithItsDbcNames) {
   EXPECT_EQ(Cell(*view.Table(), 0, MessageListModel::kId), "118");
   ASSERT_TRUE(view.SelectRow(0));
   EXPECT_GT(view.Signals()->rowCount(), 3);
+  // Ticked beside its name, a signal of the selected message is charted (the file assigns no
+  // application signal at all).
+  QTableWidgetItem* first = view.Signals()->item(0, 0);
+  first->setCheckState(Qt::Checked);
+  EXPECT_TRUE(m.session->Charted(0, 0x118, first->text().toStdString()));
+  ASSERT_TRUE(m.session->ChartSignal(0, 0x257, "DI_vehicleSpeed", true));
   m.session->Stop();
   const std::string prefix = testing_support::PngPath("messages_real_trace");
   std::filesystem::remove(prefix + "-main.png");
-  EXPECT_EQ(ui::qt::RunMainWindow(*m.session,
-                                  "start; wait 3; messages; select 2; shot " + prefix + "; quit"),
-            0);
+  std::filesystem::remove(prefix + "-charted-main.png");
+  EXPECT_EQ(
+      ui::qt::RunMainWindow(*m.session, "start; wait 3; messages; select 2; shot " + prefix +
+                                            "; tab signals; shot " + prefix + "-charted; quit"),
+      0);
+  EXPECT_TRUE(std::filesystem::exists(prefix + "-charted-main.png"));
   EXPECT_TRUE(std::filesystem::exists(prefix + "-main.png"));
 }
 

@@ -165,6 +165,39 @@ TEST(UiSession, ListsTheMessagesOfEveryChannelNamedByItsDbcFile) {
        session->DecodeMessage(0, 0x7E8, answer.data.data(), answer.length))
     names.push_back(v.name);
   EXPECT_NE(std::find(names.begin(), names.end(), "PID"), names.end());
+
+  // A DBC signal no application signal carries, charted from the list: from the next start on it
+  // is a signal of the live view with the counter's values; charted no more, it goes.
+  EXPECT_FALSE(session->ChartSignal(2, 0x100, "NoSuchSignal", true));
+  ASSERT_TRUE(session->ChartSignal(2, 0x100, "Count100", true));
+  EXPECT_TRUE(session->Charted(2, 0x100, "Count100"));
+  ASSERT_TRUE(session->Start(error)) << error;
+  const auto shown = [&] {
+    const ui::SignalSnapshotPtr signals = session->Signals();
+    return std::any_of(signals->rows.begin(), signals->rows.end(),
+                       [](const ui::SignalRow& r) { return r.series.name == "Count100"; });
+  };
+  ui::SignalSnapshotPtr held;
+  ASSERT_TRUE(testing_support::WaitFor([&] {
+    held = session->Signals();
+    const auto it = std::find_if(held->rows.begin(), held->rows.end(), [](const ui::SignalRow& r) {
+      return r.series.name == "Count100";
+    });
+    return it != held->rows.end() && it->series.points.size() >= 20;
+  }));
+  const auto row = std::find_if(held->rows.begin(), held->rows.end(),
+                                [](const ui::SignalRow& r) { return r.series.name == "Count100"; });
+  EXPECT_TRUE(row->fromMessageList);
+  EXPECT_EQ(row->source, "CAN 2");
+  // The generator counts up by one every 10 ms.
+  const auto& points = row->series.points;
+  for (std::size_t i = 1; i < points.size(); ++i) {
+    EXPECT_EQ(points[i].value, points[i - 1].value + 1) << i;
+    EXPECT_NEAR(points[i].time - points[i - 1].time, 0.01, 0.0015) << i;
+  }
+  ASSERT_TRUE(session->ChartSignal(2, 0x100, "Count100", false));
+  EXPECT_TRUE(testing_support::WaitFor([&] { return !shown(); }));
+  WithinBound([&] { session->Stop(); }, "Stop");
   EXPECT_TRUE(session->Close(error)) << error;
 }
 

@@ -8,6 +8,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <array>
+#include <set>
 
 #include "host/ui/IMainWindowModel.h"
 #include "host/ui/MessageTracker.h"
@@ -43,9 +44,21 @@ class ScriptedModel : public ui::IMainWindowModel {
     return {{"Service", "", static_cast<double>(data[1])},
             {"VehicleSpeed", "km/h", static_cast<double>(data[3])}};
   }
+  bool ChartSignal(int /*channel*/, std::uint32_t id, const std::string& name, bool on) override {
+    if (id != 0x7E8 || name == "Service") return false;  // as for a signal the file lacks
+    if (on)
+      charted.insert(name);
+    else
+      charted.erase(name);
+    return true;
+  }
+  bool Charted(int /*channel*/, std::uint32_t /*id*/, const std::string& name) const override {
+    return charted.count(name) != 0;
+  }
   bool Close(std::string& /*error*/) override { return true; }
 
   ui::SignalSnapshotPtr signals;
+  std::set<std::string> charted;
   ui::MessageTracker tracker;
 };
 
@@ -66,6 +79,11 @@ TEST(SignalView, TheChannelThatTellsTwoSignalsApartStaysReadable) {
     row.time = 2.0;
     snapshot->rows.push_back(row);
   }
+  // Charted from the message list: plotted at once, though the first signals are ticked already.
+  ui::SignalRow fromList;
+  fromList.series = {"VehicleSpeed", "km/h", {{1.5, 30.0}}};
+  fromList.fromMessageList = true;
+  snapshot->rows.push_back(fromList);
   model.signals = snapshot;
   // As wide as the main window's tab leaves it.
   ui::qt::QtSignalView view(model, nullptr);
@@ -83,6 +101,7 @@ TEST(SignalView, TheChannelThatTellsTwoSignalsApartStaysReadable) {
     EXPECT_TRUE(shown.endsWith(QStringLiteral("(CAN %1)").arg(r * 2))) << shown.toStdString();
     EXPECT_EQ(table->item(r, 1)->toolTip(), name);
   }
+  EXPECT_EQ(table->item(2, 0)->checkState(), Qt::Checked);
   EXPECT_TRUE(ui::qt::QtUi::SavePng(&view, testing_support::PngPath("signal_view_channels.png")));
 }
 
@@ -122,6 +141,14 @@ TEST(MessageListView, ClickedTitlesSortAndTheSelectionFollowsItsMessage) {
   EXPECT_EQ(table.selectionModel()->selectedRows().front().row(), 0);
   EXPECT_EQ(Cell(table, 0, MessageListModel::kName), "OBD2_ECU1_Response");
   EXPECT_EQ(Cell(table, 0, MessageListModel::kRate), "10.0");
+
+  // The tick beside a decoded signal charts it; one that cannot be charted is not left ticked.
+  view.Signals()->item(1, 0)->setCheckState(Qt::Checked);
+  EXPECT_EQ(model.charted, std::set<std::string>{"VehicleSpeed"});
+  view.Signals()->item(0, 0)->setCheckState(Qt::Checked);
+  EXPECT_EQ(view.Signals()->item(0, 0)->checkState(), Qt::Unchecked);
+  view.Signals()->item(1, 0)->setCheckState(Qt::Unchecked);
+  EXPECT_TRUE(model.charted.empty());
   EXPECT_TRUE(ui::qt::QtUi::SavePng(&view, testing_support::PngPath("message_list_view.png")));
 }
 

@@ -281,6 +281,10 @@ bool RunAction(MainWindow& window, IMainWindowModel& model, const QString& step)
     window.m_tabs->setCurrentWidget(window.m_messages);
     window.m_messages->SetFilter(arg);
     window.m_messages->Refresh();
+  } else if (verb == "tab") {
+    for (int i = 0; i < window.m_tabs->count(); ++i)
+      if (window.m_tabs->tabText(i).compare(arg, Qt::CaseInsensitive) == 0)
+        window.m_tabs->setCurrentIndex(i);
   } else if (verb == "select") {
     window.m_tabs->setCurrentWidget(window.m_messages);
     window.m_messages->Refresh();
@@ -298,8 +302,8 @@ bool RunAction(MainWindow& window, IMainWindowModel& model, const QString& step)
 }  // namespace
 
 bool CheckActions(const std::string& actions, std::string& error) {
-  static const QStringList kVerbs = {"settings", "click", "start",   "stop",     "wait",  "shot",
-                                     "signals",  "quit",  "dismiss", "messages", "select"};
+  static const QStringList kVerbs = {"settings", "click", "start",   "stop",     "wait",   "shot",
+                                     "signals",  "quit",  "dismiss", "messages", "select", "tab"};
   for (const QString& raw : QString::fromStdString(actions).split(';', Qt::SkipEmptyParts)) {
     const QString step = raw.trimmed();
     const QStringList words = step.split(' ', Qt::SkipEmptyParts);

@@ -21,6 +21,7 @@ namespace ui::qt {
 //   "signals /tmp/s.txt"  writes the signal table as text (QtSignalView::WriteTable)
 //   "messages [TEXT]"     shows the message list, filtered by TEXT (none: every message)
 //   "select 3"     shows the message list with its row 3 (from 0) selected
+//   "tab signals"  shows the tab of that title (signals, messages)
 //   "shot /tmp/a"  writes /tmp/a-main.png, /tmp/a-dialog<template>.png of each open dialog and
 //                  /tmp/a-messagebox.png of a message box on the screen
 //   "dismiss"      presses OK on the message box on the screen

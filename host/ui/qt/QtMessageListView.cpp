@@ -218,13 +218,15 @@ QWidget* QtMessageListView::BuildSignals(QWidget* parent) {
   m_selectedTitle->setWordWrap(true);
   m_signals = new QTableWidget(0, 3, side);
   m_signals->setObjectName(QStringLiteral("messageSignals"));
-  m_signals->setHorizontalHeaderLabels({"Signal", "Value", "Unit"});
+  m_signals->setHorizontalHeaderLabels({"Chart signal", "Value", "Unit"});
   m_signals->verticalHeader()->hide();
   m_signals->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_signals->setTextElideMode(Qt::ElideMiddle);
   m_signals->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   m_signals->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
   m_signals->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+  connect(m_signals, &QTableWidget::itemChanged, this,
+          [this](QTableWidgetItem* item) { ChartTicked(item); });
   sideLayout->addWidget(m_selectedTitle);
   sideLayout->addWidget(m_signals, 1);
   return side;
@@ -296,6 +298,7 @@ void QtMessageListView::ShowSignals() {
                                .arg(name.empty()
                                         ? QStringLiteral("no DBC file of the channel names it")
                                         : QString::fromStdString(name).toHtmlEscaped()));
+  m_filling = true;
   m_signals->setRowCount(static_cast<int>(values.size()));
   for (int r = 0; r < static_cast<int>(values.size()); ++r) {
     const DecodedSignal& v = values[static_cast<std::size_t>(r)];
@@ -306,11 +309,23 @@ void QtMessageListView::ShowSignals() {
       if (item == nullptr) {
         item = new QTableWidgetItem;
         if (c == 1) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        // The tick beside a name charts the signal with the others.
+        if (c == 0) item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
         m_signals->setItem(r, c, item);
       }
       if (item->text() != cells[c]) item->setText(cells[c]);
     }
+    const bool charted = m_model.Charted(s.channel, s.id, v.name);
+    m_signals->item(r, 0)->setCheckState(charted ? Qt::Checked : Qt::Unchecked);
   }
+  m_filling = false;
+}
+
+void QtMessageListView::ChartTicked(QTableWidgetItem* item) {
+  if (m_filling || item->column() != 0 || !m_selected) return;
+  const bool on = item->checkState() == Qt::Checked;
+  if (!m_model.ChartSignal(m_selected->first, m_selected->second, item->text().toStdString(), on))
+    ShowSignals();  // refused: the tick goes back
 }
 
 }  // namespace ui::qt

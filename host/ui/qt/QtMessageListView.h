@@ -2,7 +2,8 @@
 // The message list of the main window: one row per channel and identifier of the snapshots the
 // measurement publishes (ui::MessageListModel), the data bytes that changed recently on a
 // background that fades, a filter field, sorting by a click on a column's title; beside it the
-// signals of the selected message as its channel's DBC file decodes its last bytes. Redrawn
+// signals of the selected message as its channel's DBC file decodes its last bytes, each with a
+// tick that charts it in the signal view. Redrawn
 // kRefreshMs apart, only when a new snapshot was published.
 #include <QWidget>
 #include <cstdint>
@@ -14,6 +15,7 @@
 class QLineEdit;
 class QTableView;
 class QTableWidget;
+class QTableWidgetItem;
 class QLabel;
 
 namespace ui {
@@ -54,6 +56,7 @@ class QtMessageListView : public QWidget {
   void Selected();
   void Reselect();
   void ShowSignals();
+  void ChartTicked(QTableWidgetItem* item);
 
   IMainWindowModel& m_model;
   MessageListModel m_list;
@@ -65,6 +68,7 @@ class QtMessageListView : public QWidget {
   MessageSnapshotPtr m_shown;
   std::optional<std::pair<int, std::uint32_t>> m_selected;  // channel and identifier
   int m_redraws = 0;
+  bool m_filling = false;  // the signals table changes from ShowSignals, not from the person
 };
 
 }  // namespace ui::qt

@@ -36,6 +36,7 @@ struct MessageStat {
 struct MessageSnapshot {
   double seconds = 0.0;           // measured time at the end of the latest frame
   std::vector<MessageStat> rows;  // by channel, then identifier (extended after standard)
+  std::uint64_t unlisted = 0;     // messages of identifiers beyond the bound on the rows
 };
 
 using MessageSnapshotPtr = std::shared_ptr<const MessageSnapshot>;

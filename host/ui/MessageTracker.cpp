@@ -11,6 +11,7 @@ MessageTracker::MessageTracker() : m_published(std::make_shared<MessageSnapshot>
 void MessageTracker::Restart() {
   m_entries.clear();
   m_windowStart = 0.0;
+  m_unlisted = 0;
   host::MutexLock lock(m_mutex);
   m_published = std::make_shared<MessageSnapshot>();
 }
@@ -18,7 +19,12 @@ void MessageTracker::Restart() {
 void MessageTracker::Add(int channel, std::uint32_t id, int length, const std::uint8_t* data,
                          double time) {
   const int n = std::clamp(length, 0, kMaxMessageBytes);
-  auto [it, inserted] = m_entries.try_emplace(Key(channel, id));
+  const std::uint64_t key = Key(channel, id);
+  if (m_entries.size() >= kMaxRows && m_entries.find(key) == m_entries.end()) {
+    ++m_unlisted;
+    return;
+  }
+  auto [it, inserted] = m_entries.try_emplace(key);
   MessageStat& s = it->second.stat;
   if (inserted) {
     s.channel = channel;
@@ -41,6 +47,7 @@ void MessageTracker::Publish(double seconds) {
   const bool windowEnds = span >= kRateWindowSeconds;
   auto snapshot = std::make_shared<MessageSnapshot>();
   snapshot->seconds = seconds;
+  snapshot->unlisted = m_unlisted;
   snapshot->rows.reserve(m_entries.size());
   for (auto& [key, entry] : m_entries) {
     if (windowEnds) {

@@ -20,6 +20,9 @@ class MessageTracker {
  public:
   // The rate is counted over windows of this much measured time.
   static constexpr double kRateWindowSeconds = 1.0;
+  // Identifiers listed at most (channels together): a bus of random identifiers must not grow the
+  // list, and the copy made at every frame, without bound. Those beyond are only counted.
+  static constexpr std::size_t kMaxRows = 4096;
 
   MessageTracker();
 
@@ -44,6 +47,7 @@ class MessageTracker {
 
   std::map<std::uint64_t, Entry> m_entries;  // by channel, then identifier; [processing]
   double m_windowStart = 0.0;                // [processing]
+  std::uint64_t m_unlisted = 0;              // [processing] messages beyond kMaxRows
   mutable host::Mutex m_mutex;
   MessageSnapshotPtr m_published GUARDED_BY(m_mutex);
 };

@@ -67,6 +67,22 @@ TEST(MessageTracker, CountsRatesAndLastDataPerChannelAndIdentifier) {
   EXPECT_TRUE(tracker.Snapshot()->rows.empty());
 }
 
+TEST(MessageTracker, ListsABoundedNumberOfIdentifiersAndCountsTheRest) {
+  MessageTracker tracker;
+  const std::uint8_t byte[1] = {0};
+  for (std::uint32_t id = 0; id < MessageTracker::kMaxRows + 10; ++id)
+    tracker.Add(1, ui::kExtendedIdFlag | id, 1, byte, 0.0);
+  tracker.Add(1, ui::kExtendedIdFlag, 1, byte, 0.5);  // a listed one still counts
+  tracker.Publish(1.0);
+  const ui::MessageSnapshotPtr s = tracker.Snapshot();
+  ASSERT_EQ(s->rows.size(), MessageTracker::kMaxRows);
+  EXPECT_EQ(s->unlisted, 10u);
+  EXPECT_EQ(s->rows[0].count, 2u);
+  tracker.Restart();
+  tracker.Publish(0.1);
+  EXPECT_EQ(tracker.Snapshot()->unlisted, 0u);
+}
+
 TEST(MessageListModel, ChangedBytesAreHighlightedAndFade) {
   MessageTracker tracker;
   const std::uint8_t first[2] = {0x01, 0x02};

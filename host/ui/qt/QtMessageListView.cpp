@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QApplication>
 #include <QFontDatabase>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -149,7 +150,11 @@ QtMessageListView::QtMessageListView(IMainWindowModel& model, QWidget* parent)
   m_filter->setPlaceholderText(QStringLiteral("Filter by identifier or message name"));
   m_filter->setClearButtonEnabled(true);
   connect(m_filter, &QLineEdit::textChanged, this, [this](const QString& t) { SetFilter(t); });
-  layout->addWidget(m_filter);
+  auto* top = new QHBoxLayout;
+  m_count = new QLabel(this);
+  top->addWidget(m_filter, 1);
+  top->addWidget(m_count);
+  layout->addLayout(top);
 
   auto* splitter = new QSplitter(Qt::Horizontal, this);
   BuildTable(splitter);
@@ -249,13 +254,25 @@ void QtMessageListView::Refresh() {
     m_tableModel->ValuesChanged();
     ShowSignals();
   }
+  ShowCount();
 }
 
 void QtMessageListView::SetFilter(const QString& text) {
   if (m_filter->text() != text) m_filter->setText(text);  // comes back here through textChanged
   if (!m_list.SetFilter(text.toStdString())) return;
+  ShowCount();
   m_tableModel->Reset();
   Reselect();
+}
+
+void QtMessageListView::ShowCount() {
+  const std::size_t all = m_shown ? m_shown->rows.size() : 0;
+  QString text = QStringLiteral("%1 of %2 identifiers").arg(m_list.RowCount()).arg(all);
+  // The list is bounded; what it leaves out is said, not hidden.
+  if (m_shown && m_shown->unlisted != 0)
+    text +=
+        QStringLiteral(", %1 messages of further identifiers not listed").arg(m_shown->unlisted);
+  m_count->setText(text);
 }
 
 bool QtMessageListView::SelectRow(int row) {

@@ -57,11 +57,13 @@ class QtMessageListView : public QWidget {
   void Reselect();
   void ShowSignals();
   void ChartTicked(QTableWidgetItem* item);
+  void ShowCount();
 
   IMainWindowModel& m_model;
   MessageListModel m_list;
   TableModel* m_tableModel;
   QLineEdit* m_filter;
+  QLabel* m_count;  // rows shown of all
   QTableView* m_table;
   QLabel* m_selectedTitle;
   QTableWidget* m_signals;

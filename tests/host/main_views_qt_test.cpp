@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
@@ -150,6 +151,41 @@ TEST(MessageListView, ClickedTitlesSortAndTheSelectionFollowsItsMessage) {
   view.Signals()->item(1, 0)->setCheckState(Qt::Unchecked);
   EXPECT_TRUE(model.charted.empty());
   EXPECT_TRUE(ui::qt::QtUi::SavePng(&view, testing_support::PngPath("message_list_view.png")));
+}
+
+TEST(MessageListView, ANewOrderKeepsWhereThePersonScrolledAndWhatTheySelected) {
+  ScriptedModel model;
+  const std::uint8_t byte[1] = {0};
+  // 200 identifiers; the one with the most messages changes with every snapshot.
+  const auto publish = [&](int round) {
+    for (std::uint32_t id = 0; id < 200; ++id)
+      for (std::uint32_t n = 0; n < (id * 7 + static_cast<std::uint32_t>(round) * 13) % 50; ++n)
+        model.tracker.Add(1, 0x200 + id, 1, byte, round);
+    model.tracker.Publish(round + 0.5);
+  };
+  publish(0);
+  ui::qt::QtMessageListView view(model, nullptr);
+  view.resize(900, 300);
+  view.show();
+  view.Refresh();
+  QTableView& table = *view.Table();
+  table.horizontalHeader()->setSortIndicator(MessageListModel::kCount, Qt::DescendingOrder);
+  ui::qt::QtUi::ProcessEvents();
+  table.verticalScrollBar()->setValue(table.verticalScrollBar()->maximum() / 2);
+  const int scrolled = table.verticalScrollBar()->value();
+  ASSERT_GT(scrolled, 0);
+  ASSERT_TRUE(view.SelectRow(0));  // out of sight now
+  const std::string selected = Cell(table, 0, MessageListModel::kId);
+  table.verticalScrollBar()->setValue(scrolled);
+  for (int round = 1; round < 4; ++round) {
+    publish(round);
+    view.Refresh();
+    ui::qt::QtUi::ProcessEvents();
+    EXPECT_EQ(table.verticalScrollBar()->value(), scrolled) << round;
+    const QModelIndexList rows = table.selectionModel()->selectedRows();
+    ASSERT_EQ(rows.size(), 1) << round;
+    EXPECT_EQ(Cell(table, rows.front().row(), MessageListModel::kId), selected) << round;
+  }
 }
 
 }  // namespace

@@ -294,8 +294,15 @@ void QtMessageListView::Selected() {
 // selected again where it now is, when the filter still shows it.
 void QtMessageListView::Reselect() {
   if (m_selected)
-    if (const auto row = m_list.Find(m_selected->first, m_selected->second))
-      m_table->selectRow(static_cast<int>(*row));
+    if (const auto row = m_list.Find(m_selected->first, m_selected->second)) {
+      // Where the person has scrolled stays: a list sorted by rate reorders at every refresh, and
+      // following the selection would pull the view back to it each time.
+      const QModelIndex index = m_tableModel->index(static_cast<int>(*row), 0);
+      m_table->setAutoScroll(false);
+      m_table->selectionModel()->setCurrentIndex(
+          index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+      m_table->setAutoScroll(true);
+    }
   ShowSignals();
 }
 

@@ -14,6 +14,7 @@ SignalMonitor::SignalMonitor(double samplePeriod, unsigned samplesPerFrame)
 void SignalMonitor::Restart() {
   m_reader = SinkSignalReader(m_samplePeriod, m_samplesPerFrame);
   m_live.clear();
+  m_extra.clear();
   host::MutexLock lock(m_mutex);
   m_published = std::make_shared<ui::SignalSnapshot>();
 }
@@ -56,6 +57,7 @@ void SignalMonitor::Publish(double seconds) {
     row.source = named.source;
     snapshot->rows.push_back(std::move(row));
   }
+  snapshot->rows.insert(snapshot->rows.end(), m_extra.begin(), m_extra.end());
   std::sort(
       snapshot->rows.begin(), snapshot->rows.end(),
       [](const ui::SignalRow& a, const ui::SignalRow& b) { return a.series.name < b.series.name; });

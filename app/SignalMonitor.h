@@ -5,6 +5,7 @@
 // lock held only to copy one pointer, so the processing thread never waits for a window's work.
 #include <cstdint>
 #include <deque>
+#include <utility>
 #include <vector>
 
 #include "app/SinkSignalReader.h"
@@ -22,6 +23,9 @@ class SignalMonitor {
   void Restart();
   // [processing] Takes frame `frame` (0 = the first since Restart) of `sink` and publishes.
   void AddFrame(std::uint64_t frame, CSlowSinkPlugin& sink);
+  // [processing] Rows published with the next frame's, besides the sink's signals (the DBC signals
+  // charted from the message list).
+  void SetExtraRows(std::vector<ui::SignalRow> rows) { m_extra = std::move(rows); }
   // [any] The latest snapshot (shared, never changed); an empty one before the first frame.
   ui::SignalSnapshotPtr Snapshot() const;
 
@@ -36,7 +40,8 @@ class SignalMonitor {
   double m_samplePeriod;
   unsigned m_samplesPerFrame;
   SinkSignalReader m_reader;
-  std::vector<Live> m_live;  // by the reader's index; [processing]
+  std::vector<Live> m_live;            // by the reader's index; [processing]
+  std::vector<ui::SignalRow> m_extra;  // [processing]
   mutable host::Mutex m_mutex;
   ui::SignalSnapshotPtr m_published GUARDED_BY(m_mutex);
 };

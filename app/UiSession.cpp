@@ -3,7 +3,10 @@
 #include <cstdio>
 #include <limits>
 
+#include "app/CanSinkHost.h"
 #include "app/FrameLoop.h"
+#include "frame/CanPacket.h"
+#include "host/cananalysis/CDbcDecoder.h"
 #include "host/candriver/CanDriver.h"
 #include "host/module/CCommandDispatcher.h"
 #include "host/module/HostConstants.h"
@@ -48,8 +51,16 @@ bool UiSession::Create(const std::string& pluginPath, std::string& error) {
     error = "the frame driver refused the sampling";
     return false;
   }
+  TakeDbcFiles();
   Publish(false);
   return true;
+}
+
+void UiSession::TakeDbcFiles() {
+  m_dictionary.Clear();
+  for (const auto& row : m_host.Statistics())
+    m_dictionary.Take(row.channel, XeCanAnalysis::CDbcDecoder::LoadedFile(
+                                       CString(CanSinkHost::DecoderName(row.channel).c_str())));
 }
 
 namespace {
@@ -108,6 +119,9 @@ bool UiSession::Start(std::string& error) {
   if (!m_host.Start()) WriteLog("the module reported a failure at start", PrWin::kStyleError);
   m_running = true;
   m_signals.Restart();
+  m_messages.Restart();
+  TakeDbcFiles();
+  m_charts.Restart(m_dictionary);
   Publish(true);
   char frame[32];
   std::snprintf(frame, sizeof frame, "%.3f", m_samplePeriod * m_samplesPerFrame);
@@ -140,11 +154,34 @@ void UiSession::Measure(const host::StopToken& stop) {
   std::string error;
   const FrameLoop::End end = loop.Run(
       [this](std::uint64_t frame) {
+        TrackMessages(frame);
         if (CSlowSinkPlugin* sink = m_sink.Sink()) m_signals.AddFrame(frame, *sink);
         Publish(true);
       },
       error);
   if (end == FrameLoop::End::Failed) WriteLog(error, PrWin::kStyleError);
+}
+
+void UiSession::TrackMessages(std::uint64_t frame) {
+  const std::span<const float> region = m_host.Region();
+  const unsigned floats = m_host.FloatsPerSample();
+  const double frameStart = static_cast<double>(frame) * m_samplePeriod * m_samplesPerFrame;
+  m_charts.BeginFrame();
+  if (floats != 0) {
+    can::PacketScanner scanner(reinterpret_cast<const std::uint8_t*>(region.data()),
+                               region.size_bytes(), can::ScanMode::Complete);
+    can::PacketRef packet{};
+    while (scanner.next(packet)) {
+      // The packet's place in the region is its time: whole slow samples of the frame.
+      const std::size_t sample = packet.offset / 4 / floats;
+      const double time = frameStart + static_cast<double>(sample) * m_samplePeriod;
+      m_messages.Add(packet.channel, packet.id, packet.length, packet.data, time);
+      m_charts.Add(packet.channel, packet.id, packet.data, packet.length, time);
+    }
+  }
+  const double end = static_cast<double>(frame + 1) * m_samplePeriod * m_samplesPerFrame;
+  m_messages.Publish(end);
+  m_signals.SetExtraRows(m_charts.Rows(end));
 }
 
 void UiSession::Publish(bool running) {

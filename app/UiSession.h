@@ -9,11 +9,14 @@
 
 #include "app/CanSinkHost.h"
 #include "app/CanSourceHost.h"
+#include "app/ChartedDbcSignals.h"
+#include "app/MessageDictionary.h"
 #include "app/SignalMonitor.h"
 #include "host/mfc/ThreadSafety.h"
 #include "host/services/StopToken.h"
 #include "host/ui/IMainWindowModel.h"
 #include "host/ui/LogModel.h"
+#include "host/ui/MessageTracker.h"
 
 namespace app {
 
@@ -39,6 +42,24 @@ class UiSession : public ui::IMainWindowModel {
   void Stop() override;
   ui::MeasurementSnapshot Snapshot() const override;
   ui::SignalSnapshotPtr Signals() const override { return m_signals.Snapshot(); }
+  ui::MessageSnapshotPtr Messages() const override { return m_messages.Snapshot(); }
+  // The names and signals of the DBC files the sink's decoders had loaded at the last Start (or
+  // at Create).
+  std::string MessageName(int channel, std::uint32_t id) const override {
+    return m_dictionary.Name(channel, id);
+  }
+  std::vector<ui::DecodedSignal> DecodeMessage(int channel, std::uint32_t id,
+                                               const std::uint8_t* data,
+                                               int length) const override {
+    return m_dictionary.Decode(channel, id, data, length);
+  }
+  // Charted from the next frame on, as a signal of its own in the signal view.
+  bool ChartSignal(int channel, std::uint32_t id, const std::string& name, bool on) override {
+    return m_charts.Chart(m_dictionary, channel, id, name, on);
+  }
+  bool Charted(int channel, std::uint32_t id, const std::string& name) const override {
+    return m_charts.Charted(channel, id, name);
+  }
   // The host log's errors and warnings from the session's construction on.
   std::shared_ptr<ui::LogModel> Log() const override { return m_log; }
   bool Close(std::string& error) override;
@@ -48,6 +69,10 @@ class UiSession : public ui::IMainWindowModel {
   void Measure(const host::StopToken& stop);
   // [processing] or [ui] while stopped: publishes the module's statistics.
   void Publish(bool running);
+  // [processing] Hands the messages of frame `frame` to the message list.
+  void TrackMessages(std::uint64_t frame);
+  // [ui] Takes the DBC files of the sink's decoders for the channels of the sources.
+  void TakeDbcFiles();
 
   double m_samplePeriod;
   unsigned m_samplesPerFrame;
@@ -55,6 +80,9 @@ class UiSession : public ui::IMainWindowModel {
   CanSourceHost m_host;
   CanSinkHost m_sink;  // declared after m_host: goes before the sources it is bound to
   SignalMonitor m_signals;
+  ui::MessageTracker m_messages;
+  MessageDictionary m_dictionary;  // [ui]
+  ChartedDbcSignals m_charts;
   std::thread m_processing;
   std::shared_ptr<host::StopToken> m_stop;  // [ui] the run's, shared with its thread; null: none
   bool m_running = false;                   // [ui]

@@ -1,9 +1,10 @@
 // Responsiveness of canhost ui in real time: sixteen busy channels, first without windows, then with
-// every dialog open (offscreen) while a person works the windows and the UI thread once blocks for
-// a second. Figures (counters): frames, messages received, what was lost (old, no room, future,
-// overflow) and its share in percent, the redraw rate of the standard source views the person
-// leaves alone (least and mean), the frames run while the UI thread was blocked, and how long the
-// UI thread waited in Stop (stop_ms; a frame is 100 ms).
+// every dialog open (offscreen) and the message list showing every identifier while a person works
+// the windows and the UI thread once blocks for a second. Figures (counters): frames, messages
+// received, what was lost (old, no room, future, overflow) and its share in percent, the redraw
+// rate of the standard source views the person leaves alone (least and mean) and of the message
+// list (list_redraws/s, with the identifiers it shows), the frames run while the UI thread was
+// blocked, and how long the UI thread waited in Stop (stop_ms; a frame is 100 ms).
 // CANHOST_UI_SECONDS sets the length of each phase (default 8):
 //   CANHOST_UI_SECONDS=8 build/release/bin/ui_responsiveness_bench
 #include <benchmark/benchmark.h>
@@ -27,6 +28,7 @@
 #include "app/UiSession.h"
 #include "host/settings/SettingsFolder.h"
 #include "host/ui/qt/QtDialogView.h"
+#include "host/ui/qt/QtMessageListView.h"
 #include "host/ui/qt/QtUi.h"
 #include "tests/soak/BusyBuses.h"
 #include "tests/support/TestSupport.h"
@@ -207,12 +209,23 @@ void EveryWindowOpen(benchmark::State& state) {
   if (sources.size() != static_cast<std::size_t>(testing_support::kBusyChannels))
     return state.SkipWithError("not every standard source's dialog opened");
   state.counters["windows"] = static_cast<double>(QtDialogView::Open().size());
+  // The message list, tall enough to show every identifier of the sixteen buses.
+  ui::qt::QtMessageListView list(session, nullptr);
+  list.resize(1000, 80 + testing_support::kIdsPerGenerator * testing_support::kBusyChannels *
+                             (list.fontMetrics().height() + 6));
+  list.show();
   const int phaseMs = PhaseMs();
   for (auto _ : state) {
     std::string error;
     if (!session.Start(error)) return state.SkipWithError(error.c_str());
     RunUiFor(1000);  // the first refreshes come after the counts pass the quiet bound
+    const int listRedraws0 = list.Redraws();
+    const auto listStart = Clock::now();
     const std::vector<double> rates = RedrawsWhileAPersonWorks(sources, phaseMs, state);
+    state.counters["list_redraws/s"] =
+        (list.Redraws() - listRedraws0) /
+        std::chrono::duration<double>(Clock::now() - listStart).count();
+    state.counters["list_rows"] = list.Table()->model()->rowCount();
     state.counters["redraws_min/s"] = *std::min_element(rates.begin(), rates.end());
     double mean = 0;
     for (double r : rates)

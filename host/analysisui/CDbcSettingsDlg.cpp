@@ -7,6 +7,7 @@
 #include <string>
 
 #include "host/analysisui/AnalysisResources.h"
+#include "host/paramdb/CPqParamInstance.h"
 #include "host/settings/SettingsFolder.h"
 #include "host/ui/CDataExchange.h"
 #include "host/ui/CEdges.h"
@@ -180,8 +181,8 @@ void CDbcSettingsDlg::FillRow(int row, const CDbcSettingsModel::Row& s) {
   m_list.SetComboBox(row, kAppSignal, choices, static_cast<int>(it - choices.begin()));
 }
 
-// The combo's labels: "—", the offered application signals, and the number of one assigned that
-// is not offered (so the table shows it); the last element is the label in force.
+// The combo's labels: "—", the offered application signals, and the name of one assigned that is
+// not offered (so the table shows it); the last element is the label in force.
 std::vector<CString> CDbcSettingsDlg::Choices(int appSignal) const {
   std::vector<CString> labels{kNone};
   CString current = kNone;
@@ -190,7 +191,9 @@ std::vector<CString> CDbcSettingsDlg::Choices(int appSignal) const {
     if (a.m_number == appSignal) current = a.m_name;
   }
   if (appSignal >= 0 && current == kNone) {
-    current = CString(L"#" + std::to_wstring(appSignal));
+    // Assigned (by the DBC file, say) but not offered to decoders: still named as the database
+    // names it, so the person sees which signal it is.
+    current = CPqParamInstance().ApplicationSignalName(appSignal);
     labels.push_back(current);
   }
   labels.push_back(current);

@@ -29,20 +29,26 @@ Problems& TheProblems() {
   return problems;
 }
 
+// The decoders alive, by name, for LoadedFile.
+struct Live {
+  host::Mutex mutex;
+  std::map<std::wstring, const CDbcDecoder*> byName GUARDED_BY(mutex);
+};
+
+Live& TheLive() {
+  static Live live;
+  return live;
+}
+
 // Session application signals for the signals of `database` that `numbers` leaves without one.
 void AssignSessionSignals(const DbcDatabase& database, std::vector<int>& numbers) {
-  std::map<std::string, int> uses;
-  for (const DbcMessage& m : database.messages)
-    for (const DbcSignal& s : m.signals)
-      ++uses[s.name];
+  const std::vector<std::string> names = CDbcDecoder::SignalNames(database);
   for (const DbcMessage& m : database.messages)
     for (std::size_t i = 0; i < m.signals.size(); ++i) {
       int& number = numbers[m.firstSignal + i];
       if (number >= 0) continue;
-      const DbcSignal& s = m.signals[i];
-      const std::string name = uses[s.name] > 1 ? m.name + "." + s.name : s.name;
-      number =
-          SessionSignals::Instance().Number(CString::FromUtf8(name), CString::FromUtf8(s.unit));
+      number = SessionSignals::Instance().Number(CString::FromUtf8(names[m.firstSignal + i]),
+                                                 CString::FromUtf8(m.signals[i].unit));
     }
 }
 
@@ -57,9 +63,39 @@ bool CDbcDecoder::AssignsUnassigned() noexcept {
 }
 
 CDbcDecoder::CDbcDecoder(const CString& name, ValueCallback callback)
-    : m_name(name), m_callback(std::move(callback)), m_state(std::make_shared<State>()) {}
+    : m_name(name), m_callback(std::move(callback)), m_state(std::make_shared<State>()) {
+  Live& live = TheLive();
+  host::MutexLock lock(live.mutex);
+  live.byName[m_name.GetString()] = this;
+}
 
-CDbcDecoder::~CDbcDecoder() = default;
+CDbcDecoder::~CDbcDecoder() {
+  Live& live = TheLive();
+  host::MutexLock lock(live.mutex);
+  const auto it = live.byName.find(m_name.GetString());
+  if (it != live.byName.end() && it->second == this) live.byName.erase(it);
+}
+
+std::vector<std::string> CDbcDecoder::SignalNames(const DbcDatabase& database) {
+  std::map<std::string, int> uses;
+  for (const DbcMessage& m : database.messages)
+    for (const DbcSignal& s : m.signals)
+      ++uses[s.name];
+  std::vector<std::string> names(database.signalCount);
+  for (const DbcMessage& m : database.messages)
+    for (std::size_t i = 0; i < m.signals.size(); ++i)
+      if (m.firstSignal + i < names.size())
+        names[m.firstSignal + i] =
+            uses[m.signals[i].name] > 1 ? m.name + "." + m.signals[i].name : m.signals[i].name;
+  return names;
+}
+
+std::shared_ptr<const DbcLoadedFile> CDbcDecoder::LoadedFile(const CString& name) {
+  Live& live = TheLive();
+  host::MutexLock lock(live.mutex);
+  const auto it = live.byName.find(name.GetString());
+  return it == live.byName.end() ? nullptr : it->second->Current()->file;
+}
 
 std::vector<std::pair<CString, std::string>> CDbcDecoder::LoadProblems() {
   Problems& problems = TheProblems();

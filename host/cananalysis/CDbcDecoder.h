@@ -71,6 +71,11 @@ class CDbcDecoder {
   // when the file has two signals of that name) with its unit. Takes effect at the next load.
   static void AssignUnassigned(bool on) noexcept;
   static bool AssignsUnassigned() noexcept;
+  // [any] The names those session signals get, by flat signal number of `database`.
+  static std::vector<std::string> SignalNames(const DbcDatabase& database);
+  // [any] The DBC file in use by the decoder named `name` (shared, never changed); null when no
+  // such decoder exists or it has no file loaded.
+  static std::shared_ptr<const DbcLoadedFile> LoadedFile(const CString& name);
 
   // [any] Process-wide: why decoders did not load at their last Create, one line each, by
   // decoder name: a configuration or DBC file that cannot be read, a DBC file with errors (what

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "host/ui/MessageSnapshot.h"
 #include "host/ui/SignalSnapshot.h"
 
 namespace ui {
@@ -63,6 +64,26 @@ class IMainWindowModel {
   virtual MeasurementSnapshot Snapshot() const = 0;
   // [any] The decoded signals as last published; null when the model decodes nothing.
   virtual SignalSnapshotPtr Signals() const { return nullptr; }
+  // [any] The traffic per channel and identifier as last published; null when the model keeps
+  // none.
+  virtual MessageSnapshotPtr Messages() const { return nullptr; }
+  // The name of message `id` (bit 31: extended) in the DBC file of `channel`; "" when none.
+  virtual std::string MessageName(int /*channel*/, std::uint32_t /*id*/) const { return {}; }
+  // Every signal of message `id` of the DBC file of `channel`, decoded from `length` bytes.
+  virtual std::vector<DecodedSignal> DecodeMessage(int /*channel*/, std::uint32_t /*id*/,
+                                                   const std::uint8_t* /*data*/,
+                                                   int /*length*/) const {
+    return {};
+  }
+  // Charts signal `name` of message `id` of `channel` (as DecodeMessage names it) among the
+  // decoded signals, or stops charting it; false when it cannot be charted.
+  virtual bool ChartSignal(int /*channel*/, std::uint32_t /*id*/, const std::string& /*name*/,
+                           bool /*on*/) {
+    return false;
+  }
+  virtual bool Charted(int /*channel*/, std::uint32_t /*id*/, const std::string& /*name*/) const {
+    return false;
+  }
   // [any] The host log's lines for the window's log pane (shared); null: no pane.
   virtual std::shared_ptr<LogModel> Log() const { return nullptr; }
   // The window closes: stops the measurement and saves the settings; false with one line in

@@ -22,13 +22,14 @@ struct PlotSeries {
 };
 
 struct SignalRow {
-  PlotSeries series;           // points of the last SignalSnapshot::kWindowSeconds at most
-  std::string source;          // the source whose channel delivered the values, "CAN 0"
-  bool hasValue = false;       // false until the first value
-  double value = 0.0;          // last value
-  double time = 0.0;           // time of the last value, seconds from the start
-  bool timedOut = false;       // silent for longer than the sink's time-out since the last value
-  std::uint32_t timeouts = 0;  // silences that ran into the time-out
+  PlotSeries series;             // points of the last SignalSnapshot::kWindowSeconds at most
+  std::string source;            // the source whose channel delivered the values, "CAN 0"
+  bool hasValue = false;         // false until the first value
+  double value = 0.0;            // last value
+  double time = 0.0;             // time of the last value, seconds from the start
+  bool timedOut = false;         // silent for longer than the sink's time-out since the last value
+  std::uint32_t timeouts = 0;    // silences that ran into the time-out
+  bool fromMessageList = false;  // a DBC signal charted from the message list: plotted at once
 };
 
 struct SignalSnapshot {

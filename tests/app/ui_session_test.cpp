@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "app/CanSinkHost.h"
 #include "app/SettingsSeed.h"
 #include "host/candriver/CanDriver.h"
 #include "host/mfc/Win.h"
@@ -109,6 +110,95 @@ TEST(UiSession, PublishesTheDecodedSignalsWhileTheMeasurementRuns) {
   EXPECT_LE(rpm->time, s->seconds);
   EXPECT_FALSE(session.Snapshot().running);
   EXPECT_TRUE(session.Close(error)) << error;
+}
+
+const ui::MessageStat* Message(const ui::MessageSnapshot& s, int channel, std::uint32_t id) {
+  const auto it = std::find_if(s.rows.begin(), s.rows.end(), [&](const ui::MessageStat& m) {
+    return m.channel == channel && m.id == id;
+  });
+  return it == s.rows.end() ? nullptr : &*it;
+}
+
+// The message list of the default settings with a DBC file for the generator traffic of channel
+// 2: its messages and the OBD-II answers of channel 0, named and decoded by the DBC files of their
+// channels' decoders.
+TEST(UiSession, ListsTheMessagesOfEveryChannelNamedByItsDbcFile) {
+  constexpr std::uint32_t kAmbient = ui::kExtendedIdFlag | 0x18FEF100u;
+  testing_support::TempDir dir;
+  std::string error;
+  ASSERT_EQ(app::SettingsSeed::Seed(dir / "settings", error), app::SettingsSeed::Result::Seeded)
+      << error;
+  UseSettings(dir / "settings");
+  ASSERT_TRUE(app::CanSourceHost::SettingsLoad(error)) << error;
+  ASSERT_TRUE(app::CanSinkHost::StoreDbcFile(2, (dir / "settings" / "canhost.dbc").string(), error))
+      << error;
+  auto session = std::make_unique<app::UiSession>(0.001, 100);
+  ASSERT_TRUE(session->Create("", error)) << error;
+  ASSERT_TRUE(session->Start(error)) << error;
+  const bool seen = testing_support::WaitFor([&] {
+    const ui::MessageSnapshotPtr s = session->Messages();
+    const ui::MessageStat* counter = Message(*s, 2, 0x100);
+    return counter && counter->count >= 20 && counter->rate > 0 && Message(*s, 2, kAmbient) &&
+           Message(*s, 0, 0x7E8);
+  });
+  WithinBound([&] { session->Stop(); }, "Stop");
+  ASSERT_TRUE(seen);
+  const ui::MessageSnapshotPtr s = session->Messages();
+  // Channel 2 receives its ten-millisecond counter at about 100 messages/s.
+  const ui::MessageStat& counter = *Message(*s, 2, 0x100);
+  EXPECT_NEAR(counter.rate, 100.0, 15.0);
+  EXPECT_LE(counter.last, s->seconds);
+  EXPECT_EQ(session->MessageName(2, 0x100), "Counter100");
+  EXPECT_EQ(session->MessageName(2, kAmbient), "AmbientConditions");
+  EXPECT_EQ(session->MessageName(0, 0x7E8), "OBD2_ECU1_Response");
+  EXPECT_EQ(session->MessageName(2, 0x7E8), "");
+  EXPECT_EQ(session->MessageName(1, 0x100), "") << "channel 1 has no DBC file";
+  const auto values = session->DecodeMessage(2, 0x100, counter.data.data(), counter.length);
+  ASSERT_EQ(values.size(), 1u);
+  EXPECT_EQ(values[0].name, "Count100");
+  const std::uint32_t k = counter.data[0] | counter.data[1] << 8 | counter.data[2] << 16 |
+                          static_cast<std::uint32_t>(counter.data[3]) << 24;
+  EXPECT_EQ(values[0].value, static_cast<double>(k));
+  const ui::MessageStat& answer = *Message(*s, 0, 0x7E8);
+  std::vector<std::string> names;
+  for (const ui::DecodedSignal& v :
+       session->DecodeMessage(0, 0x7E8, answer.data.data(), answer.length))
+    names.push_back(v.name);
+  EXPECT_NE(std::find(names.begin(), names.end(), "PID"), names.end());
+
+  // A DBC signal no application signal carries, charted from the list: from the next start on it
+  // is a signal of the live view with the counter's values; charted no more, it goes.
+  EXPECT_FALSE(session->ChartSignal(2, 0x100, "NoSuchSignal", true));
+  ASSERT_TRUE(session->ChartSignal(2, 0x100, "Count100", true));
+  EXPECT_TRUE(session->Charted(2, 0x100, "Count100"));
+  ASSERT_TRUE(session->Start(error)) << error;
+  const auto shown = [&] {
+    const ui::SignalSnapshotPtr signals = session->Signals();
+    return std::any_of(signals->rows.begin(), signals->rows.end(),
+                       [](const ui::SignalRow& r) { return r.series.name == "Count100"; });
+  };
+  ui::SignalSnapshotPtr held;
+  ASSERT_TRUE(testing_support::WaitFor([&] {
+    held = session->Signals();
+    const auto it = std::find_if(held->rows.begin(), held->rows.end(), [](const ui::SignalRow& r) {
+      return r.series.name == "Count100";
+    });
+    return it != held->rows.end() && it->series.points.size() >= 20;
+  }));
+  const auto row = std::find_if(held->rows.begin(), held->rows.end(),
+                                [](const ui::SignalRow& r) { return r.series.name == "Count100"; });
+  EXPECT_TRUE(row->fromMessageList);
+  EXPECT_EQ(row->source, "CAN 2");
+  // The generator counts up by one every 10 ms.
+  const auto& points = row->series.points;
+  for (std::size_t i = 1; i < points.size(); ++i) {
+    EXPECT_EQ(points[i].value, points[i - 1].value + 1) << i;
+    EXPECT_NEAR(points[i].time - points[i - 1].time, 0.01, 0.0015) << i;
+  }
+  ASSERT_TRUE(session->ChartSignal(2, 0x100, "Count100", false));
+  EXPECT_TRUE(testing_support::WaitFor([&] { return !shown(); }));
+  WithinBound([&] { session->Stop(); }, "Stop");
+  EXPECT_TRUE(session->Close(error)) << error;
 }
 
 // A Stop right after Start comes before the processing thread has built its loop: it must end

@@ -127,8 +127,9 @@ TEST_F(DbcWindow, AssignedSignalIsSavedShownAgainAndDelivered) {
   Person<CDbcSettingsDlg> person([](CDbcSettingsDlg& d) {
     EXPECT_EQ(d.List().GetItemText(RowOf(d, L"EngineSpeed"), CDbcSettingsDlg::kAppSignal),
               L"\u2014");
-    // Assigned, but not offered this time: shown by its number.
-    EXPECT_EQ(d.List().GetItemText(RowOf(d, L"EngineLoad"), CDbcSettingsDlg::kAppSignal), L"#5");
+    // Assigned, but not offered this time: shown by its name in the parameter database.
+    EXPECT_EQ(d.List().GetItemText(RowOf(d, L"EngineLoad"), CDbcSettingsDlg::kAppSignal),
+              L"Steering angle");
     d.List().ChooseCombo(RowOf(d, L"EngineLoad"), CDbcSettingsDlg::kAppSignal, 1);
     d.CloseByFrame();
   });

@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -20,6 +21,7 @@
 #include "host/ui/IMainWindowModel.h"
 #include "host/ui/qt/QtDialogView.h"
 #include "host/ui/qt/QtLogView.h"
+#include "host/ui/qt/QtMessageListView.h"
 #include "host/ui/qt/QtSignalView.h"
 #include "host/ui/qt/QtUi.h"
 
@@ -71,6 +73,21 @@ QStringList Cells(const ChannelRow& r, const QString& channel) {
           QString::number(r.overflow)};
 }
 
+// The per-channel summary, one row per source and a total.
+QTableWidget* SummaryTable(QWidget* parent) {
+  auto* table = new QTableWidget(0, static_cast<int>(kColumns.size()), parent);
+  table->setHorizontalHeaderLabels(kColumns);
+  for (int c = 0; c < kColumnTips.size(); ++c)
+    table->horizontalHeaderItem(c)->setToolTip(kColumnTips[c]);
+  table->verticalHeader()->hide();
+  table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  // The source's name may carry a note on its counts: shown whole.
+  table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+  table->verticalHeader()->setDefaultSectionSize(parent->fontMetrics().height() + 8);
+  return table;
+}
+
 ChannelRow Total(const std::vector<ChannelRow>& rows) {
   ChannelRow total;
   for (const ChannelRow& r : rows)
@@ -112,21 +129,17 @@ class MainWindow : public QWidget {
     buttons->addWidget(m_status, 1);
     layout->addLayout(buttons);
 
-    m_table = new QTableWidget(0, static_cast<int>(kColumns.size()), this);
-    m_table->setHorizontalHeaderLabels(kColumns);
-    for (int c = 0; c < kColumnTips.size(); ++c)
-      m_table->horizontalHeaderItem(c)->setToolTip(kColumnTips[c]);
-    m_table->verticalHeader()->hide();
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    // The source's name may carry a note on its counts: shown whole.
-    m_table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-    m_table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
+    m_table = SummaryTable(this);
     layout->addWidget(m_table, 1);
     m_rate = new QLabel(this);
     layout->addWidget(m_rate);
-    m_signals = new QtSignalView(model, this);
-    layout->addWidget(m_signals, 2);
+    // The decoded signals and the traffic per identifier share the lower half: each wants width.
+    m_tabs = new QTabWidget(this);
+    m_signals = new QtSignalView(model, m_tabs);
+    m_messages = new QtMessageListView(model, m_tabs);
+    m_tabs->addTab(m_signals, QStringLiteral("Signals"));
+    m_tabs->addTab(m_messages, QStringLiteral("Messages"));
+    layout->addWidget(m_tabs, 2);
     if (const auto log = model.Log()) {
       layout->addWidget(new QLabel(QStringLiteral("Log"), this));
       m_log = new QtLogView(log, this);
@@ -211,7 +224,9 @@ class MainWindow : public QWidget {
 
  public:
   int m_exitCode = 0;
+  QTabWidget* m_tabs;
   QtSignalView* m_signals;
+  QtMessageListView* m_messages;
   QtLogView* m_log = nullptr;  // null when the model has no log
 
  private:
@@ -262,6 +277,18 @@ bool RunAction(MainWindow& window, IMainWindowModel& model, const QString& step)
     window.m_signals->Refresh();
     if (!window.m_signals->WriteTable(arg.toStdString()))
       qWarning("canhost ui: cannot write '%s'", qPrintable(arg));
+  } else if (verb == "messages") {
+    window.m_tabs->setCurrentWidget(window.m_messages);
+    window.m_messages->SetFilter(arg);
+    window.m_messages->Refresh();
+  } else if (verb == "tab") {
+    for (int i = 0; i < window.m_tabs->count(); ++i)
+      if (window.m_tabs->tabText(i).compare(arg, Qt::CaseInsensitive) == 0)
+        window.m_tabs->setCurrentIndex(i);
+  } else if (verb == "select") {
+    window.m_tabs->setCurrentWidget(window.m_messages);
+    window.m_messages->Refresh();
+    window.m_messages->SelectRow(arg.toInt());
   } else if (verb == "wait") {
     // Its time passes before the next step (see RunMainWindow).
   } else if (verb == "quit") {
@@ -275,8 +302,8 @@ bool RunAction(MainWindow& window, IMainWindowModel& model, const QString& step)
 }  // namespace
 
 bool CheckActions(const std::string& actions, std::string& error) {
-  static const QStringList kVerbs = {"settings", "click",   "start", "stop",   "wait",
-                                     "shot",     "signals", "quit",  "dismiss"};
+  static const QStringList kVerbs = {"settings", "click", "start",   "stop",     "wait",   "shot",
+                                     "signals",  "quit",  "dismiss", "messages", "select", "tab"};
   for (const QString& raw : QString::fromStdString(actions).split(';', Qt::SkipEmptyParts)) {
     const QString step = raw.trimmed();
     const QStringList words = step.split(' ', Qt::SkipEmptyParts);
@@ -293,7 +320,7 @@ bool CheckActions(const std::string& actions, std::string& error) {
         error = "--actions: " + quoted() + ": the time to wait is not 0 to 86400 seconds";
         return false;
       }
-    } else if (words[0] == "settings" || words[0] == "click") {
+    } else if (words[0] == "settings" || words[0] == "click" || words[0] == "select") {
       if (words.size() == 2) words[1].toInt(&number);
       if (!number) {
         error = "--actions: " + quoted() + ": needs one whole number";

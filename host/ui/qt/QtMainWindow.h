@@ -9,23 +9,27 @@ class IMainWindowModel;
 namespace ui::qt {
 
 // [ui] Shows the main window of `model` and runs until it is closed; returns the exit code (1 when
-// the settings could not be saved). Below the live summary and the signals, the log pane shows
-// the model's log (errors and warnings highlighted, newest at the bottom); a refused Start says
-// why beside the Start button and in the log. `actions` are steps run one after the other once the window
-// shows, separated by ';', for demonstrations and tests:
+// the settings could not be saved). Below the live summary, the signals and the message list share
+// tabs; below them the log pane shows the model's log (errors and warnings highlighted, newest at
+// the bottom); a refused Start says why beside the Start button and in the log. `actions` are
+// steps run one after the other once the window shows, separated by ';', for demonstrations and
+// tests:
 //   "settings 0"   opens module 0's settings dialog
 //   "click 2005"   clicks button 2005 of the dialog opened last
 //   "start" "stop" starts / stops the measurement
 //   "wait 2.5"     lets 2.5 s pass before the next step
 //   "signals /tmp/s.txt"  writes the signal table as text (QtSignalView::WriteTable)
+//   "messages [TEXT]"     shows the message list, filtered by TEXT (none: every message)
+//   "select 3"     shows the message list with its row 3 (from 0) selected
+//   "tab signals"  shows the tab of that title (signals, messages)
 //   "shot /tmp/a"  writes /tmp/a-main.png, /tmp/a-dialog<template>.png of each open dialog and
 //                  /tmp/a-messagebox.png of a message box on the screen
 //   "dismiss"      presses OK on the message box on the screen
 //   "quit"         closes the main window (stops, saves)
 int RunMainWindow(IMainWindowModel& model, const std::string& actions = {});
 
-// [ui] Whether `actions` reads as steps of RunMainWindow: every verb known, "settings" and
-// "click" with a whole number, "wait" with seconds from 0 to 86400. False with one line in
+// [ui] Whether `actions` reads as steps of RunMainWindow: every verb known, "settings", "click"
+// and "select" with a whole number, "wait" with seconds from 0 to 86400. False with one line in
 // `error` quoting the step ("wait -5": the time to wait is not 0 to 86400 seconds).
 bool CheckActions(const std::string& actions, std::string& error);
 

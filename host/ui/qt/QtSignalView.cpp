@@ -77,6 +77,10 @@ QtSignalView::QtSignalView(IMainWindowModel& model, QWidget* parent)
   m_table->setHorizontalHeaderLabels(kColumns);
   m_table->verticalHeader()->hide();
   m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // A name too long for its column loses its middle: the end says which channel it came from.
+  // (Wrapped, it would lose its second line instead.)
+  m_table->setWordWrap(false);
+  m_table->setTextElideMode(Qt::ElideMiddle);
   m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   m_table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
   m_table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
@@ -101,8 +105,14 @@ void QtSignalView::Refresh() {
   const int rows = snapshot ? static_cast<int>(snapshot->rows.size()) : 0;
   m_filling = true;
   m_table->setRowCount(rows);
-  for (int r = 0; r < rows; ++r)
-    FillRow(r, snapshot->rows[static_cast<std::size_t>(r)]);
+  QSet<QString> fromList;
+  for (int r = 0; r < rows; ++r) {
+    const SignalRow& row = snapshot->rows[static_cast<std::size_t>(r)];
+    FillRow(r, row);
+    if (row.fromMessageList) fromList.insert(QString::fromStdString(row.series.name));
+  }
+  // One no longer charted from the list is ticked again when it is charted again.
+  m_fromList.intersect(fromList);
   m_filling = false;
   m_plot->Show(std::move(snapshot), m_ticked);
 }
@@ -111,6 +121,11 @@ void QtSignalView::FillRow(int row, const SignalRow& signal) {
   const QString name = QString::fromStdString(signal.series.name);
   if (!m_userChose && signal.hasValue && !m_ticked.contains(name) && m_ticked.size() < kAutoTicked)
     m_ticked.insert(name);
+  // A signal charted from the message list is plotted as soon as it shows.
+  if (signal.fromMessageList && !m_fromList.contains(name)) {
+    m_fromList.insert(name);
+    m_ticked.insert(name);
+  }
   const QString cells[] = {
       QString(),
       name,
@@ -131,6 +146,7 @@ void QtSignalView::FillRow(int row, const SignalRow& signal) {
       item->setData(Qt::UserRole, name);
     } else if (item->text() != cells[c]) {
       item->setText(cells[c]);
+      if (c == 1) item->setToolTip(cells[c]);
     }
   }
 }

@@ -46,6 +46,7 @@ class QtSignalView : public QWidget {
   Plot* m_plot;
   SignalSnapshotPtr m_shown;
   QSet<QString> m_ticked;
+  QSet<QString> m_fromList;  // charted from the message list, ticked when they first showed
   bool m_userChose = false;
   bool m_filling = false;  // the table changes from Refresh, not from the user
 };

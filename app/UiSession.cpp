@@ -5,6 +5,7 @@
 
 #include "app/FrameLoop.h"
 #include "host/candriver/CanDriver.h"
+#include "host/candriver/DriverConfigModel.h"
 #include "host/module/CCommandDispatcher.h"
 #include "host/module/HostConstants.h"
 #include "host/module/ModuleRegistry.h"
@@ -74,6 +75,15 @@ void UiSession::ShowSettings(std::size_t index) {
     m_host.ShowSettingsDialog();
   else if (index == 1 && m_sink.Sink() != nullptr)
     m_sink.Sink()->ShowSettingsDialog();
+}
+
+bool UiSession::ShowChannels() {
+  const bool saved = XeCanDriverKvaser::ShowChannelSettings();
+  if (saved)
+    WriteLog(std::string(XeCanDriverKvaser::detail::DriverConfig::kFileName) +
+                 " saved: the channels use it from the next Start",
+             PrWin::kStylePlain);
+  return saved;
 }
 
 bool UiSession::Start(std::string& error) {

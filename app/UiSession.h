@@ -30,6 +30,8 @@ class UiSession : public ui::IMainWindowModel {
 
   std::vector<std::string> Modules() const override;
   void ShowSettings(std::size_t index) override;
+  // The host's window of candriver.conf; what it saves counts from the next Start.
+  bool ShowChannels() override;
   // Refused (false, with the reason also in the log) when no source is active: nothing to measure.
   // The driver configuration is read again when its file changed, and the module's region sized
   // again for the sources as they are now, so changes made since the last run count.

@@ -55,6 +55,9 @@ class IMainWindowModel {
   virtual std::vector<std::string> Modules() const = 0;
   // Opens module `index`'s settings dialog (or brings it to the top).
   virtual void ShowSettings(std::size_t index) = 0;
+  // Opens the window of the CAN driver's channels (modal) and returns once it is closed: whether
+  // it saved them. False without such a window.
+  virtual bool ShowChannels() { return false; }
   // Starts a real-time measurement; false with one line in `error` (nothing to measure, ...).
   virtual bool Start(std::string& error) = 0;
   // Stops it after the frame in progress.

@@ -23,6 +23,8 @@ class QtDialogView : public IDialogView {
   void Raise() override;
   // The dialog's top-level widget (tests grab it to a picture).
   QWidget* Widget() const;
+  // The model it shows.
+  CDialog3d& Dialog() const noexcept { return m_dialog; }
   // [ui] Redraws at once from the model.
   void Sync();
   // [ui] Redraws since the window opened (how live a view is, for measurements).

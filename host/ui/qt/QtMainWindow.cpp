@@ -40,6 +40,11 @@ constexpr int kRefreshMs = 200;
 // Steps of --actions run this far apart, so that each one's windows are drawn before the next.
 constexpr int kActionStepMs = 300;
 
+// What the channel window is for.
+const QString kChannelsTip = QStringLiteral(
+    "What each CAN channel number is: a virtual bus, the replay of a log, a SocketCAN interface, "
+    "with its clock offset and drift; a measurement takes changes up at its next Start");
+
 // The columns of canhost run's summary: every message received is in exactly one of the columns
 // after "Received", and the last row sums them up.
 const QStringList kColumns = {"Channel", "Source", "Received", "Delivered", "Old",
@@ -95,6 +100,17 @@ class MainWindow : public QWidget {
       connect(settings, &QPushButton::clicked, this, [this, i] { m_model.ShowSettings(i); });
       grid->addWidget(settings, row, 1);
     }
+    // The driver's channels are the host's own: what each channel number of the sources is.
+    const int channelsRow = static_cast<int>(names.size());
+    auto* channelsLabel =
+        new QLabel(QStringLiteral("CAN channels of the driver (candriver.conf)"), modules);
+    channelsLabel->setToolTip(kChannelsTip);
+    grid->addWidget(channelsLabel, channelsRow, 0);
+    auto* channels = new QPushButton(QStringLiteral("Channels..."), modules);
+    channels->setObjectName(QStringLiteral("channels"));
+    channels->setToolTip(kChannelsTip);
+    connect(channels, &QPushButton::clicked, this, [this] { ShowChannels(); });
+    grid->addWidget(channels, channelsRow, 1);
     grid->setColumnStretch(0, 1);
     layout->addWidget(modules);
 
@@ -138,6 +154,12 @@ class MainWindow : public QWidget {
     connect(timer, &QTimer::timeout, this, [this] { Refresh(); });
     timer->start(kRefreshMs);
     Refresh();
+  }
+
+  // The model logs a save; the log pane shows it at once.
+  void ShowChannels() {
+    m_model.ShowChannels();
+    if (m_log) m_log->Refresh();
   }
 
   // A refused start says why where the person looks: the status beside the buttons (until the
@@ -241,6 +263,8 @@ bool RunAction(MainWindow& window, IMainWindowModel& model, const QString& step)
   const QString arg = words.size() > 1 ? words.mid(1).join(' ') : QString();
   if (verb == "settings") {
     model.ShowSettings(arg.toUInt());
+  } else if (verb == "channels") {
+    window.ShowChannels();
   } else if (verb == "click") {
     if (QtDialogView* top = QtDialogView::Top()) top->Click(arg.toInt());
   } else if (verb == "start") {
@@ -275,8 +299,8 @@ bool RunAction(MainWindow& window, IMainWindowModel& model, const QString& step)
 }  // namespace
 
 bool CheckActions(const std::string& actions, std::string& error) {
-  static const QStringList kVerbs = {"settings", "click",   "start", "stop",   "wait",
-                                     "shot",     "signals", "quit",  "dismiss"};
+  static const QStringList kVerbs = {"settings", "channels", "click", "start",   "stop",
+                                     "wait",     "shot",     "quit",  "dismiss", "signals"};
   for (const QString& raw : QString::fromStdString(actions).split(';', Qt::SkipEmptyParts)) {
     const QString step = raw.trimmed();
     const QStringList words = step.split(' ', Qt::SkipEmptyParts);

@@ -14,6 +14,8 @@ namespace ui::qt {
 // why beside the Start button and in the log. `actions` are steps run one after the other once the window
 // shows, separated by ';', for demonstrations and tests:
 //   "settings 0"   opens module 0's settings dialog
+//   "channels"     opens the window of the CAN driver's channels (modal: the steps after it run
+//                  while it shows, "click 1" closes it by OK)
 //   "click 2005"   clicks button 2005 of the dialog opened last
 //   "start" "stop" starts / stops the measurement
 //   "wait 2.5"     lets 2.5 s pass before the next step

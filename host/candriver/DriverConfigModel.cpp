@@ -279,8 +279,8 @@ std::string DriverConfigModel::Build(std::vector<int>& channelLines,
   return out;
 }
 
-std::size_t DriverConfigModel::AddChannel() {
-  std::set<int> used;
+int DriverConfigModel::FreeChannel(const std::vector<int>& alsoUsed) const {
+  std::set<int> used(alsoUsed.begin(), alsoUsed.end());
   for (const Channel& c : m_channels) {
     std::int64_t n = -1;
     if (ConfigOptions::ParseInteger(c.number, n)) used.insert(static_cast<int>(n));
@@ -295,8 +295,12 @@ std::size_t DriverConfigModel::AddChannel() {
   int free = 0;
   while (used.count(free) != 0)
     ++free;
+  return free;
+}
+
+std::size_t DriverConfigModel::AddChannel() {
   Channel channel;
-  channel.number = std::to_string(free);
+  channel.number = std::to_string(FreeChannel());
   return AddChannel(std::move(channel));
 }
 

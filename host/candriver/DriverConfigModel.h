@@ -109,6 +109,8 @@ class DriverConfigModel {
   // or the given one. Its index.
   std::size_t AddChannel();
   std::size_t AddChannel(Channel channel);
+  // [ui] The lowest channel number no row, no kept line and none of `alsoUsed` names.
+  int FreeChannel(const std::vector<int>& alsoUsed = {}) const;
   std::size_t AddGenerator(Generator generator);
   // [ui] False for a row that does not exist.
   bool RemoveChannel(std::size_t row);

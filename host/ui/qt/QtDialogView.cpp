@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +17,7 @@
 
 #include "host/ui/CDialog3d.h"
 #include "host/ui/CXListCtrl.h"
+#include "host/ui/WindowPlaces.h"
 #include "host/ui/qt/QtListView.h"
 
 namespace ui::qt {
@@ -30,6 +32,8 @@ QString ToQ(const CString& s) {
 std::vector<QtDialogView*> g_open;
 // The host's main window: the window of the dialogs it opens.
 QPointer<QWidget> g_mainWindow;
+// Where the dialog windows were last closed; null: not kept.
+std::unique_ptr<WindowPlaces> g_places;
 
 QRect ToQRect(const CRect& r) {
   return QRect(r.left, r.top, r.Width(), r.Height());
@@ -183,7 +187,37 @@ QtDialogView::QtDialogView(CDialog3d& dialog)
   m_window->setMinimumSize(client.Width(), client.Height());
   Sync();
   PlaceOverOpener();
+  RestorePlace();
   m_window->show();
+}
+
+void QtDialogView::RememberPlaces(const std::filesystem::path& file) {
+  g_places = file.empty() ? nullptr : std::make_unique<WindowPlaces>(file);
+}
+
+// As the person left it: the size as large as the template at least, the place only where a
+// screen still shows it (a screen may have gone since).
+void QtDialogView::RestorePlace() {
+  const auto place = g_places ? g_places->Find(m_window->objectName().toStdString()) : std::nullopt;
+  if (!place) return;
+  const QSize least = m_window->minimumSize();
+  m_window->resize(std::max(place->width, least.width()), std::max(place->height, least.height()));
+  const QRect at(place->x, place->y, place->width, place->height);
+  for (const QScreen* screen : QGuiApplication::screens())
+    if (screen->availableGeometry().intersects(at)) {
+      m_window->move(at.topLeft());
+      break;
+    }
+}
+
+void QtDialogView::KeepPlace() {
+  if (!g_places || !m_window->isVisible()) return;
+  const QPoint at = m_window->pos();
+  g_places->Set(m_window->objectName().toStdString(),
+                {at.x(), at.y(), m_window->width(), m_window->height()});
+  std::string error;
+  if (!g_places->Save(error))
+    qWarning("canhost: the places of the windows are not kept: %s", error.c_str());
 }
 
 // A window of its opener (the opening dialog's, else the main window's): it stays in front of it
@@ -212,6 +246,7 @@ void QtDialogView::SetMainWindow(QWidget* window) {
 }
 
 QtDialogView::~QtDialogView() {
+  KeepPlace();
   std::erase(g_open, this);
   // The windows this one opened stay, passed to its own opener (Qt would delete them with it).
   for (QtDialogView* view : g_open) {

@@ -13,7 +13,10 @@
 #include <atomic>
 #include <thread>
 
+#include <QScrollArea>
+#include <QScrollBar>
 #include "host/services/CCentralMessageService.h"
+
 #include "host/ui/WindowPlaces.h"
 #include "host/ui/qt/QtDialogView.h"
 #include "host/ui/qt/QtUi.h"
@@ -219,6 +222,33 @@ TEST_F(UiQt, ADialogOpensAgainWhereAndAsLargeAsItWasLeft) {
   EXPECT_TRUE(places.Find("dialog900").has_value());
   EXPECT_FALSE(places.Find("dialog2000").has_value());
   EXPECT_FALSE(places.Find("dialog3000").has_value());
+}
+
+// Below its template's size the window scrolls: the model keeps the template's size.
+TEST_F(UiQt, ADialogMadeSmallerThanItsTemplateScrolls) {
+  ASSERT_TRUE(dlg.DisplayDialog());
+  ui::qt::QtUi::ProcessEvents();
+  QWidget* window = ui::qt::QtUi::Window(dlg);
+  const CRect templ = ui::ToPixels(CDialog3d::Units(), 0, 0, 231, 143);
+  window->resize(templ.Width() - 100, templ.Height() - 60);
+  ui::qt::QtUi::ProcessEvents();
+  ui::qt::QtUi::Window(dlg);
+  EXPECT_EQ(window->size(), QSize(templ.Width() - 100, templ.Height() - 60));
+  EXPECT_EQ(dlg.ClientRect().Width(), templ.Width());
+  EXPECT_EQ(dlg.ClientRect().Height(), templ.Height());
+  auto* scroll = window->findChild<QScrollArea*>(QStringLiteral("scroll"));
+  ASSERT_NE(scroll, nullptr);
+  EXPECT_TRUE(scroll->horizontalScrollBar()->isVisible());
+  EXPECT_TRUE(scroll->verticalScrollBar()->isVisible());
+  EXPECT_GT(scroll->verticalScrollBar()->maximum(), 0);
+  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath("test_dialog_smaller.png")));
+  // Larger again: the model follows, no scroll bar.
+  window->resize(templ.Width() + 40, templ.Height() + 20);
+  ui::qt::QtUi::ProcessEvents();
+  ui::qt::QtUi::Window(dlg);
+  EXPECT_EQ(dlg.ClientRect().Width(), templ.Width() + 40);
+  EXPECT_FALSE(scroll->verticalScrollBar()->isVisible());
+  dlg.CloseByFrame();
 }
 
 TEST(UiQtMessages, MessagesScheduledFromAnotherThreadRunOnTheQtThread) {

@@ -12,7 +12,9 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QScrollArea>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWidget>
 
 #include "host/ui/CDialog3d.h"
@@ -35,16 +37,36 @@ QPointer<QWidget> g_mainWindow;
 // Where the dialog windows were last closed; null: not kept.
 std::unique_ptr<WindowPlaces> g_places;
 
+// The least a dialog window can be made, when its template is larger: what is beyond scrolls.
+constexpr int kLeastWidth = 240;
+constexpr int kLeastHeight = 160;
+
 QRect ToQRect(const CRect& r) {
   return QRect(r.left, r.top, r.Width(), r.Height());
 }
 
 }  // namespace
 
-// The top-level window: resizing and closing go to the model.
+// The top-level window: resizing and closing go to the model. The controls sit on a canvas of the
+// model's client size in a scroll area, so the window can be made smaller than the dialog's
+// template: the model keeps at least the template's size and scroll bars show the rest.
 class DialogWindow : public QWidget {
  public:
-  explicit DialogWindow(CDialog3d* dialog) : m_dialog(dialog) {}
+  explicit DialogWindow(CDialog3d* dialog) : m_dialog(dialog) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_scroll = new QScrollArea(this);
+    m_scroll->setObjectName(QStringLiteral("scroll"));
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_canvas = new QWidget;
+    m_scroll->setWidget(m_canvas);
+    layout->addWidget(m_scroll);
+  }
+  QScrollArea* m_scroll;
+  QWidget* m_canvas;            // owned by m_scroll; the controls' parent
+  QSize m_least;                // the template's size: the model never gets less
+  bool m_windowDriven = false;  // the model's size follows the window's (not the other way)
+  QSize m_client;               // the model's size at the last redraw
   void Detach() {
     m_dialog = nullptr;
     m_view = nullptr;
@@ -55,7 +77,9 @@ class DialogWindow : public QWidget {
 
  protected:
   void resizeEvent(QResizeEvent*) override {
-    if (m_dialog && !m_syncing) m_dialog->Resize(width(), height());
+    if (!m_dialog || m_syncing) return;
+    m_windowDriven = true;
+    m_dialog->Resize(std::max(width(), m_least.width()), std::max(height(), m_least.height()));
   }
   // Keys no control took (a cell's editor keeps Return and Escape; a line edit, a check box and the
   // table leave them): Escape is Cancel, Return presses the focused button, else OK.
@@ -176,15 +200,17 @@ QtDialogView::QtDialogView(CDialog3d& dialog)
   m_window->setObjectName(QStringLiteral("dialog%1").arg(dialog.Template()->id));
   m_window->setWindowTitle(ToQ(dialog.Title()));
   for (CWnd* wnd : dialog.Controls()) {
-    QWidget* w = MakeWidget(dialog, *wnd, m_window);
+    QWidget* w = MakeWidget(dialog, *wnd, m_window->m_canvas);
     w->setObjectName(QString::number(wnd->GetDlgCtrlID()));
     m_window->m_widgets[wnd] = w;
   }
   // A window opened larger than its template (to show every column and row) can be made smaller
-  // again, down to the template; its tables then scroll.
+  // again: down to its template its tables scroll, below it the window scrolls.
   const CRect client =
       ui::ToPixels(CDialog3d::Units(), 0, 0, dialog.Template()->cx, dialog.Template()->cy);
-  m_window->setMinimumSize(client.Width(), client.Height());
+  m_window->m_least = QSize(client.Width(), client.Height());
+  m_window->setMinimumSize(std::min(client.Width(), kLeastWidth),
+                           std::min(client.Height(), kLeastHeight));
   Sync();
   PlaceOverOpener();
   RestorePlace();
@@ -287,8 +313,14 @@ void QtDialogView::Sync() {
   ++m_redraws;
   m_window->m_syncing = true;
   const CRect client = m_dialog.ClientRect();
-  if (m_window->size() != QSize(client.Width(), client.Height()))
-    m_window->resize(client.Width(), client.Height());
+  const QSize size(client.Width(), client.Height());
+  m_window->m_canvas->resize(size);
+  // The model sized itself (its content at opening): the window takes that size. After the
+  // person resized the window the model follows it, down to the template, and the window stays.
+  if (size != m_window->m_client && !m_window->m_windowDriven && m_window->size() != size)
+    m_window->resize(size);
+  m_window->m_client = size;
+  m_window->m_windowDriven = false;
   for (auto& [wnd, w] : m_window->m_widgets)
     SyncWidget(*wnd, w);
   m_window->m_syncing = false;

@@ -178,9 +178,15 @@ DriverConfig DriverConfig::Parse(std::string_view text, const std::string& name,
   }
   if (wrong > kReportedLines)
     Report(name, std::to_string(wrong - kReportedLines) + " more lines in error left out");
-  for (const GeneratorConfig& g : config.m_generators) {
+  config.ReportUnheardGenerators(name, problems);
+  return config;
+}
+
+void DriverConfig::ReportUnheardGenerators(const std::string& name,
+                                           std::vector<ConfigProblem>* problems) const {
+  for (const GeneratorConfig& g : m_generators) {
     bool used = false;
-    for (const ChannelConfig& c : config.m_channels) {
+    for (const ChannelConfig& c : m_channels) {
       const std::string* bus = c.options.Find("bus");
       used = used || (c.backend == "virtual" &&
                       (bus ? std::string_view(*bus) : kDefaultVirtualBus) == g.bus);
@@ -193,7 +199,6 @@ DriverConfig DriverConfig::Parse(std::string_view text, const std::string& name,
     else
       Report(name, reason);
   }
-  return config;
 }
 
 const ChannelConfig* DriverConfig::Find(int channel) const noexcept {

@@ -78,6 +78,8 @@ class DriverConfig {
  private:
   bool ParseChannel(const std::vector<std::string>& tokens, ChannelConfig& config,
                     std::string& error) const;
+  // A generator on a bus no virtual channel is on: logged, or collected in `problems`.
+  void ReportUnheardGenerators(const std::string& name, std::vector<ConfigProblem>* problems) const;
 
   std::vector<ChannelConfig> m_channels;
   std::vector<GeneratorConfig> m_generators;

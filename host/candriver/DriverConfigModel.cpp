@@ -210,6 +210,16 @@ std::string DriverConfigModel::LineOf(const std::string& formatted, const Slot& 
   return formatted + gap + line.text.substr(line.comment);
 }
 
+DriverConfigModel::Landmarks DriverConfigModel::FindLandmarks() const {
+  Landmarks marks;
+  for (std::size_t i = 0; i < m_lines.size(); ++i) {
+    if (m_lines[i].kind == Kind::Channel) marks.lastChannel = i;
+    if (m_lines[i].kind == Kind::Generator) marks.lastGenerator = i;
+    if (m_lines[i].kind == Kind::Generator && !marks.firstGenerator) marks.firstGenerator = i;
+  }
+  return marks;
+}
+
 std::string DriverConfigModel::Text() const {
   std::vector<int> channels, generators;
   return Build(channels, generators);
@@ -238,12 +248,8 @@ std::string DriverConfigModel::Build(std::vector<int>& channelLines,
       (channels ? channelLines : generatorLines)[i] = number;
     }
   };
-  std::optional<std::size_t> lastChannel, lastGenerator, firstGenerator;
-  for (std::size_t i = 0; i < m_lines.size(); ++i) {
-    if (m_lines[i].kind == Kind::Channel) lastChannel = i;
-    if (m_lines[i].kind == Kind::Generator) lastGenerator = i;
-    if (m_lines[i].kind == Kind::Generator && !firstGenerator) firstGenerator = i;
-  }
+  const Landmarks marks = FindLandmarks();
+  const auto& [lastChannel, lastGenerator, firstGenerator] = marks;
   bool channelsDone = false, generatorsDone = false;
   for (std::size_t i = 0; i < m_lines.size(); ++i) {
     const Line& line = m_lines[i];

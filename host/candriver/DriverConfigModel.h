@@ -175,6 +175,12 @@ class DriverConfigModel {
   void CheckAsDriver(std::vector<Problem>& problems) const;
   // The log's first frames, scanned once per version of the file.
   const LogScan& Scan(const std::string& file) const;
+  // Where new rows go: after the last line of their kind (channels: else before the first
+  // generator), else at the end.
+  struct Landmarks {
+    std::optional<std::size_t> lastChannel, lastGenerator, firstGenerator;
+  };
+  Landmarks FindLandmarks() const;
   // The text of the file, with the 1-based line of each row in it, in row order.
   std::string Build(std::vector<int>& channelLines, std::vector<int>& generatorLines) const;
 

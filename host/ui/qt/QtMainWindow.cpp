@@ -98,30 +98,7 @@ class MainWindow : public QWidget {
     setWindowTitle(folder.isEmpty() ? QStringLiteral("canhost")
                                     : QStringLiteral("canhost \u2014 %1").arg(folder));
     auto* layout = new QVBoxLayout(this);
-    auto* modules = new QGroupBox(QStringLiteral("Modules"), this);
-    auto* grid = new QGridLayout(modules);
-    const auto names = model.Modules();
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      const int row = static_cast<int>(i);
-      grid->addWidget(new QLabel(QString::fromStdString(names[i]), modules), row, 0);
-      auto* settings = new QPushButton(QStringLiteral("Settings..."), modules);
-      settings->setObjectName(QStringLiteral("settings%1").arg(row));
-      connect(settings, &QPushButton::clicked, this, [this, i] { m_model.ShowSettings(i); });
-      grid->addWidget(settings, row, 1);
-    }
-    // The driver's channels are the host's own: what each channel number of the sources is.
-    const int channelsRow = static_cast<int>(names.size());
-    auto* channelsLabel =
-        new QLabel(QStringLiteral("CAN channels of the driver (candriver.conf)"), modules);
-    channelsLabel->setToolTip(kChannelsTip);
-    grid->addWidget(channelsLabel, channelsRow, 0);
-    auto* channels = new QPushButton(QStringLiteral("Channels..."), modules);
-    channels->setObjectName(QStringLiteral("channels"));
-    channels->setToolTip(kChannelsTip);
-    connect(channels, &QPushButton::clicked, this, [this] { ShowChannels(); });
-    grid->addWidget(channels, channelsRow, 1);
-    grid->setColumnStretch(0, 1);
-    layout->addWidget(modules);
+    layout->addWidget(MakeModules());
 
     auto* buttons = new QHBoxLayout;
     m_start = new QPushButton(QStringLiteral("Start"), this);
@@ -168,9 +145,38 @@ class MainWindow : public QWidget {
     Refresh();
   }
 
+  // A row per module with its settings, and the driver's channels.
+  QGroupBox* MakeModules() {
+    auto* modules = new QGroupBox(QStringLiteral("Modules"), this);
+    auto* grid = new QGridLayout(modules);
+    const auto names = m_model.Modules();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      const int row = static_cast<int>(i);
+      grid->addWidget(new QLabel(QString::fromStdString(names[i]), modules), row, 0);
+      auto* settings = new QPushButton(QStringLiteral("Settings..."), modules);
+      settings->setObjectName(QStringLiteral("settings%1").arg(row));
+      connect(settings, &QPushButton::clicked, this, [this, i] { m_model.ShowSettings(i); });
+      grid->addWidget(settings, row, 1);
+    }
+    // The driver's channels are the host's own: what each channel number of the sources is.
+    const int channelsRow = static_cast<int>(names.size());
+    auto* channelsLabel =
+        new QLabel(QStringLiteral("CAN channels of the driver (candriver.conf)"), modules);
+    channelsLabel->setToolTip(kChannelsTip);
+    grid->addWidget(channelsLabel, channelsRow, 0);
+    auto* channels = new QPushButton(QStringLiteral("Channels..."), modules);
+    channels->setObjectName(QStringLiteral("channels"));
+    channels->setToolTip(kChannelsTip);
+    connect(channels, &QPushButton::clicked, this, [this] { ShowChannels(); });
+    grid->addWidget(channels, channelsRow, 1);
+    grid->setColumnStretch(0, 1);
+    return modules;
+  }
+
   QMenuBar* MakeMenus() {
     auto* bar = new QMenuBar(this);
-    const auto item = [this](QMenu* menu, const QString& text, auto action, QKeySequence key = {}) {
+    const auto item = [this](QMenu* menu, const QString& text, auto action,
+                             const QKeySequence& key = {}) {
       QAction* a = menu->addAction(text);
       a->setShortcut(key);
       connect(a, &QAction::triggered, this, action);

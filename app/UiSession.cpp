@@ -73,6 +73,7 @@ std::vector<std::string> UiSession::Modules() const {
 }
 
 void UiSession::ShowSettings(std::size_t index) {
+  if (m_closed) return;
   if (index == 0)
     m_host.ShowSettingsDialog();
   else if (index == 1 && m_sink.Sink() != nullptr)
@@ -111,6 +112,8 @@ bool UiSession::OpenLog(const std::string& log, const std::string& dbc, std::str
   if (!StoreLogDecoder(channel, dbc, error)) WriteLog("Open log: " + error, PrWin::kStyleError);
   const std::vector<std::string> off = StoreLogSource(channel);
   if (!m_host.RecreateModule(error)) {
+    // Without its module the session can do nothing more; its settings are saved already.
+    m_closed = true;
     message = error;
     WriteLog("Open log: " + error, PrWin::kStyleError);
     return false;

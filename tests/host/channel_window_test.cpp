@@ -21,7 +21,7 @@ using testing_support::WriteFile;
 
 // A person at the window: `act` runs while it is open.
 struct Person {
-  explicit Person(std::function<void(CCanChannelsDlg&)> act) {
+  explicit Person(const std::function<void(CCanChannelsDlg&)>& act) {
     previous = ui::SetModalLoop([act](CDialog3d& d) { act(dynamic_cast<CCanChannelsDlg&>(d)); });
   }
   ~Person() { ui::SetModalLoop(std::move(previous)); }

@@ -26,17 +26,17 @@ constexpr ui::ControlRes kControls[] = {
      L"A new generator: identifier 0x100 every 100 ms on the first virtual bus"},
     {kGenRemove, ControlKind::Button, L"Remove", 61, 232, 50, 14, 0,
      L"Removes the selected generators"},
-    {kChStatus, ControlKind::Static, L"", 7, 252, 262, 34},
-    {IDOK, ControlKind::DefaultButton, L"OK", 277, 270, 50, 14, 0,
+    {kChStatus, ControlKind::Static, L"", 7, 250, 262, 48},
+    {IDOK, ControlKind::DefaultButton, L"OK", 277, 282, 50, 14, 0,
      L"Save candriver.conf and close; a measurement takes it up at its next Start"},
-    {IDCANCEL, ControlKind::Button, L"Cancel", 331, 270, 50, 14, 0,
+    {IDCANCEL, ControlKind::Button, L"Cancel", 331, 282, 50, 14, 0,
      L"Close without saving what was changed since the last Apply"},
-    {ID_APPLY_NOW, ControlKind::Button, L"Apply", 385, 270, 50, 14, 0,
+    {ID_APPLY_NOW, ControlKind::Button, L"Apply", 385, 282, 50, 14, 0,
      L"Save candriver.conf; a measurement takes it up at its next Start"},
 };
 
 constexpr ui::DialogRes kDialogs[] = {
-    {kChannelsDialog, L"CAN Channels", 442, 291, kControls},
+    {kChannelsDialog, L"CAN Channels", 442, 303, kControls},
 };
 
 constexpr ui::ResourceSet kResources{kDialogs, {}};

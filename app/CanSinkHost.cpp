@@ -41,7 +41,8 @@ std::wstring CanSinkHost::DecoderName(int channel) {
   return channel == 0 ? L"DBC Decoder" : L"CCanDbcDecoder_" + std::to_wstring(channel);
 }
 
-bool CanSinkHost::StoreDbcFile(int channel, const std::string& file, std::string& error) {
+bool CanSinkHost::StoreDbcFile(int channel, const std::string& file, std::string& error,
+                               bool allSignals) {
   using XeCanAnalysis::DbcDecoderConfig;
   const CString name(DecoderName(channel).c_str());
   const std::filesystem::path path = DbcDecoderConfig::PathFor(name);
@@ -56,6 +57,7 @@ bool CanSinkHost::StoreDbcFile(int channel, const std::string& file, std::string
     }
   }
   config.dbcFile = CString::FromUtf8(std::filesystem::absolute(file, ec).string());
+  config.allSignals = config.allSignals || allSignals;
   std::filesystem::create_directories(path.parent_path(), ec);
   std::wstring why;
   if (!FileIO::WriteFileAtomic(path, config.Format(name), why)) {
@@ -104,6 +106,14 @@ void CanSinkHost::SourceChanged(SlowSampling::CAsyncSource* source, bool signedI
     return;
   // Binding resets the channel's decoder; the sink chooses it again from its settings.
   m_sink->sources_changed();
+}
+
+void CanSinkHost::Destroy(CanSourceHost& sources) {
+  if (m_observer != 0) SlowSampling::CSourceInfo::SourceInfo().unobserve(m_observer);
+  m_observer = 0;
+  sources.DetachSink(m_sink);
+  m_sink = nullptr;
+  m_module.reset();
 }
 
 void CanSinkHost::Shutdown() {

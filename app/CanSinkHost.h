@@ -38,7 +38,9 @@ class CanSinkHost {
   static std::wstring DecoderName(int channel);
   // [ui] Makes `file` the DBC file of `channel` in the settings (see above). False with one line
   // in `error` when the decoder configuration cannot be written.
-  static bool StoreDbcFile(int channel, const std::string& file, std::string& error);
+  // `allSignals`: the decoder gives every DBC signal nothing is assigned to a signal of its own.
+  static bool StoreDbcFile(int channel, const std::string& file, std::string& error,
+                           bool allSignals = false);
 
   // [ui] Creates the sink (the plug-in is loaded by `sources`), binds the module's sources, reads
   // the parameters, brings the host's signal states in line and attaches it to the frames.
@@ -47,6 +49,9 @@ class CanSinkHost {
   bool Create(CanSourceHost& sources, std::string& error, bool bindFirst = true);
   // [ui] write_params of the sink.
   void Shutdown();
+  // [ui] Unbinds the sink and destroys it (after Shutdown), so that `sources` can be made anew;
+  // Create makes a new one.
+  void Destroy(CanSourceHost& sources);
 
   // [any] The sink (owned by this host), null before Create.
   CSlowSinkPlugin* Sink() const noexcept { return m_sink; }

@@ -46,11 +46,23 @@ bool CanSourceHost::Create(const std::string& pluginPath, std::string& error) {
     error = m_loader.error();
     return false;
   }
+  m_library = path;
+  return CreateModule(path, error);
+}
+
+bool CanSourceHost::RecreateModule(std::string& error) {
+  m_driver.detach(m_plugin);
+  m_plugin = nullptr;
+  m_module.reset();
+  return CreateModule(m_library, error);
+}
+
+bool CanSourceHost::CreateModule(const std::string& library, std::string& error) {
   const CString name(kModuleName);
   m_module = host::ModuleRegistry::Instance().Create(name);
   m_plugin = dynamic_cast<CSlowAsyncSourcePlugin*>(m_module.get());
   if (m_plugin == nullptr) {
-    error = path + ": no slow-sampling source module '" + name.ToUtf8() + "' is registered";
+    error = library + ": no slow-sampling source module '" + name.ToUtf8() + "' is registered";
     m_module.reset();
     return false;
   }

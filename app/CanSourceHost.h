@@ -34,6 +34,13 @@ class CanSourceHost {
   // [ui] Loads the plug-in (empty path: the default) and creates the module up to read_params.
   // False with one line in `error`.
   bool Create(const std::string& pluginPath, std::string& error);
+  // [ui] The module anew from the settings, as at start-up: the old one (write_params and
+  // OnSpecialShutdown were its host's, before) is destroyed with its sources and dialogs, a new
+  // one created up to read_params. Sinks attached to it must go first. False with one line in
+  // `error`.
+  bool RecreateModule(std::string& error);
+  // [ui] Stops handing the frames' data to `sink` (before the sink goes).
+  void DetachSink(const CSlowSinkPlugin* sink) { m_driver.detach_sink(sink); }
   // [ui] New sampling (signal_change and the module's region, sized for what the active sources'
   // channels can carry, RegionSizing.h). False for values the frame driver refuses.
   bool Configure(double samplePeriod, unsigned samplesPerFrame);
@@ -79,7 +86,10 @@ class CanSourceHost {
   std::uint64_t Frames() const noexcept { return m_driver.frames(); }
 
  private:
+  bool CreateModule(const std::string& library, std::string& error);
+
   host::PluginLoader m_loader;
+  std::string m_library;  // the plug-in's path, for messages
   SlowSampling::CSourceDriver m_driver;
   std::unique_ptr<CModule> m_module;           // declared after the driver: destroyed first
   CSlowAsyncSourcePlugin* m_plugin = nullptr;  // m_module as a source plug-in

@@ -11,6 +11,7 @@
 #include "app/StopSignals.h"
 #include "app/UiSession.h"
 #include "host/settings/SettingsFolder.h"
+#include "host/ui/qt/QtDialogView.h"
 #include "host/ui/qt/QtMainWindow.h"
 #include "host/ui/qt/QtUi.h"
 
@@ -79,7 +80,11 @@ int RunUi(const std::vector<std::string>& args) {
   // Declared after the Qt application: the modules and their dialogs go before it.
   UiSession session(defaults.samplePeriod, defaults.samplesPerFrame);
   if (!session.Create(options.plugin, error)) return Fail(error);
-  return signals.ExitStatus(ui::qt::RunMainWindow(session, options.actions));
+  // Dialog windows open where the person left them.
+  ui::qt::QtDialogView::RememberPlaces(host::SettingsFolder() / "windows.conf");
+  const int status = ui::qt::RunMainWindow(session, options.actions);
+  ui::qt::QtDialogView::RememberPlaces({});
+  return signals.ExitStatus(status);
 }
 
 }  // namespace app

@@ -5,9 +5,12 @@
 
 #include "app/CanSinkHost.h"
 #include "app/FrameLoop.h"
+#include "app/HelpText.h"
+#include "app/OpenLog.h"
 #include "frame/CanPacket.h"
 #include "host/cananalysis/CDbcDecoder.h"
 #include "host/candriver/CanDriver.h"
+#include "host/candriver/DriverConfigModel.h"
 #include "host/module/CCommandDispatcher.h"
 #include "host/module/HostConstants.h"
 #include "host/module/ModuleRegistry.h"
@@ -81,10 +84,78 @@ std::vector<std::string> UiSession::Modules() const {
 }
 
 void UiSession::ShowSettings(std::size_t index) {
+  if (m_closed) return;
   if (index == 0)
     m_host.ShowSettingsDialog();
   else if (index == 1 && m_sink.Sink() != nullptr)
     m_sink.Sink()->ShowSettingsDialog();
+}
+
+bool UiSession::ShowChannels() {
+  const bool saved = XeCanDriverKvaser::ShowChannelSettings();
+  if (saved)
+    WriteLog(std::string(XeCanDriverKvaser::detail::DriverConfig::kFileName) +
+                 " saved: the channels use it from the next Start",
+             PrWin::kStylePlain);
+  return saved;
+}
+
+bool UiSession::OpenLog(const std::string& log, const std::string& dbc, std::string& message) {
+  if (m_running || m_closed) {
+    message = m_closed ? "the session is closed" : "stop the measurement first";
+    return false;
+  }
+  std::vector<int> channels;
+  for (const auto& row : m_host.Statistics())
+    channels.push_back(row.channel);
+  LogChannel channel;
+  if (!PrepareLogChannel(log, dbc, channels, channel, message)) {
+    WriteLog("Open log: " + message, PrWin::kStyleError);
+    return false;
+  }
+  // The new channel is there for the module made below, not only from the next Start.
+  XeCanDriverKvaser::ReloadConfigurationIfChanged();
+  // What the modules hold goes into the settings first, as when the window closes.
+  m_sink.Shutdown();
+  std::string error;
+  if (!m_host.Shutdown(error)) WriteLog(error, PrWin::kStyleError);
+  m_sink.Destroy(m_host);
+  if (!StoreLogDecoder(channel, dbc, error)) WriteLog("Open log: " + error, PrWin::kStyleError);
+  const std::vector<std::string> off = StoreLogSource(channel);
+  if (!m_host.RecreateModule(error)) {
+    // Without its module the session can do nothing more; its settings are saved already.
+    m_closed = true;
+    message = error;
+    WriteLog("Open log: " + error, PrWin::kStyleError);
+    return false;
+  }
+  if (!m_sink.Create(m_host, error)) WriteLog(error, PrWin::kStyleError);
+  m_host.Configure(m_samplePeriod, m_samplesPerFrame);
+  m_signals.Restart();
+  Publish(false);
+  message = "opened " + log + " on channel " + std::to_string(channel.channel) + " (log replay";
+  if (channel.interfaces.size() > 1) message += " of its interfaces merged";
+  message += dbc.empty() ? "), no DBC file" : "), decoded with " + dbc + ", every signal shown";
+  if (!off.empty()) {
+    message += "; switched off:";
+    for (const std::string& name : off)
+      message += " " + name + (&name == &off.back() ? "" : ",");
+  }
+  message += ". Start measures it.";
+  WriteLog(message, PrWin::kStylePlain);
+  return true;
+}
+
+std::string UiSession::SettingsFolder() const {
+  return host::SettingsFolder().string();
+}
+
+std::vector<ui::HelpSection> UiSession::Help() const {
+  return HelpSections();
+}
+
+std::string UiSession::Version() const {
+  return CanhostVersion();
 }
 
 bool UiSession::Start(std::string& error) {

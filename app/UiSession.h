@@ -33,6 +33,15 @@ class UiSession : public ui::IMainWindowModel {
 
   std::vector<std::string> Modules() const override;
   void ShowSettings(std::size_t index) override;
+  // The host's window of candriver.conf; what it saves counts from the next Start.
+  bool ShowChannels() override;
+  // The log plays on a channel of its own (OpenLog.h): the modules write their settings, are made
+  // anew from the settings with the log's channel, source and decoder, as a restart would read
+  // them, and the log pane says what was done. Refused while a measurement runs.
+  bool OpenLog(const std::string& log, const std::string& dbc, std::string& message) override;
+  std::string SettingsFolder() const override;
+  std::vector<ui::HelpSection> Help() const override;
+  std::string Version() const override;
   // Refused (false, with the reason also in the log) when no source is active: nothing to measure.
   // The driver configuration is read again when its file changed, and the module's region sized
   // again for the sources as they are now, so changes made since the last run count.

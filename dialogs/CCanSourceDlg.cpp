@@ -6,6 +6,7 @@
 
 #include "dialogs/DialogResources.h"
 #include "frame/ConstantTables.h"
+#include "host/candriver/DriverConfigModel.h"
 #include "host/ui/CDataExchange.h"
 #include "host/ui/CEdges.h"
 #include "host/ui/CLibMgr.h"
@@ -17,6 +18,7 @@ IMPLEMENT_DYNAMIC(CCanSourceDlg, CDialog3d)
 BEGIN_MESSAGE_MAP(CCanSourceDlg, CDialog3d)
 ON_BN_CLICKED(can::IDC_ADD, &CCanSourceDlg::OnAdd)
 ON_BN_CLICKED(can::IDC_REMOVE, &CCanSourceDlg::OnRemove)
+ON_BN_CLICKED(can::IDC_CHANNELS, &CCanSourceDlg::OnChannels)
 ON_NOTIFY(NM_CLICK, can::IDC_SOURCE_LIST, &CCanSourceDlg::OnClickList)
 ON_MESSAGE(WM_XLISTCTRL_CHECKBOX_CLICKED, &CCanSourceDlg::OnCheckbox)
 ON_MESSAGE(WM_XLISTCTRL_LINK_CLICKED, &CCanSourceDlg::OnLink)
@@ -79,7 +81,7 @@ BOOL CCanSourceDlg::OnInitDialog() {
   fill_table();
   for (int id : {-1, can::IDC_DELAY, IDCANCEL, ID_APPLY_NOW, IDOK})
     D3dLayoutChild(id, CEdges::BOTTOM | CEdges::RIGHT);
-  for (int id : {can::IDC_ADD, can::IDC_REMOVE})
+  for (int id : {can::IDC_ADD, can::IDC_REMOVE, can::IDC_CHANNELS})
     D3dLayoutChild(id, CEdges::BOTTOM | CEdges::LEFT);
   D3dLayoutChild(&m_list, CEdges::TOP_LEFT_BOTTOM_RIGHT());
   D3dLayoutComplete(3);
@@ -194,6 +196,11 @@ void CCanSourceDlg::OnRemove() {
   for (int row = m_list.GetItemCount() - 1; row >= 0; --row)
     if (m_list.GetItemState(row, LVIS_SELECTED)) m_list.DeleteItem(row);
   enable_remove();
+}
+
+// The driver's channels are the host's: its window, modal over this one.
+void CCanSourceDlg::OnChannels() {
+  XeCanDriverKvaser::ShowChannelSettings();
 }
 
 void CCanSourceDlg::OnClickList(NMHDR*, LRESULT* result) {

@@ -1,6 +1,7 @@
 #pragma once
 // The "CAN-Bus" dialog of the source module: one table row per CAN source (type, name, channel,
-// bus rates, settings link), Add / Remove, and the CAN bus delay. Apply turns the table into the
+// bus rates, settings link), Add / Remove, Channels... (the host's window of the driver's
+// channels, candriver.conf), and the CAN bus delay. Apply turns the table into the
 // module's sources: unchanged sources stay, changed ones are rebuilt, new rows become sources and
 // sources without a row go. Runs on [ui] only.
 #include <cstdint>
@@ -43,6 +44,7 @@ class CCanSourceDlg : public CDialog3d, public ISettingsDialog {
   void OnApply() override;
   void OnAdd();
   void OnRemove();
+  void OnChannels();
   void OnClickList(NMHDR* hdr, LRESULT* result);
   LRESULT OnCheckbox(WPARAM row, LPARAM column);
   LRESULT OnLink(WPARAM row, LPARAM column);

@@ -16,6 +16,9 @@ constexpr ui::ControlRes kCanBusControls[] = {
     {IDC_SOURCE_LIST, ControlKind::ListView, L"", 7, 7, 217, 69, ui::kMultiSelect},
     {IDC_ADD, ControlKind::Button, L"Add", 7, 80, 50, 14},
     {IDC_REMOVE, ControlKind::Button, L"Remove", 61, 80, 50, 14},
+    {IDC_CHANNELS, ControlKind::Button, L"Channels...", 115, 80, 55, 14, 0,
+     L"What each channel number is (candriver.conf): a virtual bus, the replay of a log, a "
+     L"SocketCAN interface; a measurement takes changes up at its next Start"},
     {-1, ControlKind::Static, L"CAN bus delay (vs. USB, in ticks of 125\u00b5s)", 45, 104, 136, 8},
     {IDC_DELAY, ControlKind::Edit, L"", 184, 101, 40, 14, ui::kRightAligned | ui::kSignedDigits,
      L"How much later than the host's USB time base the CAN channels stamp their messages, in "

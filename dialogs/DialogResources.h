@@ -22,6 +22,7 @@ inline constexpr int IDD_STANDARD_SOURCE = 2002;
 inline constexpr int IDC_SOURCE_LIST = 1001;
 inline constexpr int IDC_ADD = 1002;
 inline constexpr int IDC_REMOVE = 1003;
+inline constexpr int IDC_CHANNELS = 1004;
 inline constexpr int IDC_DELAY = 2009;
 inline constexpr int IDC_RATE = 2015;
 inline constexpr int IDC_ID_LIST = 2017;

@@ -26,6 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::string> again;
   const DbcDecoderConfig read = DbcDecoderConfig::Parse(config.Format(L"fuzz"), "fuzz.txt", again);
   Check(again.empty());
-  Check(read.dbcFile == config.dbcFile && read.assignments == config.assignments);
+  Check(read.dbcFile == config.dbcFile && read.assignments == config.assignments &&
+        read.allSignals == config.allSignals);
   return 0;
 }

@@ -1,11 +1,14 @@
 // libFuzzer target: any driver configuration text gives channels and generators whose clocks and
 // frames stay in range at any time a measurement can reach, and every wrong line is reported.
+// The channel window's model writes any text back byte for byte, and what it writes after a change
+// of every row, when it finds no problem, is read by the driver as its rows say.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 #include "fuzz/FuzzCheck.h"
 #include "host/candriver/DriverConfig.h"
+#include "host/candriver/DriverConfigModel.h"
 #include "host/candriver/DriverLog.h"
 
 using namespace XeCanDriverKvaser;
@@ -13,7 +16,24 @@ using namespace XeCanDriverKvaser::detail;
 using fuzz::Check;
 
 namespace {
+
 std::size_t g_reports = 0;
+
+void CheckModel(std::string_view text) {
+  DriverConfigModel model("/nonexistent/candriver.conf", text);
+  Check(model.Text() == text);
+  // Every row changed: its line is written anew (its comment kept).
+  for (std::size_t r = 0; r < model.Channels().size(); ++r)
+    model.SetChannel(r, DriverConfigModel::Drift, model.Channels()[r].drift.empty() ? "1" : "");
+  for (std::size_t r = 0; r < model.Generators().size(); ++r)
+    model.SetGenerator(r, DriverConfigModel::Data,
+                       model.Generators()[r].data == "ramp" ? "counter" : "ramp");
+  if (!model.Problems().empty()) return;
+  const DriverConfig written = DriverConfig::Parse(model.Text(), "written", "/nonexistent");
+  Check(written.channels().size() == model.Channels().size());
+  Check(written.generators().size() == model.Generators().size());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -52,5 +72,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
     }
   }
+  CheckModel(text);
   return 0;
 }

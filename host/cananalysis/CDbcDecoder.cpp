@@ -296,7 +296,8 @@ void CDbcDecoder::Install(std::shared_ptr<const DbcLoadedFile> file,
   auto state = std::make_shared<State>();
   if (file) {
     state->appNumbers = config.ApplicationNumbers(file->database);
-    if (AssignsUnassigned()) AssignSessionSignals(file->database, state->appNumbers);
+    if (AssignsUnassigned() || config.allSignals)
+      AssignSessionSignals(file->database, state->appNumbers);
   }
   state->file = std::move(file);
   host::MutexLock lock(m_mutex);

@@ -39,6 +39,10 @@ DbcDecoderConfig DbcDecoderConfig::Parse(std::string_view text, const std::strin
         eq == std::string_view::npos ? "" : mfc::TrimBlanks(line.substr(eq + 1));
     if (key == "file" && eq != std::string_view::npos) {
       config.dbcFile = CString::FromUtf8(value);
+    } else if (key == "signals" && (value == "all" || value == "assigned")) {
+      config.allSignals = value == "all";
+    } else if (key == "signals") {
+      error("signals = all or signals = assigned expected");
     } else if (key.substr(0, 7) == "assign " || key == "assign") {
       // assign ID SIGNAL = NUMBER
       std::string_view rest = mfc::TrimBlanks(key.substr(6));
@@ -70,6 +74,7 @@ DbcDecoderConfig DbcDecoderConfig::Parse(std::string_view text, const std::strin
 std::string DbcDecoderConfig::Format(const CString& decoderName) const {
   std::string out = "# canhost DBC decoder \"" + decoderName.ToUtf8() + "\"\n";
   if (!dbcFile.IsEmpty()) out += "file = " + dbcFile.ToUtf8() + "\n";
+  if (allSignals) out += "signals = all\n";
   for (const auto& [key, number] : assignments) {
     char id[16];
     std::snprintf(id, sizeof id, "0x%X", key.canId);

@@ -8,6 +8,9 @@
 //   assign 0x100 EngineSpeed = 1 -> EngineSpeed of message 0x100 delivers application signal 1
 //   assign 0x98FEFE00 Brake = 7  -> Brake of extended message 0x18FEFE00 delivers 7
 //   assign 0x100 Gear = -1       -> Gear delivers nothing, whatever the DBC file says
+//   signals = all                -> a signal nothing is assigned to delivers a signal of its own,
+//                                   named after it (as canhost run --all-signals does)
+//   signals = assigned           -> only assigned signals deliver (the default)
 //   # note                       -> ignored
 //   assign 0x100 = 1             -> error "FILE:LINE: assign MESSAGE-ID SIGNAL = NUMBER expected"
 //   colour = red                 -> error "FILE:LINE: unknown entry 'colour'"
@@ -40,6 +43,7 @@ class DbcDecoderConfig {
  public:
   CString dbcFile;                          // as the user gave it; empty: none
   std::map<DbcSignalKey, int> assignments;  // application signal number, -1: none
+  bool allSignals = false;                  // unassigned signals get session signals of their own
 
   // [any] The file of the decoder with that name in the settings folder in force.
   static std::filesystem::path PathFor(const CString& decoderName);

@@ -7,15 +7,15 @@
 #include "host/settings/FileIO.h"
 
 namespace XeCanDriverKvaser::detail {
-namespace {
 
-// Splits a line at blanks; "#" outside quotes starts a comment; a value in double quotes may hold
-// blanks and "#" (the quotes are dropped). False for an unclosed quote.
-bool SplitLine(std::string_view line, std::vector<std::string>& tokens) {
+bool SplitConfigLine(std::string_view line, std::vector<std::string>& tokens,
+                     std::size_t* comment) {
   tokens.clear();
+  if (comment) *comment = std::string_view::npos;
   std::string token;
   bool inToken = false, quoted = false;
-  for (const char c : line) {
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
     if (quoted) {
       if (c == '"') {
         quoted = false;
@@ -25,6 +25,7 @@ bool SplitLine(std::string_view line, std::vector<std::string>& tokens) {
     } else if (c == '"') {
       quoted = inToken = true;
     } else if (c == '#' && !inToken) {
+      if (comment) *comment = i;
       break;
     } else if (c == ' ' || c == '\t' || c == '\r') {
       if (inToken) tokens.push_back(std::move(token));
@@ -39,6 +40,8 @@ bool SplitLine(std::string_view line, std::vector<std::string>& tokens) {
   if (inToken) tokens.push_back(std::move(token));
   return true;
 }
+
+namespace {
 
 void Report(const std::string& where, const std::string& reason) {
   Log(mfc::WidenUtf8("candriver: " + where + ": " + reason));
@@ -122,14 +125,18 @@ bool DriverConfig::ParseChannel(const std::vector<std::string>& tokens, ChannelC
 }
 
 DriverConfig DriverConfig::Parse(std::string_view text, const std::string& name,
-                                 const std::filesystem::path& folder) {
+                                 const std::filesystem::path& folder,
+                                 std::vector<ConfigProblem>* problems) {
   DriverConfig config;
   std::vector<std::string> tokens;
   int lineNumber = 0;
   // A file that is no configuration at all would give a log line for each of its lines.
   std::size_t wrong = 0;
   const auto report = [&](const std::string& where, const std::string& reason) {
-    if (++wrong <= kReportedLines) Report(where, reason);
+    if (problems)
+      problems->push_back({lineNumber, reason});
+    else if (++wrong <= kReportedLines)
+      Report(where, reason);
   };
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
@@ -137,7 +144,7 @@ DriverConfig DriverConfig::Parse(std::string_view text, const std::string& name,
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     ++lineNumber;
     const std::string where = name + ":" + std::to_string(lineNumber);
-    if (!SplitLine(line, tokens)) {
+    if (!SplitConfigLine(line, tokens)) {
       report(where, "unclosed quote");
       continue;
     }
@@ -147,6 +154,7 @@ DriverConfig DriverConfig::Parse(std::string_view text, const std::string& name,
       ChannelConfig channel;
       channel.folder = folder;
       channel.where = where;
+      channel.line = lineNumber;
       if (config.ParseChannel(tokens, channel, error)) {
         config.m_channels.push_back(std::move(channel));
         continue;
@@ -159,7 +167,7 @@ DriverConfig DriverConfig::Parse(std::string_view text, const std::string& name,
         ok = options.Add(tokens[i], error);
       if (ok) {
         if (auto generator = TrafficGenerator::Parse(options, error)) {
-          config.m_generators.push_back({tokens[1], std::move(*generator)});
+          config.m_generators.push_back({tokens[1], std::move(*generator), lineNumber});
           continue;
         }
       }
@@ -170,18 +178,27 @@ DriverConfig DriverConfig::Parse(std::string_view text, const std::string& name,
   }
   if (wrong > kReportedLines)
     Report(name, std::to_string(wrong - kReportedLines) + " more lines in error left out");
-  for (const GeneratorConfig& g : config.m_generators) {
+  config.ReportUnheardGenerators(name, problems);
+  return config;
+}
+
+void DriverConfig::ReportUnheardGenerators(const std::string& name,
+                                           std::vector<ConfigProblem>* problems) const {
+  for (const GeneratorConfig& g : m_generators) {
     bool used = false;
-    for (const ChannelConfig& c : config.m_channels) {
+    for (const ChannelConfig& c : m_channels) {
       const std::string* bus = c.options.Find("bus");
       used = used || (c.backend == "virtual" &&
                       (bus ? std::string_view(*bus) : kDefaultVirtualBus) == g.bus);
     }
-    if (!used)
-      Report(name,
-             "generator for bus " + mfc::QuoteToken(g.bus) + ", which no virtual channel uses");
+    if (used) continue;
+    const std::string reason =
+        "generator for bus " + mfc::QuoteToken(g.bus) + ", which no virtual channel uses";
+    if (problems)
+      problems->push_back({g.line, reason});
+    else
+      Report(name, reason);
   }
-  return config;
 }
 
 const ChannelConfig* DriverConfig::Find(int channel) const noexcept {

@@ -24,13 +24,29 @@ struct ChannelConfig {
   ChannelClock clock;            // from offset= and drift=
   std::filesystem::path folder;  // folder of the configuration: base of relative file names
   std::string where;             // "<file>:<line>" for messages; "default" for the built-in lines
+  int line = 0;                  // 1-based line of the text it was read from; 0: built in
 };
 
 // One "generator" line.
 struct GeneratorConfig {
   std::string bus;
   TrafficGenerator generator;
+  int line = 0;  // 1-based line of the text it was read from
 };
+
+// A line the driver leaves out, or a generator that no channel hears, with the reason as the
+// driver log gives it ("unknown backend 'serial' (known: virtual, replay, socketcan)").
+struct ConfigProblem {
+  int line = 0;  // 1-based; 0: the file as a whole
+  std::string reason;
+};
+
+// [any] Splits a configuration line at blanks: "#" outside quotes starts a comment; a value in
+// double quotes may hold blanks and "#" (the quotes are dropped). False for an unclosed quote.
+// `comment`, when given, is set to the position of the "#" that starts the comment, or npos.
+//   channel 1 virtual bus="a b" # x -> {"channel", "1", "virtual", "bus=a b"}, comment at 30
+bool SplitConfigLine(std::string_view line, std::vector<std::string>& tokens,
+                     std::size_t* comment = nullptr);
 
 class DriverConfig {
  public:
@@ -43,8 +59,11 @@ class DriverConfig {
   // logged and configures no channel.
   static DriverConfig Load(const std::filesystem::path& file);
   // [ui] Reads configuration text; `name` names it in messages, `folder` anchors file names.
+  // With `problems` the wrong lines are collected there (every one, in line order) instead of
+  // being logged: the channel window checks its text with the driver's own reading.
   static DriverConfig Parse(std::string_view text, const std::string& name,
-                            const std::filesystem::path& folder);
+                            const std::filesystem::path& folder,
+                            std::vector<ConfigProblem>* problems = nullptr);
   // [any] The built-in configuration.
   static DriverConfig Default();
 
@@ -59,6 +78,8 @@ class DriverConfig {
  private:
   bool ParseChannel(const std::vector<std::string>& tokens, ChannelConfig& config,
                     std::string& error) const;
+  // A generator on a bus no virtual channel is on: logged, or collected in `problems`.
+  void ReportUnheardGenerators(const std::string& name, std::vector<ConfigProblem>* problems) const;
 
   std::vector<ChannelConfig> m_channels;
   std::vector<GeneratorConfig> m_generators;

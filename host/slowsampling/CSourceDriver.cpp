@@ -24,6 +24,14 @@ void CSourceDriver::attach_sink(CSlowSinkPlugin* sink) {
   m_sinks.push_back(sink);
 }
 
+void CSourceDriver::detach(const CSlowAsyncSourcePlugin* plugin) {
+  std::erase_if(m_entries, [plugin](const Entry& e) { return e.plugin == plugin; });
+}
+
+void CSourceDriver::detach_sink(const CSlowSinkPlugin* sink) {
+  std::erase(m_sinks, sink);
+}
+
 void CSourceDriver::choose_floats_per_sample(const CSlowAsyncSourcePlugin* plugin,
                                              unsigned floats) {
   for (Entry& entry : m_entries)

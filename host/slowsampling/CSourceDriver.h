@@ -29,6 +29,9 @@ class CSourceDriver {
   // [ui] Adds a sink (not owned; outlives the driver's use of it). After the plug-ins' updates,
   // every frame hands each attached source's data to each sink, in attachment order.
   void attach_sink(CSlowSinkPlugin* sink);
+  // [ui] Takes a plug-in or a sink out again (before the host destroys it; no frame runs).
+  void detach(const CSlowAsyncSourcePlugin* plugin);
+  void detach_sink(const CSlowSinkPlugin* sink);
   // [ui] The floats per slow sample the host gives the plug-in at the next configure, in place of
   // those its bytes_per_second asks for (0: back to bytes_per_second).
   void choose_floats_per_sample(const CSlowAsyncSourcePlugin* plugin, unsigned floats);

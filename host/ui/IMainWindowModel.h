@@ -42,6 +42,12 @@ struct ChannelRow {
   }
 };
 
+// One section of the help window: a title and its text in Markdown.
+struct HelpSection {
+  std::string title;
+  std::string markdown;
+};
+
 struct MeasurementSnapshot {
   bool running = false;
   std::uint64_t frames = 0;  // frames run since the start
@@ -56,6 +62,22 @@ class IMainWindowModel {
   virtual std::vector<std::string> Modules() const = 0;
   // Opens module `index`'s settings dialog (or brings it to the top).
   virtual void ShowSettings(std::size_t index) = 0;
+  // Opens the window of the CAN driver's channels (modal) and returns once it is closed: whether
+  // it saved them. False without such a window.
+  virtual bool ShowChannels() { return false; }
+  // Sets up a replay measurement of a log (candump, ASC, BLF, TRC) on a channel of its own,
+  // decoded with `dbc` when given (empty: none), ready to Start. True with what was done in
+  // `message`; false with why not.
+  virtual bool OpenLog(const std::string& log, const std::string& dbc, std::string& message) {
+    (void)log, (void)dbc;
+    message = "this host opens no logs";
+    return false;
+  }
+  // The folder the settings are read from and saved to; empty: none.
+  virtual std::string SettingsFolder() const { return {}; }
+  // The sections of the help window, and the program's version for About.
+  virtual std::vector<HelpSection> Help() const { return {}; }
+  virtual std::string Version() const { return {}; }
   // Starts a real-time measurement; false with one line in `error` (nothing to measure, ...).
   virtual bool Start(std::string& error) = 0;
   // Stops it after the frame in progress.

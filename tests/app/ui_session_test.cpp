@@ -336,3 +336,74 @@ TEST(UiSession, NothingToMeasureIsSaidAndChangesCountFromTheNextStart) {
 }
 
 }  // namespace
+
+namespace {
+
+const ui::ChannelRow* ChannelRow(const ui::MeasurementSnapshot& s, int channel) {
+  for (const ui::ChannelRow& r : s.rows)
+    if (r.channel == channel) return &r;
+  return nullptr;
+}
+
+// File > Open log...: the log plays on a channel of its own and its DBC file decodes every
+// signal; the settings say so, so that a new session finds it all again.
+TEST_F(DefaultSession, AnOpenedLogPlaysOnAChannelOfItsOwnDecodedWithItsDbc) {
+  const auto data = testing_support::SourceDir() / "tests/data";
+  const std::string log = (data / "sink_e2e.log").string();
+  const std::string dbc = (data / "sink_e2e.dbc").string();
+  std::string message;
+  testing_support::WriteFile(m_dir / "not.log", "hello\n");
+  EXPECT_FALSE(m_session->OpenLog((m_dir / "not.log").string(), "", message));
+  EXPECT_NE(message.find("no CAN frame"), std::string::npos) << message;
+
+  ASSERT_TRUE(m_session->OpenLog(log, dbc, message)) << message;
+  // Channels 0-3 are the default's: the log gets 4; the demo's sources are switched off.
+  EXPECT_NE(message.find("on channel 4"), std::string::npos) << message;
+  EXPECT_NE(message.find("switched off: CAN 0, CAN 1, CAN 2"), std::string::npos) << message;
+  const std::string conf = testing_support::ReadFile(m_dir / "settings" / "candriver.conf");
+  EXPECT_NE(conf.find("channel 4 replay file=" + log + "\n"), std::string::npos) << conf;
+  const ui::ChannelRow* row = ChannelRow(m_session->Snapshot(), 4);
+  ASSERT_NE(row, nullptr);
+  EXPECT_EQ(row->source, "sink_e2e.log");
+
+  std::string error;
+  ASSERT_TRUE(m_session->Start(error)) << error;
+  std::string refused;
+  EXPECT_FALSE(m_session->OpenLog(log, dbc, refused));
+  EXPECT_EQ(refused, "stop the measurement first");
+  // Every signal of the DBC file is shown, none assigned in the parameter database.
+  const bool decoded = testing_support::WaitFor([&] {
+    const ui::SignalRow* speed = Row(*m_session->Signals(), "WheelSpeed");
+    return speed != nullptr && speed->hasValue;
+  });
+  WithinBound([&] { m_session->Stop(); }, "Stop");
+  ASSERT_TRUE(decoded);
+  EXPECT_EQ(Row(*m_session->Signals(), "WheelSpeed")->series.unit, "km/h");
+  EXPECT_GT(ChannelRow(m_session->Snapshot(), 4)->delivered, 0u);
+  ExpectRowsAddUp(m_session->Snapshot());
+
+  // The same log again takes the same channel.
+  ASSERT_TRUE(m_session->OpenLog(log, dbc, message)) << message;
+  EXPECT_NE(message.find("on channel 4"), std::string::npos) << message;
+  EXPECT_EQ(testing_support::ReadFile(m_dir / "settings" / "candriver.conf"), conf);
+  EXPECT_TRUE(m_session->Close(error)) << error;
+  m_session.reset();
+
+  // A new session reads it all from the settings.
+  CSeaBase::ReloadAll();
+  XeCanDriverKvaser::ReloadConfiguration();
+  m_session = std::make_unique<app::UiSession>(0.001, 100);
+  ASSERT_TRUE(m_session->Create("", error)) << error;
+  int active = 0;
+  for (const ui::ChannelRow& r : m_session->Snapshot().rows)
+    active += r.channel == 4;
+  EXPECT_EQ(active, 1);
+  ASSERT_TRUE(m_session->Start(error)) << error;
+  EXPECT_TRUE(testing_support::WaitFor([&] {
+    const ui::SignalRow* speed = Row(*m_session->Signals(), "WheelSpeed");
+    return speed != nullptr && speed->hasValue;
+  }));
+  WithinBound([&] { m_session->Stop(); }, "Stop");
+}
+
+}  // namespace

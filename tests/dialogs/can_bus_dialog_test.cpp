@@ -5,6 +5,7 @@
 #include "dialogs/CCanSourceDlg.h"
 #include "dialogs/DialogResources.h"
 #include "frame/ConstantTables.h"
+#include "host/candriver/DriverConfigModel.h"
 #include "host/mfc/Win.h"
 #include "host/ui/CDataExchange.h"
 #include "sources/CCanStandardSource.h"
@@ -40,6 +41,23 @@ class CanBusDialog : public ModuleRig {
   std::vector<CString> m_boxes;
   CCanSourceDlg m_dlg{m_module};
 };
+
+// Channels... opens the host's window of the driver's channels, on the settings folder's file.
+TEST_F(CanBusDialog, ChannelsOpensTheDriversChannelWindow) {
+  int shown = 0;
+  const auto previous =
+      XeCanDriverKvaser::SetChannelSettingsResponder([&](XeCanDriverKvaser::DriverConfigModel& m) {
+        ++shown;
+        EXPECT_EQ(m.Path().filename(), "candriver.conf");
+        return false;
+      });
+  Dlg().ShowDialog();
+  EXPECT_FALSE(Dlg().GetDlgItem(can::IDC_CHANNELS)->ToolTip().IsEmpty());
+  EXPECT_TRUE(Dlg().ClickButton(can::IDC_CHANNELS));
+  EXPECT_EQ(shown, 1);
+  EXPECT_TRUE(Dlg().IsOpen());
+  XeCanDriverKvaser::SetChannelSettingsResponder(previous);
+}
 
 TEST_F(CanBusDialog, ShowsOneRowPerSourceWithItsValues) {
   Add(1, true, L"body");

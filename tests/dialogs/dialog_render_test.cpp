@@ -61,9 +61,10 @@ void ExpectWidenedToItsColumns(const CDialog3d& dlg, QWidget* window) {
   for (const ui::ControlRes& res : dlg.Template()->controls) {
     if (res.id == -1) continue;
     CRect r = ui::ToPixels(units, res.x, res.y, res.cx, res.cy);
-    const bool keepsLeft =
-        res.id == can::IDC_SOURCE_LIST || res.id == can::IDC_ADD || res.id == can::IDC_REMOVE;
-    if (res.id != can::IDC_ADD && res.id != can::IDC_REMOVE) r.right += dx;
+    const bool leftButton =
+        res.id == can::IDC_ADD || res.id == can::IDC_REMOVE || res.id == can::IDC_CHANNELS;
+    const bool keepsLeft = res.id == can::IDC_SOURCE_LIST || leftButton;
+    if (!leftButton) r.right += dx;
     if (!keepsLeft) r.left += dx;
     auto* w = window->findChild<QWidget*>(QString::number(res.id));
     ASSERT_NE(w, nullptr) << res.id;

@@ -1,10 +1,13 @@
 // canhost ui end to end in a real X server (xvfb-run): the main window opens, the CAN-Bus dialog
 // opens from it, Apply is pressed, the sink's CAN Decoding dialog opens, pictures of the windows
-// are written, and closing the window saves the settings. Skipped where xvfb-run is not installed (label "xvfb").
+// are written, and closing the window saves the settings; a real trace opened with its DBC file
+// (File > Open log) is measured, decoded and found again by the next session. Skipped where
+// xvfb-run is not installed (label "xvfb"), the real trace where ../shared is missing.
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -117,4 +120,69 @@ TEST(CanhostUi, TheSignalTableFollowsTheDefaultMeasurementUnderXvfb) {
   EXPECT_NE(after[2], before[2]);
   EXPECT_GT(std::stod(after[2]), 800.0);
   EXPECT_GT(std::filesystem::file_size(prefix + "-main.png"), 1000u);
+}
+
+// The signal table's rows (name, then the cells) of a file the "signals" action wrote.
+std::vector<std::vector<std::string>> SignalRows(const std::filesystem::path& table) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream lines(testing_support::ReadFile(table));
+  for (std::string line; std::getline(lines, line);) {
+    std::vector<std::string> cells;
+    std::istringstream fields(line);
+    for (std::string cell; std::getline(fields, cell, '\t');)
+      cells.push_back(cell);
+    rows.push_back(std::move(cells));
+  }
+  return rows;
+}
+
+// The names of the signals that have a value.
+std::vector<std::string> WithValues(const std::filesystem::path& table) {
+  std::vector<std::string> names;
+  for (const auto& row : SignalRows(table))
+    if (row.size() == 5 && row[2] != "-") names.push_back(row[0]);
+  return names;
+}
+
+// File > Open log with a real trace and its DBC file: the log's signals come out of a real-time
+// measurement, and a second canhost ui on the same settings finds the same measurement.
+TEST(CanhostUi, AnOpenedRealLogIsDecodedAndKeptForTheNextSessionUnderXvfb) {
+  const auto xvfb = FindInPath("xvfb-run");
+  if (xvfb.empty()) GTEST_SKIP() << "xvfb-run is not installed (package xvfb)";
+  SKIP_WITHOUT_SHARED("realdata");
+  const auto real = testing_support::SharedDir() / "realdata";
+  const auto log = real / "traces/kuksa_tesla_m3_dogmode.log";
+  const auto dbc = real / "dbc/kuksa_Model3CAN.dbc";
+  testing_support::TempDir dir;
+  const auto settings = dir / "settings";
+  const std::string first = ShotPrefix("canhost_ui_open_log");
+  EXPECT_EQ(RunUi(xvfb, settings,
+                  "open " + log.string() + " " + dbc.string() + "; start; wait 4; signals " +
+                      (dir / "first.txt").string() + "; shot " + first + "; quit"),
+            0);
+  const std::string conf = testing_support::ReadFile(settings / "candriver.conf");
+  EXPECT_NE(conf.find("channel 4 replay file=" + log.string() + "\n"), std::string::npos) << conf;
+  const std::string sea = testing_support::ReadFile(settings / "Application.sea");
+  EXPECT_NE(sea.find("\"kuksa_tesla_m3_dogmode.log\", \"1\", \"4\""), std::string::npos);
+  EXPECT_NE(
+      testing_support::ReadFile(settings / "decoders/CCanDbcDecoder_4.txt").find("signals = all"),
+      std::string::npos);
+  // The DBC file's signals are listed, named as in the file, and the log's frames gave values.
+  const auto rows = SignalRows(dir / "first.txt");
+  EXPECT_GT(rows.size(), 1000u);
+  const auto valued = WithValues(dir / "first.txt");
+  EXPECT_GE(valued.size(), 10u);
+  EXPECT_NE(std::find(valued.begin(), valued.end(), "DI_gear"), valued.end());
+  EXPECT_GT(std::filesystem::file_size(first + "-main.png"), 1000u);
+
+  // Reopened: the same channel, source and decoder, and the same signals come out.
+  const std::string second = ShotPrefix("canhost_ui_open_log_again");
+  EXPECT_EQ(RunUi(xvfb, settings,
+                  "start; wait 4; signals " + (dir / "second.txt").string() + "; shot " + second +
+                      "; quit"),
+            0);
+  EXPECT_EQ(testing_support::ReadFile(settings / "candriver.conf"), conf);
+  const auto again = WithValues(dir / "second.txt");
+  EXPECT_GE(again.size(), 10u);
+  EXPECT_NE(std::find(again.begin(), again.end(), "DI_gear"), again.end());
 }

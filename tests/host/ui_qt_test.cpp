@@ -13,7 +13,12 @@
 #include <atomic>
 #include <thread>
 
+#include <QScrollArea>
+#include <QScrollBar>
 #include "host/services/CCentralMessageService.h"
+
+#include "host/ui/WindowPlaces.h"
+#include "host/ui/qt/QtDialogView.h"
 #include "host/ui/qt/QtUi.h"
 #include "tests/host/UiTestDialog.h"
 #include "tests/support/QtOffscreen.h"
@@ -177,6 +182,73 @@ TEST_F(UiQt, ADialogOpensCentredOnTheDialogThatOpenedIt) {
   QTest::keyClick(window, Qt::Key_Escape);
   ui::qt::QtUi::ProcessEvents();
   EXPECT_FALSE(second.IsOpen());
+}
+
+// A dialog opens again where the person left it and as large; what cannot be a place is left out.
+TEST_F(UiQt, ADialogOpensAgainWhereAndAsLargeAsItWasLeft) {
+  testing_support::TempDir dir;
+  const auto file = dir / "windows.conf";
+  testing_support::WriteFile(file, "# places\ndialog2000 10 10\ndialog3000 1 2 0 5\n");
+  ui::qt::QtDialogView::RememberPlaces(file);
+  ASSERT_TRUE(dlg.DisplayDialog());
+  ui::qt::QtUi::ProcessEvents();
+  QWidget* window = ui::qt::QtUi::Window(dlg);
+  const QSize opened = window->size();
+  window->resize(opened.width() + 100, opened.height() + 50);
+  window->move(30, 40);
+  ui::qt::QtUi::ProcessEvents();
+  dlg.CloseByFrame();
+  ui::qt::QtUi::ProcessEvents();
+  const QPoint at = QPoint(30, 40);
+  EXPECT_EQ(testing_support::ReadFile(file),
+            "# canhost: the places of the dialog windows as they were last closed\n"
+            "dialog900 " +
+                std::to_string(at.x()) + " " + std::to_string(at.y()) + " " +
+                std::to_string(opened.width() + 100) + " " + std::to_string(opened.height() + 50) +
+                "\n");
+
+  ASSERT_TRUE(dlg.DisplayDialog());
+  ui::qt::QtUi::ProcessEvents();
+  window = ui::qt::QtUi::Window(dlg);
+  EXPECT_EQ(window->size(), QSize(opened.width() + 100, opened.height() + 50));
+  EXPECT_EQ(window->pos(), at);
+  // The model's layout took the size: OK moved with the bottom right corner.
+  EXPECT_EQ(dlg.ClientRect().Width(), opened.width() + 100);
+  dlg.CloseByFrame();
+  ui::qt::QtUi::ProcessEvents();
+  ui::qt::QtDialogView::RememberPlaces({});
+
+  const ui::WindowPlaces places(file);
+  EXPECT_TRUE(places.Find("dialog900").has_value());
+  EXPECT_FALSE(places.Find("dialog2000").has_value());
+  EXPECT_FALSE(places.Find("dialog3000").has_value());
+}
+
+// Below its template's size the window scrolls: the model keeps the template's size.
+TEST_F(UiQt, ADialogMadeSmallerThanItsTemplateScrolls) {
+  ASSERT_TRUE(dlg.DisplayDialog());
+  ui::qt::QtUi::ProcessEvents();
+  QWidget* window = ui::qt::QtUi::Window(dlg);
+  const CRect templ = ui::ToPixels(CDialog3d::Units(), 0, 0, 231, 143);
+  window->resize(templ.Width() - 100, templ.Height() - 60);
+  ui::qt::QtUi::ProcessEvents();
+  ui::qt::QtUi::Window(dlg);
+  EXPECT_EQ(window->size(), QSize(templ.Width() - 100, templ.Height() - 60));
+  EXPECT_EQ(dlg.ClientRect().Width(), templ.Width());
+  EXPECT_EQ(dlg.ClientRect().Height(), templ.Height());
+  auto* scroll = window->findChild<QScrollArea*>(QStringLiteral("scroll"));
+  ASSERT_NE(scroll, nullptr);
+  EXPECT_TRUE(scroll->horizontalScrollBar()->isVisible());
+  EXPECT_TRUE(scroll->verticalScrollBar()->isVisible());
+  EXPECT_GT(scroll->verticalScrollBar()->maximum(), 0);
+  EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath("test_dialog_smaller.png")));
+  // Larger again: the model follows, no scroll bar.
+  window->resize(templ.Width() + 40, templ.Height() + 20);
+  ui::qt::QtUi::ProcessEvents();
+  ui::qt::QtUi::Window(dlg);
+  EXPECT_EQ(dlg.ClientRect().Width(), templ.Width() + 40);
+  EXPECT_FALSE(scroll->verticalScrollBar()->isVisible());
+  dlg.CloseByFrame();
 }
 
 TEST(UiQtMessages, MessagesScheduledFromAnotherThreadRunOnTheQtThread) {

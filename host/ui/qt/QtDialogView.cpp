@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,11 +12,14 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QScrollArea>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWidget>
 
 #include "host/ui/CDialog3d.h"
 #include "host/ui/CXListCtrl.h"
+#include "host/ui/WindowPlaces.h"
 #include "host/ui/qt/QtListView.h"
 
 namespace ui::qt {
@@ -30,6 +34,12 @@ QString ToQ(const CString& s) {
 std::vector<QtDialogView*> g_open;
 // The host's main window: the window of the dialogs it opens.
 QPointer<QWidget> g_mainWindow;
+// Where the dialog windows were last closed; null: not kept.
+std::unique_ptr<WindowPlaces> g_places;
+
+// The least a dialog window can be made, when its template is larger: what is beyond scrolls.
+constexpr int kLeastWidth = 240;
+constexpr int kLeastHeight = 160;
 
 QRect ToQRect(const CRect& r) {
   return QRect(r.left, r.top, r.Width(), r.Height());
@@ -37,10 +47,26 @@ QRect ToQRect(const CRect& r) {
 
 }  // namespace
 
-// The top-level window: resizing and closing go to the model.
+// The top-level window: resizing and closing go to the model. The controls sit on a canvas of the
+// model's client size in a scroll area, so the window can be made smaller than the dialog's
+// template: the model keeps at least the template's size and scroll bars show the rest.
 class DialogWindow : public QWidget {
  public:
-  explicit DialogWindow(CDialog3d* dialog) : m_dialog(dialog) {}
+  explicit DialogWindow(CDialog3d* dialog) : m_dialog(dialog) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_scroll = new QScrollArea(this);
+    m_scroll->setObjectName(QStringLiteral("scroll"));
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_canvas = new QWidget;
+    m_scroll->setWidget(m_canvas);
+    layout->addWidget(m_scroll);
+  }
+  QScrollArea* m_scroll;
+  QWidget* m_canvas;            // owned by m_scroll; the controls' parent
+  QSize m_least;                // the template's size: the model never gets less
+  bool m_windowDriven = false;  // the model's size follows the window's (not the other way)
+  QSize m_client;               // the model's size at the last redraw
   void Detach() {
     m_dialog = nullptr;
     m_view = nullptr;
@@ -51,7 +77,9 @@ class DialogWindow : public QWidget {
 
  protected:
   void resizeEvent(QResizeEvent*) override {
-    if (m_dialog && !m_syncing) m_dialog->Resize(width(), height());
+    if (!m_dialog || m_syncing) return;
+    m_windowDriven = true;
+    m_dialog->Resize(std::max(width(), m_least.width()), std::max(height(), m_least.height()));
   }
   // Keys no control took (a cell's editor keeps Return and Escape; a line edit, a check box and the
   // table leave them): Escape is Cancel, Return presses the focused button, else OK.
@@ -172,18 +200,50 @@ QtDialogView::QtDialogView(CDialog3d& dialog)
   m_window->setObjectName(QStringLiteral("dialog%1").arg(dialog.Template()->id));
   m_window->setWindowTitle(ToQ(dialog.Title()));
   for (CWnd* wnd : dialog.Controls()) {
-    QWidget* w = MakeWidget(dialog, *wnd, m_window);
+    QWidget* w = MakeWidget(dialog, *wnd, m_window->m_canvas);
     w->setObjectName(QString::number(wnd->GetDlgCtrlID()));
     m_window->m_widgets[wnd] = w;
   }
   // A window opened larger than its template (to show every column and row) can be made smaller
-  // again, down to the template; its tables then scroll.
+  // again: down to its template its tables scroll, below it the window scrolls.
   const CRect client =
       ui::ToPixels(CDialog3d::Units(), 0, 0, dialog.Template()->cx, dialog.Template()->cy);
-  m_window->setMinimumSize(client.Width(), client.Height());
+  m_window->m_least = QSize(client.Width(), client.Height());
+  m_window->setMinimumSize(std::min(client.Width(), kLeastWidth),
+                           std::min(client.Height(), kLeastHeight));
   Sync();
   PlaceOverOpener();
+  RestorePlace();
   m_window->show();
+}
+
+void QtDialogView::RememberPlaces(const std::filesystem::path& file) {
+  g_places = file.empty() ? nullptr : std::make_unique<WindowPlaces>(file);
+}
+
+// As the person left it: the size as large as the template at least, the place only where a
+// screen still shows it (a screen may have gone since).
+void QtDialogView::RestorePlace() {
+  const auto place = g_places ? g_places->Find(m_window->objectName().toStdString()) : std::nullopt;
+  if (!place) return;
+  const QSize least = m_window->minimumSize();
+  m_window->resize(std::max(place->width, least.width()), std::max(place->height, least.height()));
+  const QRect at(place->x, place->y, place->width, place->height);
+  for (const QScreen* screen : QGuiApplication::screens())
+    if (screen->availableGeometry().intersects(at)) {
+      m_window->move(at.topLeft());
+      break;
+    }
+}
+
+void QtDialogView::KeepPlace() {
+  if (!g_places || !m_window->isVisible()) return;
+  const QPoint at = m_window->pos();
+  g_places->Set(m_window->objectName().toStdString(),
+                {at.x(), at.y(), m_window->width(), m_window->height()});
+  std::string error;
+  if (!g_places->Save(error))
+    qWarning("canhost: the places of the windows are not kept: %s", error.c_str());
 }
 
 // A window of its opener (the opening dialog's, else the main window's): it stays in front of it
@@ -212,6 +272,7 @@ void QtDialogView::SetMainWindow(QWidget* window) {
 }
 
 QtDialogView::~QtDialogView() {
+  KeepPlace();
   std::erase(g_open, this);
   // The windows this one opened stay, passed to its own opener (Qt would delete them with it).
   for (QtDialogView* view : g_open) {
@@ -252,8 +313,14 @@ void QtDialogView::Sync() {
   ++m_redraws;
   m_window->m_syncing = true;
   const CRect client = m_dialog.ClientRect();
-  if (m_window->size() != QSize(client.Width(), client.Height()))
-    m_window->resize(client.Width(), client.Height());
+  const QSize size(client.Width(), client.Height());
+  m_window->m_canvas->resize(size);
+  // The model sized itself (its content at opening): the window takes that size. After the
+  // person resized the window the model follows it, down to the template, and the window stays.
+  if (size != m_window->m_client && !m_window->m_windowDriven && m_window->size() != size)
+    m_window->resize(size);
+  m_window->m_client = size;
+  m_window->m_windowDriven = false;
   for (auto& [wnd, w] : m_window->m_widgets)
     SyncWidget(*wnd, w);
   m_window->m_syncing = false;

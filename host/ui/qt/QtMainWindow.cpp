@@ -1,18 +1,23 @@
 #include "host/ui/qt/QtMainWindow.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <mutex>
@@ -20,8 +25,10 @@
 #include "host/mfc/Text.h"
 #include "host/ui/IMainWindowModel.h"
 #include "host/ui/qt/QtDialogView.h"
+#include "host/ui/qt/QtHelpWindow.h"
 #include "host/ui/qt/QtLogView.h"
 #include "host/ui/qt/QtMessageListView.h"
+#include "host/ui/qt/QtOpenLogDialog.h"
 #include "host/ui/qt/QtSignalView.h"
 #include "host/ui/qt/QtUi.h"
 
@@ -41,6 +48,11 @@ constexpr double kMaxWaitSeconds = 86400.0;
 constexpr int kRefreshMs = 200;
 // Steps of --actions run this far apart, so that each one's windows are drawn before the next.
 constexpr int kActionStepMs = 300;
+
+// What the channel window is for.
+const QString kChannelsTip = QStringLiteral(
+    "What each CAN channel number is: a virtual bus, the replay of a log, a SocketCAN interface, "
+    "with its clock offset and drift; a measurement takes changes up at its next Start");
 
 // The columns of canhost run's summary: every message received is in exactly one of the columns
 // after "Received", and the last row sums them up.
@@ -99,21 +111,11 @@ class MainWindow : public QWidget {
  public:
   explicit MainWindow(IMainWindowModel& model) : m_model(model) {
     QtDialogView::SetMainWindow(this);
-    setWindowTitle(QStringLiteral("canhost"));
+    const QString folder = QString::fromStdString(model.SettingsFolder());
+    setWindowTitle(folder.isEmpty() ? QStringLiteral("canhost")
+                                    : QStringLiteral("canhost \u2014 %1").arg(folder));
     auto* layout = new QVBoxLayout(this);
-    auto* modules = new QGroupBox(QStringLiteral("Modules"), this);
-    auto* grid = new QGridLayout(modules);
-    const auto names = model.Modules();
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      const int row = static_cast<int>(i);
-      grid->addWidget(new QLabel(QString::fromStdString(names[i]), modules), row, 0);
-      auto* settings = new QPushButton(QStringLiteral("Settings..."), modules);
-      settings->setObjectName(QStringLiteral("settings%1").arg(row));
-      connect(settings, &QPushButton::clicked, this, [this, i] { m_model.ShowSettings(i); });
-      grid->addWidget(settings, row, 1);
-    }
-    grid->setColumnStretch(0, 1);
-    layout->addWidget(modules);
+    layout->addWidget(MakeModules());
 
     auto* buttons = new QHBoxLayout;
     m_start = new QPushButton(QStringLiteral("Start"), this);
@@ -124,6 +126,7 @@ class MainWindow : public QWidget {
       Refresh();
     });
     m_status = new QLabel(this);
+    m_status->setWordWrap(true);
     buttons->addWidget(m_start);
     buttons->addWidget(m_stop);
     buttons->addWidget(m_status, 1);
@@ -141,10 +144,12 @@ class MainWindow : public QWidget {
     m_tabs->addTab(m_messages, QStringLiteral("Messages"));
     layout->addWidget(m_tabs, 2);
     if (const auto log = model.Log()) {
-      layout->addWidget(new QLabel(QStringLiteral("Log"), this));
+      m_logTitle = new QLabel(QStringLiteral("Log"), this);
+      layout->addWidget(m_logTitle);
       m_log = new QtLogView(log, this);
       layout->addWidget(m_log, 1);
     }
+    layout->setMenuBar(MakeMenus());
     resize(1100, 860);
 
     auto* timer = new QTimer(this);
@@ -153,11 +158,135 @@ class MainWindow : public QWidget {
     Refresh();
   }
 
+  // A row per module with its settings, and the driver's channels.
+  QGroupBox* MakeModules() {
+    auto* modules = new QGroupBox(QStringLiteral("Modules"), this);
+    auto* grid = new QGridLayout(modules);
+    const auto names = m_model.Modules();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      const int row = static_cast<int>(i);
+      grid->addWidget(new QLabel(QString::fromStdString(names[i]), modules), row, 0);
+      auto* settings = new QPushButton(QStringLiteral("Settings..."), modules);
+      settings->setObjectName(QStringLiteral("settings%1").arg(row));
+      connect(settings, &QPushButton::clicked, this, [this, i] { m_model.ShowSettings(i); });
+      grid->addWidget(settings, row, 1);
+    }
+    // The driver's channels are the host's own: what each channel number of the sources is.
+    const int channelsRow = static_cast<int>(names.size());
+    auto* channelsLabel =
+        new QLabel(QStringLiteral("CAN channels of the driver (candriver.conf)"), modules);
+    channelsLabel->setToolTip(kChannelsTip);
+    grid->addWidget(channelsLabel, channelsRow, 0);
+    auto* channels = new QPushButton(QStringLiteral("Channels..."), modules);
+    channels->setObjectName(QStringLiteral("channels"));
+    channels->setToolTip(kChannelsTip);
+    connect(channels, &QPushButton::clicked, this, [this] { ShowChannels(); });
+    grid->addWidget(channels, channelsRow, 1);
+    grid->setColumnStretch(0, 1);
+    return modules;
+  }
+
+  QMenuBar* MakeMenus() {
+    auto* bar = new QMenuBar(this);
+    const auto item = [this](QMenu* menu, const QString& text, auto action,
+                             const QKeySequence& key = {}) {
+      QAction* a = menu->addAction(text);
+      a->setShortcut(key);
+      connect(a, &QAction::triggered, this, action);
+      return a;
+    };
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    item(
+        file, QStringLiteral("&Open log..."), [this] { OpenLogDialog(); }, QKeySequence::Open);
+    item(file, QStringLiteral("&CAN channels..."), [this] { ShowChannels(); });
+    item(file, QStringLiteral("&Settings folder..."), [this] { ShowSettingsFolder(); });
+    file->addSeparator();
+    item(
+        file, QStringLiteral("&Quit"), [this] { close(); }, QKeySequence::Quit);
+    QMenu* view = bar->addMenu(QStringLiteral("&View"));
+    const auto toggle = [&](const QString& text, std::vector<QWidget*> widgets) {
+      std::erase(widgets, nullptr);
+      QAction* a = item(view, text, [widgets](bool on) {
+        for (QWidget* w : widgets)
+          w->setVisible(on);
+      });
+      a->setCheckable(true);
+      a->setChecked(true);
+      a->setEnabled(!widgets.empty());
+    };
+    toggle(QStringLiteral("&Summary of the channels"), {m_table, m_rate});
+    toggle(QStringLiteral("S&ignals and messages"), {m_tabs});
+    toggle(QStringLiteral("&Log"), {m_logTitle, m_log});
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    item(
+        help, QStringLiteral("&Help"), [this] { ShowHelp(); }, QKeySequence::HelpContents);
+    item(help, QStringLiteral("&About canhost"), [this] { ShowAbout(); });
+    return bar;
+  }
+
+  void OpenLogDialog() {
+    QtOpenLogDialog dialog(this);
+    if (dialog.exec() == QDialog::Accepted) OpenLog(dialog.Log(), dialog.Dbc());
+  }
+
+  // What was done, or why not, beside the Start button until the next start.
+  void OpenLog(const std::string& log, const std::string& dbc) {
+    std::string message;
+    const bool opened = m_model.OpenLog(log, dbc, message);
+    m_refused =
+        opened ? QString() : QStringLiteral("Not opened: ") + QString::fromStdString(message);
+    m_notice = opened ? QString::fromStdString(message) : QString();
+    Refresh();
+    if (m_log) m_log->Refresh();
+  }
+
+  void ShowSettingsFolder() {
+    const QString folder = QString::fromStdString(m_model.SettingsFolder());
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Settings folder"),
+                    QStringLiteral("canhost reads its settings from and saves them to\n%1\n\n"
+                                   "(the seas, candriver.conf, the decoders' files; "
+                                   "canhost ui --settings DIR takes another)")
+                        .arg(folder),
+                    QMessageBox::Close, this);
+    box.setObjectName(QStringLiteral("messagebox"));
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QPushButton* open = box.addButton(QStringLiteral("Open folder"), QMessageBox::ActionRole);
+    box.exec();
+    if (box.clickedButton() == open) QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+  }
+
+  void ShowHelp() {
+    if (!m_help) m_help = new QtHelpWindow(m_model.Help(), this);
+    m_help->show();
+    m_help->raise();
+  }
+
+  void ShowAbout() {
+    QMessageBox box(
+        QMessageBox::Information, QStringLiteral("About canhost"),
+        QStringLiteral("canhost %1\nThe CAN plug-in and its host platform on Linux: "
+                       "CAN and CAN FD from several channels, aligned with the host's "
+                       "time base and decoded with DBC files into signals.\n\n"
+                       "Settings: %2\nQt %3")
+            .arg(QString::fromStdString(m_model.Version()),
+                 QString::fromStdString(m_model.SettingsFolder()), QString::fromLatin1(qVersion())),
+        QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("messagebox"));
+    box.exec();
+  }
+
+  // The model logs a save; the log pane shows it at once.
+  void ShowChannels() {
+    m_model.ShowChannels();
+    if (m_log) m_log->Refresh();
+  }
+
   // A refused start says why where the person looks: the status beside the buttons (until the
   // next start) and the log pane.
   void StartMeasurement() {
     std::string error;
     m_refused.clear();
+    m_notice.clear();
     if (!m_model.Start(error))
       m_refused = QStringLiteral("Not started: ") + QString::fromStdString(error);
     m_lastSeconds = 0.0;
@@ -173,6 +302,9 @@ class MainWindow : public QWidget {
     if (!m_refused.isEmpty() && !s.running) {
       m_status->setText(m_refused);
       m_status->setStyleSheet(QStringLiteral("color: #a00000; font-weight: bold;"));
+    } else if (!m_notice.isEmpty() && !s.running) {
+      m_status->setText(m_notice);
+      m_status->setStyleSheet(QStringLiteral("color: #006000;"));
     } else {
       m_status->setText(QStringLiteral("%1: %2 frames, %3 s")
                             .arg(s.running ? "Measuring" : "Stopped")
@@ -227,7 +359,8 @@ class MainWindow : public QWidget {
   QTabWidget* m_tabs;
   QtSignalView* m_signals;
   QtMessageListView* m_messages;
-  QtLogView* m_log = nullptr;  // null when the model has no log
+  QtLogView* m_log = nullptr;      // null when the model has no log
+  QtHelpWindow* m_help = nullptr;  // made when first asked for; a child of this window
 
  private:
   IMainWindowModel& m_model;
@@ -236,7 +369,10 @@ class MainWindow : public QWidget {
   QLabel* m_status;
   QTableWidget* m_table;
   QLabel* m_rate;
-  QString m_refused;  // why the last Start was refused; empty: it was not
+  QString m_refused;  // why the last Start or Open log was refused; empty: it was not
+  QString m_notice;   // what the last Open log did, until the next Start
+  QLabel* m_logTitle = nullptr;
+
   double m_lastSeconds = 0.0;
   std::uint64_t m_lastReceived = 0;
 };
@@ -256,6 +392,16 @@ bool RunAction(MainWindow& window, IMainWindowModel& model, const QString& step)
   const QString arg = words.size() > 1 ? words.mid(1).join(' ') : QString();
   if (verb == "settings") {
     model.ShowSettings(arg.toUInt());
+  } else if (verb == "channels") {
+    window.ShowChannels();
+  } else if (verb == "open") {
+    window.OpenLog(words.value(1).toStdString(), words.value(2).toStdString());
+  } else if (verb == "help") {
+    window.ShowHelp();
+  } else if (verb == "about") {
+    window.ShowAbout();
+  } else if (verb == "folder") {
+    window.ShowSettingsFolder();
   } else if (verb == "click") {
     if (QtDialogView* top = QtDialogView::Top()) top->Click(arg.toInt());
   } else if (verb == "start") {
@@ -271,6 +417,8 @@ bool RunAction(MainWindow& window, IMainWindowModel& model, const QString& step)
                     (arg + "-" + view->Widget()->objectName() + ".png").toStdString());
     if (QMessageBox* box = OpenMessageBox())
       QtUi::SavePng(box, (arg + "-messagebox.png").toStdString());
+    if (window.m_help && window.m_help->isVisible())
+      QtUi::SavePng(window.m_help, (arg + "-help.png").toStdString());
   } else if (verb == "dismiss") {
     if (QMessageBox* box = OpenMessageBox()) box->accept();
   } else if (verb == "signals") {
@@ -302,8 +450,9 @@ bool RunAction(MainWindow& window, IMainWindowModel& model, const QString& step)
 }  // namespace
 
 bool CheckActions(const std::string& actions, std::string& error) {
-  static const QStringList kVerbs = {"settings", "click", "start",   "stop",     "wait",   "shot",
-                                     "signals",  "quit",  "dismiss", "messages", "select", "tab"};
+  static const QStringList kVerbs = {
+      "settings", "channels", "click",  "start",   "stop",    "wait",     "shot",   "quit", "open",
+      "help",     "about",    "folder", "dismiss", "signals", "messages", "select", "tab"};
   for (const QString& raw : QString::fromStdString(actions).split(';', Qt::SkipEmptyParts)) {
     const QString step = raw.trimmed();
     const QStringList words = step.split(' ', Qt::SkipEmptyParts);
@@ -320,6 +469,9 @@ bool CheckActions(const std::string& actions, std::string& error) {
         error = "--actions: " + quoted() + ": the time to wait is not 0 to 86400 seconds";
         return false;
       }
+    } else if (words[0] == "open" && (words.size() < 2 || words.size() > 3)) {
+      error = "--actions: " + quoted() + ": needs a log file and at most a DBC file";
+      return false;
     } else if (words[0] == "settings" || words[0] == "click" || words[0] == "select") {
       if (words.size() == 2) words[1].toInt(&number);
       if (!number) {

@@ -82,6 +82,9 @@ QtSignalView::QtSignalView(IMainWindowModel& model, QWidget* parent)
   m_table->setWordWrap(false);
   m_table->setTextElideMode(Qt::ElideMiddle);
   m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  // The widths follow the rows in view only: a DBC file of thousands of signals would otherwise
+  // have every redraw measure every row, and the window would fall behind.
+  m_table->horizontalHeader()->setResizeContentsPrecision(0);
   m_table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
   m_table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
   connect(m_table, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* i) { Ticked(i); });
@@ -141,9 +144,13 @@ void QtSignalView::FillRow(int row, const SignalRow& signal) {
       m_table->setItem(row, c, item);
     }
     if (c == 0) {
-      item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
-      item->setCheckState(m_ticked.contains(name) ? Qt::Checked : Qt::Unchecked);
-      item->setData(Qt::UserRole, name);
+      // Set only when they change: each setting is a change the view handles.
+      const Qt::CheckState check = m_ticked.contains(name) ? Qt::Checked : Qt::Unchecked;
+      if (item->flags() != (Qt::ItemIsUserCheckable | Qt::ItemIsEnabled))
+        item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
+      if (item->data(Qt::CheckStateRole).isNull() || item->checkState() != check)
+        item->setCheckState(check);
+      if (item->data(Qt::UserRole).toString() != name) item->setData(Qt::UserRole, name);
     } else if (item->text() != cells[c]) {
       item->setText(cells[c]);
       if (c == 1) item->setToolTip(cells[c]);

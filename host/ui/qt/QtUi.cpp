@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include "host/analysisui/AnalysisWindows.h"
+#include "host/driverui/ChannelWindow.h"
 #include "host/mfc/Win.h"
 #include "host/services/CCentralMessageService.h"
 #include "host/settings/SettingsFolder.h"
@@ -106,9 +107,11 @@ QtUi::QtUi(int& argc, char** argv) : m_app(std::make_unique<QApplication>(argc, 
     return IDOK;
   });
   m_windows = std::make_unique<analysisui::AnalysisWindows>();
+  m_channels = std::make_unique<driverui::ChannelWindow>();
 }
 
 QtUi::~QtUi() {
+  m_channels.reset();
   m_windows.reset();
   mfc::SetMessageBoxResponder(std::move(m_previousBox));
   SetFileChooser({});

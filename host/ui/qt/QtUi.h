@@ -2,8 +2,8 @@
 // The host's windowed mode on Qt: the application object, the dialog font and its dialog units,
 // a window for every dialog displayed while it exists, modal dialogs in a nested event loop, the
 // host's message boxes (AfxMessageBox) as modal boxes, the file chooser, the analysis objects'
-// settings windows, and the message service's queue run on the Qt main thread. Exactly one exists
-// at a time, created on the thread that runs main.
+// settings windows, the window of the CAN driver's channels, and the message service's queue
+// run on the Qt main thread. Exactly one exists at a time, created on the thread that runs main.
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,6 +16,9 @@ class QWidget;
 
 namespace analysisui {
 class AnalysisWindows;
+}
+namespace driverui {
+class ChannelWindow;
 }
 
 namespace ui::qt {
@@ -46,6 +49,7 @@ class QtUi {
  private:
   std::unique_ptr<QApplication> m_app;
   std::unique_ptr<analysisui::AnalysisWindows> m_windows;
+  std::unique_ptr<driverui::ChannelWindow> m_channels;
   std::function<int(const CString&, unsigned)> m_previousBox;  // the message box responder before
   int m_pumpTimer = 0;
 };

@@ -1,8 +1,8 @@
 #pragma once
 // The decoded signals of the main window: a table (plot tick, name, unit, last value, its time,
-// time-out state) and a plot of the ticked signals over the last kPlotSeconds, both redrawn from
-// the snapshot the measurement publishes, kRefreshMs apart. The first signals to get values are
-// ticked until the user ticks or unticks one.
+// time-out state) and the chart of the ticked signals (QtChartView) with the whole run to review,
+// both fed from the snapshot the measurement publishes, kRefreshMs apart. The first signals to
+// get values are ticked until the user ticks or unticks one.
 #include <QSet>
 #include <QString>
 #include <QWidget>
@@ -10,6 +10,7 @@
 
 #include "host/ui/SignalSnapshot.h"
 
+class QPushButton;
 class QTableWidget;
 class QTableWidgetItem;
 
@@ -19,10 +20,11 @@ class IMainWindowModel;
 
 namespace ui::qt {
 
+class QtChartView;
+
 class QtSignalView : public QWidget {
  public:
   static constexpr int kRefreshMs = 50;
-  static constexpr double kPlotSeconds = 30.0;
   // Signals ticked on their own, before the user chooses.
   static constexpr int kAutoTicked = 4;
 
@@ -34,16 +36,22 @@ class QtSignalView : public QWidget {
   // [ui] The table as text, one line per signal, cells separated by tabs; false when the file
   // cannot be written.
   bool WriteTable(const std::string& path) const;
+  // [ui] The chart, for its model and what --actions do to it.
+  QtChartView& chart() noexcept { return *m_chart; }
+  // [ui] The chart takes the ticked signals and redraws.
+  void Charted();
 
  private:
-  class Plot;
+  QWidget* ChartPane(QWidget* parent);
+  void Export(bool picture);
 
   void FillRow(int row, const SignalRow& signal);
   void Ticked(QTableWidgetItem* item);
 
   IMainWindowModel& m_model;
   QTableWidget* m_table;
-  Plot* m_plot;
+  QtChartView* m_chart;
+  QPushButton* m_follow;
   SignalSnapshotPtr m_shown;
   QSet<QString> m_ticked;
   QSet<QString> m_fromList;  // charted from the message list, ticked when they first showed

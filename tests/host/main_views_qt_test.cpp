@@ -16,9 +16,12 @@
 #include <fstream>
 #include <set>
 
+#include "host/settings/SettingsFolder.h"
 #include "host/ui/IMainWindowModel.h"
 #include "host/ui/MessageTracker.h"
+#include "host/ui/WindowState.h"
 #include "host/ui/qt/QtChartView.h"
+#include "host/ui/qt/QtMainWindow.h"
 #include "host/ui/qt/QtMessageListView.h"
 #include "host/ui/qt/QtSignalView.h"
 #include "host/ui/qt/QtUi.h"
@@ -276,6 +279,33 @@ TEST(ChartView, WheelDragCursorAndFollowingLiveAfterAReviewedRun) {
   ASSERT_TRUE(chart.WritePng(testing_support::PngPath("chart_export.png"), error)) << error;
   QTest::mouseDClick(&chart, Qt::LeftButton, {}, at);
   EXPECT_TRUE(model2.following());
+}
+
+TEST(MainWindow, TheTickedSignalsTabAndLayoutComeBackInTheNextRun) {
+  testing_support::TempDir dir;
+  host::SetSettingsFolder(dir.path());
+  ScriptedModel model;
+  model.signals = Drive(10.0);
+  ui::WindowState state;
+  state.geometry = {10, 20, 1000, 700};
+  state.chartSplit = {300, 690};
+  state.tab = "Messages";
+  state.charted = {"Wheel speed", "Engine speed"};
+  state.messages = {{0, 0x7E8, "VehicleSpeed"}, {0, 0x7E8, "Service"}};  // the model refuses one
+  std::string error;
+  ASSERT_TRUE(state.Save(dir.path(), error)) << error;
+  EXPECT_EQ(ui::qt::RunMainWindow(model, "quit"), 0);
+  EXPECT_EQ(model.charted, std::set<std::string>{"VehicleSpeed"});
+  ui::WindowState after;
+  ASSERT_TRUE(ui::WindowState::Load(dir.path(), after, error)) << error;
+  host::SetSettingsFolder({});
+  EXPECT_EQ(after.charted, state.charted) << "in the order ticked, not the table's";
+  EXPECT_EQ(after.tab, "Messages");
+  EXPECT_EQ(after.geometry, state.geometry);
+  ASSERT_EQ(after.chartSplit.size(), 2U);
+  EXPECT_LT(after.chartSplit[0], after.chartSplit[1]);
+  ASSERT_EQ(after.messages.size(), 1U);
+  EXPECT_EQ(after.messages[0].signal, "VehicleSpeed");
 }
 
 }  // namespace

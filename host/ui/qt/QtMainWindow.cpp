@@ -18,7 +18,9 @@
 #include <mutex>
 
 #include "host/mfc/Text.h"
+#include "host/settings/SettingsFolder.h"
 #include "host/ui/IMainWindowModel.h"
+#include "host/ui/WindowState.h"
 #include "host/ui/qt/QtDialogView.h"
 #include "host/ui/qt/QtLogView.h"
 #include "host/ui/qt/QtMessageListView.h"
@@ -146,6 +148,7 @@ class MainWindow : public QWidget {
       layout->addWidget(m_log, 1);
     }
     resize(1100, 860);
+    Recall();
 
     auto* timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, [this] { Refresh(); });
@@ -207,12 +210,41 @@ class MainWindow : public QWidget {
     }
   }
 
+  // The window as the person left it last time: size, tab, ticked and charted signals.
+  void Recall() {
+    WindowState state;
+    std::string error;
+    if (!WindowState::Load(host::SettingsFolder(), state, error))
+      qWarning("canhost ui: %s: the window opens as at first", error.c_str());
+    if (state.geometry.size() == 4 && state.geometry[2] > 0 && state.geometry[3] > 0)
+      setGeometry(state.geometry[0], state.geometry[1], state.geometry[2], state.geometry[3]);
+    for (int i = 0; i < m_tabs->count(); ++i)
+      if (m_tabs->tabText(i).toStdString() == state.tab) m_tabs->setCurrentIndex(i);
+    m_messages->ChartAgain(state.messages);
+    if (!state.charted.empty()) m_signals->Tick(state.charted);
+    m_signals->SetSplit(state.chartSplit);
+  }
+
+  void Remember() const {
+    WindowState state;
+    const QRect g = geometry();
+    state.geometry = {g.x(), g.y(), g.width(), g.height()};
+    state.chartSplit = m_signals->Split();
+    state.tab = m_tabs->tabText(m_tabs->currentIndex()).toStdString();
+    state.charted = m_signals->Ticked();
+    state.messages = m_messages->ChartedSignals();
+    std::string error;
+    if (!state.Save(host::SettingsFolder(), error))
+      qWarning("canhost ui: the window's layout is not remembered: %s", error.c_str());
+  }
+
   ~MainWindow() override { QtDialogView::SetMainWindow(nullptr); }
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
 
  protected:
   void closeEvent(QCloseEvent* event) override {
+    Remember();
     std::string error;
     if (!m_model.Close(error)) {
       m_exitCode = 1;

@@ -36,7 +36,7 @@ QtSignalView::QtSignalView(IMainWindowModel& model, QWidget* parent)
     : QWidget(parent), m_model(model) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  auto* splitter = new QSplitter(Qt::Horizontal, this);
+  auto* splitter = m_splitter = new QSplitter(Qt::Horizontal, this);
   m_table = new QTableWidget(0, static_cast<int>(kColumns.size()), splitter);
   m_table->setObjectName(QStringLiteral("signals"));
   m_table->setHorizontalHeaderLabels(kColumns);
@@ -185,6 +185,43 @@ void QtSignalView::Ticked(QTableWidgetItem* item) {
   else
     m_ticked.remove(name);
   Charted();
+}
+
+std::vector<std::string> QtSignalView::Ticked() const {
+  std::vector<std::string> names = m_chart->chart().charted();
+  std::erase_if(
+      names, [&](const std::string& n) { return !m_ticked.contains(QString::fromStdString(n)); });
+  return names;
+}
+
+void QtSignalView::Tick(const std::vector<std::string>& names) {
+  m_ticked.clear();
+  for (const std::string& name : names)
+    m_ticked.insert(QString::fromStdString(name));
+  m_userChose = !names.empty();
+  m_chart->chart().SetCharted(names);
+  m_shown.reset();  // the table's ticks are set again
+  Refresh();
+}
+
+// A splitter lays its widgets out only when it shows: in a tab behind another, the widths asked
+// for wait for that.
+std::vector<int> QtSignalView::Split() const {
+  if (!m_split.empty()) return m_split;
+  const QList<int> sizes = m_splitter->sizes();
+  return {sizes.begin(), sizes.end()};
+}
+
+void QtSignalView::SetSplit(const std::vector<int>& widths) {
+  if (widths.size() != 2 || widths[0] < 0 || widths[1] < 0) return;
+  m_split = widths;
+  if (isVisible()) showEvent(nullptr);
+}
+
+void QtSignalView::showEvent(QShowEvent* /*event*/) {
+  if (m_split.empty()) return;
+  m_splitter->setSizes({m_split[0], m_split[1]});
+  m_split.clear();
 }
 
 bool QtSignalView::WriteTable(const std::string& path) const {

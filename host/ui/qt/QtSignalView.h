@@ -7,10 +7,12 @@
 #include <QString>
 #include <QWidget>
 #include <string>
+#include <vector>
 
 #include "host/ui/SignalSnapshot.h"
 
 class QPushButton;
+class QSplitter;
 class QTableWidget;
 class QTableWidgetItem;
 
@@ -40,6 +42,15 @@ class QtSignalView : public QWidget {
   QtChartView& chart() noexcept { return *m_chart; }
   // [ui] The chart takes the ticked signals and redraws.
   void Charted();
+  // [ui] The signals ticked, in the order ticked; ticks `names` as the person's choice.
+  std::vector<std::string> Ticked() const;
+  void Tick(const std::vector<std::string>& names);
+  // [ui] The widths of the table and the chart; sets them (empty: left as they are).
+  std::vector<int> Split() const;
+  void SetSplit(const std::vector<int>& widths);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
 
  private:
   QWidget* ChartPane(QWidget* parent);
@@ -50,6 +61,8 @@ class QtSignalView : public QWidget {
 
   IMainWindowModel& m_model;
   QTableWidget* m_table;
+  QSplitter* m_splitter;
+  std::vector<int> m_split;  // widths asked for before the view showed
   QtChartView* m_chart;
   QPushButton* m_follow;
   SignalSnapshotPtr m_shown;

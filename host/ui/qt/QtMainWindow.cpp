@@ -18,9 +18,11 @@
 #include <mutex>
 
 #include "host/mfc/Text.h"
+#include "host/settings/FileIO.h"
 #include "host/settings/SettingsFolder.h"
 #include "host/ui/IMainWindowModel.h"
 #include "host/ui/WindowState.h"
+#include "host/ui/qt/QtChartView.h"
 #include "host/ui/qt/QtDialogView.h"
 #include "host/ui/qt/QtLogView.h"
 #include "host/ui/qt/QtMessageListView.h"
@@ -280,6 +282,52 @@ QMessageBox* OpenMessageBox() {
   return nullptr;
 }
 
+// The readings at the chart's cursor, one line per charted signal: name, value and unit, and
+// "stale" where the value no longer held then.
+std::string Readout(QtChartView& view) {
+  std::string text;
+  if (!view.cursorTime()) return text;
+  for (const ChartModel::Reading& r : view.chart().ReadAt(*view.cursorTime()))
+    text += r.name + "\t" + r.text + (r.hasValue && r.stale ? "\tstale" : "") + "\n";
+  return text;
+}
+
+// A step of --actions on the chart; false when `verb` is none of those.
+bool RunChartAction(MainWindow& window, const QString& verb, const QString& arg) {
+  QtChartView& chart = window.m_signals->chart();
+  const QStringList numbers = arg.split(' ', Qt::SkipEmptyParts);
+  std::string error;
+  if (verb == "chart") {
+    if (!window.m_messages->ChartSignal(arg))
+      qWarning("canhost ui: no signal '%s'", qPrintable(arg));
+    return true;
+  }
+  if (verb != "cursor" && verb != "zoom" && verb != "follow" && verb != "readout" &&
+      verb != "export")
+    return false;
+  window.m_tabs->setCurrentWidget(window.m_signals);
+  window.m_signals->Refresh();
+  if (verb == "cursor") {
+    chart.SetCursorTime(arg.toDouble());
+  } else if (verb == "zoom") {
+    chart.chart().SetTimeRange(numbers.value(0).toDouble(), numbers.value(1).toDouble());
+  } else if (verb == "follow") {
+    chart.chart().Follow();
+  } else if (verb == "readout") {
+    std::wstring werror;
+    if (!FileIO::WriteFileAtomic(arg.toStdString(), Readout(chart), werror))
+      error = "the readout cannot be written";
+  } else if (arg.endsWith(".csv")) {
+    chart.WriteCsv(arg.toStdString(), error);
+  } else {
+    chart.WritePng(arg.toStdString(), error);
+  }
+  window.m_signals->Charted();
+  chart.repaint();
+  if (!error.empty()) qWarning("canhost ui: %s: %s", qPrintable(arg), error.c_str());
+  return true;
+}
+
 // One step of --actions; false when it is not understood.
 bool RunAction(MainWindow& window, IMainWindowModel& model, const QString& step) {
   const QStringList words = step.split(' ', Qt::SkipEmptyParts);
@@ -321,6 +369,7 @@ bool RunAction(MainWindow& window, IMainWindowModel& model, const QString& step)
     window.m_tabs->setCurrentWidget(window.m_messages);
     window.m_messages->Refresh();
     window.m_messages->SelectRow(arg.toInt());
+  } else if (RunChartAction(window, verb, arg)) {
   } else if (verb == "wait") {
     // Its time passes before the next step (see RunMainWindow).
   } else if (verb == "quit") {
@@ -334,8 +383,9 @@ bool RunAction(MainWindow& window, IMainWindowModel& model, const QString& step)
 }  // namespace
 
 bool CheckActions(const std::string& actions, std::string& error) {
-  static const QStringList kVerbs = {"settings", "click", "start",   "stop",     "wait",   "shot",
-                                     "signals",  "quit",  "dismiss", "messages", "select", "tab"};
+  static const QStringList kVerbs = {
+      "settings", "click",  "start", "stop",  "wait",   "shot", "signals", "quit",    "dismiss",
+      "messages", "select", "tab",   "chart", "cursor", "zoom", "follow",  "readout", "export"};
   for (const QString& raw : QString::fromStdString(actions).split(';', Qt::SkipEmptyParts)) {
     const QString step = raw.trimmed();
     const QStringList words = step.split(' ', Qt::SkipEmptyParts);
@@ -352,6 +402,18 @@ bool CheckActions(const std::string& actions, std::string& error) {
         error = "--actions: " + quoted() + ": the time to wait is not 0 to 86400 seconds";
         return false;
       }
+    } else if ((words[0] == "cursor" && words.size() == 2) ||
+               (words[0] == "zoom" && words.size() == 3)) {
+      bool second = true;
+      words[1].toDouble(&number);
+      if (words.size() == 3) words[2].toDouble(&second);
+      if (!number || !second) {
+        error = "--actions: " + quoted() + ": needs seconds";
+        return false;
+      }
+    } else if (words[0] == "cursor" || words[0] == "zoom") {
+      error = "--actions: " + quoted() + ": needs seconds";
+      return false;
     } else if (words[0] == "settings" || words[0] == "click" || words[0] == "select") {
       if (words.size() == 2) words[1].toInt(&number);
       if (!number) {

@@ -358,6 +358,16 @@ void QtMessageListView::ChartTicked(QTableWidgetItem* item) {
   if (on) m_charted.push_back(signal);
 }
 
+bool QtMessageListView::ChartSignal(const QString& name) {
+  for (int r = 0; r < m_signals->rowCount(); ++r) {
+    QTableWidgetItem* item = m_signals->item(r, 0);
+    if (item == nullptr || item->text() != name) continue;
+    item->setCheckState(Qt::Checked);
+    return true;
+  }
+  return false;
+}
+
 void QtMessageListView::ChartAgain(const std::vector<WindowState::Message>& signals) {
   for (const WindowState::Message& signal : signals)
     if (std::find(m_charted.begin(), m_charted.end(), signal) == m_charted.end() &&

@@ -43,6 +43,9 @@ class QtMessageListView : public QWidget {
   void SetFilter(const QString& text);
   // [ui] The DBC signals the person charted from the list, in the order charted.
   const std::vector<WindowState::Message>& ChartedSignals() const noexcept { return m_charted; }
+  // [ui] Ticks signal `name` of the selected message, as the person would; false when it shows
+  // no such signal.
+  bool ChartSignal(const QString& name);
   // [ui] Charts `signals` again (as remembered from an earlier run); those the model refuses are
   // left out.
   void ChartAgain(const std::vector<WindowState::Message>& signals);

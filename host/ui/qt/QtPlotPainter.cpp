@@ -249,8 +249,8 @@ void QtPlotPainter::PaintLine(QPainter& painter, const Panel& panel, const Curve
     line << QPoint(column, entry) << QPoint(column, lo) << QPoint(column, hi)
          << QPoint(column, lastY);
   };
-  for (std::size_t k = FirstShown(points, m_t0); k < points.size(); ++k) {
-    if (points[k].time > m_t1) break;
+  std::size_t k = FirstShown(points, m_t0);
+  for (; k < points.size() && points[k].time <= m_t1; ++k) {
     const int x = static_cast<int>(std::lround(XOf(r, std::max(points[k].time, m_t0))));
     if (!std::isfinite(points[k].value)) {
       if (open) {
@@ -277,8 +277,9 @@ void QtPlotPainter::PaintLine(QPainter& painter, const Panel& panel, const Curve
   }
   if (open) {
     flush();
-    const double hold = std::min(m_holdUntil, m_t1);
-    if (hold > points.back().time)
+    // The last value shown holds to the right edge when a later one follows beyond it.
+    const double hold = k < points.size() ? m_t1 : std::min(m_holdUntil, m_t1);
+    if (hold > points[k - 1].time)
       line << QPoint(static_cast<int>(std::lround(XOf(r, hold))), lastY);
     painter.drawPolyline(line);
   }

@@ -98,6 +98,11 @@ double ChartModel::t0() const {
 }
 
 void ChartModel::SetTimeRange(double t0, double t1) {
+  Show(t0, t1);
+  ResetAxes();
+}
+
+void ChartModel::Show(double t0, double t1) {
   if (!(t1 - t0 >= kMinSeconds)) {
     const double middle = (t0 + t1) / 2.0;
     t0 = middle - kMinSeconds / 2.0;
@@ -112,11 +117,10 @@ void ChartModel::ZoomTime(double factor, double anchor) {
   const double a = t0();
   const double b = t1();
   SetTimeRange(anchor - (anchor - a) * factor, anchor + (b - anchor) * factor);
-  ResetAxes();
 }
 
 void ChartModel::PanTime(double seconds) {
-  SetTimeRange(t0() + seconds, t1() + seconds);
+  Show(t0() + seconds, t1() + seconds);
 }
 
 void ChartModel::ZoomValue(std::size_t panel, double factor, double anchor) {

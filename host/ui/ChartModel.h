@@ -58,7 +58,7 @@ class ChartModel {
   bool following() const noexcept { return m_following; }
   double t0() const;
   double t1() const;
-  // Shows [t0, t1] (at least kMinSeconds), leaving live following.
+  // Shows [t0, t1] (at least kMinSeconds), leaving live following; the value axes fit it.
   void SetTimeRange(double t0, double t1);
   // Scales the time range by `factor` (< 1 zooms in) around time `anchor`.
   void ZoomTime(double factor, double anchor);
@@ -95,6 +95,7 @@ class ChartModel {
   };
 
   void Absorb(const SignalRow& row);
+  void Show(double t0, double t1);
   void Fit(const Panel& panel, Axis& axis) const;
   void ResetAxes();
   void AssignColor(const std::string& name);

@@ -65,7 +65,7 @@ void ChartTrace::Thin() {
   if (end == m_points.begin()) return;
   const double first = m_points.front().time;
   const double span = std::prev(end)->time - first;
-  const double buckets = static_cast<double>(m_budget / 16);
+  const double buckets = std::floor(static_cast<double>(m_budget) / 16.0);
   double width = m_width > 0.0 ? m_width : kFinestBucket;
   while (span / width >= buckets - 1.0)
     width *= 2.0;

@@ -22,6 +22,7 @@ std::string Narrow(const std::wstring& wide) {
 
 std::vector<std::wstring> Numbers(const std::vector<int>& values) {
   std::vector<std::wstring> parts;
+  parts.reserve(values.size());
   for (const int v : values)
     parts.push_back(std::to_wstring(v));
   return parts;

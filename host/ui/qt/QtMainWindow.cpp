@@ -334,6 +334,7 @@ bool RunAction(MainWindow& window, IMainWindowModel& model, const QString& step)
   if (words.isEmpty()) return true;
   const QString& verb = words[0];
   const QString arg = words.size() > 1 ? words.mid(1).join(' ') : QString();
+  if (RunChartAction(window, verb, arg)) return true;
   if (verb == "settings") {
     model.ShowSettings(arg.toUInt());
   } else if (verb == "click") {
@@ -369,7 +370,6 @@ bool RunAction(MainWindow& window, IMainWindowModel& model, const QString& step)
     window.m_tabs->setCurrentWidget(window.m_messages);
     window.m_messages->Refresh();
     window.m_messages->SelectRow(arg.toInt());
-  } else if (RunChartAction(window, verb, arg)) {
   } else if (verb == "wait") {
     // Its time passes before the next step (see RunMainWindow).
   } else if (verb == "quit") {

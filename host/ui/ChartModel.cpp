@@ -228,6 +228,11 @@ std::vector<ChartModel::Reading> ChartModel::ReadAt(double time) const {
   return readings;
 }
 
+int ChartModel::Decimals(const std::string& name) const {
+  const auto it = m_signals.find(name);
+  return it != m_signals.end() ? it->second.trace.decimals() : 0;
+}
+
 std::string ChartModel::Format(double value, int decimals) {
   std::array<char, 64> buffer{};
   const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,

@@ -75,6 +75,8 @@ class ChartModel {
   std::vector<Reading> ReadAt(double time) const;
   // The colour of `name` (assigned when first charted).
   std::uint32_t ColorOf(const std::string& name) const;
+  // The decimals of signal `name`'s values (ChartTrace::decimals); 0 for one not seen.
+  int Decimals(const std::string& name) const;
   // `value` with `decimals` decimals, "802.25".
   static std::string Format(double value, int decimals);
   // The charted signals' points in the time range (with the one in force at its start), as CSV:

@@ -209,6 +209,7 @@ ui::SignalSnapshotPtr Drive(double seconds) {
     for (int t = 0; t <= static_cast<int>(std::min(seconds, until)); ++t)
       row.series.points.push_back({static_cast<double>(t), value(t)});
     row.hasValue = !row.series.points.empty();
+    if (row.hasValue) row.value = row.series.points.back().value;
     snapshot->rows.push_back(row);
   };
   add("Engine speed", "1/min", 1e9, [](int t) { return t % 2 ? 802.25F : 800.0F; });
@@ -240,6 +241,9 @@ TEST(ChartView, WheelDragCursorAndFollowingLiveAfterAReviewedRun) {
   ui::ChartModel& model2 = chart.chart();
   ui::qt::QtUi::ProcessEvents();
   ASSERT_EQ(model2.Panels().size(), 2U) << "km/h together; no panel for a signal without values";
+  // The table shows a value at the resolution its signal's values have, as the cursor does.
+  EXPECT_EQ(view.findChild<QTableWidget*>(QStringLiteral("signals"))->item(0, 3)->text(),
+            QStringLiteral("800.00"));
   auto* follow = view.findChild<QPushButton*>(QStringLiteral("follow"));
   EXPECT_FALSE(follow->isEnabled());
   // Two notches in at 20 s: the time under the mouse stays put, the range shrinks to 0.64.

@@ -68,6 +68,7 @@ void QtSignalView::Refresh() {
   SignalSnapshotPtr snapshot = m_model.Signals();
   if (snapshot == m_shown) return;
   m_shown = snapshot;
+  m_chart->chart().Take(snapshot);  // first: the table shows values at the resolution it learns
   const int rows = snapshot ? static_cast<int>(snapshot->rows.size()) : 0;
   m_filling = true;
   m_table->setRowCount(rows);
@@ -80,7 +81,6 @@ void QtSignalView::Refresh() {
   // One no longer charted from the list is ticked again when it is charted again.
   m_fromList.intersect(fromList);
   m_filling = false;
-  m_chart->chart().Take(snapshot);
   Charted();
 }
 
@@ -155,7 +155,9 @@ void QtSignalView::FillRow(int row, const SignalRow& signal) {
       QString(),
       name,
       QString::fromStdString(signal.series.unit),
-      signal.hasValue ? QString::number(signal.value, 'g', 7) : QStringLiteral("-"),
+      signal.hasValue ? QString::fromStdString(ChartModel::Format(
+                            signal.value, m_chart->chart().Decimals(signal.series.name)))
+                      : QStringLiteral("-"),
       signal.hasValue ? QString::number(signal.time, 'f', 3) : QStringLiteral("-"),
       TimeoutText(signal)};
   for (int c = 0; c < static_cast<int>(kColumns.size()); ++c) {

@@ -55,13 +55,14 @@ void ChartTrace::MarkTimeOut() {
   m_timeouts.push_back({m_points.back().time, std::numeric_limits<double>::infinity()});
 }
 
-// Thins what is older than the raw stretch, or everything when the raw stretch alone holds half
-// the budget. Afterwards at most kPerBucket points per bucket of budget / 16 buckets remain of the
+// Thins what is older than the raw stretch, which keeps half the budget at most (a fast signal's
+// last seconds, then). Afterwards at most kPerBucket points per bucket of budget / 16 buckets remain of the
 // thinned part, so a trace stays under its budget and each point is thinned a few times at most.
 void ChartTrace::Thin() {
   auto end = std::lower_bound(m_points.begin(), m_points.end(), m_points.back().time - kRawSeconds,
                               Earlier);
-  if (static_cast<std::size_t>(m_points.end() - end) > m_budget / 2) end = m_points.end();
+  const auto raw = static_cast<std::ptrdiff_t>(m_budget / 2);
+  if (m_points.end() - end > raw) end = m_points.end() - raw;
   if (end == m_points.begin()) return;
   const double first = m_points.front().time;
   const double span = std::prev(end)->time - first;

@@ -1,6 +1,7 @@
 #pragma once
 // One charted signal over a whole measurement, in bounded memory. Points come in time order; the
-// last kRawSeconds stay as they came, older ones are thinned when the trace outgrows its budget:
+// last kRawSeconds (at most half the budget of points) stay as they came, older ones are thinned
+// when the trace outgrows its budget:
 // time is cut into buckets of one width (a power of two of seconds, so a wider thinning nests
 // the narrower one) and each bucket keeps its first, smallest, largest and last point and
 // its first gap (a value that is not finite), in time order. Every extreme survives, so a

@@ -90,6 +90,21 @@ TEST(ChartTrace, ALongRunStaysInItsBudgetAndKeepsEveryBucketsExtremes) {
             recent);
 }
 
+TEST(ChartTrace, AFastSignalKeepsItsNewestHalfBudgetAsItCame) {
+  ChartTrace trace(1024);
+  std::vector<PlotPoint> raw;
+  for (int i = 0; i < 20000; ++i) {  // 1000 values a second
+    raw.push_back({i * 0.001, std::sin(i * 0.37)});
+    trace.Append(raw.back());
+  }
+  const auto& kept = trace.points();
+  ASSERT_GE(kept.size(), 512U);
+  EXPECT_TRUE(std::equal(kept.end() - 512, kept.end(), raw.end() - 512,
+                         [](const PlotPoint& a, const PlotPoint& b) {
+                           return a.time == b.time && a.value == b.value;
+                         }));
+}
+
 TEST(ChartTrace, ValuesReadAtTheResolutionTheyWereMeantWith) {
   ChartTrace quarter;
   for (const float v : {800.0F, 802.25F, 801.5F})

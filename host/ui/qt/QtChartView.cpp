@@ -83,6 +83,7 @@ void QtChartView::SetCursorTime(std::optional<double> time) {
 }
 
 void QtChartView::paintEvent(QPaintEvent* /*event*/) {
+  ++m_redraws;
   QPainter painter(this);
   const std::vector<ChartModel::Panel> panels = m_chart.Panels();
   m_t0 = m_chart.t0();

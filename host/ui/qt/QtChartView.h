@@ -29,6 +29,8 @@ class QtChartView : public QWidget {
   // [ui] Puts the cursor at `time` (none: hides it), as the mouse does at that time's x.
   void SetCursorTime(std::optional<double> time);
   std::optional<double> cursorTime() const noexcept { return m_cursor; }
+  // [ui] Times the chart was drawn.
+  int Redraws() const noexcept { return m_redraws; }
   // [ui] The x of `time` in the panels as last drawn.
   int XOf(double time) const;
   // [ui] The chart as shown, as PNG; its visible data as CSV (ChartModel::Csv). Replaced
@@ -62,6 +64,7 @@ class QtChartView : public QWidget {
   double m_t1 = 1.0;
   std::optional<double> m_cursor;
   std::optional<QPoint> m_drag;  // where the last drag step ended
+  int m_redraws = 0;
 };
 
 }  // namespace ui::qt

@@ -68,20 +68,21 @@ TEST(ChartTrace, ALongRunStaysInItsBudgetAndKeepsEveryBucketsExtremes) {
     auto [it, added] = extremes.try_emplace(bucket, p.value, p.value);
     it->second = {std::min(it->second.first, p.value), std::max(it->second.second, p.value)};
   }
+  const auto keptIn = [&](double bucket, auto&& match) {
+    return std::any_of(kept.begin(), kept.end(), [&](const PlotPoint& p) {
+      return match(p.value) && std::floor(p.time / width) == bucket;
+    });
+  };
   for (const auto& [bucket, range] : extremes) {
-    const auto has = [&](double v) {
-      return std::any_of(kept.begin(), kept.end(), [&](const PlotPoint& p) {
-        return p.value == v && std::floor(p.time / width) == bucket;
-      });
-    };
-    ASSERT_TRUE(has(range.first) && has(range.second)) << "bucket " << bucket;
-  }
-  for (const auto& [bucket, gap] : gaps)
-    EXPECT_TRUE(std::any_of(kept.begin(), kept.end(),
-                            [&](const PlotPoint& p) {
-                              return std::isnan(p.value) && std::floor(p.time / width) == bucket;
-                            }))
+    const double low = range.first;
+    const double high = range.second;
+    ASSERT_TRUE(keptIn(bucket, [&](double v) { return v == low; }) &&
+                keptIn(bucket, [&](double v) { return v == high; }))
         << "bucket " << bucket;
+  }
+  for (const auto& gap : gaps)
+    EXPECT_TRUE(keptIn(gap.first, [](double v) { return std::isnan(v); }))
+        << "bucket " << gap.first;
   // The recent stretch is kept as it came.
   const auto recent =
       std::count_if(raw.begin(), raw.end(), [&](const PlotPoint& p) { return p.time >= rawFrom; });

@@ -219,9 +219,21 @@ TEST(ChartModel, TheValueAxisKeepsASensibleSpanAndDoesNotJumpWhileScrolling) {
   chart.PanTime(-10.0);  // and stays grown when scrolled back
   EXPECT_GE(chart.Panels().at(0).high, 2000.0);
   EXPECT_LE(chart.Panels().at(0).low, low);
+  // A value zoom halves the span around its anchor and a value pan shifts it; both stay while
+  // the time axis scrolls, until following live fits the axis again.
+  const auto before = chart.Panels().at(0);
   chart.ZoomValue(0, 0.5, 1000.0);
+  auto zoomed = chart.Panels().at(0);
+  EXPECT_DOUBLE_EQ(zoomed.high - zoomed.low, (before.high - before.low) / 2);
+  EXPECT_DOUBLE_EQ(zoomed.low, 1000.0 - (1000.0 - before.low) / 2);
+  chart.PanValue(0, 100.0);
+  chart.PanTime(5.0);
+  zoomed = chart.Panels().at(0);
+  EXPECT_DOUBLE_EQ(zoomed.low, 1000.0 - (1000.0 - before.low) / 2 + 100.0);
+  chart.ZoomValue(7, 0.5, 0.0);  // no such panel: nothing happens
   chart.Follow();
   EXPECT_GT(chart.Panels().at(0).high, high);
+  EXPECT_LE(chart.Panels().at(0).low, 800.0);
 }
 
 TEST(ChartModel, TheVisibleDataGoesToCsv) {

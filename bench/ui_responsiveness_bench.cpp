@@ -1,11 +1,13 @@
 // Responsiveness of canhost ui in real time: sixteen busy channels, first without windows, then with
-// every dialog open (offscreen) and the message list showing every identifier while a person works
-// the windows and the UI thread once blocks for a second. Figures (counters): frames, messages
-// received, what was lost (old, no room, future, overflow) and its share in percent, the redraw
-// rate of the standard source views the person leaves alone (least and mean) and of the message
-// list (list_redraws/s, with the identifiers it shows), the frames run while the UI thread was
-// blocked, and how long the UI thread waited in Stop (stop_ms; a frame is 100 ms).
-// CANHOST_UI_SECONDS sets the length of each phase (default 8):
+// every dialog open (offscreen), the message list showing every identifier and a chart of four DBC
+// signals while a person works the windows and the UI thread once blocks for a second. Figures
+// (counters): frames, messages received, what was lost (old, no room, future, overflow) and its
+// share in percent, the redraw rate of the standard source views the person leaves alone (least
+// and mean), of the message list (list_redraws/s, with the identifiers it shows) and of the chart
+// (chart_redraws/s, with the signals it charts that have values), the frames run while the UI thread was blocked,
+// and how long the UI thread waited in Stop (stop_ms; a frame is 100 ms).
+// CANHOST_UI_SECONDS sets the length of each phase (default 8); CANHOST_UI_CHART=0 leaves the chart
+// out:
 //   CANHOST_UI_SECONDS=8 build/release/bin/ui_responsiveness_bench
 #include <benchmark/benchmark.h>
 
@@ -15,8 +17,10 @@
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -27,8 +31,10 @@
 #include "app/CanSourceHost.h"
 #include "app/UiSession.h"
 #include "host/settings/SettingsFolder.h"
+#include "host/ui/qt/QtChartView.h"
 #include "host/ui/qt/QtDialogView.h"
 #include "host/ui/qt/QtMessageListView.h"
+#include "host/ui/qt/QtSignalView.h"
 #include "host/ui/qt/QtUi.h"
 #include "tests/soak/BusyBuses.h"
 #include "tests/support/TestSupport.h"
@@ -54,6 +60,22 @@ void RunUiFor(int ms) {
   loop.exec();
 }
 
+// Channel 0's generated counter 0x100 decoded with a DBC file of its own: the signals charted.
+constexpr std::array<const char*, 4> kCharted = {"Counter", "Low", "Half", "Quarter"};
+void DecodeChannel0(const std::filesystem::path& settings) {
+  testing_support::WriteFile(settings / "busy.dbc",
+                             "VERSION \"\"\nBU_: Bench\nBO_ 256 Busy0: 8 Bench\n"
+                             " SG_ Counter : 0|32@1+ (1,0) [0|4294967295] \"\" Bench\n"
+                             " SG_ Low : 0|8@1+ (1,0) [0|255] \"\" Bench\n"
+                             " SG_ Half : 8|8@1+ (0.5,0) [0|127.5] \"V\" Bench\n"
+                             " SG_ Quarter : 16|16@1+ (0.25,0) [0|16383.75] \"V\" Bench\n");
+  std::filesystem::create_directories(settings / "decoders");
+  testing_support::WriteFile(settings / "decoders" / "DBC Decoder.txt",
+                             "file = " + (settings / "busy.dbc").string() + "\n");
+  std::ofstream(settings / "Application.sea", std::ios::app)
+      << "list \"CCanSink-Busses\"\nline \"0\", \"CCanDbcDecoder\"\n";
+}
+
 // The session both phases measure, on sixteen busy buses; `error` says why there is none.
 struct Rig {
   std::optional<testing_support::TempDir> dir;
@@ -64,6 +86,7 @@ struct Rig {
     try {
       dir.emplace();
       testing_support::WriteBusySettings(*dir / "settings");
+      DecodeChannel0(*dir / "settings");
       host::SetSettingsFolder(*dir / "settings");
       if (!app::CanSourceHost::SettingsLoad(error)) return;
       auto created = std::make_unique<app::UiSession>(0.001, 100);
@@ -214,18 +237,36 @@ void EveryWindowOpen(benchmark::State& state) {
   list.resize(1000, 80 + testing_support::kIdsPerGenerator * testing_support::kBusyChannels *
                              (list.fontMetrics().height() + 6));
   list.show();
+  // Beside it the chart of four DBC signals of channel 0 (CANHOST_UI_CHART=0: none, to tell what
+  // charting costs).
+  ui::qt::QtSignalView signalView(session, nullptr);
+  const char* chartSetting = std::getenv("CANHOST_UI_CHART");
+  const bool charting = chartSetting == nullptr || std::string(chartSetting) != "0";
+  signalView.resize(1000, 400);
+  signalView.setVisible(charting);
+  for (const char* name : kCharted)
+    if (charting && !session.ChartSignal(0, 0x100, name, true))
+      return state.SkipWithError("channel 0's DBC file does not chart the counter");
   const int phaseMs = PhaseMs();
   for (auto _ : state) {
     std::string error;
     if (!session.Start(error)) return state.SkipWithError(error.c_str());
     RunUiFor(1000);  // the first refreshes come after the counts pass the quiet bound
     const int listRedraws0 = list.Redraws();
+    const int chartRedraws0 = signalView.chart().Redraws();
     const auto listStart = Clock::now();
     const std::vector<double> rates = RedrawsWhileAPersonWorks(sources, phaseMs, state);
     state.counters["list_redraws/s"] =
         (list.Redraws() - listRedraws0) /
         std::chrono::duration<double>(Clock::now() - listStart).count();
     state.counters["list_rows"] = list.Table()->model()->rowCount();
+    state.counters["chart_redraws/s"] =
+        (signalView.chart().Redraws() - chartRedraws0) /
+        std::chrono::duration<double>(Clock::now() - listStart).count();
+    const ui::ChartModel& chart = signalView.chart().chart();
+    const auto readings = chart.ReadAt(chart.now());
+    state.counters["chart_signals"] = static_cast<double>(
+        std::count_if(readings.begin(), readings.end(), [](const auto& r) { return r.hasValue; }));
     state.counters["redraws_min/s"] = *std::min_element(rates.begin(), rates.end());
     double mean = 0;
     for (double r : rates)

@@ -170,11 +170,15 @@ TEST(MessageListWindow, RealTraceIsListedWithItsDbcNames) {
   const std::string prefix = testing_support::PngPath("messages_real_trace");
   std::filesystem::remove(prefix + "-main.png");
   std::filesystem::remove(prefix + "-charted-main.png");
-  EXPECT_EQ(
-      ui::qt::RunMainWindow(*m.session, "start; wait 3; messages; select 2; shot " + prefix +
-                                            "; tab signals; shot " + prefix + "-charted; quit"),
-      0);
+  std::filesystem::remove(prefix + "-review-main.png");
+  // After Stop, a stretch of the past under the cursor.
+  EXPECT_EQ(ui::qt::RunMainWindow(*m.session, "start; wait 3; messages; select 2; shot " + prefix +
+                                                  "; tab signals; shot " + prefix +
+                                                  "-charted; stop; zoom 1 2; cursor 1.5; shot " +
+                                                  prefix + "-review; quit"),
+            0);
   EXPECT_TRUE(std::filesystem::exists(prefix + "-charted-main.png"));
+  EXPECT_TRUE(std::filesystem::exists(prefix + "-review-main.png"));
   EXPECT_TRUE(std::filesystem::exists(prefix + "-main.png"));
 }
 

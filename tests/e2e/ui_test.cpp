@@ -186,3 +186,52 @@ TEST(CanhostUi, AnOpenedRealLogIsDecodedAndKeptForTheNextSessionUnderXvfb) {
   EXPECT_GE(again.size(), 10u);
   EXPECT_NE(std::find(again.begin(), again.end(), "DI_gear"), again.end());
 }
+
+// The value of `signal` in a readout written by the "readout" action; "" when it has no line.
+std::string ReadoutOf(const std::filesystem::path& readout, const std::string& signal) {
+  std::istringstream lines(testing_support::ReadFile(readout));
+  for (std::string line; std::getline(lines, line);)
+    if (line.rfind(signal + "\t", 0) == 0) return line.substr(signal.size() + 1);
+  return {};
+}
+
+// The OBD-II response's Service field is carried by no application signal: ticked in the message
+// list it is charted, read under the cursor while measuring, and read again after Stop in a
+// stretch of the past the chart zooms into.
+TEST(CanhostUi, ADbcSignalIsChartedReadUnderTheCursorAndReviewedAfterStopUnderXvfb) {
+  const auto xvfb = FindInPath("xvfb-run");
+  if (xvfb.empty()) GTEST_SKIP() << "xvfb-run is not installed (package xvfb)";
+  testing_support::TempDir settings;
+  const std::string prefix = ShotPrefix("canhost_ui_chart_review");
+  const auto live = settings / "live.txt";
+  const auto review = settings / "review.txt";
+  const auto csv = settings / "review.csv";
+  EXPECT_EQ(RunUi(xvfb, settings / "s",
+                  "start; wait 1.5; messages 7E8; select 0; chart Service; wait 3; cursor 4.5; "
+                  "readout " +
+                      live.string() + "; stop; zoom 3 5; cursor 4; readout " + review.string() +
+                      "; export " + csv.string() + "; shot " + prefix + "; quit"),
+            0);
+  EXPECT_EQ(ReadoutOf(live, "Service"), "65") << testing_support::ReadFile(live);
+  EXPECT_EQ(ReadoutOf(review, "Service"), "65") << testing_support::ReadFile(review);
+  // The application signals are read at the same time, each at its resolution and with its unit.
+  const std::string speed = ReadoutOf(review, "Engine speed");
+  ASSERT_FALSE(speed.empty()) << testing_support::ReadFile(review);
+  EXPECT_NE(speed.find(" 1/min"), std::string::npos) << speed;
+  EXPECT_EQ(speed.find("stale"), std::string::npos) << speed;
+  // The data shown, from 3 s to 5 s and the value in force at 3 s: no time beyond.
+  std::istringstream rows(testing_support::ReadFile(csv));
+  std::string row;
+  std::getline(rows, row);
+  EXPECT_EQ(row, "time (s),signal,value,unit");
+  int services = 0;
+  while (std::getline(rows, row)) {
+    EXPECT_LE(std::stod(row), 5.0) << row;
+    services += row.find(",Service,65,") != std::string::npos ? 1 : 0;
+  }
+  EXPECT_GT(services, 5);
+  EXPECT_GT(std::filesystem::file_size(prefix + "-main.png"), 1000u);
+  // The window remembers the charted signal for the next run.
+  EXPECT_NE(testing_support::ReadFile(settings / "s" / "window.sea").find("\"Service\""),
+            std::string::npos);
+}

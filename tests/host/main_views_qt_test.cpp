@@ -3,16 +3,25 @@
 // new order of the rows. Pictures are left in ui-png/.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QHeaderView>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
+#include <QWheelEvent>
 #include <array>
+#include <cmath>
+#include <fstream>
 #include <set>
 
+#include "host/settings/SettingsFolder.h"
 #include "host/ui/IMainWindowModel.h"
 #include "host/ui/MessageTracker.h"
+#include "host/ui/WindowState.h"
+#include "host/ui/qt/QtChartView.h"
+#include "host/ui/qt/QtMainWindow.h"
 #include "host/ui/qt/QtMessageListView.h"
 #include "host/ui/qt/QtSignalView.h"
 #include "host/ui/qt/QtUi.h"
@@ -186,6 +195,121 @@ TEST(MessageListView, ANewOrderKeepsWhereThePersonScrolledAndWhatTheySelected) {
     ASSERT_EQ(rows.size(), 1) << round;
     EXPECT_EQ(Cell(table, rows.front().row(), MessageListModel::kId), selected) << round;
   }
+}
+
+// A measurement of `seconds`: engine speed steps every second between 800 and 802.25 (in float,
+// as the decoder delivers it), two speeds share km/h, one signal never gets a value and the
+// vehicle speed stops after 40 s.
+ui::SignalSnapshotPtr Drive(double seconds) {
+  auto snapshot = std::make_shared<ui::SignalSnapshot>();
+  snapshot->seconds = seconds;
+  const auto add = [&](const char* name, const char* unit, double until, auto value) {
+    ui::SignalRow row;
+    row.series = {name, unit, {}};
+    for (int t = 0; t <= static_cast<int>(std::min(seconds, until)); ++t)
+      row.series.points.push_back({static_cast<double>(t), value(t)});
+    row.hasValue = !row.series.points.empty();
+    if (row.hasValue) row.value = row.series.points.back().value;
+    snapshot->rows.push_back(row);
+  };
+  add("Engine speed", "1/min", 1e9, [](int t) { return t % 2 ? 802.25F : 800.0F; });
+  add("Vehicle speed", "km/h", 40.0, [](int t) { return t * 1.5; });
+  add("Wheel speed", "km/h", 1e9, [](int t) { return t * 1.5 + 1.0; });
+  add("Oil pressure", "bar", -1.0, [](int) { return 0.0; });
+  return snapshot;
+}
+
+void Wheel(QWidget& widget, QPoint at, int notches, Qt::KeyboardModifiers modifiers = {}) {
+  QWheelEvent event(at, widget.mapToGlobal(at), {}, {0, notches * 120}, Qt::NoButton, modifiers,
+                    Qt::NoScrollPhase, false);
+  QApplication::sendEvent(&widget, &event);
+}
+
+TEST(ChartView, WheelDragCursorAndFollowingLiveAfterAReviewedRun) {
+  ScriptedModel model;
+  model.signals = Drive(60.0);
+  ui::qt::QtSignalView view(model, nullptr);
+  view.resize(1080, 520);
+  view.show();
+  for (const char* name : {"Engine speed", "Vehicle speed", "Wheel speed", "Oil pressure"})
+    for (int r = 0; r < 4; ++r)
+      if (auto* tick = view.findChild<QTableWidget*>(QStringLiteral("signals"))->item(r, 0);
+          tick->data(Qt::UserRole).toString() == name)
+        tick->setCheckState(Qt::Checked);
+  view.Refresh();
+  ui::qt::QtChartView& chart = view.chart();
+  ui::ChartModel& model2 = chart.chart();
+  ui::qt::QtUi::ProcessEvents();
+  ASSERT_EQ(model2.Panels().size(), 2U) << "km/h together; no panel for a signal without values";
+  // The table shows a value at the resolution its signal's values have, as the cursor does.
+  EXPECT_EQ(view.findChild<QTableWidget*>(QStringLiteral("signals"))->item(0, 3)->text(),
+            QStringLiteral("800.00"));
+  auto* follow = view.findChild<QPushButton*>(QStringLiteral("follow"));
+  EXPECT_FALSE(follow->isEnabled());
+  // Two notches in at 20 s: the time under the mouse stays put, the range shrinks to 0.64.
+  const QPoint at(chart.XOf(20.0), chart.height() / 3);
+  Wheel(chart, at, 2);
+  EXPECT_FALSE(model2.following());
+  EXPECT_NEAR(model2.t1() - model2.t0(), 30.0 * 0.64, 1e-9);
+  chart.repaint();
+  EXPECT_NEAR(chart.XOf(20.0), at.x(), 1);
+  // A drag to the right shows earlier times.
+  const double before = model2.t0();
+  QTest::mousePress(&chart, Qt::LeftButton, {}, at);
+  QTest::mouseMove(&chart, at + QPoint(100, 0));
+  QTest::mouseRelease(&chart, Qt::LeftButton, {}, at + QPoint(100, 0));
+  EXPECT_LT(model2.t0(), before);
+  // The cursor reads each signal at its resolution; after 40 s the vehicle speed is stale.
+  model2.SetTimeRange(30.0, 50.0);
+  chart.SetCursorTime(45.5);
+  const auto readings = model2.ReadAt(45.5);
+  ASSERT_EQ(readings.size(), 4U);
+  EXPECT_EQ(readings[0].text, "802.25 1/min");
+  EXPECT_EQ(readings[1].text, "60.0 km/h");
+  EXPECT_TRUE(readings[1].stale);
+  EXPECT_FALSE(readings[2].stale);
+  view.Refresh();
+  ui::qt::QtUi::ProcessEvents();
+  EXPECT_TRUE(follow->isEnabled());
+  EXPECT_TRUE(ui::qt::QtUi::SavePng(&view, testing_support::PngPath("chart_zoomed_cursor.png")));
+  // Written as shown: the picture and the visible data.
+  const std::string csv = testing_support::PngPath("chart_visible.csv");
+  std::string error;
+  ASSERT_TRUE(chart.WriteCsv(csv, error)) << error;
+  std::ifstream in(csv);
+  std::string header;
+  std::getline(in, header);
+  EXPECT_EQ(header, "time (s),signal,value,unit");
+  ASSERT_TRUE(chart.WritePng(testing_support::PngPath("chart_export.png"), error)) << error;
+  QTest::mouseDClick(&chart, Qt::LeftButton, {}, at);
+  EXPECT_TRUE(model2.following());
+}
+
+TEST(MainWindow, TheTickedSignalsTabAndLayoutComeBackInTheNextRun) {
+  testing_support::TempDir dir;
+  host::SetSettingsFolder(dir.path());
+  ScriptedModel model;
+  model.signals = Drive(10.0);
+  ui::WindowState state;
+  state.geometry = {10, 20, 1000, 700};
+  state.chartSplit = {300, 690};
+  state.tab = "Messages";
+  state.charted = {"Wheel speed", "Engine speed"};
+  state.messages = {{0, 0x7E8, "VehicleSpeed"}, {0, 0x7E8, "Service"}};  // the model refuses one
+  std::string error;
+  ASSERT_TRUE(state.Save(dir.path(), error)) << error;
+  EXPECT_EQ(ui::qt::RunMainWindow(model, "quit"), 0);
+  EXPECT_EQ(model.charted, std::set<std::string>{"VehicleSpeed"});
+  ui::WindowState after;
+  ASSERT_TRUE(ui::WindowState::Load(dir.path(), after, error)) << error;
+  host::SetSettingsFolder({});
+  EXPECT_EQ(after.charted, state.charted) << "in the order ticked, not the table's";
+  EXPECT_EQ(after.tab, "Messages");
+  EXPECT_EQ(after.geometry, state.geometry);
+  ASSERT_EQ(after.chartSplit.size(), 2U);
+  EXPECT_LT(after.chartSplit[0], after.chartSplit[1]);
+  ASSERT_EQ(after.messages.size(), 1U);
+  EXPECT_EQ(after.messages[0].signal, "VehicleSpeed");
 }
 
 }  // namespace

@@ -23,7 +23,11 @@
 #include <mutex>
 
 #include "host/mfc/Text.h"
+#include "host/settings/FileIO.h"
+#include "host/settings/SettingsFolder.h"
 #include "host/ui/IMainWindowModel.h"
+#include "host/ui/WindowState.h"
+#include "host/ui/qt/QtChartView.h"
 #include "host/ui/qt/QtDialogView.h"
 #include "host/ui/qt/QtHelpWindow.h"
 #include "host/ui/qt/QtLogView.h"
@@ -151,6 +155,7 @@ class MainWindow : public QWidget {
     }
     layout->setMenuBar(MakeMenus());
     resize(1100, 860);
+    Recall();
 
     auto* timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, [this] { Refresh(); });
@@ -339,12 +344,41 @@ class MainWindow : public QWidget {
     }
   }
 
+  // The window as the person left it last time: size, tab, ticked and charted signals.
+  void Recall() {
+    WindowState state;
+    std::string error;
+    if (!WindowState::Load(host::SettingsFolder(), state, error))
+      qWarning("canhost ui: %s: the window opens as at first", error.c_str());
+    if (state.geometry.size() == 4 && state.geometry[2] > 0 && state.geometry[3] > 0)
+      setGeometry(state.geometry[0], state.geometry[1], state.geometry[2], state.geometry[3]);
+    for (int i = 0; i < m_tabs->count(); ++i)
+      if (m_tabs->tabText(i).toStdString() == state.tab) m_tabs->setCurrentIndex(i);
+    m_messages->ChartAgain(state.messages);
+    if (!state.charted.empty()) m_signals->Tick(state.charted);
+    m_signals->SetSplit(state.chartSplit);
+  }
+
+  void Remember() const {
+    WindowState state;
+    const QRect g = geometry();
+    state.geometry = {g.x(), g.y(), g.width(), g.height()};
+    state.chartSplit = m_signals->Split();
+    state.tab = m_tabs->tabText(m_tabs->currentIndex()).toStdString();
+    state.charted = m_signals->Ticked();
+    state.messages = m_messages->ChartedSignals();
+    std::string error;
+    if (!state.Save(host::SettingsFolder(), error))
+      qWarning("canhost ui: the window's layout is not remembered: %s", error.c_str());
+  }
+
   ~MainWindow() override { QtDialogView::SetMainWindow(nullptr); }
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
 
  protected:
   void closeEvent(QCloseEvent* event) override {
+    Remember();
     std::string error;
     if (!m_model.Close(error)) {
       m_exitCode = 1;
@@ -384,12 +418,59 @@ QMessageBox* OpenMessageBox() {
   return nullptr;
 }
 
+// The readings at the chart's cursor, one line per charted signal: name, value and unit, and
+// "stale" where the value no longer held then.
+std::string Readout(QtChartView& view) {
+  std::string text;
+  if (!view.cursorTime()) return text;
+  for (const ChartModel::Reading& r : view.chart().ReadAt(*view.cursorTime()))
+    text += r.name + "\t" + r.text + (r.hasValue && r.stale ? "\tstale" : "") + "\n";
+  return text;
+}
+
+// A step of --actions on the chart; false when `verb` is none of those.
+bool RunChartAction(MainWindow& window, const QString& verb, const QString& arg) {
+  QtChartView& chart = window.m_signals->chart();
+  const QStringList numbers = arg.split(' ', Qt::SkipEmptyParts);
+  std::string error;
+  if (verb == "chart") {
+    if (!window.m_messages->ChartSignal(arg))
+      qWarning("canhost ui: no signal '%s'", qPrintable(arg));
+    return true;
+  }
+  if (verb != "cursor" && verb != "zoom" && verb != "follow" && verb != "readout" &&
+      verb != "export")
+    return false;
+  window.m_tabs->setCurrentWidget(window.m_signals);
+  window.m_signals->Refresh();
+  if (verb == "cursor") {
+    chart.SetCursorTime(arg.toDouble());
+  } else if (verb == "zoom") {
+    chart.chart().SetTimeRange(numbers.value(0).toDouble(), numbers.value(1).toDouble());
+  } else if (verb == "follow") {
+    chart.chart().Follow();
+  } else if (verb == "readout") {
+    std::wstring werror;
+    if (!FileIO::WriteFileAtomic(arg.toStdString(), Readout(chart), werror))
+      error = "the readout cannot be written";
+  } else if (arg.endsWith(".csv")) {
+    chart.WriteCsv(arg.toStdString(), error);
+  } else {
+    chart.WritePng(arg.toStdString(), error);
+  }
+  window.m_signals->Charted();
+  chart.repaint();
+  if (!error.empty()) qWarning("canhost ui: %s: %s", qPrintable(arg), error.c_str());
+  return true;
+}
+
 // One step of --actions; false when it is not understood.
 bool RunAction(MainWindow& window, IMainWindowModel& model, const QString& step) {
   const QStringList words = step.split(' ', Qt::SkipEmptyParts);
   if (words.isEmpty()) return true;
   const QString& verb = words[0];
   const QString arg = words.size() > 1 ? words.mid(1).join(' ') : QString();
+  if (RunChartAction(window, verb, arg)) return true;
   if (verb == "settings") {
     model.ShowSettings(arg.toUInt());
   } else if (verb == "channels") {
@@ -451,8 +532,9 @@ bool RunAction(MainWindow& window, IMainWindowModel& model, const QString& step)
 
 bool CheckActions(const std::string& actions, std::string& error) {
   static const QStringList kVerbs = {
-      "settings", "channels", "click",  "start",   "stop",    "wait",     "shot",   "quit", "open",
-      "help",     "about",    "folder", "dismiss", "signals", "messages", "select", "tab"};
+      "settings", "channels", "click",  "start",  "stop",    "wait",    "shot",     "quit",
+      "open",     "help",     "about",  "folder", "dismiss", "signals", "messages", "select",
+      "tab",      "chart",    "cursor", "zoom",   "follow",  "readout", "export"};
   for (const QString& raw : QString::fromStdString(actions).split(';', Qt::SkipEmptyParts)) {
     const QString step = raw.trimmed();
     const QStringList words = step.split(' ', Qt::SkipEmptyParts);
@@ -471,6 +553,18 @@ bool CheckActions(const std::string& actions, std::string& error) {
       }
     } else if (words[0] == "open" && (words.size() < 2 || words.size() > 3)) {
       error = "--actions: " + quoted() + ": needs a log file and at most a DBC file";
+      return false;
+    } else if ((words[0] == "cursor" && words.size() == 2) ||
+               (words[0] == "zoom" && words.size() == 3)) {
+      bool second = true;
+      words[1].toDouble(&number);
+      if (words.size() == 3) words[2].toDouble(&second);
+      if (!number || !second) {
+        error = "--actions: " + quoted() + ": needs seconds";
+        return false;
+      }
+    } else if (words[0] == "cursor" || words[0] == "zoom") {
+      error = "--actions: " + quoted() + ": needs seconds";
       return false;
     } else if (words[0] == "settings" || words[0] == "click" || words[0] == "select") {
       if (words.size() == 2) words[1].toInt(&number);

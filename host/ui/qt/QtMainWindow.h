@@ -29,6 +29,13 @@ namespace ui::qt {
 //   "messages [TEXT]"     shows the message list, filtered by TEXT (none: every message)
 //   "select 3"     shows the message list with its row 3 (from 0) selected
 //   "tab signals"  shows the tab of that title (signals, messages)
+//   "chart PID"    ticks signal PID of the message selected in the message list: it is charted
+//   "zoom 2 4.5"   the chart shows 2 s to 4.5 s of the run (no longer following live)
+//   "cursor 3.2"   the chart's cursor at 3.2 s, as the mouse puts it
+//   "readout /tmp/r.txt"  writes the values at the cursor: a line per charted signal, its name,
+//                  value and unit, and "stale" when the value no longer held then, tab-separated
+//   "follow"       the chart follows the measurement live again
+//   "export /tmp/c.png"   writes the chart as a picture, or its visible data (a name in .csv)
 //   "shot /tmp/a"  writes /tmp/a-main.png, /tmp/a-dialog<template>.png of each open dialog,
 //                  /tmp/a-messagebox.png of a message box on the screen and /tmp/a-help.png of
 //                  the help window when it shows

@@ -348,8 +348,31 @@ void QtMessageListView::ShowSignals() {
 void QtMessageListView::ChartTicked(QTableWidgetItem* item) {
   if (m_filling || item->column() != 0 || !m_selected) return;
   const bool on = item->checkState() == Qt::Checked;
-  if (!m_model.ChartSignal(m_selected->first, m_selected->second, item->text().toStdString(), on))
+  const WindowState::Message signal{m_selected->first, m_selected->second,
+                                    item->text().toStdString()};
+  if (!m_model.ChartSignal(signal.channel, signal.id, signal.signal, on)) {
     ShowSignals();  // refused: the tick goes back
+    return;
+  }
+  std::erase(m_charted, signal);
+  if (on) m_charted.push_back(signal);
+}
+
+bool QtMessageListView::ChartSignal(const QString& name) {
+  for (int r = 0; r < m_signals->rowCount(); ++r) {
+    QTableWidgetItem* item = m_signals->item(r, 0);
+    if (item == nullptr || item->text() != name) continue;
+    item->setCheckState(Qt::Checked);
+    return true;
+  }
+  return false;
+}
+
+void QtMessageListView::ChartAgain(const std::vector<WindowState::Message>& signals) {
+  for (const WindowState::Message& signal : signals)
+    if (std::find(m_charted.begin(), m_charted.end(), signal) == m_charted.end() &&
+        m_model.ChartSignal(signal.channel, signal.id, signal.signal, true))
+      m_charted.push_back(signal);
 }
 
 }  // namespace ui::qt

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "host/ui/MessageListModel.h"
+#include "host/ui/WindowState.h"
 
 class QLineEdit;
 class QTableView;
@@ -40,6 +41,14 @@ class QtMessageListView : public QWidget {
   bool SelectRow(int row);
   // [ui] Shows only rows whose identifier or name holds `text`.
   void SetFilter(const QString& text);
+  // [ui] The DBC signals the person charted from the list, in the order charted.
+  const std::vector<WindowState::Message>& ChartedSignals() const noexcept { return m_charted; }
+  // [ui] Ticks signal `name` of the selected message, as the person would; false when it shows
+  // no such signal.
+  bool ChartSignal(const QString& name);
+  // [ui] Charts `signals` again (as remembered from an earlier run); those the model refuses are
+  // left out.
+  void ChartAgain(const std::vector<WindowState::Message>& signals);
   // [ui] Snapshots taken since construction (a bench counts them).
   int Redraws() const noexcept { return m_redraws; }
   // [ui] The list itself, and the decoded signals of the selected message.
@@ -70,6 +79,7 @@ class QtMessageListView : public QWidget {
   MessageSnapshotPtr m_shown;
   std::optional<std::pair<int, std::uint32_t>> m_selected;  // channel and identifier
   int m_redraws = 0;
+  std::vector<WindowState::Message> m_charted;
   bool m_filling = false;  // the signals table changes from ShowSignals, not from the person
 };
 

@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QPolygon>
+#include <QRegion>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -42,8 +43,7 @@ int DigitsFor(double largest, double step) {
 }
 
 // Index of the first point that shows in [t0, ...]: the last one at or before t0 holds into it.
-std::size_t FirstShown(const PlotSeries& series, double t0) {
-  const auto& points = series.points;
+std::size_t FirstShown(const std::vector<PlotPoint>& points, double t0) {
   const auto after = std::upper_bound(points.begin(), points.end(), t0,
                                       [](double t, const PlotPoint& p) { return t < p.time; });
   return static_cast<std::size_t>(after == points.begin() ? 0 : after - points.begin() - 1);
@@ -53,12 +53,13 @@ std::size_t FirstShown(const PlotSeries& series, double t0) {
 
 QtPlotPainter::QtPlotPainter(const std::vector<const PlotSeries*>& series, const QRect& area,
                              double t0, double t1, double holdUntil, int fontPx)
-    : m_series(series),
-      m_area(area),
+    : m_area(area),
       m_t0(t0),
       m_t1(t1 > t0 ? t1 : t0 + 1.0),
       m_holdUntil(holdUntil),
       m_fontPx(fontPx) {
+  for (std::size_t i = 0; i < series.size(); ++i)
+    m_curves.push_back({series[i]->name, &series[i]->points, CurveColor(i), {}});
   if (series.size() <= kMaxPanelsPerSignal) {
     for (std::size_t i = 0; i < series.size(); ++i)
       m_panels.push_back({series[i]->unit, {i}, {}});
@@ -70,6 +71,33 @@ QtPlotPainter::QtPlotPainter(const std::vector<const PlotSeries*>& series, const
       m_panels[it->second].curves.push_back(i);
     }
   }
+  Layout();
+}
+
+QtPlotPainter::QtPlotPainter(const std::vector<ChartModel::Panel>& panels, const QRect& area,
+                             double t0, double t1, double holdUntil, int fontPx)
+    : m_area(area),
+      m_t0(t0),
+      m_t1(t1 > t0 ? t1 : t0 + 1.0),
+      m_holdUntil(holdUntil),
+      m_fontPx(fontPx) {
+  for (const ChartModel::Panel& panel : panels) {
+    Panel laid{panel.unit, {}, {}, panel.low, panel.high, true};
+    for (const ChartModel::Curve& curve : panel.curves) {
+      Curve drawn{curve.name, &curve.trace->points(), QColor(QRgb(curve.rgb)), {}};
+      for (const ChartTrace::Stretch& s : curve.trace->timeouts())
+        drawn.stale.emplace_back(s.from, s.to);
+      if (!curve.trace->points().empty())
+        drawn.stale.emplace_back(curve.trace->points().back().time, holdUntil + 1.0);
+      laid.curves.push_back(m_curves.size());
+      m_curves.push_back(std::move(drawn));
+    }
+    m_panels.push_back(std::move(laid));
+  }
+  Layout();
+}
+
+void QtPlotPainter::Layout() {
   while (m_panels.size() > kMaxPanels) {
     m_hidden += m_panels.back().curves.size();
     m_panels.pop_back();
@@ -98,6 +126,12 @@ double QtPlotPainter::XOf(const QRect& rect, double time) const {
   return rect.left() + (time - m_t0) / (m_t1 - m_t0) * (rect.width() - 1);
 }
 
+double QtPlotPainter::TimeAt(int x) const {
+  if (m_panels.empty()) return m_t0;
+  const QRect& r = m_panels.front().rect;
+  return m_t0 + (x - r.left()) * (m_t1 - m_t0) / std::max(1, r.width() - 1);
+}
+
 void QtPlotPainter::Paint(QPainter& painter) const {
   painter.save();
   painter.fillRect(m_area, Qt::white);
@@ -121,12 +155,13 @@ void QtPlotPainter::Paint(QPainter& painter) const {
 }
 
 std::pair<double, double> QtPlotPainter::Range(const Panel& panel) const {
+  if (panel.fixed) return {panel.low, panel.high};
   double low = 0.0;
   double high = 0.0;
   bool any = false;
   for (const std::size_t i : panel.curves) {
-    const auto& points = m_series[i]->points;
-    for (std::size_t k = FirstShown(*m_series[i], m_t0); k < points.size(); ++k) {
+    const auto& points = *m_curves[i].points;
+    for (std::size_t k = FirstShown(points, m_t0); k < points.size(); ++k) {
       if (points[k].time > m_t1) break;
       if (!std::isfinite(points[k].value)) continue;
       low = any ? std::min(low, points[k].value) : points[k].value;
@@ -187,8 +222,8 @@ void QtPlotPainter::PaintTitle(QPainter& painter, const Panel& panel) const {
   const QFontMetrics metrics(painter.font());
   int x = r.left();
   for (const std::size_t i : panel.curves) {
-    painter.setPen(CurveColor(i));
-    const QString name = QString::fromStdString(m_series[i]->name) + QStringLiteral("   ");
+    painter.setPen(m_curves[i].color);
+    const QString name = QString::fromStdString(m_curves[i].name) + QStringLiteral("   ");
     painter.drawText(x, r.top() - m_fontPx / 2, name);
     x += metrics.horizontalAdvance(name);
   }
@@ -199,16 +234,13 @@ void QtPlotPainter::PaintTitle(QPainter& painter, const Panel& panel) const {
 
 // A value that is not finite (NaN, an infinity) is a gap: the curve stops at it and goes on at
 // the next finite value.
-void QtPlotPainter::PaintCurve(QPainter& painter, const Panel& panel, std::size_t index, double low,
-                               double high) const {
+void QtPlotPainter::PaintLine(QPainter& painter, const Panel& panel, const Curve& curve, double low,
+                              double high) const {
   const QRect& r = panel.rect;
-  const auto& points = m_series[index]->points;
+  const auto& points = *curve.points;
   const auto yOf = [&](double v) {
     return static_cast<int>(std::lround(r.bottom() - (v - low) / (high - low) * (r.height() - 1)));
   };
-  painter.save();
-  painter.setClipRect(r);
-  painter.setPen(QPen(CurveColor(index), 2));
   // Per pixel column: the value held on entry, the range of the column's values, the last one.
   QPolygon line;
   bool open = false;
@@ -217,8 +249,8 @@ void QtPlotPainter::PaintCurve(QPainter& painter, const Panel& panel, std::size_
     line << QPoint(column, entry) << QPoint(column, lo) << QPoint(column, hi)
          << QPoint(column, lastY);
   };
-  for (std::size_t k = FirstShown(*m_series[index], m_t0); k < points.size(); ++k) {
-    if (points[k].time > m_t1) break;
+  std::size_t k = FirstShown(points, m_t0);
+  for (; k < points.size() && points[k].time <= m_t1; ++k) {
     const int x = static_cast<int>(std::lround(XOf(r, std::max(points[k].time, m_t0))));
     if (!std::isfinite(points[k].value)) {
       if (open) {
@@ -245,10 +277,33 @@ void QtPlotPainter::PaintCurve(QPainter& painter, const Panel& panel, std::size_
   }
   if (open) {
     flush();
-    const double hold = std::min(m_holdUntil, m_t1);
-    if (hold > points.back().time)
+    // The last value shown holds to the right edge when a later one follows beyond it.
+    const double hold = k < points.size() ? m_t1 : std::min(m_holdUntil, m_t1);
+    if (hold > points[k - 1].time)
       line << QPoint(static_cast<int>(std::lround(XOf(r, hold))), lastY);
     painter.drawPolyline(line);
+  }
+}
+
+// The line solid where its values hold, dashed over the stale stretches.
+void QtPlotPainter::PaintCurve(QPainter& painter, const Panel& panel, std::size_t index, double low,
+                               double high) const {
+  const Curve& curve = m_curves[index];
+  const QRect& r = panel.rect;
+  QRegion stale;
+  for (const auto& [from, to] : curve.stale) {
+    const int x0 = static_cast<int>(std::lround(XOf(r, std::max(from, m_t0 - 1.0))));
+    const int x1 = static_cast<int>(std::lround(XOf(r, std::min(to, m_t1 + 1.0))));
+    if (x1 > x0) stale += QRect(x0 + 1, r.top(), x1 - x0, r.height());
+  }
+  painter.save();
+  painter.setClipRegion(QRegion(r).subtracted(stale));
+  painter.setPen(QPen(curve.color, 2));
+  PaintLine(painter, panel, curve, low, high);
+  if (!stale.isEmpty()) {
+    painter.setClipRegion(stale.intersected(r));
+    painter.setPen(QPen(curve.color.lighter(130), 2, Qt::DashLine));
+    PaintLine(painter, panel, curve, low, high);
   }
   painter.restore();
 }

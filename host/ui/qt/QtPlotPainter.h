@@ -4,6 +4,8 @@
 // Values are drawn as steps (a value holds until the next one); where several points fall on one
 // pixel column the column shows their range, so a long series costs one line per column.
 // Axes carry tick labels; the value axis names the unit, the time axis is in seconds.
+// Drawn from the chart model, panels, colours and value axes are the model's, and the stretches
+// where a value no longer holds (a time-out, the time after the last value) are dashed.
 #include <QColor>
 #include <QPainter>
 #include <QRect>
@@ -11,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/ui/ChartModel.h"
 #include "host/ui/SignalSnapshot.h"
 
 namespace ui::qt {
@@ -26,30 +29,48 @@ class QtPlotPainter {
     std::string unit;
     std::vector<std::size_t> curves;  // indexes into the series
     QRect rect;                       // the plotting area, inside the axes
+    double low = 0.0;                 // the value axis, when `fixed`
+    double high = 1.0;
+    bool fixed = false;  // false: the range of the values in view
   };
 
   // [ui] Lays out `series` (not owned; they outlive the painter) in `area` over the times
   // [t0, t1]; each series' last value holds up to `holdUntil`. `fontPx`: text size in pixels.
   QtPlotPainter(const std::vector<const PlotSeries*>& series, const QRect& area, double t0,
                 double t1, double holdUntil, int fontPx);
+  // [ui] Lays out the chart model's `panels` (their traces outlive the painter) likewise.
+  QtPlotPainter(const std::vector<ChartModel::Panel>& panels, const QRect& area, double t0,
+                double t1, double holdUntil, int fontPx);
 
   // [any] The colour of series `index`'s curve.
   static QColor CurveColor(std::size_t index);
+  // [ui] The time at x `x` of a panel, and back.
+  double TimeAt(int x) const;
+  double XOf(const QRect& rect, double time) const;
   // [ui] The panels as laid out.
   const std::vector<Panel>& panels() const noexcept { return m_panels; }
   // [ui] Draws onto `painter` (a white background included).
   void Paint(QPainter& painter) const;
 
  private:
+  struct Curve {
+    std::string name;
+    const std::vector<PlotPoint>* points;  // not owned
+    QColor color;
+    std::vector<std::pair<double, double>> stale;  // times drawn dashed, [from, to)
+  };
+
+  void Layout();
   // The panel's value axis: the range of its points in view, with a margin.
   std::pair<double, double> Range(const Panel& panel) const;
   void PaintPanel(QPainter& painter, const Panel& panel, bool timeLabels) const;
   void PaintTitle(QPainter& painter, const Panel& panel) const;
   void PaintCurve(QPainter& painter, const Panel& panel, std::size_t index, double low,
                   double high) const;
-  double XOf(const QRect& rect, double time) const;
+  void PaintLine(QPainter& painter, const Panel& panel, const Curve& curve, double low,
+                 double high) const;
 
-  std::vector<const PlotSeries*> m_series;
+  std::vector<Curve> m_curves;
   QRect m_area;
   double m_t0;
   double m_t1;

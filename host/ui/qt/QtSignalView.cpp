@@ -1,7 +1,10 @@
 #include "host/ui/qt/QtSignalView.h"
 
+#include <QFileDialog>
+#include <QHBoxLayout>
 #include <QHeaderView>
-#include <QPainter>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSaveFile>
 #include <QSplitter>
 #include <QTableWidget>
@@ -11,7 +14,7 @@
 #include <algorithm>
 
 #include "host/ui/IMainWindowModel.h"
-#include "host/ui/qt/QtPlotPainter.h"
+#include "host/ui/qt/QtChartView.h"
 
 namespace ui::qt {
 
@@ -29,49 +32,11 @@ QString TimeoutText(const SignalRow& signal) {
 
 }  // namespace
 
-// The ticked signals over the last kPlotSeconds of the snapshot.
-class QtSignalView::Plot : public QWidget {
- public:
-  explicit Plot(QWidget* parent) : QWidget(parent) { setMinimumSize(320, 200); }
-
-  void Show(SignalSnapshotPtr snapshot, const QSet<QString>& ticked) {
-    m_snapshot = std::move(snapshot);
-    m_ticked = ticked;
-    update();
-  }
-
- protected:
-  void paintEvent(QPaintEvent* /*event*/) override {
-    QPainter painter(this);
-    std::vector<const PlotSeries*> series;
-    double now = 0.0;
-    if (m_snapshot) {
-      now = m_snapshot->seconds;
-      for (const SignalRow& row : m_snapshot->rows)
-        if (m_ticked.contains(QString::fromStdString(row.series.name)))
-          series.push_back(&row.series);
-    }
-    if (series.empty() && m_snapshot && !m_snapshot->rows.empty()) {
-      painter.fillRect(rect(), Qt::white);
-      painter.drawText(rect(), Qt::AlignCenter,
-                       QStringLiteral("Tick signals in the table to plot them"));
-      return;
-    }
-    const double t1 = std::max(now, kPlotSeconds);
-    const int fontPx = std::max(10, fontMetrics().height() - 2);
-    QtPlotPainter(series, rect(), t1 - kPlotSeconds, t1, now, fontPx).Paint(painter);
-  }
-
- private:
-  SignalSnapshotPtr m_snapshot;
-  QSet<QString> m_ticked;
-};
-
 QtSignalView::QtSignalView(IMainWindowModel& model, QWidget* parent)
     : QWidget(parent), m_model(model) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  auto* splitter = new QSplitter(Qt::Horizontal, this);
+  auto* splitter = m_splitter = new QSplitter(Qt::Horizontal, this);
   m_table = new QTableWidget(0, static_cast<int>(kColumns.size()), splitter);
   m_table->setObjectName(QStringLiteral("signals"));
   m_table->setHorizontalHeaderLabels(kColumns);
@@ -88,9 +53,8 @@ QtSignalView::QtSignalView(IMainWindowModel& model, QWidget* parent)
   m_table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
   m_table->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
   connect(m_table, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* i) { Ticked(i); });
-  m_plot = new Plot(splitter);
   splitter->addWidget(m_table);
-  splitter->addWidget(m_plot);
+  splitter->addWidget(ChartPane(splitter));
   splitter->setStretchFactor(0, 2);
   splitter->setStretchFactor(1, 3);
   layout->addWidget(splitter);
@@ -102,9 +66,12 @@ QtSignalView::QtSignalView(IMainWindowModel& model, QWidget* parent)
 }
 
 void QtSignalView::Refresh() {
+  // The chart leaves following live on a wheel turn or a drag.
+  m_follow->setEnabled(!m_chart->chart().following());
   SignalSnapshotPtr snapshot = m_model.Signals();
   if (snapshot == m_shown) return;
   m_shown = snapshot;
+  m_chart->chart().Take(snapshot);  // first: the table shows values at the resolution it learns
   const int rows = snapshot ? static_cast<int>(snapshot->rows.size()) : 0;
   m_filling = true;
   m_table->setRowCount(rows);
@@ -117,7 +84,65 @@ void QtSignalView::Refresh() {
   // One no longer charted from the list is ticked again when it is charted again.
   m_fromList.intersect(fromList);
   m_filling = false;
-  m_plot->Show(std::move(snapshot), m_ticked);
+  Charted();
+}
+
+QWidget* QtSignalView::ChartPane(QWidget* parent) {
+  auto* pane = new QWidget(parent);
+  auto* layout = new QVBoxLayout(pane);
+  layout->setContentsMargins(0, 0, 0, 0);
+  auto* buttons = new QHBoxLayout;
+  m_follow = new QPushButton(QStringLiteral("Follow live"), pane);
+  m_follow->setObjectName(QStringLiteral("follow"));
+  m_follow->setToolTip(
+      QStringLiteral("Show the last 30 s as they come (or double click the chart)"));
+  auto* picture = new QPushButton(QStringLiteral("Save picture..."), pane);
+  auto* saveData = new QPushButton(QStringLiteral("Save data..."), pane);
+  buttons->addWidget(m_follow);
+  buttons->addWidget(picture);
+  buttons->addWidget(saveData);
+  buttons->addStretch(1);
+  layout->addLayout(buttons);
+  m_chart = new QtChartView(pane);
+  m_chart->setToolTip(QStringLiteral(
+      "Wheel: zoom the time, Ctrl+wheel: the values; drag: pan; double click: follow live"));
+  layout->addWidget(m_chart, 1);
+  connect(m_follow, &QPushButton::clicked, this, [this] {
+    m_chart->chart().Follow();
+    Charted();
+  });
+  connect(picture, &QPushButton::clicked, this, [this] { Export(true); });
+  connect(saveData, &QPushButton::clicked, this, [this] { Export(false); });
+  return pane;
+}
+
+void QtSignalView::Export(bool picture) {
+  const QString path = QFileDialog::getSaveFileName(
+      this, picture ? QStringLiteral("Save the chart") : QStringLiteral("Save the chart's data"),
+      picture ? QStringLiteral("chart.png") : QStringLiteral("chart.csv"),
+      picture ? QStringLiteral("PNG (*.png)") : QStringLiteral("CSV (*.csv)"));
+  if (path.isEmpty()) return;
+  std::string error;
+  if (!(picture ? m_chart->WritePng(path.toStdString(), error)
+                : m_chart->WriteCsv(path.toStdString(), error)))
+    QMessageBox::warning(this, QStringLiteral("canhost"), QString::fromStdString(error));
+}
+
+// The chart gets the ticked signals in the order they were ticked: those charted before keep
+// their place, new ones follow in the table's order.
+void QtSignalView::Charted() {
+  std::vector<std::string> names;
+  for (const std::string& name : m_chart->chart().charted())
+    if (m_ticked.contains(QString::fromStdString(name))) names.push_back(name);
+  for (int r = 0; r < m_table->rowCount(); ++r) {
+    const QTableWidgetItem* tick = m_table->item(r, 0);
+    if (tick == nullptr || tick->checkState() != Qt::Checked) continue;
+    const std::string name = tick->data(Qt::UserRole).toString().toStdString();
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+  }
+  m_chart->chart().SetCharted(names);
+  m_follow->setEnabled(!m_chart->chart().following());
+  m_chart->Show();
 }
 
 void QtSignalView::FillRow(int row, const SignalRow& signal) {
@@ -133,7 +158,9 @@ void QtSignalView::FillRow(int row, const SignalRow& signal) {
       QString(),
       name,
       QString::fromStdString(signal.series.unit),
-      signal.hasValue ? QString::number(signal.value, 'g', 7) : QStringLiteral("-"),
+      signal.hasValue ? QString::fromStdString(ChartModel::Format(
+                            signal.value, m_chart->chart().Decimals(signal.series.name)))
+                      : QStringLiteral("-"),
       signal.hasValue ? QString::number(signal.time, 'f', 3) : QStringLiteral("-"),
       TimeoutText(signal)};
   for (int c = 0; c < static_cast<int>(kColumns.size()); ++c) {
@@ -166,7 +193,44 @@ void QtSignalView::Ticked(QTableWidgetItem* item) {
     m_ticked.insert(name);
   else
     m_ticked.remove(name);
-  m_plot->Show(m_shown, m_ticked);
+  Charted();
+}
+
+std::vector<std::string> QtSignalView::Ticked() const {
+  std::vector<std::string> names = m_chart->chart().charted();
+  std::erase_if(
+      names, [&](const std::string& n) { return !m_ticked.contains(QString::fromStdString(n)); });
+  return names;
+}
+
+void QtSignalView::Tick(const std::vector<std::string>& names) {
+  m_ticked.clear();
+  for (const std::string& name : names)
+    m_ticked.insert(QString::fromStdString(name));
+  m_userChose = !names.empty();
+  m_chart->chart().SetCharted(names);
+  m_shown.reset();  // the table's ticks are set again
+  Refresh();
+}
+
+// A splitter lays its widgets out only when it shows: in a tab behind another, the widths asked
+// for wait for that.
+std::vector<int> QtSignalView::Split() const {
+  if (!m_split.empty()) return m_split;
+  const QList<int> sizes = m_splitter->sizes();
+  return {sizes.begin(), sizes.end()};
+}
+
+void QtSignalView::SetSplit(const std::vector<int>& widths) {
+  if (widths.size() != 2 || widths[0] < 0 || widths[1] < 0) return;
+  m_split = widths;
+  if (isVisible()) showEvent(nullptr);
+}
+
+void QtSignalView::showEvent(QShowEvent* /*event*/) {
+  if (m_split.empty()) return;
+  m_splitter->setSizes({m_split[0], m_split[1]});
+  m_split.clear();
 }
 
 bool QtSignalView::WriteTable(const std::string& path) const {

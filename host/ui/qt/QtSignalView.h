@@ -1,15 +1,18 @@
 #pragma once
 // The decoded signals of the main window: a table (plot tick, name, unit, last value, its time,
-// time-out state) and a plot of the ticked signals over the last kPlotSeconds, both redrawn from
-// the snapshot the measurement publishes, kRefreshMs apart. The first signals to get values are
-// ticked until the user ticks or unticks one.
+// time-out state) and the chart of the ticked signals (QtChartView) with the whole run to review,
+// both fed from the snapshot the measurement publishes, kRefreshMs apart. The first signals to
+// get values are ticked until the user ticks or unticks one.
 #include <QSet>
 #include <QString>
 #include <QWidget>
 #include <string>
+#include <vector>
 
 #include "host/ui/SignalSnapshot.h"
 
+class QPushButton;
+class QSplitter;
 class QTableWidget;
 class QTableWidgetItem;
 
@@ -19,10 +22,11 @@ class IMainWindowModel;
 
 namespace ui::qt {
 
+class QtChartView;
+
 class QtSignalView : public QWidget {
  public:
   static constexpr int kRefreshMs = 50;
-  static constexpr double kPlotSeconds = 30.0;
   // Signals ticked on their own, before the user chooses.
   static constexpr int kAutoTicked = 4;
 
@@ -34,16 +38,33 @@ class QtSignalView : public QWidget {
   // [ui] The table as text, one line per signal, cells separated by tabs; false when the file
   // cannot be written.
   bool WriteTable(const std::string& path) const;
+  // [ui] The chart, for its model and what --actions do to it.
+  QtChartView& chart() noexcept { return *m_chart; }
+  // [ui] The chart takes the ticked signals and redraws.
+  void Charted();
+  // [ui] The signals ticked, in the order ticked; ticks `names` as the person's choice.
+  std::vector<std::string> Ticked() const;
+  void Tick(const std::vector<std::string>& names);
+  // [ui] The widths of the table and the chart; sets them (empty: left as they are).
+  std::vector<int> Split() const;
+  void SetSplit(const std::vector<int>& widths);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
 
  private:
-  class Plot;
+  QWidget* ChartPane(QWidget* parent);
+  void Export(bool picture);
 
   void FillRow(int row, const SignalRow& signal);
   void Ticked(QTableWidgetItem* item);
 
   IMainWindowModel& m_model;
   QTableWidget* m_table;
-  Plot* m_plot;
+  QSplitter* m_splitter;
+  std::vector<int> m_split;  // widths asked for before the view showed
+  QtChartView* m_chart;
+  QPushButton* m_follow;
   SignalSnapshotPtr m_shown;
   QSet<QString> m_ticked;
   QSet<QString> m_fromList;  // charted from the message list, ticked when they first showed

@@ -19,18 +19,23 @@ function(canhost_headers name)
   target_include_directories(${name} INTERFACE ${root})
 endfunction()
 
-# canhost_component(TARGET FOLDER folder | HEADERS headers-target [USES target...])
-# The OBJECT library of one folder, combined into a shared library by the folder above it. USES
-# names the targets whose headers it may include (PUBLIC: a header of this folder may include
-# theirs). Folders add their sources with target_sources(TARGET PRIVATE ...).
+# canhost_component(TARGET FOLDER folder | HEADERS headers-target [EXPOSES target...]
+#                   [USES target...])
+# The OBJECT library of one folder, combined into a shared library by the folder above it. Its own
+# headers reach whoever links it. USES names the targets whose headers only its sources include
+# (PRIVATE: a user of this folder does not see them through it); EXPOSES the ones its headers
+# include (PUBLIC: whoever includes those headers needs them too). A dependency that is not in the
+# folder's headers stays private, so a user that includes it has to declare it itself.
+# Folders add their sources with target_sources(TARGET PRIVATE ...).
 function(canhost_component target)
-  cmake_parse_arguments(C "" "FOLDER;HEADERS" "USES" ${ARGN})
+  cmake_parse_arguments(C "" "FOLDER;HEADERS" "EXPOSES;USES" ${ARGN})
   if(C_FOLDER)
     canhost_headers(${target}_headers ${C_FOLDER})
     set(C_HEADERS ${target}_headers)
   endif()
   add_library(${target} OBJECT)
-  target_link_libraries(${target} PUBLIC ${C_HEADERS} ${C_USES} PRIVATE canhost_warnings)
+  target_link_libraries(${target} PUBLIC ${C_HEADERS} ${C_EXPOSES}
+                                  PRIVATE ${C_USES} canhost_warnings)
   set_property(GLOBAL APPEND PROPERTY CANHOST_COMPONENTS ${target})
 endfunction()
 

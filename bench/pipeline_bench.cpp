@@ -16,10 +16,13 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -32,8 +35,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The generated logs, kept between runs and shared by every clone's benchmark.
 const fs::path& Folder() {
   static const fs::path dir = fs::temp_directory_path() / "canhost-pipeline-bench";
+  return dir;
+}
+
+// This process's settings, outputs and null devices: two benchmarks at once (two clones' test
+// suites) must not take each other's settings lock or outputs.
+const fs::path& RunFolder() {
+  static const fs::path dir = Folder() / ("run-" + std::to_string(::getpid()));
   return dir;
 }
 
@@ -45,16 +56,19 @@ std::string Dbc() {
 std::string Log(std::int64_t messages, std::string& error) {
   const fs::path log = Folder() / ("replay-" + std::to_string(messages) + ".log");
   if (fs::exists(log)) return log.string();
+  // Written aside and renamed, so that another benchmark never replays half a log.
+  const fs::path part = RunFolder() / log.filename();
   XeCanAnalysis::DbcDatabase db;
   if (!XeCanAnalysis::DbcParser::ParseFile(Dbc(), db, error) ||
-      !bench::WriteDbcLog(db, log.string(), static_cast<std::uint64_t>(messages), 250'000, error))
+      !bench::WriteDbcLog(db, part.string(), static_cast<std::uint64_t>(messages), 250'000, error))
     return {};
+  fs::rename(part, log);
   return log.string();
 }
 
 // A fresh settings folder: empty (canhost seeds its default) or the single source's.
 fs::path Settings(bool single) {
-  fs::path dir = Folder() / "settings";
+  fs::path dir = RunFolder() / "settings";
   fs::remove_all(dir);
   if (!single) return dir;
   fs::create_directories(dir);
@@ -66,7 +80,7 @@ fs::path Settings(bool single) {
 }
 
 fs::path NullDevice(const char* name) {
-  fs::path file = Folder() / name;
+  fs::path file = RunFolder() / name;
   if (!fs::exists(file)) ::mknod(file.c_str(), S_IFCHR | 0666, makedev(1, 3));
   return file;
 }
@@ -76,7 +90,7 @@ void BM_FastReplay(benchmark::State& state, bool single, bool all, bool capture)
     state.SkipWithError((Dbc() + " is missing").c_str());
     return;
   }
-  fs::create_directories(Folder());
+  fs::create_directories(RunFolder());
   const std::int64_t messages = state.range(0);
   std::string error;
   const std::string log = Log(messages, error);
@@ -93,12 +107,16 @@ void BM_FastReplay(benchmark::State& state, bool single, bool all, bool capture)
     if (capture) args.insert(args.end(), {"--capture", NullDevice("capture").string()});
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = testing_support::SpawnProgram(
-        "canhost", args, {}, (Folder() / "out").string(), (Folder() / "err").string());
+        "canhost", args, {}, (RunFolder() / "out").string(), (RunFolder() / "err").string());
     int status = 0;
     rusage usage{};
     if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid ||
         testing_support::ExitCodeOf(status) != 0) {
-      state.SkipWithError("canhost run failed: see the out and err files in the temp folder");
+      // The run's folder goes at exit: what canhost said is the message.
+      std::ifstream err(RunFolder() / "err");
+      std::string said((std::istreambuf_iterator<char>(err)), std::istreambuf_iterator<char>());
+      said.resize(std::min<std::size_t>(said.size(), 2000));
+      state.SkipWithError(("canhost run failed: " + said).c_str());
       return;
     }
     state.SetIterationTime(
@@ -134,5 +152,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  std::error_code ignored;
+  fs::remove_all(RunFolder(), ignored);
   return 0;
 }

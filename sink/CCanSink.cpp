@@ -110,10 +110,8 @@ CCanDecoder* CCanSink::set_decoder(int channel, CRuntimeClass* cls) {
   // is not a decoder leaves the channel without one.
   if (cls != nullptr) {
     std::unique_ptr<CObject> made(cls->CreateObject());
-    if (auto* decoder = dynamic_cast<CCanDecoder*>(made.get())) {
-      made.release();
-      it->second.reset(decoder);
-    }
+    if (dynamic_cast<CCanDecoder*>(made.get()) != nullptr)
+      it->second.reset(static_cast<CCanDecoder*>(made.release()));
   }
   if (CCanDecoder* decoder = it->second.get()) {
     decoder->m_valueCallback = [this](int signal, double value, int frame) {

@@ -201,18 +201,18 @@ CCanSource* CCanSourceModule::adopt(std::unique_ptr<CCanSource> source) {
     // did not move, but the handle did; the same time machine items stay valid.
     const auto k = static_cast<std::size_t>(std::distance(m_sources.begin(), it));
     it->second = std::move(source);
-    m_channels[k] = CanIo(adopted->m_channel);
+    m_channels[k] = CanIo(adopted->bus_channel());
     rebuild_slots();
     return adopted;
   }
   it = m_sources.emplace(adopted->id(), std::move(source)).first;
   const auto k = std::distance(m_sources.begin(), it);
-  m_channels.insert(m_channels.begin() + k, CanIo(adopted->m_channel));
+  m_channels.insert(m_channels.begin() + k, CanIo(adopted->bus_channel()));
   m_counters.insert(m_counters.begin() + k, Counters{});
   m_lastRaw.insert(m_lastRaw.begin() + k, 0u);
   CTimeCapsule capsule(24, 0);
   capsule.m_delay = static_cast<std::int64_t>(m_delay);
-  const int sourceChannel = adopted->m_channel;
+  const int sourceChannel = adopted->bus_channel();
   // -1 (off bus) stops the capsule; any other channel time counts, also one past 2^31, which the
   // time machine would take for a stopped clock if it were widened with its sign.
   // The whole 32-bit reading is kept for the records' stamps (record_time).
@@ -262,8 +262,8 @@ bool CCanSourceModule::open_channels() {
   bool result = true;
   std::size_t k = 0;
   for (const auto& [id, source] : m_sources) {
-    result = m_channels[k++].Open(source->m_fd, source->m_bitrate, source->m_fdArbitration,
-                                  source->m_fdData) &&
+    result = m_channels[k++].Open(source->fd(), source->bitrate(), source->fd_arbitration(),
+                                  source->fd_data()) &&
              result;
   }
   return result;
@@ -290,8 +290,8 @@ std::uint32_t CCanSourceModule::bytes_per_second() {
   std::uint32_t total = 0;
   for (const auto& [id, source] : m_sources) {
     if (!source->active()) continue;
-    const std::int32_t rate = source->m_fd ? can::NominalFdDataRate(source->m_fdData)
-                                           : can::NominalBitrate(source->m_bitrate);
+    const std::int32_t rate = source->fd() ? can::NominalFdDataRate(source->fd_data())
+                                           : can::NominalBitrate(source->bitrate());
     total += static_cast<std::uint32_t>(rate) / 8u;
   }
   return total;
@@ -420,7 +420,7 @@ void CCanSourceModule::publish_statistics(bool frame) {
     for (const auto& [id, source] : m_sources) {
       m_stats[k].name = source->name();
       m_stats[k].note = source->statistics_note();
-      m_stats[k++].channel = source->m_channel;
+      m_stats[k++].channel = source->bus_channel();
     }
     m_statsLayoutChanged = false;
   }

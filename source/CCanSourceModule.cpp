@@ -195,17 +195,10 @@ CCanSource* CCanSourceModule::adopt(std::unique_ptr<CCanSource> source) {
   CCanSource* const adopted = source.get();
   if (m_samplesPerFrame != 0)
     adopted->size_queue(static_cast<double>(m_samplePeriod) * m_samplesPerFrame);
-  auto it = m_sources.find(adopted->id());
-  if (it != m_sources.end()) {
-    // The registry gave the id again: the new source takes the old one's place. The capsule array
-    // did not move, but the handle did; the same time machine items stay valid.
-    const auto k = static_cast<std::size_t>(std::distance(m_sources.begin(), it));
-    it->second = std::move(source);
-    m_channels[k] = CanIo(adopted->bus_channel());
-    rebuild_slots();
-    return adopted;
-  }
-  it = m_sources.emplace(adopted->id(), std::move(source)).first;
+  // The registry gave the id again: the new source takes the old one's place, with a slot of its
+  // own. Its channel may differ, and the old slot's capsule reads the old channel's clock.
+  if (const auto old = m_sources.find(adopted->id()); old != m_sources.end()) drop_slot(old);
+  const auto it = m_sources.emplace(adopted->id(), std::move(source)).first;
   const auto k = std::distance(m_sources.begin(), it);
   m_channels.insert(m_channels.begin() + k, CanIo(adopted->bus_channel()));
   m_counters.insert(m_counters.begin() + k, Counters{});
@@ -234,9 +227,16 @@ void CCanSourceModule::remove_source(CCanSource* source) {
   if (!source) return;
   const auto it = m_sources.find(source->id());
   if (it == m_sources.end() || it->second.get() != source) return;
-  const auto k = static_cast<std::ptrdiff_t>(std::distance(m_sources.begin(), it));
   source->stop();
   SlowSampling::CSourceInfo::release(source);
+  drop_slot(it);
+  rebuild_time_machine_items();
+  m_statsLayoutChanged = true;
+  publish_statistics(false);
+}
+
+void CCanSourceModule::drop_slot(std::map<int, std::unique_ptr<CCanSource>>::iterator it) {
+  const auto k = static_cast<std::ptrdiff_t>(std::distance(m_sources.begin(), it));
   m_sources.erase(it);
   m_channels[static_cast<std::size_t>(k)].Close();
   m_channels.erase(m_channels.begin() + k);
@@ -244,9 +244,6 @@ void CCanSourceModule::remove_source(CCanSource* source) {
   m_counters.erase(m_counters.begin() + k);
   m_lastRaw.erase(m_lastRaw.begin() + k);
   m_capsules.erase(m_capsules.begin() + k);
-  rebuild_time_machine_items();
-  m_statsLayoutChanged = true;
-  publish_statistics(false);
 }
 
 bool CCanSourceModule::set_delay(std::int32_t ticks) {

@@ -72,7 +72,7 @@ void BM_SinkProcess(benchmark::State& state) {
   sink.Create(L"CCanSink", nullptr);
   sink.add_src(&source);
   sink.set_decoder(0, RUNTIME_CLASS(CCanDbcDecoder))
-      ->second->SetDbcXmlFilename(CString(dbc.wstring().c_str()));
+      ->SetDbcXmlFilename(CString(dbc.wstring().c_str()));
   sink.sync_signals();
   sink.update_container();
 

@@ -9,7 +9,6 @@
 #include "host/ui/CEdges.h"
 #include "host/ui/CLibMgr.h"
 #include "host/ui/CSwitchResourceDefault.h"
-#include "sink/CCanDecoder.h"
 
 IMPLEMENT_DYNAMIC(CCanSinkDlg, CDialog3d)
 
@@ -113,13 +112,11 @@ void CCanSinkDlg::fill_table() {
 
 void CCanSinkDlg::add_row(const SinkChannel& channel) {
   const int row = m_list.AddItem(channel.name.GetString(), nullptr, channel.channel);
-  const CString decoder = channel.decoder != nullptr
-                              ? DisplayName(channel.decoder->GetRuntimeClass())
-                              : CString(kNoDecoder);
+  const CString decoder = channel.cls != nullptr ? DisplayName(channel.cls) : CString(kNoDecoder);
   m_list.SetItemText(row, kDecoder, decoder);
   m_list.SetComboBoxGlobalStrings(row, kDecoder,
                                   m_list.GlobalComboStringsGetId(decoder, kNoDecoderId), -1);
-  const bool link = channel.decoder != nullptr && channel.decoder->HasSettings();
+  const bool link = channel.cls != nullptr && channel.hasSettings;
   CSwitchResourceDefault resources(can::ExtensionModule());
   m_list.SetItemText(row, kSettings,
                      link ? CLibMgr::LoadStringW(can::IDS_SETTINGS).GetString() : L"");
@@ -127,9 +124,7 @@ void CCanSinkDlg::add_row(const SinkChannel& channel) {
 }
 
 LRESULT CCanSinkDlg::OnLink(WPARAM row, LPARAM) {
-  const auto channel = m_list.GetItemData64(static_cast<int>(row));
-  for (const SinkChannel& c : m_sink.channels())
-    if (c.channel == channel && c.decoder != nullptr) c.decoder->ShowSettings();
+  m_sink.show_decoder_settings(static_cast<int>(m_list.GetItemData64(static_cast<int>(row))));
   return 0;
 }
 

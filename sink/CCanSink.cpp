@@ -2,6 +2,7 @@
 #include "sink/CCanSink.h"
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 #include "frame/CanBusSource.h"
@@ -40,8 +41,6 @@ CCanSink::CCanSink() {
 
 CCanSink::~CCanSink() {
   m_decoding.clear();
-  for (auto& [channel, decoder] : m_decoders)
-    delete decoder;
   m_decoders.clear();
   m_dlg.reset();
 }
@@ -64,8 +63,14 @@ std::vector<SinkChannel> CCanSink::channels() const {
   std::vector<SinkChannel> rows;
   for (const auto& [channel, decoder] : m_decoders)
     if (const auto name = names.find(channel); name != names.end())
-      rows.push_back({channel, name->second, decoder});
+      rows.push_back({channel, name->second, decoder ? decoder->GetRuntimeClass() : nullptr,
+                      decoder && decoder->HasSettings()});
   return rows;
+}
+
+void CCanSink::show_decoder_settings(int channel) {
+  if (const auto it = m_decoders.find(channel); it != m_decoders.end() && it->second)
+    it->second->ShowSettings();
 }
 
 bool CCanSink::accepts_src(SlowSampling::CAsyncSource* source) {
@@ -91,19 +96,24 @@ void CCanSink::channels_changed() {
   if (m_dlg) m_dlg->refresh();
 }
 
-CCanSink::DecoderTable::iterator CCanSink::set_decoder(int channel, CRuntimeClass* cls) {
-  if (channel < 0) return m_decoders.end();
+CCanDecoder* CCanSink::set_decoder(int channel, CRuntimeClass* cls) {
+  if (channel < 0) return nullptr;
   auto it = m_decoders.find(channel);
-  CCanDecoder* retired = nullptr;
+  std::unique_ptr<CCanDecoder> retired;
   if (it != m_decoders.end()) {
-    if (it->second != nullptr && it->second->GetRuntimeClass() == cls) return it;
-    retired = std::exchange(it->second, nullptr);
+    if (it->second != nullptr && it->second->GetRuntimeClass() == cls) return it->second.get();
+    retired = std::move(it->second);
   } else {
     it = m_decoders.emplace(channel, nullptr).first;
   }
-  // The new decoder is made whole here, before the processing thread can see it.
-  if (cls != nullptr) it->second = dynamic_cast<CCanDecoder*>(cls->CreateObject());
-  if (CCanDecoder* decoder = it->second) {
+  // The new decoder is made whole here, before the processing thread can see it. A class that
+  // is not a decoder leaves the channel without one.
+  if (cls != nullptr) {
+    std::unique_ptr<CObject> made(cls->CreateObject());
+    if (dynamic_cast<CCanDecoder*>(made.get()) != nullptr)
+      it->second.reset(static_cast<CCanDecoder*>(made.release()));
+  }
+  if (CCanDecoder* decoder = it->second.get()) {
     decoder->m_valueCallback = [this](int signal, double value, int frame) {
       callback(signal, value, frame);
     };
@@ -113,12 +123,16 @@ CCanSink::DecoderTable::iterator CCanSink::set_decoder(int channel, CRuntimeClas
       store_decoder_file(channel, *dbc);
     }
   }
-  publish_decoders(retired);
-  return it;
+  publish_decoders(std::move(retired));
+  return it->second.get();
 }
 
-void CCanSink::publish_decoders(CCanDecoder* retired) {
-  stage([this, table = m_decoders] { m_decoding = table; }, std::shared_ptr<CCanDecoder>(retired));
+void CCanSink::publish_decoders(std::unique_ptr<CCanDecoder> retired) {
+  std::map<int, CCanDecoder*> table;
+  for (const auto& [channel, decoder] : m_decoders)
+    table.emplace_hint(table.end(), channel, decoder.get());
+  stage([this, table = std::move(table)] { m_decoding = table; },
+        std::shared_ptr<CCanDecoder>(std::move(retired)));
 }
 
 void CCanSink::sync_signals() {
@@ -127,8 +141,7 @@ void CCanSink::sync_signals() {
     if (can == nullptr) continue;
     const auto decoder = m_decoders.find(can->bus_channel());
     const auto entry = m_sourceTable.find(source->id());
-    if (decoder == m_decoders.end() || decoder->second == nullptr || entry == m_sourceTable.end())
-      continue;
+    if (decoder == m_decoders.end() || !decoder->second || entry == m_sourceTable.end()) continue;
     const std::map<int, CString>& names = decoder->second->m_signalNames;
     auto& offered = entry->second.signals;
     for (auto s = offered.begin(); s != offered.end();) {
@@ -155,7 +168,7 @@ void CCanSink::apply_settings() {
   sync_signals();
   write_params();
   for (auto& [channel, decoder] : m_decoders)
-    if (auto* dbc = dynamic_cast<CCanDbcDecoder*>(decoder)) store_decoder_file(channel, *dbc);
+    if (auto* dbc = dynamic_cast<CCanDbcDecoder*>(decoder.get())) store_decoder_file(channel, *dbc);
   update_container();
 }
 

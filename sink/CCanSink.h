@@ -25,7 +25,7 @@ class CCanDbcDecoder;
 class CCanSink : public CSlowSinkPlugin, public ISinkAccess {
   DECLARE_DYNCREATE(CCanSink)
  public:
-  using DecoderTable = std::map<int, CCanDecoder*>;
+  using DecoderTable = std::map<int, std::unique_ptr<CCanDecoder>>;
 
   CCanSink();
   ~CCanSink() override;
@@ -54,9 +54,9 @@ class CCanSink : public CSlowSinkPlugin, public ISinkAccess {
   SlowSampling::SinkStatistics statistics() const override;
 
   // [ui] Gives `channel` a decoder of `cls` (null: none), replacing one of another class. The
-  // entry, or end() for a negative channel. The processing thread decodes with the new table from
-  // its next block on.
-  DecoderTable::iterator set_decoder(int channel, CRuntimeClass* cls);
+  // channel's decoder (owned by the sink), null when it has none or the channel is negative. The
+  // processing thread decodes with the new table from its next block on.
+  CCanDecoder* set_decoder(int channel, CRuntimeClass* cls);
   // [ui] Offered signals follow the decoders' signal tables (matched by name).
   void sync_signals();
   // [ui] Takes the dialog's values, re-offers the signals, stores everything and has the host
@@ -82,6 +82,7 @@ class CCanSink : public CSlowSinkPlugin, public ISinkAccess {
     return {decoder_classes().begin(), decoder_classes().end()};
   }
   void choose_decoder(int channel, CRuntimeClass* cls) override { set_decoder(channel, cls); }
+  void show_decoder_settings(int channel) override;
 
  private:
   int source_channel(int sourceId) const;
@@ -93,14 +94,16 @@ class CCanSink : public CSlowSinkPlugin, public ISinkAccess {
   void choose_stored_decoders();
   // [ui] Stages m_decoders as the processing thread's table; `retired` (a decoder taken out of
   // it, or null) is destroyed once the processing thread has let go of it.
-  void publish_decoders(CCanDecoder* retired);
+  void publish_decoders(std::unique_ptr<CCanDecoder> retired);
   // [ui] An open window shows the channels again.
   void channels_changed();
 
   std::atomic<unsigned int> m_timeout{0};  // seconds, 0: none; written [ui], read [processing]
   std::unique_ptr<ISinkDialog> m_dlg;      // "CAN Decoding"; null without a dialog factory
-  DecoderTable m_decoders;                 // [ui] owned
-  DecoderTable m_decoding;                 // [processing] m_decoders as adopted; not owned
+  DecoderTable m_decoders;                 // [ui]
+  // [processing] m_decoders as adopted; a decoder leaves m_decoders only through
+  // publish_decoders, which keeps it alive until this table no longer holds it.
+  std::map<int, CCanDecoder*> m_decoding;
   float m_frameRate = 0.0F;
   SinkSourceEntry* m_current = nullptr;  // the entry of the block in process; null: none
   can::CanPacket m_packet;               // the parse buffer

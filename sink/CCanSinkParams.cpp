@@ -107,7 +107,7 @@ void CCanSink::write_params() const {
     CResourceEntry* line = list.AddLineTail();
     if (line == nullptr) break;
     line->SetInt(channel, 0);
-    line->SetText(decoder != nullptr ? ClassName(decoder) : CString(kNoDecoder), 1);
+    line->SetText(decoder != nullptr ? ClassName(decoder.get()) : CString(kNoDecoder), 1);
   }
 }
 

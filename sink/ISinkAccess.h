@@ -7,14 +7,15 @@
 
 #include "host/mfc/CString.h"
 
-class CCanDecoder;
 struct CRuntimeClass;
 
-// One bus channel as the window lists it.
+// One bus channel as the window lists it. The window never holds the decoder itself: a decoder
+// replaced on another path would leave it dangling.
 struct SinkChannel {
-  int channel;           // bus channel, 0..
-  CString name;          // name of the first attached CAN source on the channel
-  CCanDecoder* decoder;  // the channel's decoder (owned by the sink), null: none
+  int channel;         // bus channel, 0..
+  CString name;        // name of the first attached CAN source on the channel
+  CRuntimeClass* cls;  // class of the channel's decoder, null: none
+  bool hasSettings;    // the decoder has settings of its own to show
 };
 
 class ISinkAccess {
@@ -25,6 +26,8 @@ class ISinkAccess {
   virtual std::vector<CRuntimeClass*> decoder_choices() const = 0;
   // [ui] Gives `channel` a decoder of `cls` (null: none); a decoder of that class stays as it is.
   virtual void choose_decoder(int channel, CRuntimeClass* cls) = 0;
+  // [ui] Runs the settings dialog of `channel`'s decoder; nothing without one.
+  virtual void show_decoder_settings(int channel) = 0;
   // [ui] Takes the window's time-out over, re-offers the signals and stores the settings. While a
   // measurement runs, the processing thread takes the changes up at its next block.
   virtual void apply_settings() = 0;

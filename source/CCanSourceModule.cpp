@@ -195,24 +195,17 @@ CCanSource* CCanSourceModule::adopt(std::unique_ptr<CCanSource> source) {
   CCanSource* const adopted = source.get();
   if (m_samplesPerFrame != 0)
     adopted->size_queue(static_cast<double>(m_samplePeriod) * m_samplesPerFrame);
-  auto it = m_sources.find(adopted->id());
-  if (it != m_sources.end()) {
-    // The registry gave the id again: the new source takes the old one's place. The capsule array
-    // did not move, but the handle did; the same time machine items stay valid.
-    const auto k = static_cast<std::size_t>(std::distance(m_sources.begin(), it));
-    it->second = std::move(source);
-    m_channels[k] = CanIo(adopted->m_channel);
-    rebuild_slots();
-    return adopted;
-  }
-  it = m_sources.emplace(adopted->id(), std::move(source)).first;
+  // The registry gave the id again: the new source takes the old one's place, with a slot of its
+  // own. Its channel may differ, and the old slot's capsule reads the old channel's clock.
+  if (const auto old = m_sources.find(adopted->id()); old != m_sources.end()) drop_slot(old);
+  const auto it = m_sources.emplace(adopted->id(), std::move(source)).first;
   const auto k = std::distance(m_sources.begin(), it);
-  m_channels.insert(m_channels.begin() + k, CanIo(adopted->m_channel));
+  m_channels.insert(m_channels.begin() + k, CanIo(adopted->bus_channel()));
   m_counters.insert(m_counters.begin() + k, Counters{});
   m_lastRaw.insert(m_lastRaw.begin() + k, 0u);
   CTimeCapsule capsule(24, 0);
   capsule.m_delay = static_cast<std::int64_t>(m_delay);
-  const int sourceChannel = adopted->m_channel;
+  const int sourceChannel = adopted->bus_channel();
   // -1 (off bus) stops the capsule; any other channel time counts, also one past 2^31, which the
   // time machine would take for a stopped clock if it were widened with its sign.
   // The whole 32-bit reading is kept for the records' stamps (record_time).
@@ -234,9 +227,16 @@ void CCanSourceModule::remove_source(CCanSource* source) {
   if (!source) return;
   const auto it = m_sources.find(source->id());
   if (it == m_sources.end() || it->second.get() != source) return;
-  const auto k = static_cast<std::ptrdiff_t>(std::distance(m_sources.begin(), it));
   source->stop();
   SlowSampling::CSourceInfo::release(source);
+  drop_slot(it);
+  rebuild_time_machine_items();
+  m_statsLayoutChanged = true;
+  publish_statistics(false);
+}
+
+void CCanSourceModule::drop_slot(std::map<int, std::unique_ptr<CCanSource>>::iterator it) {
+  const auto k = static_cast<std::ptrdiff_t>(std::distance(m_sources.begin(), it));
   m_sources.erase(it);
   m_channels[static_cast<std::size_t>(k)].Close();
   m_channels.erase(m_channels.begin() + k);
@@ -244,9 +244,6 @@ void CCanSourceModule::remove_source(CCanSource* source) {
   m_counters.erase(m_counters.begin() + k);
   m_lastRaw.erase(m_lastRaw.begin() + k);
   m_capsules.erase(m_capsules.begin() + k);
-  rebuild_time_machine_items();
-  m_statsLayoutChanged = true;
-  publish_statistics(false);
 }
 
 bool CCanSourceModule::set_delay(std::int32_t ticks) {
@@ -262,8 +259,8 @@ bool CCanSourceModule::open_channels() {
   bool result = true;
   std::size_t k = 0;
   for (const auto& [id, source] : m_sources) {
-    result = m_channels[k++].Open(source->m_fd, source->m_bitrate, source->m_fdArbitration,
-                                  source->m_fdData) &&
+    result = m_channels[k++].Open(source->fd(), source->bitrate(), source->fd_arbitration(),
+                                  source->fd_data()) &&
              result;
   }
   return result;
@@ -290,8 +287,8 @@ std::uint32_t CCanSourceModule::bytes_per_second() {
   std::uint32_t total = 0;
   for (const auto& [id, source] : m_sources) {
     if (!source->active()) continue;
-    const std::int32_t rate = source->m_fd ? can::NominalFdDataRate(source->m_fdData)
-                                           : can::NominalBitrate(source->m_bitrate);
+    const std::int32_t rate = source->fd() ? can::NominalFdDataRate(source->fd_data())
+                                           : can::NominalBitrate(source->bitrate());
     total += static_cast<std::uint32_t>(rate) / 8u;
   }
   return total;
@@ -420,7 +417,7 @@ void CCanSourceModule::publish_statistics(bool frame) {
     for (const auto& [id, source] : m_sources) {
       m_stats[k].name = source->name();
       m_stats[k].note = source->statistics_note();
-      m_stats[k++].channel = source->m_channel;
+      m_stats[k++].channel = source->bus_channel();
     }
     m_statsLayoutChanged = false;
   }

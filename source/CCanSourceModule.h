@@ -121,6 +121,8 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   void request_sync();
   // Takes a signed-in source and gives it its channel slot (handle, counters, capsule); returns it.
   CCanSource* adopt(std::unique_ptr<CCanSource> source);
+  // Destroys the source at `it` and drops its slot; the caller rebuilds the time machine items.
+  void drop_slot(std::map<int, std::unique_ptr<CCanSource>>::iterator it);
   // Position of the first handle on the channel, or -1.
   int slot_of(int channel) const noexcept;
   void rebuild_time_machine_items();

@@ -4,9 +4,9 @@
 std::vector<SourceRow> CCanSourceModule::source_rows() const {
   std::vector<SourceRow> rows;
   for (const auto& [id, source] : m_sources)
-    rows.push_back({id, source->m_type, source->name(), source->m_channel, source->m_fd,
-                    source->m_bitrate, source->m_fdArbitration, source->m_fdData, source->active(),
-                    source->has_settings()});
+    rows.push_back({id, source->type(), source->name(), source->bus_channel(), source->fd(),
+                    source->bitrate(), source->fd_arbitration(), source->fd_data(),
+                    source->active(), source->has_settings()});
   return rows;
 }
 

@@ -58,12 +58,12 @@ void CCanSourceModule::write_params() const {
     if (!line) break;
     line->SetText(source->name(), 0);
     line->SetBool(source->active(), 1);
-    line->SetInt(source->m_channel, 2);
-    line->SetInt(source->m_type, 3);
-    can::WriteEntryValue(*line, static_cast<int>(source->m_bitrate), 4);
-    can::WriteEntryValue(*line, source->m_fd, 5);
-    can::WriteEntryValue(*line, static_cast<int>(source->m_fdArbitration), 6);
-    can::WriteEntryValue(*line, static_cast<int>(source->m_fdData), 7);
+    line->SetInt(source->bus_channel(), 2);
+    line->SetInt(source->type(), 3);
+    can::WriteEntryValue(*line, static_cast<int>(source->bitrate()), 4);
+    can::WriteEntryValue(*line, source->fd(), 5);
+    can::WriteEntryValue(*line, static_cast<int>(source->fd_arbitration()), 6);
+    can::WriteEntryValue(*line, static_cast<int>(source->fd_data()), 7);
   }
   CSharpInit runtime;
   runtime.StoreSettings();

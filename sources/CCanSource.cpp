@@ -17,14 +17,14 @@ CCanSource::CCanSource(CSlowAsyncSourcePlugin* plugin, int type, const CString& 
                        bool fd, bitrate_t bitrate, fd_arbitrationrate_t fdArbitration,
                        fd_datarate_t fdData)
     : SlowSampling::CAsyncSource(plugin, name),
+      m_io(channel),
+      m_control(name, m_io),
       m_type(type),
       m_channel(channel),
       m_fd(fd),
       m_bitrate(bitrate),
       m_fdArbitration(fdArbitration),
-      m_fdData(fdData),
-      m_io(channel),
-      m_control(name, m_io) {
+      m_fdData(fdData) {
   can::InstallDriverLogForwarding();
   m_control.Start(m_fd, m_bitrate, m_fdArbitration, m_fdData);
   CThreadControllerRegistry::Object().Register(m_control.ReceptionThread(), name);

@@ -70,15 +70,21 @@ class CCanSource : public SlowSampling::CAsyncSource, public CanBusSource {
   // [any] Messages received and not yet fetched.
   std::size_t queued();
 
-  const int m_type;     // 0 standard, 1 vehicle simulation, 2 sequencer
-  const int m_channel;  // driver channel; negative: the source has no channel
-  const bool m_fd;      // channel opened in CAN FD mode
-  const XeCanDriverKvaser::bitrate_t m_bitrate;
-  const XeCanDriverKvaser::fd_arbitrationrate_t m_fdArbitration;
-  const XeCanDriverKvaser::fd_datarate_t m_fdData;
-  std::atomic<bool> m_running{false};  // acquisition running (written [ui], read [any])
+  // [any] The configuration the source was built with; it never changes (a changed row of the
+  // settings builds a new source).
+  // 0 standard, 1 vehicle simulation, 2 sequencer.
+  int type() const noexcept { return m_type; }
+  // Channel opened in CAN FD mode.
+  bool fd() const noexcept { return m_fd; }
+  XeCanDriverKvaser::bitrate_t bitrate() const noexcept { return m_bitrate; }
+  XeCanDriverKvaser::fd_arbitrationrate_t fd_arbitration() const noexcept {
+    return m_fdArbitration;
+  }
+  XeCanDriverKvaser::fd_datarate_t fd_data() const noexcept { return m_fdData; }
 
  protected:
+  // [any] Acquisition of the host running (set_running).
+  bool acquisition_running() const noexcept { return m_running; }
   // [reception] Appends a copy of the message to the queue under the lock and counts it.
   void enqueue(const CanMessage& message);
   // [reception] The same, for a caller that holds m_lock.
@@ -97,6 +103,14 @@ class CCanSource : public SlowSampling::CAsyncSource, public CanBusSource {
 
  private:
   void log_off_bus(int stateBefore, bool result);
+
+  const int m_type;     // see type()
+  const int m_channel;  // driver channel; negative: the source has no channel
+  const bool m_fd;
+  const XeCanDriverKvaser::bitrate_t m_bitrate;
+  const XeCanDriverKvaser::fd_arbitrationrate_t m_fdArbitration;
+  const XeCanDriverKvaser::fd_datarate_t m_fdData;
+  std::atomic<bool> m_running{false};  // acquisition running (written [ui], read [any])
 
   // Received, not yet fetched. A vector swapped with the batch in fetch: both keep their capacity,
   // so the steady state allocates nothing per message.

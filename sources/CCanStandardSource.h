@@ -55,7 +55,7 @@ class CCanStandardSource : public CCanSource, public IStandardSourceAccess {
   }
   IdRangeList ranges() override;
   bool replace_ranges(IdRangeList table) override;
-  bool running() const noexcept override { return m_running; }
+  bool running() const noexcept override { return acquisition_running(); }
 
  private:
   // Active flag of the range holding the ID; the caller holds m_lock.

@@ -110,7 +110,7 @@ TEST_F(CanBusDialog, ApplyKeepsRenamedSourcesAndRebuildsChangedOnes) {
   EXPECT_EQ(std::count_if(now.begin(), now.end(), [&](auto& p) { return p.second == c; }), 1);
   (void)b;
   const CCanSource* rebuilt = now.rbegin()->second;  // the newest id
-  EXPECT_EQ(rebuilt->m_channel, 5);
+  EXPECT_EQ(rebuilt->bus_channel(), 5);
   EXPECT_EQ(rebuilt->name(), L"b");
   // The table is refilled: every row carries its source's id.
   for (int row = 0; row < List().GetItemCount(); ++row)
@@ -153,13 +153,13 @@ TEST_F(CanBusDialog, AddApplyCreatesTheDefaultSourceAndFdSwitchesTheRateLabels) 
   ASSERT_EQ(SourcesNow().size(), 2u);
   const CCanSource* plain = SourcesNow().begin()->second;
   const CCanSource* fd = SourcesNow().rbegin()->second;
-  EXPECT_EQ(plain->m_channel, 0);  // the first free channel
+  EXPECT_EQ(plain->bus_channel(), 0);  // the first free channel
   EXPECT_FALSE(plain->active());
-  EXPECT_EQ(plain->m_bitrate, BITRATE_500K);
-  EXPECT_EQ(plain->m_fdData, FD_DATA_2M);
-  EXPECT_TRUE(fd->m_fd);
-  EXPECT_EQ(fd->m_fdArbitration, can::kFdArbitrationRates[1].code);
-  EXPECT_EQ(fd->m_bitrate, can::kBitrates[1].code);  // same position in the classic table
+  EXPECT_EQ(plain->bitrate(), BITRATE_500K);
+  EXPECT_EQ(plain->fd_data(), FD_DATA_2M);
+  EXPECT_TRUE(fd->fd());
+  EXPECT_EQ(fd->fd_arbitration(), can::kFdArbitrationRates[1].code);
+  EXPECT_EQ(fd->bitrate(), can::kBitrates[1].code);  // same position in the classic table
   EXPECT_EQ(IdOfRow(0), SourcesNow().begin()->first);
 }
 
@@ -223,7 +223,7 @@ TEST_F(CanBusDialog, OkStopsAtARefusedChannelAndKeepsTheLaterRowsAsTyped) {
   Dlg().ClickButton(IDOK);
   EXPECT_FALSE(Dlg().IsOpen());
   EXPECT_EQ(c->name(), L"third");
-  EXPECT_EQ(SourcesNow().rbegin()->second->m_channel, 5);
+  EXPECT_EQ(SourcesNow().rbegin()->second->bus_channel(), 5);
 }
 
 TEST_F(CanBusDialog, InputIsCheckedAsItIsTypedAndARefusedDelayKeepsTheWindowOpen) {
@@ -241,7 +241,7 @@ TEST_F(CanBusDialog, InputIsCheckedAsItIsTypedAndARefusedDelayKeepsTheWindowOpen
   EXPECT_TRUE(Dlg().IsOpen());
   EXPECT_EQ(m_boxes, std::vector<CString>{kParseIntMessage});
   EXPECT_EQ(Dlg().GetDlgItem(can::IDC_DELAY)->Error(), CString(kParseIntMessage));
-  EXPECT_EQ(SourcesNow().begin()->second->m_channel, 255);
+  EXPECT_EQ(SourcesNow().begin()->second->bus_channel(), 255);
   EXPECT_EQ(m_module.delay(), 0);
   Dlg().TypeText(can::IDC_DELAY, L"-8");
   EXPECT_TRUE(Dlg().GetDlgItem(can::IDC_DELAY)->Error().IsEmpty());

@@ -129,16 +129,16 @@ TEST_F(SinkDialog, EscapeIsCancelAndReturnIsOk) {
 TEST_F(SinkDialog, ApplyChoosesReplacesAndRemovesDecoders) {
   Source(0, L"A");
   Source(1, L"B");
-  CCanDecoder* kept = m_sink.set_decoder(0, RUNTIME_CLASS(CCanDbcDecoder))->second;
-  CCanDecoder* unseen = m_sink.set_decoder(5, RUNTIME_CLASS(CCanDbcDecoder))->second;
+  CCanDecoder* kept = m_sink.set_decoder(0, RUNTIME_CLASS(CCanDbcDecoder));
+  CCanDecoder* unseen = m_sink.set_decoder(5, RUNTIME_CLASS(CCanDbcDecoder));
   CCanSinkDlg& dlg = Open();
   // The same class again keeps the decoder; a choice on another row creates one.
   dlg.m_list.ChooseCombo(1, kDecoder, kDbc);
   dlg.TypeText(can::IDC_TIMEOUT, L"4");
   dlg.ClickButton(ID_APPLY_NOW);
-  EXPECT_EQ(m_sink.decoders().at(0), kept);
-  ASSERT_NE(m_sink.decoders().at(1), nullptr);
-  EXPECT_EQ(m_sink.decoders().at(5), unseen);
+  EXPECT_EQ(m_sink.decoders().at(0).get(), kept);
+  ASSERT_NE(m_sink.decoders().at(1).get(), nullptr);
+  EXPECT_EQ(m_sink.decoders().at(5).get(), unseen);
   EXPECT_EQ(m_sink.timeout(), 4u);
   EXPECT_TRUE(IsLink(dlg, 1));
   EXPECT_EQ(Busses(),
@@ -148,12 +148,12 @@ TEST_F(SinkDialog, ApplyChoosesReplacesAndRemovesDecoders) {
   // "—" removes a decoder; the row then has no link. Cancel drops what was chosen since.
   dlg.m_list.ChooseCombo(0, kDecoder, kNone);
   dlg.ClickButton(ID_APPLY_NOW);
-  EXPECT_EQ(m_sink.decoders().at(0), nullptr);
+  EXPECT_EQ(m_sink.decoders().at(0).get(), nullptr);
   EXPECT_EQ(dlg.m_list.GetItemText(0, kDecoder), L"\u2014");
   EXPECT_FALSE(IsLink(dlg, 0));
   dlg.m_list.ChooseCombo(1, kDecoder, kNone);
   dlg.ClickButton(IDCANCEL);
-  EXPECT_NE(m_sink.decoders().at(1), nullptr);
+  EXPECT_NE(m_sink.decoders().at(1).get(), nullptr);
 
   // The edit admits digits only; an empty time-out is refused, the choices still apply.
   Open();
@@ -164,7 +164,7 @@ TEST_F(SinkDialog, ApplyChoosesReplacesAndRemovesDecoders) {
   EXPECT_EQ(m_boxes, std::vector<CString>{kParseUnsignedMessage});
   EXPECT_FALSE(dlg.IsOpen());
   EXPECT_EQ(m_sink.timeout(), 4u);
-  EXPECT_NE(m_sink.decoders().at(0), nullptr);
+  EXPECT_NE(m_sink.decoders().at(0).get(), nullptr);
   EXPECT_EQ(CSeaBase::ApplicationSea()->FindEntry(L"CanSink-Params")->GetParts(),
             std::vector<std::wstring>{L"4"});
 }
@@ -240,8 +240,8 @@ std::vector<int> StateNumbers(const CCanSink& sink, const FakeCanSource& source)
 // of one.
 TEST_F(SinkDialog, DuringAMeasurementTheDecoderLinkAndApplyAreTakenUpAtTheNextBlock) {
   FakeCanSource& engine = Source(0, L"Engine");
-  ASSERT_TRUE(m_sink.set_decoder(0, RUNTIME_CLASS(CCanDbcDecoder))
-                  ->second->SetDbcXmlFilename(L"engine.dbc"));
+  ASSERT_TRUE(
+      m_sink.set_decoder(0, RUNTIME_CLASS(CCanDbcDecoder))->SetDbcXmlFilename(L"engine.dbc"));
   m_sink.sync_signals();
   m_sink.update_container();
   ASSERT_EQ(StateNumbers(m_sink, engine), (std::vector<int>{1, 3}));
@@ -267,7 +267,7 @@ TEST_F(SinkDialog, DuringAMeasurementTheDecoderLinkAndApplyAreTakenUpAtTheNextBl
   // Apply takes the decoder away: decoded on until the next block, then no more.
   dlg.m_list.ChooseCombo(0, kDecoder, kNone);
   EXPECT_TRUE(dlg.ClickButton(ID_APPLY_NOW));
-  EXPECT_EQ(m_sink.decoders().at(0), nullptr);
+  EXPECT_EQ(m_sink.decoders().at(0).get(), nullptr);
   m_sink.process(block.View(), engine.id());
   EXPECT_EQ(m_sink.statistics().decoded, 2u);
   m_sink.adopt_staged();
@@ -288,8 +288,8 @@ TEST_F(SinkDialog, DuringAMeasurementTheDecoderLinkAndApplyAreTakenUpAtTheNextBl
 // UI never touches what a block is using.
 TEST_F(SinkDialog, ConfigurationWhileAnotherThreadProcessesBlocks) {
   FakeCanSource& engine = Source(0, L"Engine");
-  ASSERT_TRUE(m_sink.set_decoder(0, RUNTIME_CLASS(CCanDbcDecoder))
-                  ->second->SetDbcXmlFilename(L"engine.dbc"));
+  ASSERT_TRUE(
+      m_sink.set_decoder(0, RUNTIME_CLASS(CCanDbcDecoder))->SetDbcXmlFilename(L"engine.dbc"));
   m_sink.sync_signals();
   m_sink.update_container();
   m_sink.begin_processing();
@@ -318,7 +318,7 @@ TEST_F(SinkDialog, ConfigurationWhileAnotherThreadProcessesBlocks) {
   done = true;
   processing.join();
   m_sink.end_processing();
-  EXPECT_NE(m_sink.decoders().at(0), nullptr);
+  EXPECT_NE(m_sink.decoders().at(0).get(), nullptr);
 }
 
 }  // namespace

@@ -95,8 +95,8 @@ class SinkRig : public ::testing::Test {
     auto sink = std::make_unique<CCanSink>();
     sink->Create(L"CCanSink", nullptr);
     EXPECT_TRUE(sink->add_src(&source));
-    auto it = sink->set_decoder(channel, RUNTIME_CLASS(CCanDbcDecoder));
-    EXPECT_TRUE(it->second->SetDbcXmlFilename(L"engine.dbc"));
+    CCanDecoder* decoder = sink->set_decoder(channel, RUNTIME_CLASS(CCanDbcDecoder));
+    EXPECT_TRUE(decoder->SetDbcXmlFilename(L"engine.dbc"));
     sink->sync_signals();
     sink->update_container();
     return sink;

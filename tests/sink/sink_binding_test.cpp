@@ -34,31 +34,34 @@ TEST_F(SinkBinding, SourcesAndDecodersOfTheChannels) {
   EXPECT_TRUE(sink.decoders().empty());
   EXPECT_TRUE(sink.add_src(&source));
   ASSERT_EQ(sink.decoders().size(), 1u);
-  EXPECT_EQ(sink.decoders().at(1), nullptr);
+  EXPECT_EQ(sink.decoders().at(1).get(), nullptr);
 
-  const auto it = sink.set_decoder(1, RUNTIME_CLASS(CCanDbcDecoder));
-  auto* decoder = dynamic_cast<CCanDbcDecoder*>(it->second);
+  auto* decoder = dynamic_cast<CCanDbcDecoder*>(sink.set_decoder(1, RUNTIME_CLASS(CCanDbcDecoder)));
   ASSERT_NE(decoder, nullptr);
   EXPECT_TRUE(static_cast<bool>(decoder->m_valueCallback));
   EXPECT_EQ(decoder->host_decoder()->GetName(), CString(L"CCanDbcDecoder_1"));
   EXPECT_FALSE(decoder->Create(1));
-  EXPECT_EQ(sink.set_decoder(1, RUNTIME_CLASS(CCanDbcDecoder))->second, decoder);
-  EXPECT_EQ(sink.set_decoder(-1, RUNTIME_CLASS(CCanDbcDecoder)), sink.decoders().end());
+  EXPECT_EQ(sink.set_decoder(1, RUNTIME_CLASS(CCanDbcDecoder)), decoder);
+  EXPECT_EQ(sink.set_decoder(-1, RUNTIME_CLASS(CCanDbcDecoder)), nullptr);
+  // A class that makes no decoder leaves the channel without one (and what it made is freed).
+  EXPECT_EQ(sink.set_decoder(1, RUNTIME_CLASS(CCanSink)), nullptr);
+  EXPECT_EQ(sink.decoders().at(1).get(), nullptr);
+  ASSERT_NE(sink.set_decoder(1, RUNTIME_CLASS(CCanDbcDecoder)), nullptr);
 
   // Binding the channel again leaves it without decoder until the settings choose one.
   FakeCanSource again(1);
   EXPECT_TRUE(sink.add_src(&again));
-  EXPECT_EQ(sink.decoders().at(1), nullptr);
-  EXPECT_EQ(sink.set_decoder(0, RUNTIME_CLASS(CCanDbcDecoder))->second->GetRuntimeClass(),
+  EXPECT_EQ(sink.decoders().at(1).get(), nullptr);
+  EXPECT_EQ(sink.set_decoder(0, RUNTIME_CLASS(CCanDbcDecoder))->GetRuntimeClass(),
             RUNTIME_CLASS(CCanDbcDecoder));
-  EXPECT_EQ(dynamic_cast<CCanDbcDecoder*>(sink.decoders().at(0))->host_decoder()->GetName(),
+  EXPECT_EQ(dynamic_cast<CCanDbcDecoder*>(sink.decoders().at(0).get())->host_decoder()->GetName(),
             CString(L"DBC Decoder"));
 }
 
 TEST_F(SinkBinding, OfferedSignalsFollowTheDecoderByName) {
   FakeCanSource source(0);
   auto sink = MakeSink(source, 0);
-  CCanDecoder* decoder = sink->decoders().at(0);
+  CCanDecoder* decoder = sink->decoders().at(0).get();
   decoder->m_signalNames = {{3, L"A"}, {7, L"B"}};
   auto& offered = const_cast<SinkSourceEntry*>(sink->source_entry(source.id()))->signals;
   offered = {{L"B", 5}, {L"C", 9}};
@@ -103,8 +106,8 @@ TEST_F(SinkBinding, SettingsAreWrittenAndReadBack) {
   EXPECT_EQ(sink.timeout(), 5u);
   ASSERT_NE(sink.dialog(), nullptr);
   EXPECT_EQ(sink.dialog()->timeout(), 5u);  // the window's edit copy
-  ASSERT_NE(sink.decoders().at(0), nullptr);
-  EXPECT_EQ(sink.decoders().at(2), nullptr);
+  ASSERT_NE(sink.decoders().at(0).get(), nullptr);
+  EXPECT_EQ(sink.decoders().at(2).get(), nullptr);
   EXPECT_FALSE(sink.decoders().contains(3));
   CString file;
   EXPECT_TRUE(sink.decoders().at(0)->GetDbcXmlFilename(file));
@@ -115,9 +118,9 @@ TEST_F(SinkBinding, SettingsAreWrittenAndReadBack) {
   CCanSink late;
   late.Create(L"CCanSink", nullptr);
   late.read_params();
-  ASSERT_NE(late.decoders().at(0), nullptr);
+  ASSERT_NE(late.decoders().at(0).get(), nullptr);
   late.add_src(&source0);
-  EXPECT_EQ(late.decoders().at(0), nullptr);
+  EXPECT_EQ(late.decoders().at(0).get(), nullptr);
 }
 
 TEST_F(SinkBinding, ParameterDatabaseFilesGoToDecodersThatExist) {

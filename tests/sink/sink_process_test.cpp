@@ -162,7 +162,7 @@ TEST_F(SinkProcess, ATimeOutCountsFromTheTickOfTheLastValue) {
   sink->dialog()->set_timeout(2);
   sink->apply_settings();
   // 1.5 s pass while the block is decoded, before the values of frame 7 arrive.
-  CCanDecoder* decoder = sink->decoders().at(0);
+  CCanDecoder* decoder = sink->decoders().at(0).get();
   bool stepped = false;
   decoder->m_valueCallback = [this, &stepped, deliver = decoder->m_valueCallback](
                                  int signal, float value, int frame) {

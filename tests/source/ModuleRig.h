@@ -83,7 +83,7 @@ class ModuleRig : public PluginRig {
   void Hear(std::int64_t ns, CanMessage m) {
     m.timestamp = static_cast<std::uint32_t>(ns / kTickNs);
     for (CCanSource* source : Sources()) {
-      m.channel = source->m_channel;
+      m.channel = source->bus_channel();
       static_cast<CCanStandardSource*>(source)->on_filtered_message(m);
     }
   }

@@ -52,6 +52,34 @@ TEST_F(ChannelsApart, RemovingASourceKeepsTheOthersAlignedAndStopsItsChannel) {
   }
 }
 
+// The registry may give a removed source's id to the next source, which then takes the old one's
+// place in the module: on its own channel, with its own clock.
+TEST_F(ChannelsApart, ASourceUnderAReusedIdIsAlignedOnItsOwnChannel) {
+  Attach();
+  CCanSource* a = Add(0, true, L"a");
+  ASSERT_NE(a, nullptr);
+  SlowSampling::CSourceInfo::SourceInfo().reuse_id_next_signin(a->id());
+  CCanSource* b = Add(1, true, L"b");
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(m_module.sources(), (std::vector<CCanSource*>{b}));
+
+  ASSERT_TRUE(m_module.set_delay(0));
+  CanIo sender = Sender(3);
+  Start();
+  for (int frame = 0; frame < 3; ++frame) {
+    const auto placed =
+        Frame(SendAt(sender, 80, Message(0x123, {static_cast<std::uint8_t>(frame)})));
+    ASSERT_EQ(placed.size(), 1u) << "frame " << frame;
+    EXPECT_EQ(placed[0].channel, 1);
+    EXPECT_EQ(placed[0].sample, 10) << "frame " << frame;
+    EXPECT_EQ(placed[0].data0, frame);
+  }
+  const auto rows = m_module.statistics();
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].channel, 1);
+  EXPECT_EQ(rows[0].delivered, 3u);
+}
+
 TEST_F(Channels, SignInReplacementAndRefusal) {
   Attach();
   CCanSource* first = Add(0, true, L"first");

@@ -42,12 +42,12 @@ TEST_F(Params, OldLinesAreCompletedAndCodesClamped) {
   const auto sources = Sources();
   ASSERT_EQ(sources.size(), 3u);
   EXPECT_TRUE(sources[0]->active());
-  EXPECT_EQ(sources[0]->m_bitrate, BITRATE_500K);
-  EXPECT_EQ(sources[1]->m_bitrate, BITRATE_500K);                  // 7 is no bit-rate code
-  EXPECT_EQ(sources[1]->m_fdArbitration, FD_ARBITRATION_500K);     // -1002 is no arbitration code
-  EXPECT_EQ(sources[1]->m_fdData, static_cast<fd_datarate_t>(0));  // taken as read
-  EXPECT_TRUE(sources[1]->m_fd);
-  EXPECT_EQ(sources[2]->m_channel, 2);
+  EXPECT_EQ(sources[0]->bitrate(), BITRATE_500K);
+  EXPECT_EQ(sources[1]->bitrate(), BITRATE_500K);                   // 7 is no bit-rate code
+  EXPECT_EQ(sources[1]->fd_arbitration(), FD_ARBITRATION_500K);     // -1002 is no arbitration code
+  EXPECT_EQ(sources[1]->fd_data(), static_cast<fd_datarate_t>(0));  // taken as read
+  EXPECT_TRUE(sources[1]->fd());
+  EXPECT_EQ(sources[2]->bus_channel(), 2);
   EXPECT_EQ(m_module.delay(), -24);
 
   // A second read changes nothing, not even the delay.
@@ -86,7 +86,7 @@ TEST_F(Params, WriteStoresSourcesInIdOrderAndTheDelayJustRead) {
     m_module.remove_source(s);
   other.read_params();
   ASSERT_EQ(other.sources().size(), 2u);
-  EXPECT_EQ(other.sources().front()->m_fdData, FD_DATA_8M);
+  EXPECT_EQ(other.sources().front()->fd_data(), FD_DATA_8M);
 }
 
 TEST_F(Params, WithoutSourcesTheListEmptiesAndTheDelayStays) {

@@ -79,15 +79,20 @@ void SignalRecorder::Write(Block& block) {
     m_failed = true;
     return;
   }
-  char number[CsvWriter::kNumberRoom];
+  // Written in place: four appends per row were a sixth of this thread's time.
   std::string& out = m_out.Text();
+  std::size_t used = out.size();
   for (const Row& row : block.rows) {
     const RowText& text = m_rowText[row.index];
-    out.append(number, CsvWriter::FormatNumber(number, row.time));
-    out.append(text.middle);
-    out.append(number, CsvWriter::FormatNumber(number, row.value));
-    out.append(text.end);
+    const std::size_t room = 2 * CsvWriter::kNumberRoom + text.middle.size() + text.end.size();
+    if (out.size() - used < room) out.resize(std::max(2 * out.size(), used + room));
+    char* at = CsvWriter::FormatNumber(out.data() + used, row.time);
+    at = std::copy(text.middle.begin(), text.middle.end(), at);
+    at = CsvWriter::FormatNumber(at, row.value);
+    at = std::copy(text.end.begin(), text.end.end(), at);
+    used = static_cast<std::size_t>(at - out.data());
   }
+  out.resize(used);
   if (!out.empty() && !m_out.Flush()) m_failed = true;
 }
 

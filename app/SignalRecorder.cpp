@@ -44,8 +44,17 @@ bool SignalRecorder::Open(const std::filesystem::path& file, std::string& error,
 
 bool SignalRecorder::Begin(std::string& error) {
   if (!m_out.Begin(error)) return false;
+  // Without a file the values are still counted.
+  if (!m_out.good()) return true;
   m_out.Append("time,signal,value,unit\n");
-  m_out.Flush();
+  if (!m_out.Flush()) {
+    m_failed = true;
+    return true;
+  }
+  m_block = &m_inline;
+  if (m_background)
+    m_queue =
+        std::make_unique<BlockQueue<Block>>(kQueuedFrames, [this](Block& block) { Write(block); });
   return true;
 }
 
@@ -60,17 +69,39 @@ void SignalRecorder::AddValue(std::size_t index, double time, double value) {
   }
   signal.last = value;
   ++signal.values;
-  if (!m_out.good()) return;
-  const RowText& text = m_rowText[index];
-  char number[CsvWriter::kNumberRoom];
+  if (m_block != nullptr) m_block->rows.push_back({index, time, value});
+}
+
+void SignalRecorder::Write(Block& block) {
+  for (RowText& text : block.added)
+    m_rowText.push_back(std::move(text));
+  if (!m_out.good()) {
+    m_failed = true;
+    return;
+  }
+  // Written in place: four appends per row were a sixth of this thread's time.
   std::string& out = m_out.Text();
-  out.append(number, CsvWriter::FormatNumber(number, time));
-  out.append(text.middle);
-  out.append(number, CsvWriter::FormatNumber(number, value));
-  out.append(text.end);
+  std::size_t used = out.size();
+  for (const Row& row : block.rows) {
+    const RowText& text = m_rowText[row.index];
+    const std::size_t room = 2 * CsvWriter::kNumberRoom + text.middle.size() + text.end.size();
+    if (out.size() - used < room) out.resize(std::max(2 * out.size(), used + room));
+    char* at = CsvWriter::FormatNumber(out.data() + used, row.time);
+    at = std::copy(text.middle.begin(), text.middle.end(), at);
+    at = CsvWriter::FormatNumber(at, row.value);
+    at = std::copy(text.end.begin(), text.end.end(), at);
+    used = static_cast<std::size_t>(at - out.data());
+  }
+  out.resize(used);
+  if (!out.empty() && !m_out.Flush()) m_failed = true;
 }
 
 void SignalRecorder::AddFrame(std::uint64_t frame, CSlowSinkPlugin& sink) {
+  if (m_block != nullptr) {
+    m_block = m_queue ? &m_queue->Back() : &m_inline;
+    m_block->rows.clear();
+    m_block->added.clear();
+  }
   m_reader.Read(
       frame, sink,
       [this](std::size_t index, const SinkSignalState& state,
@@ -78,8 +109,6 @@ void SignalRecorder::AddFrame(std::uint64_t frame, CSlowSinkPlugin& sink) {
         while (m_signals.size() <= index) {
           const SinkSignalReader::Signal& named = m_reader.signals()[m_signals.size()];
           m_signals.push_back({CsvWriter::Field(named.name), CsvWriter::Field(named.unit)});
-          const Signal& added = m_signals.back();
-          m_rowText.push_back({',' + added.name + ',', ',' + added.unit + '\n'});
         }
         Signal& signal = m_signals[index];
         signal.timeouts = std::max(signal.timeouts, state.timeouts);
@@ -91,10 +120,24 @@ void SignalRecorder::AddFrame(std::uint64_t frame, CSlowSinkPlugin& sink) {
         series.insert(series.end(), values.begin(), values.end());
         if (series.size() > kMaxSeriesPoints) Thin(series);
       });
-  if (!m_out.Text().empty()) m_out.Flush();
+  if (m_block == nullptr) return;
+  // The writer learns a signal's texts in the block of the frame that first has it.
+  for (; m_textsHanded < m_signals.size(); ++m_textsHanded) {
+    const Signal& added = m_signals[m_textsHanded];
+    m_block->added.push_back({',' + added.name + ',', ',' + added.unit + '\n'});
+  }
+  if (m_queue)
+    m_queue->Push();
+  else
+    Write(*m_block);
+  // A failed output is written no more; the values are still counted.
+  if (!good()) m_block = nullptr;
 }
 
 bool SignalRecorder::Close(std::string& error) {
+  // Every frame handed over is written before the file closes.
+  m_queue.reset();
+  m_block = nullptr;
   return m_out.Close(error);
 }
 

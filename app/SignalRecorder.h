@@ -14,15 +14,18 @@
 // numbers shortest-exact (std::to_chars without a precision: 0.017, and the same double when read
 // back). The name and unit of a signal are quoted once, when it first shows.
 // A signal that two sources deliver is named after each (see SinkSignalReader.h).
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "app/BlockQueue.h"
 #include "app/OutputFile.h"
 #include "app/SinkSignalReader.h"
 #include "host/slowsampling/CSlowSinkPlugin.h"
@@ -46,13 +49,19 @@ class SignalRecorder {
 
   SignalRecorder(double samplePeriod, unsigned samplesPerFrame)
       : m_reader(samplePeriod, samplesPerFrame) {}
-  ~SignalRecorder() = default;
+  ~SignalRecorder() { m_queue.reset(); }  // the thread writes into members declared after it
   SignalRecorder(const SignalRecorder&) = delete;
   SignalRecorder& operator=(const SignalRecorder&) = delete;
 
   // [ui] Opens the CSV's file (OutputFile::Open). False with one line in `error`.
   bool Open(const std::filesystem::path& file, std::string& error,
             const std::function<bool()>& stop = {}, const std::function<void()>& waiting = {});
+  // [ui] Before Begin: the rows are formatted and written by a thread of the recorder, a frame at
+  // a time, so the processing thread only copies the frame's values and goes on (the formatting
+  // is most of a recording's cost). A frame is still written whole; up to kQueuedFrames frames
+  // may wait to be written.
+  void WriteInBackground() { m_background = true; }
+  static constexpr std::size_t kQueuedFrames = 8;
   // [ui] The measurement starts: the file is emptied and gets its header line. False with one
   // line in `error`.
   bool Begin(std::string& error);
@@ -63,6 +72,9 @@ class SignalRecorder {
   bool Close(std::string& error);
   // [any] The file, to compare with the other outputs of a run.
   const OutputFile& Output() const noexcept { return m_out; }
+  // [any] Whether writing can go on: open and nothing failed (with WriteInBackground, a failure
+  // shows here once the thread met it).
+  bool good() const noexcept { return !m_failed.load(std::memory_order_relaxed); }
 
   // Points kept per signal for Series(): beyond, every four consecutive points give way to their
   // lowest and highest, in time order, so a plot still shows every extreme of a long run.
@@ -83,11 +95,30 @@ class SignalRecorder {
     std::string end;     // ",<unit>\n"
   };
 
+  struct Row {
+    std::size_t index;  // the reader's
+    double time;
+    double value;
+  };
+  // The rows of one frame and the texts of the signals that first showed in it.
+  struct Block {
+    std::vector<Row> rows;
+    std::vector<RowText> added;
+  };
+
   void AddValue(std::size_t index, double time, double value);
+  // [writer] The block's rows into the file, whole.
+  void Write(Block& block);
 
   SinkSignalReader m_reader;
-  std::vector<Signal> m_signals;   // by the reader's index
-  std::vector<RowText> m_rowText;  // by the reader's index
+  std::vector<Signal> m_signals;  // by the reader's index
+  Block* m_block = nullptr;       // the frame being read, with the file open
+  Block m_inline;                 // the block without WriteInBackground
+  std::size_t m_textsHanded = 0;  // signals whose texts a block took to the writer
+  bool m_background = false;
+  std::unique_ptr<BlockQueue<Block>> m_queue;  // with WriteInBackground, from Begin to Close
+  std::vector<RowText> m_rowText;              // [writer] by the reader's index
+  std::atomic<bool> m_failed{false};           // [writer] a write failed
   bool m_keepSeries = false;
   std::vector<std::vector<ui::PlotPoint>> m_series;  // by the reader's index, with KeepSeries
   OutputFile m_out;

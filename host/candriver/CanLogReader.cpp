@@ -8,6 +8,9 @@ namespace XeCanDriverKvaser {
 namespace {
 // Bytes looked at to tell a log's format.
 constexpr std::size_t kHeadBytes = 4096;
+// Copied over a message to empty it: GCC clears a CanMessage{} with `rep stos`, whose start-up
+// cost was a fifth of a candump line's parsing; a copy is a few vector moves.
+constexpr CanMessage kNoMessage{};
 }  // namespace
 
 CanLogReader::CanLogReader() = default;
@@ -70,7 +73,7 @@ bool CanLogReader::ParseLine(std::string_view line, CanLogEntry& entry) {
   mfc::SplitBlanks(line, m_tokens);
   entry.timeNs = 0;
   entry.channel.clear();
-  entry.message = CanMessage{};
+  entry.message = kNoMessage;
   entry.line = m_lineNumber;
   entry.object = false;
   entry.error.clear();

@@ -1,10 +1,13 @@
 #include "app/SignalRecorder.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 #include "app/RunSummary.h"
 #include "tests/app/FilledSink.h"
@@ -110,6 +113,47 @@ TEST(SignalRecorder, ExtremeAndNonFiniteValuesAreWrittenExactlyAndCounted) {
   EXPECT_NE(table.find("packets decoded: 5, values that shared a slow sample with an earlier one "
                        "of their signal: 2\n"),
             std::string::npos);
+}
+
+// Frames written by the recorder's thread give the file the frame loop would have written itself:
+// more frames than the queue holds, a signal that first shows late (its texts travel with that
+// frame), frames without values. A device that refuses every write fails the output, which the
+// frame loop then sees, while the values are still counted.
+TEST(SignalRecorder, WritingInBackgroundGivesTheSameFileAndReportsAFailedOutput) {
+  testing_support::TempDir dir;
+  Source source;
+  FilledSink sink(source);
+  const auto record = [&](const std::filesystem::path& file, bool background) {
+    app::SignalRecorder recorder(0.001, 100);
+    if (background) recorder.WriteInBackground();
+    std::string error;
+    EXPECT_TRUE(recorder.Open(file, error)) << error;
+    EXPECT_TRUE(recorder.Begin(error)) << error;
+    for (std::uint64_t frame = 0; frame < 5 * app::SignalRecorder::kQueuedFrames; ++frame) {
+      sink.ClearValues(source);
+      for (std::uint32_t i = 0; i < 100 && frame % 7 != 3; i += 9)
+        sink.Put(source, frame < 11 ? 1 : 3, i, static_cast<double>(frame * 100 + i) / 8);
+      recorder.AddFrame(frame, sink);
+    }
+    const bool closed = recorder.Close(error);
+    return std::tuple(closed, recorder.good(), recorder.Signals());
+  };
+  const auto [inlineClosed, inlineGood, inlineSignals] = record(dir / "inline.csv", false);
+  const auto [closed, good, signals] = record(dir / "background.csv", true);
+  EXPECT_TRUE(inlineClosed && closed && inlineGood && good);
+  const std::string written = testing_support::ReadFile(dir / "background.csv");
+  EXPECT_EQ(written, testing_support::ReadFile(dir / "inline.csv"));
+  EXPECT_NE(written.find("\n1.1,Coolant temperature,137.5,°C\n"), std::string::npos);
+  ASSERT_EQ(signals.size(), 2u);
+  EXPECT_EQ(signals[0].values, inlineSignals[0].values);
+
+  const std::filesystem::path full = dir / "full";
+  if (::mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+    GTEST_SKIP() << "mknod is not permitted here: the failing device is left out";
+  const auto [fullClosed, fullGood, fullSignals] = record(full, true);
+  EXPECT_FALSE(fullClosed);
+  EXPECT_FALSE(fullGood);
+  EXPECT_EQ(fullSignals[0].values, signals[0].values);
 }
 
 TEST(SignalRecorder, ALongRunsSeriesStaysBoundedAndKeepsItsExtremes) {

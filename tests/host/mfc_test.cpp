@@ -1,8 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
 #include "host/mfc/CList.h"
 #include "host/mfc/CObject.h"
 #include "host/mfc/CString.h"
+#include "host/mfc/Text.h"
 
 namespace {
 
@@ -78,6 +84,39 @@ TEST(RuntimeClass, NameLookupCreationAndKinds) {
   EXPECT_TRUE(object->IsKindOf(RUNTIME_CLASS(CObject)));
   EXPECT_EQ(RUNTIME_CLASS(CBase)->CreateObject(), nullptr);  // not dynamically creatable
   EXPECT_EQ(CRuntimeClass::FromName("NoSuchClass"), nullptr);
+}
+
+// A log line's words are found eight bytes at a time: a word ends at its first blank or tab
+// wherever that falls in a word of memory, next to bytes that a wrong borrow could mistake for
+// one (0x01, 0x21, 0x0A), among non-ASCII bytes, and at the end of the line.
+TEST(SplitBlanks, WordsEndAtTheirFirstBlankAtEveryOffset) {
+  const auto reference = [](std::string_view line) {
+    std::vector<std::string_view> words;
+    std::size_t i = 0;
+    while (i < line.size()) {
+      while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+        ++i;
+      const std::size_t start = i;
+      while (i < line.size() && line[i] != ' ' && line[i] != '\t')
+        ++i;
+      if (i > start) words.push_back(line.substr(start, i - start));
+    }
+    return words;
+  };
+  const std::string alphabet = std::string("ab \t\x01\x21\x0A\xC3\xA9\xFF", 10);
+  std::vector<std::string_view> words;
+  std::uint32_t seed = 7;
+  for (int n = 0; n < 20000; ++n) {
+    std::string line(static_cast<std::size_t>(n % 41), 'x');
+    for (char& c : line) {
+      seed = seed * 1103515245U + 12345U;
+      c = alphabet[(seed >> 16) % alphabet.size()];
+    }
+    mfc::SplitBlanks(line, words);
+    ASSERT_EQ(words, reference(line)) << n;
+  }
+  mfc::SplitBlanks("(1700000000.123456) can0 123#DEADBEEF\t", words);
+  EXPECT_EQ(words, (std::vector<std::string_view>{"(1700000000.123456)", "can0", "123#DEADBEEF"}));
 }
 
 }  // namespace

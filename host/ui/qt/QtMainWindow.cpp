@@ -464,6 +464,21 @@ bool RunChartAction(MainWindow& window, const QString& verb, const QString& arg)
   return true;
 }
 
+// The "shot" step: the main window, each open dialog, a message box and the help window, each
+// a picture named after `prefix`.
+void SaveShots(MainWindow& window, const QString& prefix) {
+  window.Refresh();
+  if (window.m_log) window.m_log->Refresh();
+  QtUi::SavePng(&window, (prefix + "-main.png").toStdString());
+  for (QtDialogView* view : QtDialogView::Open())
+    QtUi::SavePng(view->Widget(),
+                  (prefix + "-" + view->Widget()->objectName() + ".png").toStdString());
+  if (QMessageBox* box = OpenMessageBox())
+    QtUi::SavePng(box, (prefix + "-messagebox.png").toStdString());
+  if (window.m_help && window.m_help->isVisible())
+    QtUi::SavePng(window.m_help, (prefix + "-help.png").toStdString());
+}
+
 // One step of --actions; false when it is not understood.
 bool RunAction(MainWindow& window, IMainWindowModel& model, const QString& step) {
   const QStringList words = step.split(' ', Qt::SkipEmptyParts);
@@ -490,16 +505,7 @@ bool RunAction(MainWindow& window, IMainWindowModel& model, const QString& step)
   } else if (verb == "stop") {
     model.Stop();
   } else if (verb == "shot") {
-    window.Refresh();
-    if (window.m_log) window.m_log->Refresh();
-    QtUi::SavePng(&window, (arg + "-main.png").toStdString());
-    for (QtDialogView* view : QtDialogView::Open())
-      QtUi::SavePng(view->Widget(),
-                    (arg + "-" + view->Widget()->objectName() + ".png").toStdString());
-    if (QMessageBox* box = OpenMessageBox())
-      QtUi::SavePng(box, (arg + "-messagebox.png").toStdString());
-    if (window.m_help && window.m_help->isVisible())
-      QtUi::SavePng(window.m_help, (arg + "-help.png").toStdString());
+    SaveShots(window, arg);
   } else if (verb == "dismiss") {
     if (QMessageBox* box = OpenMessageBox()) box->accept();
   } else if (verb == "signals") {

@@ -362,7 +362,8 @@ TEST_F(DefaultSession, AnOpenedLogPlaysOnAChannelOfItsOwnDecodedWithItsDbc) {
   EXPECT_NE(message.find("switched off: CAN 0, CAN 1, CAN 2"), std::string::npos) << message;
   const std::string conf = testing_support::ReadFile(m_dir / "settings" / "candriver.conf");
   EXPECT_NE(conf.find("channel 4 replay file=" + log + "\n"), std::string::npos) << conf;
-  const ui::ChannelRow* row = ChannelRow(m_session->Snapshot(), 4);
+  const ui::MeasurementSnapshot opened = m_session->Snapshot();  // the row points into it
+  const ui::ChannelRow* row = ChannelRow(opened, 4);
   ASSERT_NE(row, nullptr);
   EXPECT_EQ(row->source, "sink_e2e.log");
 

@@ -4,15 +4,22 @@
 #include <mutex>
 
 #include "host/mfc/CString.h"
+#include "host/services/Host.h"
 
 namespace {
+// The classes of the loaded libraries, registered at load time: a new host starts with them.
 struct ClassList {
+  static constexpr bool kInherited = true;
+  ClassList() = default;
+  ClassList(ClassList& loaded) {
+    std::lock_guard lock(loaded.mutex);
+    classes = loaded.classes;
+  }
   std::mutex mutex;
   std::vector<CRuntimeClass*> classes;
 };
 ClassList& List() {
-  static ClassList list;
-  return list;
+  return host::CurrentHost().Get<ClassList>();
 }
 }  // namespace
 

@@ -2,13 +2,19 @@
 
 #include <mutex>
 
+#include "host/services/Host.h"
 #include "host/services/HostClock.h"
 #include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
 
 namespace {
-std::mutex g_responderMutex;
-mfc::MessageBoxResponder g_responder;
+struct Responder {
+  std::mutex mutex;
+  mfc::MessageBoxResponder answer;  // empty: every box is answered IDOK
+};
+Responder& TheResponder() {
+  return host::CurrentHost().Get<Responder>();
+}
 }  // namespace
 
 DWORD GetTickCount() {
@@ -21,16 +27,18 @@ int AfxMessageBox(const wchar_t* text, UINT type) {
                 PrWin::kStyleNotice);
   mfc::MessageBoxResponder responder;
   {
-    std::lock_guard lock(g_responderMutex);
-    responder = g_responder;
+    auto& current = TheResponder();
+    std::lock_guard lock(current.mutex);
+    responder = current.answer;
   }
   return responder ? responder(message, type) : IDOK;
 }
 
 namespace mfc {
 MessageBoxResponder SetMessageBoxResponder(MessageBoxResponder responder) {
-  std::lock_guard lock(g_responderMutex);
-  std::swap(g_responder, responder);
+  auto& current = TheResponder();
+  std::lock_guard lock(current.mutex);
+  std::swap(current.answer, responder);
   return responder;
 }
 }  // namespace mfc

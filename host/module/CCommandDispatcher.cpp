@@ -1,5 +1,7 @@
 #include "host/module/CCommandDispatcher.h"
 
+#include "host/services/Host.h"
+
 bool CCommandDispatcher::AddClient(const CString& command, CCommandDispatcherClient* client,
                                    Handler handler, const CString& owner, void* context) {
   if (!client || !handler || command.IsEmpty()) return false;
@@ -34,8 +36,7 @@ int CCommandDispatcher::ClientCount(const CString& command) const {
 }
 
 CCommandDispatcher& CCommandDispatcher::Host() {
-  static CCommandDispatcher dispatcher;
-  return dispatcher;
+  return host::CurrentHost().Get<CCommandDispatcher>();
 }
 
 CCommandDispatcherClient::~CCommandDispatcherClient() {

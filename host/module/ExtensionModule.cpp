@@ -4,17 +4,24 @@
 #include <mutex>
 
 #include "host/mfc/CString.h"
+#include "host/services/Host.h"
 #include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
 
 namespace {
+// The libraries chained at load time: a new host starts with them.
 struct Libraries {
+  static constexpr bool kInherited = true;
+  Libraries() = default;
+  Libraries(Libraries& loaded) {
+    std::lock_guard lock(loaded.mutex);
+    modules = loaded.modules;
+  }
   std::mutex mutex;
   std::vector<AFX_EXTENSION_MODULE*> modules;
 };
 Libraries& TheLibraries() {
-  static Libraries libraries;
-  return libraries;
+  return host::CurrentHost().Get<Libraries>();
 }
 }  // namespace
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "host/module/CModule.h"
+#include "host/services/Host.h"
 
 CModuleRegister::CModuleRegister(CRuntimeClass* cls, const wchar_t* name, UINT displayNameId)
     : m_class(cls), m_name(name) {
@@ -16,9 +17,10 @@ CModuleRegister::~CModuleRegister() {
 namespace host {
 
 ModuleRegistry& ModuleRegistry::Instance() {
-  static ModuleRegistry registry;
-  return registry;
+  return CurrentHost().Get<ModuleRegistry>();
 }
+
+ModuleRegistry::ModuleRegistry(const ModuleRegistry& loaded) : m_entries(loaded.Entries()) {}
 
 std::vector<CString> ModuleRegistry::Names() const {
   std::vector<CString> names;

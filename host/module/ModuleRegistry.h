@@ -33,8 +33,15 @@ namespace host {
 
 class ModuleRegistry {
  public:
-  // [any] The process-wide registry.
+  // [any] The current host's registry.
   static ModuleRegistry& Instance();
+
+  // What the loaded libraries registered stays registered in a new host.
+  static constexpr bool kInherited = true;
+  ModuleRegistry() = default;
+  // [ui] A registry with the registrations of `loaded`.
+  ModuleRegistry(const ModuleRegistry& loaded);
+  ModuleRegistry& operator=(const ModuleRegistry&) = delete;
 
   struct Entry {
     CString name;

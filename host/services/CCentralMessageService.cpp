@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/services/Host.h"
 #include "host/services/HostClock.h"
 
 namespace {
@@ -29,8 +30,7 @@ struct State {
 };
 
 State& Get() {
-  static State state;
-  return state;
+  return host::CurrentHost().Get<State>();
 }
 
 }  // namespace

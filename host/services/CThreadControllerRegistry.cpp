@@ -2,9 +2,10 @@
 
 #include <pthread.h>
 
+#include "host/services/Host.h"
+
 CThreadControllerRegistry& CThreadControllerRegistry::Object() {
-  static CThreadControllerRegistry registry;
-  return registry;
+  return host::CurrentHost().Get<CThreadControllerRegistry>();
 }
 
 void CThreadControllerRegistry::Register(const std::thread& thread, const CString& name) {

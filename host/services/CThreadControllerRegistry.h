@@ -11,7 +11,7 @@
 
 class CThreadControllerRegistry {
  public:
-  // [any] The process-wide registry.
+  // [any] The current host's registry.
   static CThreadControllerRegistry& Object();
 
   // [any] Records a running thread under `name` (again: renames it). A thread that is not running

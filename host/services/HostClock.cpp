@@ -3,6 +3,8 @@
 #include <chrono>
 #include <limits>
 
+#include "host/services/Host.h"
+
 namespace host {
 
 namespace {
@@ -11,7 +13,12 @@ std::int64_t SteadyNow() {
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
 }
-std::atomic<Clock*> g_installed{nullptr};
+// The clock of one host: its steady clock (epoch at the host's first reading) and the clock a test
+// installed, if any.
+struct HostClocks {
+  SteadyClock steady;
+  std::atomic<Clock*> installed{nullptr};
+};
 }  // namespace
 
 SteadyClock::SteadyClock() : m_epoch(SteadyNow()) {}
@@ -81,13 +88,13 @@ void ManualClock::set_ns(std::int64_t t_ns) {
 }
 
 Clock& HostClock() noexcept {
-  static SteadyClock steady;
-  Clock* c = g_installed.load(std::memory_order_acquire);
-  return c ? *c : steady;
+  auto& clocks = CurrentHost().Get<HostClocks>();
+  Clock* c = clocks.installed.load(std::memory_order_acquire);
+  return c ? *c : clocks.steady;
 }
 
 void SetHostClock(Clock* clock) noexcept {
-  g_installed.store(clock, std::memory_order_release);
+  CurrentHost().Get<HostClocks>().installed.store(clock, std::memory_order_release);
 }
 
 ScopedManualClock::ScopedManualClock(std::int64_t start_ns)

@@ -83,9 +83,10 @@ class ManualClock final : public Clock {
   std::vector<Sleeper*> m_sleepers GUARDED_BY(m_mutex);
 };
 
-// [any] The installed clock (a process-wide SteadyClock unless one was installed).
+// [any] The current host's installed clock (its own SteadyClock unless one was installed).
 Clock& HostClock() noexcept;
-// [any] Installs a clock (not owned; must outlive its use) or, with null, the steady clock again.
+// [any] Installs a clock in the current host (not owned; must outlive its use) or, with null, the
+// host's steady clock again.
 void SetHostClock(Clock* clock) noexcept;
 
 // Installs a ManualClock for the lifetime of the object (tests).

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string>
 
+#include "host/services/Host.h"
 #include "host/settings/SettingsFolder.h"
 
 namespace {
@@ -15,8 +16,7 @@ struct Seas {
 };
 
 Seas& TheSeas() {
-  static Seas seas;
-  return seas;
+  return host::CurrentHost().Get<Seas>();
 }
 
 std::wstring SeaName(int index) {

@@ -1,5 +1,5 @@
 #pragma once
-// The process-wide seas of the host. Each sea is one file in the settings folder
+// The seas of the current host. Each sea is one file in the settings folder
 // (host/settings/SettingsFolder.h), loaded on first use and written only by SaveAll():
 //   ApplicationSea() = Sea(0)  "Application.sea"  module parameters, identifier-range lists
 //   MessagesSea()    = Sea(1)  "Messages.sea"     run-time state shared between modules

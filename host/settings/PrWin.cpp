@@ -4,6 +4,7 @@
 #include <cstdarg>
 
 #include "host/mfc/CString.h"
+#include "host/services/Host.h"
 #include "host/settings/LogCategories.h"
 
 namespace host {
@@ -13,8 +14,7 @@ struct Log {
   std::vector<std::shared_ptr<LogSink>> sinks;
 };
 Log& TheLog() {
-  static Log log;
-  return log;
+  return CurrentHost().Get<Log>();
 }
 
 void Dispatch(const LogLine& line) {

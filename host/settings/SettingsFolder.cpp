@@ -3,16 +3,21 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "host/services/Host.h"
+
 namespace host {
 namespace {
-std::mutex g_mutex;
-std::filesystem::path g_override;
+struct FolderChoice {
+  std::mutex mutex;
+  std::filesystem::path chosen;  // empty: the environment decides
+};
 }  // namespace
 
 std::filesystem::path SettingsFolder() {
   {
-    std::lock_guard lock(g_mutex);
-    if (!g_override.empty()) return g_override;
+    auto& choice = CurrentHost().Get<FolderChoice>();
+    std::lock_guard lock(choice.mutex);
+    if (!choice.chosen.empty()) return choice.chosen;
   }
   if (const char* env = std::getenv("CANHOST_SETTINGS"); env && *env) return env;
   if (const char* home = std::getenv("HOME"); home && *home)
@@ -21,8 +26,9 @@ std::filesystem::path SettingsFolder() {
 }
 
 void SetSettingsFolder(const std::filesystem::path& folder) {
-  std::lock_guard lock(g_mutex);
-  g_override = folder;
+  auto& choice = CurrentHost().Get<FolderChoice>();
+  std::lock_guard lock(choice.mutex);
+  choice.chosen = folder;
 }
 
 }  // namespace host

@@ -10,7 +10,7 @@ namespace host {
 
 // [any] The folder in force (not created by this call).
 std::filesystem::path SettingsFolder();
-// [ui] Overrides the folder for the rest of the process (empty path: back to the defaults).
+// [ui] Overrides the folder for the current host (empty path: back to the defaults).
 void SetSettingsFolder(const std::filesystem::path& folder);
 
 }  // namespace host

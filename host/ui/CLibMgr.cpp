@@ -3,18 +3,20 @@
 #include <map>
 
 #include "host/module/ExtensionModule.h"
+#include "host/services/Host.h"
 
 namespace {
 
-// All of the UI runs on one thread, so the registry needs no lock.
+// All of the UI runs on one thread, so the registry needs no lock. The resources are registered
+// when a library loads: a new host starts with them.
 struct Registry {
+  static constexpr bool kInherited = true;
   std::map<const AFX_EXTENSION_MODULE*, const ui::ResourceSet*> sets;
   const AFX_EXTENSION_MODULE* selected = nullptr;
 };
 
 Registry& Get() {
-  static Registry registry;
-  return registry;
+  return host::CurrentHost().Get<Registry>();
 }
 
 const wchar_t* FindString(const ui::ResourceSet* set, UINT id) {

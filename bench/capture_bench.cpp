@@ -8,11 +8,10 @@
 #include <fstream>
 
 #include "host/candriver/CanDriver.h"
+#include "host/services/Host.h"
 #include "host/services/HostClock.h"
-#include "host/settings/CSeaBase.h"
 #include "host/settings/SettingsFolder.h"
 #include "host/slowsampling/CSourceDriver.h"
-#include "host/timemachine/CQorSyncInterface.h"
 #include "source/CCanSourceModule.h"
 #include "sources/CCanStandardSource.h"
 
@@ -32,10 +31,9 @@ void BM_CaptureFrame(benchmark::State& state) {
     for (int c = 0; c < channels; ++c)
       conf << "channel " << c << " virtual\n";
   }
+  host::ScopedHost scope;  // seas, sync and clock of its own for each channel count
   host::SetSettingsFolder(folder);
   ReloadConfiguration();
-  CSeaBase::ReloadAll();
-  CQorSyncInterface::reset_host();
   host::ScopedManualClock clock;
   {
     CCanSourceModule module;
@@ -80,7 +78,6 @@ void BM_CaptureFrame(benchmark::State& state) {
       module.remove_source(s);
   }
   std::filesystem::remove_all(folder);
-  host::SetSettingsFolder({});
 }
 BENCHMARK(BM_CaptureFrame)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMicrosecond);
 

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "frame/CanBusSource.h"
+#include "host/services/Host.h"
 #include "host/slowsampling/CAsyncSource.h"
 #include "host/slowsampling/CSourceInfo.h"
 #include "sink/CCanDbcDecoder.h"
@@ -25,17 +26,27 @@ bool SignedIn(const SlowSampling::CAsyncSource* source) {
   return std::find(live.begin(), live.end(), source) != live.end();
 }
 
-SinkDialogFactory g_dialogFactory = nullptr;
+// Installed by the library entry when the library loads: a new host starts with it.
+struct DialogFactorySlot {
+  static constexpr bool kInherited = true;
+  SinkDialogFactory factory = nullptr;
+};
+SinkDialogFactory& DialogFactory() {
+  return host::CurrentHost().Get<DialogFactorySlot>().factory;
+}
 
 }  // namespace
 
 std::set<CRuntimeClass*>& CCanSink::decoder_classes() {
-  static auto* const classes = new std::set<CRuntimeClass*>();
-  return *classes;
+  // The decoder kinds the sinks of one host offer.
+  struct DecoderClasses {
+    std::set<CRuntimeClass*> classes;
+  };
+  return host::CurrentHost().Get<DecoderClasses>().classes;
 }
 
 CCanSink::CCanSink() {
-  if (g_dialogFactory) m_dlg = g_dialogFactory(*this);
+  if (const auto factory = DialogFactory()) m_dlg = factory(*this);
   decoder_classes().insert(RUNTIME_CLASS(CCanDbcDecoder));
 }
 
@@ -46,7 +57,7 @@ CCanSink::~CCanSink() {
 }
 
 SinkDialogFactory CCanSink::set_dialog_factory(SinkDialogFactory factory) {
-  std::swap(g_dialogFactory, factory);
+  std::swap(DialogFactory(), factory);
   return factory;
 }
 

@@ -10,6 +10,7 @@
 #include "frame/ParameterCodec.h"
 #include "host/module/HostConstants.h"
 #include "host/services/CCentralMessageService.h"
+#include "host/services/Host.h"
 #include "host/settings/CSeaBase.h"
 #include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
@@ -45,16 +46,23 @@ static_assert(kSourceKinds.size() == can::kSourceTypes.size());
 IMPLEMENT_DYNCREATE(CCanSourceModule, CSlowAsyncSourcePlugin)
 
 namespace {
-SourceModuleDialogFactory g_dialogFactory = nullptr;
+// Installed by the library entry when the library loads: a new host starts with it.
+struct DialogFactorySlot {
+  static constexpr bool kInherited = true;
+  SourceModuleDialogFactory factory = nullptr;
+};
+SourceModuleDialogFactory& DialogFactory() {
+  return host::CurrentHost().Get<DialogFactorySlot>().factory;
+}
 }  // namespace
 
 CCanSourceModule::CCanSourceModule() : m_timeMachine(kTickSeconds) {
   rebuild_slots();
-  if (g_dialogFactory) m_dlg = g_dialogFactory(*this);
+  if (const auto factory = DialogFactory()) m_dlg = factory(*this);
 }
 
 SourceModuleDialogFactory CCanSourceModule::set_dialog_factory(SourceModuleDialogFactory factory) {
-  std::swap(g_dialogFactory, factory);
+  std::swap(DialogFactory(), factory);
   return factory;
 }
 

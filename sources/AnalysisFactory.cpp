@@ -2,6 +2,7 @@
 
 #include "host/cananalysis/CCanSequencer.h"
 #include "host/cananalysis/COBDVehicleSimulator.h"
+#include "host/services/Host.h"
 
 namespace {
 
@@ -30,9 +31,6 @@ class HostSequencer final : public ISequencer {
   XeCanAnalysis::CCanSequencer m_sequencer;
 };
 
-AnalysisFactory g_hostFactory;
-AnalysisFactory* g_installed = nullptr;
-
 }  // namespace
 
 std::unique_ptr<IVehicleSimulator> AnalysisFactory::CreateSimulator(
@@ -46,9 +44,5 @@ std::unique_ptr<ISequencer> AnalysisFactory::CreateSequencer(
 }
 
 AnalysisFactory& AnalysisFactory::Current() {
-  return g_installed ? *g_installed : g_hostFactory;
-}
-
-void AnalysisFactory::Install(AnalysisFactory* factory) {
-  g_installed = factory;
+  return host::CurrentHost().Get<AnalysisFactory>();
 }

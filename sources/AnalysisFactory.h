@@ -1,7 +1,8 @@
 #pragma once
 // The host's analysis objects as the vehicle-simulation and sequencer sources drive them, and the
-// factory that builds them. The sources see only these operations, so a test installs a factory of
-// recording fakes and checks every call (name, arguments, order, moment) without a bus.
+// factory that builds them. The sources see only these operations, so a test puts a factory of
+// recording fakes into its host (host::Host::Put<AnalysisFactory>) and checks every call (name,
+// arguments, order, moment) without a bus.
 //
 // Threads: as the sources' own operations, [ui] and [processing].
 #include <memory>
@@ -35,8 +36,6 @@ class AnalysisFactory {
   virtual std::unique_ptr<ISequencer> CreateSequencer(const CString& name,
                                                       XeCanDriverKvaser::CanControl* control);
 
-  // [ui] The factory in force: the host's unless a test installed another.
+  // [ui] The current host's factory: this one unless the host was given another.
   static AnalysisFactory& Current();
-  // [ui] Installs a factory (not owned), or the host's again with null.
-  static void Install(AnalysisFactory* factory);
 };

@@ -2,6 +2,7 @@
 
 #include "frame/ParameterCodec.h"
 #include "host/mfc/Win.h"
+#include "host/services/Host.h"
 #include "host/settings/CSeaBase.h"
 #include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
@@ -11,7 +12,14 @@ constexpr std::uint32_t kDefaultResolution = 10;
 constexpr std::size_t kResolutionColumn = 0;
 constexpr std::size_t kRegularColumn = 1;
 constexpr std::size_t kAtStartColumn = 2;
-SequencerDialogFactory g_dialogFactory = nullptr;
+// Installed by the library entry when the library loads: a new host starts with it.
+struct DialogFactorySlot {
+  static constexpr bool kInherited = true;
+  SequencerDialogFactory factory = nullptr;
+};
+SequencerDialogFactory& DialogFactory() {
+  return host::CurrentHost().Get<DialogFactorySlot>().factory;
+}
 }  // namespace
 
 CCanObdProbe::CCanObdProbe(CSlowAsyncSourcePlugin* plugin, int type, const CString& name,
@@ -21,14 +29,14 @@ CCanObdProbe::CCanObdProbe(CSlowAsyncSourcePlugin* plugin, int type, const CStri
     : CCanSource(plugin, type, name, channel, fd, bitrate, fdArbitration, fdData),
       m_holder(&m_control) {
   // The window reads the values through values() whenever it shows them.
-  if (g_dialogFactory) m_dlg = g_dialogFactory(*this);
+  if (const auto factory = DialogFactory()) m_dlg = factory(*this);
   read_settings();
   m_control.AddCanReadMonitor([this](const CanMessage& m) { return on_message(m); });
   m_holder.timer = m_timerResolution;
 }
 
 SequencerDialogFactory CCanObdProbe::set_dialog_factory(SequencerDialogFactory factory) {
-  std::swap(g_dialogFactory, factory);
+  std::swap(DialogFactory(), factory);
   return factory;
 }
 

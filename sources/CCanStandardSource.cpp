@@ -5,12 +5,20 @@
 
 #include "host/mfc/Win.h"
 #include "host/services/CCentralMessageService.h"
+#include "host/services/Host.h"
 #include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
 #include "sources/SnapshotLock.h"
 
 namespace {
-StandardSourceDialogFactory g_dialogFactory = nullptr;
+// Installed by the library entry when the library loads: a new host starts with it.
+struct DialogFactorySlot {
+  static constexpr bool kInherited = true;
+  StandardSourceDialogFactory factory = nullptr;
+};
+StandardSourceDialogFactory& DialogFactory() {
+  return host::CurrentHost().Get<DialogFactorySlot>().factory;
+}
 
 CString StoreListName(const CString& name, int channel) {
   return name + L"-" + std::to_wstring(channel).c_str();
@@ -41,12 +49,12 @@ CCanStandardSource::CCanStandardSource(CSlowAsyncSourcePlugin* plugin, int type,
                   L"IDs take the flag of the first range holding them, uncovered IDs pass\n",
                   m_rangeStore.list_name().GetString());
   m_control.AddCanReadMonitor([this](const CanMessage& m) { return on_filtered_message(m); });
-  if (g_dialogFactory) m_dlg = g_dialogFactory(*this);
+  if (const auto factory = DialogFactory()) m_dlg = factory(*this);
 }
 
 StandardSourceDialogFactory CCanStandardSource::set_dialog_factory(
     StandardSourceDialogFactory factory) {
-  std::swap(g_dialogFactory, factory);
+  std::swap(DialogFactory(), factory);
   return factory;
 }
 

@@ -3,6 +3,7 @@
 #include <memory>
 #include <mutex>
 
+#include "host/services/Host.h"
 #include "host/settings/CResourceSea.h"
 
 namespace XeCSharpRuntime {
@@ -12,12 +13,10 @@ struct Runtime {
   std::mutex mutex;
   UiMessageCallback callback;
   std::unique_ptr<CResourceSea> medium;  // null until a successful InitApplication
-  CallCounts counts;
 };
 
 Runtime& TheRuntime() {
-  static Runtime runtime;
-  return runtime;
+  return host::CurrentHost().Get<Runtime>();
 }
 
 void Report(const std::wstring& text, int style) {
@@ -35,7 +34,6 @@ void Report(const std::wstring& text, int style) {
 void RegisterOnUiMessageCb(UiMessageCallback callback) {
   auto& runtime = TheRuntime();
   std::lock_guard lock(runtime.mutex);
-  ++runtime.counts.registerCalls;
   runtime.callback = std::move(callback);
 }
 
@@ -45,10 +43,6 @@ std::filesystem::path MediumFile(const CString& defaultPath) {
 
 bool InitApplication(const CString& defaultPath, const CString& appName, const CString& userName) {
   auto& runtime = TheRuntime();
-  {
-    std::lock_guard lock(runtime.mutex);
-    ++runtime.counts.initCalls;
-  }
   const auto fail = [&](const std::wstring& message) {
     {
       std::lock_guard lock(runtime.mutex);
@@ -80,14 +74,7 @@ bool InitApplication(const CString& defaultPath, const CString& appName, const C
 bool StoreSettingsToMedium() {
   auto& runtime = TheRuntime();
   std::lock_guard lock(runtime.mutex);
-  ++runtime.counts.storeCalls;
   return runtime.medium && runtime.medium->Save();
-}
-
-CallCounts GetCallCounts() {
-  auto& runtime = TheRuntime();
-  std::lock_guard lock(runtime.mutex);
-  return runtime.counts;
 }
 
 }  // namespace XeCSharpRuntime

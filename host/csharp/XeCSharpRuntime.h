@@ -27,13 +27,4 @@ bool StoreSettingsToMedium();
 // [any] The medium of a default path.
 std::filesystem::path MediumFile(const CString& defaultPath);
 
-// How often each operation was called in this process (for tests and diagnostics).
-struct CallCounts {
-  int registerCalls = 0;  // RegisterOnUiMessageCb
-  int initCalls = 0;      // InitApplication, successful or not
-  int storeCalls = 0;     // StoreSettingsToMedium
-};
-// [any] A copy of the counts.
-CallCounts GetCallCounts();
-
 }  // namespace XeCSharpRuntime

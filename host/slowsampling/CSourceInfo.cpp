@@ -1,11 +1,14 @@
 #include "host/slowsampling/CSourceInfo.h"
 
+#include "host/services/Host.h"
+
 namespace SlowSampling {
 
+CSourceInfo::CSourceInfo(IdChooser chooser)
+    : m_chooser(chooser ? std::move(chooser) : [](int lastId) { return lastId + 1; }) {}
+
 CSourceInfo& CSourceInfo::SourceInfo() {
-  // Never destroyed: sources released during static destruction still find it.
-  static CSourceInfo* info = new CSourceInfo;
-  return *info;
+  return host::CurrentHost().Get<CSourceInfo>();
 }
 
 CAsyncSource* CSourceInfo::signin(CAsyncSource* source) {
@@ -16,14 +19,9 @@ CAsyncSource* CSourceInfo::signin(CAsyncSource* source) {
       const auto it = m_sources.find(source->m_id);
       if (it != m_sources.end() && it->second == source) return source;
     }
-    if (m_refusals > 0) {
-      --m_refusals;
-      return nullptr;
-    }
-    int id = m_reuseId;
-    m_reuseId = 0;
-    if (id <= 0) id = ++m_lastId;
-    if (id > m_lastId) m_lastId = id;  // a forced id is never handed out again
+    const int id = m_chooser(m_lastId);
+    if (id <= 0) return nullptr;
+    if (id > m_lastId) m_lastId = id;
     source->m_id = id;
     m_sources[id] = source;
   }
@@ -79,16 +77,6 @@ CAsyncSource* CSourceInfo::find(int id) const {
   host::MutexLock lock(m_mutex);
   const auto it = m_sources.find(id);
   return it == m_sources.end() ? nullptr : it->second;
-}
-
-void CSourceInfo::refuse_next_signin(unsigned count) {
-  host::MutexLock lock(m_mutex);
-  m_refusals = count;
-}
-
-void CSourceInfo::reuse_id_next_signin(int id) {
-  host::MutexLock lock(m_mutex);
-  m_reuseId = id;
 }
 
 }  // namespace SlowSampling

@@ -1,7 +1,6 @@
 #pragma once
-// The host's registry of asynchronous sources. Signing in gives a source its id: ids start at 1,
-// grow by one per sign-in and are never given twice in a process (unless a test asks for it, see
-// below). The registry does not own the sources; it keeps them in id order for the sinks, and
+// The host's registry of asynchronous sources. Signing in gives a source its id: the host's own
+// chooser starts at 1 and gives one more per sign-in, so no id is given twice by one host. The registry does not own the sources; it keeps them in id order for the sinks, and
 // tells its observers (the host binding sources to its sinks) of every sign-in and release.
 #include <cstddef>
 #include <functional>
@@ -17,11 +16,21 @@ namespace SlowSampling {
 
 class CSourceInfo {
  public:
-  // [any] The process-wide registry (never destroyed).
+  // Chooses the id of a sign-in from the last id given; an answer of 0 or less refuses the
+  // sign-in. An id given before replaces the source signed in under it, if any; one above it
+  // is never given again. Called under the registry's lock: it must not call the registry.
+  using IdChooser = std::function<int(int lastId)>;
+
+  // An empty chooser: the host's own, the next id every time.
+  explicit CSourceInfo(IdChooser chooser = {});
+  CSourceInfo(const CSourceInfo&) = delete;
+  CSourceInfo& operator=(const CSourceInfo&) = delete;
+
+  // [any] The current host's registry.
   static CSourceInfo& SourceInfo();
 
   // [ui] Signs a source in and returns it with its id set, or null when the registry refuses (a
-  // null source, or a refusal asked for by a test). A source already signed in is returned as it
+  // null source, or the chooser refused). A source already signed in is returned as it
   // is, under its id.
   CAsyncSource* signin(CAsyncSource* source);
   // [ui] Removes the source from the registry if it is signed in; the source keeps its id. Static,
@@ -41,22 +50,13 @@ class CSourceInfo {
   // [ui] Removes an observer; unknown numbers are ignored.
   void unobserve(int number);
 
-  // Fault injection for tests of source plug-ins.
-  // [ui] The next `count` sign-ins are refused.
-  void refuse_next_signin(unsigned count = 1);
-  // [ui] The next sign-in gives `id` (normally one already given) instead of a new one; the
-  // source signed in before under that id is no longer in the registry.
-  void reuse_id_next_signin(int id);
-
  private:
-  CSourceInfo() = default;
   void notify(CAsyncSource* source, bool signedIn) EXCLUDES(m_mutex);
 
   mutable host::Mutex m_mutex;
   std::map<int, CAsyncSource*> m_sources GUARDED_BY(m_mutex);  // signed-in sources by id
-  int m_lastId GUARDED_BY(m_mutex) = 0;         // last id given; the next is m_lastId + 1
-  unsigned m_refusals GUARDED_BY(m_mutex) = 0;  // sign-ins still to refuse
-  int m_reuseId GUARDED_BY(m_mutex) = 0;        // id for the next sign-in, 0: a new one
+  int m_lastId GUARDED_BY(m_mutex) = 0;                        // highest id given
+  const IdChooser m_chooser;
   std::map<int, Observer> m_observers GUARDED_BY(m_mutex);  // by number
   int m_lastObserver GUARDED_BY(m_mutex) = 0;
 };

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cmath>
 
+#include "host/services/Host.h"
 #include "host/services/HostClock.h"
 
 namespace {
@@ -19,46 +20,44 @@ struct HostSync {
   }
 };
 
-// Never destroyed: modules holding an interface may outlive static destruction order.
-HostSync& Host() {
-  static HostSync* host = new HostSync;
-  return *host;
+HostSync& TheSync() {
+  return host::CurrentHost().Get<HostSync>();
 }
 
 }  // namespace
 
 CQorSyncInterface::~CQorSyncInterface() {
-  Host().frame.m_resetCallback = nullptr;
+  TheSync().frame.m_resetCallback = nullptr;
 }
 
 CTimeCapsule* CQorSyncInterface::usb_time_capsule() const noexcept {
-  return &Host().usb;
+  return &TheSync().usb;
 }
 
 CTimeCapsule* CQorSyncInterface::frame_time_capsule() const noexcept {
-  return &Host().frame;
+  return &TheSync().frame;
 }
 
 bool CQorSyncInterface::enable_sync(bool enable) {
-  HostSync& host = Host();
+  HostSync& host = TheSync();
   const bool on = enable && host.available.load();
   host.enabled.store(on);
   return on;
 }
 
 bool CQorSyncInterface::sync_enabled() noexcept {
-  return Host().enabled.load();
+  return TheSync().enabled.load();
 }
 
 void CQorSyncInterface::start_frames() {
-  HostSync& host = Host();
+  HostSync& host = TheSync();
   host.carry = 0.0;
   host.frame.m_base = host::UsbTicks();
   host.frame.reset();
 }
 
 bool CQorSyncInterface::advance_frame(double ticksPerFrame) {
-  HostSync& host = Host();
+  HostSync& host = TheSync();
   if (!host.enabled.load() || !(ticksPerFrame >= 0.0)) return false;
   double whole = 0.0;
   host.carry += std::modf(ticksPerFrame, &whole);
@@ -72,17 +71,7 @@ bool CQorSyncInterface::advance_frame(double ticksPerFrame) {
 }
 
 void CQorSyncInterface::set_sync_available(bool available) {
-  HostSync& host = Host();
+  HostSync& host = TheSync();
   host.available.store(available);
   if (!available) host.enabled.store(false);
-}
-
-void CQorSyncInterface::reset_host() {
-  HostSync& host = Host();
-  host.usb = CTimeCapsule(32);
-  host.usb.m_rawTime = [] { return host::UsbTicks(); };
-  host.frame = CTimeCapsule(32);
-  host.available.store(true);
-  host.enabled.store(true);
-  host.carry = 0.0;
 }

@@ -21,10 +21,10 @@ class CQorSyncInterface {
   CQorSyncInterface(const CQorSyncInterface&) = delete;
   CQorSyncInterface& operator=(const CQorSyncInterface&) = delete;
 
-  // [any] The host's USB time capsule (owned by the host, lives as long as the process); its
+  // [any] The current host's USB time capsule (owned by the host, lives as long as it); its
   // raw-time source is host::UsbTicks().
   CTimeCapsule* usb_time_capsule() const noexcept;
-  // [any] The host's frame time capsule (owned by the host, lives as long as the process); no
+  // [any] The current host's frame time capsule (owned by the host, lives as long as it); no
   // raw-time source and no master: it moves only frame by frame.
   CTimeCapsule* frame_time_capsule() const noexcept;
   // [ui] Switches the host's sync on or off; returns whether it is on afterwards (false when
@@ -42,7 +42,4 @@ class CQorSyncInterface {
   static bool advance_frame(double ticksPerFrame);
   // [ui] Whether enable_sync(true) can succeed (a host without USB sync answers false).
   static void set_sync_available(bool available);
-  // [ui] A fresh host: both capsules as constructed (frame capsule without callbacks), sync
-  // available and on. For tests that run several acquisitions in one process.
-  static void reset_host();
 };

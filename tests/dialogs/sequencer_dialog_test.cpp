@@ -27,10 +27,12 @@ std::unique_ptr<ISettingsDialog> Capture(ISequencerSourceAccess& source) {
 class SequencerDialog : public PluginRig {
  protected:
   SequencerDialog() {
-    AnalysisFactory::Install(&m_factory);
+    auto factory = std::make_unique<RecordingFactory>();
+    m_factory = factory.get();
+    EXPECT_TRUE(host::CurrentHost().Put<AnalysisFactory>(std::move(factory)));
     g_pluginFactory = CCanObdProbe::set_dialog_factory(&Capture);
     EXPECT_NE(g_pluginFactory, nullptr) << "the library entry installs the sequencer's window";
-    m_previous = mfc::SetMessageBoxResponder([this](const CString& text, UINT) {
+    mfc::SetMessageBoxResponder([this](const CString& text, UINT) {
       m_boxes.push_back(text);
       return IDOK;
     });
@@ -38,22 +40,15 @@ class SequencerDialog : public PluginRig {
                                               FD_ARBITRATION_500K, FD_DATA_1M);
     m_source->set_active(true);
   }
-  ~SequencerDialog() override {
-    m_source.reset();
-    mfc::SetMessageBoxResponder(m_previous);
-    CCanObdProbe::set_dialog_factory(g_pluginFactory);
-    AnalysisFactory::Install(nullptr);
-  }
   // The source's window, opened as the CAN-Bus dialog's link opens it.
   CCanSequencerDlg& Open() {
     m_source->show_settings();
     EXPECT_TRUE(g_built && g_built->IsOpen());
     return *g_built;
   }
-  Calls Take() { return std::exchange(m_factory.calls, {}); }
+  Calls Take() { return std::exchange(m_factory->calls, {}); }
 
-  RecordingFactory m_factory;
-  mfc::MessageBoxResponder m_previous;
+  RecordingFactory* m_factory = nullptr;  // owned by the host
   std::vector<CString> m_boxes;
   std::unique_ptr<CCanObdProbe> m_source;
 };

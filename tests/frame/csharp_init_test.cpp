@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <filesystem>
+#include <string>
 
 #include "frame/CSharpInit.h"
 #include "host/csharp/XeCSharpRuntime.h"
+#include "host/mfc/CString.h"
+#include "host/services/Host.h"
+#include "host/settings/CResourceSea.h"
 #include "host/settings/PrWin.h"
 #include "host/settings/SettingsFolder.h"
 #include "tests/support/TestSupport.h"
@@ -13,50 +16,52 @@ namespace {
 
 const std::wstring kInitError = L"CSharpInit: Init(): Error initializing C# application base";
 
-// The started flag is process-wide and never cleared, so each start runs in a fresh child process
-// (re-executed, not forked) that exits 0 when every check held, else names the failed check. The
-// child runs nothing else, so its exit races with no thread.
-void Check(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "check failed: %s\n", what);
-  std::exit(1);  // NOLINT(concurrency-mt-unsafe)
+// The medium's entries as the managed side stored them; empty when there is no medium.
+std::wstring StoredUser(const std::filesystem::path& folder) {
+  CResourceSea stored(L"check", XeCSharpRuntime::MediumFile(folder.wstring()));
+  if (!std::filesystem::exists(stored.File()) || !stored.Load()) return {};
+  const CResourceEntry* user = stored.FindEntry(L"User");
+  return user ? user->GetStringFb(0, L"").str() : std::wstring();
 }
 
-void TwoGuardsInFolder(const std::filesystem::path& folder, bool expectStarted) {
-  host::SetSettingsFolder(folder);
+// Each test case has a host of its own, so each sees the first start of its host.
+TEST(CSharpInit, StartsTheRuntimeOncePerHostAndStoresItsSettings) {
+  testing_support::TempDir dir;
+  host::SetSettingsFolder(dir.path());
   host::CaptureLog log;
   { CSharpInit first; }
-  CSharpInit second;
+  CSharpInit second;  // started already: a second start would log its message again
   second.StoreSettings();
-  const auto counts = XeCSharpRuntime::GetCallCounts();
-  Check(counts.registerCalls == 1, "RegisterOnUiMessageCb called once");
-  Check(counts.initCalls == 1, "InitApplication called once");
-  Check(counts.storeCalls == 1, "StoreSettings reaches StoreSettingsToMedium");
+  EXPECT_EQ(StoredUser(dir.path()), L"Pellam");
   const auto lines = log.lines();
-  Check(!lines.empty(), "the start is logged");
-  if (expectStarted) {
-    Check(log.count(kInitError) == 0, "no error line after a successful start");
-    Check(lines[0].category == 16 && lines[0].text.ends_with(L"Pellam\n"),
-          "the managed side's message arrives through OnUiMessage");
-    Check(std::filesystem::exists(XeCSharpRuntime::MediumFile(folder.wstring())),
-          "the medium is stored");
-  } else {
-    Check(log.count(kInitError) == 1, "the error line is logged once");
-    Check(lines.back().text == kInitError && lines.back().category == 1 && lines.back().style == 3,
-          "error line with category 1 and style 3");
-  }
-  std::exit(0);  // NOLINT(concurrency-mt-unsafe)
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].category, 16);
+  EXPECT_TRUE(lines[0].text.ends_with(L"Pellam\n")) << mfc::NarrowUtf8(lines[0].text);
+  EXPECT_EQ(log.count(kInitError), 0u);
 }
 
-class CSharpInitProcess : public ::testing::Test {
- protected:
-  void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
-  testing_support::TempDir m_dir;
-};
-
-TEST_F(CSharpInitProcess, StartsTheRuntimeOncePerProcessAndNeverRetriesAFailedStart) {
-  EXPECT_EXIT(TwoGuardsInFolder(m_dir.path(), true), ::testing::ExitedWithCode(0), "");
-  EXPECT_EXIT(TwoGuardsInFolder(m_dir / "missing", false), ::testing::ExitedWithCode(0), "");
+TEST(CSharpInit, AFailedStartIsLoggedOnceAndNeverRetriedInTheHost) {
+  testing_support::TempDir dir;
+  host::SetSettingsFolder(dir / "missing");
+  host::CaptureLog log;
+  { CSharpInit first; }
+  std::filesystem::create_directory(dir / "missing");
+  CSharpInit second;  // the folder is there now, but the host tried already
+  second.StoreSettings();
+  EXPECT_EQ(StoredUser(dir / "missing"), L"");
+  EXPECT_EQ(log.count(kInitError), 1u);
+  const auto lines = log.lines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back().text, kInitError);
+  EXPECT_EQ(lines.back().category, 1);
+  EXPECT_EQ(lines.back().style, 3);
+  {
+    host::ScopedHost another;  // a host of its own starts its runtime
+    host::SetSettingsFolder(dir / "missing");
+    CSharpInit third;
+    third.StoreSettings();
+  }
+  EXPECT_EQ(StoredUser(dir / "missing"), L"Pellam");
 }
 
 TEST(CSharpInit, UiMessagesBecomeLogLinesOfCategory16WithTheirStyle) {

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
+#include "host/services/Host.h"
 #include "host/services/HostClock.h"
 #include "host/slowsampling/CAsyncSource.h"
 #include "host/slowsampling/CSlowAsyncSourcePlugin.h"
@@ -41,18 +43,41 @@ TEST(SourceInfo, SigninGivesEverySourceANewIdAndReleaseForgetsIt) {
   EXPECT_EQ(info.sources().back(), &a);  // the destroyed source released itself
 }
 
-TEST(SourceInfo, TestsCanRefuseSigninOrRepeatAnIdAndTheHostDisposesOfLeftovers) {
+TEST(SourceInfo, TheHostsChooserRefusesOrRepeatsIdsAndTheRegistryDisposesOfLeftovers) {
+  std::vector<int> answers{0, -1, 1, 1, 7};  // the chooser's answers, in order
+  std::vector<int> lastIds;
+  ASSERT_TRUE(host::CurrentHost().Put(std::make_unique<CSourceInfo>([&](int lastId) {
+    lastIds.push_back(lastId);
+    const int answer = answers.front();
+    answers.erase(answers.begin());
+    return answer;
+  })));
   CSourceInfo& info = CSourceInfo::SourceInfo();
-  CAsyncSource first(nullptr, L"first"), second(nullptr, L"second");
-  info.refuse_next_signin(2);
+  CAsyncSource first(nullptr, L"first"), second(nullptr, L"second"), third(nullptr, L"third");
   EXPECT_EQ(info.signin(&first), nullptr);
   EXPECT_EQ(info.signin(&first), nullptr);
+  EXPECT_EQ(first.id(), 0);
   ASSERT_EQ(info.signin(&first), &first);
-  info.reuse_id_next_signin(first.id());
   ASSERT_EQ(info.signin(&second), &second);
   EXPECT_EQ(second.id(), first.id());
   CSourceInfo::release(&first);  // no longer the source under that id: no effect
   EXPECT_EQ(info.find(first.id()), &second);
+  ASSERT_EQ(info.signin(&third), &third);
+  EXPECT_EQ(third.id(), 7);
+  EXPECT_EQ(lastIds, (std::vector<int>{0, 0, 0, 1, 1}));
+}
+
+TEST(SourceInfo, EachHostHasARegistryOfItsOwn) {
+  CAsyncSource kept(nullptr, L"kept");
+  ASSERT_EQ(CSourceInfo::SourceInfo().signin(&kept), &kept);
+  {
+    host::ScopedHost other;
+    EXPECT_EQ(CSourceInfo::SourceInfo().find(kept.id()), nullptr);
+    CAsyncSource elsewhere(nullptr, L"elsewhere");
+    ASSERT_EQ(CSourceInfo::SourceInfo().signin(&elsewhere), &elsewhere);
+    EXPECT_EQ(elsewhere.id(), kept.id());  // each host counts from 1
+  }
+  EXPECT_EQ(CSourceInfo::SourceInfo().find(kept.id()), &kept);
 }
 
 // A source plug-in that aligns one channel the way a CAN source plug-in does and records, per
@@ -102,7 +127,6 @@ class CAlignedPlugin : public CSlowAsyncSourcePlugin {
 
 TEST(SourceDriver, LaysOutRegionsByDataRateAndRunsThePluginsFrameByFrame) {
   host::ScopedManualClock clock(1'000'000'000);
-  CQorSyncInterface::reset_host();
   EXPECT_EQ(SlowSampling::CSourceDriver::FloatsPerSample(62500, 0.001F), 16u);
   EXPECT_EQ(SlowSampling::CSourceDriver::FloatsPerSample(1, 0.001F), 1u);
   SlowSampling::CSourceDriver driver;
@@ -133,8 +157,8 @@ TEST(SourceDriver, LaysOutRegionsByDataRateAndRunsThePluginsFrameByFrame) {
 
 TEST(SourceDriver, FrameCapsuleHoldsTheStartOfTheFrameBeingFilledWithSyncOnOrOff) {
   for (const bool syncOn : {true, false}) {
+    host::ScopedHost fresh;  // the frame capsule as the host starts it
     host::ScopedManualClock clock(2'000'000'000);
-    CQorSyncInterface::reset_host();
     SlowSampling::CSourceDriver driver;
     CAlignedPlugin plugin(4000);
     plugin.m_wantSync = syncOn;

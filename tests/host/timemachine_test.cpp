@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "host/services/Host.h"
 #include "host/services/HostClock.h"
 #include "host/timemachine/CQorSyncInterface.h"
 #include "host/timemachine/CTimeMachine.h"
@@ -41,10 +42,7 @@ void StartChannel(CTimeCapsule& capsule, const ChannelClock& clock, std::int64_t
 // A time machine whose reference is the host's USB capsule, as the source module sets it up.
 class TimeMachine : public ::testing::Test {
  protected:
-  TimeMachine() {
-    CQorSyncInterface::reset_host();
-    machine.add_item(usb, true);
-  }
+  TimeMachine() { machine.add_item(usb, true); }
   host::ScopedManualClock clock{2'000'000'000};
   CQorSyncInterface sync;
   CTimeMachine machine{0.000125};
@@ -286,7 +284,6 @@ TEST_F(TimeMachine, TwoDriftingChannelsStayAlignedOverTenMinutes) {
 
 TEST(QorSyncInterface, HostAdvancesTheFrameCapsuleOnlyWhileSyncIsOn) {
   host::ScopedManualClock clock(5'000'000'000);
-  CQorSyncInterface::reset_host();
   CQorSyncInterface sync;
   EXPECT_TRUE(sync.usb_time_capsule()->update());
   EXPECT_EQ(sync.usb_time_capsule()->time(), 40'000);
@@ -303,9 +300,16 @@ TEST(QorSyncInterface, HostAdvancesTheFrameCapsuleOnlyWhileSyncIsOn) {
   EXPECT_EQ(frame->time(), 40'000 + 3201);
   CQorSyncInterface::set_sync_available(false);
   EXPECT_FALSE(sync.enable_sync(true));
-  CQorSyncInterface::reset_host();
-  EXPECT_TRUE(sync.enable_sync(true));
-  EXPECT_FALSE(frame->m_resetCallback);
+  {
+    host::ScopedHost other;  // capsules and switch of its own: sync available and on
+    CQorSyncInterface fresh;
+    EXPECT_TRUE(CQorSyncInterface::sync_enabled());
+    EXPECT_TRUE(fresh.enable_sync(true));
+    EXPECT_NE(fresh.frame_time_capsule(), frame);
+    EXPECT_FALSE(fresh.frame_time_capsule()->m_resetCallback);
+  }
+  EXPECT_FALSE(sync.enable_sync(true));
+  EXPECT_TRUE(frame->m_resetCallback);
 }
 
 }  // namespace

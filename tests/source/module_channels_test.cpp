@@ -58,7 +58,7 @@ TEST_F(ChannelsApart, ASourceUnderAReusedIdIsAlignedOnItsOwnChannel) {
   Attach();
   CCanSource* a = Add(0, true, L"a");
   ASSERT_NE(a, nullptr);
-  SlowSampling::CSourceInfo::SourceInfo().reuse_id_next_signin(a->id());
+  ReuseIdAtNextSignin(a->id());
   CCanSource* b = Add(1, true, L"b");
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(m_module.sources(), (std::vector<CCanSource*>{b}));
@@ -83,7 +83,7 @@ TEST_F(ChannelsApart, ASourceUnderAReusedIdIsAlignedOnItsOwnChannel) {
 TEST_F(Channels, SignInReplacementAndRefusal) {
   Attach();
   CCanSource* first = Add(0, true, L"first");
-  SlowSampling::CSourceInfo::SourceInfo().reuse_id_next_signin(first->id());
+  ReuseIdAtNextSignin(first->id());
   CCanSource* second = Add(1, false, L"second");
   ASSERT_NE(second, nullptr);
   EXPECT_EQ(m_module.sources().size(), 1u);
@@ -94,7 +94,7 @@ TEST_F(Channels, SignInReplacementAndRefusal) {
   EXPECT_FALSE(rows[0].active);
   EXPECT_FALSE(second->active());
 
-  SlowSampling::CSourceInfo::SourceInfo().refuse_next_signin();
+  RefuseNextSignin();
   EXPECT_EQ(Add(2), nullptr);
   EXPECT_EQ(m_log.count(L"CCanSourceModule::create(): Couldn't register\n"), 1u);
   EXPECT_EQ(
@@ -126,7 +126,7 @@ TEST_F(Channels, CreatingOnAnOpenChannelReopensItWithTheNewRates) {
   Add(0);
   CanIo sender = Sender(3);
   Start();
-  SlowSampling::CSourceInfo::SourceInfo().refuse_next_signin();
+  RefuseNextSignin();
   EXPECT_EQ(Add(0), nullptr);
   // Closed for the new rates and opened again although refused: the source still receives.
   const auto placed = Frame(SendAt(sender, 80, Message(0x123, {1})));

@@ -68,7 +68,7 @@ TEST_F(Params, WriteStoresSourcesInIdOrderAndTheDelayJustRead) {
   const int earlyId = early->id();
   m_module.remove_source(early);
   m_module.read_params();
-  SlowSampling::CSourceInfo::SourceInfo().reuse_id_next_signin(earlyId);
+  ReuseIdAtNextSignin(earlyId);
   m_module.create(0, L"earlier", 3, true, BITRATE_1M, FD_ARBITRATION_1M, FD_DATA_8M, false);
   m_module.write_params();
   const auto lines = SourceLines();

@@ -16,10 +16,10 @@ int g_shownResolution = 0;  // what the test window of the sequencer source show
 
 class AnalysisSources : public PluginRig {
  protected:
-  AnalysisSources() { AnalysisFactory::Install(&m_factory); }
-  ~AnalysisSources() override {
-    AnalysisFactory::Install(nullptr);
-    mfc::SetMessageBoxResponder(nullptr);
+  AnalysisSources() {
+    auto factory = std::make_unique<RecordingFactory>();
+    m_factory = factory.get();
+    EXPECT_TRUE(host::CurrentHost().Put<AnalysisFactory>(std::move(factory)));
   }
   template <typename Source>
   std::unique_ptr<Source> Make(int type) {
@@ -29,16 +29,16 @@ class AnalysisSources : public PluginRig {
     return s;
   }
   // Clears the recorded calls and returns them.
-  Calls Take() { return std::exchange(m_factory.calls, {}); }
+  Calls Take() { return std::exchange(m_factory->calls, {}); }
 
-  RecordingFactory m_factory;
+  RecordingFactory* m_factory = nullptr;  // owned by the host
 };
 
 TEST_F(AnalysisSources, VehicleSourceMakesItsSimulatorOnceAndSwitchesIt) {
   auto s = Make<CCanVehicleSender>(1);
   EXPECT_TRUE(Take().empty());  // lazily, at the first start
   EXPECT_TRUE(s->start());
-  EXPECT_EQ(m_factory.lastControl, s->holder().controller);
+  EXPECT_EQ(m_factory->lastControl, s->holder().controller);
   EXPECT_TRUE(s->stop());
   EXPECT_TRUE(s->start());
   EXPECT_TRUE(s->stop());

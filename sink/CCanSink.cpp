@@ -26,9 +26,9 @@ bool SignedIn(const SlowSampling::CAsyncSource* source) {
   return std::find(live.begin(), live.end(), source) != live.end();
 }
 
-// Installed by the library entry when the library loads: a new host starts with it.
+// Installed by the library entry when the library loads.
 struct DialogFactorySlot {
-  static constexpr bool kInherited = true;
+  static constexpr bool kLoadedCode = true;
   SinkDialogFactory factory = nullptr;
 };
 SinkDialogFactory& DialogFactory() {

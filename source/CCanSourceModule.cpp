@@ -46,9 +46,9 @@ static_assert(kSourceKinds.size() == can::kSourceTypes.size());
 IMPLEMENT_DYNCREATE(CCanSourceModule, CSlowAsyncSourcePlugin)
 
 namespace {
-// Installed by the library entry when the library loads: a new host starts with it.
+// Installed by the library entry when the library loads.
 struct DialogFactorySlot {
-  static constexpr bool kInherited = true;
+  static constexpr bool kLoadedCode = true;
   SourceModuleDialogFactory factory = nullptr;
 };
 SourceModuleDialogFactory& DialogFactory() {

@@ -12,9 +12,9 @@ constexpr std::uint32_t kDefaultResolution = 10;
 constexpr std::size_t kResolutionColumn = 0;
 constexpr std::size_t kRegularColumn = 1;
 constexpr std::size_t kAtStartColumn = 2;
-// Installed by the library entry when the library loads: a new host starts with it.
+// Installed by the library entry when the library loads.
 struct DialogFactorySlot {
-  static constexpr bool kInherited = true;
+  static constexpr bool kLoadedCode = true;
   SequencerDialogFactory factory = nullptr;
 };
 SequencerDialogFactory& DialogFactory() {

@@ -11,9 +11,9 @@
 #include "sources/SnapshotLock.h"
 
 namespace {
-// Installed by the library entry when the library loads: a new host starts with it.
+// Installed by the library entry when the library loads.
 struct DialogFactorySlot {
-  static constexpr bool kInherited = true;
+  static constexpr bool kLoadedCode = true;
   StandardSourceDialogFactory factory = nullptr;
 };
 StandardSourceDialogFactory& DialogFactory() {

@@ -7,6 +7,7 @@
 #include "host/candriver/DeliveryTracker.h"
 #include "host/candriver/DriverLog.h"
 #include "host/mfc/CString.h"
+#include "host/services/Host.h"
 #include "host/settings/FileIO.h"
 #include "host/settings/SettingsFolder.h"
 
@@ -51,8 +52,7 @@ void SkipBusTime(std::int64_t deltaNs) {
 namespace detail {
 
 CanDriver& CanDriver::Get() {
-  static CanDriver driver;
-  return driver;
+  return host::CurrentHost().Get<CanDriver>();
 }
 
 // Read as the configuration itself is read: bounded, and never from a FIFO or a device (a file

@@ -98,7 +98,7 @@ namespace detail {
 
 class CanDriver {
  public:
-  // [any] The process-wide driver.
+  // [any] The current host's driver.
   static CanDriver& Get();
 
   // [ui] See ReloadConfiguration and ReloadConfigurationIfChanged.

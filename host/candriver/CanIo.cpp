@@ -6,19 +6,19 @@
 #include "host/candriver/CanControl.h"
 #include "host/candriver/CanDriver.h"
 #include "host/candriver/DriverLog.h"
+#include "host/services/Host.h"
 
 namespace XeCanDriverKvaser {
 namespace {
 
-// Every open port of the process, in the order they were opened. A port outlives moves of its
+// Every open port of the host, in the order they were opened. A port outlives moves of its
 // handle, so it, not the handle, is what is registered.
 struct OpenPorts {
   std::mutex mutex;
   std::vector<const detail::CanPort*> ports;
 };
 OpenPorts& Registry() {
-  static OpenPorts registry;
-  return registry;
+  return host::CurrentHost().Get<OpenPorts>();
 }
 
 }  // namespace

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
+#include "host/services/Host.h"
 #include "host/services/HostClock.h"
 
 namespace XeCanDriverKvaser::detail {
 
 DeliveryTracker& DeliveryTracker::Get() {
-  static DeliveryTracker tracker;
-  return tracker;
+  return host::CurrentHost().Get<DeliveryTracker>();
 }
 
 void DeliveryTracker::Add(Receiver& receiver) {

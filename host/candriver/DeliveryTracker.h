@@ -27,7 +27,7 @@ class DeliveryTracker {
     std::function<void()> resume;
   };
 
-  // [any] The process-wide tracker.
+  // [any] The current host's tracker.
   static DeliveryTracker& Get();
 
   // [processing] A controller starts / stops existing.

@@ -10,6 +10,7 @@
 #include "host/candriver/DriverConfig.h"
 #include "host/candriver/DriverLog.h"
 #include "host/mfc/Text.h"
+#include "host/services/Host.h"
 #include "host/settings/FileIO.h"
 #include "host/settings/SettingsFolder.h"
 
@@ -402,22 +403,36 @@ bool DriverConfigModel::Save(std::string& error) {
 
 namespace {
 
-std::mutex g_responderMutex;
-ChannelSettingsResponder g_responder;  // guarded by g_responderMutex
+// Installed by the host's channel window when the UI starts: a new host starts with it.
+struct Responder {
+  static constexpr bool kInherited = true;
+  Responder() = default;
+  Responder(Responder& installed) {
+    std::lock_guard lock(installed.mutex);
+    answer = installed.answer;
+  }
+  std::mutex mutex;
+  ChannelSettingsResponder answer;  // guarded by mutex
+};
+Responder& TheResponder() {
+  return host::CurrentHost().Get<Responder>();
+}
 
 }  // namespace
 
 ChannelSettingsResponder SetChannelSettingsResponder(ChannelSettingsResponder responder) {
-  std::lock_guard lock(g_responderMutex);
-  std::swap(g_responder, responder);
+  Responder& current = TheResponder();
+  std::lock_guard lock(current.mutex);
+  std::swap(current.answer, responder);
   return responder;
 }
 
 bool ShowChannelSettings() {
   ChannelSettingsResponder responder;
   {
-    std::lock_guard lock(g_responderMutex);
-    responder = g_responder;
+    Responder& current = TheResponder();
+    std::lock_guard lock(current.mutex);
+    responder = current.answer;
   }
   if (!responder) {
     detail::Log(L"candriver: no window for the CAN channels in this host: edit " +

@@ -4,24 +4,33 @@
 #include <mutex>
 
 #include "host/mfc/CString.h"
+#include "host/services/Host.h"
 
 namespace XeCanDriverKvaser {
 namespace {
-std::mutex g_mutex;
-LoggingFunction g_function;
+// Installed by whoever forwards the driver's lines into the host (the plug-in's CAN sources).
+struct Forwarding {
+  std::mutex mutex;
+  LoggingFunction function;  // guarded by mutex
+};
+Forwarding& TheForwarding() {
+  return host::CurrentHost().Get<Forwarding>();
+}
 }  // namespace
 
 void SetLoggingFunction(LoggingFunction function) {
-  std::lock_guard lock(g_mutex);
-  g_function = std::move(function);
+  Forwarding& forwarding = TheForwarding();
+  std::lock_guard lock(forwarding.mutex);
+  forwarding.function = std::move(function);
 }
 
 namespace detail {
 void Log(const std::wstring& line) {
   LoggingFunction function;
   {
-    std::lock_guard lock(g_mutex);
-    function = g_function;
+    Forwarding& forwarding = TheForwarding();
+    std::lock_guard lock(forwarding.mutex);
+    function = forwarding.function;
   }
   if (function) {
     function(line.c_str());

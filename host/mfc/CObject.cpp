@@ -7,14 +7,9 @@
 #include "host/services/Host.h"
 
 namespace {
-// The classes of the loaded libraries, registered at load time: a new host starts with them.
+// The classes of the loaded libraries, registered at load time.
 struct ClassList {
-  static constexpr bool kInherited = true;
-  ClassList() = default;
-  ClassList(ClassList& loaded) {
-    std::lock_guard lock(loaded.mutex);
-    classes = loaded.classes;
-  }
+  static constexpr bool kLoadedCode = true;
   std::mutex mutex;
   std::vector<CRuntimeClass*> classes;
 };

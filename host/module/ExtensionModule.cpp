@@ -9,14 +9,9 @@
 #include "host/settings/PrWin.h"
 
 namespace {
-// The libraries chained at load time: a new host starts with them.
+// The libraries chained at load time.
 struct Libraries {
-  static constexpr bool kInherited = true;
-  Libraries() = default;
-  Libraries(Libraries& loaded) {
-    std::lock_guard lock(loaded.mutex);
-    modules = loaded.modules;
-  }
+  static constexpr bool kLoadedCode = true;
   std::mutex mutex;
   std::vector<AFX_EXTENSION_MODULE*> modules;
 };

@@ -20,8 +20,6 @@ ModuleRegistry& ModuleRegistry::Instance() {
   return CurrentHost().Get<ModuleRegistry>();
 }
 
-ModuleRegistry::ModuleRegistry(const ModuleRegistry& loaded) : m_entries(loaded.Entries()) {}
-
 std::vector<CString> ModuleRegistry::Names() const {
   std::vector<CString> names;
   {

@@ -33,15 +33,11 @@ namespace host {
 
 class ModuleRegistry {
  public:
-  // [any] The current host's registry.
+  // [any] The registry of the loaded libraries' modules (one for the process).
   static ModuleRegistry& Instance();
 
-  // What the loaded libraries registered stays registered in a new host.
-  static constexpr bool kInherited = true;
-  ModuleRegistry() = default;
-  // [ui] A registry with the registrations of `loaded`.
-  ModuleRegistry(const ModuleRegistry& loaded);
-  ModuleRegistry& operator=(const ModuleRegistry&) = delete;
+  // Filled by the load-time initialisers of the loaded libraries: one for the process.
+  static constexpr bool kLoadedCode = true;
 
   struct Entry {
     CString name;

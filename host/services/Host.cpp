@@ -15,7 +15,7 @@ Host& ProcessHost() noexcept {
 }
 }  // namespace
 
-Host::Host(Host* parent) noexcept : m_parent(parent) {}
+Host::Host(Host* parent) noexcept : m_parent(parent), m_root(parent ? parent->m_root : this) {}
 
 Host::~Host() {
   DestroyAll();

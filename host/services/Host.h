@@ -6,10 +6,13 @@
 //
 // Each component keeps its state type private to its source file and reaches it with
 // CurrentHost().Get<State>(): created on first use, destroyed with the host (last created first).
-// A state type that records what a loaded library registered (classes, modules, resources,
-// dialog factories) says so with `static constexpr bool kInherited = true;` and a copy
-// constructor: a new host starts with a copy of the current host's, as a second host in the same
-// process would see the same libraries loaded.
+// Two kinds of state say how they relate to other hosts:
+//   `static constexpr bool kLoadedCode = true;`  what a library's load-time initialisers register
+//       (classes, modules, resources, the plug-in's dialog factories). Libraries are loaded into
+//       the process, once, whichever host is current, so every host reaches the process host's.
+//   `static constexpr bool kInherited = true;`   what the application installs before it opens a
+//       host (the window system's units, views and choosers). A new host starts with a copy of
+//       the current host's, made at its first use; a test may change its copy freely.
 #include <array>
 #include <atomic>
 #include <cstddef>
@@ -35,6 +38,9 @@ class Host {
   // DestroyAll).
   template <class T>
   T& Get() {
+    if constexpr (requires { T::kLoadedCode; }) {
+      if (m_root != this) return m_root->Get<T>();
+    }
     const std::size_t slot = SlotOf<T>();
     if (void* state = m_slots[slot].load(std::memory_order_acquire)) return *static_cast<T*>(state);
     return *static_cast<T*>(Create(slot, &Make<T>, &Destroy<T>));
@@ -81,6 +87,7 @@ class Host {
   bool Adopt(std::size_t slot, void* state, DestroyFn destroy);
 
   Host* m_parent;
+  Host* m_root;  // the process host, where loaded code registers
   std::array<std::atomic<void*>, kMaxSlots> m_slots{};
   // Recursive: a state's constructor may ask for another state of the same host.
   std::recursive_mutex m_mutex;

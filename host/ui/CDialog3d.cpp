@@ -4,6 +4,7 @@
 #include <string>
 
 #include "host/module/ExtensionModule.h"
+#include "host/services/Host.h"
 #include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
 #include "host/ui/CDataExchange.h"
@@ -14,19 +15,32 @@ IMPLEMENT_DYNAMIC(CDialog3d, CObject)
 
 namespace {
 
-// The UI runs on one thread; these are its settings.
-ui::DialogUnits g_units;
-CDialog3d::ViewFactory g_viewFactory;
-// Dialogs whose handlers run, innermost last: the last one opens what opens now.
-std::vector<CDialog3d*> g_handling;
-// Open dialogs, so that those a closing dialog opened pass to its opener.
-std::vector<CDialog3d*> g_openDialogs;
+// The UI runs on one thread. What the window system installs (its units, its views) is set up
+// once for the process: a new host starts with it.
+struct Installed {
+  static constexpr bool kInherited = true;
+  ui::DialogUnits units;
+  CDialog3d::ViewFactory viewFactory;
+};
+Installed& TheInstalled() {
+  return host::CurrentHost().Get<Installed>();
+}
+
+struct Dialogs {
+  // Dialogs whose handlers run, innermost last: the last one opens what opens now.
+  std::vector<CDialog3d*> handling;
+  // Open dialogs, so that those a closing dialog opened pass to its opener.
+  std::vector<CDialog3d*> open;
+};
+Dialogs& TheDialogs() {
+  return host::CurrentHost().Get<Dialogs>();
+}
 
 // Marks `dialog` as handling a message for the lifetime of the object.
 class Handling {
  public:
-  explicit Handling(CDialog3d* dialog) { g_handling.push_back(dialog); }
-  ~Handling() { g_handling.pop_back(); }
+  explicit Handling(CDialog3d* dialog) { TheDialogs().handling.push_back(dialog); }
+  ~Handling() { TheDialogs().handling.pop_back(); }
   Handling(const Handling&) = delete;
   Handling& operator=(const Handling&) = delete;
 };
@@ -79,20 +93,23 @@ BOOL CDialog3d::DisplayDialog() {
   }
   CreateControls();
   m_opener = m_parent;
-  if (m_opener == nullptr && !g_handling.empty() && g_handling.back() != this)
-    m_opener = g_handling.back();
+  Dialogs& dialogs = TheDialogs();
+  if (m_opener == nullptr && !dialogs.handling.empty() && dialogs.handling.back() != this)
+    m_opener = dialogs.handling.back();
   m_open = true;
-  g_openDialogs.push_back(this);
+  dialogs.open.push_back(this);
   OnInitDialog();
-  if (m_open && g_viewFactory) m_view = g_viewFactory(*this);
+  const ViewFactory& viewFactory = TheInstalled().viewFactory;
+  if (m_open && viewFactory) m_view = viewFactory(*this);
   return m_open ? TRUE : FALSE;
 }
 
 void CDialog3d::CreateControls() {
-  m_client = ui::ToPixels(g_units, 0, 0, m_template->cx, m_template->cy);
+  const ui::DialogUnits& units = TheInstalled().units;
+  m_client = ui::ToPixels(units, 0, 0, m_template->cx, m_template->cy);
   for (const ui::ControlRes& res : m_template->controls) {
     auto wnd = std::make_unique<CWnd>();
-    wnd->Attach(this, res, ui::ToPixels(g_units, res.x, res.y, res.cx, res.cy));
+    wnd->Attach(this, res, ui::ToPixels(units, res.x, res.y, res.cx, res.cy));
     m_controls.push_back(wnd.get());
     m_owned.push_back(std::move(wnd));
   }
@@ -118,8 +135,8 @@ BOOL CDialog3d::DestroyWindow() {
 }
 
 void CDialog3d::LeaveOpenDialogs() {
-  std::erase(g_openDialogs, this);
-  for (CDialog3d* d : g_openDialogs)
+  std::erase(TheDialogs().open, this);
+  for (CDialog3d* d : TheDialogs().open)
     if (d->m_opener == this) d->m_opener = m_opener;
 }
 
@@ -291,15 +308,15 @@ void CDialog3d::Invalidate(CWnd* control) {
 }
 
 void CDialog3d::SetDialogUnits(ui::DialogUnits units) {
-  g_units = units;
+  TheInstalled().units = units;
 }
 
 ui::DialogUnits CDialog3d::Units() {
-  return g_units;
+  return TheInstalled().units;
 }
 
 void CDialog3d::SetViewFactory(ViewFactory factory) {
-  g_viewFactory = std::move(factory);
+  TheInstalled().viewFactory = std::move(factory);
 }
 
 BOOL CDialog3d::OnInitDialog() {

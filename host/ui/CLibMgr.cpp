@@ -8,9 +8,9 @@
 namespace {
 
 // All of the UI runs on one thread, so the registry needs no lock. The resources are registered
-// when a library loads: a new host starts with them.
+// when a library loads.
 struct Registry {
-  static constexpr bool kInherited = true;
+  static constexpr bool kLoadedCode = true;
   std::map<const AFX_EXTENSION_MODULE*, const ui::ResourceSet*> sets;
   const AFX_EXTENSION_MODULE* selected = nullptr;
 };

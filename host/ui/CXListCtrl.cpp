@@ -4,25 +4,31 @@
 #include <set>
 #include <string>
 
+#include "host/services/Host.h"
 #include "host/ui/CDialog3d.h"
 
 namespace {
 
 // Keys held by the input being delivered; the UI is one thread.
-std::set<int> g_keysHeld;
+struct KeysHeld {
+  std::set<int> keys;
+};
+std::set<int>& TheKeysHeld() {
+  return host::CurrentHost().Get<KeysHeld>().keys;
+}
 
 }  // namespace
 
 short GetKeyState(int virtualKey) {
-  return g_keysHeld.count(virtualKey) ? static_cast<short>(0x8000) : 0;
+  return TheKeysHeld().count(virtualKey) ? static_cast<short>(0x8000) : 0;
 }
 
 namespace ui {
 void SetKeyHeld(int virtualKey, bool held) {
   if (held)
-    g_keysHeld.insert(virtualKey);
+    TheKeysHeld().insert(virtualKey);
   else
-    g_keysHeld.erase(virtualKey);
+    TheKeysHeld().erase(virtualKey);
 }
 }  // namespace ui
 
@@ -305,7 +311,14 @@ void CXListCtrl::OnAttach() {
 
 namespace {
 
-CXListCtrl::Measure g_measure;
+// Installed by the window system once for the process: a new host starts with it.
+struct InstalledMeasure {
+  static constexpr bool kInherited = true;
+  CXListCtrl::Measure measure;
+};
+CXListCtrl::Measure& TheMeasure() {
+  return host::CurrentHost().Get<InstalledMeasure>().measure;
+}
 
 // Room around a cell's content; the width of a check box and of a combo cell's button.
 constexpr int kCellMargin = 12;
@@ -313,14 +326,15 @@ constexpr int kCheckWidth = 13;
 constexpr int kComboButton = 18;
 
 int TextWidth(const CString& text) {
-  if (g_measure.textWidth) return g_measure.textWidth(text);
+  const CXListCtrl::Measure& measure = TheMeasure();
+  if (measure.textWidth) return measure.textWidth(text);
   return CDialog3d::Units().charWidth * static_cast<int>(text.GetLength());
 }
 
 }  // namespace
 
 void CXListCtrl::SetMeasure(Measure measure) {
-  g_measure = std::move(measure);
+  TheMeasure() = std::move(measure);
 }
 
 int CXListCtrl::ContentWidth(int column) const {
@@ -378,7 +392,7 @@ BOOL CXListCtrl::AutosizeColumnWidth(int column) {
   for (int c = 0; c < GetColumnCount(); ++c)
     total += widths.emplace_back(FittedWidth(c));
   // What the control shows of its columns: its width less frame and vertical scroll bar.
-  const int spare = GetWindowRect().Width() - g_measure.chrome - total;
+  const int spare = GetWindowRect().Width() - TheMeasure().chrome - total;
   if (spare > 0 && total > 0) {
     int given = 0;
     for (std::size_t c = 0; c < widths.size(); ++c) {
@@ -403,11 +417,12 @@ int CXListCtrl::GetColumnWidth(int column) const {
 
 int CXListCtrl::GetFittingHeight(int maxRows) const {
   const int rows = std::min(GetItemCount(), maxRows);
-  return g_measure.frame + g_measure.headerHeight + rows * g_measure.rowHeight;
+  const Measure& measure = TheMeasure();
+  return measure.frame + measure.headerHeight + rows * measure.rowHeight;
 }
 
 int CXListCtrl::GetFittingWidth() const {
-  int width = g_measure.chrome;
+  int width = TheMeasure().chrome;
   for (const ui::ListColumn& c : m_columns)
     width += c.width;
   return width;

@@ -1,18 +1,27 @@
 #include "host/ui/FileChooser.h"
 
+#include "host/services/Host.h"
+
 namespace ui {
 namespace {
-// The UI runs on one thread; this is its setting.
-FileChooser g_chooser;
+// The UI runs on one thread. Installed by the window system once for the process: a new host
+// starts with it.
+struct Installed {
+  static constexpr bool kInherited = true;
+  FileChooser chooser;
+};
+FileChooser& TheChooser() {
+  return host::CurrentHost().Get<Installed>().chooser;
+}
 }  // namespace
 
 FileChooser SetFileChooser(FileChooser chooser) {
-  std::swap(g_chooser, chooser);
+  std::swap(TheChooser(), chooser);
   return chooser;
 }
 
 bool ChooseFileToOpen(const FileRequest& request, CString& chosen) {
-  const FileChooser chooser = g_chooser;
+  const FileChooser chooser = TheChooser();
   return chooser && chooser(request, chosen);
 }
 

@@ -40,6 +40,11 @@ class SequencerDialog : public PluginRig {
                                               FD_ARBITRATION_500K, FD_DATA_1M);
     m_source->set_active(true);
   }
+  // The plug-in's factory is registered at load, for the process: the next test wraps it again.
+  ~SequencerDialog() override {
+    m_source.reset();
+    CCanObdProbe::set_dialog_factory(g_pluginFactory);
+  }
   // The source's window, opened as the CAN-Bus dialog's link opens it.
   CCanSequencerDlg& Open() {
     m_source->show_settings();

@@ -39,8 +39,13 @@ struct Late {
   ~Late() { host::CurrentHost().Get<First>(); }
 };
 
-struct Registrations {
+struct Installed {
   static constexpr bool kInherited = true;
+  std::vector<std::string> names;
+};
+
+struct Registrations {
+  static constexpr bool kLoadedCode = true;
   std::vector<std::string> names;
 };
 
@@ -91,15 +96,33 @@ TEST(Host, AStateAskedForDuringTheEndIsMadeAndEndedInTurn) {
   g_events = nullptr;
 }
 
-TEST(Host, ANewHostStartsWithWhatTheLoadedLibrariesRegistered) {
-  host::CurrentHost().Get<Registrations>().names = {"loaded"};
+TEST(Host, ANewHostStartsWithACopyOfWhatTheApplicationInstalled) {
+  host::CurrentHost().Get<Installed>().names = {"installed"};
   host::CurrentHost().Get<Counter>().value = 5;
-  host::ScopedHost scope;
-  EXPECT_EQ(host::CurrentHost().Get<Registrations>().names, std::vector<std::string>{"loaded"});
-  EXPECT_EQ(host::CurrentHost().Get<Counter>().value, 0);
-  host::CurrentHost().Get<Registrations>().names.push_back("only here");
-  host::Host unrelated;
-  EXPECT_TRUE(unrelated.Get<Registrations>().names.empty());  // no parent, nothing to inherit
+  {
+    host::ScopedHost scope;
+    EXPECT_EQ(host::CurrentHost().Get<Installed>().names, std::vector<std::string>{"installed"});
+    EXPECT_EQ(host::CurrentHost().Get<Counter>().value, 0);
+    host::CurrentHost().Get<Installed>().names.push_back("only here");
+    host::Host unrelated;
+    EXPECT_TRUE(unrelated.Get<Installed>().names.empty());  // no parent, nothing to copy
+  }
+  EXPECT_EQ(host::CurrentHost().Get<Installed>().names, std::vector<std::string>{"installed"});
+}
+
+// A library loaded while one host is current is loaded for the process: every host sees what it
+// registered, also after that host ended.
+TEST(Host, WhatLoadedCodeRegistersIsOneForTheProcess) {
+  host::Host& outer = host::CurrentHost();
+  {
+    host::ScopedHost first;
+    host::CurrentHost().Get<Registrations>().names.push_back("loaded in first");
+  }
+  host::ScopedHost second;
+  EXPECT_EQ(&host::CurrentHost().Get<Registrations>(), &outer.Get<Registrations>());
+  EXPECT_EQ(host::CurrentHost().Get<Registrations>().names.back(), "loaded in first");
+  host::Host unrelated;  // a root of its own
+  EXPECT_TRUE(unrelated.Get<Registrations>().names.empty());
 }
 
 TEST(Host, AFakeIsPutBeforeFirstUseOnly) {

@@ -67,13 +67,9 @@ class CCanSink : public CSlowSinkPlugin, public ISinkAccess {
   // [ui] Records the decoder's DBC file in "CanDecoders-XMLFiles"; false when it has none.
   bool store_decoder_file(int channel, CCanDbcDecoder& decoder);
 
-  // [any] Process-wide decoder classes, by record address (created on first use).
+  // [any] The current host's decoder classes, by record address (created on first use).
   static std::set<CRuntimeClass*>& decoder_classes();
 
-  // [ui] The decoders as configured (the processing thread's table follows at its next block).
-  const DecoderTable& decoders() const noexcept { return m_decoders; }
-  // [any] The time-out in force, seconds.
-  unsigned int timeout() const noexcept { return m_timeout.load(); }
   // [ui] The window holding the time-out's edit copy, null without a dialog factory.
   ISinkDialog* dialog() const noexcept { return m_dlg.get(); }
 

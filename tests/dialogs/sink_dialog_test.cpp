@@ -13,9 +13,14 @@
 #include "host/settings/CResourceList.h"
 #include "host/ui/CDataExchange.h"
 #include "tests/sink/SinkRig.h"
+#include "tests/sink/SinkView.h"
 
 namespace sink_test {
 namespace {
+
+using sink_view::DbcDecoder;
+using sink_view::DecoderClass;
+using sink_view::StoredTimeout;
 
 enum Column { kName, kDecoder, kSettings };
 constexpr int kNone = 0;  // combo choice "—"
@@ -25,12 +30,11 @@ class SinkDialog : public SinkRig {
  protected:
   SinkDialog() {
     m_sink.Create(L"CCanSink", nullptr);
-    m_previous = mfc::SetMessageBoxResponder([this](const CString& text, UINT) {
+    mfc::SetMessageBoxResponder([this](const CString& text, UINT) {
       m_boxes.push_back(text);
       return IDOK;
     });
   }
-  ~SinkDialog() override { mfc::SetMessageBoxResponder(m_previous); }
 
   FakeCanSource& Source(int channel, const wchar_t* name) {
     auto& source = m_sources.emplace_back(std::make_unique<FakeCanSource>(channel));
@@ -58,7 +62,6 @@ class SinkDialog : public SinkRig {
 
   std::vector<std::unique_ptr<FakeCanSource>> m_sources;
   CCanSink m_sink;
-  mfc::MessageBoxResponder m_previous;
   std::vector<CString> m_boxes;
 };
 
@@ -113,17 +116,17 @@ TEST_F(SinkDialog, ShowsAChannelPerAttachedSourceNamedAfterTheFirst) {
 }
 
 TEST_F(SinkDialog, EscapeIsCancelAndReturnIsOk) {
-  const auto before = m_sink.timeout();
   CCanSinkDlg& dlg = Open();
   dlg.TypeText(can::IDC_TIMEOUT, L"9");
   ASSERT_TRUE(dlg.PressKey(VK_ESCAPE));
   EXPECT_FALSE(dlg.IsOpen());
-  EXPECT_EQ(m_sink.timeout(), before);
+  EXPECT_EQ(StoredTimeout(), std::nullopt);
   Open();
+  EXPECT_EQ(m_sink.dialog()->timeout(), 0u);  // the edit copy of the time-out in force
   dlg.TypeText(can::IDC_TIMEOUT, L"9");
   ASSERT_TRUE(dlg.PressKey(VK_RETURN));
   EXPECT_FALSE(dlg.IsOpen());
-  EXPECT_EQ(m_sink.timeout(), 9u);
+  EXPECT_EQ(StoredTimeout(), 9);
 }
 
 TEST_F(SinkDialog, ApplyChoosesReplacesAndRemovesDecoders) {
@@ -136,10 +139,10 @@ TEST_F(SinkDialog, ApplyChoosesReplacesAndRemovesDecoders) {
   dlg.m_list.ChooseCombo(1, kDecoder, kDbc);
   dlg.TypeText(can::IDC_TIMEOUT, L"4");
   dlg.ClickButton(ID_APPLY_NOW);
-  EXPECT_EQ(m_sink.decoders().at(0).get(), kept);
-  ASSERT_NE(m_sink.decoders().at(1).get(), nullptr);
-  EXPECT_EQ(m_sink.decoders().at(5).get(), unseen);
-  EXPECT_EQ(m_sink.timeout(), 4u);
+  EXPECT_EQ(DbcDecoder(m_sink, 0), kept);
+  EXPECT_EQ(DecoderClass(m_sink, 1), RUNTIME_CLASS(CCanDbcDecoder));
+  EXPECT_EQ(DbcDecoder(m_sink, 5), unseen);
+  EXPECT_EQ(StoredTimeout(), 4);
   EXPECT_TRUE(IsLink(dlg, 1));
   EXPECT_EQ(Busses(),
             (std::vector<std::vector<std::wstring>>{
@@ -148,12 +151,12 @@ TEST_F(SinkDialog, ApplyChoosesReplacesAndRemovesDecoders) {
   // "—" removes a decoder; the row then has no link. Cancel drops what was chosen since.
   dlg.m_list.ChooseCombo(0, kDecoder, kNone);
   dlg.ClickButton(ID_APPLY_NOW);
-  EXPECT_EQ(m_sink.decoders().at(0).get(), nullptr);
+  EXPECT_EQ(DecoderClass(m_sink, 0), nullptr);
   EXPECT_EQ(dlg.m_list.GetItemText(0, kDecoder), L"\u2014");
   EXPECT_FALSE(IsLink(dlg, 0));
   dlg.m_list.ChooseCombo(1, kDecoder, kNone);
   dlg.ClickButton(IDCANCEL);
-  EXPECT_NE(m_sink.decoders().at(1).get(), nullptr);
+  EXPECT_EQ(DecoderClass(m_sink, 1), RUNTIME_CLASS(CCanDbcDecoder));
 
   // The edit admits digits only; an empty time-out is refused, the choices still apply.
   Open();
@@ -163,8 +166,8 @@ TEST_F(SinkDialog, ApplyChoosesReplacesAndRemovesDecoders) {
   dlg.ClickButton(IDOK);
   EXPECT_EQ(m_boxes, std::vector<CString>{kParseUnsignedMessage});
   EXPECT_FALSE(dlg.IsOpen());
-  EXPECT_EQ(m_sink.timeout(), 4u);
-  EXPECT_NE(m_sink.decoders().at(0).get(), nullptr);
+  EXPECT_EQ(StoredTimeout(), 4);
+  EXPECT_EQ(DecoderClass(m_sink, 0), RUNTIME_CLASS(CCanDbcDecoder));
   EXPECT_EQ(CSeaBase::ApplicationSea()->FindEntry(L"CanSink-Params")->GetParts(),
             std::vector<std::wstring>{L"4"});
 }
@@ -211,7 +214,6 @@ TEST_F(SinkDialog, WithoutSourcesOnlyTheTimeOutApplies) {
   EXPECT_EQ(dlg.m_list.GetItemCount(), 0);
   dlg.TypeText(can::IDC_TIMEOUT, L"0");
   dlg.ClickButton(ID_APPLY_NOW);
-  EXPECT_EQ(m_sink.timeout(), 0u);
   EXPECT_EQ(CSeaBase::ApplicationSea()->FindEntry(L"CanSink-Params")->GetParts(),
             std::vector<std::wstring>{L"0"});
   EXPECT_TRUE(dlg.ClickButton(IDOK));
@@ -267,7 +269,7 @@ TEST_F(SinkDialog, DuringAMeasurementTheDecoderLinkAndApplyAreTakenUpAtTheNextBl
   // Apply takes the decoder away: decoded on until the next block, then no more.
   dlg.m_list.ChooseCombo(0, kDecoder, kNone);
   EXPECT_TRUE(dlg.ClickButton(ID_APPLY_NOW));
-  EXPECT_EQ(m_sink.decoders().at(0).get(), nullptr);
+  EXPECT_EQ(DecoderClass(m_sink, 0), nullptr);
   m_sink.process(block.View(), engine.id());
   EXPECT_EQ(m_sink.statistics().decoded, 2u);
   m_sink.adopt_staged();
@@ -281,7 +283,7 @@ TEST_F(SinkDialog, DuringAMeasurementTheDecoderLinkAndApplyAreTakenUpAtTheNextBl
   m_sink.end_processing();
   m_sink.process(block.View(), engine.id());
   EXPECT_EQ(m_sink.statistics().decoded, 3u);
-  EXPECT_EQ(m_sink.timeout(), 3u);
+  EXPECT_EQ(StoredTimeout(), 3);
 }
 
 // The same on a processing thread of its own, many times over, for the sanitizers to watch: the
@@ -318,7 +320,7 @@ TEST_F(SinkDialog, ConfigurationWhileAnotherThreadProcessesBlocks) {
   done = true;
   processing.join();
   m_sink.end_processing();
-  EXPECT_NE(m_sink.decoders().at(0).get(), nullptr);
+  EXPECT_EQ(DecoderClass(m_sink, 0), RUNTIME_CLASS(CCanDbcDecoder));
 }
 
 }  // namespace

@@ -2,9 +2,14 @@
 // wrapper around the host's DBC decoder.
 #include "host/settings/CResourceList.h"
 #include "tests/sink/SinkRig.h"
+#include "tests/sink/SinkView.h"
 
 namespace sink_test {
 namespace {
+
+using sink_view::DbcDecoder;
+using sink_view::DecoderClass;
+using sink_view::StoredTimeout;
 
 class SinkBinding : public SinkRig {
  protected:
@@ -31,10 +36,10 @@ TEST_F(SinkBinding, SourcesAndDecodersOfTheChannels) {
   OtherSource other;
   CCanSink sink;
   EXPECT_FALSE(sink.add_src(&other));
-  EXPECT_TRUE(sink.decoders().empty());
+  EXPECT_TRUE(sink.channels().empty());
   EXPECT_TRUE(sink.add_src(&source));
-  ASSERT_EQ(sink.decoders().size(), 1u);
-  EXPECT_EQ(sink.decoders().at(1).get(), nullptr);
+  ASSERT_EQ(sink.channels().size(), 1u);
+  EXPECT_EQ(DecoderClass(sink, 1), nullptr);
 
   auto* decoder = dynamic_cast<CCanDbcDecoder*>(sink.set_decoder(1, RUNTIME_CLASS(CCanDbcDecoder)));
   ASSERT_NE(decoder, nullptr);
@@ -45,23 +50,22 @@ TEST_F(SinkBinding, SourcesAndDecodersOfTheChannels) {
   EXPECT_EQ(sink.set_decoder(-1, RUNTIME_CLASS(CCanDbcDecoder)), nullptr);
   // A class that makes no decoder leaves the channel without one (and what it made is freed).
   EXPECT_EQ(sink.set_decoder(1, RUNTIME_CLASS(CCanSink)), nullptr);
-  EXPECT_EQ(sink.decoders().at(1).get(), nullptr);
+  EXPECT_EQ(DecoderClass(sink, 1), nullptr);
   ASSERT_NE(sink.set_decoder(1, RUNTIME_CLASS(CCanDbcDecoder)), nullptr);
 
   // Binding the channel again leaves it without decoder until the settings choose one.
   FakeCanSource again(1);
   EXPECT_TRUE(sink.add_src(&again));
-  EXPECT_EQ(sink.decoders().at(1).get(), nullptr);
+  EXPECT_EQ(DecoderClass(sink, 1), nullptr);
   EXPECT_EQ(sink.set_decoder(0, RUNTIME_CLASS(CCanDbcDecoder))->GetRuntimeClass(),
             RUNTIME_CLASS(CCanDbcDecoder));
-  EXPECT_EQ(dynamic_cast<CCanDbcDecoder*>(sink.decoders().at(0).get())->host_decoder()->GetName(),
-            CString(L"DBC Decoder"));
+  EXPECT_EQ(DbcDecoder(sink, 0)->host_decoder()->GetName(), CString(L"DBC Decoder"));
 }
 
 TEST_F(SinkBinding, OfferedSignalsFollowTheDecoderByName) {
   FakeCanSource source(0);
   auto sink = MakeSink(source, 0);
-  CCanDecoder* decoder = sink->decoders().at(0).get();
+  CCanDecoder* decoder = DbcDecoder(*sink, 0);
   decoder->m_signalNames = {{3, L"A"}, {7, L"B"}};
   auto& offered = const_cast<SinkSourceEntry*>(sink->source_entry(source.id()))->signals;
   offered = {{L"B", 5}, {L"C", 9}};
@@ -103,14 +107,17 @@ TEST_F(SinkBinding, SettingsAreWrittenAndReadBack) {
   sink.add_src(&source0);
   sink.add_src(&source2);
   sink.read_params();
-  EXPECT_EQ(sink.timeout(), 5u);
   ASSERT_NE(sink.dialog(), nullptr);
   EXPECT_EQ(sink.dialog()->timeout(), 5u);  // the window's edit copy
-  ASSERT_NE(sink.decoders().at(0).get(), nullptr);
-  EXPECT_EQ(sink.decoders().at(2).get(), nullptr);
-  EXPECT_FALSE(sink.decoders().contains(3));
+  // The time-out in force is what the sink stores again.
+  CSeaBase::ApplicationSea()->FindEntry(L"CanSink-Params")->SetInt(0, 0);
+  sink.write_params();
+  EXPECT_EQ(StoredTimeout(), 5);
+  ASSERT_EQ(DecoderClass(sink, 0), RUNTIME_CLASS(CCanDbcDecoder));
+  EXPECT_EQ(DecoderClass(sink, 2), nullptr);
+  EXPECT_EQ(DecoderClass(sink, 3), std::nullopt);
   CString file;
-  EXPECT_TRUE(sink.decoders().at(0)->GetDbcXmlFilename(file));
+  EXPECT_TRUE(DbcDecoder(sink, 0)->GetDbcXmlFilename(file));
   EXPECT_EQ(file, CString(L"engine.dbc"));
   EXPECT_EQ(sink.source_entry(source0.id())->signals.size(), 2u);
 
@@ -118,9 +125,9 @@ TEST_F(SinkBinding, SettingsAreWrittenAndReadBack) {
   CCanSink late;
   late.Create(L"CCanSink", nullptr);
   late.read_params();
-  ASSERT_NE(late.decoders().at(0).get(), nullptr);
+  EXPECT_TRUE(late.channels().empty());  // no source bound yet
   late.add_src(&source0);
-  EXPECT_EQ(late.decoders().at(0).get(), nullptr);
+  EXPECT_EQ(DecoderClass(late, 0), nullptr);
 }
 
 TEST_F(SinkBinding, ParameterDatabaseFilesGoToDecodersThatExist) {
@@ -140,7 +147,7 @@ TEST_F(SinkBinding, ParameterDatabaseFilesGoToDecodersThatExist) {
   sink.set_log_level(1);
   sink.read_params();
   CString file;
-  ASSERT_TRUE(sink.decoders().at(1)->GetDbcXmlFilename(file));
+  ASSERT_TRUE(DbcDecoder(sink, 1)->GetDbcXmlFilename(file));
   EXPECT_EQ(file, CString((m_dir / "sub/engine.dbc").wstring().c_str()));
   EXPECT_EQ(m_log.count_containing(L"Could not set and open File"), 1u);
   EXPECT_EQ(m_log.count_containing(L"successfully set from Parameter Database"), 1u);

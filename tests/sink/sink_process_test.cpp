@@ -4,6 +4,7 @@
 
 #include "host/mfc/Win.h"
 #include "tests/sink/SinkRig.h"
+#include "tests/sink/SinkView.h"
 
 namespace sink_test {
 namespace {
@@ -162,7 +163,7 @@ TEST_F(SinkProcess, ATimeOutCountsFromTheTickOfTheLastValue) {
   sink->dialog()->set_timeout(2);
   sink->apply_settings();
   // 1.5 s pass while the block is decoded, before the values of frame 7 arrive.
-  CCanDecoder* decoder = sink->decoders().at(0).get();
+  CCanDecoder* decoder = sink_view::DbcDecoder(*sink, 0);
   bool stepped = false;
   decoder->m_valueCallback = [this, &stepped, deliver = decoder->m_valueCallback](
                                  int signal, float value, int frame) {

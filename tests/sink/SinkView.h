@@ -1,0 +1,35 @@
+#pragma once
+// What a test reads of a sink through what the sink shows: its window's view of the channels, the
+// settings it stores, and the decoder a channel keeps when asked for one of its own class.
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "host/settings/CSeaBase.h"
+#include "sink/CCanDbcDecoder.h"
+#include "sink/CCanSink.h"
+
+namespace sink_view {
+
+// The decoder class of a channel the window lists (null: none); nullopt when it is not listed
+// (no decoder slot, or no CAN source bound to it).
+inline std::optional<CRuntimeClass*> DecoderClass(const ISinkAccess& sink, int channel) {
+  for (const SinkChannel& c : sink.channels())
+    if (c.channel == channel) return c.cls;
+  return std::nullopt;
+}
+
+// The DBC decoder a channel has: asking for one of the same class keeps it. The test must know
+// that the channel has one, or this makes one.
+inline CCanDbcDecoder* DbcDecoder(CCanSink& sink, int channel) {
+  return dynamic_cast<CCanDbcDecoder*>(sink.set_decoder(channel, RUNTIME_CLASS(CCanDbcDecoder)));
+}
+
+// The time-out the sink stored last, seconds; nullopt when it stored none.
+inline std::optional<int> StoredTimeout() {
+  const CResourceEntry* entry = CSeaBase::ApplicationSea()->FindEntry(L"CanSink-Params");
+  if (entry == nullptr) return std::nullopt;
+  return entry->GetIntFb(0, -1);
+}
+
+}  // namespace sink_view

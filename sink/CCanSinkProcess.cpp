@@ -84,6 +84,7 @@ void CCanSink::process(const CDescriptionInterface& block, int sourceId) {
     CopyPacket(m_packet, bytes, size, ref);
     const auto frame = static_cast<unsigned>(ref.offset / 4 / yDims);
     ++m_decoded;
+    m_packetTick.reset();
     dec->Decode(m_packet, frame);
     if (static_cast<unsigned>(m_logLevel) > 1)
       PrWin::Output(PrWin::kCategoryTrace,
@@ -172,7 +173,8 @@ void CCanSink::callback(int signal, double value, int frame) {
                   Tables().ApplicationSignalName(signal).GetString(), frame, length);
   state.lastValue = stored;
   state.lastFrame = frame;
-  // The tick of this value: a time-out counts from it, not from the start of the block.
-  state.lastTick = static_cast<std::uint32_t>(GetTickCount());
+  // The tick of this value's packet: a time-out counts from it, not from the start of the block.
+  if (!m_packetTick) m_packetTick = static_cast<std::uint32_t>(GetTickCount());
+  state.lastTick = *m_packetTick;
   state.silent = false;
 }

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <vector>
+
+#include "frame/CanPacket.h"
 
 namespace {
 
@@ -54,22 +57,15 @@ class Assembler : public ::testing::Test {
     m_assembler.merge();
     return m_assembler.fill(frame);
   }
-  // Walks the region packet by packet from its start marker (0x55 .. 0xAA).
   std::vector<Found> Packets() const {
     std::vector<Found> found;
-    for (std::size_t at = 0; at + 8 <= m_region.size();) {
-      if (m_region[at] != 0x55 || m_region[at + 3] != 0xAA) {
-        at += 4;
-        continue;
-      }
-      const int length = m_region[at + 2];
-      found.push_back({at, m_region[at + 1], length ? m_region[at + 8] : -1});
-      at += 8 + static_cast<std::size_t>((length + 3) / 4 * 4);
-    }
+    can::PacketScanner scanner(m_region.data(), m_region.size(), can::ScanMode::Complete);
+    for (can::PacketRef p{}; scanner.next(p);)
+      found.push_back({p.offset, p.channel, p.length ? p.data[0] : -1});
     return found;
   }
 
-  ChannelLane m_lanes[3];
+  std::array<ChannelLane, 3> m_lanes;
   FrameAssembler m_assembler;
   std::vector<std::vector<CanRecord>> m_batches;
   std::vector<std::uint8_t> m_region;

@@ -1,9 +1,7 @@
 // CCanSourceModule: capture and frame alignment, once per frame on the processing thread.
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
-#include "frame/CanPacket.h"
 #include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
 #include "host/slowsampling/CSlowSourceContainer.h"

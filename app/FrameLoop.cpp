@@ -4,9 +4,9 @@
 #include <cmath>
 #include <optional>
 
-#include "host/cananalysis/AnalysisTimer.h"
 #include "host/candriver/CanDriver.h"
 #include "host/candriver/ClockWaiter.h"
+#include "host/obd/AnalysisTimer.h"
 #include "host/services/CCentralMessageService.h"
 
 namespace app {

@@ -8,6 +8,7 @@
 //   build/release/bin/signal_csv_bench
 //   CANHOST_PLOT_ROWS=20000000 build/release/bin/signal_csv_bench
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -34,8 +35,11 @@ std::filesystem::path WriteRows(Variant variant, std::size_t rows) {
       {"Coolant temperature", "°C"},
       {"Throttle position", "%"},
       {"Ambient temperature", "°C"}};
+  // Named by the process as well: two runs at once (a smoke test beside a measurement) must not
+  // write each other's files.
   auto file = std::filesystem::temp_directory_path() /
-              ("canhost-signal-csv-bench-" + std::to_string(variant) + ".csv");
+              ("canhost-signal-csv-bench-" + std::to_string(::getpid()) + "-" +
+               std::to_string(variant) + ".csv");
   std::ofstream out(file, std::ios::binary);
   std::string block = "time,signal,value,unit\n";
   char number[64];

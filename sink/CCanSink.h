@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -102,7 +103,10 @@ class CCanSink : public CSlowSinkPlugin, public ISinkAccess {
   std::map<int, CCanDecoder*> m_decoding;
   float m_frameRate = 0.0F;
   SinkSourceEntry* m_current = nullptr;  // the entry of the block in process; null: none
-  can::CanPacket m_packet;               // the parse buffer
-  std::uint64_t m_decoded = 0;           // packets handed to a decoder since creation
-  std::uint64_t m_sharedFrame = 0;       // values in a frame that had one of their signal
+  // The tick of the packet in decoding, read at its first value: the values of one packet arrive
+  // within microseconds, and a clock read per value was a twentieth of a busy real-time run.
+  std::optional<std::uint32_t> m_packetTick;
+  can::CanPacket m_packet;          // the parse buffer
+  std::uint64_t m_decoded = 0;      // packets handed to a decoder since creation
+  std::uint64_t m_sharedFrame = 0;  // values in a frame that had one of their signal
 };

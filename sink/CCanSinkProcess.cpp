@@ -1,4 +1,5 @@
 // CCanSink: one block of a source's data -> decoded values in the signals' value lists.
+#include <cstddef>
 #include <cstring>
 #include <limits>
 
@@ -23,6 +24,20 @@ float ToSingle(double value) noexcept {
   if (value > kMax) return std::numeric_limits<float>::infinity();
   if (value < -kMax) return -std::numeric_limits<float>::infinity();
   return static_cast<float>(value);
+}
+
+// Copies a packet's header and data into `packet`. A copy of fixed size is a few vector moves; one
+// of the packet's own size compiles to `rep movs`, whose start-up alone cost more than decoding a
+// short frame. The bytes copied beyond the data are never read: a decoder reads `length` bytes.
+void CopyPacket(can::CanPacket& packet, const std::uint8_t* block, std::size_t size,
+                const can::PacketRef& ref) noexcept {
+  constexpr std::size_t kWhole = can::kPacketHeader + can::kMaxPacketData;
+  static_assert(offsetof(can::CanPacket, data) + can::kMaxPacketData == kWhole);
+  void* const to = &packet;  // the packet's `time` stays as it is
+  if (ref.offset + kWhole <= size)
+    std::memcpy(to, block + ref.offset, kWhole);
+  else
+    std::memcpy(to, block + ref.offset, can::kPacketHeader + ref.length);
 }
 
 }  // namespace
@@ -61,13 +76,15 @@ void CCanSink::process(const CDescriptionInterface& block, int sourceId) {
   CCanDecoder* const dec = decoder == m_decoding.end() ? nullptr : decoder->second;
   m_packet = can::CanPacket{};
   const auto* bytes = static_cast<const std::uint8_t*>(block.data());
-  can::PacketScanner scanner(bytes, block.elements() * 4, can::ScanMode::Sink);
+  const std::size_t size = std::size_t{block.elements()} * 4;
+  can::PacketScanner scanner(bytes, size, can::ScanMode::Sink);
   can::PacketRef ref;
   while (scanner.next(ref)) {
-    std::memcpy(&m_packet, bytes + ref.offset, can::kPacketHeader + ref.length);
     if (channel < 0 || ref.channel != static_cast<unsigned>(channel) || dec == nullptr) continue;
+    CopyPacket(m_packet, bytes, size, ref);
     const auto frame = static_cast<unsigned>(ref.offset / 4 / yDims);
     ++m_decoded;
+    m_packetTick.reset();
     dec->Decode(m_packet, frame);
     if (static_cast<unsigned>(m_logLevel) > 1)
       PrWin::Output(PrWin::kCategoryTrace,
@@ -156,7 +173,8 @@ void CCanSink::callback(int signal, double value, int frame) {
                   Tables().ApplicationSignalName(signal).GetString(), frame, length);
   state.lastValue = stored;
   state.lastFrame = frame;
-  // The tick of this value: a time-out counts from it, not from the start of the block.
-  state.lastTick = static_cast<std::uint32_t>(GetTickCount());
+  // The tick of this value's packet: a time-out counts from it, not from the start of the block.
+  if (!m_packetTick) m_packetTick = static_cast<std::uint32_t>(GetTickCount());
+  state.lastTick = *m_packetTick;
   state.silent = false;
 }

@@ -56,8 +56,10 @@ SourceModuleDialogFactory& DialogFactory() {
 }
 }  // namespace
 
+CCanSourceModule::ChannelSlot::ChannelSlot(std::unique_ptr<CCanSource> signedIn)
+    : io(signedIn->bus_channel()), source(std::move(signedIn)) {}
+
 CCanSourceModule::CCanSourceModule() : m_timeMachine(kTickSeconds) {
-  rebuild_slots();
   if (const auto factory = DialogFactory()) m_dlg = factory(*this);
 }
 
@@ -73,16 +75,16 @@ void CCanSourceModule::ShowSettingsDialog() {
 CCanSourceModule::~CCanSourceModule() {
   if (m_regularCallbackId != 0)
     CCentralMessageService::UnRegisterRegularCallback(m_regularCallbackId);
-  for (auto& [id, source] : m_sources)
-    SlowSampling::CSourceInfo::release(source.get());
-  m_sources.clear();
+  for (const auto& slot : m_slots)
+    SlowSampling::CSourceInfo::release(slot->source.get());
+  m_slots.clear();
 }
 
 std::vector<CCanSource*> CCanSourceModule::sources() const {
   std::vector<CCanSource*> list;
-  list.reserve(m_sources.size());
-  for (const auto& [id, source] : m_sources)
-    list.push_back(source.get());
+  list.reserve(m_slots.size());
+  for (const auto& slot : m_slots)
+    list.push_back(slot->source.get());
   return list;
 }
 
@@ -102,8 +104,8 @@ BOOL CCanSourceModule::Create(const CString& name, CModule* parent) {
 
 int CCanSourceModule::on_start_audio_sources(const CString&, void*) {
   m_audioSourcesRunning = true;
-  for (auto& [id, source] : m_sources)
-    source->set_running(true);
+  for (const auto& slot : m_slots)
+    slot->source->set_running(true);
   // The open window locks OK and Apply.
   if (m_dlg) m_dlg->refresh();
   return 0;
@@ -111,8 +113,8 @@ int CCanSourceModule::on_start_audio_sources(const CString&, void*) {
 
 int CCanSourceModule::on_stop_audio_sources(const CString&, void*) {
   m_audioSourcesRunning = false;
-  for (auto& [id, source] : m_sources)
-    source->set_running(false);
+  for (const auto& slot : m_slots)
+    slot->source->set_running(false);
   if (m_dlg) m_dlg->refresh();
   return 0;
 }
@@ -128,26 +130,31 @@ void CCanSourceModule::create(CSlowSourceContainer* container) {
   rebuild_time_machine_items();
   CSlowAsyncSourcePlugin::create(container);
   open_channels();
-  for (auto& io : m_channels)
-    io.GoOnBus();
+  for (const auto& slot : m_slots)
+    slot->io.GoOnBus();
   update_sync();
 }
 
-int CCanSourceModule::slot_of(int channel) const noexcept {
-  if (channel >= 0 && channel < static_cast<int>(m_slotOf.size()))
-    return m_slotOf[static_cast<std::size_t>(channel)];
-  for (std::size_t k = 0; k < m_channels.size(); ++k)
-    if (m_channels[k].channel == channel) return static_cast<int>(k);
-  return -1;
+CCanSourceModule::ChannelSlot* CCanSourceModule::first_slot(int channel) const noexcept {
+  for (const auto& slot : m_slots)
+    if (slot->io.channel == channel) return slot.get();
+  return nullptr;
 }
 
-void CCanSourceModule::rebuild_slots() {
-  m_slotOf.fill(-1);
-  for (std::size_t k = m_channels.size(); k-- > 0;) {
-    const int channel = m_channels[k].channel;
-    if (channel >= 0 && channel < static_cast<int>(m_slotOf.size()))
-      m_slotOf[static_cast<std::size_t>(channel)] = static_cast<std::int16_t>(k);
-  }
+CCanSourceModule::Slots::const_iterator CCanSourceModule::slot_at(int id) const noexcept {
+  return std::lower_bound(m_slots.begin(), m_slots.end(), id,
+                          [](const auto& slot, int key) { return slot->source->id() < key; });
+}
+
+CCanSourceModule::ChannelSlot* CCanSourceModule::find_slot(int id) const noexcept {
+  const auto it = slot_at(id);
+  return it != m_slots.end() && (*it)->source->id() == id ? it->get() : nullptr;
+}
+
+void CCanSourceModule::rebuild_routes() {
+  m_assembler.clear_routes();
+  for (const auto& slot : m_slots)
+    m_assembler.add_route(slot->io.channel, &slot->lane);
 }
 
 void CCanSourceModule::rebuild_time_machine_items() {
@@ -155,8 +162,8 @@ void CCanSourceModule::rebuild_time_machine_items() {
   if (m_timeMachine.item_count() < kFirstChannelItem) return;
   while (m_timeMachine.item_count() > kFirstChannelItem)
     m_timeMachine.remove_item(m_timeMachine.item_count() - 1);
-  for (auto& capsule : m_capsules)
-    m_timeMachine.add_item(&capsule, false);
+  for (const auto& slot : m_slots)
+    m_timeMachine.add_item(&slot->lane.capsule, false);
 }
 
 void CCanSourceModule::assert_configurable() const {
@@ -167,11 +174,10 @@ CCanSource* CCanSourceModule::create(int type, const CString& name, int channel,
                                      bitrate_t bitrate, fd_arbitrationrate_t fdArbitration,
                                      fd_datarate_t fdData, bool active) {
   assert_configurable();
-  CanIo* reopen = nullptr;
-  if (const int k = slot_of(channel);
-      k >= 0 && m_channels[static_cast<std::size_t>(k)].state != CanIo::kClosed) {
-    reopen = &m_channels[static_cast<std::size_t>(k)];
-    reopen->Close();
+  bool reopen = false;
+  if (ChannelSlot* slot = first_slot(channel); slot && slot->io.state != CanIo::kClosed) {
+    reopen = true;
+    slot->io.Close();
   }
   std::unique_ptr<CCanSource> built;
   if (type >= 0 && static_cast<std::size_t>(type) < kSourceKinds.size())
@@ -188,13 +194,10 @@ CCanSource* CCanSourceModule::create(int type, const CString& name, int channel,
   }
   m_statsLayoutChanged = true;
   publish_statistics(false);
-  if (reopen) {
-    // The reopened handle is the first one on the channel, which may have moved.
-    if (const int k = slot_of(channel); k >= 0) {
-      CanIo& io = m_channels[static_cast<std::size_t>(k)];
-      io.Open(fd, bitrate, fdArbitration, fdData);
-      io.GoOnBus();
-    }
+  // The reopened handle is the first one on the channel, which may be another one by now.
+  if (ChannelSlot* slot = reopen ? first_slot(channel) : nullptr) {
+    slot->io.Open(fd, bitrate, fdArbitration, fdData);
+    slot->io.GoOnBus();
   }
   return signedIn;
 }
@@ -205,27 +208,24 @@ CCanSource* CCanSourceModule::adopt(std::unique_ptr<CCanSource> source) {
     adopted->size_queue(static_cast<double>(m_samplePeriod) * m_samplesPerFrame);
   // The registry gave the id again: the new source takes the old one's place, with a slot of its
   // own. Its channel may differ, and the old slot's capsule reads the old channel's clock.
-  if (const auto old = m_sources.find(adopted->id()); old != m_sources.end()) drop_slot(old);
-  const auto it = m_sources.emplace(adopted->id(), std::move(source)).first;
-  const auto k = std::distance(m_sources.begin(), it);
-  m_channels.insert(m_channels.begin() + k, CanIo(adopted->bus_channel()));
-  m_counters.insert(m_counters.begin() + k, Counters{});
-  m_lastRaw.insert(m_lastRaw.begin() + k, 0u);
-  CTimeCapsule capsule(24, 0);
+  auto at = slot_at(adopted->id());
+  if (at != m_slots.end() && (*at)->source->id() == adopted->id()) at = drop_slot(at);
+  auto slot = std::make_unique<ChannelSlot>(std::move(source));
+  CTimeCapsule& capsule = slot->lane.capsule;
   capsule.m_delay = static_cast<std::int64_t>(m_delay);
   const int sourceChannel = adopted->bus_channel();
   // -1 (off bus) stops the capsule; any other channel time counts, also one past 2^31, which the
   // time machine would take for a stopped clock if it were widened with its sign.
-  // The whole 32-bit reading is kept for the records' stamps (record_time).
+  // The whole 32-bit reading is kept for the records' stamps (ChannelLane::time_of).
   capsule.m_rawTime = [this, sourceChannel]() -> std::int64_t {
-    const int slot = slot_of(sourceChannel);
-    if (slot < 0 || m_channels[static_cast<std::size_t>(slot)].state != CanIo::kOnBus) return -1;
-    const auto raw = static_cast<std::uint32_t>(channel_time(sourceChannel));
-    m_lastRaw[static_cast<std::size_t>(slot)] = raw;
+    ChannelSlot* first = first_slot(sourceChannel);
+    if (!first || first->io.state != CanIo::kOnBus) return -1;
+    const auto raw = static_cast<std::uint32_t>(first->io.TimeStamp());
+    first->lane.lastRaw = raw;
     return raw;
   };
-  m_capsules.insert(m_capsules.begin() + k, std::move(capsule));
-  rebuild_slots();
+  m_slots.insert(at, std::move(slot));
+  rebuild_routes();
   rebuild_time_machine_items();
   return adopted;
 }
@@ -233,8 +233,8 @@ CCanSource* CCanSourceModule::adopt(std::unique_ptr<CCanSource> source) {
 void CCanSourceModule::remove_source(CCanSource* source) {
   assert_configurable();
   if (!source) return;
-  const auto it = m_sources.find(source->id());
-  if (it == m_sources.end() || it->second.get() != source) return;
+  const auto it = slot_at(source->id());
+  if (it == m_slots.end() || (*it)->source.get() != source) return;
   source->stop();
   SlowSampling::CSourceInfo::release(source);
   drop_slot(it);
@@ -243,21 +243,16 @@ void CCanSourceModule::remove_source(CCanSource* source) {
   publish_statistics(false);
 }
 
-void CCanSourceModule::drop_slot(std::map<int, std::unique_ptr<CCanSource>>::iterator it) {
-  const auto k = static_cast<std::ptrdiff_t>(std::distance(m_sources.begin(), it));
-  m_sources.erase(it);
-  m_channels[static_cast<std::size_t>(k)].Close();
-  m_channels.erase(m_channels.begin() + k);
-  rebuild_slots();
-  m_counters.erase(m_counters.begin() + k);
-  m_lastRaw.erase(m_lastRaw.begin() + k);
-  m_capsules.erase(m_capsules.begin() + k);
+CCanSourceModule::Slots::const_iterator CCanSourceModule::drop_slot(Slots::const_iterator it) {
+  const auto next = m_slots.erase(it);  // the source, then its handle (closed)
+  rebuild_routes();
+  return next;
 }
 
 bool CCanSourceModule::set_delay(std::int32_t ticks) {
   if (running()) return false;
   m_delay = ticks;
-  if (!m_capsules.empty())
+  if (!m_slots.empty())
     m_timeMachine.get(kFirstChannelItem)->m_delay = static_cast<std::int64_t>(m_delay);
   update_sync();
   return true;
@@ -265,26 +260,26 @@ bool CCanSourceModule::set_delay(std::int32_t ticks) {
 
 bool CCanSourceModule::open_channels() {
   bool result = true;
-  std::size_t k = 0;
-  for (const auto& [id, source] : m_sources) {
-    result = m_channels[k++].Open(source->fd(), source->bitrate(), source->fd_arbitration(),
-                                  source->fd_data()) &&
-             result;
+  for (const auto& slot : m_slots) {
+    const CCanSource& source = *slot->source;
+    result =
+        slot->io.Open(source.fd(), source.bitrate(), source.fd_arbitration(), source.fd_data()) &&
+        result;
   }
   return result;
 }
 
 bool CCanSourceModule::update_sync() {
-  const bool anyActive = std::any_of(m_sources.begin(), m_sources.end(),
-                                     [](const auto& entry) { return entry.second->active(); });
+  const bool anyActive = std::any_of(m_slots.begin(), m_slots.end(),
+                                     [](const auto& slot) { return slot->source->active(); });
   m_syncEnabled = m_sync.enable_sync(anyActive);
   return m_syncEnabled;
 }
 
 std::int32_t CCanSourceModule::channel_time(int channel) const {
-  const int k = slot_of(channel);
-  if (k < 0 || m_channels[static_cast<std::size_t>(k)].state != CanIo::kOnBus) return -1;
-  return m_channels[static_cast<std::size_t>(k)].TimeStamp();
+  const ChannelSlot* slot = first_slot(channel);
+  if (!slot || slot->io.state != CanIo::kOnBus) return -1;
+  return slot->io.TimeStamp();
 }
 
 void CCanSourceModule::request_sync() {
@@ -293,7 +288,8 @@ void CCanSourceModule::request_sync() {
 
 std::uint32_t CCanSourceModule::bytes_per_second() {
   std::uint32_t total = 0;
-  for (const auto& [id, source] : m_sources) {
+  for (const auto& slot : m_slots) {
+    const CCanSource* source = slot->source.get();
     if (!source->active()) continue;
     const std::int32_t rate = source->fd() ? can::NominalFdDataRate(source->fd_data())
                                            : can::NominalBitrate(source->bitrate());
@@ -318,7 +314,7 @@ void CCanSourceModule::signal_change(float samplePeriod, unsigned samplesPerFram
   m_samplePeriod = samplePeriod;
   m_samplesPerFrame = samplesPerFrame;
   m_activeSources = static_cast<std::uint32_t>(std::count_if(
-      m_sources.begin(), m_sources.end(), [](const auto& e) { return e.second->active(); }));
+      m_slots.begin(), m_slots.end(), [](const auto& slot) { return slot->source->active(); }));
   if (floatsPerSample != 0) {
     m_floatsPerSample = static_cast<unsigned>(floatsPerSample);
   } else {
@@ -328,9 +324,9 @@ void CCanSourceModule::signal_change(float samplePeriod, unsigned samplesPerFram
   m_samplesPerTick = static_cast<float>(kTickSeconds) / samplePeriod;
   m_tickCarry = 0.0F;
   m_ticksPerFrame = static_cast<float>(samplesPerFrame) / m_samplesPerTick;
-  for (auto& [id, source] : m_sources) {
-    source->set_floats_per_sample(m_floatsPerSample);
-    source->size_queue(static_cast<double>(samplePeriod) * samplesPerFrame);
+  for (const auto& slot : m_slots) {
+    slot->source->set_floats_per_sample(m_floatsPerSample);
+    slot->source->size_queue(static_cast<double>(samplePeriod) * samplesPerFrame);
   }
   if (m_syncEnabled && !wav_playback_running()) {
     CTimeCapsule* usb = m_sync.usb_time_capsule();
@@ -339,7 +335,7 @@ void CCanSourceModule::signal_change(float samplePeriod, unsigned samplesPerFram
       PrWin::Output(L"CCanSourceModule::signal_change(): USB-Time not running\n",
                     PrWin::kCategoryError, PrWin::kStyleWarning);
   }
-  m_buffer.clear();
+  m_assembler.clear();
   publish_statistics(false);
 }
 
@@ -353,22 +349,23 @@ void CCanSourceModule::reset_channel_capsule(CTimeCapsule& capsule) {
 bool CCanSourceModule::start() {
   if (wav_playback_running()) return true;
   m_delivered = 0;
-  std::fill(m_counters.begin(), m_counters.end(), Counters{});
+  for (const auto& slot : m_slots)
+    slot->lane.counters = {};
   bool result = true;
   if (!m_syncEnabled) update_sync();
-  for (auto& io : m_channels)
-    result = io.GoOffBus() && result;
+  for (const auto& slot : m_slots)
+    result = slot->io.GoOffBus() && result;
   result = open_channels() && result;
   CTimeCapsule* usb = m_sync.usb_time_capsule();
   usb->update();
   m_usbTimeAtStart = m_syncEnabled ? usb->time() : 0;
-  for (auto& io : m_channels)
-    result = io.GoOnBus() && result;
-  for (auto& capsule : m_capsules)
-    reset_channel_capsule(capsule);
+  for (const auto& slot : m_slots)
+    result = slot->io.GoOnBus() && result;
+  for (const auto& slot : m_slots)
+    reset_channel_capsule(slot->lane.capsule);
   if (!m_syncEnabled) m_sync.frame_time_capsule()->reset();
-  for (auto& [id, source] : m_sources)
-    if (source->active()) result = source->start() && result;
+  for (const auto& slot : m_slots)
+    if (slot->source->active()) result = slot->source->start() && result;
   m_regularCallbackId =
       CCentralMessageService::RegisterRegularCallback([this] { request_sync(); }, 1000, true);
   publish_statistics(false);
@@ -380,10 +377,10 @@ bool CCanSourceModule::stop() {
   CCentralMessageService::UnRegisterRegularCallback(m_regularCallbackId);
   m_regularCallbackId = 0;
   bool result = true;
-  for (auto& [id, source] : m_sources)
-    result = source->stop() && result;
-  for (auto& io : m_channels)
-    io.GoOffBus();
+  for (const auto& slot : m_slots)
+    result = slot->source->stop() && result;
+  for (const auto& slot : m_slots)
+    slot->io.GoOffBus();
   if (m_logLevel != 0)
     PrWin::Output(PrWin::kCategoryTrace, L"CCanSourceModule::stop(): %u messages sent\n",
                   m_delivered);
@@ -394,20 +391,20 @@ bool CCanSourceModule::stop() {
 void CCanSourceModule::set_data_offset(int offset) {
   assert_configurable();
   m_dataOffset = offset;
-  for (auto& [id, source] : m_sources)
-    source->set_data_offset(offset);
+  for (const auto& slot : m_slots)
+    slot->source->set_data_offset(offset);
 }
 
 void CCanSourceModule::propagate_log_level() {
-  for (auto& [id, source] : m_sources)
-    source->set_log_level(m_logLevel);
+  for (const auto& slot : m_slots)
+    slot->source->set_log_level(m_logLevel);
 }
 
 BOOL CCanSourceModule::OnSpecialShutdown() {
   CCentralMessageService::UnRegisterRegularCallback(m_regularCallbackId);
   m_regularCallbackId = 0;
-  for (auto& io : m_channels)
-    io.Close();
+  for (const auto& slot : m_slots)
+    slot->io.Close();
   return CSlowAsyncSourcePlugin::OnSpecialShutdown();
 }
 
@@ -419,30 +416,29 @@ std::vector<SlowSampling::SourceStatistics> CCanSourceModule::statistics() const
 void CCanSourceModule::publish_statistics(bool frame) {
   if (!LockSnapshot(m_statsLock, frame)) return;
   host::MutexLock lock(m_statsLock, std::adopt_lock);
-  if (m_statsLayoutChanged || m_stats.size() != m_sources.size()) {
-    m_stats.assign(m_sources.size(), {});
+  if (m_statsLayoutChanged || m_stats.size() != m_slots.size()) {
+    m_stats.assign(m_slots.size(), {});
     std::size_t k = 0;
-    for (const auto& [id, source] : m_sources) {
-      m_stats[k].name = source->name();
-      m_stats[k].note = source->statistics_note();
-      m_stats[k++].channel = source->bus_channel();
+    for (const auto& slot : m_slots) {
+      m_stats[k].name = slot->source->name();
+      m_stats[k].note = slot->source->statistics_note();
+      m_stats[k++].channel = slot->source->bus_channel();
     }
     m_statsLayoutChanged = false;
   }
+  m_assembler.count_waiting();
   std::size_t k = 0;
-  for (const auto& [id, source] : m_sources) {
-    SlowSampling::SourceStatistics& row = m_stats[k];
-    row.active = source->active();
-    row.received = source->received();
-    row.delivered = m_counters[k].delivered;
-    row.old = m_counters[k].old;
-    row.noRoom = m_counters[k].noRoom;
-    row.future = m_counters[k].future;
-    row.waiting = source->queued();
-    row.overflow = source->overflow();
-    ++k;
+  for (const auto& slot : m_slots) {
+    CCanSource& source = *slot->source;
+    const ChannelLane& lane = slot->lane;
+    SlowSampling::SourceStatistics& row = m_stats[k++];
+    row.active = source.active();
+    row.received = source.received();
+    row.delivered = lane.counters.delivered;
+    row.old = lane.counters.old;
+    row.noRoom = lane.counters.noRoom;
+    row.future = lane.counters.future;
+    row.waiting = source.queued() + lane.waiting;
+    row.overflow = source.overflow();
   }
-  for (const auto& record : m_buffer)
-    if (const int slot = slot_of(record.message.channel); slot >= 0)
-      ++m_stats[static_cast<std::size_t>(slot)].waiting;
 }

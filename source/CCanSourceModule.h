@@ -12,10 +12,8 @@
 // start and stop commands, when its processing thread calls update) the sources, their handles,
 // the delay and the sampling do not change: the "CAN-Bus" window locks its OK and Apply then, and
 // debug builds assert it in every operation that changes them.
-#include <array>
 #include <atomic>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -27,6 +25,7 @@
 #include "host/timemachine/CQorSyncInterface.h"
 #include "host/timemachine/CTimeCapsule.h"
 #include "host/timemachine/CTimeMachine.h"
+#include "source/FrameAssembler.h"
 #include "source/ISourceModuleAccess.h"
 #include "sources/CCanSource.h"
 
@@ -36,7 +35,7 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   // Ticks of the time machine, seconds.
   static constexpr double kTickSeconds = CQorSyncInterface::kTickSeconds;
   // A record this many ticks before the frame start is old (also the slack of late placement).
-  static constexpr std::int64_t kOldTolerance = 10;
+  static constexpr std::int64_t kOldTolerance = FrameAssembler::kOldTolerance;
   // A record this many ticks after the frame start and after the USB time now is implausible: it
   // and all later ones go.
   static constexpr std::int64_t kFutureLimit = 16000;
@@ -102,13 +101,19 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   std::vector<CCanSource*> sources() const;
 
  private:
-  // What became of the records of one channel slot since start.
-  struct Counters {
-    std::uint64_t delivered = 0;
-    std::uint64_t old = 0;
-    std::uint64_t noRoom = 0;  // in time, but earlier packets took the room within the slack
-    std::uint64_t future = 0;
+  // One signed-in source and what the module keeps for it. A slot is one heap object, so the time
+  // machine's items and the frame's routes can hold its capsule and lane by address while other
+  // slots come and go; both are rebuilt whenever a slot is added or dropped.
+  struct ChannelSlot {
+    explicit ChannelSlot(std::unique_ptr<CCanSource> signedIn);
+    // The module's handle on the source's channel. Declared first so that the source is destroyed
+    // before the handle closes.
+    XeCanDriverKvaser::CanIo io;
+    ChannelLane lane;  // the channel's capsule, clock reading and counters
+    // Signed in; its id (the registry's, given at sign-in) orders the slots: the channel order.
+    std::unique_ptr<CCanSource> source;
   };
+  using Slots = std::vector<std::unique_ptr<ChannelSlot>>;
 
   bool open_channels();
   bool update_sync();
@@ -117,61 +122,45 @@ class CCanSourceModule : public CSlowAsyncSourcePlugin, public ISourceModuleAcce
   void assert_configurable() const;
   // [processing] Channel time of the first handle on that channel, or -1 when it is not on bus.
   std::int32_t channel_time(int channel) const;
+  // [any] The first slot on the channel (the one whose handle and capsule it uses), or null.
+  ChannelSlot* first_slot(int channel) const noexcept;
+  // [any] The slot of the source id, or where a slot of that id belongs in channel order.
+  Slots::const_iterator slot_at(int id) const noexcept;
+  // [any] The slot of the source id, or null.
+  ChannelSlot* find_slot(int id) const noexcept;
   // [any] Asks the time machine for a re-synchronisation.
   void request_sync();
   // Takes a signed-in source and gives it its channel slot (handle, counters, capsule); returns it.
   CCanSource* adopt(std::unique_ptr<CCanSource> source);
   // Destroys the source at `it` and drops its slot; the caller rebuilds the time machine items.
-  void drop_slot(std::map<int, std::unique_ptr<CCanSource>>::iterator it);
-  // Position of the first handle on the channel, or -1.
-  int slot_of(int channel) const noexcept;
+  // Returns the slot after it.
+  Slots::const_iterator drop_slot(Slots::const_iterator it);
   void rebuild_time_machine_items();
-  void rebuild_slots();
+  // Routes each channel's records to the lane of its first slot.
+  void rebuild_routes();
   void reset_channel_capsule(CTimeCapsule& capsule);
   bool wav_playback_running() const;
-  void merge_batches();
-  // [processing] The host time of a record on the capsule of its slot (see the .cpp).
-  std::int64_t record_time(std::size_t slot, const CanRecord& record) const noexcept;
   void advance_frame_capsule();
-  // [processing] fill's rare ends: a record implausibly far ahead discards itself and the rest of
-  // the buffer (counted, logged); the summary lines of a frame.
-  // The time from which a record waits for a later frame.
+  // [processing] The time after which a record is implausibly far ahead.
   std::int64_t future_from(std::int64_t frameStart);
-  void discard_future(std::size_t from);
-  void log_fill(int unrouted, int old, int processed) const;
+  // [processing] The summary lines of a frame.
+  void log_fill(const FrameAssembler::Tally& tally) const;
   // Copies the counters into the snapshot statistics() returns. A frame's publication is skipped
   // while the UI holds the snapshot (the next frame's catches up); the others wait for it.
   void publish_statistics(bool frame);
 
-  // By sign-in id; the map order is the channel order. Owned: the destructor releases and destroys
-  // them, so no reception thread outlives the module.
-  std::map<int, std::unique_ptr<CCanSource>> m_sources;
+  // Ascending source id, which is the channel order. Owned: the destructor releases and destroys
+  // the sources, so no reception thread outlives the module.
+  Slots m_slots;
   CQorSyncInterface m_sync;
-  std::vector<CTimeCapsule> m_capsules;  // one per source, same order
   XeTimeMachine::CTimeMachine m_timeMachine;
   bool m_syncEnabled = true;
   std::uint32_t m_regularCallbackId = 0;
-  unsigned m_floatsPerSample = 0;    // width of one slow sample, floats
-  float m_samplesPerTick = 0.0F;     // slow samples per 125 µs tick
-  float m_ticksPerFrame = 0.0F;      // ticks per frame
-  float m_tickCarry = 0.0F;          // fractional tick carried between frames
-  std::vector<CanRecord> m_buffer;   // waiting for delivery, ascending host time
-  std::vector<CanRecord> m_scratch;  // merge target, swapped with m_buffer
-  struct Run {
-    CanRecord* next;
-    CanRecord* end;
-  };
-  struct Head {
-    std::int64_t time;
-    std::size_t run;
-  };
-  std::vector<Run> m_runs;    // the buffer and the batches being merged
-  std::vector<Head> m_heads;  // heap of the runs' first records
-  // Slot (handle position) of channels 0..255, -1 for none; rebuilt when the handles change.
-  std::array<std::int16_t, 256> m_slotOf{};
-  std::vector<XeCanDriverKvaser::CanIo> m_channels;  // one handle per source, same order
-  std::vector<Counters> m_counters;                  // one per source, same order
-  std::vector<std::uint32_t> m_lastRaw;  // one per source: its channel's last clock reading
+  unsigned m_floatsPerSample = 0;  // width of one slow sample, floats
+  float m_samplesPerTick = 0.0F;   // slow samples per 125 µs tick
+  float m_ticksPerFrame = 0.0F;    // ticks per frame
+  float m_tickCarry = 0.0F;        // fractional tick carried between frames
+  FrameAssembler m_assembler;      // the waiting records; routes to the slots' lanes
   mutable host::Mutex m_statsLock;
   std::vector<SlowSampling::SourceStatistics> m_stats GUARDED_BY(m_statsLock);  // last published
   bool m_statsLayoutChanged = true;        // sources changed since the last publication ([ui])

@@ -3,10 +3,12 @@
 
 std::vector<SourceRow> CCanSourceModule::source_rows() const {
   std::vector<SourceRow> rows;
-  for (const auto& [id, source] : m_sources)
-    rows.push_back({id, source->type(), source->name(), source->bus_channel(), source->fd(),
-                    source->bitrate(), source->fd_arbitration(), source->fd_data(),
+  for (const auto& slot : m_slots) {
+    CCanSource* source = slot->source.get();
+    rows.push_back({source->id(), source->type(), source->name(), source->bus_channel(),
+                    source->fd(), source->bitrate(), source->fd_arbitration(), source->fd_data(),
                     source->active(), source->has_settings()});
+  }
   return rows;
 }
 
@@ -19,18 +21,16 @@ bool CCanSourceModule::add_source(const SourceRow& row) {
 
 void CCanSourceModule::rename_source(int id, const CString& name, bool active) {
   assert_configurable();
-  const auto it = m_sources.find(id);
-  if (it == m_sources.end()) return;
-  it->second->name(name);
-  it->second->set_active(active);
+  ChannelSlot* slot = find_slot(id);
+  if (!slot) return;
+  slot->source->name(name);
+  slot->source->set_active(active);
 }
 
 void CCanSourceModule::remove_source_id(int id) {
-  const auto it = m_sources.find(id);
-  if (it != m_sources.end()) remove_source(it->second.get());
+  if (const ChannelSlot* slot = find_slot(id)) remove_source(slot->source.get());
 }
 
 void CCanSourceModule::show_source_settings(int id) {
-  const auto it = m_sources.find(id);
-  if (it != m_sources.end()) it->second->show_settings();
+  if (const ChannelSlot* slot = find_slot(id)) slot->source->show_settings();
 }

@@ -22,7 +22,7 @@ constexpr int kDefaultFdData = -1001;         // 1M
 
 void CCanSourceModule::read_params() {
   CSlowAsyncSourcePlugin::read_params();
-  if (!m_sources.empty()) return;
+  if (!m_slots.empty()) return;
   CResourceSea* sea = CSeaBase::ApplicationSea();
   CResourceList list(*sea, kSourcesList);
   for (list.GotoHead(); list.IsValid(); list.GotoNext()) {
@@ -44,8 +44,8 @@ void CCanSourceModule::read_params() {
   m_delay = sea->LookupGetInt(kParamsEntry, 0, 0);
   // The sources above were built with the delay in force before it was read; give it to their
   // capsules now, so that a write_params before the next start stores the delay just read.
-  for (auto& capsule : m_capsules)
-    capsule.m_delay = static_cast<std::int64_t>(m_delay);
+  for (const auto& slot : m_slots)
+    slot->lane.capsule.m_delay = static_cast<std::int64_t>(m_delay);
 }
 
 void CCanSourceModule::write_params() const {
@@ -53,7 +53,8 @@ void CCanSourceModule::write_params() const {
   CResourceSea* sea = CSeaBase::ApplicationSea();
   CResourceList list(*sea, kSourcesList);
   list.RemoveAll();
-  for (const auto& [id, source] : m_sources) {
+  for (const auto& slot : m_slots) {
+    const CCanSource* source = slot->source.get();
     CResourceEntry* line = list.AddLineTail();
     if (!line) break;
     line->SetText(source->name(), 0);

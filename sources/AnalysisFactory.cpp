@@ -1,7 +1,7 @@
 #include "sources/AnalysisFactory.h"
 
-#include "host/cananalysis/CCanSequencer.h"
-#include "host/cananalysis/COBDVehicleSimulator.h"
+#include "host/obd/CCanSequencer.h"
+#include "host/obd/COBDVehicleSimulator.h"
 #include "host/services/Host.h"
 
 namespace {

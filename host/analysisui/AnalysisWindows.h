@@ -5,7 +5,7 @@
 // until the person closes it. A host with windows creates one; headless hosts create none and keep
 // the responders they install themselves. [ui] only.
 #include "host/cananalysis/CDbcSettingsModel.h"
-#include "host/cananalysis/CSequencerSettingsModel.h"
+#include "host/obd/CSequencerSettingsModel.h"
 
 namespace analysisui {
 

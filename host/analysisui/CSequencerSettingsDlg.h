@@ -4,7 +4,7 @@
 // cell edited in place), Add (after the selected row) and Remove (the selected rows; also the
 // Delete key). Below the table the first problem of the list, naming its line; OK is refused
 // while there is one. OK leaves the model for the tester to save; Cancel drops it. [ui] only.
-#include "host/cananalysis/CSequencerSettingsModel.h"
+#include "host/obd/CSequencerSettingsModel.h"
 #include "host/ui/CDialog3d.h"
 #include "host/ui/CXListCtrl.h"
 

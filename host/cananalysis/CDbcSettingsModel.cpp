@@ -1,6 +1,6 @@
 #include "host/cananalysis/CDbcSettingsModel.h"
 
-#include "host/cananalysis/SettingsResponder.h"
+#include "host/settings/SettingsResponder.h"
 
 namespace XeCanAnalysis {
 

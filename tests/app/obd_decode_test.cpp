@@ -7,11 +7,11 @@
 #include <functional>
 #include <map>
 
-#include "host/cananalysis/AnalysisTimer.h"
-#include "host/cananalysis/CCanSequencer.h"
-#include "host/cananalysis/COBDVehicleSimulator.h"
-#include "host/cananalysis/ObdDriveCycle.h"
 #include "host/candriver/CandumpFormat.h"
+#include "host/obd/AnalysisTimer.h"
+#include "host/obd/CCanSequencer.h"
+#include "host/obd/COBDVehicleSimulator.h"
+#include "host/obd/ObdDriveCycle.h"
 #include "tests/host/DriverFixture.h"
 #include "tests/support/RunProgram.h"
 

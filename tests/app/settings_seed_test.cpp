@@ -4,9 +4,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "host/cananalysis/SequencerSettings.h"
 #include "host/candriver/DriverConfig.h"
 #include "host/mfc/CString.h"
+#include "host/obd/SequencerSettings.h"
 #include "host/settings/FileIO.h"
 #include "host/settings/PrWin.h"
 #include "host/settings/SeaFile.h"

@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-#include "host/cananalysis/ObdDriveCycle.h"
+#include "host/obd/ObdDriveCycle.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TestSupport.h"
 

@@ -12,8 +12,8 @@
 #include <QWidget>
 
 #include "host/analysisui/AnalysisResources.h"
-#include "host/cananalysis/CCanSequencer.h"
 #include "host/cananalysis/CDbcDecoder.h"
+#include "host/obd/CCanSequencer.h"
 #include "host/ui/CDialog3d.h"
 #include "host/ui/qt/QtDialogView.h"
 #include "host/ui/qt/QtUi.h"

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <memory>
 
-#include "host/cananalysis/AnalysisTimer.h"
-#include "host/cananalysis/CCanSequencer.h"
-#include "host/cananalysis/COBDVehicleSimulator.h"
-#include "host/cananalysis/ObdPids.h"
+#include "host/obd/AnalysisTimer.h"
+#include "host/obd/CCanSequencer.h"
+#include "host/obd/COBDVehicleSimulator.h"
+#include "host/obd/ObdPids.h"
 #include "host/settings/PrWin.h"
 #include "tests/host/DriverFixture.h"
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "host/cananalysis/IsoTp.h"
-#include "host/cananalysis/ObdDriveCycle.h"
-#include "host/cananalysis/ObdPids.h"
-#include "host/cananalysis/SequencerSettings.h"
+#include "host/obd/IsoTp.h"
+#include "host/obd/ObdDriveCycle.h"
+#include "host/obd/ObdPids.h"
+#include "host/obd/SequencerSettings.h"
 
 namespace {
 

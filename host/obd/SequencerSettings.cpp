@@ -1,4 +1,4 @@
-#include "host/cananalysis/SequencerSettings.h"
+#include "host/obd/SequencerSettings.h"
 
 #include <charconv>
 #include <cstdio>

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/cananalysis/SequencerSettings.h"
+#include "host/obd/SequencerSettings.h"
 
 namespace XeCanAnalysis {
 

@@ -1,15 +1,15 @@
-#include "host/cananalysis/CCanSequencer.h"
+#include "host/obd/CCanSequencer.h"
 
 #include <array>
 #include <deque>
 #include <mutex>
 #include <vector>
 
-#include "host/cananalysis/AnalysisTimer.h"
-#include "host/cananalysis/CSequencerSettingsModel.h"
-#include "host/cananalysis/IsoTp.h"
-#include "host/cananalysis/ObdPids.h"
-#include "host/cananalysis/SequencerSettings.h"
+#include "host/obd/AnalysisTimer.h"
+#include "host/obd/CSequencerSettingsModel.h"
+#include "host/obd/IsoTp.h"
+#include "host/obd/ObdPids.h"
+#include "host/obd/SequencerSettings.h"
 #include "host/services/HostClock.h"
 #include "host/settings/FileIO.h"
 #include "host/settings/LogCategories.h"

@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/cananalysis/ObdDriveCycle.h"
+#include "host/obd/ObdDriveCycle.h"
 
 namespace XeCanAnalysis {
 

@@ -1,11 +1,11 @@
-#include "host/cananalysis/CSequencerSettingsModel.h"
+#include "host/obd/CSequencerSettingsModel.h"
 
 #include <algorithm>
 
-#include "host/cananalysis/SettingsResponder.h"
 #include "host/mfc/CString.h"
 #include "host/mfc/Text.h"
 #include "host/settings/FileIO.h"
+#include "host/settings/SettingsResponder.h"
 
 namespace XeCanAnalysis {
 namespace {

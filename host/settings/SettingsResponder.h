@@ -2,6 +2,8 @@
 // Where an analysis object finds who answers its settings dialog: one slot per kind of settings
 // model, holding a function that plays the dialog on the model and returns true for OK. The host's
 // windows install theirs when a UI runs; tests install one that acts as the user.
+// It stands in the host's base root so that the DBC engine (host/cananalysis) and the OBD-II tester
+// (host/obd) share it without seeing each other.
 #include <functional>
 #include <mutex>
 

@@ -1,4 +1,4 @@
-#include "host/cananalysis/ObdPids.h"
+#include "host/obd/ObdPids.h"
 
 #include <algorithm>
 #include <cmath>

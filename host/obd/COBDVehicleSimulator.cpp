@@ -1,11 +1,11 @@
-#include "host/cananalysis/COBDVehicleSimulator.h"
+#include "host/obd/COBDVehicleSimulator.h"
 
 #include <mutex>
 #include <vector>
 
-#include "host/cananalysis/AnalysisTimer.h"
-#include "host/cananalysis/IsoTp.h"
-#include "host/cananalysis/ObdPids.h"
+#include "host/obd/AnalysisTimer.h"
+#include "host/obd/IsoTp.h"
+#include "host/obd/ObdPids.h"
 #include "host/services/HostClock.h"
 
 namespace XeCanAnalysis {

@@ -1,4 +1,4 @@
-#include "host/cananalysis/ObdDriveCycle.h"
+#include "host/obd/ObdDriveCycle.h"
 
 #include <algorithm>
 #include <array>

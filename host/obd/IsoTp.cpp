@@ -1,4 +1,4 @@
-#include "host/cananalysis/IsoTp.h"
+#include "host/obd/IsoTp.h"
 
 #include <algorithm>
 #include <array>

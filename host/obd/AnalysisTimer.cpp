@@ -1,4 +1,4 @@
-#include "host/cananalysis/AnalysisTimer.h"
+#include "host/obd/AnalysisTimer.h"
 
 #include <algorithm>
 #include <condition_variable>

@@ -9,6 +9,7 @@
 #include "host/cananalysis/CDbcSettingsModel.h"
 #include "host/cananalysis/DbcLexer.h"
 #include "host/paramdb/SessionSignals.h"
+#include "host/services/Host.h"
 #include "host/settings/FileIO.h"
 #include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
@@ -16,7 +17,10 @@
 namespace XeCanAnalysis {
 namespace {
 
-std::atomic<bool> g_assignUnassigned{false};
+// Whether unassigned signals get session application signals (canhost's choice for its run).
+struct AssignChoice {
+  std::atomic<bool> on{false};
+};
 
 // Why decoders did not load, by name.
 struct Problems {
@@ -25,8 +29,7 @@ struct Problems {
 };
 
 Problems& TheProblems() {
-  static Problems problems;
-  return problems;
+  return host::CurrentHost().Get<Problems>();
 }
 
 // The decoders alive, by name, for LoadedFile.
@@ -36,8 +39,7 @@ struct Live {
 };
 
 Live& TheLive() {
-  static Live live;
-  return live;
+  return host::CurrentHost().Get<Live>();
 }
 
 // Session application signals for the signals of `database` that `numbers` leaves without one.
@@ -55,11 +57,11 @@ void AssignSessionSignals(const DbcDatabase& database, std::vector<int>& numbers
 }  // namespace
 
 void CDbcDecoder::AssignUnassigned(bool on) noexcept {
-  g_assignUnassigned.store(on);
+  host::CurrentHost().Get<AssignChoice>().on.store(on);
 }
 
 bool CDbcDecoder::AssignsUnassigned() noexcept {
-  return g_assignUnassigned.load();
+  return host::CurrentHost().Get<AssignChoice>().on.load();
 }
 
 CDbcDecoder::CDbcDecoder(const CString& name, ValueCallback callback)

@@ -7,13 +7,14 @@
 
 #include "host/candriver/CanDriver.h"
 #include "host/services/CThreadControllerRegistry.h"
+#include "host/services/Host.h"
 #include "host/services/HostClock.h"
 
 namespace XeCanAnalysis {
 namespace {
 
 // State shared by all timers: one mutex and one condition for deadlines, progress and settling.
-// There are a handful of timers per process, so waking all of them on a change costs nothing.
+// There are a handful of timers per host, so waking all of them on a change costs nothing.
 struct Hub {
   std::mutex mutex;
   std::condition_variable cv;
@@ -23,8 +24,7 @@ struct Hub {
 };
 
 Hub& TheHub() {
-  static Hub hub;
-  return hub;
+  return host::CurrentHost().Get<Hub>();
 }
 
 }  // namespace

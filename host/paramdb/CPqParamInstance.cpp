@@ -6,6 +6,7 @@
 #include "host/paramdb/CMeasuringUnit.h"
 #include "host/paramdb/ParamDbFile.h"
 #include "host/paramdb/SessionSignals.h"
+#include "host/services/Host.h"
 #include "host/settings/FileIO.h"
 #include "host/settings/LogCategories.h"
 #include "host/settings/PrWin.h"
@@ -28,8 +29,11 @@ struct CPqParamInstance::Database {
 
 namespace {
 
-std::mutex g_mutex;
-std::shared_ptr<CPqParamInstance::Database> g_current;
+// The database read last, kept while its file stays as it was.
+struct LastRead {
+  std::mutex mutex;
+  std::shared_ptr<CPqParamInstance::Database> database;  // guarded by mutex
+};
 
 std::shared_ptr<CPqParamInstance::Database> Read(const std::filesystem::path& path, bool exists,
                                                  std::filesystem::file_time_type mtime,
@@ -82,11 +86,12 @@ CPqParamInstance::CPqParamInstance(CPqDistillery* /*distillery*/) {
   const auto size = exists && std::filesystem::is_regular_file(path, ec)
                         ? std::filesystem::file_size(path, ec)
                         : std::uintmax_t{0};
-  std::lock_guard lock(g_mutex);
-  if (!g_current || g_current->path != path || g_current->fileExists != exists ||
-      g_current->mtime != mtime || g_current->size != size)
-    g_current = Read(path, exists, mtime, size);
-  m_db = g_current;
+  LastRead& last = host::CurrentHost().Get<LastRead>();
+  std::lock_guard lock(last.mutex);
+  const auto& db = last.database;
+  if (!db || db->path != path || db->fileExists != exists || db->mtime != mtime || db->size != size)
+    last.database = Read(path, exists, mtime, size);
+  m_db = last.database;
 }
 
 CPqParamInstance::~CPqParamInstance() = default;

@@ -1,8 +1,9 @@
 #include "host/paramdb/SessionSignals.h"
 
+#include "host/services/Host.h"
+
 SessionSignals& SessionSignals::Instance() {
-  static SessionSignals* const table = new SessionSignals();
-  return *table;
+  return host::CurrentHost().Get<SessionSignals>();
 }
 
 int SessionSignals::Number(const CString& name, const CString& unit) {

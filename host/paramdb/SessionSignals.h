@@ -18,7 +18,7 @@ class SessionSignals {
  public:
   static constexpr int kFirst = 1000000;
 
-  // [any] The process-wide table (never destroyed).
+  // [any] The current host's table.
   static SessionSignals& Instance();
 
   // [any] The number of the signal with that name, made on first use.

@@ -1,11 +1,14 @@
 #pragma once
 // Where an analysis object finds who answers its settings dialog: one slot per kind of settings
 // model, holding a function that plays the dialog on the model and returns true for OK. The host's
-// windows install theirs when a UI runs; tests install one that acts as the user.
+// windows install theirs when a UI runs (a new host starts with a copy); tests install one that
+// acts as the user in their own host.
 // It stands in the host's base root so that the DBC engine (host/cananalysis) and the OBD-II tester
 // (host/obd) share it without seeing each other.
 #include <functional>
 #include <mutex>
+
+#include "host/services/Host.h"
 
 namespace XeCanAnalysis {
 
@@ -16,19 +19,29 @@ class SettingsResponder {
 
   // [ui] Installs `responder` (empty: none); returns the previous one.
   static Function Set(Function responder) {
-    std::lock_guard lock(s_mutex);
-    std::swap(s_responder, responder);
+    Slot& slot = host::CurrentHost().Get<Slot>();
+    std::lock_guard lock(slot.mutex);
+    std::swap(slot.responder, responder);
     return responder;
   }
-  // [any] A copy of the installed responder.
+  // [any] A copy of the current host's responder.
   static Function Current() {
-    std::lock_guard lock(s_mutex);
-    return s_responder;
+    Slot& slot = host::CurrentHost().Get<Slot>();
+    std::lock_guard lock(slot.mutex);
+    return slot.responder;
   }
 
  private:
-  static inline std::mutex s_mutex;
-  static inline Function s_responder;
+  struct Slot {
+    static constexpr bool kInherited = true;
+    Slot() = default;
+    Slot(Slot& installed) {
+      std::lock_guard lock(installed.mutex);
+      responder = installed.responder;
+    }
+    std::mutex mutex;
+    Function responder;  // guarded by mutex
+  };
 };
 
 }  // namespace XeCanAnalysis

@@ -211,15 +211,14 @@ TEST(Person, WorksTheWindowsWhileMeasurementsStartAndStop) {
   ASSERT_EQ(app::SettingsSeed::Seed(dir / "settings", error), app::SettingsSeed::Result::Seeded)
       << error;
   host::SetSettingsFolder(dir / "settings");
-  CSeaBase::ReloadAll();
   XeCanDriverKvaser::ReloadConfiguration();
   ASSERT_TRUE(app::CanSourceHost::SettingsLoad(error)) << error;
   OpenDialogs dialogs;
-  const auto previousBox = mfc::SetMessageBoxResponder([](const CString&, UINT) { return IDOK; });
+  mfc::SetMessageBoxResponder([](const CString&, UINT) { return IDOK; });
   // The DBC decoder's settings: the person moves the coolant temperature to another signal of the
   // file and back, and presses OK.
   int dbcWindows = 0;
-  const auto previousDbc = XeCanAnalysis::SetDbcSettingsResponder([&](auto& model) {
+  XeCanAnalysis::SetDbcSettingsResponder([&](auto& model) {
     ++dbcWindows;
     for (std::size_t row = 0; row < model.Signals().size(); ++row)
       if (model.Signals()[row].appSignal == 3) model.Assign(row, dbcWindows % 2 == 0 ? 3 : -1);
@@ -239,10 +238,6 @@ TEST(Person, WorksTheWindowsWhileMeasurementsStartAndStop) {
     EXPECT_GT(dbcWindows, 0) << "the decoder's settings never opened";
     EXPECT_TRUE(session.Close(error)) << error;
   }
-  XeCanAnalysis::SetDbcSettingsResponder(previousDbc);
-  mfc::SetMessageBoxResponder(previousBox);
-  CSeaBase::ReloadAll();
-  host::SetSettingsFolder({});
 }
 
 }  // namespace

@@ -69,8 +69,6 @@ class Measured {
     std::string error;
     EXPECT_TRUE(session->Close(error)) << error;
     session.reset();
-    CSeaBase::ReloadAll();
-    host::SetSettingsFolder({});
   }
   Measured(const Measured&) = delete;
   Measured& operator=(const Measured&) = delete;

@@ -285,7 +285,7 @@ TEST(UiSession, NothingToMeasureIsSaidAndChangesCountFromTheNextStart) {
   std::string error;
   ASSERT_TRUE(app::CanSourceHost::SettingsLoad(error)) << error;
   testing_support::OpenDialogs dialogs;
-  const auto previousBox = mfc::SetMessageBoxResponder([](const CString&, UINT) { return IDOK; });
+  mfc::SetMessageBoxResponder([](const CString&, UINT) { return IDOK; });
   {
     app::UiSession session(0.001, 100);
     ASSERT_TRUE(session.Create("", error)) << error;
@@ -330,9 +330,6 @@ TEST(UiSession, NothingToMeasureIsSaidAndChangesCountFromTheNextStart) {
     ExpectRowsAddUp(session.Snapshot());
     EXPECT_TRUE(session.Close(error)) << error;
   }
-  mfc::SetMessageBoxResponder(previousBox);
-  CSeaBase::ReloadAll();
-  host::SetSettingsFolder({});
 }
 
 }  // namespace

@@ -34,7 +34,6 @@ TEST(MainWindow, AStartWithNothingToMeasureIsShownInTheLogPane) {
   // The driver reads its configuration when the first source opens its channel, after the
   // plug-in has routed the driver's log into the host log: the pane shows the refused line.
   host::SetSettingsFolder(dir.path());
-  CSeaBase::ReloadAll();
   std::string error;
   ASSERT_TRUE(app::CanSourceHost::SettingsLoad(error)) << error;
   const std::string prefix = testing_support::PngPath("main_refused_start");
@@ -53,8 +52,6 @@ TEST(MainWindow, AStartWithNothingToMeasureIsShownInTheLogPane) {
     EXPECT_TRUE(backend);
   }
   EXPECT_TRUE(std::filesystem::exists(prefix + "-main.png"));
-  CSeaBase::ReloadAll();
-  host::SetSettingsFolder({});
 }
 
 }  // namespace
@@ -69,7 +66,6 @@ TEST(MainWindow, OpenLogHelpAndTheSettingsFolderFromTheMenus) {
   ASSERT_EQ(app::SettingsSeed::Seed(dir / "settings", error), app::SettingsSeed::Result::Seeded)
       << error;
   host::SetSettingsFolder(dir / "settings");
-  CSeaBase::ReloadAll();
   XeCanDriverKvaser::ReloadConfiguration();
   ASSERT_TRUE(app::CanSourceHost::SettingsLoad(error)) << error;
   const auto data = testing_support::SourceDir() / "tests/data";
@@ -94,8 +90,6 @@ TEST(MainWindow, OpenLogHelpAndTheSettingsFolderFromTheMenus) {
   }
   for (const char* suffix : {"-main.png", "-help.png", "-messagebox.png"})
     EXPECT_TRUE(std::filesystem::exists(prefix + suffix)) << suffix;
-  CSeaBase::ReloadAll();
-  host::SetSettingsFolder({});
 }
 
 TEST(MainWindow, TheOpenLogDialogAsksForALogAndADbcFile) {

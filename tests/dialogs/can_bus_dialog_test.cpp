@@ -20,12 +20,11 @@ class CanBusDialog : public ModuleRig {
  protected:
   CanBusDialog() {
     Attach();  // as in the host: the module has its container before anyone opens its dialog
-    m_previous = mfc::SetMessageBoxResponder([this](const CString& text, UINT) {
+    mfc::SetMessageBoxResponder([this](const CString& text, UINT) {
       m_boxes.push_back(text);
       return IDOK;
     });
   }
-  ~CanBusDialog() override { mfc::SetMessageBoxResponder(m_previous); }
 
   CCanSourceDlg& Dlg() { return m_dlg; }
   CXListCtrl& List() { return Dlg().m_list; }
@@ -37,7 +36,6 @@ class CanBusDialog : public ModuleRig {
     return byId;
   }
 
-  mfc::MessageBoxResponder m_previous;
   std::vector<CString> m_boxes;
   CCanSourceDlg m_dlg{m_module};
 };
@@ -45,18 +43,16 @@ class CanBusDialog : public ModuleRig {
 // Channels... opens the host's window of the driver's channels, on the settings folder's file.
 TEST_F(CanBusDialog, ChannelsOpensTheDriversChannelWindow) {
   int shown = 0;
-  const auto previous =
-      XeCanDriverKvaser::SetChannelSettingsResponder([&](XeCanDriverKvaser::DriverConfigModel& m) {
-        ++shown;
-        EXPECT_EQ(m.Path().filename(), "candriver.conf");
-        return false;
-      });
+  XeCanDriverKvaser::SetChannelSettingsResponder([&](XeCanDriverKvaser::DriverConfigModel& m) {
+    ++shown;
+    EXPECT_EQ(m.Path().filename(), "candriver.conf");
+    return false;
+  });
   Dlg().ShowDialog();
   EXPECT_FALSE(Dlg().GetDlgItem(can::IDC_CHANNELS)->ToolTip().IsEmpty());
   EXPECT_TRUE(Dlg().ClickButton(can::IDC_CHANNELS));
   EXPECT_EQ(shown, 1);
   EXPECT_TRUE(Dlg().IsOpen());
-  XeCanDriverKvaser::SetChannelSettingsResponder(previous);
 }
 
 TEST_F(CanBusDialog, ShowsOneRowPerSourceWithItsValues) {

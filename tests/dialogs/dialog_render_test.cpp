@@ -284,7 +284,7 @@ TEST_F(DialogRender, SequencerDialog) {
 class Refusal : public DialogRender {
  protected:
   Refusal() {
-    m_previous = mfc::SetMessageBoxResponder([this](const CString& text, UINT type) {
+    mfc::SetMessageBoxResponder([this](const CString& text, UINT type) {
       m_texts.push_back(text);
       if (QWidget* window = m_window ? ui::qt::QtUi::Window(*m_window) : nullptr) {
         EXPECT_TRUE(ui::qt::QtUi::SavePng(window, PngPath("refused_" + m_name + ".png")));
@@ -297,7 +297,6 @@ class Refusal : public DialogRender {
       return IDOK;
     });
   }
-  ~Refusal() override { mfc::SetMessageBoxResponder(m_previous); }
 
   // Presses `button` of `dlg` and expects one box whose text holds `why`.
   void Refuse(CDialog3d& dlg, int button, const std::string& name, const wchar_t* why) {
@@ -311,7 +310,6 @@ class Refusal : public DialogRender {
     m_window = nullptr;
   }
 
-  mfc::MessageBoxResponder m_previous;
   std::vector<CString> m_texts;
   CDialog3d* m_window = nullptr;
   std::string m_name;

@@ -20,12 +20,11 @@ class StandardSourceDialog : public PluginRig {
   StandardSourceDialog()
       : m_source(nullptr, 0, L"S", 0, false, BITRATE_500K, FD_ARBITRATION_500K, FD_DATA_1M) {
     m_source.set_active(true);
-    m_previous = mfc::SetMessageBoxResponder([this](const CString& text, UINT) {
+    mfc::SetMessageBoxResponder([this](const CString& text, UINT) {
       m_boxes.push_back(text);
       return IDOK;
     });
   }
-  ~StandardSourceDialog() override { mfc::SetMessageBoxResponder(m_previous); }
 
   CCanStandardSrcDlg& Dlg() { return m_dlg; }
   CXListCtrl& Ranges() { return Dlg().m_rangeList; }
@@ -49,7 +48,6 @@ class StandardSourceDialog : public PluginRig {
   }
 
   CCanStandardSource m_source;
-  mfc::MessageBoxResponder m_previous;
   std::vector<CString> m_boxes;
   CCanStandardSrcDlg m_dlg{m_source};
 };

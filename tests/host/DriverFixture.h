@@ -30,10 +30,8 @@ class DriverFixture : public ::testing::Test {
     });
     ReloadConfiguration();
   }
-  ~DriverFixture() override {
-    SetLoggingFunction(nullptr);
-    host::SetSettingsFolder({});
-  }
+  // The function writes into this fixture; the host outlives it.
+  ~DriverFixture() override { SetLoggingFunction(nullptr); }
 
   void Configure(const std::string& text) {
     testing_support::WriteFile(m_dir / "candriver.conf", text);

@@ -46,7 +46,6 @@ QTableView* Table(QWidget* window, int id) {
 class DbcWindowQt : public ::testing::Test {
  protected:
   void SetUp() override { host::SetSettingsFolder(m_dir.path()); }
-  void TearDown() override { host::SetSettingsFolder({}); }
   // Opens the decoder's window on `file`, offering the OBD default's signals; takes a picture.
   void Show(const std::filesystem::path& file, const std::string& png, int minRows) {
     CDbcDecoder decoder(L"Picture", [](int, int, double, int) {});

@@ -43,7 +43,6 @@ class DbcWindow : public ::testing::Test {
     apps.AddTail(CAppSignal(5, L"Engine load", L"%", 8));
     m_decoder.SetApplicationSignals(apps);
   }
-  void TearDown() override { host::SetSettingsFolder({}); }
   // Row of the table showing `signal`, or -1.
   static int RowOf(CDbcSettingsDlg& d, const wchar_t* signal) {
     for (int r = 0; r < d.List().GetItemCount(); ++r)

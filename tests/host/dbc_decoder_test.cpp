@@ -81,10 +81,6 @@ class DbcDecoderTest : public ::testing::Test {
     host::SetSettingsFolder(m_dir.path());
     WriteFile(m_dir / "engine.dbc", kEngineDbc);
   }
-  void TearDown() override {
-    SetDbcSettingsResponder({});
-    host::SetSettingsFolder({});
-  }
   std::unique_ptr<CDbcDecoder> Make(const wchar_t* name = L"DBC Decoder") {
     auto d = std::make_unique<CDbcDecoder>(name, [this](int i, int app, double v, int frame) {
       values.push_back({i, app, v, frame});

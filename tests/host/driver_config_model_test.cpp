@@ -295,14 +295,13 @@ TEST_F(ChannelModel, TheWindowIsShownThroughItsResponder) {
   WriteFile(File(), "channel 0 virtual  # kept\n");
   EXPECT_FALSE(ShowChannelSettings());  // no window in this host: said in the log
   EXPECT_EQ(Logged(L"no window for the CAN channels"), 1u);
-  const auto previous = SetChannelSettingsResponder([](DriverConfigModel& model) {
+  SetChannelSettingsResponder([](DriverConfigModel& model) {
     model.SetChannel(0, DriverConfigModel::Bus, "body");
     std::string error;
     return model.Save(error);
   });
   EXPECT_TRUE(ShowChannelSettings());
   EXPECT_EQ(ReadFile(File()), "channel 0 virtual bus=body  # kept\n");
-  SetChannelSettingsResponder(previous);
 }
 
 }  // namespace

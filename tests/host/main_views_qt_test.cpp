@@ -302,7 +302,6 @@ TEST(MainWindow, TheTickedSignalsTabAndLayoutComeBackInTheNextRun) {
   EXPECT_EQ(model.charted, std::set<std::string>{"VehicleSpeed"});
   ui::WindowState after;
   ASSERT_TRUE(ui::WindowState::Load(dir.path(), after, error)) << error;
-  host::SetSettingsFolder({});
   EXPECT_EQ(after.charted, state.charted) << "in the order ticked, not the table's";
   EXPECT_EQ(after.tab, "Messages");
   EXPECT_EQ(after.geometry, state.geometry);

@@ -94,7 +94,6 @@ TEST(ParamDb, FileFormatExamples) {
 class ParamInstanceTest : public ::testing::Test {
  protected:
   void SetUp() override { host::SetSettingsFolder(m_dir.path()); }
-  void TearDown() override { host::SetSettingsFolder({}); }
   testing_support::TempDir m_dir;
 };
 

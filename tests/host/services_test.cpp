@@ -12,8 +12,6 @@ namespace {
 
 class MessageService : public ::testing::Test {
  protected:
-  MessageService() { CCentralMessageService::Clear(); }
-  ~MessageService() override { CCentralMessageService::Clear(); }
   host::ScopedManualClock m_clock;
 };
 

@@ -17,17 +17,10 @@ namespace {
 using testing_support::ReadFile;
 using Parts = std::vector<std::wstring>;
 
-// Seas are process-wide: every test starts from its own empty settings folder.
+// Every test starts from its own empty settings folder, in its own host.
 class Settings : public ::testing::Test {
  protected:
-  void SetUp() override {
-    host::SetSettingsFolder(m_dir.path());
-    CSeaBase::ReloadAll();
-  }
-  void TearDown() override {
-    CSeaBase::ReloadAll();
-    host::SetSettingsFolder({});
-  }
+  void SetUp() override { host::SetSettingsFolder(m_dir.path()); }
   std::size_t FilesInFolder() const {
     return static_cast<std::size_t>(
         std::distance(std::filesystem::directory_iterator(m_dir.path()), {}));

@@ -60,7 +60,7 @@ TEST_F(UiModel, DisplayBuildsTheTemplateInPixelsAndOnlyRaisesWhenOpen) {
 
 TEST_F(UiModel, IntegerExchangeRefusesWhatIsNotAnIntegerAndKeepsTheMember) {
   std::vector<CString> boxes;
-  auto previous = mfc::SetMessageBoxResponder([&](const CString& text, UINT) {
+  mfc::SetMessageBoxResponder([&](const CString& text, UINT) {
     boxes.push_back(text);
     return IDOK;
   });
@@ -84,7 +84,6 @@ TEST_F(UiModel, IntegerExchangeRefusesWhatIsNotAnIntegerAndKeepsTheMember) {
   dlg.TypeText(2009, L"x");
   dlg.ClickButton(IDOK);
   EXPECT_TRUE(dlg.IsOpen());
-  mfc::SetMessageBoxResponder(previous);
 }
 
 TEST_F(UiModel, ButtonsGoThroughTheMessageMapAndOnlyWhenUsable) {

@@ -83,11 +83,6 @@ class SinkRig : public ::testing::Test {
   SinkRig() {
     host::SetSettingsFolder(m_dir.path());
     testing_support::WriteFile(m_dir / "engine.dbc", kDbc);
-    CSeaBase::ReloadAll();
-  }
-  ~SinkRig() override {
-    CSeaBase::ReloadAll();
-    host::SetSettingsFolder({});
   }
 
   // A sink named "CCanSink" with a DBC decoder reading engine.dbc on `channel`, bound to `source`.

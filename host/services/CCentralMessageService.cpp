@@ -128,19 +128,6 @@ std::size_t CCentralMessageService::PendingMessages() {
   return s.messages.size();
 }
 
-void CCentralMessageService::Clear() {
-  State& s = Get();
-  std::deque<std::function<void()>> messages;
-  std::map<std::uint32_t, std::shared_ptr<Regular>> regulars;
-  {
-    std::lock_guard lock(s.mutex);
-    messages.swap(s.messages);
-    regulars.swap(s.regulars);
-    for (auto& [id, regular] : regulars)
-      regular->active = false;
-  }
-}
-
 std::function<void()> CCentralMessageService::SetWakeUp(std::function<void()> wakeUp) {
   State& s = Get();
   std::lock_guard lock(s.mutex);

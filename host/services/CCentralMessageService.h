@@ -34,7 +34,4 @@ class CCentralMessageService {
   // [any] `wakeUp` runs (on the scheduling thread) after each message is queued, so a UI thread
   // with its own event loop can pump at once; empty: none. Returns the previous one.
   static std::function<void()> SetWakeUp(std::function<void()> wakeUp);
-
-  // [ui] Drops every queued message and regular callback (shutdown, tests).
-  static void Clear();
 };

@@ -9,7 +9,7 @@ namespace {
 // mutable namespace-scope variable of the host: it is what makes one host current.
 std::atomic<Host*> g_current{nullptr};
 
-Host& ProcessHost() noexcept {
+Host& ProcessHost() {
   static Host* const host = new Host;  // never destroyed, see CurrentHost()
   return *host;
 }

@@ -21,12 +21,16 @@
 // place (the first at once, then at most one line a second with the count since the line before);
 // error frames are skipped; CAN FD frames on a channel opened without CAN FD are skipped and
 // counted in one log line at the end of the log. A replay channel sends nothing.
+// A channel given the log's spool (ChannelConfig::spool: canhost run --replay has read the log
+// through before the run) plays the spooled frames instead of parsing the file's text again, with
+// the same timing, order, window and reports; the log then holds no unreadable line.
 #include <atomic>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +38,7 @@
 #include "host/candriver/CanPort.h"
 #include "host/candriver/ClockWaiter.h"
 #include "host/candriver/DriverConfig.h"
+#include "host/candriver/LogSpool.h"
 #include "host/services/LogThrottle.h"
 
 namespace XeCanDriverKvaser::detail {
@@ -53,7 +58,8 @@ class ReplayPort final : public CanPort {
   static std::unique_ptr<CanPort> Open(const ChannelConfig& config, const BusParams& params);
 
   ReplayPort(int channel, const BusParams& params, const ChannelClock& clock,
-             std::filesystem::path file, std::string interface);
+             std::filesystem::path file, std::string interface,
+             std::shared_ptr<const LogSpool> spool = nullptr);
 
   void Wait() override;
   void Interrupt() noexcept override { m_waiter.Wake(); }
@@ -80,6 +86,9 @@ class ReplayPort final : public CanPort {
   };
   bool ReadNext();
   bool ReadAhead();
+  bool ReadAheadSpooled();
+  // Whether a frame of the log plays on this channel (CAN FD frames on one without are counted).
+  bool Playable(const CanMessage& message) noexcept;
   // The reorder window: frames held, the earliest of them, taking it into m_next.
   void Hold(const Ahead& ahead);
   std::size_t Held() const noexcept { return m_inOrder.size() + m_ahead.size(); }
@@ -112,6 +121,9 @@ class ReplayPort final : public CanPort {
   // The reception thread's own.
   CanLogReader m_reader;
   CanLogEntry m_entry;
+  std::optional<LogSpool::Reader> m_spooled;  // set: the frames come from the spool
+  SpooledFrame m_frame;
+  int m_spooledInterface = LogSpool::kNoChannel;  // spool's index of m_interface
   // The frames of the reorder window: those read in time order, and a min-heap of the others.
   std::deque<Ahead> m_inOrder;
   std::vector<Ahead> m_ahead;

@@ -36,6 +36,14 @@ int MakeUnlinkedFile(const std::filesystem::path& folder, std::string& error) {
   return fd;
 }
 
+// A channel name is a few characters: a loop beats the call to memcmp that == makes, per frame.
+bool SameName(std::string_view a, std::string_view b) noexcept {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
 template <typename T>
 void Put(char*& at, T value) noexcept {
   std::memcpy(at, &value, sizeof value);
@@ -72,7 +80,7 @@ int LogSpool::ChannelIndex(std::string_view name) const noexcept {
 }
 
 std::uint16_t LogSpool::ChannelOf(const std::string& name) {
-  if (!m_channels.empty() && m_channels[m_lastChannel] == name) return m_lastChannel;
+  if (!m_channels.empty() && SameName(m_channels[m_lastChannel], name)) return m_lastChannel;
   int index = ChannelIndex(name);
   if (index == kNoChannel) {
     index = static_cast<int>(m_channels.size());

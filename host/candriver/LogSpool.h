@@ -66,6 +66,8 @@ class LogSpool {
 
   // [any] Frames added.
   std::uint64_t frames() const noexcept { return m_frames; }
+  // [any] Bytes of the records added (those still buffered included).
+  std::uint64_t bytes() const noexcept { return m_bytes + m_used; }
   // [any] The log's channel names, in the order they first appear.
   const std::vector<std::string>& channels() const noexcept { return m_channels; }
   // [any] The index of a channel name in channels(), or kNoChannel.

@@ -70,6 +70,10 @@ TEST(LogSpool, GivesBackEveryFrameAsAddedToEachReader) {
   const auto spool = SpoolOf(entries, dir.path());
   ASSERT_TRUE(spool);
   EXPECT_EQ(spool->frames(), entries.size());
+  // The header's examples, the first, second and fourth line: 25, 24 and 26 bytes.
+  const auto spoolOfThree = SpoolOf({entries[0], entries[1], entries[3]}, dir.path());
+  ASSERT_TRUE(spoolOfThree);
+  EXPECT_EQ(spoolOfThree->bytes(), 25u + 24u + 26u);
   EXPECT_EQ(spool->channels(), (std::vector<std::string>{"can0", "can1", "vcan12", "2"}));
   EXPECT_EQ(spool->ChannelIndex("vcan12"), 2);
   EXPECT_EQ(spool->ChannelIndex("can7"), LogSpool::kNoChannel);

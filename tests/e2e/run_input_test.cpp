@@ -2,7 +2,6 @@
 // the run with exit code 1 and one line that names the cause, before anything is measured.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -89,16 +88,18 @@ TEST(CanhostRunInput, ReplayWithAGapOfDaysWarnsAndFastCrossesIt) {
 
 // The replay plays the frames the check before the run has spooled in $TMPDIR: nothing of them is
 // left there afterwards, and without a temporary folder the replay reads the log itself, to the
-// same capture.
+// same capture (error frames and CAN FD frames left out alike, frames out of order sorted alike;
+// the spool long enough to be read in several blocks).
 TEST(CanhostRunInput, ReplaySpoolsInTheTemporaryFolderAndLeavesNothingThere) {
   TempDir dir;
   WriteFile(dir / "settings/Application.sea", kOneSource);
   std::string log;
-  for (int i = 0; i < 2000; ++i) {
+  for (int i = 0; i < 12'000; ++i) {
     char line[48];
-    std::snprintf(line, sizeof line, "(%d.%06d) can%d 1%d0#0102\n", 100 + i / 100, i % 100 * 1000,
-                  i % 2, i % 10);
+    std::snprintf(line, sizeof line, "(%d.%06d) can%d 1%d0#0102\n", 100 + i / 100,
+                  (i * 7919) % 100 * 1000, i % 2, i % 10);
     log += line;
+    if (i % 500 == 7) log += "(100.5) can0 ERROR\n(100.5) can1 123##1AABB\n";
   }
   WriteFile(dir / "drive.log", log);
   std::filesystem::create_directories(dir / "tmp");
@@ -113,7 +114,6 @@ TEST(CanhostRunInput, ReplaySpoolsInTheTemporaryFolderAndLeavesNothingThere) {
                    {"TMPDIR=" + tmp.string()});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     captures.push_back(ReadFile(capture));
-    EXPECT_EQ(std::count(captures.back().begin(), captures.back().end(), '\n'), 2000);
   }
   EXPECT_EQ(captures[0], captures[1]);
   EXPECT_TRUE(std::filesystem::is_empty(dir / "tmp"));

@@ -176,6 +176,18 @@ bool ReplayPort::ReadAheadSpooled() {
   return false;
 }
 
+void ReplayPort::InOrder::push_back(const Ahead& ahead) {
+  if (m_count == m_ring.size()) {
+    std::vector<Ahead> bigger(std::max<std::size_t>(64, 2 * m_ring.size()));
+    for (std::size_t i = 0; i < m_count; ++i)
+      bigger[i] = m_ring[(m_head + i) & (m_ring.size() - 1)];
+    m_ring.swap(bigger);
+    m_head = 0;
+  }
+  m_ring[(m_head + m_count) & (m_ring.size() - 1)] = ahead;
+  ++m_count;
+}
+
 // A log is mostly in time order: its frames queue in order, and only one stamped earlier than the
 // latest queued goes to the heap (a heap of every frame cost a dozen moves of each).
 void ReplayPort::Hold(const Ahead& ahead) {

@@ -15,12 +15,19 @@ struct Named {
   const OutputFile* file;
 };
 
+// Where the replay's spool goes: the temporary folder ($TMPDIR); none when there is no such folder.
+std::filesystem::path SpoolFolder() {
+  std::error_code ec;
+  std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
+  return ec ? std::filesystem::path() : folder;
+}
+
 }  // namespace
 
 RunFiles::Opened RunFiles::Open(const RunOptions& options, std::string& error,
                                 const std::function<bool()>& stop,
                                 const std::function<void(const std::string&)>& say) {
-  if (!options.replay.empty() && !ReplayLog::Check(options.replay, replay, error))
+  if (!options.replay.empty() && !ReplayLog::Check(options.replay, replay, error, SpoolFolder()))
     return Opened::Failed;
   const auto waiting = [&](const std::filesystem::path& path) {
     return [&say, path] { say("canhost run: waiting for a reader of the FIFO " + path.string()); };

@@ -38,8 +38,10 @@ RunFiles::Opened RunFiles::Open(const RunOptions& options, std::string& error,
   if (!options.signals.empty() &&
       !signals.Open(options.signals, error, stop, waiting(options.signals)))
     return Opened::Failed;
-  // Formatting the rows would take the frame loop most of its time with --all-signals.
-  signals.WriteInBackground();
+  // Formatting the rows would take the frame loop most of its time with --all-signals. In real
+  // time each frame is handed over as it ends; --fast hands over blocks of several frames.
+  constexpr std::size_t kFastBatchRows = 8192;
+  signals.WriteInBackground(options.fast ? kFastBatchRows : 0);
   if (!options.plot.empty()) {
     if (!plot.Open(options.plot, error)) return Opened::Failed;
     signals.KeepSeries();

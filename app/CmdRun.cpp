@@ -93,13 +93,13 @@ SettingsSeed::Result LoadSettings(const RunOptions& options, const std::string& 
 
 // Loads the plug-in and builds the module and the sink from the settings, the replay and the DBC
 // files of the command line.
-bool CreateHosts(const RunOptions& options, CanSourceHost& host, CanSinkHost& sink,
-                 std::string& error) {
+bool CreateHosts(const RunOptions& options, const ReplayLog& replay, CanSourceHost& host,
+                 CanSinkHost& sink, std::string& error) {
   const std::string folder = host::SettingsFolder().string();
   if (!options.replay.empty()) {
     std::error_code ec;
     XeCanDriverKvaser::ReplayOnChannel(options.channel,
-                                       std::filesystem::absolute(options.replay, ec));
+                                       std::filesystem::absolute(options.replay, ec), replay.spool);
   }
   if (!host.Create(options.plugin, error)) return false;
   if (!host.HasActiveSource()) {
@@ -296,7 +296,7 @@ int Measure(const Command& self, const RunOptions& options, const std::string& c
 
   CanSourceHost host;
   CanSinkHost sink;
-  if (!CreateHosts(options, host, sink, error)) return Fail(error);
+  if (!CreateHosts(options, files.replay, host, sink, error)) return Fail(error);
   return MeasureFrames(options, signals, stop, fastClock, files, host, sink, progress, report);
 }
 

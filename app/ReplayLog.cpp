@@ -6,13 +6,18 @@
 
 namespace app {
 
-bool ReplayLog::Check(const std::filesystem::path& file, ReplayLog& log, std::string& error) {
+bool ReplayLog::Check(const std::filesystem::path& file, ReplayLog& log, std::string& error,
+                      const std::filesystem::path& spoolFolder) {
   XeCanDriverKvaser::CanLogReader reader;
   if (!reader.Open(file)) {
     error = reader.error();
     return false;
   }
   log = ReplayLog();
+  // The spool only spares the replay a second parse: without one the run goes on as well.
+  std::string ignored;
+  std::unique_ptr<XeCanDriverKvaser::LogSpool> spool =
+      spoolFolder.empty() ? nullptr : XeCanDriverKvaser::LogSpool::Create(spoolFolder, ignored);
   XeCanDriverKvaser::CanLogEntry entry;
   std::int64_t first = 0;
   std::int64_t latest = 0;
@@ -22,6 +27,7 @@ bool ReplayLog::Check(const std::filesystem::path& file, ReplayLog& log, std::st
       return false;
     }
     if (entry.message.flags & XeCanDriverKvaser::kCanFlagErrorFrame) continue;
+    if (spool && !spool->Add(entry)) spool.reset();
     // The replay plays in time order, from the earliest frame, also when the log is not sorted.
     if (log.frames == 0) first = latest = entry.timeNs;
     first = std::min(first, entry.timeNs);
@@ -33,6 +39,7 @@ bool ReplayLog::Check(const std::filesystem::path& file, ReplayLog& log, std::st
     ++log.frames;
   }
   log.seconds = static_cast<double>(latest - first) / 1e9;
+  if (spool && spool->Finish()) log.spool = std::move(spool);
   return true;
 }
 

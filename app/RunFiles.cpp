@@ -15,12 +15,19 @@ struct Named {
   const OutputFile* file;
 };
 
+// Where the replay's spool goes: the temporary folder ($TMPDIR); none when there is no such folder.
+std::filesystem::path SpoolFolder() {
+  std::error_code ec;
+  std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
+  return ec ? std::filesystem::path() : folder;
+}
+
 }  // namespace
 
 RunFiles::Opened RunFiles::Open(const RunOptions& options, std::string& error,
                                 const std::function<bool()>& stop,
                                 const std::function<void(const std::string&)>& say) {
-  if (!options.replay.empty() && !ReplayLog::Check(options.replay, replay, error))
+  if (!options.replay.empty() && !ReplayLog::Check(options.replay, replay, error, SpoolFolder()))
     return Opened::Failed;
   const auto waiting = [&](const std::filesystem::path& path) {
     return [&say, path] { say("canhost run: waiting for a reader of the FIFO " + path.string()); };
@@ -31,8 +38,10 @@ RunFiles::Opened RunFiles::Open(const RunOptions& options, std::string& error,
   if (!options.signals.empty() &&
       !signals.Open(options.signals, error, stop, waiting(options.signals)))
     return Opened::Failed;
-  // Formatting the rows would take the frame loop most of its time with --all-signals.
-  signals.WriteInBackground();
+  // Formatting the rows would take the frame loop most of its time with --all-signals. In real
+  // time each frame is handed over as it ends; --fast hands over blocks of several frames.
+  constexpr std::size_t kFastBatchRows = 8192;
+  signals.WriteInBackground(options.fast ? kFastBatchRows : 0);
   if (!options.plot.empty()) {
     if (!plot.Open(options.plot, error)) return Opened::Failed;
     signals.KeepSeries();

@@ -97,7 +97,7 @@ void SignalRecorder::Write(Block& block) {
 }
 
 void SignalRecorder::AddFrame(std::uint64_t frame, CSlowSinkPlugin& sink) {
-  if (m_block != nullptr) {
+  if (m_block != nullptr && !m_gathering) {
     m_block = m_queue ? &m_queue->Back() : &m_inline;
     m_block->rows.clear();
     m_block->added.clear();
@@ -126,16 +126,20 @@ void SignalRecorder::AddFrame(std::uint64_t frame, CSlowSinkPlugin& sink) {
     const Signal& added = m_signals[m_textsHanded];
     m_block->added.push_back({',' + added.name + ',', ',' + added.unit + '\n'});
   }
-  if (m_queue)
-    m_queue->Push();
-  else
+  if (!m_queue) {
     Write(*m_block);
+  } else {
+    m_gathering = m_block->rows.size() < m_batchRows;
+    if (!m_gathering) m_queue->Push();
+  }
   // A failed output is written no more; the values are still counted.
   if (!good()) m_block = nullptr;
 }
 
 bool SignalRecorder::Close(std::string& error) {
-  // Every frame handed over is written before the file closes.
+  // Every frame handed over is written before the file closes, the gathered ones too.
+  if (m_gathering && m_block != nullptr) m_queue->Push();
+  m_gathering = false;
   m_queue.reset();
   m_block = nullptr;
   return m_out.Close(error);

@@ -15,6 +15,13 @@ CanControl::CanControl(const CString& name, CanIo& io)
     { std::lock_guard lock(m_mutex); }
     m_cv.notify_all();
   };
+  m_receiver.settle = [this] {
+    std::unique_lock lock(m_mutex);
+    while (m_busy) {
+      if (m_port) m_port->Interrupt();
+      m_idleCv.wait(lock);
+    }
+  };
   detail::DeliveryTracker::Get().Add(m_receiver);
   if (io.m_control) {
     io.m_control->Attach(nullptr);

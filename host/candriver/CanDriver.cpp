@@ -33,8 +33,9 @@ bool ReloadConfigurationIfChanged() {
   return detail::CanDriver::Get().ReloadIfChanged();
 }
 
-void ReplayOnChannel(int channel, const std::filesystem::path& file) {
-  detail::CanDriver::Get().SetReplay(channel, file);
+void ReplayOnChannel(int channel, const std::filesystem::path& file,
+                     std::shared_ptr<const LogSpool> spool) {
+  detail::CanDriver::Get().SetReplay(channel, file, std::move(spool));
 }
 
 bool ReplayFinished(int channel) {
@@ -89,7 +90,8 @@ bool CanDriver::ReloadIfChanged() {
   return true;
 }
 
-void CanDriver::SetReplay(int channel, const std::filesystem::path& file) {
+void CanDriver::SetReplay(int channel, const std::filesystem::path& file,
+                          std::shared_ptr<const LogSpool> spool) {
   std::lock_guard lock(m_mutex);
   m_replays.erase(channel);
   if (file.empty()) return;
@@ -100,6 +102,7 @@ void CanDriver::SetReplay(int channel, const std::filesystem::path& file) {
   config.options.Add("file=" + file.string(), error);
   config.folder = file.parent_path();
   config.where = "replay of " + file.string();
+  config.spool = std::move(spool);
   m_replays.emplace(channel, std::move(config));
 }
 

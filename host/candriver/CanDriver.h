@@ -60,10 +60,12 @@ void ReloadConfiguration();
 // whether it did. Nothing is read before the first handle opens.
 bool ReloadConfigurationIfChanged();
 
-// [ui] Makes `channel` replay the candump or ASC log `file` (without clock offset or drift), in
-// place of what the configuration says for it, for the rest of the process; handles opened
-// afterwards use it (canhost run --replay). An empty path drops the override.
-void ReplayOnChannel(int channel, const std::filesystem::path& file);
+// [ui] Makes `channel` replay the log `file` (without clock offset or drift), in place of what
+// the configuration says for it, for the rest of the process; handles opened afterwards use it
+// (canhost run --replay). With `spool` (the log's frames, read through already; the channel keeps
+// it alive) the replay plays those instead of reading the file. An empty path drops the override.
+void ReplayOnChannel(int channel, const std::filesystem::path& file,
+                     std::shared_ptr<const LogSpool> spool = nullptr);
 
 // [any] Whether a controller on bus on `channel` replays a log and has been handed the log's last
 // frame (its read monitors may still be running on it: WaitUntilDelivered first). False for the
@@ -109,7 +111,8 @@ class CanDriver {
   // [ui, processing] Opens a port on a channel; null after logging why.
   std::unique_ptr<CanPort> Open(int channel, const BusParams& params);
   // [ui] See ReplayOnChannel.
-  void SetReplay(int channel, const std::filesystem::path& file);
+  void SetReplay(int channel, const std::filesystem::path& file,
+                 std::shared_ptr<const LogSpool> spool);
   // [ui, processing] The virtual bus of that name, made with its generators when first needed and
   // kept while a handle uses it.
   std::shared_ptr<VirtualBus> Bus(const std::string& name);

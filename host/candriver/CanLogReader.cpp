@@ -70,6 +70,11 @@ bool CanLogReader::ReadLine(std::string_view line, CanLogEntry& entry) {
 }
 
 bool CanLogReader::ParseLine(std::string_view line, CanLogEntry& entry) {
+  // Nearly every line of a candump log is of the plain form: read it without splitting it.
+  if (m_format != CanLogFormat::Trc && ParsePlainCandump(line, entry)) {
+    entry.line = m_lineNumber;
+    return true;
+  }
   mfc::SplitBlanks(line, m_tokens);
   entry.timeNs = 0;
   entry.channel.clear();

@@ -90,7 +90,74 @@ char* Hex(char* out, std::uint32_t value, int digits) noexcept {
   return out + digits;
 }
 
+bool IsDigit(char c) noexcept {
+  return c >= '0' && c <= '9';
+}
+
+// Copied over a message to empty it (see CanLogReader.cpp: cheaper than CanMessage{}).
+constexpr CanMessage kNoMessage{};
+
+// "(<seconds>[.<digits>]) " at `p`, as ParseSeconds reads the time; the end, or null.
+const char* PlainTime(const char* p, const char* end, std::int64_t& ns) noexcept {
+  if (p == end || *p++ != '(') return nullptr;
+  std::int64_t seconds = 0;
+  int digits = 0;
+  for (; p < end && IsDigit(*p); ++p, ++digits)
+    seconds = seconds * 10 + (*p - '0');
+  if (digits == 0 || digits > 10 || seconds >= kMaxLogSeconds) return nullptr;
+  std::int64_t fraction = 0;
+  digits = 0;
+  if (p < end && *p == '.')
+    for (++p; p < end && IsDigit(*p); ++p, ++digits)
+      if (digits < 9) fraction = fraction * 10 + (*p - '0');
+  for (; digits < 9; ++digits)
+    fraction *= 10;
+  if (end - p < 2 || p[0] != ')' || p[1] != ' ') return nullptr;
+  ns = seconds * 1'000'000'000 + fraction;
+  return p + 2;
+}
+
 }  // namespace
+
+bool ParsePlainCandump(std::string_view line, CanLogEntry& entry) noexcept {
+  const char* const end = line.data() + line.size();
+  std::int64_t ns = 0;
+  const char* p = PlainTime(line.data(), end, ns);
+  if (p == nullptr) return false;
+  const char* const name = p;
+  while (p < end && *p != ' ' && *p != '\t')
+    ++p;
+  if (p == name || p == end || *p != ' ') return false;
+  const std::string_view interface(name, static_cast<std::size_t>(p - name));
+  const char* const id = ++p;
+  std::uint32_t value = 0;
+  for (int digit = 0; p < end && (digit = HexDigit(*p)) >= 0; ++p)
+    value = value << 4 | static_cast<std::uint32_t>(digit);
+  const std::ptrdiff_t idDigits = p - id;
+  if (p == end || *p != '#' || (idDigits != 3 && idDigits != 8)) return false;
+  if (idDigits == 8 ? (value & kErrorFrameBit) || value > kMaxExtendedId : value > kMaxStandardId)
+    return false;
+  const char* const data = ++p;
+  const std::ptrdiff_t hex = end - data;
+  if (hex % 2 != 0 || hex > 16) return false;
+  std::uint8_t bytes[8] = {};
+  for (std::ptrdiff_t i = 0; i < hex / 2; ++i) {
+    const int high = HexDigit(data[2 * i]);
+    const int low = HexDigit(data[2 * i + 1]);
+    if ((high | low) < 0) return false;
+    bytes[i] = static_cast<std::uint8_t>(high << 4 | low);
+  }
+  entry.timeNs = ns;
+  entry.channel.assign(interface);
+  entry.message = kNoMessage;
+  entry.message.id = value;
+  entry.message.flags = idDigits == 8 ? kCanFlagExtended : 0u;
+  entry.message.length = static_cast<std::int32_t>(hex / 2);
+  std::copy(bytes, bytes + 8, entry.message.data);
+  entry.object = false;
+  entry.error.clear();
+  return true;
+}
 
 std::string ParseCandump(std::span<const std::string_view> t, CanLogEntry& entry) {
   if (t.size() < 3) return "a candump line needs (time), interface and frame";

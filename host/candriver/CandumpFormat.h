@@ -37,6 +37,19 @@ inline constexpr std::size_t kCandumpLineCapacity = 256;
 // message). Empty on success, else why the line cannot be read.
 std::string ParseCandump(std::span<const std::string_view> tokens, CanLogEntry& entry);
 
+// [any] The common line, read in one pass without splitting it: "(<seconds>[.<digits>]) <interface>
+// <3 or 8 hex digits>#<up to 8 bytes as hex pairs>", single blanks. True with time, channel and
+// message set in `entry` exactly as ParseCandump sets them; false, `entry` untouched, for any other
+// line, which ParseCandump then reads (and explains when it is wrong):
+//   (1436509052.249713) can0 123#DEADBEEF -> true
+//   (0.5) vcan0 00000343#                 -> true: extended 0x343, len 0
+//   (1.0) can1 123#R                      -> false (remote)
+//   (2.0) can0 123##1AABB                 -> false (CAN FD)
+//   (2.0) can0 7FF#112233 T               -> false (direction)
+//   (1.0)  can0 123#11                    -> false (two blanks)
+//   (4.0) can0 12#00                      -> false (an error for ParseCandump)
+bool ParsePlainCandump(std::string_view line, CanLogEntry& entry) noexcept;
+
 // [any] Writes `message` at log time `timeNs` (>= 0) on `interface` as one line ending in '\n';
 // returns its length. No allocation, for a capture written while frames run.
 std::size_t FormatCandump(std::span<char, kCandumpLineCapacity> line, std::int64_t timeNs,

@@ -71,17 +71,19 @@ std::optional<std::int64_t> DeliveryTracker::ReplayNextDue(int channel) {
 // tells how far it has delivered (a replay up to its next frame, a virtual bus up to the end of its
 // next frame unless someone has sent since), and --fast moves the clock to many times at which
 // most channels have nothing new.
+// A reception thread that was already in a round when inline delivery began would hand out what
+// became due meanwhile on its own thread; it is let finish first, so that from here on only the
+// caller delivers.
 void DeliveryTracker::SetInline(bool on) {
-  std::vector<std::function<void()>> resume;
+  std::vector<std::function<void()>> calls;
   {
     std::lock_guard lock(m_mutex);
     m_inline.store(on, std::memory_order_release);
-    if (on) return;
     for (const Receiver* r : m_receivers)
-      resume.push_back(r->resume);
+      calls.push_back(on ? r->settle : r->resume);
   }
-  for (const auto& wake : resume)
-    wake();
+  for (const auto& call : calls)
+    if (call) call();
 }
 
 // What the monitors do may make more due by now on other channels (a frame sent ends later, but a

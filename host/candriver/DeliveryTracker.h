@@ -25,6 +25,8 @@ class DeliveryTracker {
     // delivery); wakes the reception thread after inline delivery ends.
     std::function<void()> deliverHere;
     std::function<void()> resume;
+    // Inline delivery begins: returns once the reception thread is out of the round it may be in.
+    std::function<void()> settle;
   };
 
   // [any] The current host's tracker.

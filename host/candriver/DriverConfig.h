@@ -3,6 +3,7 @@
 // CanDriver.h). Lines that are wrong are logged through the driver log as
 // "candriver: <file>:<line>: <reason>" and left out; the others stay in force.
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,10 @@
 #include "host/candriver/ChannelClock.h"
 #include "host/candriver/ConfigOptions.h"
 #include "host/candriver/TrafficGenerator.h"
+
+namespace XeCanDriverKvaser {
+class LogSpool;
+}  // namespace XeCanDriverKvaser
 
 namespace XeCanDriverKvaser::detail {
 
@@ -25,6 +30,9 @@ struct ChannelConfig {
   std::filesystem::path folder;  // folder of the configuration: base of relative file names
   std::string where;             // "<file>:<line>" for messages; "default" for the built-in lines
   int line = 0;                  // 1-based line of the text it was read from; 0: built in
+  // A replay whose log has been read through already: its frames, played in place of the file's
+  // text. Null: the replay reads the file.
+  std::shared_ptr<const LogSpool> spool;
 };
 
 // One "generator" line.

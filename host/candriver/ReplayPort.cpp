@@ -26,20 +26,28 @@ std::string ReplayPort::Check(const ChannelConfig& config) {
 
 std::unique_ptr<CanPort> ReplayPort::Open(const ChannelConfig& config, const BusParams& params) {
   const std::filesystem::path file = Resolve(config);
+  const std::string* interface = config.options.Find("interface");
+  if (config.spool)
+    return std::make_unique<ReplayPort>(config.channel, params, config.clock, file,
+                                        interface ? *interface : std::string(), config.spool);
   CanLogReader probe;
   if (!probe.Open(file)) {
     Log(L"candriver: channel " + std::to_wstring(config.channel) + L": " +
         mfc::WidenUtf8(probe.error()));
     return nullptr;
   }
-  const std::string* interface = config.options.Find("interface");
   return std::make_unique<ReplayPort>(config.channel, params, config.clock, file,
                                       interface ? *interface : std::string());
 }
 
 ReplayPort::ReplayPort(int channel, const BusParams& params, const ChannelClock& clock,
-                       std::filesystem::path file, std::string interface)
-    : CanPort(channel, params, clock), m_file(std::move(file)), m_interface(std::move(interface)) {}
+                       std::filesystem::path file, std::string interface,
+                       std::shared_ptr<const LogSpool> spool)
+    : CanPort(channel, params, clock), m_file(std::move(file)), m_interface(std::move(interface)) {
+  if (!spool) return;
+  if (!m_interface.empty()) m_spooledInterface = spool->ChannelIndex(m_interface);
+  m_spooled.emplace(std::move(spool));
+}
 
 bool ReplayPort::DoGoOnBus() {
   std::lock_guard lock(m_mutex);
@@ -70,6 +78,12 @@ void ReplayPort::Restart() {
   m_maxShift = 0;
   m_shifted = 0;
   m_shiftReported = false;
+  if (m_spooled) {
+    m_spooled->Rewind();
+    m_done = false;
+    m_finished.store(false);
+    return;
+  }
   m_done = !m_reader.Open(m_file);
   // A log that cannot be opened has nothing to play: it is over at once.
   if (m_done) m_nextDueNs.store(kNever);
@@ -118,8 +132,17 @@ void ReplayPort::ReportShift() {
       std::to_wstring(m_maxShiftLine) + L"); none dropped");
 }
 
+bool ReplayPort::Playable(const CanMessage& message) noexcept {
+  if ((message.flags & kCanFlagFd) && !params().fd) {
+    ++m_skippedFd;
+    return false;
+  }
+  return true;
+}
+
 // Reads the next usable frame into the window; false at the end of the log.
 bool ReplayPort::ReadAhead() {
+  if (m_spooled) return ReadAheadSpooled();
   while (m_reader.Next(m_entry)) {
     if (!m_entry.error.empty()) {
       Skip(m_unreadable, mfc::WidenUtf8(m_entry.error));
@@ -127,16 +150,42 @@ bool ReplayPort::ReadAhead() {
     }
     if (m_entry.message.flags & kCanFlagErrorFrame) continue;
     if (!m_interface.empty() && m_entry.channel != m_interface) continue;
-    if ((m_entry.message.flags & kCanFlagFd) && !params().fd) {
-      ++m_skippedFd;
-      continue;
-    }
+    if (!Playable(m_entry.message)) continue;
     m_latestLogNs = m_read == 0 ? m_entry.timeNs : std::max(m_latestLogNs, m_entry.timeNs);
     Hold({m_entry.timeNs, m_read++, m_entry.line, m_entry.object, m_entry.message});
     return true;
   }
   m_eof = true;
   return false;
+}
+
+// The spool holds the log's frames only: no unreadable place, no error frame.
+bool ReplayPort::ReadAheadSpooled() {
+  while (m_spooled->Next(m_frame)) {
+    if (!m_interface.empty() && m_frame.channel != m_spooledInterface) continue;
+    if (!Playable(m_frame.message)) continue;
+    m_latestLogNs = m_read == 0 ? m_frame.timeNs : std::max(m_latestLogNs, m_frame.timeNs);
+    Hold({m_frame.timeNs, m_read++, m_frame.line, m_frame.object, m_frame.message});
+    return true;
+  }
+  if (!m_spooled->error().empty())
+    Log(L"candriver: channel " + std::to_wstring(channel()) + L": " +
+        mfc::WidenUtf8(m_file.string()) + L": " + mfc::WidenUtf8(m_spooled->error()) +
+        L"; the replay ends here");
+  m_eof = true;
+  return false;
+}
+
+void ReplayPort::InOrder::push_back(const Ahead& ahead) {
+  if (m_count == m_ring.size()) {
+    std::vector<Ahead> bigger(std::max<std::size_t>(64, 2 * m_ring.size()));
+    for (std::size_t i = 0; i < m_count; ++i)
+      bigger[i] = m_ring[(m_head + i) & (m_ring.size() - 1)];
+    m_ring.swap(bigger);
+    m_head = 0;
+  }
+  m_ring[(m_head + m_count) & (m_ring.size() - 1)] = ahead;
+  ++m_count;
 }
 
 // A log is mostly in time order: its frames queue in order, and only one stamped earlier than the

@@ -115,17 +115,18 @@ TEST(SignalRecorder, ExtremeAndNonFiniteValuesAreWrittenExactlyAndCounted) {
             std::string::npos);
 }
 
-// Frames written by the recorder's thread give the file the frame loop would have written itself:
-// more frames than the queue holds, a signal that first shows late (its texts travel with that
+// Frames written by the recorder's thread, one by one or gathered into blocks, give the file the
+// frame loop would have written itself: more frames than the queue holds, a signal that first shows late (its texts travel with that
 // frame), frames without values. A device that refuses every write fails the output, which the
 // frame loop then sees, while the values are still counted.
 TEST(SignalRecorder, WritingInBackgroundGivesTheSameFileAndReportsAFailedOutput) {
   testing_support::TempDir dir;
   Source source;
   FilledSink sink(source);
-  const auto record = [&](const std::filesystem::path& file, bool background) {
+  const auto record = [&](const std::filesystem::path& file, bool background,
+                          std::size_t batchRows = 0) {
     app::SignalRecorder recorder(0.001, 100);
-    if (background) recorder.WriteInBackground();
+    if (background) recorder.WriteInBackground(batchRows);
     std::string error;
     EXPECT_TRUE(recorder.Open(file, error)) << error;
     EXPECT_TRUE(recorder.Begin(error)) << error;
@@ -146,6 +147,11 @@ TEST(SignalRecorder, WritingInBackgroundGivesTheSameFileAndReportsAFailedOutput)
   EXPECT_NE(written.find("\n1.1,Coolant temperature,137.5,°C\n"), std::string::npos);
   ASSERT_EQ(signals.size(), 2u);
   EXPECT_EQ(signals[0].values, inlineSignals[0].values);
+  // Frames gathered into blocks of at least 25 rows (a frame has 12 or none): the same file, the
+  // last block (fewer rows) written by Close.
+  const auto [batchClosed, batchGood, batchSignals] = record(dir / "batched.csv", true, 25);
+  EXPECT_TRUE(batchClosed && batchGood);
+  EXPECT_EQ(testing_support::ReadFile(dir / "batched.csv"), written);
 
   const std::filesystem::path full = dir / "full";
   if (::mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)

@@ -2,6 +2,7 @@
 // the run with exit code 1 and one line that names the cause, before anything is measured.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "tests/support/RunProgram.h"
@@ -83,6 +84,39 @@ TEST(CanhostRunInput, ReplayWithAGapOfDaysWarnsAndFastCrossesIt) {
   const auto first = std::stod(capture.substr(1));
   const auto fourth = std::stod(capture.substr(capture.find('(', capture.find("100#03")) + 1));
   EXPECT_NEAR(fourth - first, 259200.0, 0.002);
+}
+
+// The replay plays the frames the check before the run has spooled in $TMPDIR: nothing of them is
+// left there afterwards, and without a temporary folder the replay reads the log itself, to the
+// same capture (error frames and CAN FD frames left out alike, frames out of order sorted alike;
+// the spool long enough to be read in several blocks).
+TEST(CanhostRunInput, ReplaySpoolsInTheTemporaryFolderAndLeavesNothingThere) {
+  TempDir dir;
+  WriteFile(dir / "settings/Application.sea", kOneSource);
+  std::string log;
+  for (int i = 0; i < 12'000; ++i) {
+    char line[48];
+    std::snprintf(line, sizeof line, "(%d.%06d) can%d 1%d0#0102\n", 100 + i / 100,
+                  (i * 7919) % 100 * 1000, i % 2, i % 10);
+    log += line;
+    if (i % 500 == 7) log += "(100.5) can0 ERROR\n(100.5) can1 123##1AABB\n";
+  }
+  WriteFile(dir / "drive.log", log);
+  std::filesystem::create_directories(dir / "tmp");
+  std::vector<std::string> captures;
+  for (const std::filesystem::path& tmp : {dir / "tmp", dir / "missing"}) {
+    SCOPED_TRACE(tmp.string());
+    const std::string capture = (dir / "capture.log").string();
+    const auto r =
+        RunProgram("canhost",
+                   {"run", "--settings", (dir / "settings").string(), "--fast", "--quiet",
+                    "--replay", (dir / "drive.log").string(), "--capture", capture},
+                   {"TMPDIR=" + tmp.string()});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    captures.push_back(ReadFile(capture));
+  }
+  EXPECT_EQ(captures[0], captures[1]);
+  EXPECT_TRUE(std::filesystem::is_empty(dir / "tmp"));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "host/candriver/CanIo.h"
 #include "host/candriver/CanLogReader.h"
 #include "host/candriver/FrameTiming.h"
+#include "host/candriver/LogSpool.h"
 #include "host/candriver/ReplayPort.h"
 #include "tests/host/DriverFixture.h"
 
@@ -276,6 +277,66 @@ TEST_F(Replay, FramesWithEqualTimesPlayBackToBackInLogOrder) {
   }
   EXPECT_EQ(Logged(L": " + std::to_wstring(count - 2) + L" frames played later than logged"), 1u);
   EXPECT_TRUE(ReplayFinished(0));
+}
+
+// A replay given the log's spool plays what the file's text plays (order, window, times, the
+// skipped CAN FD frames, the late frames' report), without reading the file: also when it goes
+// on bus again after the file is gone.
+TEST_F(Replay, PlaysASpoolAsTheLogItWasReadFrom) {
+  testing_support::WriteFile(m_dir / "spooled.log",
+                             "(10.000000) can0 001#01\n"
+                             "(10.400000) can1 002#0202\n"
+                             "(10.100000) can0 003#03\n"
+                             "(10.100100) can1 004##1AABB\n"
+                             "(10.100200) can1 ERROR\n"
+                             "(12.500000) can0 1FFFFFFF#R3\n"
+                             "(10.200000) can1 006#06\n");
+  const std::filesystem::path file = m_dir / "spooled.log";
+  std::string error;
+  std::shared_ptr<LogSpool> spool = LogSpool::Create(m_dir.path(), error);
+  ASSERT_TRUE(spool) << error;
+  CanLogReader reader;
+  ASSERT_TRUE(reader.Open(file));
+  for (CanLogEntry e; reader.Next(e);)
+    if (!(e.message.flags & kCanFlagErrorFrame)) {
+      ASSERT_TRUE(spool->Add(e));
+    }
+  ASSERT_TRUE(spool->Finish());
+  Configure("channel 0 replay file=spooled.log\n");
+  ReplayOnChannel(1, file, spool);
+  CanIo textIo(0), spoolIo(1);
+  CanControl text(L"text", textIo), spooled(L"spooled", spoolIo);
+  Collector fromText(text), fromSpool(spooled);
+  for (CanControl* c : {&text, &spooled}) {
+    ASSERT_TRUE(c->Start(false, BITRATE_500K, FD_ARBITRATION_500K, FD_DATA_2M));
+    ASSERT_TRUE(c->GoOnBus());
+  }
+  SetTime(Now() + 3'000'000'000);
+  ASSERT_TRUE(WaitUntilDelivered());
+  const auto want = fromText.messages();
+  const auto got = fromSpool.messages();
+  ASSERT_EQ(want.size(), 5u);
+  ASSERT_EQ(got.size(), want.size());
+  for (std::size_t i = 0; i < want.size(); ++i) {
+    CanMessage w = want[i];
+    w.channel = 1;
+    EXPECT_EQ(0, std::memcmp(&got[i], &w, sizeof w)) << i;
+  }
+  for (const wchar_t* report : {L": 1 CAN FD frames skipped", L": 1 frames played later"}) {
+    EXPECT_EQ(Logged(L"candriver: channel 0: " + file.wstring() + report), 1u);
+    EXPECT_EQ(Logged(L"candriver: channel 1: " + file.wstring() + report), 1u);
+  }
+
+  std::filesystem::remove(file);
+  ASSERT_TRUE(spooled.GoOffBus());
+  ASSERT_TRUE(spooled.GoOnBus());
+  SetTime(Now() + 3'000'000'000);
+  ASSERT_TRUE(WaitUntilDelivered());
+  EXPECT_EQ(fromSpool.size(), 2 * want.size());
+  EXPECT_TRUE(ReplayFinished(1));
+  spooled.Stop();
+  text.Stop();
+  ReplayOnChannel(1, {});
 }
 
 }  // namespace

@@ -84,4 +84,71 @@ TEST(CandumpFormat, EveryKindOfFrameRoundTrips) {
   }
 }
 
+// The plain line's one-pass reading agrees with ParseCandump on every line it takes (the header's
+// examples, and lines built of right and wrong pieces at random), and leaves the others to it
+// untouched. Seeded, printed on failure.
+TEST(CandumpFormat, PlainLinesReadAsParseCandumpReadsThem) {
+  CanLogEntry entry;
+  for (const char* line : {"(1436509052.249713) can0 123#DEADBEEF", "(0.5) vcan0 00000343#"})
+    EXPECT_TRUE(ParsePlainCandump(line, entry)) << line;
+  EXPECT_EQ(entry.message.flags, kCanFlagExtended);
+  for (const char* line : {"(1.0) can1 123#R", "(2.0) can0 123##1AABB", "(2.0) can0 7FF#112233 T",
+                           "(1.0)  can0 123#11", "(4.0) can0 12#00"})
+    EXPECT_FALSE(ParsePlainCandump(line, entry)) << line;
+
+  const std::vector<std::string> times = {"(1.5)",
+                                          "(0000000001.123456789123)",
+                                          "(3999999999.999999)",
+                                          "(4000000000.0)",
+                                          "(1)",
+                                          "(1.)",
+                                          "(12345678901.0)",
+                                          "(.5)",
+                                          "(1.2.3)",
+                                          "(1.5))"};
+  const std::vector<std::string> blanks = {" ", " ", " ", "  ", "\t"};
+  const std::vector<std::string> interfaces = {"can0", "vcan12", "x", "", "a\tb"};
+  const std::vector<std::string> ids = {"123",      "7FF",      "800", "00000343", "1FFFFFFF",
+                                        "20000080", "3FFFFFFF", "12",  "G23",      "abc"};
+  const std::vector<std::string> data = {"",
+                                         "11",
+                                         "DEADBEEF",
+                                         "1122334455667788",
+                                         "112233445566778899",
+                                         "1",
+                                         "15.05",
+                                         "R",
+                                         "#1AA",
+                                         "1122_9",
+                                         "zz",
+                                         "aBcD"};
+  const std::vector<std::string> ends = {"", "", "", " T", " ", "\t"};
+  const unsigned seed = 20261207;
+  std::mt19937 random(seed);
+  const auto pick = [&random](const std::vector<std::string>& from) -> const std::string& {
+    return from[random() % from.size()];
+  };
+  std::vector<std::string_view> tokens;
+  int plain = 0;
+  for (int i = 0; i < 50000; ++i) {
+    const std::string line = pick(times) + pick(blanks) + pick(interfaces) + pick(blanks) +
+                             pick(ids) + "#" + pick(data) + pick(ends);
+    CanLogEntry fast;
+    fast.timeNs = 7;
+    fast.line = 9;
+    if (!ParsePlainCandump(line, fast)) {
+      EXPECT_TRUE(fast.timeNs == 7 && fast.line == 9 && fast.channel.empty()) << line;
+      continue;
+    }
+    ++plain;
+    mfc::SplitBlanks(line, tokens);
+    CanLogEntry general;
+    ASSERT_EQ(ParseCandump(tokens, general), "") << line << " seed " << seed;
+    EXPECT_EQ(fast.timeNs, general.timeNs) << line;
+    EXPECT_EQ(fast.channel, general.channel) << line;
+    EXPECT_EQ(std::memcmp(&fast.message, &general.message, sizeof(CanMessage)), 0) << line;
+  }
+  EXPECT_GT(plain, 200);  // about one line in a hundred is plain
+}
+
 }  // namespace

@@ -71,9 +71,6 @@ class CCanSink : public CSlowSinkPlugin, public ISinkAccess {
   // [any] The current host's decoder classes, by record address (created on first use).
   static std::set<CRuntimeClass*>& decoder_classes();
 
-  // [ui] The window holding the time-out's edit copy, null without a dialog factory.
-  ISinkDialog* dialog() const noexcept { return m_dlg.get(); }
-
   std::vector<SinkChannel> channels() const override;
   std::vector<CRuntimeClass*> decoder_choices() const override {
     return {decoder_classes().begin(), decoder_classes().end()};

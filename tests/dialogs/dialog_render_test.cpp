@@ -25,6 +25,7 @@
 #include "sink/CCanSink.h"
 #include "sources/CCanObdProbe.h"
 #include "sources/CCanStandardSource.h"
+#include "tests/sink/SinkView.h"
 #include "tests/source/ModuleRig.h"
 #include "tests/support/QtOffscreen.h"
 
@@ -98,6 +99,7 @@ void ExpectRenderedAndSave(CDialog3d& dlg, const char* title, const std::string&
 class DialogRender : public ModuleRig {
  protected:
   DialogRender() { Attach(); }
+  sink_view::SinkWindows m_sinkWindows;  // before any sink of the test
 };
 
 TEST_F(DialogRender, CanBusDialog) {
@@ -208,10 +210,10 @@ TEST_F(DialogRender, CanDecodingDialog) {
   for (CCanSource* source : Sources())
     sink.add_src(source);
   sink.set_decoder(0, RUNTIME_CLASS(CCanDbcDecoder));
-  ASSERT_NE(sink.dialog(), nullptr);
-  sink.dialog()->set_timeout(5);
+  ASSERT_NE(sink_view::SinkWindows::Of(sink), nullptr);
+  sink_view::SinkWindows::Of(sink)->set_timeout(5);
   sink.ShowSettingsDialog();
-  auto& dlg = dynamic_cast<CCanSinkDlg&>(*sink.dialog());
+  auto& dlg = dynamic_cast<CCanSinkDlg&>(*sink_view::SinkWindows::Of(sink));
   ui::qt::QtUi::ProcessEvents();
   QWidget* window = ui::qt::QtUi::Window(dlg);
   ASSERT_NE(window, nullptr);
@@ -252,7 +254,7 @@ TEST_F(DialogRender, CanDecodingDialogShowsEveryChannel) {
   for (CCanSource* source : Sources())
     sink.add_src(source);
   sink.ShowSettingsDialog();
-  auto& dlg = dynamic_cast<CCanSinkDlg&>(*sink.dialog());
+  auto& dlg = dynamic_cast<CCanSinkDlg&>(*sink_view::SinkWindows::Of(sink));
   ui::qt::QtUi::ProcessEvents();
   QWidget* window = ui::qt::QtUi::Window(dlg);
   ASSERT_NE(window, nullptr);
@@ -350,7 +352,7 @@ TEST_F(Refusal, EachRefusalSaysWhyAndMarksWhatItRefused) {
   CCanSink sink;
   sink.Create(L"CCanSink", nullptr);
   sink.ShowSettingsDialog();
-  auto& decoding = dynamic_cast<CCanSinkDlg&>(*sink.dialog());
+  auto& decoding = dynamic_cast<CCanSinkDlg&>(*sink_view::SinkWindows::Of(sink));
   decoding.TypeText(can::IDC_TIMEOUT, L"");
   Refuse(decoding, ID_APPLY_NOW, "can_decoding_timeout", kParseUnsignedMessage);
   decoding.ClickButton(IDCANCEL);

@@ -45,7 +45,7 @@ class SinkDialog : public SinkRig {
   // Opened as the host's Settings button opens it.
   CCanSinkDlg& Open() {
     m_sink.ShowSettingsDialog();
-    auto* dlg = dynamic_cast<CCanSinkDlg*>(m_sink.dialog());
+    auto* dlg = dynamic_cast<CCanSinkDlg*>(sink_view::SinkWindows::Of(m_sink));
     EXPECT_TRUE(dlg && dlg->IsOpen()) << "the library entry installs the sink's window";
     return *dlg;
   }
@@ -71,7 +71,7 @@ TEST_F(SinkDialog, ShowsAChannelPerAttachedSourceNamedAfterTheFirst) {
   Source(2, L"Body again");
   m_sink.set_decoder(0, RUNTIME_CLASS(CCanDbcDecoder));
   m_sink.set_decoder(5, RUNTIME_CLASS(CCanDbcDecoder));  // a stored choice without a source
-  m_sink.dialog()->set_timeout(7);
+  sink_view::SinkWindows::Of(m_sink)->set_timeout(7);
   CCanSinkDlg& dlg = Open();
   EXPECT_EQ(dlg.Title(), L"CAN Decoding");
   EXPECT_EQ(dlg.GetDlgItemTextW(can::IDC_TIMEOUT), L"7");
@@ -122,7 +122,8 @@ TEST_F(SinkDialog, EscapeIsCancelAndReturnIsOk) {
   EXPECT_FALSE(dlg.IsOpen());
   EXPECT_EQ(StoredTimeout(), std::nullopt);
   Open();
-  EXPECT_EQ(m_sink.dialog()->timeout(), 0u);  // the edit copy of the time-out in force
+  EXPECT_EQ(sink_view::SinkWindows::Of(m_sink)->timeout(),
+            0u);  // the edit copy of the time-out in force
   dlg.TypeText(can::IDC_TIMEOUT, L"9");
   ASSERT_TRUE(dlg.PressKey(VK_RETURN));
   EXPECT_FALSE(dlg.IsOpen());
@@ -218,9 +219,9 @@ TEST_F(SinkDialog, WithoutSourcesOnlyTheTimeOutApplies) {
             std::vector<std::wstring>{L"0"});
   EXPECT_TRUE(dlg.ClickButton(IDOK));
   // A sink read from the store gives the window its time-out.
-  m_sink.dialog()->set_timeout(9);
+  sink_view::SinkWindows::Of(m_sink)->set_timeout(9);
   m_sink.read_params();
-  EXPECT_EQ(m_sink.dialog()->timeout(), 0u);
+  EXPECT_EQ(sink_view::SinkWindows::Of(m_sink)->timeout(), 0u);
 }
 
 // Engine speed 600 1/min, coolant 10 degC (raw 50) at row 3 of a block of 20 rows.

@@ -19,6 +19,7 @@
 #include "host/valuelists/CDescriptionInterface.h"
 #include "sink/CCanDbcDecoder.h"
 #include "sink/CCanSink.h"
+#include "tests/sink/SinkView.h"
 #include "tests/support/TestSupport.h"
 
 namespace sink_test {
@@ -111,6 +112,7 @@ class SinkRig : public ::testing::Test {
   testing_support::TempDir m_dir;
   host::ScopedManualClock m_clock{1'000'000'000};
   host::CaptureLog m_log;
+  sink_view::SinkWindows m_windows;  // before any sink of the test
 };
 
 }  // namespace sink_test

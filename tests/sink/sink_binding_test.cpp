@@ -88,7 +88,7 @@ TEST_F(SinkBinding, SettingsAreWrittenAndReadBack) {
   {
     auto sink = MakeSink(source0, 0);
     sink->add_src(&source2);
-    sink->dialog()->set_timeout(5);
+    sink_view::SinkWindows::Of(*sink)->set_timeout(5);
     sink->apply_settings();
     EXPECT_EQ(Lines(CSeaBase::ApplicationSea(), L"CCanSink-Busses"),
               (std::vector<std::vector<std::wstring>>{{L"0", L"CCanDbcDecoder"}, {L"2", L"-"}}));
@@ -107,8 +107,8 @@ TEST_F(SinkBinding, SettingsAreWrittenAndReadBack) {
   sink.add_src(&source0);
   sink.add_src(&source2);
   sink.read_params();
-  ASSERT_NE(sink.dialog(), nullptr);
-  EXPECT_EQ(sink.dialog()->timeout(), 5u);  // the window's edit copy
+  ASSERT_NE(sink_view::SinkWindows::Of(sink), nullptr);
+  EXPECT_EQ(sink_view::SinkWindows::Of(sink)->timeout(), 5u);  // the window's edit copy
   // The time-out in force is what the sink stores again.
   CSeaBase::ApplicationSea()->FindEntry(L"CanSink-Params")->SetInt(0, 0);
   sink.write_params();

@@ -72,7 +72,7 @@ TEST_F(SinkProcess, ValuesBecomePulsesAndHopsAtTheirFramesAndTheListsAreComplete
 // it from its start, and it ends a silence that would otherwise run into the time-out.
 TEST_F(SinkProcess, AValueInTheFirstFrameTakesEffectForTheBlockAndEndsASilence) {
   sink->set_log_level(1);
-  sink->dialog()->set_timeout(2);
+  sink_view::SinkWindows::Of(*sink)->set_timeout(2);
   sink->apply_settings();
   Block first(10, 4);
   first.Put(0, 0, 0x100, Engine(600, 50));
@@ -126,7 +126,7 @@ TEST_F(SinkProcess, HeadersThatAreNoPacketsAndPacketsAtTheEndOfTheBlock) {
 
 TEST_F(SinkProcess, ASilentSignalTimesOutOncePerSilence) {
   sink->set_log_level(1);
-  sink->dialog()->set_timeout(2);
+  sink_view::SinkWindows::Of(*sink)->set_timeout(2);
   sink->apply_settings();
   Block values(10, 4);
   values.Put(3, 0, 0x100, Engine(600, 50));
@@ -149,7 +149,7 @@ TEST_F(SinkProcess, ASilentSignalTimesOutOncePerSilence) {
 
   // A value ends the silence; without a time-out the last value goes on.
   sink->process(values.View(), source.id());
-  sink->dialog()->set_timeout(0);
+  sink_view::SinkWindows::Of(*sink)->set_timeout(0);
   sink->apply_settings();
   m_clock.advance_ms(5000);
   sink->process(empty.View(), source.id());
@@ -160,7 +160,7 @@ TEST_F(SinkProcess, ASilentSignalTimesOutOncePerSilence) {
 // that brought it: decoding a block takes time too.
 TEST_F(SinkProcess, ATimeOutCountsFromTheTickOfTheLastValue) {
   sink->set_log_level(1);
-  sink->dialog()->set_timeout(2);
+  sink_view::SinkWindows::Of(*sink)->set_timeout(2);
   sink->apply_settings();
   // 1.5 s pass while the block is decoded, before the values of frame 7 arrive.
   CCanDecoder* decoder = sink_view::DbcDecoder(*sink, 0);

@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include "host/services/Host.h"
 #include "host/ui/CDialog3d.h"
 #include "host/ui/CXListCtrl.h"
 #include "host/ui/WindowPlaces.h"
@@ -30,12 +31,15 @@ QString ToQ(const CString& s) {
   return QString::fromStdWString(s.str());
 }
 
-// Views alive, oldest first; [ui] only.
-std::vector<QtDialogView*> g_open;
-// The host's main window: the window of the dialogs it opens.
-QPointer<QWidget> g_mainWindow;
-// Where the dialog windows were last closed; null: not kept.
-std::unique_ptr<WindowPlaces> g_places;
+// The dialog windows of one host; [ui] only.
+struct Views {
+  std::vector<QtDialogView*> open;       // views alive, oldest first
+  QPointer<QWidget> mainWindow;          // the window of the dialogs the host opens
+  std::unique_ptr<WindowPlaces> places;  // where the windows were last closed; null: not kept
+};
+Views& TheViews() {
+  return host::CurrentHost().Get<Views>();
+}
 
 // The least a dialog window can be made, when its template is larger: what is beyond scrolls.
 constexpr int kLeastWidth = 240;
@@ -196,7 +200,7 @@ void SyncWidget(CWnd& wnd, QWidget* w) {
 QtDialogView::QtDialogView(CDialog3d& dialog)
     : m_dialog(dialog), m_window(new DialogWindow(&dialog)) {
   m_window->m_view = this;
-  g_open.push_back(this);
+  TheViews().open.push_back(this);
   m_window->setObjectName(QStringLiteral("dialog%1").arg(dialog.Template()->id));
   m_window->setWindowTitle(ToQ(dialog.Title()));
   for (CWnd* wnd : dialog.Controls()) {
@@ -218,13 +222,15 @@ QtDialogView::QtDialogView(CDialog3d& dialog)
 }
 
 void QtDialogView::RememberPlaces(const std::filesystem::path& file) {
-  g_places = file.empty() ? nullptr : std::make_unique<WindowPlaces>(file);
+  TheViews().places = file.empty() ? nullptr : std::make_unique<WindowPlaces>(file);
 }
 
 // As the person left it: the size as large as the template at least, the place only where a
 // screen still shows it (a screen may have gone since).
 void QtDialogView::RestorePlace() {
-  const auto place = g_places ? g_places->Find(m_window->objectName().toStdString()) : std::nullopt;
+  const auto place = TheViews().places
+                         ? TheViews().places->Find(m_window->objectName().toStdString())
+                         : std::nullopt;
   if (!place) return;
   const QSize least = m_window->minimumSize();
   m_window->resize(std::max(place->width, least.width()), std::max(place->height, least.height()));
@@ -237,20 +243,20 @@ void QtDialogView::RestorePlace() {
 }
 
 void QtDialogView::KeepPlace() {
-  if (!g_places || !m_window->isVisible()) return;
+  if (!TheViews().places || !m_window->isVisible()) return;
   const QPoint at = m_window->pos();
-  g_places->Set(m_window->objectName().toStdString(),
-                {at.x(), at.y(), m_window->width(), m_window->height()});
+  TheViews().places->Set(m_window->objectName().toStdString(),
+                         {at.x(), at.y(), m_window->width(), m_window->height()});
   std::string error;
-  if (!g_places->Save(error))
+  if (!TheViews().places->Save(error))
     qWarning("canhost: the places of the windows are not kept: %s", error.c_str());
 }
 
 // A window of its opener (the opening dialog's, else the main window's): it stays in front of it
 // and opens centred on it; without either, centred on the screen.
 void QtDialogView::PlaceOverOpener() {
-  QWidget* opener = g_mainWindow;
-  for (QtDialogView* view : g_open)
+  QWidget* opener = TheViews().mainWindow;
+  for (QtDialogView* view : TheViews().open)
     if (&view->m_dialog == m_dialog.Opener()) opener = view->m_window;
   m_window->setParent(opener, Qt::Dialog);
   QRect area = opener ? opener->frameGeometry() : QRect();
@@ -262,20 +268,21 @@ void QtDialogView::PlaceOverOpener() {
 
 void QtDialogView::SetMainWindow(QWidget* window) {
   // Windows of a main window that goes are taken from it before Qt deletes its children.
-  for (QtDialogView* view : g_open) {
-    if (g_mainWindow == nullptr || view->m_window->parentWidget() != g_mainWindow) continue;
+  for (QtDialogView* view : TheViews().open) {
+    if (TheViews().mainWindow == nullptr || view->m_window->parentWidget() != TheViews().mainWindow)
+      continue;
     const bool shown = view->m_window->isVisible();
     view->m_window->setParent(window, Qt::Dialog);
     view->m_window->setVisible(shown);
   }
-  g_mainWindow = window;
+  TheViews().mainWindow = window;
 }
 
 QtDialogView::~QtDialogView() {
   KeepPlace();
-  std::erase(g_open, this);
+  std::erase(TheViews().open, this);
   // The windows this one opened stay, passed to its own opener (Qt would delete them with it).
-  for (QtDialogView* view : g_open) {
+  for (QtDialogView* view : TheViews().open) {
     if (view->m_window->parentWidget() != m_window) continue;
     const QPoint at = view->m_window->pos();
     view->m_window->setParent(m_window->parentWidget(), Qt::Dialog);
@@ -335,11 +342,11 @@ void QtDialogView::Click(int id) {
 }
 
 std::vector<QtDialogView*> QtDialogView::Open() {
-  return g_open;
+  return TheViews().open;
 }
 
 QtDialogView* QtDialogView::Top() {
-  return g_open.empty() ? nullptr : g_open.back();
+  return TheViews().open.empty() ? nullptr : TheViews().open.back();
 }
 
 }  // namespace ui::qt

@@ -23,6 +23,7 @@
 #include <mutex>
 
 #include "host/mfc/Text.h"
+#include "host/services/Host.h"
 #include "host/settings/FileIO.h"
 #include "host/settings/SettingsFolder.h"
 #include "host/ui/IMainWindowModel.h"
@@ -40,10 +41,15 @@ namespace ui::qt {
 
 namespace {
 
-// The main window while RunMainWindow shows it, for CloseMainWindow from another thread.
-std::mutex g_windowMutex;
-QWidget* g_window = nullptr;    // guarded by g_windowMutex
-bool g_closeRequested = false;  // guarded by g_windowMutex
+// The host's main window while RunMainWindow shows it, for CloseMainWindow from another thread.
+struct Shown {
+  std::mutex mutex;
+  QWidget* window = nullptr;    // guarded by mutex
+  bool closeRequested = false;  // guarded by mutex
+};
+Shown& TheShown() {
+  return host::CurrentHost().Get<Shown>();
+}
 
 // The longest wait of --actions, seconds.
 constexpr double kMaxWaitSeconds = 86400.0;
@@ -584,30 +590,33 @@ bool CheckActions(const std::string& actions, std::string& error) {
 }
 
 void CloseMainWindow() {
-  std::lock_guard lock(g_windowMutex);
-  g_closeRequested = true;
-  if (g_window != nullptr)
+  Shown& shown = TheShown();
+  std::lock_guard lock(shown.mutex);
+  shown.closeRequested = true;
+  if (shown.window != nullptr)
     QMetaObject::invokeMethod(
-        g_window, [window = g_window] { window->close(); }, Qt::QueuedConnection);
+        shown.window, [window = shown.window] { window->close(); }, Qt::QueuedConnection);
 }
 
 int RunMainWindow(IMainWindowModel& model, const std::string& actions) {
   MainWindow window(model);
   window.show();
+  Shown& shown = TheShown();
   {
-    std::lock_guard lock(g_windowMutex);
-    g_window = &window;
-    if (g_closeRequested)
+    std::lock_guard lock(shown.mutex);
+    shown.window = &window;
+    if (shown.closeRequested)
       QMetaObject::invokeMethod(
           &window, [&window] { window.close(); }, Qt::QueuedConnection);
   }
   // The window goes before RunMainWindow returns: no close may be posted to it after that.
   struct Unregister {
+    Shown& shown;
     ~Unregister() {
-      std::lock_guard lock(g_windowMutex);
-      g_window = nullptr;
+      std::lock_guard lock(shown.mutex);
+      shown.window = nullptr;
     }
-  } unregister;
+  } unregister{shown};
   const QStringList steps = QString::fromStdString(actions).split(';', Qt::SkipEmptyParts);
   int at = 0;
   for (int i = 0; i < steps.size(); ++i) {

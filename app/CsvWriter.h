@@ -16,9 +16,13 @@
 //   Number(0.017)         -> 0.017
 //   Number(1520)          -> 1520
 //   Number(-2.5e-07)      -> -2.5e-07
+#include <algorithm>
+#include <array>
 #include <atomic>
+#include <bit>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <initializer_list>
 #include <memory>
@@ -103,6 +107,34 @@ class CsvWriter {
   std::size_t m_spareUsed = 0;      // bytes of it to write, 0: none; m_mutex
   bool m_quit = false;              // m_mutex
   std::thread m_thread;             // last: starts when everything above exists
+};
+
+// The texts of the numbers written last, for a writer whose numbers recur (the times of a frame's
+// slow samples, repeated by every signal of a message): a number is formatted once while it stays
+// in the table, and comes out exactly as CsvWriter::FormatNumber writes it.
+class RecentNumbers {
+ public:
+  // [owner] Writes `value` at `at` (room for CsvWriter::kNumberRoom); returns the end.
+  char* Write(char* at, double value) noexcept {
+    const auto bits = std::bit_cast<std::uint64_t>(value);
+    // Fibonacci hashing: numbers a sample period apart spread over the table.
+    Entry& entry = m_entries[(bits * 0x9E3779B97F4A7C15ULL) >> (64 - kBits)];
+    if (entry.bits != bits || entry.length == 0) {
+      entry.length = static_cast<std::uint8_t>(CsvWriter::FormatNumber(entry.text.data(), value) -
+                                               entry.text.data());
+      entry.bits = bits;
+    }
+    return std::copy_n(entry.text.data(), entry.length, at);
+  }
+
+ private:
+  static constexpr int kBits = 9;
+  struct Entry {
+    std::uint64_t bits = 0;
+    std::uint8_t length = 0;  // 0: empty
+    std::array<char, CsvWriter::kNumberRoom> text;
+  };
+  std::array<Entry, std::size_t{1} << kBits> m_entries{};
 };
 
 }  // namespace app

@@ -86,7 +86,7 @@ void SignalRecorder::Write(Block& block) {
     const RowText& text = m_rowText[row.index];
     const std::size_t room = 2 * CsvWriter::kNumberRoom + text.middle.size() + text.end.size();
     if (out.size() - used < room) out.resize(std::max(2 * out.size(), used + room));
-    char* at = CsvWriter::FormatNumber(out.data() + used, row.time);
+    char* at = m_times.Write(out.data() + used, row.time);
     at = std::copy(text.middle.begin(), text.middle.end(), at);
     at = CsvWriter::FormatNumber(at, row.value);
     at = std::copy(text.end.begin(), text.end.end(), at);

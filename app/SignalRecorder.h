@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "app/BlockQueue.h"
+#include "app/CsvWriter.h"
 #include "app/OutputFile.h"
 #include "app/SinkSignalReader.h"
 #include "host/slowsampling/CSlowSinkPlugin.h"
@@ -126,7 +127,11 @@ class SignalRecorder {
   bool m_gathering = false;  // the block holds frames not yet handed to the writer
   std::unique_ptr<BlockQueue<Block>> m_queue;  // with WriteInBackground, from Begin to Close
   std::vector<RowText> m_rowText;              // [writer] by the reader's index
-  std::atomic<bool> m_failed{false};           // [writer] a write failed
+  // [writer] The rows of a frame come signal by signal, each signal's at the slow samples of its
+  // values, so the same times recur across the signals of one message: formatting each row's
+  // time again had been a third of this thread's work.
+  RecentNumbers m_times;
+  std::atomic<bool> m_failed{false};  // [writer] a write failed
   bool m_keepSeries = false;
   std::vector<std::vector<ui::PlotPoint>> m_series;  // by the reader's index, with KeepSeries
   OutputFile m_out;

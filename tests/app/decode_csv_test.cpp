@@ -11,6 +11,7 @@
 #include <cstring>
 #include <random>
 #include <sstream>
+#include <vector>
 
 #include "app/CsvWriter.h"
 #include "host/cananalysis/DbcParser.h"
@@ -138,3 +139,21 @@ TEST(CsvWriter, BlocksKeepTheOrderAndAFullDiskIsReported) {
 }
 
 }  // namespace
+
+// Recurring numbers come from the table, the others are formatted: either way the text is
+// FormatNumber's. Five thousand sample times overfill the table's 512 places, so entries are
+// replaced, also by numbers whose hash collides; 0 and -0 differ in their bits only.
+TEST(RecentNumbers, WritesEveryNumberAsFormatNumberDoes) {
+  app::RecentNumbers recent;
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<int> sample(0, 4999);
+  std::vector<double> values = {0.0, -0.0, 0.0, 1e300, -0.0};
+  for (int i = 0; i < 60000; ++i)
+    values.push_back((i % 3 == 0 ? sample(rng) : i % 700) / 1000.0);
+  for (const double value : values) {
+    char cached[app::CsvWriter::kNumberRoom + 1], direct[app::CsvWriter::kNumberRoom + 1];
+    *recent.Write(cached, value) = '\0';
+    *app::CsvWriter::FormatNumber(direct, value) = '\0';
+    ASSERT_STREQ(cached, direct) << value;
+  }
+}

@@ -102,8 +102,9 @@ const char* PlainTime(const char* p, const char* end, std::int64_t& ns) noexcept
   if (p == end || *p++ != '(') return nullptr;
   std::int64_t seconds = 0;
   int digits = 0;
+  // Digits beyond ten are counted, not added: they would overflow before the line is refused.
   for (; p < end && IsDigit(*p); ++p, ++digits)
-    seconds = seconds * 10 + (*p - '0');
+    if (digits < 10) seconds = seconds * 10 + (*p - '0');
   if (digits == 0 || digits > 10 || seconds >= kMaxLogSeconds) return nullptr;
   std::int64_t fraction = 0;
   digits = 0;

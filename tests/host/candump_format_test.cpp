@@ -92,8 +92,9 @@ TEST(CandumpFormat, PlainLinesReadAsParseCandumpReadsThem) {
   for (const char* line : {"(1436509052.249713) can0 123#DEADBEEF", "(0.5) vcan0 00000343#"})
     EXPECT_TRUE(ParsePlainCandump(line, entry)) << line;
   EXPECT_EQ(entry.message.flags, kCanFlagExtended);
-  for (const char* line : {"(1.0) can1 123#R", "(2.0) can0 123##1AABB", "(2.0) can0 7FF#112233 T",
-                           "(1.0)  can0 123#11", "(4.0) can0 12#00"})
+  for (const char* line :
+       {"(1.0) can1 123#R", "(2.0) can0 123##1AABB", "(2.0) can0 7FF#112233 T",
+        "(1.0)  can0 123#11", "(4.0) can0 12#00", "(161200038222222222222.5) can0 123#11"})
     EXPECT_FALSE(ParsePlainCandump(line, entry)) << line;
 
   const std::vector<std::string> times = {"(1.5)",

@@ -3,16 +3,16 @@
 #include "host/candriver/DriverConfigModel.h"
 
 #include <algorithm>
-#include <mutex>
 #include <set>
+#include <utility>
 
 #include "host/candriver/ConfigOptions.h"
 #include "host/candriver/DriverConfig.h"
 #include "host/candriver/DriverLog.h"
 #include "host/mfc/Text.h"
-#include "host/services/Host.h"
 #include "host/settings/FileIO.h"
 #include "host/settings/SettingsFolder.h"
+#include "host/settings/SettingsResponder.h"
 
 namespace XeCanDriverKvaser {
 
@@ -401,39 +401,14 @@ bool DriverConfigModel::Save(std::string& error) {
   return true;
 }
 
-namespace {
-
 // Installed by the host's channel window when the UI starts: a new host starts with it.
-struct Responder {
-  static constexpr bool kInherited = true;
-  Responder() = default;
-  Responder(Responder& installed) {
-    std::lock_guard lock(installed.mutex);
-    answer = installed.answer;
-  }
-  std::mutex mutex;
-  ChannelSettingsResponder answer;  // guarded by mutex
-};
-Responder& TheResponder() {
-  return host::CurrentHost().Get<Responder>();
-}
-
-}  // namespace
-
 ChannelSettingsResponder SetChannelSettingsResponder(ChannelSettingsResponder responder) {
-  Responder& current = TheResponder();
-  std::lock_guard lock(current.mutex);
-  std::swap(current.answer, responder);
-  return responder;
+  return XeCanAnalysis::SettingsResponder<DriverConfigModel>::Set(std::move(responder));
 }
 
 bool ShowChannelSettings() {
-  ChannelSettingsResponder responder;
-  {
-    Responder& current = TheResponder();
-    std::lock_guard lock(current.mutex);
-    responder = current.answer;
-  }
+  const ChannelSettingsResponder responder =
+      XeCanAnalysis::SettingsResponder<DriverConfigModel>::Current();
   if (!responder) {
     detail::Log(L"candriver: no window for the CAN channels in this host: edit " +
                 (host::SettingsFolder() / DriverConfig::kFileName).wstring() + L" by hand");

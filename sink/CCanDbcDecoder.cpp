@@ -1,7 +1,5 @@
 #include "sink/CCanDbcDecoder.h"
 
-#include <cstring>
-
 #include "host/mfc/CList.h"
 #include "host/paramdb/CMeasuringUnit.h"
 #include "host/paramdb/CPqParamInstance.h"
@@ -42,14 +40,10 @@ bool CCanDbcDecoder::Create(unsigned int channel) {
 
 bool CCanDbcDecoder::Decode(const can::CanPacket& packet, unsigned int frame) {
   if (!m_dbcDecoder) return false;
-  XeCanDriverKvaser::CanMessage message;
-  std::memcpy(message.data, packet.data, sizeof packet.data);
-  message.id = packet.id;
+  // The packet's parts go to the decoder as they are: its identifier already carries bit 31 for
+  // an extended frame, and a packet is never a remote or error frame.
   // NOLINTNEXTLINE(bugprone-signed-char-misuse): the length is a count, never a character
-  message.length = packet.length;
-  message.tail = 1;
-  message.timestamp = frame;
-  m_dbcDecoder->Decode(message);
+  m_dbcDecoder->DecodeFrame(packet.id, packet.data, packet.length, frame);
   return true;
 }
 
